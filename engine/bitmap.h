@@ -1,0 +1,108 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "engine/color.h"
+
+namespace tessora {
+
+/// Raised when a bitmap cannot be given a size (negative, or too large to hold).
+class BitmapError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+/// A 24-bit RGB raster: rows top to bottom, three bytes per pixel in the order red, green, blue,
+/// no row padding. It carries a fill colour (white when new) and a transparent flag with a
+/// transparent colour, which drawing it onto another bitmap honours.
+class Bitmap {
+ public:
+  /// Largest width or height, and largest pixel count, a bitmap may have.
+  static constexpr int kMaxDimension = 1 << 17;
+  static constexpr std::int64_t kMaxPixels = std::int64_t{1} << 29;
+
+  Bitmap() = default;
+  Bitmap(int width, int height);
+  Bitmap(const Bitmap& other);
+  Bitmap& operator=(const Bitmap& other);
+  Bitmap(Bitmap&& other) noexcept;
+  Bitmap& operator=(Bitmap&& other) noexcept;
+  ~Bitmap() = default;
+
+  int width() const { return width_; }
+  int height() const { return height_; }
+  /// No pixels: width or height is 0.
+  bool empty() const { return width_ == 0 || height_ == 0; }
+
+  /// Changes the size, keeping the pixels of the area old and new size share and filling new
+  /// area with the fill colour. Throws BitmapError (and changes nothing) when the size is
+  /// negative or too large.
+  void setSize(int width, int height);
+  void setWidth(int width) { setSize(width, height_); }
+  void setHeight(int height) { setSize(width_, height); }
+  /// Drops all pixels; the fill colour and the transparent attributes stay.
+  void clear();
+
+  TColor fillColor() const { return fillColor_; }
+  void setFillColor(TColor c) { fillColor_ = c; }
+  bool transparent() const { return transparent_; }
+  void setTransparent(bool on) { transparent_ = on; }
+  TColor transparentColor() const { return transparentColor_; }
+  void setTransparentColor(TColor c) { transparentColor_ = c; }
+
+  /// Fills the pixels x1 <= x < x2, y1 <= y < y2 (corners in either order, clipped).
+  void fillRect(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2);
+  void fillRect(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2, TColor c);
+  /// Fills the whole bitmap with the fill colour.
+  void fill() { fillRect(0, 0, width_, height_); }
+  /// Fills the ellipse inscribed in the box (corners in either order, clipped): every pixel whose
+  /// centre lies inside or on the ellipse (see EllipseRowInset).
+  void fillEllipse(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2);
+
+  /// Draws `src` 1:1 with its top-left corner at (x, y), clipped, honouring its transparency.
+  void draw(std::int64_t x, std::int64_t y, const Bitmap& src);
+  /// Stretches all of `src` into the box (corners in either order), nearest neighbour, clipped,
+  /// honouring its transparency. Target pixel i of a box n wide takes source pixel
+  /// floor((2i + 1) * srcWidth / 2n), the source pixel under its centre; rows alike.
+  void stretchDraw(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2,
+                   const Bitmap& src);
+
+  /// The colour of one pixel, or clNone outside the bitmap.
+  TColor pixel(int x, int y) const;
+  void setPixel(int x, int y, TColor c);
+
+  std::size_t stride() const { return static_cast<std::size_t>(width_) * 3; }
+  std::uint8_t* scanLine(int y) { return data_.get() + static_cast<std::size_t>(y) * stride(); }
+  const std::uint8_t* scanLine(int y) const {
+    return data_.get() + static_cast<std::size_t>(y) * stride();
+  }
+  const std::uint8_t* data() const { return data_.get(); }
+  std::uint8_t* data() { return data_.get(); }
+
+  /// Same size and pixels (fill colour and transparency not compared).
+  bool samePixels(const Bitmap& other) const;
+
+ private:
+  std::unique_ptr<std::uint8_t[]> data_;
+  int width_ = 0;
+  int height_ = 0;
+  TColor fillColor_ = clWhite;
+  bool transparent_ = false;
+  TColor transparentColor_ = clNone;
+};
+
+/// Writes `count` pixels of one colour starting at `p` (3 bytes per pixel).
+void FillPixels(std::uint8_t* p, std::size_t count, TColor rgb);
+
+/// For the ellipse inscribed in a box `w` by `h` pixels (both > 0), the number of pixels cut off
+/// at each end of the row whose centre lies dyy half-pixels from the box's centre line
+/// (dyy = 2y + 1 - top - bottom); -1 when the row holds no pixel of the ellipse. A pixel belongs
+/// to the ellipse when its centre lies inside or on it, so the row's pixels run from left + inset
+/// to right - inset, symmetric about the box's centre.
+std::int64_t EllipseRowInset(std::int64_t w, std::int64_t h, std::int64_t dyy);
+
+}  // namespace tessora
