@@ -19,8 +19,10 @@ struct Span {
 
 Span NormaliseClip(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2, int w,
                    int h) {
-  if (x1 > x2) std::swap(x1, x2);
-  if (y1 > y2) std::swap(y1, y2);
+  if (x1 > x2)
+    std::swap(x1, x2);
+  if (y1 > y2)
+    std::swap(y1, y2);
   return Span{std::max<std::int64_t>(x1, 0), std::max<std::int64_t>(y1, 0),
               std::min<std::int64_t>(x2, w), std::min<std::int64_t>(y2, h)};
 }
@@ -82,7 +84,9 @@ std::int64_t EllipseRowInset(std::int64_t w, std::int64_t h, std::int64_t dyy) {
   return 2 * s < w ? s : -1;
 }
 
-Bitmap::Bitmap(int width, int height) { setSize(width, height); }
+Bitmap::Bitmap(int width, int height) {
+  setSize(width, height);
+}
 
 Bitmap::Bitmap(const Bitmap& other)
     : width_(other.width_),
@@ -191,8 +195,10 @@ void Bitmap::fillRect(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::in
 }
 
 void Bitmap::fillEllipse(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2) {
-  if (x1 > x2) std::swap(x1, x2);
-  if (y1 > y2) std::swap(y1, y2);
+  if (x1 > x2)
+    std::swap(x1, x2);
+  if (y1 > y2)
+    std::swap(y1, y2);
   const std::int64_t w = x2 - x1;
   const std::int64_t h = y2 - y1;
   if (w == 0 || h == 0) {
@@ -244,8 +250,10 @@ void Bitmap::draw(std::int64_t x, std::int64_t y, const Bitmap& src) {
 
 void Bitmap::stretchDraw(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2,
                          const Bitmap& src) {
-  if (x1 > x2) std::swap(x1, x2);
-  if (y1 > y2) std::swap(y1, y2);
+  if (x1 > x2)
+    std::swap(x1, x2);
+  if (y1 > y2)
+    std::swap(y1, y2);
   const std::int64_t bw = x2 - x1;
   const std::int64_t bh = y2 - y1;
   if (bw == 0 || bh == 0 || src.empty()) {

@@ -19,7 +19,9 @@ constexpr TColor kSystemColorFlag = 0x80000000;
 constexpr int kSystemColorCount = 31;
 
 /// System colour codes used by the program itself.
-constexpr TColor SystemColor(int index) { return kSystemColorFlag + static_cast<TColor>(index); }
+constexpr TColor SystemColor(int index) {
+  return kSystemColorFlag + static_cast<TColor>(index);
+}
 constexpr int COLOR_BACKGROUND = 1;
 constexpr int COLOR_ACTIVECAPTION = 2;
 constexpr int COLOR_BTNFACE = 15;
@@ -32,11 +34,19 @@ constexpr TColor clBtnHighlight = SystemColor(COLOR_BTNHIGHLIGHT);
 constexpr TColor RGB(int r, int g, int b) {
   return static_cast<TColor>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
 }
-constexpr int GetRValue(TColor c) { return static_cast<int>(c & 0xFF); }
-constexpr int GetGValue(TColor c) { return static_cast<int>((c >> 8) & 0xFF); }
-constexpr int GetBValue(TColor c) { return static_cast<int>((c >> 16) & 0xFF); }
+constexpr int GetRValue(TColor c) {
+  return static_cast<int>(c & 0xFF);
+}
+constexpr int GetGValue(TColor c) {
+  return static_cast<int>((c >> 8) & 0xFF);
+}
+constexpr int GetBValue(TColor c) {
+  return static_cast<int>((c >> 16) & 0xFF);
+}
 
-constexpr bool IsSystemColor(TColor c) { return (c & kSystemColorFlag) != 0; }
+constexpr bool IsSystemColor(TColor c) {
+  return (c & kSystemColorFlag) != 0;
+}
 
 /// The current RGB value of system colour `index`; 0 for an index the table does not know.
 TColor GetSysColor(int index);

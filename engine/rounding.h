@@ -37,6 +37,8 @@ inline std::int32_t RoundInt(long double v) {
 }
 
 /// Stores a wide value as single precision, as the single-precision state variables do.
-inline float ToSingle(long double v) { return static_cast<float>(v); }
+inline float ToSingle(long double v) {
+  return static_cast<float>(v);
+}
 
 }  // namespace tessora

@@ -1,0 +1,383 @@
+#include "engine/document.h"
+
+#include <utility>
+
+#include "engine/gradients.h"
+#include "engine/rounding.h"
+
+namespace tessora {
+
+// Marks a long operation: the front end shows the busy state for the outermost scope only and
+// restores it on every exit path, exceptions included.
+class Document::BusyScope {
+ public:
+  explicit BusyScope(Document& doc) : doc_(doc) {
+    if (doc_.busyDepth_++ == 0) {
+      doc_.feedback_.SetBusy(true);
+    }
+  }
+  ~BusyScope() {
+    if (--doc_.busyDepth_ == 0) {
+      doc_.feedback_.SetBusy(false);
+    }
+  }
+  BusyScope(const BusyScope&) = delete;
+  BusyScope& operator=(const BusyScope&) = delete;
+
+ private:
+  Document& doc_;
+};
+
+const char* BackgroundCaption(BackgroundKind kind) {
+  switch (kind) {
+    case BackgroundKind::Tile:
+      return "(temporary tile)";
+    case BackgroundKind::Vertical:
+      return "(temporary gradient)";
+    case BackgroundKind::Centered:
+      return "(temporary centered gradient)";
+    case BackgroundKind::Halo:
+      return "(temporary halo)";
+    case BackgroundKind::Corner:
+      return "(temporary corner gradient)";
+  }
+  return "";
+}
+
+Document::Document(Feedback& feedback, Layout layout)
+    : feedback_(feedback), layout_(layout), deepBackgroundColor_(GetSysColor(COLOR_BACKGROUND)) {
+  preview_.setSize(layout_.preview.width, layout_.preview.height);
+}
+
+void Document::playCue(Cue cue) {
+  if (options_.soundEffects) {
+    feedback_.PlayCue(cue);
+  }
+}
+
+void Document::tilePictureChanged() {
+  if (view_ != nullptr) {
+    view_->TilePictureChanged(tile_);
+  }
+}
+
+void Document::centerPictureChanged(bool visible) {
+  if (view_ != nullptr) {
+    view_->CenterPictureChanged(center_, visible);
+  }
+}
+
+// --- Start-up ---
+
+void Document::Activate(const DesktopGeometry& desktop) {
+  widthFraction_ = 0;
+  heightFraction_ = DefaultCenterFraction;
+  SizeToDesktop(desktop);
+  clickMode_ = ClickMode::PickColors;
+  previewEntered_ = false;
+  tile_.setFillColor(deepBackgroundColor_);
+  ClearTile();
+}
+
+void Document::SizeToDesktop(const DesktopGeometry& desktop) {
+  tessora::SizeToDesktop(composed_, desktop, options_.useEntireDesktopArea);
+}
+
+void Document::setComposedSize(int width, int height) {
+  composed_.setSize(width, height);
+}
+
+// --- Sizing ---
+
+void Document::SetCenterFraction(float value) {
+  const long double ratio = static_cast<long double>(layout_.centerFrame.width) /
+                            static_cast<long double>(layout_.centerFrame.height);
+  if (ratio <= 4.0L / 3.0L) {
+    widthFraction_ = value;
+    heightFraction_ = 0;
+  } else {
+    heightFraction_ = value;
+    widthFraction_ = 0;
+  }
+}
+
+std::string Document::CenterSizeText() const {
+  const std::int64_t w = std::int64_t{centerRect_.Right} - centerRect_.Left;
+  const std::int64_t h = std::int64_t{centerRect_.Bottom} - centerRect_.Top;
+  return std::to_string(w) + "x" + std::to_string(h);
+}
+
+void Document::showSizeInfo() {
+  feedback_.ShowInfo("tessora: " + CenterSizeText(), InfoStyle::Small);
+}
+
+void Document::sizeAsIs() {
+  widthFraction_ = 0;
+  heightFraction_ = 0;
+  RenderComposition();
+}
+
+void Document::sizeFull() {
+  SetCenterFraction(FullCenterFraction);
+  RenderComposition();
+}
+
+void Document::sizeGoldenArea() {
+  SetCenterFraction(DefaultCenterFraction);
+  RenderComposition();
+  showSizeInfo();
+}
+
+void Document::setFractions(float widthFraction, float heightFraction) {
+  widthFraction_ = widthFraction;
+  heightFraction_ = widthFraction != 0 ? 0 : heightFraction;
+  RenderComposition();
+}
+
+// --- Rendering ---
+
+void Document::RenderComposition() {
+  BusyScope busy(*this);
+  feedback_.HideInfo();
+  composed_.setFillColor(deepBackgroundColor_);
+  // The deep colour shows only through a transparent tile; any other tile covers all of it.
+  if (!TileFillCoversAll(tile_)) {
+    composed_.fill();
+  }
+  TileFill(tile_, composed_);
+  PlaceCenter();
+  playCue(Cue::ExamplePainted);
+  preview_.stretchDraw(0, 0, preview_.width(), preview_.height(), composed_);
+  if (view_ != nullptr) {
+    view_->PreviewChanged(preview_);
+  }
+}
+
+void Document::PlaceCenter() {
+  if (center_.empty() || composed_.empty()) {
+    return;
+  }
+  const int w = composed_.width();
+  const int h = composed_.height();
+  if (widthFraction_ == 0 && heightFraction_ == 0) {
+    feedback_.ShowInfo("tessora: " + CenterSizeText() + " (not stretched)", InfoStyle::Small);
+    const Point at = AsIsCenterOrigin(w, h, center_.width(), center_.height());
+    composed_.draw(at.x, at.y, center_);
+    return;
+  }
+  const Box64 box =
+      StretchedCenterBox(w, h, center_.width(), center_.height(), widthFraction_, heightFraction_);
+  composed_.stretchDraw(box.left, box.top, box.right, box.bottom, center_);
+  centerRect_ = ToPreviewRect(box, w, h, preview_.width(), preview_.height());
+}
+
+// --- Preview clicks ---
+
+void Document::armClickMode(ClickMode mode) {
+  clickMode_ = mode;
+  previewEntered_ = false;
+}
+
+void Document::formMouseMove() {
+  if (previewEntered_) {
+    clickMode_ = ClickMode::PickColors;
+  }
+}
+
+void Document::previewMouseDown(MouseButton button, int x, int y) {
+  const TColor shown = preview_.pixel(x, y);
+  switch (clickMode_) {
+    case ClickMode::PickColors:
+      if (shown != clNone && button == MouseButton::Left) {
+        color0_ = shown;
+      } else if (shown != clNone && button == MouseButton::Right) {
+        color1_ = shown;
+      }
+      playCue(Cue::ColorStored);
+      return;
+    case ClickMode::MarkTransparent:
+      if (shown != clNone) {
+        setCenterTransparentColor(shown);
+      }
+      return;
+    case ClickMode::ResizeHeight: {
+      const int hp = preview_.height();
+      const int d = static_cast<double>(hp) / 2 >= y ? y : hp - y;
+      heightFraction_ = ToSingle(static_cast<long double>(hp - 2 * d) / hp);
+      widthFraction_ = 0;
+      RenderComposition();
+      showSizeInfo();
+      return;
+    }
+    case ClickMode::ResizeWidth: {
+      heightFraction_ = 0;
+      const int wp = preview_.width();
+      const int d = static_cast<double>(wp) / 2 >= x ? x : wp - x;
+      widthFraction_ = ToSingle(static_cast<long double>(wp - 2 * d) / wp);
+      RenderComposition();
+      showSizeInfo();
+      return;
+    }
+  }
+}
+
+void Document::setCenterTransparentColor(TColor c) {
+  center_.setTransparent(true);
+  center_.setTransparentColor(c);
+  RenderComposition();
+  feedback_.ShowInfo("transparent RGB: " + ColorToRGBText(c), InfoStyle::Small);
+}
+
+// --- Background source ---
+
+bool Document::AssignTileFile(const std::string& path) {
+  if (!loader_ || !loader_(path, tile_)) {
+    return false;
+  }
+  tileCaption_ = path;
+  EnableTileTools(true);
+  tilePictureChanged();
+  RenderComposition();
+  return true;
+}
+
+void Document::ClearTile() {
+  EnableTileTools(false);
+  tile_.setSize(layout_.tilePanel.width, layout_.tilePanel.height);
+  tile_.fill();
+  tilePictureChanged();
+  RenderComposition();
+}
+
+void Document::resetTile() {
+  tile_.setFillColor(deepBackgroundColor_);
+  ClearTile();
+}
+
+void Document::pasteInto(Bitmap& target, const Bitmap* clip) {
+  if (clip == nullptr) {
+    return;
+  }
+  // The pasted picture brings size and pixels; the target keeps its colours and transparency.
+  Bitmap pasted(*clip);
+  pasted.setFillColor(target.fillColor());
+  pasted.setTransparent(target.transparent());
+  pasted.setTransparentColor(target.transparentColor());
+  target = std::move(pasted);
+}
+
+void Document::pasteTile(const Bitmap* clip) {
+  pasteInto(tile_, clip);
+  tilePictureChanged();
+  EnableTileTools(true);
+  RenderComposition();
+}
+
+void Document::generateBackground(BackgroundKind kind) {
+  if (kind == BackgroundKind::Tile) {
+    tile_.setFillColor(color0_);
+    ClearTile();
+  } else {
+    tile_.setSize(composed_.width(), composed_.height());
+    {
+      BusyScope busy(*this);
+      switch (kind) {
+        case BackgroundKind::Vertical:
+          VerticalGradient(tile_, color0_, color1_);
+          break;
+        case BackgroundKind::Centered:
+          EllipseGradient(tile_, color0_, color1_, Rect{}, true);
+          break;
+        case BackgroundKind::Halo:
+          EllipseGradient(tile_, color0_, color1_, centerRect_, false);
+          break;
+        case BackgroundKind::Corner:
+          CornerGradient(tile_, color0_, color1_);
+          break;
+        case BackgroundKind::Tile:
+          break;
+      }
+    }
+    tilePictureChanged();
+    RenderComposition();
+  }
+  tileCaption_ = BackgroundCaption(kind);
+  EnableTileTools(true);
+}
+
+void Document::setDeepBackgroundColor(TColor c) {
+  deepBackgroundColor_ = c;
+  tile_.setFillColor(c);
+  ClearTile();
+}
+
+// --- Tile scaling ---
+
+void Document::SetTileResizeFraction(std::int32_t x) {
+  tileResizeFraction_ =
+      ToSingle(static_cast<long double>(x) / static_cast<long double>(layout_.tilePanel.width));
+  customScaleArmed_ = true;
+}
+
+std::string Document::shrinkCustomCaption() const {
+  if (!customScaleArmed_) {
+    return "(click on panel...)";
+  }
+  return "shrink to " + std::to_string(Round(static_cast<long double>(tileResizeFraction_) * 100)) +
+         "%";
+}
+
+std::string Document::growCustomCaption() const {
+  if (!customScaleArmed_) {
+    return "(click on panel...)";
+  }
+  return "grow by " +
+         std::to_string(Round(static_cast<long double>(tileResizeFraction_) * 100) + 100) + "%";
+}
+
+void Document::scaleTile(float factor) {
+  {
+    BusyScope busy(*this);
+    ScaleBitmap(tile_, factor);
+  }
+  RenderComposition();
+}
+
+// --- Center image ---
+
+bool Document::AssignCenterFile(const std::string& path) {
+  if (!loader_ || !loader_(path, center_)) {
+    return false;
+  }
+  centerCaption_ = path;
+  EnableCenterTools(true);
+  centerPictureChanged(true);
+  if (!options_.retainAspectRatio) {
+    SetCenterFraction(DefaultCenterFraction);
+  }
+  RenderComposition();
+  return true;
+}
+
+void Document::ClearCenter() {
+  center_.clear();
+  EnableCenterTools(false);
+  centerPictureChanged(false);
+  RenderComposition();
+}
+
+void Document::pasteCenter(const Bitmap* clip) {
+  pasteInto(center_, clip);
+  centerPictureChanged(true);
+  EnableCenterTools(true);
+  RenderComposition();
+}
+
+// --- Palette ---
+
+void Document::swapColors() {
+  playCue(Cue::ColorStored);
+  std::swap(color0_, color1_);
+}
+
+}  // namespace tessora

@@ -1,0 +1,219 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "engine/bitmap.h"
+#include "engine/color.h"
+#include "engine/composition.h"
+#include "engine/feedback.h"
+#include "engine/rect.h"
+
+namespace tessora {
+
+/// Sizes of the window's controls that the composition depends on.
+struct Layout {
+  Size tilePanel{161, 170};   ///< the background panel: size of a cleared tile
+  Size preview{344, 231};     ///< the preview the wallpaper is stretched into
+  Size centerFrame{139, 88};  ///< the center panel's picture frame: decides the sizing axis
+};
+
+/// The options of the Options menu.
+struct Options {
+  bool useEntireDesktopArea = false;  ///< "part of wallpaper under taskbar"
+  bool retainAspectRatio = false;     ///< "retain aspect ratio"
+  bool showAllTools = false;          ///< "show all tools"
+  bool soundEffects = true;           ///< "sound effects"
+};
+
+/// What a press on the preview does.
+enum class ClickMode : std::uint8_t {
+  PickColors = 0,
+  MarkTransparent = 1,
+  ResizeHeight = 2,
+  ResizeWidth = 3,
+};
+
+enum class MouseButton { Left, Right, Middle };
+
+/// The backgrounds the tile/gradient menu generates.
+enum class BackgroundKind { Tile, Vertical, Centered, Halo, Corner };
+
+/// The caption shown for a generated background ("(temporary gradient)", ...).
+const char* BackgroundCaption(BackgroundKind kind);
+
+/// Notified when a picture the window shows changes. The window mirrors these bitmaps in its
+/// widgets; the command-line tool ignores them.
+class DocumentView {
+ public:
+  virtual ~DocumentView() = default;
+  /// The tile panel shows a new copy of the background source.
+  virtual void TilePictureChanged(const Bitmap& tile) { (void)tile; }
+  /// The center panel shows a new copy of the center image, or hides it.
+  virtual void CenterPictureChanged(const Bitmap& center, bool visible) {
+    (void)center;
+    (void)visible;
+  }
+  /// The preview was repainted.
+  virtual void PreviewChanged(const Bitmap& preview) { (void)preview; }
+};
+
+/// The one document of the program: the background source, the center image, the composed
+/// wallpaper and its preview, the sizing and colours, and every command that changes them.
+/// The window and the command-line tool both work through it.
+class Document {
+ public:
+  /// Loads an image file into a bitmap; false when it cannot (the loader reports that itself).
+  using ImageLoader = std::function<bool(const std::string& path, Bitmap& target)>;
+
+  explicit Document(Feedback& feedback, Layout layout = Layout{});
+
+  void setView(DocumentView* view) { view_ = view; }
+  void setImageLoader(ImageLoader loader) { loader_ = std::move(loader); }
+
+  // --- State ---
+  const Layout& layout() const { return layout_; }
+  const Bitmap& ComposedBitmap() const { return composed_; }
+  const Bitmap& TileBitmap() const { return tile_; }
+  const Bitmap& CenterBitmap() const { return center_; }
+  const Bitmap& PreviewBitmap() const { return preview_; }
+  const Rect& CenterRect() const { return centerRect_; }
+  float WidthFraction() const { return widthFraction_; }
+  float HeightFraction() const { return heightFraction_; }
+  TColor DeepBackgroundColor() const { return deepBackgroundColor_; }
+  TColor color0() const { return color0_; }
+  TColor color1() const { return color1_; }
+  ClickMode PreviewClickMode() const { return clickMode_; }
+  bool PreviewEntered() const { return previewEntered_; }
+  float TileResizeFraction() const { return tileResizeFraction_; }
+  Options& options() { return options_; }
+  const Options& options() const { return options_; }
+  /// Whether the background tools (clear, resize) are enabled: a background is assigned.
+  bool tileToolsEnabled() const { return tileToolsEnabled_; }
+  /// Whether the center tools (clear, sizing, click modes) are enabled.
+  bool centerToolsEnabled() const { return centerToolsEnabled_; }
+  /// The path or generated-background caption of each source, as its path label shows it.
+  const std::string& tileCaption() const { return tileCaption_; }
+  const std::string& centerCaption() const { return centerCaption_; }
+
+  // --- Start-up ---
+  /// The first activation of the window: default sizing, the wallpaper sized to the desktop,
+  /// click mode reset, and the tile cleared to the deep background colour (which renders).
+  void Activate(const DesktopGeometry& desktop);
+  /// Sizes the composed wallpaper to the desktop (only at start-up: options take effect at the
+  /// next start).
+  void SizeToDesktop(const DesktopGeometry& desktop);
+  /// Sizes the composed wallpaper explicitly (the command-line tool's --size).
+  void setComposedSize(int width, int height);
+  /// Sets the deep background colour without any other effect (as read from the settings).
+  void setDeepBackgroundColorValue(TColor c) { deepBackgroundColor_ = c; }
+
+  // --- Sizing ---
+  /// Gives `value` to the fraction of the sizing axis (height, unless the center frame is at most
+  /// 4:3) and zeroes the other. Does not render.
+  void SetCenterFraction(float value);
+  /// The size of CenterRect as "WxH".
+  std::string CenterSizeText() const;
+  void sizeAsIs();
+  void sizeFull();
+  void sizeGoldenArea();
+  /// Sets the fractions directly (one of them must be 0) and renders.
+  void setFractions(float widthFraction, float heightFraction);
+
+  // --- Rendering ---
+  /// Rebuilds the composed wallpaper from scratch and stretches it into the preview.
+  void RenderComposition();
+
+  // --- Preview clicks ---
+  /// One of the special click modes is armed from the menu.
+  void armClickMode(ClickMode mode);
+  /// The pointer moved over the preview.
+  void previewMouseMove() { previewEntered_ = true; }
+  /// The pointer moved over the window's bare surface: an armed mode ends once the pointer has
+  /// been over the preview.
+  void formMouseMove();
+  /// A button pressed on the preview at preview coordinates (x, y).
+  void previewMouseDown(MouseButton button, int x, int y);
+
+  // --- Background source ---
+  void EnableTileTools(bool on) { tileToolsEnabled_ = on; }
+  /// Loads a file as the background source; false (nothing else changed) when it fails.
+  bool AssignTileFile(const std::string& path);
+  /// Resets the background source to a panel-sized block of its fill colour.
+  void ClearTile();
+  /// The clear button: the fill colour becomes the deep background colour, then ClearTile.
+  void resetTile();
+  /// Pastes a bitmap (the clipboard's, or none) as the background source.
+  void pasteTile(const Bitmap* clip);
+  /// Generates a background from the two palette colours.
+  void generateBackground(BackgroundKind kind);
+  /// The deep background colour chosen in the colour dialog: stored, then the tile is cleared.
+  void setDeepBackgroundColor(TColor c);
+
+  // --- Tile scaling ---
+  /// A press on the tile panel at x (panel coordinates) sets the custom scaling factor.
+  void SetTileResizeFraction(std::int32_t x);
+  bool customScaleArmed() const { return customScaleArmed_; }
+  std::string shrinkCustomCaption() const;
+  std::string growCustomCaption() const;
+  void scaleTile(float factor);
+  void scaleTileHalf() { scaleTile(0.5F); }
+  void scaleTileDouble() { scaleTile(2.0F); }
+  void scaleTileShrinkCustom() { scaleTile(tileResizeFraction_); }
+  void scaleTileGrowCustom() { scaleTile(1.0F + tileResizeFraction_); }
+
+  // --- Center image ---
+  void EnableCenterTools(bool on) { centerToolsEnabled_ = on; }
+  /// Loads a file as the center image; false (nothing else changed) when it fails.
+  bool AssignCenterFile(const std::string& path);
+  /// Removes the center image (its transparent colour stays for a later paste).
+  void ClearCenter();
+  /// Pastes a bitmap (the clipboard's, or none) as the center image; the sizing stays.
+  void pasteCenter(const Bitmap* clip);
+  /// Marks a transparent colour of the center image and renders.
+  void setCenterTransparentColor(TColor c);
+
+  // --- Palette ---
+  void setColor0(TColor c) { color0_ = c; }
+  void setColor1(TColor c) { color1_ = c; }
+  void swapColors();
+
+ private:
+  class BusyScope;
+
+  void PlaceCenter();
+  void playCue(Cue cue);
+  void showSizeInfo();
+  void tilePictureChanged();
+  void centerPictureChanged(bool visible);
+  void pasteInto(Bitmap& target, const Bitmap* clip);
+
+  Feedback& feedback_;
+  DocumentView* view_ = nullptr;
+  ImageLoader loader_;
+  Layout layout_;
+  Options options_;
+
+  Bitmap composed_;
+  Bitmap tile_;
+  Bitmap center_;
+  Bitmap preview_;
+  Rect centerRect_;
+  float widthFraction_ = 0;
+  float heightFraction_ = DefaultCenterFraction;
+  TColor deepBackgroundColor_;
+  TColor color0_ = clBtnHighlight;
+  TColor color1_ = clActiveCaption;
+  ClickMode clickMode_ = ClickMode::PickColors;
+  bool previewEntered_ = false;
+  float tileResizeFraction_ = 0;
+  bool customScaleArmed_ = false;
+  bool tileToolsEnabled_ = false;
+  bool centerToolsEnabled_ = true;
+  std::string tileCaption_;
+  std::string centerCaption_;
+  int busyDepth_ = 0;
+};
+
+}  // namespace tessora

@@ -1,0 +1,377 @@
+#include "engine/document.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "recording_feedback.h"
+
+namespace tessora {
+namespace {
+
+constexpr TColor kDeep = RGB(10, 20, 30);
+constexpr TColor kRed = RGB(255, 0, 0);
+constexpr TColor kBlue = RGB(0, 0, 255);
+
+Bitmap Solid(int w, int h, TColor c) {
+  Bitmap b(w, h);
+  b.setFillColor(c);
+  b.fill();
+  return b;
+}
+
+class Views : public DocumentView {
+ public:
+  void TilePictureChanged(const Bitmap& tile) override {
+    ++tileShown;
+    tileSize = Size{tile.width(), tile.height()};
+  }
+  void CenterPictureChanged(const Bitmap&, bool visible) override { centerVisible = visible; }
+  void PreviewChanged(const Bitmap&) override { ++previews; }
+  int tileShown = 0;
+  Size tileSize;
+  bool centerVisible = false;
+  int previews = 0;
+};
+
+// A started document on a 1024 x 768 desktop with the window's layout, files served from a map.
+class DocumentTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    doc.setView(&views);
+    doc.setImageLoader([this](const std::string& path, Bitmap& target) {
+      target.setTransparent(false);
+      auto it = files.find(path);
+      if (it == files.end()) {
+        fb.PlayCue(Cue::Error);
+        fb.ShowInfo("INVALID", InfoStyle::Fixed);
+        return false;
+      }
+      target = it->second;
+      return true;
+    });
+    doc.setDeepBackgroundColorValue(kDeep);
+    doc.Activate(DesktopGeometry{1024, 768, Rect{0, 0, 1024, 768}});
+    fb.cues.clear();
+    fb.infos.clear();
+  }
+
+  RecordingFeedback fb;
+  Views views;
+  Document doc{fb};
+  std::map<std::string, Bitmap> files;
+};
+
+TEST_F(DocumentTest, StartUpState) {
+  EXPECT_EQ(doc.ComposedBitmap().width(), 1024);
+  EXPECT_EQ(doc.ComposedBitmap().height(), 768);
+  EXPECT_EQ(doc.TileBitmap().width(), 161);
+  EXPECT_EQ(doc.TileBitmap().height(), 170);
+  EXPECT_EQ(doc.TileBitmap().pixel(160, 169), kDeep);
+  EXPECT_TRUE(doc.CenterBitmap().empty());
+  EXPECT_FALSE(views.centerVisible);
+  EXPECT_FLOAT_EQ(doc.HeightFraction(), 0.618034F);
+  EXPECT_EQ(doc.WidthFraction(), 0);
+  EXPECT_EQ(doc.CenterSizeText(), "0x0");
+  EXPECT_FALSE(doc.tileToolsEnabled());
+  EXPECT_EQ(doc.PreviewClickMode(), ClickMode::PickColors);
+  EXPECT_EQ(doc.ComposedBitmap().pixel(500, 500), kDeep);
+  EXPECT_EQ(doc.PreviewBitmap().pixel(0, 0), kDeep);
+  EXPECT_EQ(views.tileSize, (Size{161, 170}));
+  EXPECT_FALSE(fb.busy);
+}
+
+TEST(DocumentSizing, TheCenterFrameDecidesTheSizingAxis) {
+  RecordingFeedback fb;
+  Document wide(fb);
+  wide.SetCenterFraction(1.0F);
+  EXPECT_EQ(wide.WidthFraction(), 0);
+  EXPECT_EQ(wide.HeightFraction(), 1.0F);
+  Layout layout;
+  layout.centerFrame = Size{120, 90};  // exactly 4:3
+  Document square(fb, layout);
+  square.SetCenterFraction(1.0F);
+  EXPECT_EQ(square.WidthFraction(), 1.0F);
+  EXPECT_EQ(square.HeightFraction(), 0);
+}
+
+TEST_F(DocumentTest, DefaultSizingPlacesTheCenterAndReportsItsPreviewSize) {
+  doc.pasteCenter(&files.emplace("c", Solid(800, 600, kRed)).first->second);
+  doc.sizeGoldenArea();
+  EXPECT_EQ(doc.CenterRect(), (Rect{66, 44, 278, 187}));
+  EXPECT_EQ(fb.lastInfo(), "tessora: 212x143");
+  EXPECT_EQ(fb.infos.back().second, InfoStyle::Small);
+  const Bitmap& c = doc.ComposedBitmap();
+  EXPECT_EQ(c.pixel(196, 147), kRed);
+  EXPECT_EQ(c.pixel(827, 620), kRed);
+  EXPECT_EQ(c.pixel(195, 147), kDeep);
+  EXPECT_EQ(c.pixel(828, 620), kDeep);
+  EXPECT_EQ(c.pixel(196, 621), kDeep);
+  EXPECT_EQ(fb.cues.back(), Cue::ExamplePainted);
+  fb.infos.clear();
+  doc.sizeFull();
+  EXPECT_EQ(doc.CenterRect(), (Rect{0, 0, 344, 231}));
+  EXPECT_TRUE(fb.infos.empty());
+}
+
+TEST_F(DocumentTest, AsIsKeepsCenterRectAndSaysNotStretched) {
+  Bitmap img = Solid(641, 480, kRed);
+  doc.pasteCenter(&img);
+  doc.sizeGoldenArea();
+  const Rect before = doc.CenterRect();
+  doc.sizeAsIs();
+  EXPECT_EQ(doc.CenterRect(), before);
+  EXPECT_EQ(fb.lastInfo(), "tessora: 212x143 (not stretched)");
+  EXPECT_EQ(doc.ComposedBitmap().pixel(192, 144), kRed);
+  EXPECT_EQ(doc.ComposedBitmap().pixel(191, 144), kDeep);
+  EXPECT_EQ(doc.ComposedBitmap().pixel(832, 623), kRed);
+  EXPECT_EQ(doc.ComposedBitmap().pixel(833, 623), kDeep);
+}
+
+TEST_F(DocumentTest, EmptyCenterShowsOnlyTheBackgroundAndNoText) {
+  doc.sizeAsIs();
+  EXPECT_TRUE(fb.infos.empty());
+  EXPECT_FALSE(fb.infoVisible);
+  EXPECT_EQ(doc.CenterRect(), Rect{});
+}
+
+TEST_F(DocumentTest, ResizePressesOnThePreview) {
+  Bitmap img = Solid(400, 300, kRed);
+  doc.pasteCenter(&img);
+  doc.armClickMode(ClickMode::ResizeHeight);
+  const std::pair<int, float> presses[] = {
+      {40, 151.0F / 231}, {200, 169.0F / 231}, {115, 1.0F / 231}, {116, 1.0F / 231}};
+  for (const auto& [y, expected] : presses) {
+    doc.previewMouseDown(MouseButton::Left, 10, y);
+    EXPECT_EQ(doc.HeightFraction(), expected) << y;
+    EXPECT_EQ(doc.WidthFraction(), 0);
+  }
+  EXPECT_EQ(fb.lastInfo().rfind("tessora: ", 0), 0U);
+  doc.armClickMode(ClickMode::ResizeWidth);
+  doc.previewMouseDown(MouseButton::Left, 100, 10);
+  EXPECT_EQ(doc.WidthFraction(), 144.0F / 344);
+  EXPECT_EQ(doc.HeightFraction(), 0);
+  doc.previewMouseDown(MouseButton::Left, 172, 10);
+  EXPECT_EQ(doc.WidthFraction(), 0);  // both zero: "as is"
+  EXPECT_EQ(doc.HeightFraction(), 0);
+  EXPECT_EQ(doc.PreviewClickMode(), ClickMode::ResizeWidth);  // stays armed
+}
+
+TEST_F(DocumentTest, PickingColoursFromThePreview) {
+  doc.setColor0(kRed);
+  doc.setColor1(kRed);
+  doc.previewMouseDown(MouseButton::Middle, 5, 5);
+  EXPECT_EQ(doc.color0(), kRed);
+  EXPECT_EQ(doc.color1(), kRed);
+  doc.previewMouseDown(MouseButton::Left, 5, 5);
+  EXPECT_EQ(doc.color0(), kDeep);
+  EXPECT_EQ(doc.color1(), kRed);
+  doc.previewMouseDown(MouseButton::Right, 5, 5);
+  EXPECT_EQ(doc.color1(), kDeep);
+  EXPECT_EQ(fb.cues, (std::vector<Cue>{Cue::ColorStored, Cue::ColorStored, Cue::ColorStored}));
+  EXPECT_EQ(views.previews, 1);  // no render: the start-up's only
+}
+
+TEST_F(DocumentTest, ArmedModeEndsOnlyAfterThePointerWasOverThePreview) {
+  doc.armClickMode(ClickMode::ResizeHeight);
+  doc.formMouseMove();  // on the way from the menu to the preview
+  EXPECT_EQ(doc.PreviewClickMode(), ClickMode::ResizeHeight);
+  doc.previewMouseMove();
+  EXPECT_TRUE(doc.PreviewEntered());
+  doc.formMouseMove();
+  EXPECT_EQ(doc.PreviewClickMode(), ClickMode::PickColors);
+  EXPECT_TRUE(doc.PreviewEntered());
+  doc.previewMouseDown(MouseButton::Left, 3, 3);
+  EXPECT_EQ(doc.color0(), kDeep);
+  doc.armClickMode(ClickMode::MarkTransparent);
+  EXPECT_FALSE(doc.PreviewEntered());
+}
+
+TEST_F(DocumentTest, MarkingTheTransparentColour) {
+  Bitmap img(400, 300);
+  img.setFillColor(kRed);
+  img.fill();
+  img.fillRect(0, 0, 200, 300, RGB(254, 0, 0));  // close to red, but not red
+  doc.pasteCenter(&img);
+  doc.sizeFull();
+  doc.armClickMode(ClickMode::MarkTransparent);
+  doc.previewMouseDown(MouseButton::Left, 300, 100);
+  EXPECT_EQ(fb.lastInfo(), "transparent RGB: 255, 0, 0");
+  EXPECT_TRUE(doc.CenterBitmap().transparent());
+  EXPECT_EQ(doc.ComposedBitmap().pixel(900, 400), kDeep);
+  EXPECT_EQ(doc.ComposedBitmap().pixel(100, 400), RGB(254, 0, 0));
+  // Clearing keeps the transparent colour for a pasted picture.
+  doc.ClearCenter();
+  EXPECT_FALSE(views.centerVisible);
+  EXPECT_FALSE(doc.centerToolsEnabled());
+  doc.pasteCenter(&img);
+  EXPECT_TRUE(views.centerVisible);
+  EXPECT_EQ(doc.ComposedBitmap().pixel(900, 400), kDeep);
+}
+
+TEST_F(DocumentTest, AssigningFilesResetsTheSizingUnlessAspectIsRetained) {
+  files["/pics/a.png"] = Solid(80, 60, kRed);
+  Bitmap pasted = Solid(10, 10, kBlue);
+  for (bool retain : {false, true}) {
+    doc.options().retainAspectRatio = retain;
+    doc.setFractions(0, 0.4F);
+    ASSERT_TRUE(doc.AssignCenterFile("/pics/a.png"));
+    EXPECT_EQ(doc.HeightFraction(), retain ? 0.4F : DefaultCenterFraction);
+    doc.setFractions(0, 0.4F);
+    doc.pasteCenter(&pasted);
+    EXPECT_EQ(doc.HeightFraction(), 0.4F);
+  }
+  EXPECT_EQ(doc.centerCaption(), "/pics/a.png");
+  EXPECT_TRUE(views.centerVisible);
+}
+
+TEST_F(DocumentTest, AFailedLoadChangesNothingElse) {
+  files["/t/stone.bmp"] = Solid(16, 16, kBlue);
+  ASSERT_TRUE(doc.AssignTileFile("/t/stone.bmp"));
+  EXPECT_TRUE(doc.tileToolsEnabled());
+  const int shown = views.tileShown;
+  const int previews = views.previews;
+  EXPECT_FALSE(doc.AssignTileFile("/t/notes.txt"));
+  EXPECT_EQ(doc.tileCaption(), "/t/stone.bmp");
+  EXPECT_EQ(views.tileShown, shown);
+  EXPECT_EQ(views.previews, previews);
+  EXPECT_EQ(fb.lastInfo(), "INVALID");
+  EXPECT_EQ(doc.ComposedBitmap().pixel(1000, 700), kBlue);
+}
+
+TEST_F(DocumentTest, ClearingTheBackground) {
+  files["/t/stone.bmp"] = Solid(16, 16, kBlue);
+  doc.AssignTileFile("/t/stone.bmp");
+  doc.resetTile();
+  EXPECT_EQ(doc.TileBitmap().width(), 161);
+  EXPECT_EQ(doc.TileBitmap().height(), 170);
+  EXPECT_EQ(doc.TileBitmap().pixel(0, 0), kDeep);
+  EXPECT_FALSE(doc.tileToolsEnabled());
+  EXPECT_EQ(doc.tileCaption(), "/t/stone.bmp");  // the path label keeps the old path
+  EXPECT_EQ(doc.ComposedBitmap().pixel(1000, 700), kDeep);
+}
+
+TEST_F(DocumentTest, PastingNothingStillEnablesToolsAndRenders) {
+  const int previews = views.previews;
+  doc.pasteTile(nullptr);
+  EXPECT_TRUE(doc.tileToolsEnabled());
+  EXPECT_EQ(views.previews, previews + 1);
+  EXPECT_EQ(doc.TileBitmap().width(), 161);
+}
+
+TEST_F(DocumentTest, GeneratedBackgrounds) {
+  doc.setColor0(RGB(0, 0, 0));
+  doc.setColor1(RGB(200, 100, 50));
+  doc.generateBackground(BackgroundKind::Tile);
+  EXPECT_EQ(doc.tileCaption(), "(temporary tile)");
+  EXPECT_TRUE(doc.tileToolsEnabled());
+  EXPECT_EQ(doc.TileBitmap().width(), 161);
+  EXPECT_EQ(doc.ComposedBitmap().pixel(700, 700), RGB(0, 0, 0));
+
+  const struct {
+    BackgroundKind kind;
+    const char* caption;
+  } kinds[] = {{BackgroundKind::Vertical, "(temporary gradient)"},
+               {BackgroundKind::Centered, "(temporary centered gradient)"},
+               {BackgroundKind::Halo, "(temporary halo)"},
+               {BackgroundKind::Corner, "(temporary corner gradient)"}};
+  for (const auto& k : kinds) {
+    doc.resetTile();
+    fb.busyCalls.clear();
+    doc.generateBackground(k.kind);
+    EXPECT_EQ(doc.tileCaption(), k.caption);
+    EXPECT_TRUE(doc.tileToolsEnabled());
+    EXPECT_EQ(doc.TileBitmap().width(), 1024);
+    EXPECT_EQ(doc.TileBitmap().height(), 768);
+    EXPECT_TRUE(doc.ComposedBitmap().samePixels(doc.TileBitmap())) << k.caption;
+    // The first colour is at the top, outside, or far from the corner.
+    EXPECT_EQ(doc.ComposedBitmap().pixel(1023, k.kind == BackgroundKind::Vertical ? 0 : 767),
+              RGB(0, 0, 0))
+        << k.caption;
+    EXPECT_FALSE(fb.busy);
+    EXPECT_GE(fb.busyCalls.size(), 2U);
+  }
+  // The halo right after start-up: no placement yet, so H/2 rings inscribed in the bitmap.
+  EXPECT_EQ(doc.CenterRect(), Rect{});
+}
+
+TEST_F(DocumentTest, CustomTileScaling) {
+  EXPECT_EQ(doc.shrinkCustomCaption(), "(click on panel...)");
+  EXPECT_FALSE(doc.customScaleArmed());
+  doc.SetTileResizeFraction(80);
+  EXPECT_FLOAT_EQ(doc.TileResizeFraction(), 0.4968944F);
+  EXPECT_EQ(doc.shrinkCustomCaption(), "shrink to 50%");
+  EXPECT_EQ(doc.growCustomCaption(), "grow by 150%");
+  doc.generateBackground(BackgroundKind::Tile);
+  doc.scaleTileShrinkCustom();
+  EXPECT_EQ(doc.TileBitmap().width(), 80);
+  EXPECT_EQ(doc.TileBitmap().height(), 84);
+  doc.generateBackground(BackgroundKind::Tile);
+  doc.scaleTileGrowCustom();
+  EXPECT_EQ(doc.TileBitmap().width(), 241);
+  EXPECT_EQ(doc.TileBitmap().height(), 254);
+  doc.SetTileResizeFraction(0);
+  EXPECT_EQ(doc.shrinkCustomCaption(), "shrink to 0%");
+  EXPECT_EQ(doc.growCustomCaption(), "grow by 100%");
+  doc.SetTileResizeFraction(160);
+  EXPECT_EQ(doc.shrinkCustomCaption(), "shrink to 99%");
+  EXPECT_EQ(doc.growCustomCaption(), "grow by 199%");
+}
+
+TEST_F(DocumentTest, ShrinkingATileToNothingShowsItsFillColour) {
+  files["/t/line.bmp"] = Solid(1, 3, kBlue);
+  doc.AssignTileFile("/t/line.bmp");
+  const int shown = views.tileShown;
+  doc.scaleTileHalf();
+  EXPECT_TRUE(doc.TileBitmap().empty());
+  EXPECT_TRUE(doc.tileToolsEnabled());
+  EXPECT_EQ(views.tileShown, shown);  // scaling leaves the panel's picture as it was
+  EXPECT_EQ(doc.ComposedBitmap().pixel(10, 10), doc.TileBitmap().fillColor());
+}
+
+TEST_F(DocumentTest, AFailedScaleLeavesTheTileAndTheBusyStateRestored) {
+  files["/t/big.bmp"] = Solid(3000, 10, kBlue);
+  doc.AssignTileFile("/t/big.bmp");
+  const int previews = views.previews;
+  EXPECT_THROW(doc.scaleTile(100.0F), BitmapError);
+  EXPECT_EQ(doc.TileBitmap().width(), 3000);
+  EXPECT_FALSE(fb.busy);
+  EXPECT_EQ(views.previews, previews);
+}
+
+TEST_F(DocumentTest, DeepBackgroundColourFromTheDialog) {
+  doc.setDeepBackgroundColor(kRed);
+  EXPECT_EQ(doc.DeepBackgroundColor(), kRed);
+  EXPECT_EQ(doc.TileBitmap().pixel(0, 0), kRed);
+  EXPECT_EQ(doc.ComposedBitmap().pixel(1023, 767), kRed);
+}
+
+TEST_F(DocumentTest, TransparentTileShowsTheDeepColour) {
+  Bitmap tile = Solid(8, 8, kBlue);
+  tile.fillRect(0, 0, 4, 8, kRed);
+  doc.pasteTile(&tile);
+  EXPECT_EQ(doc.ComposedBitmap().pixel(1, 1), kRed);
+  // A GIF-like tile with a transparent colour.
+  Bitmap gif = tile;
+  gif.setTransparent(true);
+  gif.setTransparentColor(kRed);
+  files["/t/a.gif"] = gif;
+  doc.AssignTileFile("/t/a.gif");
+  EXPECT_EQ(doc.ComposedBitmap().pixel(1, 1), kDeep);
+  EXPECT_EQ(doc.ComposedBitmap().pixel(5, 1), kBlue);
+}
+
+TEST_F(DocumentTest, CuesFollowTheSoundOption) {
+  doc.swapColors();
+  doc.swapColors();
+  EXPECT_EQ(doc.color0(), clBtnHighlight);
+  EXPECT_EQ(doc.color1(), clActiveCaption);
+  EXPECT_EQ(fb.cues.size(), 2U);
+  doc.options().soundEffects = false;
+  doc.RenderComposition();
+  doc.swapColors();
+  EXPECT_EQ(fb.cues.size(), 2U);
+}
+
+}  // namespace
+}  // namespace tessora

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/feedback.h"
+
+namespace tessora {
+
+/// Records what the engine reports, for assertions.
+class RecordingFeedback : public Feedback {
+ public:
+  void ShowInfo(const std::string& text, InfoStyle style) override {
+    infos.emplace_back(text, style);
+    infoVisible = true;
+  }
+  void HideInfo() override { infoVisible = false; }
+  void PlayCue(Cue cue) override { cues.push_back(cue); }
+  void SetBusy(bool on) override {
+    busyCalls.push_back(on);
+    busy = on;
+  }
+
+  std::string lastInfo() const { return infos.empty() ? std::string() : infos.back().first; }
+
+  std::vector<std::pair<std::string, InfoStyle>> infos;
+  std::vector<Cue> cues;
+  std::vector<bool> busyCalls;
+  bool infoVisible = false;
+  bool busy = false;
+};
+
+}  // namespace tessora
