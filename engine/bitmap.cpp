@@ -27,6 +27,19 @@ Span NormaliseClip(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64
               std::min<std::int64_t>(x2, w), std::min<std::int64_t>(y2, h)};
 }
 
+// Every pixel buffer has a few spare bytes at its end, so that inner loops may move a pixel as
+// one 4-byte word even at the very last pixel.
+constexpr std::size_t kSpareBytes = 4;
+
+std::unique_ptr<std::uint8_t[]> AllocatePixels(std::size_t bytes, int w, int h) {
+  std::unique_ptr<std::uint8_t[]> p(new (std::nothrow) std::uint8_t[bytes + kSpareBytes]);
+  if (!p) {
+    throw BitmapError("Not enough memory for a picture of " + std::to_string(w) + " x " +
+                      std::to_string(h) + " pixels");
+  }
+  return p;
+}
+
 std::uint32_t PixelKey(const std::uint8_t* p) {
   return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
          (static_cast<std::uint32_t>(p[2]) << 16);
@@ -96,7 +109,7 @@ Bitmap::Bitmap(const Bitmap& other)
       transparentColor_(other.transparentColor_) {
   const std::size_t n = stride() * static_cast<std::size_t>(height_);
   if (n > 0) {
-    data_.reset(new std::uint8_t[n]);
+    data_ = AllocatePixels(n, width_, height_);
     std::memcpy(data_.get(), other.data_.get(), n);
   }
 }
@@ -145,11 +158,7 @@ void Bitmap::setSize(int width, int height) {
   const std::size_t newStride = static_cast<std::size_t>(width) * 3;
   const std::size_t n = newStride * static_cast<std::size_t>(height);
   if (n > 0) {
-    fresh.reset(new (std::nothrow) std::uint8_t[n]);
-    if (!fresh) {
-      throw BitmapError("Not enough memory for a picture of " + std::to_string(width) + " x " +
-                        std::to_string(height) + " pixels");
-    }
+    fresh = AllocatePixels(n, width, height);
   }
   const int keepW = std::min(width, width_);
   const int keepH = std::min(height, height_);
@@ -289,9 +298,12 @@ void Bitmap::stretchDraw(std::int64_t x1, std::int64_t y1, std::int64_t x2, std:
         }
       }
     } else {
-      for (std::size_t i = 0; i < count; ++i) {
-        std::memcpy(to + 3 * i, from + columns[i], 3);
+      // Whole-word moves: each writes one byte of the next pixel, which the next move rewrites;
+      // the last pixel moves alone so nothing outside the box is touched.
+      for (std::size_t i = 0; i + 1 < count; ++i) {
+        std::memcpy(to + 3 * i, from + columns[i], 4);
       }
+      std::memcpy(to + 3 * (count - 1), from + columns[count - 1], 3);
     }
     previousRow = sy;
     previousTarget = to;

@@ -18,7 +18,8 @@ class BitmapError : public std::runtime_error {
 
 /// A 24-bit RGB raster: rows top to bottom, three bytes per pixel in the order red, green, blue,
 /// no row padding. It carries a fill colour (white when new) and a transparent flag with a
-/// transparent colour, which drawing it onto another bitmap honours.
+/// transparent colour, which drawing it onto another bitmap honours. The pixel buffer has four
+/// spare bytes after its last pixel, so a loop may read or write a pixel as one 4-byte word.
 class Bitmap {
  public:
   /// Largest width or height, and largest pixel count, a bitmap may have.

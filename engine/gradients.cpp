@@ -15,9 +15,9 @@ int ChannelOf(float running) {
 }
 
 // Pixel runs of one row, painted left to right.
+// A run of one colour on a row of EllipseGradient; where it ends follows from its neighbour.
 struct Run {
   std::int64_t from;
-  std::int64_t to;
   TColor color;
 };
 
@@ -29,96 +29,205 @@ void PaintRun(std::uint8_t* row, int width, std::int64_t from, std::int64_t to, 
   }
 }
 
-// Geometry of the rings of EllipseGradient: ring k is inscribed in the first box shrunk by k
-// pixels per side, normalised when the shrinking passes the middle. All rings share the centre
-// of the first box, so every ring's row span is symmetric about it.
-struct Rings {
-  std::int64_t left, top, right, bottom;
-
-  std::int64_t width(std::int64_t k) const { return std::abs(right - left - 2 * k); }
-  std::int64_t height(std::int64_t k) const { return std::abs(bottom - top - 2 * k); }
-  std::int64_t leftEdge(std::int64_t k) const { return std::min(left + k, right - k); }
-
-  // Left end of ring k's span on the row dyy half-pixels from the centre line, or no value.
-  bool spanStart(std::int64_t k, std::int64_t dyy, std::int64_t* start) const {
-    const std::int64_t w = width(k);
-    const std::int64_t h = height(k);
-    if (w == 0 || h == 0) {
-      return false;
+// The rings of EllipseGradient: ring k is inscribed in the first box shrunk by k pixels per side,
+// normalised once the shrinking passes the middle. All rings share the first box's centre, so
+// every ring's span on a row is symmetric about it and row y looks like row h - 1 - y.
+//
+// Rows are painted directly: each pixel takes the colour of the last ring that covers it. While
+// both axes still shrink, each ring lies inside the one before; such rings of one colour form a
+// band whose union on any row is the span of its first ring, so only that ring is measured.
+class EllipseRows {
+ public:
+  EllipseRows(std::int64_t left, std::int64_t right, int width, int height,
+              const std::vector<TColor>& colors)
+      : left_(left), right_(right), h0_(height), w0_(right - left) {
+    const auto count = static_cast<std::int64_t>(colors.size());
+    for (std::int64_t k = 0; k < count; ++k) {
+      const bool nested = 2 * k < w0_ && 2 * k < h0_;
+      const TColor c = colors[static_cast<std::size_t>(k)];
+      if (k > 0 && nested && c == color_.back()) {
+        continue;  // joins the band of the ring before it
+      }
+      const std::int64_t w = std::abs(w0_ - 2 * k);
+      const std::int64_t h = std::abs(h0_ - 2 * k);
+      if (w == 0 || h == 0) {
+        continue;  // paints nothing
+      }
+      ring_.push_back(k);
+      width_.push_back(static_cast<double>(w));
+      height_.push_back(static_cast<double>(h));
+      edge_.push_back(static_cast<double>(std::min(left_ + k, right_ - k)));
+      color_.push_back(c);
     }
-    const std::int64_t inset = EllipseRowInset(w, h, dyy);
-    if (inset < 0) {
-      return false;
-    }
-    *start = leftEdge(k) + inset;
-    return true;
+    start_.resize(ring_.size());
+    estimate_.resize(ring_.size());
+    near_.resize(ring_.size());
+    runs_.resize(ring_.size());
+    segments_.resize(2 * ring_.size() + 3);
+    scratch_.resize((static_cast<std::size_t>(width) + 8) * 3);
   }
 
-  // Whether ring k holds every pixel of a w x h bitmap.
-  bool coversAll(std::int64_t k, int w, int h) const {
-    std::int64_t start = 0;
-    const std::int64_t sumX = left + right;
-    const std::int64_t sumY = top + bottom;
-    // The pixel rows and columns farthest from the centre decide it: the ellipse is convex and
-    // symmetric, and spans only shrink away from the centre line.
-    const std::int64_t dyy = std::max(std::abs(1 - sumY), std::abs(2 * h - 1 - sumY));
-    if (!spanStart(k, dyy, &start)) {
+  // Whether ring k holds every pixel of a w x h bitmap: the rows farthest from the centre line
+  // decide it, since spans only shrink away from it.
+  static bool CoversAll(std::int64_t left, std::int64_t right, std::int64_t k, int w, int h) {
+    const std::int64_t rw = std::abs(right - left - 2 * k);
+    const std::int64_t rh = std::abs(std::int64_t{h} - 2 * k);
+    if (rw == 0 || rh == 0) {
       return false;
     }
-    return start <= 0 && sumX - start >= w;
+    const std::int64_t inset = EllipseRowInset(rw, rh, h - 1);
+    const std::int64_t start = std::min(left + k, right - k) + inset;
+    return inset >= 0 && start <= 0 && left + right - start >= w;
   }
-};
 
-// Paints one row of EllipseGradient directly: each pixel takes the colour of the last ring that
-// covers it, found by walking the rings from the last to the first and painting only what an
-// earlier-walked (later-painted) ring left uncovered.
-void PaintEllipseRow(std::uint8_t* row, int width, const Rings& rings, std::int64_t ringCount,
-                     std::int64_t dyy, const std::vector<TColor>& colors, TColor outside,
-                     std::vector<Run>& runs) {
-  runs.clear();
-  const std::int64_t sumX = rings.left + rings.right;
-  const std::int64_t h0 = rings.bottom - rings.top;
-  const std::int64_t ady = std::abs(dyy);
-  bool painted = false;
-  std::int64_t covered = 0;  // left end of the covered span; its right end is sumX - covered
-  auto visit = [&](std::int64_t k) {
-    std::int64_t start = 0;
-    if (!rings.spanStart(k, dyy, &start) || (painted && start >= covered)) {
-      return false;
+  void paintRow(std::uint8_t* row, int width, int y, TColor outside) {
+    const std::int64_t dyy = 2 * std::int64_t{y} + 1 - h0_;
+    const std::int64_t ady = std::abs(dyy);
+    // Shrinking rings reach the row while h0 - 2k >= |dyy|, rings past the middle once
+    // 2k - h0 >= |dyy|; the bands in between are skipped.
+    const std::int64_t lastShrinking = (h0_ - ady) / 2;
+    const std::int64_t firstReversed = std::max<std::int64_t>((h0_ + ady + 1) / 2, h0_ / 2 + 1);
+    const auto shrinkingEnd = static_cast<std::size_t>(
+        std::upper_bound(ring_.begin(), ring_.end(), lastShrinking) - ring_.begin());
+    const auto reversedBegin =
+        std::max(shrinkingEnd,
+                 static_cast<std::size_t>(
+                     std::lower_bound(ring_.begin(), ring_.end(), firstReversed) - ring_.begin()));
+    measure(0, shrinkingEnd, dyy);
+    measure(reversedBegin, ring_.size(), dyy);
+
+    // Walk from the last band painted to the first: a band shows only where the bands painted
+    // after it left its span uncovered. Runs of one colour merge.
+    const std::int64_t sumX = left_ + right_;
+    Walk walk{kNone, 0, false};
+    for (std::size_t i = ring_.size(); i-- > reversedBegin && !walk.full;) {
+      visit(i, sumX, width, walk);
     }
-    runs.push_back(Run{start, painted ? covered : sumX - start, colors[k]});
-    painted = true;
-    covered = start;
-    return covered <= 0 && sumX - covered >= width;
+    for (std::size_t i = shrinkingEnd; i-- > 0 && !walk.full;) {
+      visit(i, sumX, width, walk);
+    }
+    paintRuns(row, width, sumX, walk, outside);
+  }
+
+ private:
+  struct Walk {
+    std::int64_t covered;  // left end of the span covered so far; its right end is sumX - covered
+    std::size_t runs;
+    bool full;
   };
-  // Rings past the middle (2k > h0) reach this row only once their height exceeds |dyy|.
-  const std::int64_t reversedFrom = std::max<std::int64_t>((h0 + ady + 1) / 2, h0 / 2 + 1);
-  std::int64_t k = ringCount - 1;
-  bool full = false;
-  for (; k >= reversedFrom && !full; --k) {
-    full = visit(k);
-  }
-  // Shrinking rings reach this row while h0 - 2k > |dyy|.
-  k = std::min(k, (h0 - ady) / 2);
-  for (; k >= 0 && !full; --k) {
-    full = visit(k);
-  }
-  if (!painted) {
-    PaintRun(row, width, 0, width, outside);
-    return;
-  }
-  PaintRun(row, width, 0, covered, outside);
-  PaintRun(row, width, sumX - covered, width, outside);
-  for (std::size_t i = runs.size(); i-- > 0;) {
-    const Run& r = runs[i];
-    if (i == 0) {
-      PaintRun(row, width, r.from, r.to, r.color);
+
+  void visit(std::size_t i, std::int64_t sumX, int width, Walk& walk) {
+    const std::int64_t s = start_[i];
+    if (s >= walk.covered) {
+      return;
+    }
+    if (walk.runs > 0 && runs_[walk.runs - 1].color == color_[i]) {
+      runs_[walk.runs - 1].from = s;
     } else {
-      PaintRun(row, width, r.from, r.to, r.color);
-      PaintRun(row, width, sumX - r.to, sumX - r.from, r.color);
+      runs_[walk.runs++] = Run{s, color_[i]};
+    }
+    walk.covered = s;
+    walk.full = s <= 0 && sumX - s >= width;
+  }
+
+  // Lays the runs out left to right (outside, outer runs, the middle, their mirror images,
+  // outside) and paints them into a scratch row, then copies the row into place.
+  void paintRuns(std::uint8_t* row, int width, std::int64_t sumX, const Walk& walk,
+                 TColor outside) {
+    std::size_t n = 0;
+    auto segment = [&](std::int64_t end, TColor c) { segments_[n++] = Run{end, c}; };
+    if (walk.runs == 0) {
+      segment(width, outside);
+    } else {
+      segment(walk.covered, outside);
+      for (std::size_t i = walk.runs - 1; i > 0; --i) {
+        segment(runs_[i - 1].from, runs_[i].color);
+      }
+      segment(sumX - runs_[0].from, runs_[0].color);
+      for (std::size_t i = 1; i < walk.runs; ++i) {
+        segment(sumX - runs_[i].from, runs_[i].color);
+      }
+      segment(width, outside);
+    }
+    std::uint8_t* out = scratch_.data();
+    std::int64_t x = 0;
+    for (std::size_t j = 0; j < n && x < width; ++j) {
+      const std::int64_t end = std::min<std::int64_t>(segments_[j].from, width);
+      if (end > x) {
+        PaintWords(out + 3 * x, end - x, segments_[j].color);
+        x = end;
+      }
+    }
+    std::memcpy(row, out, static_cast<std::size_t>(width) * 3);
+  }
+
+  // Paints n pixels as 4-byte words. The first four words are written whatever n is, so short
+  // runs cost no unpredictable branch; what they write past the run is painted over by the runs
+  // that follow, or lands in the scratch row's spare pixels.
+  static void PaintWords(std::uint8_t* p, std::int64_t n, TColor rgb) {
+    if (n > 64) {
+      FillPixels(p, static_cast<std::size_t>(n), rgb);
+      return;
+    }
+    std::memcpy(p, &rgb, 4);
+    std::memcpy(p + 3, &rgb, 4);
+    std::memcpy(p + 6, &rgb, 4);
+    std::memcpy(p + 9, &rgb, 4);
+    for (std::int64_t i = 4; i < n; ++i) {
+      std::memcpy(p + 3 * i, &rgb, 4);
     }
   }
-}
+
+  static constexpr std::int64_t kNone = INT64_MAX;
+
+  // Left ends of the spans of bands [from, to) on the row dyy half-pixels from the centre line
+  // (kNone where a band has no pixel there): a floating-point estimate the compiler vectorises,
+  // settled exactly wherever it lies too close to a pixel boundary to be trusted.
+  void measure(std::size_t from, std::size_t to, std::int64_t dyy) {
+    const double dy = static_cast<double>(dyy);
+    const double* widths = width_.data();
+    const double* heights = height_.data();
+    double* insets = estimate_.data();
+    double* nears = near_.data();
+    // Adding and subtracting 1.5 * 2^52 rounds to an integer without a libm call, which would
+    // stop the vectoriser. A row outside the ring makes f negative and the inset NaN.
+    constexpr double kRound = 6755399441055744.0;
+    for (std::size_t i = from; i < to; ++i) {
+      const double w = widths[i];
+      const double r = dy / heights[i];
+      const double f = 1.0 - r * r;
+      const double t = (w - 1.0 - w * std::sqrt(f)) * 0.5;
+      const double nearest = (t + kRound) - kRound;
+      const double ceilT = nearest < t ? nearest + 1.0 : nearest;
+      insets[i] = ceilT > 0.0 ? ceilT : 0.0;
+      nears[i] = (std::fabs(t - nearest) < 1e-6 ? 1.0 : 0.0) + (std::fabs(f) < 1e-9 ? 1.0 : 0.0);
+    }
+    for (std::size_t i = from; i < to; ++i) {
+      const auto edge = static_cast<std::int64_t>(edge_[i]);
+      if (nears[i] != 0.0) {
+        const auto w = static_cast<std::int64_t>(width_[i]);
+        const auto h = static_cast<std::int64_t>(height_[i]);
+        const std::int64_t inset = EllipseRowInset(w, h, dyy);
+        start_[i] = inset < 0 ? kNone : edge + inset;
+      } else if (!(2.0 * insets[i] < widths[i])) {
+        start_[i] = kNone;  // no pixel of the ring on this row (NaN lands here too)
+      } else {
+        start_[i] = edge + static_cast<std::int64_t>(insets[i]);
+      }
+    }
+  }
+
+  std::int64_t left_, right_, h0_, w0_;
+  std::vector<std::int64_t> ring_;  // first ring of each band, ascending
+  std::vector<double> width_, height_, edge_;
+  std::vector<TColor> color_;
+  std::vector<std::int64_t> start_;
+  std::vector<double> estimate_;
+  std::vector<double> near_;
+  std::vector<Run> runs_;
+  std::vector<Run> segments_;  // here `from` holds where each segment ends
+  std::vector<std::uint8_t> scratch_;
+};
 
 }  // namespace
 
@@ -176,23 +285,27 @@ void EllipseGradient(Bitmap& bmp, TColor outer, TColor inner, const Rect& refere
     bmp.fill();
     return;
   }
-  Rings rings{0, 0, w, h};
+  std::int64_t left = 0;
+  std::int64_t right = w;
   if (centredSquare) {
     const std::int64_t v = Round(static_cast<long double>(w - h) / 2);
-    rings = Rings{v, 0, w - v, h};
+    left = v;
+    right = w - v;
   }
-
   ColorRamp ramp(outer, inner, e);
-  if (rings.coversAll(ringCount - 1, w, h)) {
-    // The last ring paints every pixel: that is the whole picture.
-    for (std::int64_t k = 0; k < ringCount - 1; ++k) {
+  {
+    // Rings far past the middle grow beyond the bitmap; once the last ring covers everything,
+    // it is the whole picture.
+    if (EllipseRows::CoversAll(left, right, ringCount - 1, w, h)) {
+      for (std::int64_t k = 0; k < ringCount - 1; ++k) {
+        ramp.step();
+      }
+      bmp.setFillColor(ramp.color());
+      bmp.fill();
       ramp.step();
+      bmp.setFillColor(ramp.color());
+      return;
     }
-    bmp.setFillColor(ramp.color());
-    bmp.fill();
-    ramp.step();
-    bmp.setFillColor(ramp.color());
-    return;
   }
   // Here the ring count is bounded by the box and bitmap sizes: a larger ring covers all.
   std::vector<TColor> colors(static_cast<std::size_t>(ringCount));
@@ -200,15 +313,14 @@ void EllipseGradient(Bitmap& bmp, TColor outer, TColor inner, const Rect& refere
     c = ramp.color();
     ramp.step();
   }
-  std::vector<Run> runs;
-  const std::int64_t sumY = rings.top + rings.bottom;
+  EllipseRows rows(left, right, w, h, colors);
   for (int y = 0; y < h; ++y) {
-    const std::int64_t mirror = sumY - 1 - y;
-    if (mirror >= 0 && mirror < y) {
-      std::memcpy(bmp.scanLine(y), bmp.scanLine(static_cast<int>(mirror)), bmp.stride());
-      continue;
+    const int mirror = h - 1 - y;
+    if (mirror < y) {
+      std::memcpy(bmp.scanLine(y), bmp.scanLine(mirror), bmp.stride());
+    } else {
+      rows.paintRow(bmp.scanLine(y), w, y, outerRGB);
     }
-    PaintEllipseRow(bmp.scanLine(y), w, rings, ringCount, 2 * y + 1 - sumY, colors, outerRGB, runs);
   }
   bmp.setFillColor(ramp.color());
 }
