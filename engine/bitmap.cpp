@@ -27,9 +27,9 @@ Span NormaliseClip(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64
               std::min<std::int64_t>(x2, w), std::min<std::int64_t>(y2, h)};
 }
 
-// Every pixel buffer has a few spare bytes at its end, so that inner loops may move a pixel as
-// one 4-byte word even at the very last pixel.
-constexpr std::size_t kSpareBytes = 4;
+// Every pixel buffer has spare bytes at its end, so that inner loops may move pixels as 4-byte
+// words even at the very last pixel.
+constexpr std::size_t kSpareBytes = Bitmap::kSpareBytes;
 
 std::unique_ptr<std::uint8_t[]> AllocatePixels(std::size_t bytes, int w, int h) {
   std::unique_ptr<std::uint8_t[]> p(new (std::nothrow) std::uint8_t[bytes + kSpareBytes]);

@@ -18,10 +18,11 @@ class BitmapError : public std::runtime_error {
 
 /// A 24-bit RGB raster: rows top to bottom, three bytes per pixel in the order red, green, blue,
 /// no row padding. It carries a fill colour (white when new) and a transparent flag with a
-/// transparent colour, which drawing it onto another bitmap honours. The pixel buffer has four
-/// spare bytes after its last pixel, so a loop may read or write a pixel as one 4-byte word.
+/// transparent colour, which drawing it onto another bitmap honours. The pixel buffer has
+/// kSpareBytes spare bytes after its last pixel, so loops may read or write pixels as 4-byte words.
 class Bitmap {
  public:
+  static constexpr std::size_t kSpareBytes = 16;
   /// Largest width or height, and largest pixel count, a bitmap may have.
   static constexpr int kMaxDimension = 1 << 17;
   static constexpr std::int64_t kMaxPixels = std::int64_t{1} << 29;

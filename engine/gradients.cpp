@@ -38,8 +38,7 @@ void PaintRun(std::uint8_t* row, int width, std::int64_t from, std::int64_t to, 
 // band whose union on any row is the span of its first ring, so only that ring is measured.
 class EllipseRows {
  public:
-  EllipseRows(std::int64_t left, std::int64_t right, int width, int height,
-              const std::vector<TColor>& colors)
+  EllipseRows(std::int64_t left, std::int64_t right, int height, const std::vector<TColor>& colors)
       : left_(left), right_(right), h0_(height), w0_(right - left) {
     const auto count = static_cast<std::int64_t>(colors.size());
     for (std::int64_t k = 0; k < count; ++k) {
@@ -59,12 +58,10 @@ class EllipseRows {
       edge_.push_back(static_cast<double>(std::min(left_ + k, right_ - k)));
       color_.push_back(c);
     }
-    start_.resize(ring_.size());
     estimate_.resize(ring_.size());
     near_.resize(ring_.size());
     runs_.resize(ring_.size());
     segments_.resize(2 * ring_.size() + 3);
-    scratch_.resize((static_cast<std::size_t>(width) + 8) * 3);
   }
 
   // Whether ring k holds every pixel of a w x h bitmap: the rows farthest from the centre line
@@ -101,10 +98,10 @@ class EllipseRows {
     const std::int64_t sumX = left_ + right_;
     Walk walk{kNone, 0, false};
     for (std::size_t i = ring_.size(); i-- > reversedBegin && !walk.full;) {
-      visit(i, sumX, width, walk);
+      visit(i, start(i, dyy), sumX, width, walk);
     }
     for (std::size_t i = shrinkingEnd; i-- > 0 && !walk.full;) {
-      visit(i, sumX, width, walk);
+      visit(i, start(i, dyy), sumX, width, walk);
     }
     paintRuns(row, width, sumX, walk, outside);
   }
@@ -116,8 +113,7 @@ class EllipseRows {
     bool full;
   };
 
-  void visit(std::size_t i, std::int64_t sumX, int width, Walk& walk) {
-    const std::int64_t s = start_[i];
+  void visit(std::size_t i, std::int64_t s, std::int64_t sumX, int width, Walk& walk) {
     if (s >= walk.covered) {
       return;
     }
@@ -130,15 +126,15 @@ class EllipseRows {
     walk.full = s <= 0 && sumX - s >= width;
   }
 
-  // Lays the runs out left to right (outside, outer runs, the middle, their mirror images,
-  // outside) and paints them into a scratch row, then copies the row into place.
+  // Paints the runs left to right (outside, outer runs, the middle, their mirror images,
+  // outside). Every run but the one reaching the right edge is painted word-wide and may spill
+  // past its end: into the runs painted after it or, at the edge, into the next row, which is
+  // painted later (or into the buffer's spare bytes).
   void paintRuns(std::uint8_t* row, int width, std::int64_t sumX, const Walk& walk,
                  TColor outside) {
     std::size_t n = 0;
     auto segment = [&](std::int64_t end, TColor c) { segments_[n++] = Run{end, c}; };
-    if (walk.runs == 0) {
-      segment(width, outside);
-    } else {
+    if (walk.runs > 0) {
       segment(walk.covered, outside);
       for (std::size_t i = walk.runs - 1; i > 0; --i) {
         segment(runs_[i - 1].from, runs_[i].color);
@@ -147,23 +143,24 @@ class EllipseRows {
       for (std::size_t i = 1; i < walk.runs; ++i) {
         segment(sumX - runs_[i].from, runs_[i].color);
       }
-      segment(width, outside);
     }
-    std::uint8_t* out = scratch_.data();
+    segment(width, outside);
     std::int64_t x = 0;
-    for (std::size_t j = 0; j < n && x < width; ++j) {
+    for (std::size_t j = 0; j < n; ++j) {
       const std::int64_t end = std::min<std::int64_t>(segments_[j].from, width);
+      if (end >= width) {
+        FillPixels(row + 3 * x, static_cast<std::size_t>(width - x), segments_[j].color);
+        return;
+      }
       if (end > x) {
-        PaintWords(out + 3 * x, end - x, segments_[j].color);
+        PaintWords(row + 3 * x, end - x, segments_[j].color);
         x = end;
       }
     }
-    std::memcpy(row, out, static_cast<std::size_t>(width) * 3);
   }
 
   // Paints n pixels as 4-byte words. The first four words are written whatever n is, so short
-  // runs cost no unpredictable branch; what they write past the run is painted over by the runs
-  // that follow, or lands in the scratch row's spare pixels.
+  // runs cost no unpredictable branch; up to 13 bytes past the run may be written.
   static void PaintWords(std::uint8_t* p, std::int64_t n, TColor rgb) {
     if (n > 64) {
       FillPixels(p, static_cast<std::size_t>(n), rgb);
@@ -202,31 +199,29 @@ class EllipseRows {
       insets[i] = ceilT > 0.0 ? ceilT : 0.0;
       nears[i] = (std::fabs(t - nearest) < 1e-6 ? 1.0 : 0.0) + (std::fabs(f) < 1e-9 ? 1.0 : 0.0);
     }
-    for (std::size_t i = from; i < to; ++i) {
-      const auto edge = static_cast<std::int64_t>(edge_[i]);
-      if (nears[i] != 0.0) {
-        const auto w = static_cast<std::int64_t>(width_[i]);
-        const auto h = static_cast<std::int64_t>(height_[i]);
-        const std::int64_t inset = EllipseRowInset(w, h, dyy);
-        start_[i] = inset < 0 ? kNone : edge + inset;
-      } else if (!(2.0 * insets[i] < widths[i])) {
-        start_[i] = kNone;  // no pixel of the ring on this row (NaN lands here too)
-      } else {
-        start_[i] = edge + static_cast<std::int64_t>(insets[i]);
-      }
+  }
+
+  // The left end of band i's span on the row just measured, or kNone.
+  std::int64_t start(std::size_t i, std::int64_t dyy) const {
+    if (near_[i] != 0.0) {
+      const std::int64_t inset = EllipseRowInset(static_cast<std::int64_t>(width_[i]),
+                                                 static_cast<std::int64_t>(height_[i]), dyy);
+      return inset < 0 ? kNone : static_cast<std::int64_t>(edge_[i]) + inset;
     }
+    if (!(2.0 * estimate_[i] < width_[i])) {
+      return kNone;  // no pixel of the band on this row (a NaN estimate lands here too)
+    }
+    return static_cast<std::int64_t>(edge_[i] + estimate_[i]);
   }
 
   std::int64_t left_, right_, h0_, w0_;
   std::vector<std::int64_t> ring_;  // first ring of each band, ascending
   std::vector<double> width_, height_, edge_;
   std::vector<TColor> color_;
-  std::vector<std::int64_t> start_;
   std::vector<double> estimate_;
   std::vector<double> near_;
   std::vector<Run> runs_;
   std::vector<Run> segments_;  // here `from` holds where each segment ends
-  std::vector<std::uint8_t> scratch_;
 };
 
 }  // namespace
@@ -313,7 +308,7 @@ void EllipseGradient(Bitmap& bmp, TColor outer, TColor inner, const Rect& refere
     c = ramp.color();
     ramp.step();
   }
-  EllipseRows rows(left, right, w, h, colors);
+  EllipseRows rows(left, right, h, colors);
   for (int y = 0; y < h; ++y) {
     const int mirror = h - 1 - y;
     if (mirror < y) {
