@@ -11,204 +11,128 @@
 namespace tessora {
 namespace {
 
-using testing::FileSizeLimit;
+using ::testing::HasSubstr;
 using testing::readFile;
-using testing::TempDir;
 using ::testing::ThrowsMessage;
 using testing::writeFile;
 
-constexpr const char* kNewFile =
-    "[general]\n"
-    "top of form=-12\n"
-    "left of form=300\n"
-    "hide tile directory bar=TRUE\n"
-    "hide tessora directory bar=FALSE\n"
-    "\n"
-    "[program parameters]\n"
-    "use sound effects=FALSE\n"
-    "use entire desktop area=TRUE\n"
-    "retain aspect ratio=FALSE\n"
-    "show all tools=TRUE\n"
-    "deep background color=clRed\n";
+class SettingsFile : public ::testing::Test {
+ protected:
+  Settings loadLine(const std::string& section, const std::string& line) {
+    writeFile(path_, "[" + section + "]\n" + line + "\n");
+    Settings s;
+    LoadSettings(path_, s);
+    return s;
+  }
+  Settings loadColour(const std::string& value) {
+    return loadLine("program parameters", "deep background color=" + value);
+  }
 
-Settings sample() {
-  Settings s;
-  s.top = -12;
-  s.left = 300;
-  s.hideTileDirectoryBar = true;
-  s.useSoundEffects = false;
-  s.useEntireDesktopArea = true;
-  s.showAllTools = true;
-  s.DeepBackgroundColor = clRed;
-  return s;
-}
+  testing::TempDir dir_;
+  const std::string path_ = dir_.file("Tessora.ini");
+};
 
-// Loads one "deep background color" or "top of form" value through a real file.
-Settings loadWith(const TempDir& dir, const std::string& section, const std::string& line) {
-  writeFile(dir.file("Tessora.ini"), "[" + section + "]\n" + line + "\n");
-  Settings s;
-  LoadSettings(dir.file("Tessora.ini"), s);
-  return s;
-}
-
-TEST(LoadSettings, MissingFileGivesTheDefaults) {
-  TempDir dir;
+TEST_F(SettingsFile, MissingFileGivesDefaultsAndADesktopColour) {
   Settings s;
   s.top = 99;
-  EXPECT_FALSE(LoadSettings(dir.file("Tessora.ini"), s));
+  EXPECT_FALSE(LoadSettings(path_, s));
   EXPECT_EQ(s.top, 5);
-  EXPECT_EQ(s.left, 5);
   EXPECT_TRUE(s.useSoundEffects);
-  EXPECT_FALSE(s.hideTileDirectoryBar || s.hideTessoraDirectoryBar || s.useEntireDesktopArea ||
-               s.retainAspectRatio || s.showAllTools);
+  EXPECT_FALSE(s.hideTileDirectoryBar || s.retainAspectRatio || s.showAllTools);
   EXPECT_EQ(s.DeepBackgroundColor, GetSysColor(COLOR_BACKGROUND));
 }
 
-TEST(LoadSettings, IntegerValues) {
-  TempDir dir;
-  EXPECT_EQ(loadWith(dir, "general", "top of form=-40").top, -40);
-  EXPECT_EQ(loadWith(dir, "general", "TOP OF FORM = $20 ").top, 32);
-  EXPECT_THAT([&] { loadWith(dir, "general", "top of form="); },
+TEST_F(SettingsFile, ValueForms) {
+  EXPECT_EQ(loadLine("general", "top of form=-40").top, -40);
+  EXPECT_EQ(loadLine("GENERAL", "Top Of Form = $20 ").top, 32);
+  EXPECT_THAT([&] { loadLine("general", "top of form="); },
               ThrowsMessage<SettingsError>("'' is not a valid integer value"));
-  EXPECT_THAT([&] { loadWith(dir, "general", "top of form=12px"); },
+  EXPECT_THAT([&] { loadLine("general", "top of form=12px"); },
               ThrowsMessage<SettingsError>("'12px' is not a valid integer value"));
+  EXPECT_TRUE(loadLine("program parameters", "use sound effects=.t.").useSoundEffects);
+  EXPECT_FALSE(loadLine("program parameters", "use sound effects=1").useSoundEffects);
 }
 
-TEST(LoadSettings, BooleanValuesNeverFail) {
-  TempDir dir;
-  for (const char* yes : {"yes", "On", ".t.", "TRUE"}) {
-    EXPECT_TRUE(loadWith(dir, "program parameters", std::string("use sound effects=") + yes)
-                    .useSoundEffects)
-        << yes;
-  }
-  for (const char* no : {"1", "T", "TRUE.", ""}) {
-    EXPECT_FALSE(
-        loadWith(dir, "program parameters", std::string("use sound effects=") + no).useSoundEffects)
-        << no;
-  }
-}
-
-TEST(LoadSettings, StopsAtTheFailingKey) {
-  TempDir dir;
-  writeFile(dir.file("Tessora.ini"),
-            "[general]\ntop of form=7\nleft of form=oops\nhide tile directory bar=TRUE\n"
-            "[program parameters]\nuse sound effects=FALSE\n");
+TEST_F(SettingsFile, ReadingStopsAtTheFailingKey) {
+  writeFile(path_, "[general]\ntop of form=7\nleft of form=oops\nhide tile directory bar=TRUE\n");
   Settings s;
-  EXPECT_THAT([&] { LoadSettings(dir.file("Tessora.ini"), s); },
-              ThrowsMessage<SettingsError>("'oops' is not a valid integer value"));
+  EXPECT_THROW(LoadSettings(path_, s), SettingsError);
   EXPECT_EQ(s.top, 7);
-  EXPECT_EQ(s.left, Settings().left);
+  EXPECT_EQ(s.left, 5);
   EXPECT_FALSE(s.hideTileDirectoryBar);
-  EXPECT_TRUE(s.useSoundEffects);
   EXPECT_EQ(s.DeepBackgroundColor, clBlack);
 }
 
-TEST(SettingsColour, ReadAndWrittenBack) {
-  TempDir dir;
-  const std::string path = dir.file("Tessora.ini");
+TEST_F(SettingsFile, ColoursAreWrittenBackByNameOrInHex) {
   const struct {
     const char* stored;
     TColor read;
     const char* written;
-  } cases[] = {
-      {"clRed", 0x000000FF, "clRed"},
-      {"255", 0x000000FF, "clRed"},
-      {"clBackground", 0x80000001, "clBackground"},
-      {"$00A56E3A", 0x00A56E3A, "$00A56E3A"},
-      {"11234", 11234, "$00002BE2"},
-  };
+  } cases[] = {{"clRed", 0xFF, "clRed"},
+               {"255", 0xFF, "clRed"},
+               {"clBackground", 0x80000001, "clBackground"},
+               {"11234", 11234, "$00002BE2"}};
   for (const auto& c : cases) {
-    const Settings s =
-        loadWith(dir, "program parameters", std::string("deep background color=") + c.stored);
+    const Settings s = loadColour(c.stored);
     EXPECT_EQ(s.DeepBackgroundColor, c.read) << c.stored;
-    SaveSettings(path, s);
-    EXPECT_THAT(readFile(path),
-                ::testing::HasSubstr(std::string("deep background color=") + c.written + "\n"));
+    SaveSettings(path_, s);
+    EXPECT_THAT(readFile(path_), HasSubstr(std::string("color=") + c.written + "\n"));
   }
-}
-
-TEST(SettingsColour, MissingOrEmptyMeansTheDesktopColour) {
-  TempDir dir;
   SetSysColor(COLOR_BACKGROUND, 0x00123456);
-  EXPECT_EQ(loadWith(dir, "program parameters", "deep background color=").DeepBackgroundColor,
-            0x00123456u);
-  const Settings s = loadWith(dir, "general", "top of form=1");
-  EXPECT_EQ(s.DeepBackgroundColor, 0x00123456u);
-  SaveSettings(dir.file("Tessora.ini"), s);
-  EXPECT_THAT(readFile(dir.file("Tessora.ini")),
-              ::testing::HasSubstr("deep background color=$00123456\n"));
+  SaveSettings(path_, loadColour(""));
   SetSysColor(COLOR_BACKGROUND, RGB(58, 110, 165));
+  EXPECT_THAT(readFile(path_), HasSubstr("color=$00123456\n"));
 }
 
-TEST(SaveSettings, NewFileHoldsTheNineKeysInOrder) {
-  TempDir dir;
-  SaveSettings(dir.file("Tessora.ini"), sample());
-  EXPECT_EQ(readFile(dir.file("Tessora.ini")), kNewFile);
+TEST_F(SettingsFile, NewFileHoldsTheNineKeysInOrderAndReadsBack) {
+  Settings s;
+  s.top = -12;
+  s.hideTileDirectoryBar = true;
+  s.useSoundEffects = false;
+  s.DeepBackgroundColor = clRed;
+  SaveSettings(path_, s);
+  EXPECT_EQ(readFile(path_),
+            "[general]\ntop of form=-12\nleft of form=5\nhide tile directory bar=TRUE\n"
+            "hide tessora directory bar=FALSE\n\n[program parameters]\nuse sound effects=FALSE\n"
+            "use entire desktop area=FALSE\nretain aspect ratio=FALSE\nshow all tools=FALSE\n"
+            "deep background color=clRed\n");
   Settings back;
-  EXPECT_TRUE(LoadSettings(dir.file("Tessora.ini"), back));
+  EXPECT_TRUE(LoadSettings(path_, back));
   EXPECT_EQ(back.top, -12);
-  EXPECT_EQ(back.left, 300);
-  EXPECT_TRUE(back.hideTileDirectoryBar && back.useEntireDesktopArea && back.showAllTools);
-  EXPECT_FALSE(back.useSoundEffects || back.hideTessoraDirectoryBar || back.retainAspectRatio);
-  EXPECT_EQ(back.DeepBackgroundColor, clRed);
+  EXPECT_TRUE(back.hideTileDirectoryBar);
+  EXPECT_FALSE(back.useSoundEffects);
 }
 
-TEST(SaveSettings, KeepsTheUsersOwnLines) {
-  TempDir dir;
-  const std::string path = dir.file("Tessora.ini");
-  writeFile(path,
-            "; written by hand\r\n"
-            "[General]\r\n"
-            "Top Of Form = 1\r\n"
-            "my own key=keep me\r\n"
-            "\r\n"
-            "[plugins]\r\n"
+TEST_F(SettingsFile, UsersOwnLinesSurviveASave) {
+  writeFile(path_,
+            "; by hand\r\n[General]\r\nTop Of Form = 1\r\nmy key=keep\r\n\r\n[plugins]\r\n"
             "left of form=not mine\r\n");
-  SaveSettings(path, sample());
-  EXPECT_EQ(readFile(path),
-            "; written by hand\r\n"
-            "[General]\r\n"
-            "Top Of Form =-12\r\n"
-            "my own key=keep me\r\n"
-            "left of form=300\r\n"
-            "hide tile directory bar=TRUE\r\n"
-            "hide tessora directory bar=FALSE\r\n"
-            "\r\n"
-            "[plugins]\r\n"
-            "left of form=not mine\r\n"
-            "\r\n"
-            "[program parameters]\r\n"
-            "use sound effects=FALSE\r\n"
-            "use entire desktop area=TRUE\r\n"
-            "retain aspect ratio=FALSE\r\n"
-            "show all tools=TRUE\r\n"
-            "deep background color=clRed\r\n");
+  SaveSettings(path_, Settings());
+  EXPECT_EQ(readFile(path_),
+            "; by hand\r\n[General]\r\nTop Of Form =5\r\nmy key=keep\r\nleft of form=5\r\n"
+            "hide tile directory bar=FALSE\r\nhide tessora directory bar=FALSE\r\n\r\n[plugins]\r\n"
+            "left of form=not mine\r\n\r\n[program parameters]\r\nuse sound effects=TRUE\r\n"
+            "use entire desktop area=FALSE\r\nretain aspect ratio=FALSE\r\nshow all tools=FALSE\r\n"
+            "deep background color=clBlack\r\n");
 }
 
-TEST(SaveSettings, FailedWriteKeepsTheOldFile) {
-  TempDir dir;
-  const std::string path = dir.file("Tessora.ini");
+TEST_F(SettingsFile, FailedWritesKeepTheOldFile) {
   const std::string old = "[general]\ntop of form=1\n; keep\n";
-  writeFile(path, old);
+  writeFile(path_, old);
   {
-    const FileSizeLimit diskFull(16);
-    EXPECT_THAT([&] { SaveSettings(path, sample()); },
-                ThrowsMessage<SettingsError>("Unable to write to " + path));
+    const testing::FileSizeLimit diskFull(16);
+    EXPECT_THAT([&] { SaveSettings(path_, Settings()); },
+                ThrowsMessage<SettingsError>("Unable to write to " + path_));
   }
-  EXPECT_EQ(readFile(path), old);
-  EXPECT_EQ(testing::entryCount(dir.path()), 1u);  // no temporary file left behind
-}
+  EXPECT_EQ(readFile(path_), old);
+  EXPECT_EQ(dir_.entryCount(), 1u);
 
-TEST(SaveSettings, UnwritableOrUnreadablePlacesFail) {
-  TempDir dir;
-  writeFile(dir.file("plain"), "x");
-  const std::string underFile = dir.file("plain") + "/Tessora.ini";
-  EXPECT_THAT([&] { SaveSettings(underFile, sample()); },
+  const std::string underFile = path_ + "/Tessora.ini";  // the parent is a regular file
+  EXPECT_THAT([&] { SaveSettings(underFile, Settings()); },
               ThrowsMessage<SettingsError>("Unable to write to " + underFile));
-  // A folder where the file should be: its contents cannot be read, so it is not replaced.
-  ASSERT_EQ(::mkdir(dir.file("Tessora.ini").c_str(), 0755), 0);
-  EXPECT_THROW(SaveSettings(dir.file("Tessora.ini"), sample()), SettingsError);
-  EXPECT_EQ(testing::entryCount(dir.file("Tessora.ini")), 0u);
+  // A file that cannot be read is not replaced: its lines would be lost.
+  ASSERT_EQ(::mkdir(dir_.file("dir.ini").c_str(), 0755), 0);
+  EXPECT_THROW(SaveSettings(dir_.file("dir.ini"), Settings()), SettingsError);
 }
 
 }  // namespace
