@@ -5,8 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
-#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
