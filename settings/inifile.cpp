@@ -36,7 +36,7 @@ bool sameName(std::string_view a, std::string_view b) {
 }
 
 // The name of a section header line, or nothing when the line is none. A header without its
-// closing bracket is taken as a header to the line's end, as the profile calls did.
+// closing bracket still opens a section, so a typo does not merge its keys into the section above.
 std::optional<std::string_view> sectionName(std::string_view line) {
   line = trim(line);
   if (line.empty() || line.front() != '[') {

@@ -66,7 +66,7 @@ std::string valueText(const Key& key, const Settings& settings) {
 bool LoadSettings(const std::string& path, Settings& settings) {
   std::string text;
   const ReadResult result = readWholeFile(path, text);
-  // An unreadable file reads as an empty one, as the profile calls did: every key its default.
+  // An unreadable file reads as an empty one, every key its default, so the program still starts.
   const IniFile ini(text);
   for (const Key& key : kKeys) {
     applyValue(key, ini.readString(key.section, key.name, key.defaultText), settings);
