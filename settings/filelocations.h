@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+namespace tessora {
+
+constexpr const char* kSettingsFileName = "Tessora.ini";
+constexpr const char* kTileListFileName = "PATHS to tiles.txt";
+constexpr const char* kCenterListFileName = "PATHS to tessoras.txt";
+
+/// The folder of the running executable, with a trailing "/"; empty when it cannot be found.
+std::string programDirectory();
+
+/// The folder of the settings and list files, with a trailing "/": `programDir` when the program
+/// may write there, otherwise `xdgConfigHome` + "/tessora/" (or `home` + "/.config/tessora/"
+/// when `xdgConfigHome` is empty or not absolute), created when missing. All three files always
+/// live together, so a move of the program never splits a user's settings from their lists.
+std::string chooseFileDirectory(const std::string& programDir, const std::string& xdgConfigHome,
+                                const std::string& home);
+
+/// chooseFileDirectory() for this process: its program directory and environment.
+std::string fileDirectory();
+
+}  // namespace tessora

@@ -1,0 +1,130 @@
+#include "settings/recentlist.h"
+
+#include "settings/fileio.h"
+#include "settings/settingserror.h"
+
+namespace tessora {
+namespace {
+
+[[noreturn]] void throwOutOfBounds(int index) {
+  throw SettingsError("List index out of bounds (" + std::to_string(index) + ")");
+}
+
+void writeListFile(const std::string& listFile, const std::vector<std::string>& entries) {
+  if (!writeFileAtomically(listFile, formatRecentListText(entries))) {
+    throw SettingsError("Cannot create file " + listFile);
+  }
+}
+
+std::vector<std::string> displayNamesOf(const std::vector<std::string>& entries, bool cutAtDot) {
+  std::vector<std::string> names;
+  names.reserve(entries.size());
+  for (const std::string& entry : entries) {
+    names.push_back(recentDisplayName(entry, cutAtDot));
+  }
+  return names;
+}
+
+}  // namespace
+
+void RecentList::select(int index) {
+  if (index < -1 || index >= count()) {
+    throwOutOfBounds(index);
+  }
+  selected_ = index;
+}
+
+void LoadRecentList(const std::string& listFile, RecentList& list) {
+  list = RecentList();
+  std::string text;
+  const ReadResult result = readWholeFile(listFile, text);
+  if (result == ReadResult::Failed) {
+    throw SettingsError("Cannot open file " + listFile);
+  }
+  bool mustWrite = result == ReadResult::Missing;
+  for (std::string& entry : parseRecentListText(text)) {
+    if (isExistingFile(entry)) {
+      list.entries_.push_back(std::move(entry));
+    } else {
+      mustWrite = true;
+    }
+  }
+  list.displayNames_ = displayNamesOf(list.entries_, true);
+  if (mustWrite) {
+    writeListFile(listFile, list.entries_);
+  }
+}
+
+void PushRecentEntry(const std::string& path, const std::string& listFile, RecentList& list) {
+  list.entries_.insert(list.entries_.begin(), path);
+  list.displayNames_ = displayNamesOf(list.entries_, false);
+  list.selected_ = 0;
+  writeListFile(listFile, list.entries_);
+}
+
+void RemoveRecentEntry(RecentList& list, const std::string& listFile) {
+  const int i = list.selected_;
+  if (i < 0 || i >= list.count()) {
+    throwOutOfBounds(i);
+  }
+  const auto at = static_cast<std::ptrdiff_t>(i);
+  list.entries_.erase(list.entries_.begin() + at);
+  list.displayNames_.erase(list.displayNames_.begin() + at);
+  if (list.entries_.empty()) {
+    list.selected_ = -1;
+  } else {
+    list.selected_ = i >= 1 ? i - 1 : list.count() - 1;
+  }
+  writeListFile(listFile, list.entries_);
+}
+
+std::string selectRecentEntry(RecentList& list, int index, const std::string& listFile) {
+  if (index < 0 || index >= list.count()) {
+    throwOutOfBounds(index);
+  }
+  const auto at = static_cast<std::ptrdiff_t>(index);
+  std::string path = list.entries_[static_cast<std::size_t>(index)];
+  list.entries_.erase(list.entries_.begin() + at);
+  list.displayNames_.erase(list.displayNames_.begin() + at);
+  PushRecentEntry(path, listFile, list);
+  return path;
+}
+
+std::vector<std::string> parseRecentListText(std::string_view text) {
+  std::vector<std::string> entries;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    const std::size_t stop = text.find_first_of("\r\n", pos);
+    if (stop == std::string_view::npos) {
+      entries.emplace_back(text.substr(pos));
+      break;
+    }
+    entries.emplace_back(text.substr(pos, stop - pos));
+    const bool crlf = text[stop] == '\r' && stop + 1 < text.size() && text[stop + 1] == '\n';
+    pos = stop + (crlf ? 2 : 1);
+  }
+  return entries;
+}
+
+std::string formatRecentListText(const std::vector<std::string>& entries) {
+  std::string text;
+  for (const std::string& entry : entries) {
+    text += entry;
+    text += "\r\n";
+  }
+  return text;
+}
+
+std::string recentDisplayName(std::string_view path, bool cutAtDot) {
+  const std::size_t slash = path.rfind('/');
+  std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+  if (cutAtDot) {
+    const std::size_t dot = name.find('.');
+    if (dot != std::string_view::npos && dot > 0) {
+      name = name.substr(0, dot);
+    }
+  }
+  return std::string(name);
+}
+
+}  // namespace tessora

@@ -1,0 +1,49 @@
+#include "settings/filelocations.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "settings/fileio.h"
+#include "tempdir.h"
+
+namespace tessora {
+namespace {
+
+TEST(FileLocations, ProgramFolderWhenWritableElseTheUsersConfig) {
+  const std::string program = programDirectory();
+  EXPECT_EQ(::access((program + "tessora_settings_tests").c_str(), X_OK), 0);
+
+  testing::TempDir dir;
+  EXPECT_EQ(chooseFileDirectory(dir.path(), "/unused", "/unused"), dir.path() + "/");
+  // Root may write everywhere, so a missing program folder stands in for one under /usr.
+  const std::string usrBin = dir.file("usr/bin");
+  EXPECT_EQ(chooseFileDirectory(usrBin, dir.file("xdg"), "/unused"), dir.file("xdg/tessora/"));
+  EXPECT_EQ(chooseFileDirectory(usrBin, "relative", dir.path()), dir.file(".config/tessora/"));
+  struct stat st {};
+  EXPECT_EQ(::stat(dir.file("xdg/tessora").c_str(), &st), 0);
+  EXPECT_EQ(::stat(dir.file(".config/tessora").c_str(), &st), 0);
+}
+
+TEST(AtomicWrite, KeepsLinksAndPermissionsLeavesNoTemporaryFile) {
+  testing::TempDir dir;
+  const std::string real = dir.file("real.ini");
+  testing::writeFile(real, "old");
+  ASSERT_EQ(::chmod(real.c_str(), 0640), 0);
+  ASSERT_EQ(::symlink(real.c_str(), dir.file("link.ini").c_str()), 0);
+  ASSERT_TRUE(writeFileAtomically(dir.file("link.ini"), "new"));
+  EXPECT_EQ(testing::readFile(real), "new");
+  struct stat st {};
+  ASSERT_EQ(::lstat(dir.file("link.ini").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  ASSERT_EQ(::stat(real.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+
+  ASSERT_EQ(::mkdir(dir.file("folder").c_str(), 0755), 0);
+  EXPECT_FALSE(writeFileAtomically(dir.file("folder"), "x"));
+  EXPECT_EQ(dir.entryCount(), 3u);
+}
+
+}  // namespace
+}  // namespace tessora

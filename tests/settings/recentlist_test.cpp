@@ -1,0 +1,128 @@
+#include "settings/recentlist.h"
+
+#include <sys/stat.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "settings/settingserror.h"
+#include "tempdir.h"
+
+namespace tessora {
+namespace {
+
+using ::testing::ElementsAre;
+using testing::readFile;
+using ::testing::ThrowsMessage;
+using testing::writeFile;
+
+class RecentListTest : public ::testing::Test {
+ protected:
+  std::string image(const std::string& name) {
+    writeFile(dir_.file(name), "img");
+    return dir_.file(name);
+  }
+  void push(std::initializer_list<const char*> oldestFirst) {
+    for (const char* name : oldestFirst) {
+      PushRecentEntry(image(name), list_file_, list_);
+    }
+  }
+  // The box shows one name per entry and selects within them, whatever happened before.
+  void expectConsistent() const {
+    EXPECT_EQ(list_.displayNames().size(), list_.entries().size());
+    EXPECT_LT(list_.selectedIndex(), list_.count());
+  }
+
+  testing::TempDir dir_;
+  const std::string list_file_ = dir_.file("PATHS to tiles.txt");
+  RecentList list_;
+};
+
+TEST(RecentListText, FormatAndDisplayNames) {
+  EXPECT_THAT(parseRecentListText("a\r\nb\nc\rd\r\n\r\n"), ElementsAre("a", "b", "c", "d", ""));
+  EXPECT_EQ(formatRecentListText({"/x/a.jpg", ""}), "/x/a.jpg\r\n\r\n");
+  EXPECT_EQ(formatRecentListText({}), "");
+  EXPECT_EQ(recentDisplayName("/p.d/stone.old.jpg", true), "stone");
+  EXPECT_EQ(recentDisplayName("/p.d/stone.old.jpg", false), "stone.old.jpg");
+  EXPECT_EQ(recentDisplayName("/p.d/.png", true), ".png");
+}
+
+TEST_F(RecentListTest, LoadPrunesVanishedFilesAndFolders) {
+  const std::string a = image("a.tile.jpg"), c = image("c.png");
+  ASSERT_EQ(::mkdir(dir_.file("folder.jpg").c_str(), 0755), 0);
+  writeFile(list_file_, a + "\r\n" + dir_.file("gone.jpg") + "\n" + c + "\r\n" +
+                            dir_.file("folder.jpg") + "\r\n");
+  LoadRecentList(list_file_, list_);
+  EXPECT_THAT(list_.entries(), ElementsAre(a, c));
+  EXPECT_THAT(list_.displayNames(), ElementsAre("a", "c"));
+  EXPECT_EQ(list_.selectedIndex(), -1);
+  EXPECT_EQ(readFile(list_file_), a + "\r\n" + c + "\r\n");
+
+  writeFile(list_file_, dir_.file("gone") + "\r\n\r\n");
+  LoadRecentList(list_file_, list_);
+  EXPECT_EQ(list_.count(), 0);
+  EXPECT_EQ(readFile(list_file_), "");
+}
+
+TEST_F(RecentListTest, MissingFileIsCreatedEmptyIntactFileLeftAlone) {
+  LoadRecentList(list_file_, list_);
+  EXPECT_EQ(dir_.entryCount(), 1u);
+  EXPECT_EQ(readFile(list_file_), "");
+  writeFile(list_file_, image("a.jpg") + "\n");
+  LoadRecentList(list_file_, list_);
+  EXPECT_EQ(readFile(list_file_), dir_.file("a.jpg") + "\n");
+}
+
+TEST_F(RecentListTest, PushKeepsDuplicatesPickMovesToTop) {
+  push({"a.jpg", "a.jpg"});
+  EXPECT_THAT(list_.displayNames(), ElementsAre("a.jpg", "a.jpg"));
+  EXPECT_EQ(list_.selectedIndex(), 0);
+  push({"3.jpg", "2.jpg", "1.jpg"});
+  EXPECT_EQ(selectRecentEntry(list_, 2, list_file_), dir_.file("3.jpg"));
+  EXPECT_THAT(list_.displayNames(), ElementsAre("3.jpg", "1.jpg", "2.jpg", "a.jpg", "a.jpg"));
+  EXPECT_EQ(list_.selectedIndex(), 0);
+  EXPECT_EQ(readFile(list_file_), formatRecentListText(list_.entries()));
+}
+
+TEST_F(RecentListTest, RemoveSelectsThePreviousOrAfterTheFirstTheLast) {
+  push({"3.jpg", "2.jpg", "1.jpg"});
+  RemoveRecentEntry(list_, list_file_);
+  EXPECT_THAT(list_.displayNames(), ElementsAre("2.jpg", "3.jpg"));
+  EXPECT_EQ(list_.selectedIndex(), 1);
+  RemoveRecentEntry(list_, list_file_);
+  EXPECT_EQ(list_.selectedIndex(), 0);
+  RemoveRecentEntry(list_, list_file_);
+  EXPECT_EQ(list_.selectedIndex(), -1);
+  EXPECT_EQ(readFile(list_file_), "");
+  EXPECT_THAT([&] { RemoveRecentEntry(list_, list_file_); },
+              ThrowsMessage<SettingsError>("List index out of bounds (-1)"));
+  EXPECT_THAT([&] { list_.select(0); },
+              ThrowsMessage<SettingsError>("List index out of bounds (0)"));
+}
+
+TEST_F(RecentListTest, FailuresKeepTheOldFileAndTheBoxInStep) {
+  push({"a.jpg"});
+  const std::string old = readFile(list_file_);
+  {
+    const testing::FileSizeLimit diskFull(old.size());
+    EXPECT_THAT([&] { push({"a-much-longer-name.jpg"}); },
+                ThrowsMessage<SettingsError>("Cannot create file " + list_file_));
+  }
+  EXPECT_EQ(readFile(list_file_), old);
+  EXPECT_EQ(dir_.entryCount(), 3u);  // two images and the list: no temporary file
+  EXPECT_EQ(list_.count(), 2);
+  expectConsistent();
+
+  const std::string nowhere = dir_.file("a.jpg") + "/list.txt";
+  EXPECT_THROW(RemoveRecentEntry(list_, nowhere), SettingsError);
+  EXPECT_EQ(list_.count(), 1);
+  expectConsistent();
+
+  EXPECT_THAT([&] { LoadRecentList(dir_.path(), list_); },
+              ThrowsMessage<SettingsError>("Cannot open file " + dir_.path()));
+  EXPECT_EQ(list_.count(), 0);
+  expectConsistent();
+}
+
+}  // namespace
+}  // namespace tessora

@@ -1,0 +1,139 @@
+#include "settings/settings.h"
+
+#include <sys/stat.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "settings/settingserror.h"
+#include "tempdir.h"
+
+namespace tessora {
+namespace {
+
+using ::testing::HasSubstr;
+using testing::readFile;
+using ::testing::ThrowsMessage;
+using testing::writeFile;
+
+class SettingsFile : public ::testing::Test {
+ protected:
+  Settings loadLine(const std::string& section, const std::string& line) {
+    writeFile(path_, "[" + section + "]\n" + line + "\n");
+    Settings s;
+    LoadSettings(path_, s);
+    return s;
+  }
+  Settings loadColour(const std::string& value) {
+    return loadLine("program parameters", "deep background color=" + value);
+  }
+
+  testing::TempDir dir_;
+  const std::string path_ = dir_.file("Tessora.ini");
+};
+
+TEST_F(SettingsFile, MissingFileGivesDefaultsAndADesktopColour) {
+  Settings s;
+  s.top = 99;
+  EXPECT_FALSE(LoadSettings(path_, s));
+  EXPECT_EQ(s.top, 5);
+  EXPECT_TRUE(s.useSoundEffects);
+  EXPECT_FALSE(s.hideTileDirectoryBar || s.retainAspectRatio || s.showAllTools);
+  EXPECT_EQ(s.DeepBackgroundColor, GetSysColor(COLOR_BACKGROUND));
+}
+
+TEST_F(SettingsFile, ValueForms) {
+  EXPECT_EQ(loadLine("general", "top of form=-40").top, -40);
+  EXPECT_EQ(loadLine("GENERAL", "Top Of Form = $20 ").top, 32);
+  EXPECT_THAT([&] { loadLine("general", "top of form="); },
+              ThrowsMessage<SettingsError>("'' is not a valid integer value"));
+  EXPECT_THAT([&] { loadLine("general", "top of form=12px"); },
+              ThrowsMessage<SettingsError>("'12px' is not a valid integer value"));
+  EXPECT_TRUE(loadLine("program parameters", "use sound effects=.t.").useSoundEffects);
+  EXPECT_FALSE(loadLine("program parameters", "use sound effects=1").useSoundEffects);
+}
+
+TEST_F(SettingsFile, ReadingStopsAtTheFailingKey) {
+  writeFile(path_, "[general]\ntop of form=7\nleft of form=oops\nhide tile directory bar=TRUE\n");
+  Settings s;
+  EXPECT_THROW(LoadSettings(path_, s), SettingsError);
+  EXPECT_EQ(s.top, 7);
+  EXPECT_EQ(s.left, 5);
+  EXPECT_FALSE(s.hideTileDirectoryBar);
+  EXPECT_EQ(s.DeepBackgroundColor, clBlack);
+}
+
+TEST_F(SettingsFile, ColoursAreWrittenBackByNameOrInHex) {
+  const struct {
+    const char* stored;
+    TColor read;
+    const char* written;
+  } cases[] = {{"clRed", 0xFF, "clRed"},
+               {"255", 0xFF, "clRed"},
+               {"clBackground", 0x80000001, "clBackground"},
+               {"11234", 11234, "$00002BE2"}};
+  for (const auto& c : cases) {
+    const Settings s = loadColour(c.stored);
+    EXPECT_EQ(s.DeepBackgroundColor, c.read) << c.stored;
+    SaveSettings(path_, s);
+    EXPECT_THAT(readFile(path_), HasSubstr(std::string("color=") + c.written + "\n"));
+  }
+  SetSysColor(COLOR_BACKGROUND, 0x00123456);
+  SaveSettings(path_, loadColour(""));
+  SetSysColor(COLOR_BACKGROUND, RGB(58, 110, 165));
+  EXPECT_THAT(readFile(path_), HasSubstr("color=$00123456\n"));
+}
+
+TEST_F(SettingsFile, NewFileHoldsTheNineKeysInOrderAndReadsBack) {
+  Settings s;
+  s.top = -12;
+  s.hideTileDirectoryBar = true;
+  s.useSoundEffects = false;
+  s.DeepBackgroundColor = clRed;
+  SaveSettings(path_, s);
+  EXPECT_EQ(readFile(path_),
+            "[general]\ntop of form=-12\nleft of form=5\nhide tile directory bar=TRUE\n"
+            "hide tessora directory bar=FALSE\n\n[program parameters]\nuse sound effects=FALSE\n"
+            "use entire desktop area=FALSE\nretain aspect ratio=FALSE\nshow all tools=FALSE\n"
+            "deep background color=clRed\n");
+  Settings back;
+  EXPECT_TRUE(LoadSettings(path_, back));
+  EXPECT_EQ(back.top, -12);
+  EXPECT_TRUE(back.hideTileDirectoryBar);
+  EXPECT_FALSE(back.useSoundEffects);
+}
+
+TEST_F(SettingsFile, UsersOwnLinesSurviveASave) {
+  writeFile(path_,
+            "; by hand\r\n[General]\r\nTop Of Form = 1\r\nmy key=keep\r\n\r\n[plugins]\r\n"
+            "left of form=not mine\r\n");
+  SaveSettings(path_, Settings());
+  EXPECT_EQ(readFile(path_),
+            "; by hand\r\n[General]\r\nTop Of Form =5\r\nmy key=keep\r\nleft of form=5\r\n"
+            "hide tile directory bar=FALSE\r\nhide tessora directory bar=FALSE\r\n\r\n[plugins]\r\n"
+            "left of form=not mine\r\n\r\n[program parameters]\r\nuse sound effects=TRUE\r\n"
+            "use entire desktop area=FALSE\r\nretain aspect ratio=FALSE\r\nshow all tools=FALSE\r\n"
+            "deep background color=clBlack\r\n");
+}
+
+TEST_F(SettingsFile, FailedWritesKeepTheOldFile) {
+  const std::string old = "[general]\ntop of form=1\n; keep\n";
+  writeFile(path_, old);
+  {
+    const testing::FileSizeLimit diskFull(16);
+    EXPECT_THAT([&] { SaveSettings(path_, Settings()); },
+                ThrowsMessage<SettingsError>("Unable to write to " + path_));
+  }
+  EXPECT_EQ(readFile(path_), old);
+  EXPECT_EQ(dir_.entryCount(), 1u);
+
+  const std::string underFile = path_ + "/Tessora.ini";  // the parent is a regular file
+  EXPECT_THAT([&] { SaveSettings(underFile, Settings()); },
+              ThrowsMessage<SettingsError>("Unable to write to " + underFile));
+  // A file that cannot be read is not replaced: its lines would be lost.
+  ASSERT_EQ(::mkdir(dir_.file("dir.ini").c_str(), 0755), 0);
+  EXPECT_THROW(SaveSettings(dir_.file("dir.ini"), Settings()), SettingsError);
+}
+
+}  // namespace
+}  // namespace tessora
