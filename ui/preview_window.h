@@ -21,7 +21,4 @@ class PreviewWindow : public QWidget, private DocumentView {
   QLabel* preview_;
 };
 
-/// The primary screen's size and work area in physical pixels.
-DesktopGeometry PrimaryScreenGeometry();
-
 }  // namespace tessora

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "engine/bitmap.h"
+#include "engine/color.h"
+#include "engine/composition.h"
+
+namespace tessora {
+
+/// Plays the sound cues: asynchronous, a new cue replaces one still playing, silent when the
+/// file or the audio device is missing, never blocks.
+class SoundPlayer {
+ public:
+  virtual ~SoundPlayer() = default;
+  virtual void play(const std::string& wavPath) = 0;
+};
+
+/// The system clipboard's image, as the paste and copy commands need it.
+class ImageClipboard {
+ public:
+  virtual ~ImageClipboard() = default;
+  /// Whether the clipboard holds an image; answered from state kept current by change
+  /// notifications, so it never waits for the clipboard's owner.
+  virtual bool hasImage() const = 0;
+  /// The clipboard's image, or nothing.
+  virtual std::optional<Bitmap> image() = 0;
+  /// Puts an image on the clipboard.
+  virtual void setImage(const Bitmap& image) = 0;
+  /// Empties the clipboard.
+  virtual void clear() = 0;
+};
+
+/// The outcome of installing a wallpaper: ok, or why not.
+struct WallpaperResult {
+  bool ok = false;
+  std::string reason;  ///< for the user when !ok: every method tried and why it failed
+};
+
+/// Installs a picture file as the desktop wallpaper.
+class WallpaperSetter {
+ public:
+  virtual ~WallpaperSetter() = default;
+  /// The folder the wallpaper file lives in (it replaces the system folder of the original
+  /// design): `$XDG_DATA_HOME/tessora/`, with its trailing separator.
+  virtual std::string wallpaperFolder() const = 0;
+  /// Hands the picture file to the desktop.
+  virtual WallpaperResult setWallpaper(const std::string& path) = 0;
+};
+
+/// The primary screen and the desktop colours.
+class DesktopInfo {
+ public:
+  virtual ~DesktopInfo() = default;
+  /// Primary screen size and work area, in physical pixels.
+  virtual DesktopGeometry geometry() const = 0;
+  /// The desktop's background colour (RGB), for the system colour table's desktop entry.
+  virtual TColor desktopColor() const = 0;
+  /// Whether a font family is installed.
+  virtual bool fontInstalled(const std::string& family) const = 0;
+};
+
+/// Shows folders, documents and web pages with the desktop's default applications.
+class Shell {
+ public:
+  virtual ~Shell() = default;
+  /// Opens a folder in the file browser; false when nothing could be started.
+  virtual bool openFolder(const std::string& folder) = 0;
+  /// Opens a document or a web address.
+  virtual bool openDocument(const std::string& pathOrUrl) = 0;
+};
+
+/// Every desktop service, as the window and the command-line tool use them.
+struct Platform {
+  std::unique_ptr<SoundPlayer> sound;
+  std::unique_ptr<ImageClipboard> clipboard;
+  std::unique_ptr<WallpaperSetter> wallpaper;
+  std::unique_ptr<DesktopInfo> desktop;
+  std::unique_ptr<Shell> shell;
+};
+
+/// The services of the running desktop session (needs a QGuiApplication).
+Platform CreateDesktopPlatform();
+
+}  // namespace tessora
