@@ -4,6 +4,8 @@
 
 #include "engine/rounding.h"
 
+#include "test_bitmaps.h"
+
 namespace tessora {
 namespace {
 
@@ -19,16 +21,6 @@ int CountColor(const Bitmap& b, TColor c) {
     }
   }
   return n;
-}
-
-Bitmap Numbered(int w, int h) {
-  Bitmap b(w, h);
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      b.setPixel(x, y, RGB(x, y, 7));
-    }
-  }
-  return b;
 }
 
 TEST(Bitmap, ResizeKeepsSharedAreaAndFillsNewAreaWithFillColour) {

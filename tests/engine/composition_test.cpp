@@ -2,21 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "test_bitmaps.h"
+
 namespace tessora {
 namespace {
 
 constexpr TColor kBlue = RGB(0, 0, 255);
 constexpr TColor kGreen = RGB(0, 255, 0);
-
-Bitmap Numbered(int w, int h) {
-  Bitmap b(w, h);
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      b.setPixel(x, y, RGB(x, y, 3));
-    }
-  }
-  return b;
-}
 
 // Tiling as the drawing loop does it: copies at x = 0, tw, ... while x <= W, rows alike.
 void ReferenceTileFill(const Bitmap& tile, Bitmap& target) {
@@ -28,7 +20,7 @@ void ReferenceTileFill(const Bitmap& tile, Bitmap& target) {
 }
 
 TEST(TileFill, RepeatsTheTileFromTheTopLeftAndClipsTheLastCopies) {
-  const Bitmap tile = Numbered(100, 100);
+  const Bitmap tile = Numbered(100, 100, 3);
   Bitmap target(250, 120);
   TileFill(tile, target);
   EXPECT_EQ(target.pixel(0, 0), RGB(0, 0, 3));
@@ -40,7 +32,7 @@ TEST(TileFill, RepeatsTheTileFromTheTopLeftAndClipsTheLastCopies) {
   EXPECT_TRUE(target.samePixels(ref));
   // A tile larger than the target, and odd sizes.
   for (auto [tw, th] : {std::pair{300, 7}, std::pair{1, 1}, std::pair{7, 300}, std::pair{13, 11}}) {
-    const Bitmap t = Numbered(tw, th);
+    const Bitmap t = Numbered(tw, th, 3);
     Bitmap fast(97, 53);
     Bitmap slow(97, 53);
     TileFill(t, fast);
@@ -52,7 +44,7 @@ TEST(TileFill, RepeatsTheTileFromTheTopLeftAndClipsTheLastCopies) {
 TEST(TileFill, EmptyTileFillsWithItsFillColour) {
   Bitmap tile;
   tile.setFillColor(kGreen);
-  Bitmap target = Numbered(20, 10);
+  Bitmap target = Numbered(20, 10, 3);
   TileFill(tile, target);
   EXPECT_EQ(target.pixel(0, 0), kGreen);
   EXPECT_EQ(target.pixel(19, 9), kGreen);
@@ -61,7 +53,7 @@ TEST(TileFill, EmptyTileFillsWithItsFillColour) {
 }
 
 TEST(TileFill, TransparentTilePixelsShowWhatWasThere) {
-  Bitmap tile = Numbered(4, 4);
+  Bitmap tile = Numbered(4, 4, 3);
   tile.setTransparent(true);
   tile.setTransparentColor(RGB(1, 1, 3));
   EXPECT_FALSE(TileFillCoversAll(tile));
@@ -141,7 +133,7 @@ TEST(ScaleBitmap, SizesRoundHalfToEvenFromEachSide) {
 }
 
 TEST(ScaleBitmap, RepeatsOrDropsPixelsAndLosesTransparency) {
-  Bitmap b = Numbered(2, 2);
+  Bitmap b = Numbered(2, 2, 3);
   b.setTransparent(true);
   b.setTransparentColor(RGB(1, 0, 3));
   b.setFillColor(kGreen);
@@ -153,14 +145,14 @@ TEST(ScaleBitmap, RepeatsOrDropsPixelsAndLosesTransparency) {
   EXPECT_EQ(b.pixel(2, 0), clWhite);  // was the transparent colour
   EXPECT_EQ(b.pixel(3, 1), clWhite);
   EXPECT_EQ(b.pixel(3, 3), RGB(1, 1, 3));
-  const Bitmap same = Numbered(5, 4);
+  const Bitmap same = Numbered(5, 4, 3);
   Bitmap copy = same;
   ScaleBitmap(copy, 1.0F);
   EXPECT_TRUE(copy.samePixels(same));
 }
 
 TEST(ScaleBitmap, ASizeThatCannotBeHeldLeavesTheBitmapUnchanged) {
-  Bitmap b = Numbered(2000, 2000);
+  Bitmap b = Numbered(2000, 2000, 3);
   const Bitmap before = b;
   EXPECT_THROW(ScaleBitmap(b, 100.0F), BitmapError);
   EXPECT_TRUE(b.samePixels(before));

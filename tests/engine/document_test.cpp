@@ -6,19 +6,14 @@
 
 #include "recording_feedback.h"
 
+#include "test_bitmaps.h"
+
 namespace tessora {
 namespace {
 
 constexpr TColor kDeep = RGB(10, 20, 30);
 constexpr TColor kRed = RGB(255, 0, 0);
 constexpr TColor kBlue = RGB(0, 0, 255);
-
-Bitmap Solid(int w, int h, TColor c) {
-  Bitmap b(w, h);
-  b.setFillColor(c);
-  b.fill();
-  return b;
-}
 
 class Views : public DocumentView {
  public:
