@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "engine/rounding.h"
@@ -58,8 +59,7 @@ class EllipseRows {
       edge_.push_back(static_cast<double>(std::min(left_ + k, right_ - k)));
       color_.push_back(c);
     }
-    estimate_.resize(ring_.size());
-    near_.resize(ring_.size());
+    start_.resize(ring_.size());
     runs_.resize(ring_.size());
     segments_.resize(2 * ring_.size() + 3);
   }
@@ -96,7 +96,7 @@ class EllipseRows {
     // Walk from the last band painted to the first: a band shows only where the bands painted
     // after it left its span uncovered. Runs of one colour merge.
     const std::int64_t sumX = left_ + right_;
-    Walk walk{kNone, 0, false};
+    Walk walk{kNoneStart, kNone, 0, false};
     for (std::size_t i = ring_.size(); i-- > reversedBegin && !walk.full;) {
       visit(i, start(i, dyy), sumX, width, walk);
     }
@@ -108,15 +108,18 @@ class EllipseRows {
 
  private:
   struct Walk {
+    double coveredAt;      // covered, as the band starts are measured
     std::int64_t covered;  // left end of the span covered so far; its right end is sumX - covered
     std::size_t runs;
     bool full;
   };
 
-  void visit(std::size_t i, std::int64_t s, std::int64_t sumX, int width, Walk& walk) {
-    if (s >= walk.covered) {
+  void visit(std::size_t i, double startAt, std::int64_t sumX, int width, Walk& walk) {
+    if (!(startAt < walk.coveredAt)) {
       return;
     }
+    walk.coveredAt = startAt;
+    const auto s = static_cast<std::int64_t>(startAt);
     if (walk.runs > 0 && runs_[walk.runs - 1].color == color_[i]) {
       runs_[walk.runs - 1].from = s;
     } else {
@@ -132,6 +135,10 @@ class EllipseRows {
   // painted later (or into the buffer's spare bytes).
   void paintRuns(std::uint8_t* row, int width, std::int64_t sumX, const Walk& walk,
                  TColor outside) {
+    if (walk.runs > 0 && walk.covered >= 0 && sumX - walk.covered <= width) {
+      paintInsideRuns(row, width, sumX, walk, outside);
+      return;
+    }
     std::size_t n = 0;
     auto segment = [&](std::int64_t end, TColor c) { segments_[n++] = Run{end, c}; };
     if (walk.runs > 0) {
@@ -159,12 +166,30 @@ class EllipseRows {
     }
   }
 
+  // paintRuns() for the common row whose runs all lie inside it: no clipping, run widths straight
+  // from the run starts.
+  void paintInsideRuns(std::uint8_t* row, int width, std::int64_t sumX, const Walk& walk,
+                       TColor outside) {
+    const std::size_t last = walk.runs - 1;
+    FillPixels(row, static_cast<std::size_t>(walk.covered), outside);
+    std::uint8_t* p = row + 3 * walk.covered;
+    for (std::size_t i = last; i > 0; --i) {
+      p = PaintWords(p, runs_[i - 1].from - runs_[i].from, runs_[i].color);
+    }
+    p = PaintWords(p, sumX - 2 * runs_[0].from, runs_[0].color);
+    for (std::size_t i = 1; i <= last; ++i) {
+      p = PaintWords(p, runs_[i - 1].from - runs_[i].from, runs_[i].color);
+    }
+    FillPixels(p, static_cast<std::size_t>(width - (sumX - walk.covered)), outside);
+  }
+
   // Paints n pixels as 4-byte words. The first four words are written whatever n is, so short
   // runs cost no unpredictable branch; up to 13 bytes past the run may be written.
-  static void PaintWords(std::uint8_t* p, std::int64_t n, TColor rgb) {
+  // Returns the end of the run.
+  static std::uint8_t* PaintWords(std::uint8_t* p, std::int64_t n, TColor rgb) {
     if (n > 64) {
       FillPixels(p, static_cast<std::size_t>(n), rgb);
-      return;
+      return p + 3 * n;
     }
     std::memcpy(p, &rgb, 4);
     std::memcpy(p + 3, &rgb, 4);
@@ -173,9 +198,11 @@ class EllipseRows {
     for (std::int64_t i = 4; i < n; ++i) {
       std::memcpy(p + 3 * i, &rgb, 4);
     }
+    return p + 3 * n;
   }
 
   static constexpr std::int64_t kNone = INT64_MAX;
+  static constexpr double kNoneStart = 1e300;
 
   // Left ends of the spans of bands [from, to) on the row dyy half-pixels from the centre line
   // (kNone where a band has no pixel there): a floating-point estimate the compiler vectorises,
@@ -184,42 +211,46 @@ class EllipseRows {
     const double dy = static_cast<double>(dyy);
     const double* widths = width_.data();
     const double* heights = height_.data();
-    double* insets = estimate_.data();
-    double* nears = near_.data();
+    const double* edges = edge_.data();
+    double* starts = start_.data();
     // Adding and subtracting 1.5 * 2^52 rounds to an integer without a libm call, which would
-    // stop the vectoriser. A row outside the ring makes f negative and the inset NaN.
+    // stop the vectoriser. A row outside the ring makes f negative and the inset NaN, which the
+    // width test turns into kNoneStart.
     constexpr double kRound = 6755399441055744.0;
+    constexpr double kUnsure = std::numeric_limits<double>::quiet_NaN();
     for (std::size_t i = from; i < to; ++i) {
+      // Every load unconditional: a load inside a selection would stop the vectoriser too.
       const double w = widths[i];
+      const double edge = edges[i];
       const double r = dy / heights[i];
       const double f = 1.0 - r * r;
       const double t = (w - 1.0 - w * std::sqrt(f)) * 0.5;
       const double nearest = (t + kRound) - kRound;
       const double ceilT = nearest < t ? nearest + 1.0 : nearest;
-      insets[i] = ceilT > 0.0 ? ceilT : 0.0;
-      nears[i] = (std::fabs(t - nearest) < 1e-6 ? 1.0 : 0.0) + (std::fabs(f) < 1e-9 ? 1.0 : 0.0);
+      const double inset = ceilT > 0.0 ? ceilT : 0.0;
+      const double estimate = 2.0 * inset < w ? edge + inset : kNoneStart;
+      starts[i] =
+          std::fabs(t - nearest) < 1e-6 ? kUnsure : (std::fabs(f) < 1e-9 ? kUnsure : estimate);
     }
   }
 
-  // The left end of band i's span on the row just measured, or kNone.
-  std::int64_t start(std::size_t i, std::int64_t dyy) const {
-    if (near_[i] != 0.0) {
-      const std::int64_t inset = EllipseRowInset(static_cast<std::int64_t>(width_[i]),
-                                                 static_cast<std::int64_t>(height_[i]), dyy);
-      return inset < 0 ? kNone : static_cast<std::int64_t>(edge_[i]) + inset;
+  // The left end of band i's span on the row just measured, or kNoneStart.
+  double start(std::size_t i, std::int64_t dyy) const {
+    const double s = start_[i];
+    if (s == s) {
+      return s;
     }
-    if (!(2.0 * estimate_[i] < width_[i])) {
-      return kNone;  // no pixel of the band on this row (a NaN estimate lands here too)
-    }
-    return static_cast<std::int64_t>(edge_[i] + estimate_[i]);
+    // Too close to a pixel boundary for the estimate: settle it exactly.
+    const std::int64_t inset = EllipseRowInset(static_cast<std::int64_t>(width_[i]),
+                                               static_cast<std::int64_t>(height_[i]), dyy);
+    return inset < 0 ? kNoneStart : edge_[i] + static_cast<double>(inset);
   }
 
   std::int64_t left_, right_, h0_, w0_;
   std::vector<std::int64_t> ring_;  // first ring of each band, ascending
   std::vector<double> width_, height_, edge_;
   std::vector<TColor> color_;
-  std::vector<double> estimate_;
-  std::vector<double> near_;
+  std::vector<double> start_;  // band starts on the row just measured; NaN: to be settled
   std::vector<Run> runs_;
   std::vector<Run> segments_;  // here `from` holds where each segment ends
 };
