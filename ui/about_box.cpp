@@ -45,8 +45,8 @@ TAboutBox::TAboutBox(QWidget* owner, Shell& shell, const std::string& programDir
   iconImage->setGeometry(8, 8, 32, 32);
   iconImage->setPixmap(QPixmap::fromImage(icon));
 
-  useHighlight(placeLabel(frame, QStringLiteral("ProductName"), QStringLiteral("Tessora"),
-                          QPoint(88, 16)));
+  useHighlight(
+      placeLabel(frame, QStringLiteral("ProductName"), QStringLiteral("Tessora"), QPoint(88, 16)));
   placeLabel(frame, QStringLiteral("Version"),
              QStringLiteral("version %1.%2").arg(TESSORA_VERSION_MAJOR).arg(TESSORA_VERSION_MINOR),
              QPoint(88, 40));

@@ -22,8 +22,8 @@ void drawClear(QPainter& p) {
 void drawFolder(QPainter& p) {
   p.setPen(QColor(128, 96, 0));
   p.setBrush(QColor(240, 200, 60));
-  p.drawPolygon(QPolygon({QPoint(1, 4), QPoint(6, 4), QPoint(7, 5), QPoint(14, 5), QPoint(14, 13),
-                          QPoint(1, 13)}));
+  p.drawPolygon(QPolygon(
+      {QPoint(1, 4), QPoint(6, 4), QPoint(7, 5), QPoint(14, 5), QPoint(14, 13), QPoint(1, 13)}));
   p.setBrush(QColor(255, 230, 120));
   p.drawPolygon(QPolygon({QPoint(3, 7), QPoint(15, 7), QPoint(14, 13), QPoint(1, 13)}));
 }

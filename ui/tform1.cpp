@@ -5,7 +5,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCursor>
-#include <QFontDatabase>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
@@ -133,8 +132,7 @@ const PanelGeometry kPanels[2] = {
     {QRect(9, 260, 161, 170), 142, 17, 129, QRect(8, 32, 145, 25), QRect(6, 60, 148, 100),
      QRect(4, 1, 144, 88), "(drop a tile)", &TForm1::ToolButton0b0Click, &TForm1::SaveBox0Click},
     {QRect(180, 260, 151, 170), 129, 20, 116, QRect(6, 32, 145, 25), QRect(6, 60, 158, 100),
-     QRect(1, 1, 139, 88), "(drop a tessora)", &TForm1::ToolButton1b0Click,
-     &TForm1::SaveBox1Click},
+     QRect(1, 1, 139, 88), "(drop a tessora)", &TForm1::ToolButton1b0Click, &TForm1::SaveBox1Click},
 };
 
 QString q(const std::string& text) {
@@ -155,7 +153,9 @@ QFont smallFont(int pixelSize) {
 }
 
 QFont fixedFont(int pointSize) {
-  QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  QFont font(QStringLiteral("DejaVu Sans Mono"));
+  font.setStyleHint(QFont::TypeWriter);
+  font.setFixedPitch(true);
   font.setPointSize(pointSize);
   return font;
 }
@@ -319,8 +319,8 @@ void TForm1::buildPanel(int index, QWidget* surface) {
   w.folderButton->setObjectName(QStringLiteral("ToolButton%1b0").arg(n));
   connect(w.folderButton, &QToolButton::clicked, this, g.folderHandler);
 
-  w.coolBar = new BandBar(toolRow, g.band0Width, listBar, g.band1Width, g.panel.width() - 2,
-                          w.panel);
+  w.coolBar =
+      new BandBar(toolRow, g.band0Width, listBar, g.band1Width, g.panel.width() - 2, w.panel);
   w.coolBar->setObjectName(QStringLiteral("CoolBar") + n);
   w.coolBar->move(1, 1);
   connect(w.coolBar, &BandBar::changed, this,
@@ -551,8 +551,7 @@ void TForm1::FormResize() {
   QFrame* p1 = panels_[1].panel;
   p1->resize(p0->width(), p1->height());
   const int clientWidth = surface_->width();
-  palettePanel_->move(RoundInt((clientWidth - palettePanel_->width()) / 2.0L),
-                      palettePanel_->y());
+  palettePanel_->move(RoundInt((clientWidth - palettePanel_->width()) / 2.0L), palettePanel_->y());
   const int gap = RoundInt((clientWidth - p0->width() - p1->width()) / 3.0L);
   p0->move(gap, p0->y());
   p1->move(p0->x() + p0->width() + gap, p1->y());
@@ -585,9 +584,12 @@ void TForm1::ShowInfo(const std::string& text, InfoStyle style) {
     case InfoStyle::Fixed:
       infoLabel_->setFont(fixedFont(9));
       break;
-    case InfoStyle::Small:
-      infoLabel_->setFont(smallFont(9));
+    case InfoStyle::Small: {
+      QFont small = smallFont(9);
+      small.setPointSize(7);
+      infoLabel_->setFont(small);
       break;
+    }
   }
   infoLabel_->show();
   infoLabel_->setText(q(text));

@@ -32,8 +32,8 @@ void addNote(std::vector<double>& samples, const Note& note) {
     const double t = static_cast<double>(i) / kRate;
     const double attack = std::min(1.0, t / 0.005);
     const double decay = std::exp(-t * 6.0 / note.duration);
-    const double wave = std::sin(2 * kPi * note.frequency * t) +
-                        0.25 * std::sin(4 * kPi * note.frequency * t);
+    const double wave =
+        std::sin(2 * kPi * note.frequency * t) + 0.25 * std::sin(4 * kPi * note.frequency * t);
     samples[first + i] += note.level * attack * decay * wave / 1.25;
   }
 }
