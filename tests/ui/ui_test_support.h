@@ -17,12 +17,14 @@
 namespace tessora::testing {
 
 /// The one application object of the test program, with the general error handler in place.
+/// It is never destroyed: Qt's test input devices are its children, and tearing them down among
+/// the exit handlers crashes.
 inline QApplication& App() {
   static int argc = 1;
   static char name[] = "tessora_ui_tests";
   static char* argv[] = {name, nullptr};
-  static TessoraApplication app(argc, argv);
-  return app;
+  static auto* app = new TessoraApplication(argc, argv);
+  return *app;
 }
 
 /// Answers the window's questions from fields and records what it was asked.
