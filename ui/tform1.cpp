@@ -5,17 +5,19 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCursor>
+#include <QDropEvent>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QTimer>
 #include <QToolButton>
-#include <filesystem>
-#include <system_error>
+#include <functional>
+#include <utility>
 
 #include "engine/rounding.h"
 #include "settings/filelocations.h"
@@ -133,6 +135,18 @@ const PanelGeometry kPanels[2] = {
      QRect(4, 1, 144, 88), "(drop a tile)", &TForm1::ToolButton0b0Click, &TForm1::SaveBox0Click},
     {QRect(180, 260, 151, 170), 129, 20, 116, QRect(6, 32, 145, 25), QRect(6, 60, 158, 100),
      QRect(1, 1, 139, 88), "(drop a tessora)", &TForm1::ToolButton1b0Click, &TForm1::SaveBox1Click},
+};
+
+/// Runs a function when the scope ends, however it ends.
+class OnExit {
+ public:
+  explicit OnExit(std::function<void()> f) : f_(std::move(f)) {}
+  OnExit(const OnExit&) = delete;
+  OnExit& operator=(const OnExit&) = delete;
+  ~OnExit() { f_(); }
+
+ private:
+  std::function<void()> f_;
 };
 
 QString q(const std::string& text) {
@@ -297,6 +311,8 @@ void TForm1::buildPanel(int index, QWidget* surface) {
   w.panel->setObjectName(QStringLiteral("Panel") + n);
   w.panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
   w.panel->setGeometry(g.panel);
+  w.panel->setAcceptDrops(true);
+  w.panel->installEventFilter(this);
 
   auto* toolRow = new QWidget;
   toolRow->setObjectName(QStringLiteral("ToolBar%1a").arg(n));
@@ -342,6 +358,7 @@ void TForm1::buildPanel(int index, QWidget* surface) {
   w.image->setGeometry(g.image);
   w.image->setAlignment(Qt::AlignCenter);
   w.image->setVisible(index == 0);
+  w.image->installEventFilter(this);
 
   w.caption = new QLabel(w.panel);
   w.caption->setObjectName(QStringLiteral("RxLabel") + n);
@@ -486,14 +503,9 @@ void TForm1::showSwapSymbol() {
 // when the read fails half-way.
 void TForm1::loadRecentLists() {
   for (const int i : {1, 0}) {
+    const OnExit mirror([this, i] { mirrorRecentList(i); });
     const auto at = static_cast<std::size_t>(i);
-    try {
-      LoadRecentList(listPaths_[at], lists_[at]);
-    } catch (...) {
-      mirrorRecentList(i);
-      throw;
-    }
-    mirrorRecentList(i);
+    LoadRecentList(listPaths_[at], lists_[at]);
   }
 }
 
@@ -531,6 +543,9 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (panelEvent(0, watched, event) || panelEvent(1, watched, event)) {
+    return true;
+  }
   if (watched == surface_) {
     if (event->type() == QEvent::Resize) {
       FormResize();
@@ -780,13 +795,10 @@ void TForm1::mirrorRecentList(int index) {
 void TForm1::selectListEntry(int index, int item) {
   const auto at = static_cast<std::size_t>(index);
   std::string path;
-  try {
+  {
+    const OnExit mirror([this, index] { mirrorRecentList(index); });
     path = selectRecentEntry(lists_[at], item, listPaths_[at]);
-  } catch (...) {
-    mirrorRecentList(index);
-    throw;
   }
-  mirrorRecentList(index);
   if (index == 0) {
     document_.AssignTileFile(path);
   } else {
@@ -826,6 +838,85 @@ void TForm1::ColorPanel1Click() {
 
 void TForm1::ColorSwitchStaticTextClick() {
   document_.swapColors();
+  syncWidgets();
+}
+
+// The panels take files dropped from a file manager; the pictures step back through the lists.
+bool TForm1::panelEvent(int index, QObject* watched, QEvent* event) {
+  const PanelWidgets& w = panels_[static_cast<std::size_t>(index)];
+  if (watched == w.image && event->type() == QEvent::MouseButtonDblClick) {
+    index == 0 ? Image0DblClick() : Image1DblClick();
+    return true;
+  }
+  if (watched != w.panel) {
+    return false;
+  }
+  if (event->type() == QEvent::DragEnter) {
+    auto* enter = static_cast<QDragEnterEvent*>(event);
+    if (enter->mimeData()->hasUrls()) {
+      enter->acceptProposedAction();
+    }
+    return true;
+  }
+  if (event->type() == QEvent::Drop) {
+    auto* drop = static_cast<QDropEvent*>(event);
+    std::vector<std::string> paths;
+    for (const QUrl& url : drop->mimeData()->urls()) {
+      if (url.isLocalFile()) {
+        paths.push_back(url.toLocalFile().toStdString());
+      }
+    }
+    drop->acceptProposedAction();
+    index == 0 ? FileDrop0FileDroped(paths) : FileDrop1FileDroped(paths);
+    return true;
+  }
+  return false;
+}
+
+void TForm1::FileDrop0FileDroped(const std::vector<std::string>& paths) {
+  dropFiles(0, paths);
+}
+
+void TForm1::FileDrop1FileDroped(const std::vector<std::string>& paths) {
+  dropFiles(1, paths);
+}
+
+void TForm1::dropFiles(int index, const std::vector<std::string>& paths) {
+  if (paths.empty()) {
+    return;
+  }
+  const std::string& path = paths.front();
+  const bool loaded =
+      index == 0 ? document_.AssignTileFile(path) : document_.AssignCenterFile(path);
+  syncWidgets();
+  if (loaded) {
+    const OnExit mirror([this, index] { mirrorRecentList(index); });
+    const auto at = static_cast<std::size_t>(index);
+    PushRecentEntry(path, listPaths_[at], lists_[at]);
+  }
+}
+
+void TForm1::Image0DblClick() {
+  stepBack(0);
+}
+
+void TForm1::Image1DblClick() {
+  stepBack(1);
+}
+
+void TForm1::stepBack(int index) {
+  const auto at = static_cast<std::size_t>(index);
+  {
+    const OnExit mirror([this, index] { mirrorRecentList(index); });
+    RemoveRecentEntry(lists_[at], listPaths_[at]);
+  }
+  if (lists_[at].selectedIndex() >= 0) {
+    selectListEntry(index, lists_[at].selectedIndex());
+  } else if (index == 0) {
+    document_.resetTile();
+  } else {
+    document_.ClearCenter();
+  }
   syncWidgets();
 }
 

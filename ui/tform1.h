@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <array>
 #include <string>
+#include <vector>
 
 #include "engine/document.h"
 #include "engine/feedback.h"
@@ -103,6 +104,10 @@ class TForm1 : public QMainWindow, public Feedback, private DocumentView {
   void ColorPanel0Click();
   void ColorPanel1Click();
   void ColorSwitchStaticTextClick();
+  void FileDrop0FileDroped(const std::vector<std::string>& paths);
+  void FileDrop1FileDroped(const std::vector<std::string>& paths);
+  void Image0DblClick();
+  void Image1DblClick();
 
   // Background menus
   void TG_TileClick();
@@ -147,6 +152,9 @@ class TForm1 : public QMainWindow, public Feedback, private DocumentView {
   void mirrorRecentList(int index);
   void selectListEntry(int index, int item);
   void OpenEntryFolder(int index);
+  void dropFiles(int index, const std::vector<std::string>& paths);
+  void stepBack(int index);
+  bool panelEvent(int index, QObject* watched, QEvent* event);
   void coolBarChange(int index);
   void popupAtPointer(QMenu* menu);
   void syncWidgets();
