@@ -313,7 +313,15 @@ void TForm1::buildPanel(int index, QWidget* surface) {
   w.panel->setGeometry(g.panel);
   w.panel->setAcceptDrops(true);
   w.panel->installEventFilter(this);
+  buildBands(index);
+  buildPanelLabels(index);
+}
 
+// The tool row and the list bar, in the panel's band bar.
+void TForm1::buildBands(int index) {
+  const PanelGeometry& g = kPanels[index];
+  PanelWidgets& w = panels_[static_cast<std::size_t>(index)];
+  const QString n = QString::number(index);
   auto* toolRow = new QWidget;
   toolRow->setObjectName(QStringLiteral("ToolBar%1a").arg(n));
   for (int t = 0; t < 4; ++t) {
@@ -341,7 +349,13 @@ void TForm1::buildPanel(int index, QWidget* surface) {
   w.coolBar->move(1, 1);
   connect(w.coolBar, &BandBar::changed, this,
           index == 0 ? &TForm1::CoolBar0Change : &TForm1::CoolBar1Change);
+}
 
+// The path label, the picture and the hint under it.
+void TForm1::buildPanelLabels(int index) {
+  const PanelGeometry& g = kPanels[index];
+  PanelWidgets& w = panels_[static_cast<std::size_t>(index)];
+  const QString n = QString::number(index);
   w.pathLabel = new QLabel(w.panel);
   w.pathLabel->setObjectName(QStringLiteral("RxLabel%1b").arg(n));
   w.pathLabel->setGeometry(g.pathLabel);
@@ -565,6 +579,7 @@ void TForm1::FormResize() {
   QFrame* p0 = panels_[0].panel;
   QFrame* p1 = panels_[1].panel;
   p1->resize(p0->width(), p1->height());
+  panels_[1].caption->resize(p1->width() - 2, panels_[1].caption->height());
   const int clientWidth = surface_->width();
   palettePanel_->move(RoundInt((clientWidth - palettePanel_->width()) / 2.0L), palettePanel_->y());
   const int gap = RoundInt((clientWidth - p0->width() - p1->width()) / 3.0L);

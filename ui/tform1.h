@@ -145,6 +145,8 @@ class TForm1 : public QMainWindow, public Feedback, private DocumentView {
   void buildPalette(QWidget* surface);
   void buildInfoLabel(QWidget* surface);
   void buildPanel(int index, QWidget* surface);
+  void buildBands(int index);
+  void buildPanelLabels(int index);
   void buildMenus();
   void buildPopups();
   void showSwapSymbol();

@@ -65,14 +65,5 @@ TEST(TAboutBox, ReadmeLinkOnlyWhenTheFileIsBesideTheProgram) {
   EXPECT_FALSE(link->isHidden());
 }
 
-TEST(TAboutBox, OkClosesTheBoxWithAccepted) {
-  AboutFixture f;
-  auto box = f.open();
-  box->show();
-  QTest::mouseClick(box->findChild<QPushButton*>(QStringLiteral("OKButton")), Qt::LeftButton);
-  EXPECT_EQ(box->result(), QDialog::Accepted);
-  EXPECT_FALSE(box->isVisible());
-}
-
 }  // namespace
 }  // namespace tessora::testing
