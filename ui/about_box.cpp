@@ -3,6 +3,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <filesystem>
 #include <system_error>
 
@@ -81,6 +82,10 @@ ClickLabel* TAboutBox::makeLink(const QString& name, const QString& text, const 
 void TAboutBox::showEvent(QShowEvent* event) {
   FormActivate();
   QDialog::showEvent(event);
+  // Centred on the screen, not over the main window, which may stand near an edge.
+  if (const QScreen* s = screen()) {
+    move(s->geometry().center() - frameGeometry().center() + pos());
+  }
 }
 
 void TAboutBox::FormActivate() {

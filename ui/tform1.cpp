@@ -178,7 +178,6 @@ void fillMenu(TForm1* form, QMenu* menu, const MenuEntry* entries, std::size_t c
   for (std::size_t i = 0; i < count; ++i) {
     const MenuEntry& e = entries[i];
     QAction* a = menu->addAction(QString::fromLatin1(e.caption));
-    a->setParent(form);
     a->setObjectName(QString::fromLatin1(e.name));
     a->setCheckable((e.flags & kCheckable) != 0);
     a->setChecked((e.flags & kChecked) != 0);
