@@ -363,10 +363,11 @@ void TForm1::buildPanelLabels(int index) {
   w.pathLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   w.pathLabel->lower();
 
-  auto* frame = new QWidget(w.panel);
-  frame->setObjectName(QStringLiteral("Panel%1I").arg(n));
-  frame->setGeometry(g.imageFrame);
-  w.image = new QLabel(frame);
+  w.imageFrame = new QWidget(w.panel);
+  w.imageFrame->setObjectName(QStringLiteral("Panel%1I").arg(n));
+  w.imageFrame->setGeometry(g.imageFrame);
+  w.imageFrame->installEventFilter(this);
+  w.image = new QLabel(w.imageFrame);
   w.image->setObjectName(QStringLiteral("Image") + n);
   w.image->setGeometry(g.image);
   w.image->setAlignment(Qt::AlignCenter);
@@ -556,7 +557,8 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-  if (panelEvent(0, watched, event) || panelEvent(1, watched, event)) {
+  if (tilePanelPress(watched, event) || panelEvent(0, watched, event) ||
+      panelEvent(1, watched, event)) {
     return true;
   }
   if (watched == surface_) {
@@ -687,6 +689,7 @@ void TForm1::syncWidgets() {
   QAction* grow = action("TR_GrowCustom");
   grow->setText(q(document_.growCustomCaption()));
   grow->setEnabled(document_.customScaleArmed());
+  grow->setVisible(document_.customScaleArmed());
 }
 
 // --- Sizing and click modes ---
@@ -885,6 +888,45 @@ bool TForm1::panelEvent(int index, QObject* watched, QEvent* event) {
     return true;
   }
   return false;
+}
+
+// Presses anywhere on the tile panel's surface, its picture frame or its picture pick the custom
+// scaling factor; each is taken in the panel's coordinates.
+bool TForm1::tilePanelPress(QObject* watched, QEvent* event) {
+  const PanelWidgets& w = panels_[0];
+  if (event->type() != QEvent::MouseButtonPress ||
+      (watched != w.panel && watched != w.imageFrame && watched != w.image)) {
+    return false;
+  }
+  const int x = static_cast<QMouseEvent*>(event)->position().toPoint().x();
+  if (watched == w.panel) {
+    Panel0MouseDown(x);
+  } else if (watched == w.imageFrame) {
+    Panel0IMouseDown(x);
+  } else {
+    Image0MouseDown(x);
+  }
+  return true;
+}
+
+void TForm1::Panel0MouseDown(int x) {
+  document_.SetTileResizeFraction(x);
+  syncWidgets();
+}
+
+void TForm1::Panel0IMouseDown(int x) {
+  Panel0MouseDown(x + panels_[0].imageFrame->x());
+}
+
+// On the plain block a cleared panel shows, the picture also chooses the deep background colour.
+void TForm1::Image0MouseDown(int x) {
+  Panel0MouseDown(x + panels_[0].image->x() + panels_[0].imageFrame->x());
+  if (!panels_[0].tools[1]->isEnabled()) {
+    if (const auto c = dialogs_.chooseColor(this, document_.DeepBackgroundColor())) {
+      document_.setDeepBackgroundColor(*c);
+      syncWidgets();
+    }
+  }
 }
 
 void TForm1::FileDrop0FileDroped(const std::vector<std::string>& paths) {

@@ -47,6 +47,7 @@ class TForm1 : public QMainWindow, public Feedback, private DocumentView {
     std::array<QToolButton*, 4> tools{};
     QToolButton* folderButton = nullptr;
     QLabel* pathLabel = nullptr;
+    QWidget* imageFrame = nullptr;
     QLabel* image = nullptr;
     QLabel* caption = nullptr;
   };
@@ -119,6 +120,9 @@ class TForm1 : public QMainWindow, public Feedback, private DocumentView {
   void TR_DoubleClick();
   void TR_ShrinkCustomClick();
   void TR_GrowCustomClick();
+  void Panel0MouseDown(int x);
+  void Panel0IMouseDown(int x);
+  void Image0MouseDown(int x);
 
   // Main menu
   void MI_CopyToClipboardClick();
@@ -157,6 +161,7 @@ class TForm1 : public QMainWindow, public Feedback, private DocumentView {
   void dropFiles(int index, const std::vector<std::string>& paths);
   void stepBack(int index);
   bool panelEvent(int index, QObject* watched, QEvent* event);
+  bool tilePanelPress(QObject* watched, QEvent* event);
   void coolBarChange(int index);
   void popupAtPointer(QMenu* menu);
   void syncWidgets();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QTest>
@@ -103,6 +104,42 @@ TEST(TForm1Panels, PickingFromTheListMovesTheEntryToTheTopAndLoadsIt) {
   EXPECT_EQ(f.form->CenterRecentList().entries(),
             (std::vector<std::string>{files[2], files[0], files[1], files[3], files[4]}));
   EXPECT_EQ(box->currentIndex(), 0);
+}
+
+TEST(TForm1Panels, PressesOnTheTilePanelPickTheCustomScaleAndTheBareTileItsColour) {
+  PanelFixture f;
+  f.form->FormActivate();
+  QAction* shrink = f.find<QAction>("TR_ShrinkCustom");
+  QAction* grow = f.find<QAction>("TR_GrowCustom");
+  QTest::mousePress(f.find<QWidget>("Panel0"), Qt::RightButton, {}, QPoint(80, 150));
+  EXPECT_EQ(shrink->text(), QStringLiteral("shrink to 50%"));
+  EXPECT_EQ(grow->text(), QStringLiteral("grow by 150%"));
+  EXPECT_TRUE(shrink->isEnabled());
+  EXPECT_TRUE(grow->isVisible());
+  EXPECT_TRUE(f.dialogs.presets.empty()) << "the bare panel asks for no colour";
+
+  // Panel0I stands at x = 6 and Image0 at 4 within it: 150 + 6 + 4 = 160 of 161.
+  QTest::mousePress(f.find<QWidget>("Image0"), Qt::LeftButton, {}, QPoint(150, 10));
+  EXPECT_EQ(shrink->text(), QStringLiteral("shrink to 99%"));
+  ASSERT_EQ(f.dialogs.presets.size(), 1U) << "a cleared tile asks for the deep colour";
+  EXPECT_EQ(f.dialogs.presets[0], f.form->document().DeepBackgroundColor());
+  f.dialogs.chosenColor = RGB(9, 8, 7);
+  QTest::mousePress(f.find<QWidget>("Panel0I"), Qt::LeftButton, {}, QPoint(74, 95));
+  EXPECT_EQ(grow->text(), QStringLiteral("grow by 150%"));
+  EXPECT_EQ(f.dialogs.presets.size(), 1U);
+  QTest::mousePress(f.find<QWidget>("Image0"), Qt::LeftButton, {}, QPoint(70, 10));
+  EXPECT_EQ(f.form->document().DeepBackgroundColor(), RGB(9, 8, 7));
+  EXPECT_EQ(f.previewPixel(3, 3), QColor(9, 8, 7));
+
+  f.find<QAction>("TG_Tile")->trigger();
+  f.find<QAction>("TR_ShrinkCustom")->trigger();
+  EXPECT_EQ(f.form->document().TileBitmap().width(), 80);
+  EXPECT_EQ(f.form->document().TileBitmap().height(), 84);
+  f.find<QAction>("TR_Double")->trigger();
+  EXPECT_EQ(f.form->document().TileBitmap().width(), 160);
+  f.dialogs.chosenColor = RGB(1, 1, 1);
+  QTest::mousePress(f.find<QWidget>("Image0"), Qt::LeftButton, {}, QPoint(70, 10));
+  EXPECT_EQ(f.form->document().DeepBackgroundColor(), RGB(9, 8, 7)) << "a tile asks for nothing";
 }
 
 }  // namespace
