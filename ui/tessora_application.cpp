@@ -10,8 +10,8 @@ TessoraApplication::TessoraApplication(int& argc, char** argv) : QApplication(ar
   setApplicationName(QStringLiteral("Tessora"));
 }
 
-// Qt does not let exceptions travel through its event loop; every handler runs inside notify(),
-// so this is the one place that can catch what a command throws before Qt would abort.
+// Qt does not support exceptions unwinding through its event loop; every handler runs inside
+// notify(), so this is the one place that catches what a command throws before it gets there.
 bool TessoraApplication::notify(QObject* receiver, QEvent* event) {
   try {
     return QApplication::notify(receiver, event);

@@ -513,8 +513,8 @@ void TForm1::showSwapSymbol() {
   colorSwitch_->setText(QStringLiteral("<->"));
 }
 
-// The center list is read first, as the start-up always did; each box mirrors its list even
-// when the read fails half-way.
+// The center list comes first, so a failure there is the one reported; each box mirrors its list
+// even when the read fails half-way.
 void TForm1::loadRecentLists() {
   for (const int i : {1, 0}) {
     const OnExit mirror([this, i] { mirrorRecentList(i); });
