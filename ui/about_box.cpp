@@ -13,7 +13,7 @@
 namespace tessora {
 namespace {
 
-constexpr const char* kCreditLine = "programmed by the Tessora developers";
+constexpr const char* kCreditLine = "by the Tessora team";
 
 QLabel* placeLabel(QWidget* parent, const QString& name, const QString& text, QPoint at) {
   auto* label = new QLabel(text, parent);
@@ -36,6 +36,9 @@ TAboutBox::TAboutBox(QWidget* owner, Shell& shell, const std::string& programDir
     : QDialog(owner), shell_(shell), programDir_(programDir) {
   setWindowTitle(QStringLiteral("About Tessora"));
   setFixedSize(298, 213);
+  QFont face = font();
+  face.setPointSize(8);
+  setFont(face);
   auto* frame = new QFrame(this);
   frame->setObjectName(QStringLiteral("Panel1"));
   frame->setFrameStyle(QFrame::Panel | QFrame::Raised);
@@ -74,6 +77,8 @@ ClickLabel* TAboutBox::makeLink(const QString& name, const QString& text, const 
   QFont font = link->font();
   font.setUnderline(true);
   link->setFont(font);
+  // The layout's widths were measured for a narrower face: let a link keep all of its text.
+  link->adjustSize();
   link->setCursor(Qt::PointingHandCursor);
   useHighlight(link);
   return link;
