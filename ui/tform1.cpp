@@ -494,8 +494,9 @@ void TForm1::FormActivate() {
   for (PanelWidgets& w : panels_) {
     w.saveBox->setPlaceholderText(QString::fromLatin1(kNoPathsStored));
   }
+  document_.prepareStart(platform_.desktop->geometry());
   loadRecentLists();
-  document_.Activate(platform_.desktop->geometry());
+  document_.resetTile();
   for (int i = 0; i < 2; ++i) {
     if (lists_[static_cast<std::size_t>(i)].count() > 0) {
       selectListEntry(i, 0);
