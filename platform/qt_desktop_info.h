@@ -1,0 +1,21 @@
+#pragma once
+
+#include "platform/services.h"
+#include "platform/session.h"
+
+namespace tessora {
+
+/// Screen geometry from Qt, in device pixels; the desktop colour from the desktop's settings
+/// where it keeps one.
+class QtDesktopInfo : public DesktopInfo {
+ public:
+  explicit QtDesktopInfo(DesktopKind desktop) : desktop_(desktop) {}
+  DesktopGeometry geometry() const override;
+  TColor desktopColor() const override;
+  bool fontInstalled(const std::string& family) const override;
+
+ private:
+  DesktopKind desktop_;
+};
+
+}  // namespace tessora
