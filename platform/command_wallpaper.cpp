@@ -50,7 +50,8 @@ CommandWallpaper SwayWallpaper() {
   // swaymsg joins its arguments into one command line that sway parses again: quote the path.
   return CommandWallpaper(QStringLiteral("sway"), QStringLiteral("swaymsg"), [](const QString& f) {
     QString quoted = f;
-    quoted.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('"'), QLatin1String("\\\""));
+    quoted.replace(QLatin1Char('\\'), QLatin1String("\\\\"))
+        .replace(QLatin1Char('"'), QLatin1String("\\\""));
     return QStringList{QStringLiteral("output"), QStringLiteral("*"), QStringLiteral("bg"),
                        QLatin1Char('"') + quoted + QLatin1Char('"'), QStringLiteral("fill")};
   });

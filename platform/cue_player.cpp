@@ -1,12 +1,16 @@
 #include "platform/cue_player.h"
 
+#include <QAudioDevice>
 #include <QFileInfo>
+#include <QMediaDevices>
 #include <QSoundEffect>
 #include <QUrl>
 
 namespace tessora {
 
-CuePlayer::~CuePlayer() { stopCurrent(); }
+CuePlayer::~CuePlayer() {
+  stopCurrent();
+}
 
 void CuePlayer::stopCurrent() {
   if (current_ != nullptr) {
@@ -19,7 +23,9 @@ void CuePlayer::stopCurrent() {
 void CuePlayer::play(const std::string& wavPath) {
   stopCurrent();
   const QString path = QString::fromStdString(wavPath);
-  if (!QFileInfo(path).isFile()) {
+  // Without an output device an effect only warns, and leaves events behind for objects
+  // that no longer exist when it is replaced.
+  if (!QFileInfo(path).isFile() || QMediaDevices::defaultAudioOutput().isNull()) {
     return;
   }
   auto* effect = new QSoundEffect(this);

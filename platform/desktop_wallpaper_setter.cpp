@@ -110,7 +110,8 @@ WallpaperResult DesktopWallpaperSetter::setWallpaper(const std::string& path) {
   QStringList reasons;
   for (const auto& method : methods_) {
     QString error;
-    const QString fresh = WallpaperFiles::prepare(picture, !method->readsBmp(), &error);
+    const QString fresh =
+        WallpaperFiles::prepare(picture, !method->readsBmp(), &lastNumber_, &error);
     if (fresh.isEmpty()) {
       reasons << QStringLiteral("%1: %2").arg(method->name(), error);
       break;

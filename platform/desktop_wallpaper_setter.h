@@ -25,6 +25,7 @@ class DesktopWallpaperSetter : public WallpaperSetter {
 
  private:
   std::vector<std::unique_ptr<WallpaperMethod>> methods_;
+  int lastNumber_ = 0;
 };
 
 }  // namespace tessora

@@ -30,13 +30,16 @@ class GRef {
   void (*release_)(T*);
 };
 
-void UnrefSettings(GSettings* s) { g_object_unref(s); }
+void UnrefSettings(GSettings* s) {
+  g_object_unref(s);
+}
 
 // Looking up first matters: g_settings_new() on a schema that is not installed aborts.
 GRef<GSettingsSchema> LookUp(const QByteArray& schema) {
   GSettingsSchemaSource* source = g_settings_schema_source_get_default();
-  GSettingsSchema* found =
-      source == nullptr ? nullptr : g_settings_schema_source_lookup(source, schema.constData(), TRUE);
+  GSettingsSchema* found = source == nullptr
+                               ? nullptr
+                               : g_settings_schema_source_lookup(source, schema.constData(), TRUE);
   return GRef<GSettingsSchema>(found, g_settings_schema_unref);
 }
 
@@ -54,21 +57,34 @@ QString GetString(GSettings* settings, const QByteArray& key) {
 }  // namespace
 
 GSettingsDesktop GnomeBackground() {
-  return {QStringLiteral("GNOME"), "org.gnome.desktop.background", "picture-uri",
-          "picture-uri-dark",      "picture-options",              "primary-color",
+  return {QStringLiteral("GNOME"),
+          "org.gnome.desktop.background",
+          "picture-uri",
+          "picture-uri-dark",
+          "picture-options",
+          "primary-color",
           false};
 }
 
 GSettingsDesktop CinnamonBackground() {
   // Debian 12's Cinnamon schema has no dark variant; a later one would be picked up.
-  return {QStringLiteral("Cinnamon"), "org.cinnamon.desktop.background", "picture-uri",
-          "picture-uri-dark",         "picture-options",                 "primary-color",
+  return {QStringLiteral("Cinnamon"),
+          "org.cinnamon.desktop.background",
+          "picture-uri",
+          "picture-uri-dark",
+          "picture-options",
+          "primary-color",
           false};
 }
 
 GSettingsDesktop MateBackground() {
-  return {QStringLiteral("MATE"), "org.mate.background", "picture-filename", {}, "picture-options",
-          "primary-color",        true};
+  return {QStringLiteral("MATE"),
+          "org.mate.background",
+          "picture-filename",
+          {},
+          "picture-options",
+          "primary-color",
+          true};
 }
 
 QString GSettingsWallpaper::install(const QString& file) {

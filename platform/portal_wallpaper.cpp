@@ -129,8 +129,7 @@ QString PortalWallpaper::install(const QString& file) {
   if (QString error = probe(); !error.isEmpty()) {
     return error;
   }
-  const QString token =
-      QStringLiteral("tessora%1").arg(QRandomGenerator::global()->generate());
+  const QString token = QStringLiteral("tessora%1").arg(QRandomGenerator::global()->generate());
   ResponseWaiter waiter(bus_);
   waiter.subscribe(HandleFor(bus_, token));
 
@@ -140,8 +139,8 @@ QString PortalWallpaper::install(const QString& file) {
   if (fd >= 0) {
     QDBusUnixFileDescriptor descriptor(fd);  // keeps its own duplicate
     ::close(fd);
-    reply = CallAndWait(bus_, WallpaperCall("SetWallpaperFile",
-                                            QVariant::fromValue(descriptor), token));
+    reply = CallAndWait(bus_,
+                        WallpaperCall("SetWallpaperFile", QVariant::fromValue(descriptor), token));
   }
   if (fd < 0 || reply.type() == QDBusMessage::ErrorMessage) {
     const QString uri = QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded);
@@ -159,8 +158,8 @@ QString PortalWallpaper::install(const QString& file) {
   waiter.wait(answerTimeoutMs_);
   if (!waiter.answered()) {
     // Some portal versions never answer when they cannot show their question.
-    QDBusMessage close = QDBusMessage::createMethodCall(kPortal, handle, kRequest,
-                                                        QStringLiteral("Close"));
+    QDBusMessage close =
+        QDBusMessage::createMethodCall(kPortal, handle, kRequest, QStringLiteral("Close"));
     CallAndWait(bus_, close, 1000);
     return QStringLiteral("no answer within %1 s").arg(answerTimeoutMs_ / 1000);
   }

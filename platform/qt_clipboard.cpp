@@ -31,8 +31,7 @@ QString ImageFileIn(const QMimeData* data) {
 }  // namespace
 
 QtImageClipboard::QtImageClipboard() {
-  connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
-          &QtImageClipboard::refresh);
+  connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &QtImageClipboard::refresh);
   connect(qGuiApp, &QGuiApplication::applicationStateChanged, this,
           [this](Qt::ApplicationState state) {
             if (state == Qt::ApplicationActive) {

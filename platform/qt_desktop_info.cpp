@@ -31,9 +31,9 @@ DesktopGeometry QtDesktopInfo::geometry() const {
   g.screenWidth = physical(full.width());
   g.screenHeight = physical(full.height());
   // Panels are known only on X11 (_NET_WORKAREA); elsewhere this is the whole screen.
-  g.workArea = Rect{physical(available.left() - full.left()), physical(available.top() - full.top()),
-                    physical(available.right() + 1 - full.left()),
-                    physical(available.bottom() + 1 - full.top())};
+  g.workArea = Rect{
+      physical(available.left() - full.left()), physical(available.top() - full.top()),
+      physical(available.right() + 1 - full.left()), physical(available.bottom() + 1 - full.top())};
   return g;
 }
 

@@ -13,15 +13,24 @@ struct DesktopToken {
 
 // GNOME derivatives (Unity, Budgie, Flashback) list "GNOME" too or use its schema.
 constexpr DesktopToken kTokens[] = {
-    {"gnome", DesktopKind::Gnome},           {"unity", DesktopKind::Gnome},
-    {"budgie", DesktopKind::Gnome},          {"gnome-flashback", DesktopKind::Gnome},
-    {"kde", DesktopKind::Kde},               {"plasma", DesktopKind::Kde},
-    {"plasmawayland", DesktopKind::Kde},     {"xfce", DesktopKind::Xfce},
-    {"x-cinnamon", DesktopKind::Cinnamon},   {"cinnamon", DesktopKind::Cinnamon},
-    {"mate", DesktopKind::Mate},             {"lxqt", DesktopKind::Lxqt},
-    {"lxde", DesktopKind::Lxde},             {"sway", DesktopKind::Sway},
-    {"hyprland", DesktopKind::OtherWlroots}, {"river", DesktopKind::OtherWlroots},
-    {"wayfire", DesktopKind::OtherWlroots},  {"labwc", DesktopKind::OtherWlroots},
+    {"gnome", DesktopKind::Gnome},
+    {"unity", DesktopKind::Gnome},
+    {"budgie", DesktopKind::Gnome},
+    {"gnome-flashback", DesktopKind::Gnome},
+    {"kde", DesktopKind::Kde},
+    {"plasma", DesktopKind::Kde},
+    {"plasmawayland", DesktopKind::Kde},
+    {"xfce", DesktopKind::Xfce},
+    {"x-cinnamon", DesktopKind::Cinnamon},
+    {"cinnamon", DesktopKind::Cinnamon},
+    {"mate", DesktopKind::Mate},
+    {"lxqt", DesktopKind::Lxqt},
+    {"lxde", DesktopKind::Lxde},
+    {"sway", DesktopKind::Sway},
+    {"hyprland", DesktopKind::OtherWlroots},
+    {"river", DesktopKind::OtherWlroots},
+    {"wayfire", DesktopKind::OtherWlroots},
+    {"labwc", DesktopKind::OtherWlroots},
 };
 
 DesktopKind KindOfToken(const QString& token) {

@@ -6,7 +6,18 @@
 namespace tessora {
 
 /// The desktops whose own wallpaper setting we know how to change.
-enum class DesktopKind { Unknown, Gnome, Kde, Xfce, Cinnamon, Mate, Lxqt, Lxde, Sway, OtherWlroots };
+enum class DesktopKind {
+  Unknown,
+  Gnome,
+  Kde,
+  Xfce,
+  Cinnamon,
+  Mate,
+  Lxqt,
+  Lxde,
+  Sway,
+  OtherWlroots
+};
 
 /// What the environment says about the running session.
 struct Session {

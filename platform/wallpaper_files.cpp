@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <algorithm>
 #include <map>
 
 namespace tessora {
@@ -13,8 +14,8 @@ namespace {
 
 // The fresh names of one picture, by number.
 std::map<int, QString> FreshNames(const QString& dir, const QString& base) {
-  const QRegularExpression pattern(QStringLiteral("^%1-(\\d+)\\.(bmp|png)$")
-                                       .arg(QRegularExpression::escape(base)));
+  const QRegularExpression pattern(
+      QStringLiteral("^%1-(\\d+)\\.(bmp|png)$").arg(QRegularExpression::escape(base)));
   std::map<int, QString> names;
   const QStringList entries = QDir(dir).entryList(QDir::Files);
   for (const QString& entry : entries) {
@@ -48,11 +49,13 @@ bool CopyTo(const QString& from, const QString& to, QString* error) {
 
 }  // namespace
 
-QString WallpaperFiles::prepare(const QString& picture, bool asPng, QString* error) {
+QString WallpaperFiles::prepare(const QString& picture, bool asPng, int* lastNumber,
+                                QString* error) {
   const QFileInfo info(picture);
   const QString base = info.completeBaseName();
   const std::map<int, QString> existing = FreshNames(info.absolutePath(), base);
-  const int next = existing.empty() ? 1 : existing.rbegin()->first + 1;
+  const int next = std::max(existing.empty() ? 0 : existing.rbegin()->first, *lastNumber) + 1;
+  *lastNumber = next;
   const QString fresh = QDir(info.absolutePath())
                             .filePath(QStringLiteral("%1-%2.%3")
                                           .arg(base)
@@ -89,6 +92,8 @@ void WallpaperFiles::accepted(const QString& accepted) {
   }
 }
 
-void WallpaperFiles::rejected(const QString& fresh) { QFile::remove(fresh); }
+void WallpaperFiles::rejected(const QString& fresh) {
+  QFile::remove(fresh);
+}
 
 }  // namespace tessora

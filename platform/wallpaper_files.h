@@ -11,8 +11,10 @@ namespace tessora {
 class WallpaperFiles {
  public:
   /// Makes the next fresh copy of the picture, as PNG when asPng; empty when it cannot be
-  /// written, with the reason in error.
-  static QString prepare(const QString& picture, bool asPng, QString* error);
+  /// written, with the reason in error. Its number is above every name in the folder and
+  /// above *lastNumber, which it updates: a name once handed out, even to a desktop that
+  /// refused it, is not handed out again.
+  static QString prepare(const QString& picture, bool asPng, int* lastNumber, QString* error);
   /// The desktop shows `accepted` now: delete the fresh names before the previous one.
   static void accepted(const QString& accepted);
   /// The desktop did not take it: delete it again.

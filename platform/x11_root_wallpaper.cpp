@@ -15,7 +15,9 @@ namespace tessora {
 namespace {
 
 // Xlib calls exit() on X errors by default; the setter only wants to know they happened.
-int IgnoreXError(Display*, XErrorEvent*) { return 0; }
+int IgnoreXError(Display*, XErrorEvent*) {
+  return 0;
+}
 
 class DisplayConnection {
  public:
@@ -39,7 +41,8 @@ QImage RootPicture(const QImage& picture, const QSize& root, const QList<QRect>&
   QImage canvas(root, QImage::Format_RGB32);
   canvas.fill(Qt::black);
   QPainter painter(&canvas);
-  const QList<QRect> areas = monitors.isEmpty() ? QList<QRect>{QRect(QPoint(0, 0), root)} : monitors;
+  const QList<QRect> areas =
+      monitors.isEmpty() ? QList<QRect>{QRect(QPoint(0, 0), root)} : monitors;
   for (const QRect& area : areas) {
     QRect target(QPoint(0, 0), picture.size());
     target.moveCenter(area.center());
@@ -74,9 +77,9 @@ Pixmap Upload(Display* dpy, Window root, Visual* visual, unsigned depth, QImage&
   const auto width = static_cast<unsigned>(picture.width());
   const auto height = static_cast<unsigned>(picture.height());
   const Pixmap pixmap = XCreatePixmap(dpy, root, width, height, depth);
-  XImage* image = XCreateImage(dpy, visual, depth, ZPixmap, 0,
-                               reinterpret_cast<char*>(picture.bits()), width, height, 32,
-                               static_cast<int>(picture.bytesPerLine()));
+  XImage* image =
+      XCreateImage(dpy, visual, depth, ZPixmap, 0, reinterpret_cast<char*>(picture.bits()), width,
+                   height, 32, static_cast<int>(picture.bytesPerLine()));
   // Our bytes are in host order; Xlib swaps them when the server's order differs.
   image->byte_order = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? LSBFirst : MSBFirst;
   GC gc = XCreateGC(dpy, pixmap, 0, nullptr);

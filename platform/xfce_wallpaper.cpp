@@ -32,7 +32,8 @@ QString ErrorOf(const QDBusMessage& reply) {
 
 QString SetProperty(const QDBusConnection& bus, const QString& property, const QVariant& value) {
   return ErrorOf(CallAndWait(
-      bus, XfconfCall("SetProperty", {kChannel, property, QVariant::fromValue(QDBusVariant(value))})));
+      bus,
+      XfconfCall("SetProperty", {kChannel, property, QVariant::fromValue(QDBusVariant(value))})));
 }
 
 // The backdrop entries as "property -> value".
@@ -41,9 +42,8 @@ QString ReadBackdrop(const QDBusConnection& bus, QVariantMap* properties) {
       CallAndWait(bus, XfconfCall("GetAllProperties", {kChannel, QStringLiteral("/backdrop")}));
   if (reply.type() == QDBusMessage::ErrorMessage) {
     // A channel without properties answers with an error too: treat it as empty.
-    return reply.errorName().startsWith(QLatin1String("org.xfce.Xfconf.Error"))
-               ? QString()
-               : ErrorOf(reply);
+    return reply.errorName().startsWith(QLatin1String("org.xfce.Xfconf.Error")) ? QString()
+                                                                                : ErrorOf(reply);
   }
   const QVariant arg = reply.arguments().value(0);
   qdbus_cast<QVariantMap>(arg).swap(*properties);
@@ -85,7 +85,8 @@ QString XfceWallpaper::install(const QString& file) {
       }
     }
   }
-  const QDBusMessage check = CallAndWait(bus_, XfconfCall("GetProperty", {kChannel, images.first()}));
+  const QDBusMessage check =
+      CallAndWait(bus_, XfconfCall("GetProperty", {kChannel, images.first()}));
   if (check.type() == QDBusMessage::ErrorMessage) {
     return ErrorOf(check);
   }
