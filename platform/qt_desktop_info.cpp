@@ -15,26 +15,29 @@ constexpr TColor kFixedDesktopColor = RGB(58, 110, 165);
 
 }  // namespace
 
-DesktopGeometry QtDesktopInfo::geometry() const {
-  DesktopGeometry g;
-  const QScreen* screen = QGuiApplication::primaryScreen();
-  if (screen == nullptr) {
-    g.workAreaKnown = false;
-    return g;
-  }
+DesktopGeometry PhysicalGeometry(const QRect& full, const QRect& available, qreal ratio) {
   // Device pixels, so that a scaled screen gets a full-resolution picture; rounded, since
   // truncating 853 x 1.5 loses a pixel.
-  const qreal ratio = screen->devicePixelRatio();
-  const QRect full = screen->geometry();
-  const QRect available = screen->availableGeometry();
   auto physical = [ratio](int v) { return qRound(v * ratio); };
+  DesktopGeometry g;
   g.screenWidth = physical(full.width());
   g.screenHeight = physical(full.height());
-  // Panels are known only on X11 (_NET_WORKAREA); elsewhere this is the whole screen.
   g.workArea = Rect{
       physical(available.left() - full.left()), physical(available.top() - full.top()),
       physical(available.right() + 1 - full.left()), physical(available.bottom() + 1 - full.top())};
   return g;
+}
+
+DesktopGeometry QtDesktopInfo::geometry() const {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) {
+    DesktopGeometry unknown;
+    unknown.workAreaKnown = false;
+    return unknown;
+  }
+  // Panels are known only on X11 (_NET_WORKAREA); elsewhere the work area is the whole screen.
+  return PhysicalGeometry(screen->geometry(), screen->availableGeometry(),
+                          screen->devicePixelRatio());
 }
 
 TColor QtDesktopInfo::desktopColor() const {

@@ -1,9 +1,14 @@
 #pragma once
 
+#include <QRect>
+
 #include "platform/services.h"
 #include "platform/session.h"
 
 namespace tessora {
+
+/// A screen's geometry and work area (in Qt's device-independent pixels) in device pixels.
+DesktopGeometry PhysicalGeometry(const QRect& screen, const QRect& available, qreal ratio);
 
 /// Screen geometry from Qt, in device pixels; the desktop colour from the desktop's settings
 /// where it keeps one.
