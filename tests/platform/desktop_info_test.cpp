@@ -14,8 +14,6 @@
 #include <gio/gio.h>
 #pragma GCC diagnostic pop
 
-#include "child_process.h"
-
 namespace tessora {
 namespace {
 
