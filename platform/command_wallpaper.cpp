@@ -7,6 +7,8 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+#include "platform/pixbuf_formats.h"
+
 namespace tessora {
 namespace {
 
@@ -68,6 +70,11 @@ CommandWallpaper LxdeWallpaper() {
   return CommandWallpaper(QStringLiteral("LXDE"), QStringLiteral("pcmanfm"), [](const QString& f) {
     return QStringList{QStringLiteral("--set-wallpaper=") + f};
   });
+}
+
+// swaybg decodes the wallpaper with gdk-pixbuf.
+bool SwaybgWallpaper::readsBmp() const {
+  return PixbufReadsBmp();
 }
 
 QString SwaybgWallpaper::install(const QString& file) {

@@ -36,6 +36,7 @@ CommandWallpaper LxdeWallpaper();
 class SwaybgWallpaper : public WallpaperMethod {
  public:
   QString name() const override { return QStringLiteral("swaybg"); }
+  bool readsBmp() const override;
   QString install(const QString& file) override;
 
  private:

@@ -2,6 +2,8 @@
 
 #include <QUrl>
 
+#include "platform/pixbuf_formats.h"
+
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wold-style-cast"
 #pragma GCC diagnostic ignored "-Wconversion"
@@ -85,6 +87,11 @@ GSettingsDesktop MateBackground() {
           "picture-options",
           "primary-color",
           true};
+}
+
+// GNOME, Cinnamon and MATE decode the wallpaper with gdk-pixbuf.
+bool GSettingsWallpaper::readsBmp() const {
+  return PixbufReadsBmp();
 }
 
 QString GSettingsWallpaper::install(const QString& file) {

@@ -29,6 +29,7 @@ class GSettingsWallpaper : public WallpaperMethod {
  public:
   explicit GSettingsWallpaper(GSettingsDesktop desktop) : desktop_(std::move(desktop)) {}
   QString name() const override { return desktop_.name; }
+  bool readsBmp() const override;
   QString install(const QString& file) override;
 
  private:

@@ -6,6 +6,7 @@
 #include <QVariantMap>
 
 #include "platform/dbus_call.h"
+#include "platform/pixbuf_formats.h"
 
 namespace tessora {
 namespace {
@@ -51,6 +52,11 @@ QString ReadBackdrop(const QDBusConnection& bus, QVariantMap* properties) {
 }
 
 }  // namespace
+
+// xfdesktop decodes the wallpaper with gdk-pixbuf.
+bool XfceWallpaper::readsBmp() const {
+  return PixbufReadsBmp();
+}
 
 QString XfceWallpaper::install(const QString& file) {
   QVariantMap properties;

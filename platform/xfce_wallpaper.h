@@ -15,6 +15,7 @@ class XfceWallpaper : public WallpaperMethod {
   XfceWallpaper(QDBusConnection bus, QStringList monitors)
       : bus_(std::move(bus)), monitors_(std::move(monitors)) {}
   QString name() const override { return QStringLiteral("XFCE"); }
+  bool readsBmp() const override;
   QString install(const QString& file) override;
 
  private:

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 
 #include "platform/desktop_wallpaper_setter.h"
+#include "platform/pixbuf_formats.h"
 
 namespace tessora {
 namespace {
@@ -122,6 +123,14 @@ TEST(WallpaperFolder, IsTheTessoraFolderOfTheDataHome) {
   const QString expected = qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/tessora/");
   EXPECT_EQ(QString::fromStdString(setter.wallpaperFolder()), expected);
   EXPECT_TRUE(QDir(expected).exists());
+}
+
+TEST(PixbufFormats, BmpIsReadWhenTheLoaderListNamesIt) {
+  EXPECT_TRUE(LoaderListReadsBmp(QStringLiteral(
+      "\"/usr/lib/x86_64-linux-gnu/gdk-pixbuf-2.0/2.10.0/loaders/libpixbufloader-bmp.so\"\n"
+      "\"bmp\" 5 \"gdk-pixbuf\" \"BMP\" \"LGPL\"\n\"image/bmp\" \"image/x-bmp\" \"\"\n")));
+  EXPECT_FALSE(LoaderListReadsBmp(
+      QStringLiteral("\"png\" 5 \"gdk-pixbuf\" \"PNG\" \"LGPL\"\n\"image/png\" \"\"\n")));
 }
 
 }  // namespace
