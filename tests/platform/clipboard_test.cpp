@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include "child_process.h"
 #include "platform/image_conversion.h"
@@ -67,6 +68,26 @@ TEST(QtImageClipboard, APictureCopiedByAnotherProgramIsSeenAndPasted) {
   ASSERT_TRUE(xclip.start(QStringLiteral("xclip"),
                           {"-quiet", "-selection", "clipboard", "-t", "image/png", "-i", file}));
   // The flag follows the change notification, without anybody asking the clipboard.
+  EXPECT_TRUE(WaitUntil([&] { return clipboard.hasImage(); }, 5000));
+  const std::optional<Bitmap> pasted = clipboard.image();
+  ASSERT_TRUE(pasted.has_value());
+  EXPECT_EQ(platform_detail::BitmapToImage(*pasted), platform_detail::BitmapToImage(Picture()));
+}
+
+TEST(QtImageClipboard, AnImageFileCopiedInAFileManagerCountsAsAnImage) {
+  QtImageClipboard clipboard;
+  clipboard.clear();
+  QTemporaryDir dir;
+  const QString picture = dir.filePath(QStringLiteral("copied file.png"));
+  ASSERT_TRUE(platform_detail::BitmapToImage(Picture()).save(picture, "PNG"));
+  const QString list = dir.filePath(QStringLiteral("uris"));
+  QFile uris(list);
+  ASSERT_TRUE(uris.open(QIODevice::WriteOnly));
+  uris.write(QUrl::fromLocalFile(picture).toEncoded() + "\r\n");
+  uris.close();
+  ChildProcess xclip;
+  ASSERT_TRUE(xclip.start(QStringLiteral("xclip"), {"-quiet", "-selection", "clipboard", "-t",
+                                                    "text/uri-list", "-i", list}));
   EXPECT_TRUE(WaitUntil([&] { return clipboard.hasImage(); }, 5000));
   const std::optional<Bitmap> pasted = clipboard.image();
   ASSERT_TRUE(pasted.has_value());

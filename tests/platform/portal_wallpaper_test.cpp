@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QUrl>
 
 #include "child_process.h"
 
@@ -46,7 +47,8 @@ class FakePortal : public QObject, protected QDBusContext {
   FakePortal(QDBusConnection bus, Answer answer) : bus_(std::move(bus)), answer_(answer) {}
   uint version() const { return 1; }
 
-  QByteArray received;  // the file's bytes, read through the descriptor
+  bool takesFiles = true;  // false: an old portal, with the URI method only
+  QByteArray received;     // the file's bytes, read through the descriptor
   QString uri;
   QVariantMap options;
   bool closed = false;
@@ -54,6 +56,10 @@ class FakePortal : public QObject, protected QDBusContext {
  public Q_SLOTS:
   QDBusObjectPath SetWallpaperFile(const QString&, const QDBusUnixFileDescriptor& fd,
                                    const QVariantMap& opts) {
+    if (!takesFiles) {
+      sendErrorReply(QDBusError::UnknownMethod, QStringLiteral("No such method"));
+      return QDBusObjectPath();
+    }
     QFile file;
     if (file.open(fd.fileDescriptor(), QIODevice::ReadOnly)) {
       received = file.readAll();
@@ -124,6 +130,15 @@ TEST_F(PortalWallpaperTest, HandsTheFileItselfAndSucceedsWhenGranted) {
   EXPECT_EQ(portal_->options.value(QStringLiteral("set-on")).toString(),
             QStringLiteral("background"));
   EXPECT_FALSE(portal_->options.value(QStringLiteral("show-preview")).toBool());
+}
+
+TEST_F(PortalWallpaperTest, AnOldPortalGetsTheFileUri) {
+  ASSERT_TRUE(bus_.ok());
+  Serve(Answer::Grant);
+  portal_->takesFiles = false;
+  EXPECT_EQ(PortalWallpaper(bus_.connection(), 5000).install(File()), QString());
+  EXPECT_TRUE(portal_->received.isEmpty());
+  EXPECT_EQ(portal_->uri, QUrl::fromLocalFile(File()).toString(QUrl::FullyEncoded));
 }
 
 TEST_F(PortalWallpaperTest, ARefusalIsReported) {
