@@ -94,6 +94,22 @@ QDBusMessage WallpaperCall(const char* method, const QVariant& target, const QSt
   return call;
 }
 
+// Newer portals take no file: URIs, so the file itself goes first.
+QDBusMessage SendRequest(const QDBusConnection& bus, const QString& file, const QString& token) {
+  const int fd = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_CLOEXEC);
+  if (fd >= 0) {
+    QDBusUnixFileDescriptor descriptor(fd);  // keeps its own duplicate
+    ::close(fd);
+    QDBusMessage reply =
+        CallAndWait(bus, WallpaperCall("SetWallpaperFile", QVariant::fromValue(descriptor), token));
+    if (reply.type() != QDBusMessage::ErrorMessage) {
+      return reply;
+    }
+  }
+  const QString uri = QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded);
+  return CallAndWait(bus, WallpaperCall("SetWallpaperURI", uri, token));
+}
+
 QString ResponseText(uint response) {
   switch (response) {
     case 0:
@@ -133,19 +149,7 @@ QString PortalWallpaper::install(const QString& file) {
   ResponseWaiter waiter(bus_);
   waiter.subscribe(HandleFor(bus_, token));
 
-  // Newer portals take no file: URIs, so the file itself goes first.
-  QDBusMessage reply;
-  const int fd = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_CLOEXEC);
-  if (fd >= 0) {
-    QDBusUnixFileDescriptor descriptor(fd);  // keeps its own duplicate
-    ::close(fd);
-    reply = CallAndWait(bus_,
-                        WallpaperCall("SetWallpaperFile", QVariant::fromValue(descriptor), token));
-  }
-  if (fd < 0 || reply.type() == QDBusMessage::ErrorMessage) {
-    const QString uri = QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded);
-    reply = CallAndWait(bus_, WallpaperCall("SetWallpaperURI", uri, token));
-  }
+  const QDBusMessage reply = SendRequest(bus_, file, token);
   if (reply.type() == QDBusMessage::ErrorMessage) {
     return reply.errorMessage();
   }

@@ -51,6 +51,34 @@ QString ReadBackdrop(const QDBusConnection& bus, QVariantMap* properties) {
   return QString();
 }
 
+// Every monitor's and workspace's picture entry.
+QStringList ImageProperties(const QVariantMap& properties, const QStringList& monitors) {
+  QStringList images;
+  for (auto it = properties.cbegin(); it != properties.cend(); ++it) {
+    if (it.key().endsWith(kImageKey)) {
+      images << it.key();
+    }
+  }
+  // A fresh installation has no entries until the user opens the desktop settings once.
+  if (images.isEmpty()) {
+    for (QString monitor : monitors) {
+      monitor.remove(QLatin1Char(' '));
+      images << QStringLiteral("/backdrop/screen0/monitor%1/workspace0%2").arg(monitor, kImageKey);
+    }
+  }
+  return images;
+}
+
+QString Verify(const QDBusConnection& bus, const QString& property, const QString& file) {
+  const QDBusMessage check = CallAndWait(bus, XfconfCall("GetProperty", {kChannel, property}));
+  if (check.type() == QDBusMessage::ErrorMessage) {
+    return ErrorOf(check);
+  }
+  const QVariant stored = check.arguments().value(0).value<QDBusVariant>().variant();
+  return stored.toString() == file ? QString()
+                                   : QStringLiteral("xfconf did not keep %1").arg(property);
+}
+
 }  // namespace
 
 // xfdesktop decodes the wallpaper with gdk-pixbuf.
@@ -63,19 +91,7 @@ QString XfceWallpaper::install(const QString& file) {
   if (QString error = ReadBackdrop(bus_, &properties); !error.isEmpty()) {
     return error;
   }
-  QStringList images;
-  for (auto it = properties.cbegin(); it != properties.cend(); ++it) {
-    if (it.key().endsWith(kImageKey)) {
-      images << it.key();
-    }
-  }
-  // A fresh installation has no entries until the user opens the desktop settings once.
-  if (images.isEmpty()) {
-    for (QString monitor : monitors_) {
-      monitor.remove(QLatin1Char(' '));
-      images << QStringLiteral("/backdrop/screen0/monitor%1/workspace0%2").arg(monitor, kImageKey);
-    }
-  }
+  const QStringList images = ImageProperties(properties, monitors_);
   if (images.isEmpty()) {
     return QStringLiteral("no monitor to set");
   }
@@ -91,14 +107,7 @@ QString XfceWallpaper::install(const QString& file) {
       }
     }
   }
-  const QDBusMessage check =
-      CallAndWait(bus_, XfconfCall("GetProperty", {kChannel, images.first()}));
-  if (check.type() == QDBusMessage::ErrorMessage) {
-    return ErrorOf(check);
-  }
-  const QVariant stored = check.arguments().value(0).value<QDBusVariant>().variant();
-  return stored.toString() == file ? QString()
-                                   : QStringLiteral("xfconf did not keep %1").arg(images.first());
+  return Verify(bus_, images.first(), file);
 }
 
 }  // namespace tessora
