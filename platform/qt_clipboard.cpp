@@ -8,7 +8,7 @@
 #include <QMimeData>
 #include <QUrl>
 
-#include "platform/image_conversion.h"
+#include "platform/bitmap_qimage.h"
 
 namespace tessora {
 namespace {
@@ -57,11 +57,11 @@ std::optional<Bitmap> QtImageClipboard::image() {
   if (image.isNull()) {
     return std::nullopt;
   }
-  return platform_detail::ImageToBitmap(image);
+  return FromQImage(image);
 }
 
 void QtImageClipboard::setImage(const Bitmap& image) {
-  QGuiApplication::clipboard()->setImage(platform_detail::BitmapToImage(image));
+  QGuiApplication::clipboard()->setImage(ToQImage(image));
   hasImage_ = true;
 }
 

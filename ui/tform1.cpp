@@ -25,7 +25,7 @@
 #include "settings/texthelpers.h"
 #include "ui/about_box.h"
 #include "ui/band_bar.h"
-#include "ui/bitmap_qimage.h"
+#include "platform/bitmap_qimage.h"
 #include "ui/click_label.h"
 #include "ui/glyphs.h"
 #include "ui/image_loader.h"

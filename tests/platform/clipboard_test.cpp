@@ -8,7 +8,7 @@
 #include <QUrl>
 
 #include "child_process.h"
-#include "platform/image_conversion.h"
+#include "platform/bitmap_qimage.h"
 
 namespace tessora {
 namespace {
@@ -54,7 +54,7 @@ TEST(QtImageClipboard, OurPictureIsReadableAsPngByAnotherProgram) {
   const QImage png =
       QImage::fromData(XclipOutput({"-selection", "clipboard", "-t", "image/png", "-o"}), "PNG");
   ASSERT_FALSE(png.isNull());
-  EXPECT_EQ(png.convertToFormat(QImage::Format_RGB888), platform_detail::BitmapToImage(Picture()));
+  EXPECT_EQ(png.convertToFormat(QImage::Format_RGB888), ToQImage(Picture()));
 }
 
 TEST(QtImageClipboard, APictureCopiedByAnotherProgramIsSeenAndPasted) {
@@ -63,7 +63,7 @@ TEST(QtImageClipboard, APictureCopiedByAnotherProgramIsSeenAndPasted) {
   EXPECT_FALSE(clipboard.hasImage());
   QTemporaryDir dir;
   const QString file = dir.filePath(QStringLiteral("in.png"));
-  ASSERT_TRUE(platform_detail::BitmapToImage(Picture()).save(file, "PNG"));
+  ASSERT_TRUE(ToQImage(Picture()).save(file, "PNG"));
   ChildProcess xclip;  // stays the clipboard's owner until stopped
   ASSERT_TRUE(xclip.start(QStringLiteral("xclip"),
                           {"-quiet", "-selection", "clipboard", "-t", "image/png", "-i", file}));
@@ -71,7 +71,7 @@ TEST(QtImageClipboard, APictureCopiedByAnotherProgramIsSeenAndPasted) {
   EXPECT_TRUE(WaitUntil([&] { return clipboard.hasImage(); }, 5000));
   const std::optional<Bitmap> pasted = clipboard.image();
   ASSERT_TRUE(pasted.has_value());
-  EXPECT_EQ(platform_detail::BitmapToImage(*pasted), platform_detail::BitmapToImage(Picture()));
+  EXPECT_EQ(ToQImage(*pasted), ToQImage(Picture()));
 }
 
 TEST(QtImageClipboard, AnImageFileCopiedInAFileManagerCountsAsAnImage) {
@@ -79,7 +79,7 @@ TEST(QtImageClipboard, AnImageFileCopiedInAFileManagerCountsAsAnImage) {
   clipboard.clear();
   QTemporaryDir dir;
   const QString picture = dir.filePath(QStringLiteral("copied file.png"));
-  ASSERT_TRUE(platform_detail::BitmapToImage(Picture()).save(picture, "PNG"));
+  ASSERT_TRUE(ToQImage(Picture()).save(picture, "PNG"));
   const QString list = dir.filePath(QStringLiteral("uris"));
   QFile uris(list);
   ASSERT_TRUE(uris.open(QIODevice::WriteOnly));
@@ -91,7 +91,7 @@ TEST(QtImageClipboard, AnImageFileCopiedInAFileManagerCountsAsAnImage) {
   EXPECT_TRUE(WaitUntil([&] { return clipboard.hasImage(); }, 5000));
   const std::optional<Bitmap> pasted = clipboard.image();
   ASSERT_TRUE(pasted.has_value());
-  EXPECT_EQ(platform_detail::BitmapToImage(*pasted), platform_detail::BitmapToImage(Picture()));
+  EXPECT_EQ(ToQImage(*pasted), ToQImage(Picture()));
 }
 
 TEST(QtImageClipboard, TextOnTheClipboardIsNoImage) {
