@@ -34,6 +34,7 @@ constexpr std::uint32_t kAlphaBitFields = 6;
 struct Channel {
   std::uint32_t mask = 0;
   int shift = 0;
+  int bits = 0;
   std::uint64_t maxValue = 0;
 
   explicit Channel(std::uint32_t m = 0) : mask(m) {
@@ -47,15 +48,16 @@ struct Channel {
     while (((mask >> top) & 1u) == 0) {
       --top;
     }
-    maxValue = (std::uint64_t{1} << (top - shift + 1)) - 1;
+    bits = top - shift + 1;
+    maxValue = (std::uint64_t{1} << bits) - 1;
   }
-  // Scales the field to 0..255, so 5-bit 31 and 10-bit 1023 both give 255.
+  // Scales a field to 0..255 rounding down, so 5-bit 31 and 10-bit 1023 both give 255.
   std::uint8_t operator()(std::uint32_t v) const {
     if (maxValue == 0) {
       return 0;
     }
     const std::uint64_t field = (v & mask) >> shift;
-    return static_cast<std::uint8_t>((field * 255 + maxValue / 2) / maxValue);
+    return static_cast<std::uint8_t>(field * 255 / maxValue);
   }
 };
 
@@ -148,6 +150,14 @@ BmpHeader readHeader(const std::uint8_t* d, std::size_t size, const ImageLimits&
   if (!limits.allows(h.width, h.height, 3)) {
     fail();
   }
+  // Only the widths real writers use: 5, 6 and 8 bits a channel. Suites disagree on how other
+  // widths widen to 8 bits, so such files are refused rather than shown in doubtful colours.
+  for (std::uint32_t mask : h.masks) {
+    const int width = Channel(mask).bits;
+    if (fields && width != 0 && width != 5 && width != 6 && width != 8) {
+      fail();
+    }
+  }
   if (!fields && bpp == 16) {
     h.masks = {0x7C00, 0x03E0, 0x001F};
   } else if (!fields && bpp == 32) {
@@ -239,9 +249,9 @@ void decodeUncompressed(const std::uint8_t* d, std::size_t size, const BmpHeader
   }
 }
 
-// Run-length data (RLE8 or RLE4) into a table of palette indices, rows bottom-up. Pixels the data
-// skips or never reaches keep index 0; runs that pass the right edge are cut there. Data that ends
-// early leaves the rest of the picture at index 0, as if an end-of-bitmap code had followed.
+// Run-length data (RLE8 or RLE4) into a table of palette indices, rows bottom-up; runs that pass
+// the right edge are cut there. Data that skips pixels (delta and early end-of-line codes) or ends
+// before the picture is full is refused: readers disagree on what such pixels show.
 std::vector<std::uint8_t> expandRle(const std::uint8_t* d, std::size_t size, const BmpHeader& h) {
   const auto w = static_cast<std::size_t>(h.width);
   const auto rows = static_cast<std::size_t>(h.height);
@@ -250,9 +260,11 @@ std::vector<std::uint8_t> expandRle(const std::uint8_t* d, std::size_t size, con
   std::size_t pos = h.pixelOffset;
   std::size_t x = 0;
   std::size_t y = 0;
+  std::size_t written = 0;
   auto put = [&](std::uint8_t value) {
     if (x < w && y < rows) {
       index[y * w + x] = value;
+      ++written;
     }
     ++x;
   };
@@ -287,6 +299,9 @@ std::vector<std::uint8_t> expandRle(const std::uint8_t* d, std::size_t size, con
       }
       pos += (bytes + 1) / 2 * 2;
     }
+  }
+  if (written != w * rows) {
+    fail();
   }
   return index;
 }
