@@ -178,19 +178,21 @@ Layout layoutOf(const PngImage& image) {
   }
 }
 
-struct Rgba {
-  unsigned r, g, b;
-  unsigned inverseAlpha;
-};
+template <Layout L>
+constexpr bool kDeep =
+    L == Layout::Gray16 || L == Layout::GrayAlpha16 || L == Layout::Rgb16 || L == Layout::Rgba16;
 
-// A 16-bit sample, stored low byte first by the swap transform, rounded to 8 bits.
-inline unsigned reduce16(const std::uint8_t* p) {
-  const unsigned v = byte_order::ReadLE16(p);
-  return (v * 255u + 32767u) / 65535u;
-}
+// One decoded pixel: samples and inverted alpha (0 = opaque) on the layout's own scale, 0..255 or
+// 0..65535.
+struct Rgba {
+  std::uint32_t r, g, b;
+  std::uint32_t inverseAlpha;
+};
 
 template <Layout L>
 inline Rgba fetch(const std::uint8_t* p) {
+  // 16-bit samples are stored low byte first by the swap transform.
+  auto s = [p](int i) -> std::uint32_t { return byte_order::ReadLE16(p + 2 * i); };
   if constexpr (L == Layout::Gray8) {
     return {p[0], p[0], p[0], 0};
   } else if constexpr (L == Layout::GrayAlpha8) {
@@ -200,24 +202,36 @@ inline Rgba fetch(const std::uint8_t* p) {
   } else if constexpr (L == Layout::Rgba8) {
     return {p[0], p[1], p[2], p[3]};
   } else if constexpr (L == Layout::Gray16) {
-    const unsigned v = reduce16(p);
-    return {v, v, v, 0};
+    return {s(0), s(0), s(0), 0};
   } else if constexpr (L == Layout::GrayAlpha16) {
-    const unsigned v = reduce16(p);
-    return {v, v, v, reduce16(p + 2)};
+    return {s(0), s(0), s(0), s(1)};
   } else if constexpr (L == Layout::Rgb16) {
-    return {reduce16(p), reduce16(p + 2), reduce16(p + 4), 0};
+    return {s(0), s(1), s(2), 0};
   } else {
-    return {reduce16(p), reduce16(p + 2), reduce16(p + 4), reduce16(p + 6)};
+    return {s(0), s(1), s(2), s(3)};
   }
 }
 
-inline std::uint8_t mix(unsigned old, unsigned fresh, unsigned inverseAlpha) {
+inline std::uint8_t reduce16(std::uint32_t v) {
+  return static_cast<std::uint8_t>((v * 255u + 32767u) / 65535u);
+}
+
+// The decoded colour weighs alpha, the present one the rest: old x A' + (255 - A') x new, over 255.
+inline std::uint8_t mix8(std::uint32_t old, std::uint32_t fresh, std::uint32_t inverseAlpha) {
   return static_cast<std::uint8_t>((old * inverseAlpha + (255 - inverseAlpha) * fresh) / 255);
+}
+
+// The same at 16-bit precision, rounded, so deep files lose nothing to an early cut of alpha.
+inline std::uint8_t mix16(std::uint32_t old, std::uint32_t fresh, std::uint32_t inverseAlpha) {
+  constexpr std::uint64_t kScale = 65535u * 257u;
+  const std::uint64_t sum = std::uint64_t{old} * 257u * inverseAlpha +
+                            std::uint64_t{65535u - inverseAlpha} * fresh + kScale / 2;
+  return static_cast<std::uint8_t>(sum / kScale);
 }
 
 template <Layout L>
 void drawLayout(const PngImage& image, Bitmap& surface, int left, int top) {
+  constexpr std::uint32_t kFullyTransparent = kDeep<L> ? 65535u : 255u;
   const auto bpp = static_cast<std::size_t>(image.PngBytesPerPixel);
   const int w = static_cast<int>(image.PngWidth);
   const int h = static_cast<int>(image.PngHeight);
@@ -231,10 +245,17 @@ void drawLayout(const PngImage& image, Bitmap& surface, int left, int top) {
     for (int x = x0; x < x1; ++x, src += bpp, dst += 3) {
       const Rgba c = fetch<L>(src);
       if (c.inverseAlpha == 0) {
-        dst[0] = static_cast<std::uint8_t>(c.r);
-        dst[1] = static_cast<std::uint8_t>(c.g);
-        dst[2] = static_cast<std::uint8_t>(c.b);
-      } else if (c.inverseAlpha != 255) {
+        if constexpr (kDeep<L>) {
+          dst[0] = reduce16(c.r);
+          dst[1] = reduce16(c.g);
+          dst[2] = reduce16(c.b);
+        } else {
+          dst[0] = static_cast<std::uint8_t>(c.r);
+          dst[1] = static_cast<std::uint8_t>(c.g);
+          dst[2] = static_cast<std::uint8_t>(c.b);
+        }
+      } else if (c.inverseAlpha != kFullyTransparent) {
+        auto mix = kDeep<L> ? mix16 : mix8;
         dst[0] = mix(dst[0], c.r, c.inverseAlpha);
         dst[1] = mix(dst[1], c.g, c.inverseAlpha);
         dst[2] = mix(dst[2], c.b, c.inverseAlpha);

@@ -5,8 +5,8 @@
 
 #include "engine/bitmap.h"
 #include "fuzz_limits.h"
-#include "imageio/image_error.h"
 #include "imageio/bmp_codec.h"
+#include "imageio/image_error.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // A bitmap with content, so that blending and size changes start from something.

@@ -4,13 +4,13 @@
 #include <png.h>
 
 // jpeglib.h needs FILE and size_t declared before it.
-#include <cstdio>
 #include <jpeglib.h>
+#include <cstdio>
 
 #include <algorithm>
 #include <csetjmp>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -18,7 +18,9 @@
 namespace tessora::test {
 namespace {
 
-[[noreturn]] void pngFailed(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+[[noreturn]] void pngFailed(png_structp png, png_const_charp) {
+  png_longjmp(png, 1);
+}
 
 void appendPng(png_structp png, png_bytep data, png_size_t n) {
   auto* out = static_cast<Bytes*>(png_get_io_ptr(png));
@@ -41,10 +43,15 @@ int channelsOf(int colorType) {
   }
 }
 
-std::uint32_t maxOf(int bitDepth) { return (1u << bitDepth) - 1; }
+std::uint32_t maxOf(int bitDepth) {
+  return (1u << bitDepth) - 1;
+}
 
 // Raw samples of the pattern, one uint32 per sample.
 std::vector<std::uint32_t> rawSamples(const PngSpec& s) {
+  if (!s.samples.empty()) {
+    return s.samples;
+  }
   const int ch = channelsOf(s.colorType);
   std::vector<std::uint32_t> v;
   for (int y = 0; y < s.height; ++y) {
@@ -62,7 +69,9 @@ png_color paletteEntry(int i) {
                    static_cast<png_byte>(i * 29 + 100)};
 }
 
-png_byte paletteAlpha(int i) { return static_cast<png_byte>(i * 97); }
+png_byte paletteAlpha(int i) {
+  return static_cast<png_byte>(i * 97);
+}
 
 Bytes packRows(const PngSpec& s) {
   const int ch = channelsOf(s.colorType);
@@ -82,8 +91,8 @@ Bytes packRows(const PngSpec& s) {
         row[k] = static_cast<std::uint8_t>(value);
       } else {
         const std::size_t bit = k * s.bitDepth;
-        row[bit / 8] = static_cast<std::uint8_t>(row[bit / 8] |
-                                                 (value << (8 - s.bitDepth - bit % 8)));
+        row[bit / 8] =
+            static_cast<std::uint8_t>(row[bit / 8] | (value << (8 - s.bitDepth - bit % 8)));
       }
     }
   }
@@ -153,8 +162,7 @@ Bytes MakePng(const PngSpec& s) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, pngFailed, nullptr);
   png_infop info = png_create_info_struct(png);
   png_set_write_fn(png, &out, appendPng, noFlush);
-  const bool ok =
-      writePngGuarded(png, info, &s, rows.data(), palette.data(), alphas.data(), &trns);
+  const bool ok = writePngGuarded(png, info, &s, rows.data(), palette.data(), alphas.data(), &trns);
   png_destroy_write_struct(&png, &info);
   if (!ok) {
     throw std::runtime_error("libpng could not write the test image");
@@ -200,6 +208,29 @@ std::vector<std::uint8_t> PngExpectedRgba(const PngSpec& s) {
   return out;
 }
 
+std::vector<double> PngExpectedUnit(const PngSpec& s) {
+  const std::vector<std::uint8_t> rgba8 = PngExpectedRgba(s);
+  std::vector<double> out(rgba8.begin(), rgba8.end());
+  for (double& v : out) {
+    v /= 255.0;
+  }
+  if (s.bitDepth != 16) {
+    return out;
+  }
+  const int ch = channelsOf(s.colorType);
+  const std::vector<std::uint32_t> raw = rawSamples(s);
+  for (std::size_t p = 0; p < out.size() / 4; ++p) {
+    const std::uint32_t* v = raw.data() + p * ch;
+    for (int c = 0; c < 3; ++c) {
+      out[4 * p + c] = v[ch <= 2 ? 0 : c] / 65535.0;
+    }
+    if (ch == 2 || ch == 4) {
+      out[4 * p + 3] = v[ch - 1] / 65535.0;
+    }
+  }
+  return out;
+}
+
 namespace {
 
 int appendGif(GifFileType* gif, const GifByteType* data, int n) {
@@ -238,12 +269,12 @@ Bytes MakeGif(int screenWidth, int screenHeight, const std::vector<std::uint32_t
       gcb.DisposalMode = DISPOSAL_UNSPECIFIED;
       GifByteType ext[4];
       const std::size_t len = EGifGCBToExtension(&gcb, ext);
-      ok = ok && EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, static_cast<int>(len), ext) ==
-                     GIF_OK;
+      ok =
+          ok && EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, static_cast<int>(len), ext) == GIF_OK;
     }
     ColorMapObject* local = f.localColors.empty() ? nullptr : makeMap(f.localColors);
-    ok = ok && EGifPutImageDesc(gif, f.left, f.top, f.width, f.height, f.interlaced, local) ==
-                   GIF_OK;
+    ok = ok &&
+         EGifPutImageDesc(gif, f.left, f.top, f.width, f.height, f.interlaced, local) == GIF_OK;
     GifFreeMapObject(local);
     std::vector<int> order;
     if (f.interlaced) {

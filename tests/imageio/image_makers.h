@@ -20,12 +20,15 @@ struct PngSpec {
   int bitDepth = 8;
   bool interlaced = false;
   bool trns = false;  // gray/RGB: the colour of pixel (1, 0) is transparent; palette: alphas
+  std::vector<std::uint32_t> samples;  // all samples row by row; empty: the pattern
 };
 
 /// The file for `spec`, written by libpng.
 Bytes MakePng(const PngSpec& spec);
 /// What the file holds, as 8-bit RGBA per pixel (16-bit samples cut to their high byte).
 std::vector<std::uint8_t> PngExpectedRgba(const PngSpec& spec);
+/// What the file holds, as RGBA per pixel in 0..1 at the file's full precision.
+std::vector<double> PngExpectedUnit(const PngSpec& spec);
 
 /// One frame of a GIF.
 struct GifFrame {

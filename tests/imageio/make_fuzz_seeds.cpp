@@ -32,7 +32,7 @@ void pngSeeds(const std::string& dir) {
   const struct {
     int type, depth;
     bool interlaced, trns;
-  } kinds[] = {{0, 1, false, false}, {0, 4, true, true},  {0, 16, false, true},
+  } kinds[] = {{0, 1, false, false}, {0, 4, true, true},   {0, 16, false, true},
                {2, 8, false, true},  {2, 16, true, false}, {3, 2, false, true},
                {3, 8, true, false},  {4, 8, false, false}, {4, 16, true, false},
                {6, 8, true, false},  {6, 16, false, false}};
@@ -44,8 +44,9 @@ void pngSeeds(const std::string& dir) {
     s.bitDepth = k.depth;
     s.interlaced = k.interlaced;
     s.trns = k.trns;
-    put(dir, "c" + std::to_string(k.type) + "d" + std::to_string(k.depth) +
-                 (k.interlaced ? "i" : "") + (k.trns ? "t" : "") + ".png",
+    put(dir,
+        "c" + std::to_string(k.type) + "d" + std::to_string(k.depth) + (k.interlaced ? "i" : "") +
+            (k.trns ? "t" : "") + ".png",
         MakePng(s));
   }
 }

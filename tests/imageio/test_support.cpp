@@ -27,8 +27,7 @@ namespace tessora::test {
         if (std::abs(a[c] - e[c]) > tolerance) {
           return ::testing::AssertionFailure()
                  << "pixel (" << x << ", " << y << ") is " << int{a[0]} << "," << int{a[1]} << ","
-                 << int{a[2]} << ", expected " << int{e[0]} << "," << int{e[1]} << ","
-                 << int{e[2]};
+                 << int{a[2]} << ", expected " << int{e[0]} << "," << int{e[1]} << "," << int{e[2]};
         }
       }
     }
@@ -44,8 +43,8 @@ namespace tessora::test {
     if (e.what() == message) {
       return ::testing::AssertionSuccess();
     }
-    return ::testing::AssertionFailure() << "failed with \"" << e.what() << "\", expected \""
-                                         << message << "\"";
+    return ::testing::AssertionFailure()
+           << "failed with \"" << e.what() << "\", expected \"" << message << "\"";
   } catch (const std::exception& e) {
     return ::testing::AssertionFailure() << "threw a non-ImageError: " << e.what();
   }
