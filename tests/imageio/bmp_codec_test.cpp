@@ -31,7 +31,9 @@ std::vector<std::uint32_t> values(std::uint32_t maxValue) {
   return v;
 }
 
-TColor fromRgb(std::uint32_t rgb) { return RGB(rgb >> 16, rgb >> 8, rgb); }
+TColor fromRgb(std::uint32_t rgb) {
+  return RGB(rgb >> 16, rgb >> 8, rgb);
+}
 
 // The picture the stored values show; `colorOf` maps a stored value to a colour.
 template <typename F>
@@ -63,8 +65,9 @@ TEST(BmpRead, PaletteDepthsAndHeaders) {
       s.palette = palette(1 << bpp);
       const std::vector<std::uint32_t> v = values((1u << bpp) - 1);
       s.pixels = PackBmpRows(kW, kH, bpp, v);
-      EXPECT_TRUE(SamePicture(read(MakeBmp(s)),
-                              picture(v, false, [&](std::uint32_t i) { return fromRgb(s.palette[i]); })));
+      EXPECT_TRUE(SamePicture(read(MakeBmp(s)), picture(v, false, [&](std::uint32_t i) {
+                                return fromRgb(s.palette[i]);
+                              })));
     }
   }
 }
@@ -79,9 +82,8 @@ TEST(BmpRead, DirectColourWithDefaultAndExplicitMasks) {
   s.bitsPerPixel = 24;
   std::vector<std::uint32_t> v = values(0xFFFFFF);
   s.pixels = PackBmpRows(kW, kH, 24, v);
-  EXPECT_TRUE(SamePicture(read(MakeBmp(s)), picture(v, true, [](std::uint32_t c) {
-                            return RGB(c >> 16, c >> 8, c);
-                          })));
+  EXPECT_TRUE(SamePicture(
+      read(MakeBmp(s)), picture(v, true, [](std::uint32_t c) { return RGB(c >> 16, c >> 8, c); })));
   s.height = kH;
   s.bitsPerPixel = 16;  // default 5-5-5
   v = values(0x7FFF);
@@ -157,8 +159,8 @@ TEST(BmpRead, HostileHeadersAndDataFailCleanly) {
   auto fails = [&](Bytes file, const char* what) {
     SCOPED_TRACE(what);
     Bitmap b = before;
-    EXPECT_TRUE(FailsWith([&] { ReadBmpMemory(file.data(), file.size(), b); },
-                          "Error Reading File!"));
+    EXPECT_TRUE(
+        FailsWith([&] { ReadBmpMemory(file.data(), file.size(), b); }, "Error Reading File!"));
     EXPECT_TRUE(SamePicture(b, before));
   };
   fails(Bytes(good.begin(), good.end() - 4), "last row cut short");
@@ -238,8 +240,8 @@ TEST(BmpWrite, RoundTripsEveryRowPadding) {
 TEST(BmpWrite, CannotCreateNamesTheFileAndLeavesNothing) {
   TempFolder folder;
   const std::string name = folder.path("none/out.bmp");
-  EXPECT_TRUE(FailsWith([&] { SaveBmpFile(name, PatternBitmap(2, 2)); },
-                        "Cannot create file " + name));
+  EXPECT_TRUE(
+      FailsWith([&] { SaveBmpFile(name, PatternBitmap(2, 2)); }, "Cannot create file " + name));
   EXPECT_TRUE(FilesIn(folder.path(""), "").empty());
 }
 

@@ -89,8 +89,8 @@ TEST(GifRead, FailuresLeaveTheBitmap) {
   auto fails = [&](const Bytes& file, const char* what) {
     SCOPED_TRACE(what);
     Bitmap b = before;
-    EXPECT_TRUE(FailsWith([&] { ReadGifMemory(file.data(), file.size(), b); },
-                          "Error Reading File!"));
+    EXPECT_TRUE(
+        FailsWith([&] { ReadGifMemory(file.data(), file.size(), b); }, "Error Reading File!"));
     EXPECT_TRUE(SamePicture(b, before));
   };
   fails(MakeGif(4, 4, kColors, {}), "no frame");
@@ -103,8 +103,7 @@ TEST(GifRead, FailuresLeaveTheBitmap) {
   TempFolder folder;
   Bitmap b;
   const std::string missing = folder.path("missing.gif");
-  EXPECT_TRUE(
-      FailsWith([&] { LoadGifFile(missing, b); }, "Error Opening File " + missing + "!"));
+  EXPECT_TRUE(FailsWith([&] { LoadGifFile(missing, b); }, "Error Opening File " + missing + "!"));
 }
 
 }  // namespace

@@ -86,12 +86,12 @@ TEST(JpegRead, FailuresLeaveTheBitmap) {
   const Bitmap before = PatternBitmap(3, 3);
   Bitmap b = before;
   const Bytes garbage(200, 0xD8);
-  EXPECT_TRUE(FailsWith([&] { ReadJpegMemory(garbage.data(), garbage.size(), b); },
-                        "Error Reading File!"));
+  EXPECT_TRUE(
+      FailsWith([&] { ReadJpegMemory(garbage.data(), garbage.size(), b); }, "Error Reading File!"));
   EXPECT_TRUE(FailsWith([&] { ReadJpegMemory(nullptr, 0, b); }, "Error Reading File!"));
   const Bytes wide = MakeJpeg(16385, 8, true, false);
-  EXPECT_TRUE(FailsWith([&] { ReadJpegMemory(wide.data(), wide.size(), b); },
-                        "Error Reading File!"));
+  EXPECT_TRUE(
+      FailsWith([&] { ReadJpegMemory(wide.data(), wide.size(), b); }, "Error Reading File!"));
   EXPECT_TRUE(SamePicture(b, before));
   // A file cut short shows what arrived, padded as libjpeg does; it must not crash or hang.
   Bytes cut = MakeJpeg(64, 64, false, true);
