@@ -153,8 +153,13 @@ Bytes MakePng(const PngSpec& s) {
   png_color_16 trns{};
   const std::vector<std::uint32_t> raw = rawSamples(s);
   const int ch = channelsOf(s.colorType);
-  trns.gray = static_cast<png_uint_16>(raw[ch]);
-  if (ch >= 3) {
+  if (s.trns && raw.size() < 2u * ch) {
+    throw std::runtime_error("a tRNS colour needs a second pixel");
+  }
+  if (s.trns) {
+    trns.gray = static_cast<png_uint_16>(raw[ch]);
+  }
+  if (s.trns && ch >= 3) {
     trns.red = static_cast<png_uint_16>(raw[ch]);
     trns.green = static_cast<png_uint_16>(raw[ch + 1]);
     trns.blue = static_cast<png_uint_16>(raw[ch + 2]);
