@@ -32,7 +32,8 @@ class FileDescriptor {
 }  // namespace
 
 std::vector<std::uint8_t> ReadFileBytes(const std::string& fileName, std::uint64_t maxBytes) {
-  FileDescriptor fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
+  // Non-blocking so that a FIFO given as an image cannot stall the open; it is refused below.
+  FileDescriptor fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (fd.get() < 0) {
     throw ImageError("Error Opening File " + fileName + "!");
   }

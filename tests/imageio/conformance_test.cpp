@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "imageio/bmp_codec.h"
+#include "imageio/gif_codec.h"
 #include "imageio/image_error.h"
+#include "imageio/jpeg_codec.h"
 #include "imageio/png_unit.h"
 #include "test_support.h"
 
@@ -155,6 +157,25 @@ TEST(BmpSuite, BadFilesFailCleanlyOrGiveAPicture) {
       EXPECT_FALSE(bitmap.empty());
     } catch (const ImageError& e) {
       EXPECT_STREQ(e.what(), "Error Reading File!");
+    }
+  }
+}
+
+// The fuzzers' seeds are valid files of their formats, so every normal test run replays them.
+TEST(FuzzSeeds, EveryReaderReadsItsSeeds) {
+  const std::string root = TESSORA_FUZZ_SEEDS_DIR;
+  const std::vector<
+      std::pair<std::string, void (*)(const std::string&, Bitmap&, const ImageLimits&)>>
+      readers = {
+          {"png", ReadPngFile}, {"jpeg", LoadJpegFile}, {"gif", LoadGifFile}, {"bmp", LoadBmpFile}};
+  for (const auto& [kind, reader] : readers) {
+    const std::vector<std::string> files = FilesIn(root + "/" + kind, "");
+    EXPECT_FALSE(files.empty()) << kind;
+    for (const std::string& name : files) {
+      Bitmap bitmap;
+      EXPECT_NO_THROW(reader(root + "/" + kind + "/" + name, bitmap, ImageLimits{}))
+          << kind << "/" << name;
+      EXPECT_FALSE(bitmap.empty()) << kind << "/" << name;
     }
   }
 }

@@ -75,13 +75,24 @@ void bmpSeeds(const std::string& dir) {
   s.headerSize = 12;
   put(dir, "pal8core.bmp", MakeBmp(s));
   s.headerSize = 40;
+  // Each row: an absolute run of three, a run of four, end of line (end of bitmap at the top).
   s.compression = 1;
-  s.pixels = {3, 1, 0, 4, 2, 5, 0, 0, 0, 2, 1, 1, 0, 3, 7, 8, 9, 0, 0, 0, 0, 1};
+  s.pixels.clear();
+  for (std::uint8_t r = 0; r < h; ++r) {
+    const std::uint8_t end = r + 1 == h ? 1 : 0;
+    s.pixels.insert(s.pixels.end(),
+                    {0, 3, r, static_cast<std::uint8_t>(r + 1), static_cast<std::uint8_t>(r + 2), 0,
+                     4, static_cast<std::uint8_t>(r + 3), 0, end});
+  }
   put(dir, "rle8.bmp", MakeBmp(s));
   s.bitsPerPixel = 4;
   s.palette.resize(16);
   s.compression = 2;
-  s.pixels = {5, 0x12, 0, 0, 0, 4, 0x34, 0x56, 0, 2, 1, 1, 3, 0x77, 0, 1};
+  s.pixels.clear();
+  for (int r = 0; r < h; ++r) {
+    const std::uint8_t end = r + 1 == h ? 1 : 0;
+    s.pixels.insert(s.pixels.end(), {0, 3, 0x12, 0x30, 4, 0x45, 0, end});
+  }
   put(dir, "rle4.bmp", MakeBmp(s));
   s.palette.clear();
   s.compression = 3;
@@ -91,7 +102,7 @@ void bmpSeeds(const std::string& dir) {
   put(dir, "rgb16-565.bmp", MakeBmp(s));
   s.headerSize = 124;
   s.bitsPerPixel = 32;
-  s.masks = {0x3FF00000, 0x000FFC00, 0x000003FF, 0xC0000000};
+  s.masks = {0x0000FF00, 0x00FF0000, 0xFF000000, 0x000000FF};
   s.pixels = PackBmpRows(w, h, 32, pattern(w, h, 0xFFFFFFFE));
   put(dir, "rgb32-v5.bmp", MakeBmp(s));
 }
