@@ -122,6 +122,32 @@ void readInfoHeader(const std::uint8_t* d, std::size_t size, std::uint32_t heade
   }
 }
 
+// Refuses combinations no writer produces and pictures beyond the limits.
+void checkHeader(BmpHeader& h, const ImageLimits& limits) {
+  const int bpp = h.bitsPerPixel;
+  const bool rle = h.compression == kRle8 || h.compression == kRle4;
+  const bool fields = h.compression == kBitFields || h.compression == kAlphaBitFields;
+  if ((bpp != 1 && bpp != 2 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) ||
+      (h.compression == kRle8 && bpp != 8) || (h.compression == kRle4 && bpp != 4) ||
+      (fields && bpp != 16 && bpp != 32) || (!rle && !fields && h.compression != kRgb) ||
+      (rle && h.topDown) || !limits.allows(h.width, h.height, 3)) {
+    fail();
+  }
+  // Only the widths real writers use: 5, 6 and 8 bits a channel. Suites disagree on how other
+  // widths widen to 8 bits, so such files are refused rather than shown in doubtful colours.
+  for (std::uint32_t mask : h.masks) {
+    const int width = Channel(mask).bits;
+    if (fields && width != 0 && width != 5 && width != 6 && width != 8) {
+      fail();
+    }
+  }
+  if (!fields && bpp == 16) {
+    h.masks = {0x7C00, 0x03E0, 0x001F};
+  } else if (!fields && bpp == 32) {
+    h.masks = {0xFF0000, 0x00FF00, 0x0000FF};
+  }
+}
+
 BmpHeader readHeader(const std::uint8_t* d, std::size_t size, const ImageLimits& limits) {
   if (size < kFileHeaderSize + 12 || d[0] != 'B' || d[1] != 'M') {
     fail();
@@ -138,31 +164,7 @@ BmpHeader readHeader(const std::uint8_t* d, std::size_t size, const ImageLimits&
   } else {
     readInfoHeader(d, size, headerSize, h);
   }
-  const int bpp = h.bitsPerPixel;
-  const bool rle = h.compression == kRle8 || h.compression == kRle4;
-  const bool fields = h.compression == kBitFields || h.compression == kAlphaBitFields;
-  if ((bpp != 1 && bpp != 2 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) ||
-      (h.compression == kRle8 && bpp != 8) || (h.compression == kRle4 && bpp != 4) ||
-      (fields && bpp != 16 && bpp != 32) || (!rle && !fields && h.compression != kRgb) ||
-      (rle && h.topDown)) {
-    fail();
-  }
-  if (!limits.allows(h.width, h.height, 3)) {
-    fail();
-  }
-  // Only the widths real writers use: 5, 6 and 8 bits a channel. Suites disagree on how other
-  // widths widen to 8 bits, so such files are refused rather than shown in doubtful colours.
-  for (std::uint32_t mask : h.masks) {
-    const int width = Channel(mask).bits;
-    if (fields && width != 0 && width != 5 && width != 6 && width != 8) {
-      fail();
-    }
-  }
-  if (!fields && bpp == 16) {
-    h.masks = {0x7C00, 0x03E0, 0x001F};
-  } else if (!fields && bpp == 32) {
-    h.masks = {0xFF0000, 0x00FF00, 0x0000FF};
-  }
+  checkHeader(h, limits);
   const std::uint32_t offBits = ReadLE32(d + 10);
   if (offBits > size) {
     fail();
@@ -289,13 +291,11 @@ std::vector<std::uint8_t> expandRle(const std::uint8_t* d, std::size_t size, con
       y += d[pos + 1];
       pos += 2;
     } else {
+      // An absolute run: `value` indices as they are, padded to a whole 16-bit word.
       const std::size_t bytes = four ? (value + 1u) / 2 : value;
-      for (std::size_t i = 0; i < value && x < w; ++i) {
-        const std::size_t at = pos + (four ? i / 2 : i);
-        if (at >= size) {
-          break;
-        }
-        put(four ? static_cast<std::uint8_t>(i % 2 == 0 ? d[at] >> 4 : d[at] & 15) : d[at]);
+      for (std::size_t i = 0; i < value && x < w && pos + (four ? i / 2 : i) < size; ++i) {
+        const std::uint8_t b = d[pos + (four ? i / 2 : i)];
+        put(four ? static_cast<std::uint8_t>(i % 2 == 0 ? b >> 4 : b & 15) : b);
       }
       pos += (bytes + 1) / 2 * 2;
     }
@@ -320,6 +320,25 @@ void decodeRle(const std::uint8_t* d, std::size_t size, const BmpHeader& h, Bitm
       dst[2] = c[2];
     }
   }
+}
+
+// The file header and a 40-byte info header of a 24-bit bottom-up bitmap.
+std::array<std::uint8_t, kFileHeaderSize + kInfoHeaderSize> fileHeaders(std::uint64_t w,
+                                                                        std::uint64_t h,
+                                                                        std::uint64_t stride) {
+  std::array<std::uint8_t, kFileHeaderSize + kInfoHeaderSize> header{};
+  header[0] = 'B';
+  header[1] = 'M';
+  byte_order::WriteLE32(&header[2],
+                        static_cast<std::uint32_t>(kFileHeaderSize + kInfoHeaderSize + stride * h));
+  byte_order::WriteLE32(&header[10], kFileHeaderSize + kInfoHeaderSize);
+  byte_order::WriteLE32(&header[14], kInfoHeaderSize);
+  byte_order::WriteLE32(&header[18], static_cast<std::uint32_t>(w));
+  byte_order::WriteLE32(&header[22], static_cast<std::uint32_t>(h));
+  byte_order::WriteLE16(&header[26], 1);
+  byte_order::WriteLE16(&header[28], 24);
+  byte_order::WriteLE32(&header[34], static_cast<std::uint32_t>(stride * h));
+  return header;
 }
 
 }  // namespace
@@ -356,17 +375,7 @@ void SaveBmpFile(const std::string& FileName, const Bitmap& bitmap) {
   if (!file.open()) {
     throw ImageError("Cannot create file " + FileName);
   }
-  std::array<std::uint8_t, kFileHeaderSize + kInfoHeaderSize> header{};
-  header[0] = 'B';
-  header[1] = 'M';
-  byte_order::WriteLE32(&header[2], static_cast<std::uint32_t>(fileSize));
-  byte_order::WriteLE32(&header[10], kFileHeaderSize + kInfoHeaderSize);
-  byte_order::WriteLE32(&header[14], kInfoHeaderSize);
-  byte_order::WriteLE32(&header[18], static_cast<std::uint32_t>(w));
-  byte_order::WriteLE32(&header[22], static_cast<std::uint32_t>(h));
-  byte_order::WriteLE16(&header[26], 1);
-  byte_order::WriteLE16(&header[28], 24);
-  byte_order::WriteLE32(&header[34], static_cast<std::uint32_t>(stride * h));
+  const auto header = fileHeaders(w, h, stride);
   bool ok = file.write(header.data(), header.size());
   std::vector<std::uint8_t> row(static_cast<std::size_t>(stride), 0);
   for (std::uint64_t y = 0; ok && y < h; ++y) {

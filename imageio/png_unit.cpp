@@ -292,10 +292,8 @@ void DecodePngMemory(const std::uint8_t* data, std::size_t size, PngImage& image
                      const ImageLimits& limits) {
   image = PngImage{};
   PngHandle handle(false);
-  if (handle.png() == nullptr) {
-    return;
-  }
-  if (handle.info() == nullptr) {
+  // Without its structures libpng has read nothing: that is a failed read, not an empty picture.
+  if (handle.png() == nullptr || handle.info() == nullptr) {
     throw ImageError(kReadError);
   }
   MemoryReader reader{data, data == nullptr ? 0 : size, 0};
@@ -433,13 +431,8 @@ void EncodePngFile(const std::string& FileName, const PngImage& image) {
     throw ImageError("Error Opening File " + FileName + "!");
   }
   PngHandle handle(true);
-  if (handle.png() == nullptr) {
-    if (!file.commit()) {
-      throw ImageError(kWriteError);
-    }
-    return;
-  }
-  if (handle.info() == nullptr) {
+  // An empty file in place of the old one would be a silent loss: fail instead.
+  if (handle.png() == nullptr || handle.info() == nullptr) {
     throw ImageError(kWriteError);
   }
   png_set_write_fn(handle.png(), &file, writeToFile, flushNothing);

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <atomic>
+#include <thread>
+
 #include "image_makers.h"
 #include "imageio/image_error.h"
 #include "test_support.h"
@@ -177,6 +180,37 @@ TEST(PngRead, RefusesPicturesBeyondTheLimitsBeforeAllocating) {
                         "Error Reading File!"));
   limits.maxDecodedBytes = 64 * 64 * 8;
   EXPECT_NO_THROW(ReadPngMemory(deepFile.data(), deepFile.size(), bitmap, limits));
+}
+
+// Each call has its own working image, so two reads at once cannot mix their pixels.
+TEST(PngRead, ReadsMayRunSideBySide) {
+  PngSpec a;
+  a.width = 64;
+  a.height = 48;
+  a.colorType = 6;
+  PngSpec b;
+  b.width = 50;
+  b.height = 40;
+  b.colorType = 0;
+  b.bitDepth = 16;
+  b.interlaced = true;
+  const Bytes fileA = MakePng(a);
+  const Bytes fileB = MakePng(b);
+  const Bitmap refA = readInto(fileA, Bitmap());
+  const Bitmap refB = readInto(fileB, Bitmap());
+  std::atomic<int> mismatches{0};
+  auto work = [&](const Bytes& file, const Bitmap& ref) {
+    for (int i = 0; i < 40; ++i) {
+      if (!readInto(file, Bitmap()).samePixels(ref)) {
+        ++mismatches;
+      }
+    }
+  };
+  std::thread first(work, std::cref(fileA), std::cref(refA));
+  std::thread second(work, std::cref(fileB), std::cref(refB));
+  first.join();
+  second.join();
+  EXPECT_EQ(mismatches.load(), 0);
 }
 
 TEST(PngCapture, HoldsBottomUpBgrRowsPaddedToFourBytes) {
