@@ -61,7 +61,8 @@ void flushNothing(png_structp /*png*/) {}
 class PngHandle {
  public:
   explicit PngHandle(bool forWriting) : writing_(forWriting) {
-    // The linked library's own version string: libpng refuses a mismatched major version.
+    // libpng checks the version string it is given against its own; we are built for the 1.6
+    // interface and hand over the linked library's string, as its headers would.
     png_ = writing_ ? png_create_write_struct(png_get_libpng_ver(nullptr), nullptr, onPngError,
                                               onPngWarning)
                     : png_create_read_struct(png_get_libpng_ver(nullptr), nullptr, onPngError,
