@@ -12,6 +12,11 @@ PACKAGES=(
   xvfb xauth x11-utils fonts-dejavu-core
 )
 
+# Tools the benchmarks compare against, only for `make bench`.
+if [ "${1:-}" = "--bench" ]; then
+  PACKAGES=(imagemagick libvips-tools)
+fi
+
 missing=()
 for p in "${PACKAGES[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
