@@ -70,13 +70,16 @@ void Document::centerPictureChanged(bool visible) {
 // --- Start-up ---
 
 void Document::Activate(const DesktopGeometry& desktop) {
+  prepareStart(desktop);
+  resetTile();
+}
+
+void Document::prepareStart(const DesktopGeometry& desktop) {
   widthFraction_ = 0;
   heightFraction_ = DefaultCenterFraction;
   SizeToDesktop(desktop);
   clickMode_ = ClickMode::PickColors;
   previewEntered_ = false;
-  tile_.setFillColor(deepBackgroundColor_);
-  ClearTile();
 }
 
 void Document::SizeToDesktop(const DesktopGeometry& desktop) {

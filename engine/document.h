@@ -98,9 +98,12 @@ class Document {
   const std::string& centerCaption() const { return centerCaption_; }
 
   // --- Start-up ---
-  /// The first activation of the window: default sizing, the wallpaper sized to the desktop,
-  /// click mode reset, and the tile cleared to the deep background colour (which renders).
+  /// The first activation of the window: prepareStart(), then the tile cleared to the deep
+  /// background colour (which renders).
   void Activate(const DesktopGeometry& desktop);
+  /// The first steps of the activation: default sizing, the wallpaper sized to the desktop, the
+  /// click mode reset. The window loads its recent lists before it clears the tile.
+  void prepareStart(const DesktopGeometry& desktop);
   /// Sizes the composed wallpaper to the desktop (only at start-up: options take effect at the
   /// next start).
   void SizeToDesktop(const DesktopGeometry& desktop);

@@ -36,7 +36,7 @@ class Feedback {
   }
   /// Hides the information text; every render starts with this.
   virtual void HideInfo() {}
-  /// Plays a sound cue (the front end decides whether sound effects are on).
+  /// Plays a sound cue. The document calls it only while the "sound effects" option is on.
   virtual void PlayCue(Cue cue) { (void)cue; }
   /// A long operation starts (true) or has ended (false): the window disables itself and shows
   /// the busy cursor. Calls nest; the engine sends true once and false once per outermost span.

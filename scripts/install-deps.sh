@@ -10,6 +10,10 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format
   xvfb xauth x11-utils fonts-dejavu-core
+  qt6-multimedia-dev libx11-dev libglib2.0-dev
+  dbus-daemon xclip xdg-desktop-portal
+  gsettings-desktop-schemas cinnamon-desktop-data mate-desktop-common
+  xfconf libxfconf-0-3
 )
 
 # Tools the benchmarks compare against, only for `make bench`.

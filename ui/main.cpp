@@ -1,16 +1,25 @@
-#include <QApplication>
+#include <QIcon>
+#include <QPixmap>
 
-#include "engine/document.h"
+#include "engine/color.h"
 #include "platform/services.h"
-#include "ui/preview_window.h"
+#include "settings/filelocations.h"
+#include "ui/glyphs.h"
+#include "ui/message_dialogs.h"
+#include "ui/tessora_application.h"
+#include "ui/tform1.h"
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("Tessora"));
+  tessora::TessoraApplication app(argc, argv);
+  tessora::TessoraApplication::setWindowIcon(
+      QIcon(QPixmap::fromImage(tessora::ApplicationIconImage())));
   tessora::Platform platform = tessora::CreateDesktopPlatform();
-  tessora::Document document(tessora::SilentFeedback());
-  tessora::PreviewWindow window(document);
-  document.Activate(platform.desktop->geometry());
+  // The settings' default background colour is the desktop's own: it must be known first.
+  tessora::SetSysColor(tessora::COLOR_BACKGROUND, platform.desktop->desktopColor());
+  tessora::MessageDialogs dialogs;
+  tessora::TForm1 window(platform, dialogs,
+                         {tessora::programDirectory(), tessora::fileDirectory()});
   window.show();
-  return QApplication::exec();
+  window.activateWindow();
+  return tessora::TessoraApplication::exec();
 }

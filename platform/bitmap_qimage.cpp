@@ -1,4 +1,4 @@
-#include "ui/bitmap_qimage.h"
+#include "platform/bitmap_qimage.h"
 
 #include <cstring>
 

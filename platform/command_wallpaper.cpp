@@ -1,0 +1,99 @@
+#include "platform/command_wallpaper.h"
+
+#include <signal.h>
+
+#include <QEventLoop>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTimer>
+
+#include "platform/pixbuf_formats.h"
+
+namespace tessora {
+namespace {
+
+// Runs the program to its end (or kills it at the timeout) with the event loop running.
+QString Run(const QString& program, const QStringList& arguments, int timeoutMs) {
+  if (QStandardPaths::findExecutable(program).isEmpty()) {
+    return QStringLiteral("%1 is not installed").arg(program);
+  }
+  QProcess process;
+  process.setProcessChannelMode(QProcess::MergedChannels);
+  QEventLoop loop;
+  QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+  QObject::connect(&process, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+  QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+  process.start(program, arguments);
+  if (process.state() != QProcess::NotRunning) {
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+  }
+  if (process.state() != QProcess::NotRunning) {
+    process.kill();
+    process.waitForFinished(1000);
+    return QStringLiteral("%1 did not finish within %2 s").arg(program).arg(timeoutMs / 1000);
+  }
+  if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+    const QString output = QString::fromLocal8Bit(process.readAll()).trimmed();
+    return QStringLiteral("%1 failed (exit code %2)%3")
+        .arg(program)
+        .arg(process.exitCode())
+        .arg(output.isEmpty() ? QString() : QStringLiteral(": ") + output);
+  }
+  return QString();
+}
+
+}  // namespace
+
+QString CommandWallpaper::install(const QString& file) {
+  return Run(program_, arguments_(file), kTimeoutMs);
+}
+
+CommandWallpaper SwayWallpaper() {
+  // swaymsg joins its arguments into one command line that sway parses again: quote the path.
+  return CommandWallpaper(QStringLiteral("sway"), QStringLiteral("swaymsg"), [](const QString& f) {
+    QString quoted = f;
+    quoted.replace(QLatin1Char('\\'), QLatin1String("\\\\"))
+        .replace(QLatin1Char('"'), QLatin1String("\\\""));
+    return QStringList{QStringLiteral("output"), QStringLiteral("*"), QStringLiteral("bg"),
+                       QLatin1Char('"') + quoted + QLatin1Char('"'), QStringLiteral("fill")};
+  });
+}
+
+CommandWallpaper LxqtWallpaper() {
+  return CommandWallpaper(QStringLiteral("LXQt"), QStringLiteral("pcmanfm-qt"),
+                          [](const QString& f) {
+                            return QStringList{QStringLiteral("--set-wallpaper"), f};
+                          });
+}
+
+CommandWallpaper LxdeWallpaper() {
+  return CommandWallpaper(QStringLiteral("LXDE"), QStringLiteral("pcmanfm"), [](const QString& f) {
+    return QStringList{QStringLiteral("--set-wallpaper=") + f};
+  });
+}
+
+// swaybg decodes the wallpaper with gdk-pixbuf.
+bool SwaybgWallpaper::readsBmp() const {
+  return PixbufReadsBmp();
+}
+
+QString SwaybgWallpaper::install(const QString& file) {
+  if (QStandardPaths::findExecutable(QStringLiteral("swaybg")).isEmpty()) {
+    return QStringLiteral("swaybg is not installed");
+  }
+  qint64 pid = 0;
+  if (!QProcess::startDetached(QStringLiteral("swaybg"),
+                               {QStringLiteral("-o"), QStringLiteral("*"), QStringLiteral("-i"),
+                                file, QStringLiteral("-m"), QStringLiteral("fill")},
+                               QString(), &pid)) {
+    return QStringLiteral("swaybg could not be started");
+  }
+  if (previous_ > 0) {
+    const auto old = static_cast<pid_t>(previous_);
+    QTimer::singleShot(1000, [old] { ::kill(old, SIGTERM); });
+  }
+  previous_ = pid;
+  return QString();
+}
+
+}  // namespace tessora

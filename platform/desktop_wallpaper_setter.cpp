@@ -1,0 +1,133 @@
+#include "platform/desktop_wallpaper_setter.h"
+
+#include <QDBusConnection>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QStringList>
+
+#include "platform/command_wallpaper.h"
+#include "platform/gsettings_wallpaper.h"
+#include "platform/plasma_wallpaper.h"
+#include "platform/portal_wallpaper.h"
+#include "platform/wallpaper_files.h"
+#include "platform/x11_root_wallpaper.h"
+#include "platform/xfce_wallpaper.h"
+
+namespace tessora {
+namespace {
+
+QStringList ScreenNames() {
+  QStringList names;
+  for (const QScreen* screen : QGuiApplication::screens()) {
+    names << screen->name();
+  }
+  return names;
+}
+
+// Monitor rectangles in device pixels: Qt keeps each screen's native top-left and divides only
+// the size by the scale factor.
+QList<QRect> MonitorRects() {
+  QList<QRect> rects;
+  for (const QScreen* screen : QGuiApplication::screens()) {
+    const QRect g = screen->geometry();
+    const qreal ratio = screen->devicePixelRatio();
+    rects << QRect(g.topLeft(), QSize(qRound(g.width() * ratio), qRound(g.height() * ratio)));
+  }
+  return rects;
+}
+
+std::unique_ptr<WallpaperMethod> NativeMethod(DesktopKind desktop) {
+  switch (desktop) {
+    case DesktopKind::Gnome:
+      return std::make_unique<GSettingsWallpaper>(GnomeBackground());
+    case DesktopKind::Cinnamon:
+      return std::make_unique<GSettingsWallpaper>(CinnamonBackground());
+    case DesktopKind::Mate:
+      return std::make_unique<GSettingsWallpaper>(MateBackground());
+    case DesktopKind::Kde:
+      return std::make_unique<PlasmaWallpaper>(QDBusConnection::sessionBus());
+    case DesktopKind::Xfce:
+      return std::make_unique<XfceWallpaper>(QDBusConnection::sessionBus(), ScreenNames());
+    case DesktopKind::Lxqt:
+      return std::make_unique<CommandWallpaper>(LxqtWallpaper());
+    case DesktopKind::Lxde:
+      return std::make_unique<CommandWallpaper>(LxdeWallpaper());
+    case DesktopKind::Sway:
+      return std::make_unique<CommandWallpaper>(SwayWallpaper());
+    case DesktopKind::OtherWlroots:
+    case DesktopKind::Unknown:
+      break;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+std::vector<std::unique_ptr<WallpaperMethod>> WallpaperMethodsFor(const Session& session) {
+  std::vector<std::unique_ptr<WallpaperMethod>> methods;
+  if (!session.flatpak) {
+    if (auto native = NativeMethod(session.desktop)) {
+      methods.push_back(std::move(native));
+    }
+  }
+  methods.push_back(std::make_unique<PortalWallpaper>(QDBusConnection::sessionBus()));
+  if (session.flatpak) {
+    return methods;
+  }
+  if (session.wayland && session.desktop != DesktopKind::Sway &&
+      (session.desktop == DesktopKind::OtherWlroots || session.desktop == DesktopKind::Unknown)) {
+    methods.push_back(std::make_unique<SwaybgWallpaper>());
+  }
+  // A desktop draws its own window over the root window: a root pixmap would not be seen.
+  if (session.x11 && session.desktop == DesktopKind::Unknown) {
+    methods.push_back(std::make_unique<X11RootWallpaper>(QByteArray(), MonitorRects()));
+  }
+  return methods;
+}
+
+std::string DesktopWallpaperSetter::wallpaperFolder() const {
+  const QString folder =
+      QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/tessora/";
+  QDir().mkpath(folder);
+  return QDir::cleanPath(folder).toStdString() + "/";
+}
+
+WallpaperResult DesktopWallpaperSetter::setWallpaper(const std::string& path) {
+  const QString picture = QString::fromStdString(path);
+  auto failure = [&picture](const QStringList& reasons) {
+    return WallpaperResult{
+        false, QStringLiteral("The wallpaper was saved to %1 but could not be installed "
+                              "automatically.\n%2")
+                   .arg(picture, reasons.join(QLatin1Char('\n')))
+                   .toStdString()};
+  };
+  if (!QFileInfo(picture).isReadable()) {
+    return failure({QStringLiteral("the file cannot be read")});
+  }
+  QStringList reasons;
+  for (const auto& method : methods_) {
+    QString error;
+    const QString fresh =
+        WallpaperFiles::prepare(picture, !method->readsBmp(), &lastNumber_, &error);
+    if (fresh.isEmpty()) {
+      reasons << QStringLiteral("%1: %2").arg(method->name(), error);
+      break;
+    }
+    error = method->install(fresh);
+    if (error.isEmpty()) {
+      WallpaperFiles::accepted(fresh);
+      return WallpaperResult{true, std::string()};
+    }
+    WallpaperFiles::rejected(fresh);
+    reasons << QStringLiteral("%1: %2").arg(method->name(), error);
+  }
+  if (methods_.empty()) {
+    reasons << QStringLiteral("no way of setting the wallpaper is known for this session");
+  }
+  return failure(reasons);
+}
+
+}  // namespace tessora

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "platform/services.h"
+#include "platform/session.h"
+#include "platform/wallpaper_method.h"
+
+namespace tessora {
+
+/// The methods worth trying in this session, best first: the desktop's own setting, then the
+/// portal (the only one inside a sandbox), then swaybg on Wayland, then the X11 root window
+/// when there is no desktop to hide it.
+std::vector<std::unique_ptr<WallpaperMethod>> WallpaperMethodsFor(const Session& session);
+
+/// Installs the wallpaper with the first method that works, each handed a fresh name for the
+/// picture; when none works, the reason names every method and why it failed.
+class DesktopWallpaperSetter : public WallpaperSetter {
+ public:
+  explicit DesktopWallpaperSetter(std::vector<std::unique_ptr<WallpaperMethod>> methods)
+      : methods_(std::move(methods)) {}
+  std::string wallpaperFolder() const override;
+  WallpaperResult setWallpaper(const std::string& path) override;
+
+ private:
+  std::vector<std::unique_ptr<WallpaperMethod>> methods_;
+  int lastNumber_ = 0;
+};
+
+}  // namespace tessora

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+#include "platform/wallpaper_method.h"
+
+namespace tessora {
+
+/// Where a GSettings desktop keeps its wallpaper.
+struct GSettingsDesktop {
+  QString name;            ///< for messages
+  QByteArray schema;       ///< "org.gnome.desktop.background"
+  QByteArray pictureKey;   ///< "picture-uri"
+  QByteArray darkKey;      ///< "picture-uri-dark" where the desktop has a dark style, else empty
+  QByteArray optionsKey;   ///< "picture-options"
+  QByteArray colorKey;     ///< "primary-color"
+  bool plainPath = false;  ///< the key holds a path, not a file URI (MATE)
+};
+
+GSettingsDesktop GnomeBackground();
+GSettingsDesktop CinnamonBackground();
+GSettingsDesktop MateBackground();
+
+/// Sets the picture keys of a GSettings schema in-process through GIO (no `gsettings` child:
+/// another `gsettings` earlier on PATH may write elsewhere).
+class GSettingsWallpaper : public WallpaperMethod {
+ public:
+  explicit GSettingsWallpaper(GSettingsDesktop desktop) : desktop_(std::move(desktop)) {}
+  QString name() const override { return desktop_.name; }
+  bool readsBmp() const override;
+  QString install(const QString& file) override;
+
+ private:
+  GSettingsDesktop desktop_;
+};
+
+/// A string key of an installed schema, or nothing when the schema or key is missing.
+std::optional<QString> ReadGSettingsString(const QByteArray& schema, const QByteArray& key);
+
+}  // namespace tessora

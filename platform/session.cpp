@@ -1,0 +1,109 @@
+#include "platform/session.h"
+
+#include <QFileInfo>
+#include <QStringList>
+
+namespace tessora {
+namespace {
+
+struct DesktopToken {
+  const char* token;  // lower case
+  DesktopKind kind;
+};
+
+// GNOME derivatives (Unity, Budgie, Flashback) list "GNOME" too or use its schema.
+constexpr DesktopToken kTokens[] = {
+    {"gnome", DesktopKind::Gnome},
+    {"unity", DesktopKind::Gnome},
+    {"budgie", DesktopKind::Gnome},
+    {"gnome-flashback", DesktopKind::Gnome},
+    {"kde", DesktopKind::Kde},
+    {"plasma", DesktopKind::Kde},
+    {"plasmawayland", DesktopKind::Kde},
+    {"xfce", DesktopKind::Xfce},
+    {"x-cinnamon", DesktopKind::Cinnamon},
+    {"cinnamon", DesktopKind::Cinnamon},
+    {"mate", DesktopKind::Mate},
+    {"lxqt", DesktopKind::Lxqt},
+    {"lxde", DesktopKind::Lxde},
+    {"sway", DesktopKind::Sway},
+    {"hyprland", DesktopKind::OtherWlroots},
+    {"river", DesktopKind::OtherWlroots},
+    {"wayfire", DesktopKind::OtherWlroots},
+    {"labwc", DesktopKind::OtherWlroots},
+};
+
+DesktopKind KindOfToken(const QString& token) {
+  const QString t = token.trimmed().toLower();
+  for (const DesktopToken& entry : kTokens) {
+    if (t == QLatin1String(entry.token)) {
+      return entry.kind;
+    }
+  }
+  return DesktopKind::Unknown;
+}
+
+// XDG_CURRENT_DESKTOP is a colon list ("ubuntu:GNOME"); the first token we know wins.
+DesktopKind KindOfList(const QString& list) {
+  for (const QString& token : list.split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
+    const DesktopKind kind = KindOfToken(token);
+    if (kind != DesktopKind::Unknown) {
+      return kind;
+    }
+  }
+  return DesktopKind::Unknown;
+}
+
+}  // namespace
+
+Session DetectSession(const std::function<QString(const char*)>& env, bool flatpakInfoExists) {
+  Session s;
+  s.desktop = KindOfList(env("XDG_CURRENT_DESKTOP"));
+  for (const char* fallback : {"XDG_SESSION_DESKTOP", "DESKTOP_SESSION", "GDMSESSION"}) {
+    if (s.desktop != DesktopKind::Unknown) {
+      break;
+    }
+    s.desktop = KindOfList(env(fallback));
+  }
+  if (s.desktop == DesktopKind::Unknown && !env("SWAYSOCK").isEmpty()) {
+    s.desktop = DesktopKind::Sway;
+  }
+  s.wayland = !env("WAYLAND_DISPLAY").isEmpty() ||
+              env("XDG_SESSION_TYPE").compare(QLatin1String("wayland"), Qt::CaseInsensitive) == 0;
+  s.x11 = !s.wayland && !env("DISPLAY").isEmpty();
+  s.flatpak = flatpakInfoExists || !env("FLATPAK_ID").isEmpty();
+  return s;
+}
+
+Session CurrentSession() {
+  return DetectSession([](const char* name) { return qEnvironmentVariable(name); },
+                       QFileInfo::exists(QStringLiteral("/.flatpak-info")));
+}
+
+QString DesktopName(DesktopKind kind) {
+  switch (kind) {
+    case DesktopKind::Gnome:
+      return QStringLiteral("GNOME");
+    case DesktopKind::Kde:
+      return QStringLiteral("KDE Plasma");
+    case DesktopKind::Xfce:
+      return QStringLiteral("XFCE");
+    case DesktopKind::Cinnamon:
+      return QStringLiteral("Cinnamon");
+    case DesktopKind::Mate:
+      return QStringLiteral("MATE");
+    case DesktopKind::Lxqt:
+      return QStringLiteral("LXQt");
+    case DesktopKind::Lxde:
+      return QStringLiteral("LXDE");
+    case DesktopKind::Sway:
+      return QStringLiteral("sway");
+    case DesktopKind::OtherWlroots:
+      return QStringLiteral("Wayland compositor");
+    case DesktopKind::Unknown:
+      break;
+  }
+  return QStringLiteral("unknown desktop");
+}
+
+}  // namespace tessora

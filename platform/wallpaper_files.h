@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+namespace tessora {
+
+/// The fresh names handed to the desktop. Many desktops do not repaint when given the path
+/// they already show, so each install gets "<base>-<n>.<bmp|png>" beside the wallpaper file,
+/// a copy of it; once the desktop has accepted one, all older names but the previous are
+/// deleted (the previous one may still be on screen while the desktop fades over).
+class WallpaperFiles {
+ public:
+  /// Makes the next fresh copy of the picture, as PNG when asPng; empty when it cannot be
+  /// written, with the reason in error. Its number is above every name in the folder and
+  /// above *lastNumber, which it updates: a name once handed out, even to a desktop that
+  /// refused it, is not handed out again.
+  static QString prepare(const QString& picture, bool asPng, int* lastNumber, QString* error);
+  /// The desktop shows `accepted` now: delete the fresh names before the previous one.
+  static void accepted(const QString& accepted);
+  /// The desktop did not take it: delete it again.
+  static void rejected(const QString& fresh);
+};
+
+}  // namespace tessora

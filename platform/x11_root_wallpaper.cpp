@@ -1,0 +1,142 @@
+#include "platform/x11_root_wallpaper.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QSysInfo>
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wold-style-cast"
+#pragma GCC diagnostic ignored "-Wconversion"
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#pragma GCC diagnostic pop
+
+namespace tessora {
+namespace {
+
+// Xlib calls exit() on X errors by default; the setter only wants to know they happened.
+int IgnoreXError(Display*, XErrorEvent*) {
+  return 0;
+}
+
+class DisplayConnection {
+ public:
+  explicit DisplayConnection(const QByteArray& name)
+      : dpy_(XOpenDisplay(name.isEmpty() ? nullptr : name.constData())) {}
+  ~DisplayConnection() {
+    if (dpy_ != nullptr) {
+      XCloseDisplay(dpy_);
+    }
+  }
+  DisplayConnection(const DisplayConnection&) = delete;
+  DisplayConnection& operator=(const DisplayConnection&) = delete;
+  Display* get() const { return dpy_; }
+
+ private:
+  Display* dpy_;
+};
+
+// The picture centred on every monitor, over black.
+QImage RootPicture(const QImage& picture, const QSize& root, const QList<QRect>& monitors) {
+  QImage canvas(root, QImage::Format_RGB32);
+  canvas.fill(Qt::black);
+  QPainter painter(&canvas);
+  const QList<QRect> areas =
+      monitors.isEmpty() ? QList<QRect>{QRect(QPoint(0, 0), root)} : monitors;
+  for (const QRect& area : areas) {
+    QRect target(QPoint(0, 0), picture.size());
+    target.moveCenter(area.center());
+    painter.setClipRect(area);
+    painter.drawImage(target.topLeft(), picture);
+  }
+  painter.end();
+  return canvas;
+}
+
+// A pixmap id from a root property, or 0.
+Pixmap ReadPixmapProperty(Display* dpy, Window root, Atom property, Atom pixmapType) {
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0;
+  unsigned long remaining = 0;
+  unsigned char* data = nullptr;
+  Pixmap result = 0;
+  if (XGetWindowProperty(dpy, root, property, 0, 1, False, pixmapType, &type, &format, &count,
+                         &remaining, &data) == Success &&
+      type == pixmapType && format == 32 && count == 1 && data != nullptr) {
+    result = *reinterpret_cast<Pixmap*>(data);
+  }
+  if (data != nullptr) {
+    XFree(data);
+  }
+  return result;
+}
+
+// Uploads the picture; XPutImage splits it into requests the server accepts.
+Pixmap Upload(Display* dpy, Window root, Visual* visual, unsigned depth, QImage& picture) {
+  const auto width = static_cast<unsigned>(picture.width());
+  const auto height = static_cast<unsigned>(picture.height());
+  const Pixmap pixmap = XCreatePixmap(dpy, root, width, height, depth);
+  XImage* image =
+      XCreateImage(dpy, visual, depth, ZPixmap, 0, reinterpret_cast<char*>(picture.bits()), width,
+                   height, 32, static_cast<int>(picture.bytesPerLine()));
+  // Our bytes are in host order; Xlib swaps them when the server's order differs.
+  image->byte_order = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? LSBFirst : MSBFirst;
+  GC gc = XCreateGC(dpy, pixmap, 0, nullptr);
+  XPutImage(dpy, pixmap, gc, image, 0, 0, 0, 0, width, height);
+  XFreeGC(dpy, gc);
+  image->data = nullptr;  // QImage owns the pixels
+  XDestroyImage(image);
+  return pixmap;
+}
+
+}  // namespace
+
+QString X11RootWallpaper::install(const QString& file) {
+  const QImage loaded(file);
+  if (loaded.isNull()) {
+    return QStringLiteral("cannot read %1").arg(file);
+  }
+  DisplayConnection connection(display_);
+  Display* dpy = connection.get();
+  if (dpy == nullptr) {
+    return QStringLiteral("cannot open the X display");
+  }
+  const int screen = XDefaultScreen(dpy);
+  const Window root = XRootWindow(dpy, screen);
+  Visual* visual = XDefaultVisual(dpy, screen);
+  const int depth = XDefaultDepth(dpy, screen);
+  // Format_RGB32's 0xffRRGGBB words are the pixel values of such a visual.
+  if ((depth != 24 && depth != 32) || visual->red_mask != 0xff0000 ||
+      visual->green_mask != 0xff00 || visual->blue_mask != 0xff) {
+    return QStringLiteral("unsupported root visual (depth %1)").arg(depth);
+  }
+  QImage picture =
+      RootPicture(loaded.convertToFormat(QImage::Format_RGB32),
+                  QSize(XDisplayWidth(dpy, screen), XDisplayHeight(dpy, screen)), monitors_);
+  XErrorHandler previous = XSetErrorHandler(IgnoreXError);
+  const Atom pixmapType = XInternAtom(dpy, "PIXMAP", False);
+  const Atom rootId = XInternAtom(dpy, "_XROOTPMAP_ID", False);
+  const Atom esetrootId = XInternAtom(dpy, "ESETROOT_PMAP_ID", False);
+  const Pixmap pixmap = Upload(dpy, root, visual, static_cast<unsigned>(depth), picture);
+
+  // The previous setter kept its pixmap alive after it left; when both properties name it,
+  // killing its client frees it (two differing ids mean someone else owns one of them).
+  const Pixmap old = ReadPixmapProperty(dpy, root, rootId, pixmapType);
+  if (old != 0 && old == ReadPixmapProperty(dpy, root, esetrootId, pixmapType)) {
+    XKillClient(dpy, old);
+  }
+  for (Atom property : {rootId, esetrootId}) {
+    XChangeProperty(dpy, root, property, pixmapType, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&pixmap), 1);
+  }
+  XSetWindowBackgroundPixmap(dpy, root, pixmap);
+  XClearWindow(dpy, root);
+  // The pixmap must outlive this connection; it is never reused after this.
+  XSetCloseDownMode(dpy, RetainPermanent);
+  XSync(dpy, False);
+  XSetErrorHandler(previous);
+  return QString();
+}
+
+}  // namespace tessora

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QRect>
+
+#include "platform/wallpaper_method.h"
+
+namespace tessora {
+
+/// A plain X11 session without a desktop: the picture becomes the root window's background
+/// pixmap, announced in _XROOTPMAP_ID and ESETROOT_PMAP_ID for compositors and
+/// pseudo-transparent terminals, as X11 wallpaper setters do.
+class X11RootWallpaper : public WallpaperMethod {
+ public:
+  /// display: as for XOpenDisplay (empty: $DISPLAY). monitors: rectangles in root pixels, each
+  /// of which gets the picture centred; empty: the whole root window.
+  explicit X11RootWallpaper(QByteArray display = {}, QList<QRect> monitors = {})
+      : display_(std::move(display)), monitors_(std::move(monitors)) {}
+  QString name() const override { return QStringLiteral("X11"); }
+  QString install(const QString& file) override;
+
+ private:
+  QByteArray display_;
+  QList<QRect> monitors_;
+};
+
+}  // namespace tessora

@@ -1,0 +1,113 @@
+#include "platform/xfce_wallpaper.h"
+
+#include <QDBusArgument>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QVariantMap>
+
+#include "platform/dbus_call.h"
+#include "platform/pixbuf_formats.h"
+
+namespace tessora {
+namespace {
+
+const QString kChannel = QStringLiteral("xfce4-desktop");
+const QString kImageKey = QStringLiteral("/last-image");
+const QString kStyleKey = QStringLiteral("/image-style");
+constexpr int kStyleNone = 0;  // shows no picture at all
+constexpr int kStyleZoomed = 5;
+
+QDBusMessage XfconfCall(const char* method, const QVariantList& args) {
+  QDBusMessage call = QDBusMessage::createMethodCall(
+      QStringLiteral("org.xfce.Xfconf"), QStringLiteral("/org/xfce/Xfconf"),
+      QStringLiteral("org.xfce.Xfconf"), QLatin1String(method));
+  call.setArguments(args);
+  return call;
+}
+
+QString ErrorOf(const QDBusMessage& reply) {
+  return reply.type() == QDBusMessage::ErrorMessage
+             ? QStringLiteral("xfconf: %1").arg(reply.errorMessage())
+             : QString();
+}
+
+QString SetProperty(const QDBusConnection& bus, const QString& property, const QVariant& value) {
+  return ErrorOf(CallAndWait(
+      bus,
+      XfconfCall("SetProperty", {kChannel, property, QVariant::fromValue(QDBusVariant(value))})));
+}
+
+// The backdrop entries as "property -> value".
+QString ReadBackdrop(const QDBusConnection& bus, QVariantMap* properties) {
+  const QDBusMessage reply =
+      CallAndWait(bus, XfconfCall("GetAllProperties", {kChannel, QStringLiteral("/backdrop")}));
+  if (reply.type() == QDBusMessage::ErrorMessage) {
+    // A channel without properties answers with an error too: treat it as empty.
+    return reply.errorName().startsWith(QLatin1String("org.xfce.Xfconf.Error")) ? QString()
+                                                                                : ErrorOf(reply);
+  }
+  const QVariant arg = reply.arguments().value(0);
+  qdbus_cast<QVariantMap>(arg).swap(*properties);
+  return QString();
+}
+
+// Every monitor's and workspace's picture entry.
+QStringList ImageProperties(const QVariantMap& properties, const QStringList& monitors) {
+  QStringList images;
+  for (auto it = properties.cbegin(); it != properties.cend(); ++it) {
+    if (it.key().endsWith(kImageKey)) {
+      images << it.key();
+    }
+  }
+  // A fresh installation has no entries until the user opens the desktop settings once.
+  if (images.isEmpty()) {
+    for (QString monitor : monitors) {
+      monitor.remove(QLatin1Char(' '));
+      images << QStringLiteral("/backdrop/screen0/monitor%1/workspace0%2").arg(monitor, kImageKey);
+    }
+  }
+  return images;
+}
+
+QString Verify(const QDBusConnection& bus, const QString& property, const QString& file) {
+  const QDBusMessage check = CallAndWait(bus, XfconfCall("GetProperty", {kChannel, property}));
+  if (check.type() == QDBusMessage::ErrorMessage) {
+    return ErrorOf(check);
+  }
+  const QVariant stored = check.arguments().value(0).value<QDBusVariant>().variant();
+  return stored.toString() == file ? QString()
+                                   : QStringLiteral("xfconf did not keep %1").arg(property);
+}
+
+}  // namespace
+
+// xfdesktop decodes the wallpaper with gdk-pixbuf.
+bool XfceWallpaper::readsBmp() const {
+  return PixbufReadsBmp();
+}
+
+QString XfceWallpaper::install(const QString& file) {
+  QVariantMap properties;
+  if (QString error = ReadBackdrop(bus_, &properties); !error.isEmpty()) {
+    return error;
+  }
+  const QStringList images = ImageProperties(properties, monitors_);
+  if (images.isEmpty()) {
+    return QStringLiteral("no monitor to set");
+  }
+  for (const QString& image : images) {
+    if (QString error = SetProperty(bus_, image, file); !error.isEmpty()) {
+      return error;
+    }
+    const QString style = image.left(image.size() - kImageKey.size()) + kStyleKey;
+    const QVariant current = properties.value(style);
+    if (!current.isValid() || current.toInt() == kStyleNone) {
+      if (QString error = SetProperty(bus_, style, kStyleZoomed); !error.isEmpty()) {
+        return error;
+      }
+    }
+  }
+  return Verify(bus_, images.first(), file);
+}
+
+}  // namespace tessora

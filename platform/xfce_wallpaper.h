@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QStringList>
+
+#include "platform/wallpaper_method.h"
+
+namespace tessora {
+
+/// XFCE's desktop keeps one picture per monitor and workspace in the xfconf channel
+/// "xfce4-desktop"; all of them are set, through the xfconf D-Bus service.
+class XfceWallpaper : public WallpaperMethod {
+ public:
+  /// monitors: output names for a first-time setup without any backdrop entry yet.
+  XfceWallpaper(QDBusConnection bus, QStringList monitors)
+      : bus_(std::move(bus)), monitors_(std::move(monitors)) {}
+  QString name() const override { return QStringLiteral("XFCE"); }
+  bool readsBmp() const override;
+  QString install(const QString& file) override;
+
+ private:
+  QDBusConnection bus_;
+  QStringList monitors_;
+};
+
+}  // namespace tessora

@@ -1,0 +1,157 @@
+#include "child_process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDeadlineTimer>
+#include <QThread>
+#include <QUuid>
+
+namespace tessora::testing {
+
+bool ChildProcess::start(const QString& program, const QStringList& arguments,
+                         const QProcessEnvironment& environment) {
+  process_ = std::make_unique<QProcess>();
+  process_->setProcessEnvironment(environment);
+  process_->setProcessChannelMode(QProcess::SeparateChannels);
+  process_->setStandardErrorFile(QProcess::nullDevice());
+  process_->start(program, arguments);
+  return process_->waitForStarted(5000);
+}
+
+QString ChildProcess::firstLine(int timeoutMs) {
+  QDeadlineTimer deadline(timeoutMs);
+  while (process_ && !process_->canReadLine() && !deadline.hasExpired() &&
+         process_->state() == QProcess::Running) {
+    process_->waitForReadyRead(static_cast<int>(qMax<qint64>(1, deadline.remainingTime())));
+  }
+  return process_ && process_->canReadLine() ? QString::fromUtf8(process_->readLine()).trimmed()
+                                             : QString();
+}
+
+bool ChildProcess::waitForExit(int timeoutMs) {
+  return process_ == nullptr || process_->state() == QProcess::NotRunning ||
+         process_->waitForFinished(timeoutMs);
+}
+
+void ChildProcess::stop() {
+  if (process_ == nullptr || process_->state() == QProcess::NotRunning) {
+    return;
+  }
+  process_->terminate();  // SIGTERM to this process id only
+  if (!process_->waitForFinished(3000)) {
+    process_->kill();
+    process_->waitForFinished(3000);
+  }
+}
+
+XServer::XServer(int width, int height) {
+  int channel[2];
+  if (::pipe(channel) != 0) {
+    return;
+  }
+  // -displayfd: the server picks a free display number and prints it; -noreset: without it
+  // the server resets, dropping the root pixmap, when its last ordinary client leaves.
+  const std::string fd = std::to_string(channel[1]);
+  const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+  const char* argv[] = {"Xvfb",         "-displayfd", fd.c_str(), "-screen",  "0",
+                        screen.c_str(), "-nolisten",  "tcp",      "-noreset", nullptr};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addclose(&actions, channel[0]);
+  pid_t pid = 0;
+  if (posix_spawnp(&pid, "Xvfb", &actions, nullptr, const_cast<char* const*>(argv), environ) == 0) {
+    pid_ = pid;
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(channel[1]);
+  std::string number;
+  pollfd waiting{channel[0], POLLIN, 0};
+  char c = 0;
+  while (pid_ != 0 && ::poll(&waiting, 1, 10000) > 0 && ::read(channel[0], &c, 1) == 1 &&
+         c != '\n') {
+    number += c;
+  }
+  ::close(channel[0]);
+  if (!number.empty()) {
+    display_ = ":" + number;
+  }
+}
+
+XServer::~XServer() {
+  if (pid_ != 0) {
+    ::kill(pid_, SIGTERM);
+    ::waitpid(pid_, nullptr, 0);
+  }
+}
+
+PrivateBus::PrivateBus(const QProcessEnvironment& environment) {
+  if (!daemon_.start(QStringLiteral("dbus-daemon"),
+                     {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                      QStringLiteral("--print-address=1")},
+                     environment)) {
+    return;
+  }
+  address_ = daemon_.firstLine(10000);
+  if (!address_.isEmpty()) {
+    connection_ = connect(QStringLiteral("main"));
+  }
+}
+
+QDBusConnection PrivateBus::connect(const QString& connectionName) {
+  const QString name =
+      connectionName + QLatin1Char('-') + QUuid::createUuid().toString(QUuid::WithoutBraces);
+  connectionNames_ << name;
+  return QDBusConnection::connectToBus(address_, name);
+}
+
+PrivateBus::~PrivateBus() {
+  // Services the bus started on demand are its children, not ours: ask the bus for their ids.
+  QList<uint> pids;
+  if (connection_.isConnected()) {
+    const QStringList names = connection_.interface()->registeredServiceNames().value();
+    for (const QString& name : names) {
+      if (name.startsWith(QLatin1Char(':')) || name == QLatin1String("org.freedesktop.DBus")) {
+        continue;
+      }
+      const uint pid = connection_.interface()->servicePid(name).value();
+      if (pid != 0 && static_cast<qint64>(pid) != QCoreApplication::applicationPid()) {
+        pids << pid;
+      }
+    }
+  }
+  for (const QString& name : connectionNames_) {
+    QDBusConnection::disconnectFromBus(name);
+  }
+  for (uint pid : pids) {
+    ::kill(static_cast<pid_t>(pid), SIGTERM);
+  }
+  for (uint pid : pids) {
+    for (int i = 0; i < 100 && ::kill(static_cast<pid_t>(pid), 0) == 0; ++i) {
+      QThread::msleep(20);
+    }
+  }
+  daemon_.stop();
+}
+
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
+  QDeadlineTimer deadline(timeoutMs);
+  while (!done()) {
+    if (deadline.hasExpired()) {
+      return false;
+    }
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QThread::msleep(5);
+  }
+  return true;
+}
+
+}  // namespace tessora::testing

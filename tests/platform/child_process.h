@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace tessora::testing {
+
+/// A helper program started by a test and stopped, by its process id, when the test ends.
+class ChildProcess {
+ public:
+  ChildProcess() = default;
+  ~ChildProcess() { stop(); }
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  bool start(const QString& program, const QStringList& arguments,
+             const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
+  /// The first line the program prints on its standard output, waiting up to timeoutMs.
+  QString firstLine(int timeoutMs);
+  /// Waits up to timeoutMs for the program to end by itself.
+  bool waitForExit(int timeoutMs);
+  void stop();
+  qint64 pid() const { return process_ ? process_->processId() : 0; }
+  QProcess* process() { return process_.get(); }
+
+ private:
+  std::unique_ptr<QProcess> process_;
+};
+
+/// An X server of its own (Xvfb, on a free display number it picks itself). Started without
+/// Qt, since the application object needs the display before it exists.
+class XServer {
+ public:
+  /// Starts Xvfb with one screen of the given size; display() is empty when it failed.
+  XServer(int width, int height);
+  ~XServer();
+  XServer(const XServer&) = delete;
+  XServer& operator=(const XServer&) = delete;
+  const std::string& display() const { return display_; }
+
+ private:
+  int pid_ = 0;
+  std::string display_;
+};
+
+/// A private session bus (dbus-daemon) for one test; services it starts on demand get the
+/// given environment. Stopping it also stops, by id, every process that owns a name on it.
+class PrivateBus {
+ public:
+  explicit PrivateBus(
+      const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
+  ~PrivateBus();
+  PrivateBus(const PrivateBus&) = delete;
+  PrivateBus& operator=(const PrivateBus&) = delete;
+  bool ok() const { return connection_.isConnected(); }
+  /// A new connection to the bus (a second client, or the connection a fake service uses).
+  QDBusConnection connect(const QString& connectionName);
+  QDBusConnection connection() const { return connection_; }
+
+ private:
+  ChildProcess daemon_;
+  QString address_;
+  QStringList connectionNames_;
+  QDBusConnection connection_{QString()};
+};
+
+/// Runs the event loop for up to timeoutMs, or until done() holds.
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs);
+
+}  // namespace tessora::testing

@@ -1,0 +1,87 @@
+// GSettings here is GLib's keyfile back end under the run's temporary XDG_CONFIG_HOME (set by
+// main.cpp), with the schemas Debian installs for GNOME, Cinnamon and MATE.
+#include "platform/gsettings_wallpaper.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QUrl>
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wold-style-cast"
+#pragma GCC diagnostic ignored "-Wconversion"
+#include <gio/gio.h>
+#pragma GCC diagnostic pop
+
+namespace tessora {
+namespace {
+
+void SetString(const char* schema, const char* key, const char* value) {
+  GSettings* settings = g_settings_new(schema);
+  g_settings_set_string(settings, key, value);
+  g_settings_sync();
+  g_object_unref(settings);
+}
+
+QString Read(const GSettingsDesktop& desktop, const QByteArray& key) {
+  return ReadGSettingsString(desktop.schema, key).value_or(QStringLiteral("<missing>"));
+}
+
+// What the keyfile back end wrote to disk: what another process would read.
+QString KeyFile() {
+  QFile file(qEnvironmentVariable("XDG_CONFIG_HOME") + "/glib-2.0/settings/keyfile");
+  return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+const QString kFile = QStringLiteral("/home/u/.local/share/tessora/Tessora Wallpaper-7.bmp");
+const QString kUri =
+    QStringLiteral("file:///home/u/.local/share/tessora/Tessora%20Wallpaper-7.bmp");
+
+TEST(GSettingsWallpaper, GnomeGetsTheUriInTheLightAndDarkKeys) {
+  SetString("org.gnome.desktop.background", "picture-options", "centered");
+  GSettingsWallpaper gnome(GnomeBackground());
+  ASSERT_EQ(gnome.install(kFile), QString());
+  EXPECT_EQ(Read(GnomeBackground(), "picture-uri"), kUri);
+  EXPECT_EQ(Read(GnomeBackground(), "picture-uri-dark"), kUri);
+  EXPECT_EQ(Read(GnomeBackground(), "picture-options"), QStringLiteral("centered"));
+  EXPECT_TRUE(KeyFile().contains(QStringLiteral("picture-uri-dark='%1'").arg(kUri)));
+}
+
+TEST(GSettingsWallpaper, AStyleThatHidesThePictureBecomesZoom) {
+  SetString("org.gnome.desktop.background", "picture-options", "none");
+  ASSERT_EQ(GSettingsWallpaper(GnomeBackground()).install(kFile), QString());
+  EXPECT_EQ(Read(GnomeBackground(), "picture-options"), QStringLiteral("zoom"));
+}
+
+TEST(GSettingsWallpaper, CinnamonGetsTheUri) {
+  SetString("org.cinnamon.desktop.background", "picture-options", "scaled");
+  ASSERT_EQ(GSettingsWallpaper(CinnamonBackground()).install(kFile), QString());
+  EXPECT_EQ(Read(CinnamonBackground(), "picture-uri"), kUri);
+  EXPECT_EQ(Read(CinnamonBackground(), "picture-options"), QStringLiteral("scaled"));
+  EXPECT_TRUE(KeyFile().contains(QLatin1String("[org/cinnamon/desktop/background]")));
+}
+
+TEST(GSettingsWallpaper, MateGetsAPlainPath) {
+  SetString("org.mate.background", "picture-options", "stretched");
+  ASSERT_EQ(GSettingsWallpaper(MateBackground()).install(kFile), QString());
+  EXPECT_EQ(Read(MateBackground(), "picture-filename"), kFile);
+  EXPECT_EQ(Read(MateBackground(), "picture-options"), QStringLiteral("stretched"));
+}
+
+TEST(GSettingsWallpaper, AMissingSchemaIsReportedNotFatal) {
+  GSettingsDesktop missing = GnomeBackground();
+  missing.name = QStringLiteral("Nowhere");
+  missing.schema = "org.example.nowhere.background";
+  EXPECT_EQ(GSettingsWallpaper(missing).install(kFile),
+            QStringLiteral("settings schema org.example.nowhere.background is not installed"));
+  GSettingsDesktop noKey = GnomeBackground();
+  noKey.pictureKey = "picture-nowhere";
+  EXPECT_EQ(GSettingsWallpaper(noKey).install(kFile),
+            QStringLiteral("settings schema org.gnome.desktop.background has no key "
+                           "picture-nowhere"));
+  EXPECT_FALSE(ReadGSettingsString("org.example.nowhere.background", "x").has_value());
+}
+
+}  // namespace
+}  // namespace tessora

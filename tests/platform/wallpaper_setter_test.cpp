@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include "platform/desktop_wallpaper_setter.h"
+#include "platform/pixbuf_formats.h"
+
+namespace tessora {
+namespace {
+
+// Records the files it is handed; fails with `error` when that is set.
+class RecordingMethod : public WallpaperMethod {
+ public:
+  RecordingMethod(QString name, bool bmp, QString error, QStringList* log)
+      : name_(std::move(name)), bmp_(bmp), error_(std::move(error)), log_(log) {}
+  QString name() const override { return name_; }
+  bool readsBmp() const override { return bmp_; }
+  QString install(const QString& file) override {
+    *log_ << file;
+    return error_;
+  }
+
+ private:
+  QString name_;
+  bool bmp_;
+  QString error_;
+  QStringList* log_;
+};
+
+class WallpaperSetterTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    picture_ = dir_.filePath(QStringLiteral("Tessora Wallpaper.bmp"));
+    QImage image(40, 30, QImage::Format_RGB888);
+    image.fill(QColor(10, 200, 30));
+    ASSERT_TRUE(image.save(picture_, "BMP"));
+  }
+  DesktopWallpaperSetter Setter(std::initializer_list<std::pair<bool, QString>> methods) {
+    std::vector<std::unique_ptr<WallpaperMethod>> list;
+    int i = 0;
+    for (const auto& [bmp, error] : methods) {
+      list.push_back(
+          std::make_unique<RecordingMethod>(QStringLiteral("M%1").arg(++i), bmp, error, &log_));
+    }
+    return DesktopWallpaperSetter(std::move(list));
+  }
+  QStringList Files() const { return QDir(dir_.path()).entryList(QDir::Files, QDir::Name); }
+
+  QTemporaryDir dir_;
+  QString picture_;
+  QStringList log_;
+};
+
+TEST_F(WallpaperSetterTest, EachInstallHandsTheDesktopAFreshCopy) {
+  DesktopWallpaperSetter setter = Setter({{true, QString()}});
+  ASSERT_TRUE(setter.setWallpaper(picture_.toStdString()).ok);
+  ASSERT_TRUE(setter.setWallpaper(picture_.toStdString()).ok);
+  ASSERT_EQ(log_.size(), 2);
+  EXPECT_EQ(QFileInfo(log_[0]).fileName(), QStringLiteral("Tessora Wallpaper-1.bmp"));
+  EXPECT_EQ(QFileInfo(log_[1]).fileName(), QStringLiteral("Tessora Wallpaper-2.bmp"));
+  QFile original(picture_);
+  QFile copy(log_[1]);
+  ASSERT_TRUE(original.open(QIODevice::ReadOnly) && copy.open(QIODevice::ReadOnly));
+  EXPECT_EQ(original.readAll(), copy.readAll());
+}
+
+TEST_F(WallpaperSetterTest, KeepsTheShownAndThePreviousCopyOnly) {
+  DesktopWallpaperSetter setter = Setter({{true, QString()}});
+  for (int i = 0; i < 4; ++i) {
+    ASSERT_TRUE(setter.setWallpaper(picture_.toStdString()).ok);
+  }
+  EXPECT_EQ(Files(), (QStringList{"Tessora Wallpaper-3.bmp", "Tessora Wallpaper-4.bmp",
+                                  "Tessora Wallpaper.bmp"}));
+}
+
+TEST_F(WallpaperSetterTest, DesktopsWithoutBmpGetAPngOfTheSamePicture) {
+  DesktopWallpaperSetter setter = Setter({{false, QString()}});
+  ASSERT_TRUE(setter.setWallpaper(picture_.toStdString()).ok);
+  ASSERT_EQ(log_.size(), 1);
+  EXPECT_TRUE(log_[0].endsWith(QLatin1String(".png")));
+  const QImage png(log_[0], "PNG");
+  ASSERT_FALSE(png.isNull());
+  EXPECT_EQ(png.size(), QSize(40, 30));
+  EXPECT_EQ(png.pixelColor(5, 5), QColor(10, 200, 30));
+}
+
+TEST_F(WallpaperSetterTest, TriesTheNextMethodAndDropsTheRefusedCopy) {
+  DesktopWallpaperSetter setter = Setter({{true, QStringLiteral("no")}, {true, QString()}});
+  ASSERT_TRUE(setter.setWallpaper(picture_.toStdString()).ok);
+  ASSERT_EQ(log_.size(), 2);
+  EXPECT_NE(log_[0], log_[1]);
+  EXPECT_FALSE(QFile::exists(log_[0]));
+  EXPECT_TRUE(QFile::exists(log_[1]));
+}
+
+TEST_F(WallpaperSetterTest, WhenAllFailTheReportNamesEachMethodAndWhy) {
+  DesktopWallpaperSetter setter =
+      Setter({{true, QStringLiteral("schema missing")}, {true, QStringLiteral("no portal")}});
+  const WallpaperResult result = setter.setWallpaper(picture_.toStdString());
+  EXPECT_FALSE(result.ok);
+  const QString reason = QString::fromStdString(result.reason);
+  EXPECT_TRUE(reason.startsWith(QStringLiteral("The wallpaper was saved to %1").arg(picture_)));
+  EXPECT_TRUE(reason.contains(QLatin1String("\nM1: schema missing\nM2: no portal")));
+  EXPECT_EQ(Files(), QStringList{"Tessora Wallpaper.bmp"});
+}
+
+TEST_F(WallpaperSetterTest, AMissingFileOrNoMethodIsReported) {
+  DesktopWallpaperSetter setter = Setter({{true, QString()}});
+  EXPECT_FALSE(setter.setWallpaper(dir_.filePath("missing.bmp").toStdString()).ok);
+  EXPECT_TRUE(log_.isEmpty());
+  DesktopWallpaperSetter none({});
+  const WallpaperResult result = none.setWallpaper(picture_.toStdString());
+  EXPECT_FALSE(result.ok);
+  EXPECT_NE(result.reason.find("no way of setting the wallpaper"), std::string::npos);
+}
+
+TEST(WallpaperFolder, IsTheTessoraFolderOfTheDataHome) {
+  DesktopWallpaperSetter setter({});
+  const QString expected = qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/tessora/");
+  EXPECT_EQ(QString::fromStdString(setter.wallpaperFolder()), expected);
+  EXPECT_TRUE(QDir(expected).exists());
+}
+
+TEST(PixbufFormats, BmpIsReadWhenTheLoaderListNamesIt) {
+  EXPECT_TRUE(LoaderListReadsBmp(QStringLiteral(
+      "\"/usr/lib/x86_64-linux-gnu/gdk-pixbuf-2.0/2.10.0/loaders/libpixbufloader-bmp.so\"\n"
+      "\"bmp\" 5 \"gdk-pixbuf\" \"BMP\" \"LGPL\"\n\"image/bmp\" \"image/x-bmp\" \"\"\n")));
+  EXPECT_FALSE(LoaderListReadsBmp(
+      QStringLiteral("\"png\" 5 \"gdk-pixbuf\" \"PNG\" \"LGPL\"\n\"image/png\" \"\"\n")));
+}
+
+}  // namespace
+}  // namespace tessora

@@ -1,0 +1,167 @@
+#include "platform/x11_root_wallpaper.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QTemporaryDir>
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wold-style-cast"
+#pragma GCC diagnostic ignored "-Wconversion"
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#pragma GCC diagnostic pop
+
+namespace tessora {
+namespace {
+
+int errorsSeen = 0;
+int CountXError(Display*, XErrorEvent*) {
+  ++errorsSeen;
+  return 0;
+}
+
+// An Xlib client of the test's X server, reading what the setter left behind.
+class RootReader {
+ public:
+  RootReader() : dpy_(XOpenDisplay(nullptr)) {}
+  ~RootReader() {
+    if (dpy_ != nullptr) {
+      XCloseDisplay(dpy_);
+    }
+  }
+  RootReader(const RootReader&) = delete;
+  RootReader& operator=(const RootReader&) = delete;
+  bool ok() const { return dpy_ != nullptr; }
+  Window root() const { return XDefaultRootWindow(dpy_); }
+
+  unsigned long pixmapProperty(const char* name) const {
+    const Atom pixmapType = XInternAtom(dpy_, "PIXMAP", False);
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    unsigned long id = 0;
+    if (XGetWindowProperty(dpy_, root(), XInternAtom(dpy_, name, False), 0, 1, False, pixmapType,
+                           &type, &format, &count, &remaining, &data) == Success &&
+        type == pixmapType && format == 32 && count == 1) {
+      id = *reinterpret_cast<unsigned long*>(data);
+    }
+    if (data != nullptr) {
+      XFree(data);
+    }
+    return id;
+  }
+
+  // The root window's pixels as RGB values.
+  QImage rootImage() const {
+    const unsigned width = static_cast<unsigned>(XDisplayWidth(dpy_, 0));
+    const unsigned height = static_cast<unsigned>(XDisplayHeight(dpy_, 0));
+    XImage* image = XGetImage(dpy_, root(), 0, 0, width, height, 0xffffffffUL, ZPixmap);
+    QImage result(static_cast<int>(width), static_cast<int>(height), QImage::Format_RGB32);
+    for (int y = 0; y < result.height(); ++y) {
+      for (int x = 0; x < result.width(); ++x) {
+        result.setPixel(x, y, static_cast<QRgb>(XGetPixel(image, x, y) | 0xff000000UL));
+      }
+    }
+    XDestroyImage(image);
+    return result;
+  }
+
+  bool pixmapExists(unsigned long id) const {
+    XErrorHandler previous = XSetErrorHandler(CountXError);
+    errorsSeen = 0;
+    Window rootReturn = 0;
+    int x = 0;
+    int y = 0;
+    unsigned w = 0;
+    unsigned h = 0;
+    unsigned border = 0;
+    unsigned depth = 0;
+    XGetGeometry(dpy_, id, &rootReturn, &x, &y, &w, &h, &border, &depth);
+    XSync(dpy_, False);
+    XSetErrorHandler(previous);
+    return errorsSeen == 0;
+  }
+
+ private:
+  Display* dpy_;
+};
+
+QImage Pattern(int width, int height, int seed) {
+  QImage image(width, height, QImage::Format_RGB888);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      image.setPixelColor(x, y, QColor((x * 7 + seed) % 256, (y * 3 + seed) % 256, (x + y) % 256));
+    }
+  }
+  return image;
+}
+
+TEST(X11RootWallpaper, RootShowsThePictureAndBothPropertiesNameItsPixmap) {
+  RootReader reader;
+  ASSERT_TRUE(reader.ok());
+  QTemporaryDir dir;
+  const QString file = dir.filePath(QStringLiteral("w.bmp"));
+  const QImage picture = Pattern(1280, 800, 11);
+  ASSERT_TRUE(picture.save(file, "BMP"));
+
+  X11RootWallpaper setter;
+  ASSERT_EQ(setter.install(file), QString());
+
+  const unsigned long pixmap = reader.pixmapProperty("_XROOTPMAP_ID");
+  EXPECT_NE(pixmap, 0UL);
+  EXPECT_EQ(reader.pixmapProperty("ESETROOT_PMAP_ID"), pixmap);
+  EXPECT_TRUE(reader.pixmapExists(pixmap));
+  EXPECT_EQ(reader.rootImage(), picture.convertToFormat(QImage::Format_RGB32));
+}
+
+TEST(X11RootWallpaper, ASecondInstallFreesTheFirstPixmap) {
+  RootReader reader;
+  ASSERT_TRUE(reader.ok());
+  QTemporaryDir dir;
+  const QString first = dir.filePath(QStringLiteral("1.bmp"));
+  const QString second = dir.filePath(QStringLiteral("2.bmp"));
+  ASSERT_TRUE(Pattern(1280, 800, 1).save(first, "BMP"));
+  ASSERT_TRUE(Pattern(1280, 800, 99).save(second, "BMP"));
+
+  X11RootWallpaper setter;
+  ASSERT_EQ(setter.install(first), QString());
+  const unsigned long firstPixmap = reader.pixmapProperty("_XROOTPMAP_ID");
+  ASSERT_TRUE(reader.pixmapExists(firstPixmap));
+  ASSERT_EQ(setter.install(second), QString());
+  const unsigned long secondPixmap = reader.pixmapProperty("_XROOTPMAP_ID");
+  EXPECT_NE(secondPixmap, firstPixmap);
+  EXPECT_FALSE(reader.pixmapExists(firstPixmap));
+  EXPECT_TRUE(reader.pixmapExists(secondPixmap));
+  EXPECT_EQ(reader.rootImage().pixelColor(100, 50), Pattern(1280, 800, 99).pixelColor(100, 50));
+}
+
+TEST(X11RootWallpaper, CentresThePictureOnEveryMonitor) {
+  RootReader reader;
+  ASSERT_TRUE(reader.ok());
+  QTemporaryDir dir;
+  const QString file = dir.filePath(QStringLiteral("small.bmp"));
+  QImage small(100, 100, QImage::Format_RGB888);
+  small.fill(QColor(200, 10, 10));
+  ASSERT_TRUE(small.save(file, "BMP"));
+
+  X11RootWallpaper setter(QByteArray(), {QRect(0, 0, 640, 800), QRect(640, 0, 640, 800)});
+  ASSERT_EQ(setter.install(file), QString());
+  const QImage root = reader.rootImage();
+  EXPECT_EQ(root.pixelColor(320, 400), QColor(200, 10, 10));
+  EXPECT_EQ(root.pixelColor(960, 400), QColor(200, 10, 10));
+  EXPECT_EQ(root.pixelColor(640, 400), QColor(0, 0, 0));
+}
+
+TEST(X11RootWallpaper, ReportsAnUnreadableFileOrDisplay) {
+  EXPECT_NE(X11RootWallpaper().install(QStringLiteral("/nonexistent.bmp")), QString());
+  QTemporaryDir dir;
+  const QString file = dir.filePath(QStringLiteral("w.bmp"));
+  ASSERT_TRUE(Pattern(10, 10, 0).save(file, "BMP"));
+  EXPECT_EQ(X11RootWallpaper(":4097").install(file), QStringLiteral("cannot open the X display"));
+}
+
+}  // namespace
+}  // namespace tessora

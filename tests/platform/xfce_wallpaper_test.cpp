@@ -1,0 +1,94 @@
+// The XFCE back end against a real xfconfd, started on demand by a private session bus whose
+// configuration folder is a temporary one.
+#include "platform/xfce_wallpaper.h"
+
+#include <gtest/gtest.h>
+
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QTemporaryDir>
+
+#include "child_process.h"
+#include "platform/dbus_call.h"
+
+namespace tessora {
+namespace {
+
+using testing::PrivateBus;
+
+class XfceWallpaperTest : public ::testing::Test {
+ protected:
+  static QProcessEnvironment Environment(const QTemporaryDir& config) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    return env;
+  }
+
+  QDBusMessage Xfconf(const char* method, const QVariantList& args) {
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.xfce.Xfconf"), QStringLiteral("/org/xfce/Xfconf"),
+        QStringLiteral("org.xfce.Xfconf"), QLatin1String(method));
+    call.setArguments(args);
+    return CallAndWait(bus_.connection(), call);
+  }
+  void Set(const QString& property, const QVariant& value) {
+    ASSERT_EQ(Xfconf("SetProperty", {QStringLiteral("xfce4-desktop"), property,
+                                     QVariant::fromValue(QDBusVariant(value))})
+                  .type(),
+              QDBusMessage::ReplyMessage);
+  }
+  QVariant Get(const QString& property) {
+    const QDBusMessage reply = Xfconf("GetProperty", {QStringLiteral("xfce4-desktop"), property});
+    return reply.type() == QDBusMessage::ReplyMessage
+               ? reply.arguments().value(0).value<QDBusVariant>().variant()
+               : QVariant();
+  }
+
+  QTemporaryDir config_;
+  PrivateBus bus_{Environment(config_)};
+};
+
+TEST_F(XfceWallpaperTest, EveryMonitorAndWorkspaceGetsThePicture) {
+  ASSERT_TRUE(bus_.ok());
+  const QString a = QStringLiteral("/backdrop/screen0/monitorHDMI-1/workspace0");
+  const QString b = QStringLiteral("/backdrop/screen0/monitorHDMI-1/workspace1");
+  const QString c = QStringLiteral("/backdrop/screen0/monitoreDP-1/workspace0");
+  Set(a + "/last-image", QStringLiteral("/old/a.png"));
+  Set(b + "/last-image", QStringLiteral("/old/b.png"));
+  Set(c + "/last-image", QStringLiteral("/old/c.png"));
+  Set(a + "/image-style", 2);  // tiled: the user's choice stays
+  Set(b + "/image-style", 0);  // none would hide the picture
+
+  XfceWallpaper xfce(bus_.connection(), {QStringLiteral("ignored")});
+  const QString file = QStringLiteral("/home/u/Tessora Wallpaper-2.bmp");
+  ASSERT_EQ(xfce.install(file), QString());
+  for (const QString& workspace : {a, b, c}) {
+    EXPECT_EQ(Get(workspace + "/last-image").toString(), file) << workspace.toStdString();
+  }
+  EXPECT_EQ(Get(a + "/image-style").toInt(), 2);
+  EXPECT_EQ(Get(b + "/image-style").toInt(), 5);
+  EXPECT_EQ(Get(c + "/image-style").toInt(), 5);
+  EXPECT_FALSE(
+      Get(QStringLiteral("/backdrop/screen0/monitorignored/workspace0/last-image")).isValid());
+}
+
+TEST_F(XfceWallpaperTest, AFreshSetupGetsAnEntryPerMonitor) {
+  ASSERT_TRUE(bus_.ok());
+  XfceWallpaper xfce(bus_.connection(), {QStringLiteral("Virtual 1"), QStringLiteral("DP-2")});
+  const QString file = QStringLiteral("/home/u/Tessora Wallpaper-1.bmp");
+  ASSERT_EQ(xfce.install(file), QString());
+  EXPECT_EQ(
+      Get(QStringLiteral("/backdrop/screen0/monitorVirtual1/workspace0/last-image")).toString(),
+      file);
+  EXPECT_EQ(Get(QStringLiteral("/backdrop/screen0/monitorDP-2/workspace0/last-image")).toString(),
+            file);
+  EXPECT_EQ(Get(QStringLiteral("/backdrop/screen0/monitorDP-2/workspace0/image-style")).toInt(), 5);
+}
+
+TEST(XfceWallpaperNoBus, ReportsWhyNot) {
+  const QDBusConnection none(QStringLiteral("no such connection"));
+  EXPECT_FALSE(XfceWallpaper(none, {QStringLiteral("x")}).install(QStringLiteral("/f")).isEmpty());
+}
+
+}  // namespace
+}  // namespace tessora

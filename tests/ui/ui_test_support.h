@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QMouseEvent>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/fake_platform.h"
+#include "settings/tempdir.h"
+#include "ui/dialogs.h"
+#include "ui/tessora_application.h"
+#include "ui/tform1.h"
+
+namespace tessora::testing {
+
+/// The one application object of the test program, with the general error handler in place.
+/// It is never destroyed: Qt's test input devices are its children, and tearing them down among
+/// the exit handlers crashes.
+inline QApplication& App() {
+  static int argc = 1;
+  static char name[] = "tessora_ui_tests";
+  static char* argv[] = {name, nullptr};
+  static auto* app = new TessoraApplication(argc, argv);
+  return *app;
+}
+
+/// Answers the window's questions from fields and records what it was asked.
+class FakeDialogs : public Dialogs {
+ public:
+  void showError(QWidget*, const std::string& message) override { errors.push_back(message); }
+  bool askYesNo(QWidget*, const QString& title, const QString& text) override {
+    questions.push_back(title + QStringLiteral(" | ") + text);
+    return answerYes;
+  }
+  std::optional<TColor> chooseColor(QWidget*, TColor preset) override {
+    presets.push_back(preset);
+    return chosenColor;
+  }
+  std::vector<std::string> errors;
+  std::vector<QString> questions;
+  std::vector<TColor> presets;
+  bool answerYes = false;
+  std::optional<TColor> chosenColor;
+};
+
+/// A window over fake services, with its program and file folders in one temporary folder.
+struct FormFixture {
+  FormFixture() { App(); }
+
+  TForm1& create() {
+    form = std::make_unique<TForm1>(fake.platform, dialogs,
+                                    TForm1::Folders{dir.path() + "/", dir.path() + "/"});
+    return *form;
+  }
+  TForm1& start() {
+    create();
+    form->FormActivate();
+    return *form;
+  }
+
+  template <class T>
+  T* find(const char* name) const {
+    return form->findChild<T*>(QString::fromLatin1(name));
+  }
+  QColor previewPixel(int x, int y) const {
+    return find<QLabel>("MainImage")->pixmap().toImage().pixelColor(x, y);
+  }
+  void writeSettings(const std::string& text) const { writeFile(dir.file("Tessora.ini"), text); }
+
+  TempDir dir;
+  FakePlatform fake;
+  FakeDialogs dialogs;
+  std::unique_ptr<TForm1> form;
+};
+
+/// Sends a move with no button pressed, as the pointer gliding over a widget does.
+inline void glide(QWidget* widget, QPoint at) {
+  QMouseEvent move(QEvent::MouseMove, QPointF(at), widget->mapToGlobal(QPointF(at)), Qt::NoButton,
+                   Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(widget, &move);
+}
+
+inline QColor qcolor(TColor c) {
+  return QColor(GetRValue(c), GetGValue(c), GetBValue(c));
+}
+
+}  // namespace tessora::testing
