@@ -46,11 +46,15 @@ test: test-main test-asan
 
 $(BENCH_BUILD)/CMakeCache.txt: | deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DTESSORA_BUILD_BENCH=ON \
-	  -DTESSORA_BUILD_TESTS=OFF -DTESSORA_BUILD_UI=OFF
+	  -DTESSORA_BUILD_TESTS=OFF
 
+# Google Benchmark programs, then tessora-compose against ImageMagick and libvips.
 bench: deps $(BENCH_BUILD)/CMakeCache.txt
+	@bash scripts/install-deps.sh --bench
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
-	@for b in $(BENCH_BUILD)/bench/tessora_bench_*; do echo "== $$b"; "$$b" || exit 1; done
+	@status=0; for b in $$(find $(BENCH_BUILD)/bench -name 'tessora_bench_*' -type f -executable); do \
+	  echo "== $$b"; "$$b" || status=1; done; \
+	echo "== bench/compare.sh"; bash bench/compare.sh $(BENCH_BUILD) || status=1; exit $$status
 
 $(FUZZ_BUILD)/CMakeCache.txt: | deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -16,6 +16,11 @@ PACKAGES=(
   xfconf libxfconf-0-3
 )
 
+# Tools the benchmarks compare against, only for `make bench`.
+if [ "${1:-}" = "--bench" ]; then
+  PACKAGES=(imagemagick libvips-tools)
+fi
+
 missing=()
 for p in "${PACKAGES[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

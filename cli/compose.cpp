@@ -1,0 +1,183 @@
+#include "cli/compose.h"
+
+#include <ostream>
+
+#include "engine/document.h"
+#include "imageio/image_files.h"
+#include "platform/services.h"
+
+namespace tessora {
+namespace {
+
+// Information texts as lines on the error stream; the window's sounds and busy cursor have no
+// counterpart here.
+class LineFeedback : public Feedback {
+ public:
+  LineFeedback(std::ostream& out, bool quiet) : out_(out), quiet_(quiet) {}
+  void ShowInfo(const std::string& text, InfoStyle) override {
+    if (!quiet_) {
+      out_ << text << '\n';
+    }
+  }
+
+ private:
+  std::ostream& out_;
+  bool quiet_;
+};
+
+constexpr const char* kWallpaperFileName = "Tessora Wallpaper.bmp";
+
+class Replay {
+ public:
+  Replay(const ComposeRequest& request, ComposeEnvironment& env, std::ostream& err)
+      : request_(request), env_(env), err_(err), feedback_(err, request.quiet), doc_(feedback_) {
+    // Loads report failures here, with the file's name, rather than as the window's "INVALID".
+    doc_.setImageLoader([](const std::string& path, Bitmap& target) {
+      return LoadImageFile(path, target, SilentFeedback());
+    });
+  }
+
+  int run() {
+    DesktopGeometry desktop;
+    if (request_.size) {
+      desktop = DesktopGeometry{request_.size->width, request_.size->height,
+                                Rect{0, 0, request_.size->width, request_.size->height}};
+    } else {
+      const std::optional<DesktopGeometry> found = env_.desktop ? env_.desktop() : std::nullopt;
+      if (!found) {
+        err_ << "tessora-compose: there is no display to take the desktop size from: give --size "
+                "WxH\n";
+        return 2;
+      }
+      desktop = *found;
+    }
+    if (env_.settings) {
+      doc_.setDeepBackgroundColorValue(env_.settings->DeepBackgroundColor);
+      doc_.options().useEntireDesktopArea = env_.settings->useEntireDesktopArea;
+      doc_.options().retainAspectRatio = env_.settings->retainAspectRatio;
+    }
+    doc_.Activate(desktop);
+    for (const ComposeStep& step : request_.steps) {
+      const int status = apply(step);
+      if (status != 0) {
+        return status;
+      }
+    }
+    return 0;
+  }
+
+ private:
+  int apply(const ComposeStep& step) {
+    using Kind = ComposeStep::Kind;
+    switch (step.kind) {
+      case Kind::DeepColor:
+        doc_.setDeepBackgroundColor(step.color);
+        return 0;
+      case Kind::Color1:
+        doc_.setColor0(step.color);
+        return 0;
+      case Kind::Color2:
+        doc_.setColor1(step.color);
+        return 0;
+      case Kind::Tile:
+        return loaded(doc_.AssignTileFile(step.text), step.text);
+      case Kind::Center:
+        return loaded(doc_.AssignCenterFile(step.text), step.text);
+      case Kind::RetainAspect:
+        doc_.options().retainAspectRatio = true;
+        return 0;
+      case Kind::ClearTile:
+        doc_.resetTile();
+        return 0;
+      case Kind::ClearCenter:
+        doc_.ClearCenter();
+        return 0;
+      case Kind::Background:
+        doc_.generateBackground(step.background);
+        return 0;
+      case Kind::ScaleTile:
+        doc_.scaleTile(step.factor);
+        return 0;
+      case Kind::Sizing:
+        size(step);
+        return 0;
+      case Kind::Transparent:
+        doc_.setCenterTransparentColor(step.color);
+        return 0;
+      case Kind::Output:
+        SaveComposed(step.text, step.format, doc_.ComposedBitmap(), feedback_);
+        feedback_.ShowInfo(SavedInfoText(step.text), InfoStyle::Small);
+        return 0;
+      case Kind::SetWallpaper:
+        return setWallpaper();
+    }
+    return 0;
+  }
+
+  int loaded(bool ok, const std::string& path) {
+    if (ok) {
+      return 0;
+    }
+    err_ << "INVALID: " << path << '\n';
+    return 1;
+  }
+
+  void size(const ComposeStep& step) {
+    using S = ComposeStep::Sizing;
+    switch (step.sizing) {
+      case S::AsIs:
+        doc_.sizeAsIs();
+        break;
+      case S::Default:
+        doc_.sizeGoldenArea();
+        break;
+      case S::Full:
+        doc_.sizeFull();
+        break;
+      case S::Height:
+        doc_.setFractions(0, step.factor);
+        feedback_.ShowInfo("tessora: " + doc_.CenterSizeText(), InfoStyle::Small);
+        break;
+      case S::Width:
+        doc_.setFractions(step.factor, 0);
+        feedback_.ShowInfo("tessora: " + doc_.CenterSizeText(), InfoStyle::Small);
+        break;
+    }
+  }
+
+  int setWallpaper() {
+    WallpaperSetter* setter = env_.wallpaper ? env_.wallpaper() : nullptr;
+    if (setter == nullptr) {
+      err_ << "Wallpaper could not be set: there is no desktop session\n";
+      return 1;
+    }
+    const std::string path = setter->wallpaperFolder() + kWallpaperFileName;
+    SaveComposed(path, kSaveBmp, doc_.ComposedBitmap(), feedback_);
+    const WallpaperResult result = setter->setWallpaper(path);
+    if (!result.ok) {
+      err_ << "Wallpaper could not be set: " << result.reason << '\n';
+      return 1;
+    }
+    feedback_.ShowInfo("Wallpaper has been set", InfoStyle::Small);
+    return 0;
+  }
+
+  const ComposeRequest& request_;
+  ComposeEnvironment& env_;
+  std::ostream& err_;
+  LineFeedback feedback_;
+  Document doc_;
+};
+
+}  // namespace
+
+int RunCompose(const ComposeRequest& request, ComposeEnvironment& env, std::ostream& err) {
+  try {
+    return Replay(request, env, err).run();
+  } catch (const std::exception& e) {
+    err << e.what() << '\n';
+    return 1;
+  }
+}
+
+}  // namespace tessora

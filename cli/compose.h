@@ -1,0 +1,30 @@
+#pragma once
+
+#include <functional>
+#include <iosfwd>
+#include <optional>
+
+#include "cli/compose_args.h"
+#include "engine/composition.h"
+#include "settings/settings.h"
+
+namespace tessora {
+
+class WallpaperSetter;
+
+/// What the command-line tool takes from its surroundings, so that tests can supply it.
+struct ComposeEnvironment {
+  /// The desktop's geometry, or nothing without a display.
+  std::function<std::optional<DesktopGeometry>()> desktop;
+  /// The desktop's wallpaper service, or nullptr without a desktop session.
+  std::function<WallpaperSetter*()> wallpaper;
+  /// The window's settings (deep background colour, options), when there are any.
+  std::optional<Settings> settings;
+};
+
+/// Replays the request on a document started as the window starts. Information texts and
+/// errors go to `err`. Returns the exit status: 0, 1 (a file could not be loaded, saved or
+/// installed) or 2 (usage).
+int RunCompose(const ComposeRequest& request, ComposeEnvironment& env, std::ostream& err);
+
+}  // namespace tessora

@@ -1,0 +1,246 @@
+#include "cli/compose_args.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+#include "imageio/image_files.h"
+#include "settings/colortext.h"
+#include "settings/settingserror.h"
+
+namespace tessora {
+namespace {
+
+using Kind = ComposeStep::Kind;
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9')
+    return c - '0';
+  if (c >= 'a' && c <= 'f')
+    return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F')
+    return c - 'A' + 10;
+  return -1;
+}
+
+// A finite number; `what` names the option in the error.
+float ParseNumber(const std::string& text, const std::string& what) {
+  errno = 0;
+  char* end = nullptr;
+  const double v = std::strtod(text.c_str(), &end);
+  if (text.empty() || end != text.c_str() + text.size() || errno != 0 || !std::isfinite(v)) {
+    throw UsageError(what + ": '" + text + "' is not a number");
+  }
+  return static_cast<float>(v);
+}
+
+// A fraction or factor that makes sense for a picture: above 0 and not absurdly large.
+float ParsePositive(const std::string& text, const std::string& what, float max) {
+  const float v = ParseNumber(text, what);
+  if (!(v > 0) || v > max) {
+    throw UsageError(what + ": '" + text + "' must be above 0 and at most " +
+                     std::to_string(static_cast<int>(max)));
+  }
+  return v;
+}
+
+Size ParseSize(const std::string& text) {
+  const std::size_t x = text.find_first_of("xX");
+  auto number = [&](const std::string& part) {
+    if (part.empty() || part.size() > 6 ||
+        part.find_first_not_of("0123456789") != std::string::npos) {
+      throw UsageError("--size: '" + text + "' is not WIDTHxHEIGHT");
+    }
+    return std::atoi(part.c_str());
+  };
+  if (x == std::string::npos) {
+    throw UsageError("--size: '" + text + "' is not WIDTHxHEIGHT");
+  }
+  const Size s{number(text.substr(0, x)), number(text.substr(x + 1))};
+  if (s.width < 2 || s.height < 2 || s.width > Bitmap::kMaxDimension ||
+      s.height > Bitmap::kMaxDimension ||
+      static_cast<std::int64_t>(s.width) * s.height > Bitmap::kMaxPixels) {
+    throw UsageError("--size: " + text + " is too small (2x2 at least) or too large");
+  }
+  return s;
+}
+
+BackgroundKind ParseBackground(const std::string& text) {
+  if (text == "tile")
+    return BackgroundKind::Tile;
+  if (text == "vertical")
+    return BackgroundKind::Vertical;
+  if (text == "centered")
+    return BackgroundKind::Centered;
+  if (text == "halo")
+    return BackgroundKind::Halo;
+  if (text == "corner")
+    return BackgroundKind::Corner;
+  throw UsageError("--background: '" + text + "' is not tile, vertical, centered, halo or corner");
+}
+
+void ParseSizing(const std::string& text, ComposeStep& step) {
+  using S = ComposeStep::Sizing;
+  if (text == "as-is") {
+    step.sizing = S::AsIs;
+  } else if (text == "default") {
+    step.sizing = S::Default;
+  } else if (text == "full") {
+    step.sizing = S::Full;
+  } else if (text.rfind("height=", 0) == 0) {
+    step.sizing = S::Height;
+    step.factor = ParsePositive(text.substr(7), "--sizing height", 100);
+  } else if (text.rfind("width=", 0) == 0) {
+    step.sizing = S::Width;
+    step.factor = ParsePositive(text.substr(6), "--sizing width", 100);
+  } else {
+    throw UsageError("--sizing: '" + text + "' is not as-is, default, full, height=F or width=F");
+  }
+}
+
+int ParseFormat(const std::string& text) {
+  if (text == "png")
+    return kSavePng;
+  if (text == "jpg" || text == "jpeg")
+    return kSaveJpeg;
+  if (text == "bmp")
+    return kSaveBmp;
+  throw UsageError("--format: '" + text + "' is not png, jpg or bmp");
+}
+
+}  // namespace
+
+TColor ParseColorArg(const std::string& text) {
+  if (text.size() == 7 && text[0] == '#') {
+    int v[6];
+    for (int i = 0; i < 6; ++i) {
+      v[i] = HexDigit(text[static_cast<std::size_t>(i) + 1]);
+      if (v[i] < 0) {
+        throw UsageError("'" + text + "' is not a colour");
+      }
+    }
+    return RGB(v[0] * 16 + v[1], v[2] * 16 + v[3], v[4] * 16 + v[5]);
+  }
+  try {
+    const TColor c = TextToColor(text);
+    if (c == clNone || c == clDefault) {
+      throw UsageError("'" + text + "' is not a colour");
+    }
+    return c;
+  } catch (const SettingsError&) {
+    throw UsageError("'" + text + "' is not a colour");
+  }
+}
+
+int FormatForFileName(const std::string& fileName) {
+  const std::string ext = ImageFileExtension(fileName);
+  if (ext == ".jpg" || ext == ".jpeg")
+    return kSaveJpeg;
+  if (ext == ".bmp")
+    return kSaveBmp;
+  return kSavePng;
+}
+
+ComposeRequest ParseComposeArgs(const std::vector<std::string>& args) {
+  ComposeRequest request;
+  int format = 0;  // --format for the outputs that follow; 0: by extension
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    auto value = [&]() -> const std::string& {
+      if (i + 1 >= args.size()) {
+        throw UsageError(arg + " needs a value");
+      }
+      return args[++i];
+    };
+    auto step = [&](Kind kind) -> ComposeStep& {
+      request.steps.push_back(ComposeStep{kind, {}});
+      return request.steps.back();
+    };
+    if (arg == "--help" || arg == "-h") {
+      request.help = true;
+    } else if (arg == "--version") {
+      request.version = true;
+    } else if (arg == "--size") {
+      if (request.size) {
+        throw UsageError("--size may be given once");
+      }
+      request.size = ParseSize(value());
+    } else if (arg == "--deep-color") {
+      step(Kind::DeepColor).color = ParseColorArg(value());
+    } else if (arg == "--color1") {
+      step(Kind::Color1).color = ParseColorArg(value());
+    } else if (arg == "--color2") {
+      step(Kind::Color2).color = ParseColorArg(value());
+    } else if (arg == "--tile") {
+      step(Kind::Tile).text = value();
+    } else if (arg == "--center") {
+      step(Kind::Center).text = value();
+    } else if (arg == "--retain-aspect") {
+      step(Kind::RetainAspect);
+    } else if (arg == "--clear-tile") {
+      step(Kind::ClearTile);
+    } else if (arg == "--clear-center") {
+      step(Kind::ClearCenter);
+    } else if (arg == "--background") {
+      step(Kind::Background).background = ParseBackground(value());
+    } else if (arg == "--scale-tile") {
+      step(Kind::ScaleTile).factor = ParsePositive(value(), "--scale-tile", 64);
+    } else if (arg == "--sizing") {
+      ParseSizing(value(), step(Kind::Sizing));
+    } else if (arg == "--transparent") {
+      step(Kind::Transparent).color = ParseColorArg(value());
+    } else if (arg == "--format") {
+      format = ParseFormat(value());
+    } else if (arg == "-o" || arg == "--output") {
+      const std::string& name = value();
+      ComposeStep& s = step(Kind::Output);
+      s.text = name;
+      s.format = format != 0 ? format : FormatForFileName(name);
+    } else if (arg == "--set-wallpaper") {
+      step(Kind::SetWallpaper);
+    } else if (arg == "--quiet" || arg == "-q") {
+      request.quiet = true;
+    } else {
+      throw UsageError("unknown option '" + arg + "'");
+    }
+  }
+  return request;
+}
+
+const char* ComposeUsage() {
+  return R"(Usage: tessora-compose [OPTION]... 
+Compose a wallpaper from a background and a center image, as the Tessora window does, and save
+it or install it. Options are commands, applied from left to right.
+
+Start state: the background is a 161 x 170 block of the deep background colour (from the
+settings file, else the desktop colour), no center image, "default" sizing.
+
+  --size WxH            size of the wallpaper (default: the desktop's, which needs a display)
+  --deep-color C        deep background colour; the background is cleared to it
+  --color1 C            first palette colour (top, outside, far from the corner)
+  --color2 C            second palette colour (bottom, middle, corner)
+  --tile FILE           background picture, repeated from the top-left corner
+  --center FILE         center picture (resets the sizing to "default" unless --retain-aspect)
+  --retain-aspect       from here on, a new center picture keeps the current sizing
+  --clear-tile          background back to a block of the deep background colour
+  --clear-center        remove the center picture
+  --background KIND     generate the background: tile, vertical, centered, halo, corner
+  --scale-tile F        scale the background picture by F (0.5 halves, 2 doubles)
+  --sizing MODE         as-is, default, full, height=F or width=F (F: fraction of the wallpaper)
+  --transparent C       leave the center picture's pixels of colour C out
+  --format FMT          png, jpg or bmp for the outputs that follow
+  -o, --output FILE     save the wallpaper (format by --format, else by extension, else PNG)
+  --set-wallpaper       install the wallpaper on the desktop
+  -q, --quiet           no information texts
+  -h, --help            this text
+      --version         the version
+
+Colours: #RRGGBB, a colour name (clRed, clNavy, ...), $00BBGGRR, 0x00BBGGRR or a decimal value.
+Picture files: PNG, JPEG, GIF and BMP.
+
+The information texts the window would show go to standard error, one per line.
+Exit status: 0 success; 1 a file could not be loaded, saved or installed; 2 a usage error.
+)";
+}
+
+}  // namespace tessora

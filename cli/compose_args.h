@@ -1,0 +1,68 @@
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "engine/color.h"
+#include "engine/document.h"
+#include "engine/rect.h"
+
+namespace tessora {
+
+/// A command line that cannot be used; what() says why.
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+/// One command of the command line, replayed in order on the document.
+struct ComposeStep {
+  enum class Kind {
+    DeepColor,
+    Color1,
+    Color2,
+    Tile,
+    Center,
+    RetainAspect,
+    ClearTile,
+    ClearCenter,
+    Background,
+    ScaleTile,
+    Sizing,
+    Transparent,
+    Output,
+    SetWallpaper,
+  };
+  Kind kind;
+  std::string text;  ///< a file name
+  TColor color = 0;  ///< colours
+  BackgroundKind background = BackgroundKind::Tile;
+  float factor = 0;  ///< --scale-tile, and the fraction of --sizing height=/width=
+  enum class Sizing { AsIs, Default, Full, Height, Width } sizing = Sizing::Default;
+  int format = 0;  ///< --output: 1 PNG, 2 JPEG, 3 BMP
+};
+
+struct ComposeRequest {
+  std::optional<Size> size;
+  std::vector<ComposeStep> steps;
+  bool quiet = false;
+  bool help = false;
+  bool version = false;
+};
+
+/// Reads the arguments (without the program name). Throws UsageError.
+ComposeRequest ParseComposeArgs(const std::vector<std::string>& args);
+
+/// "#RRGGBB", or any colour text the settings file accepts (clRed, $00BBGGRR, decimal, 0x...).
+/// Throws UsageError.
+TColor ParseColorArg(const std::string& text);
+
+/// The save format for a file name: by its extension (.png .jpg .jpeg .bmp), else PNG.
+int FormatForFileName(const std::string& fileName);
+
+/// The usage text printed by --help and after a usage error.
+const char* ComposeUsage();
+
+}  // namespace tessora

@@ -1,0 +1,250 @@
+#include "cli/compose.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "imageio/image_files.h"
+#include "platform/fake_platform.h"
+
+namespace tessora {
+namespace {
+
+namespace fs = std::filesystem;
+
+class TempDir {
+ public:
+  TempDir() {
+    char name[] = "/tmp/tessora-compose-XXXXXX";
+    path_ = mkdtemp(name);
+  }
+  ~TempDir() { fs::remove_all(path_); }
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+Bitmap Solid(int w, int h, TColor c) {
+  Bitmap b(w, h);
+  b.setFillColor(c);
+  b.fill();
+  return b;
+}
+
+Bitmap Load(const std::string& path) {
+  Bitmap b;
+  EXPECT_TRUE(LoadImageFile(path, b, SilentFeedback())) << path;
+  return b;
+}
+
+struct Outcome {
+  int status;
+  std::string err;
+};
+
+// Parses and replays a command line with no display and no settings.
+Outcome Compose(const std::vector<std::string>& args, ComposeEnvironment env = {}) {
+  std::ostringstream err;
+  try {
+    const ComposeRequest request = ParseComposeArgs(args);
+    const int status = RunCompose(request, env, err);
+    return Outcome{status, err.str()};
+  } catch (const UsageError& e) {
+    return Outcome{2, e.what()};
+  }
+}
+
+class ComposeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SaveComposed(dir.file("center.bmp"), kSaveBmp, Solid(800, 600, RGB(255, 0, 0)),
+                 SilentFeedback());
+  }
+  TempDir dir;
+};
+
+TEST_F(ComposeTest, DefaultSizingPlacesTheCenterAsTheWindowDoes) {
+  const std::string out = dir.file("out.bmp");
+  const Outcome r = Compose({"--size", "1024x768", "--deep-color", "#0A141E", "--center",
+                             dir.file("center.bmp"), "--sizing", "default", "-o", out});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("tessora: 212x143\n"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("saved: "), std::string::npos);
+  const Bitmap b = Load(out);
+  ASSERT_EQ(b.width(), 1024);
+  EXPECT_EQ(b.pixel(196, 147), RGB(255, 0, 0));
+  EXPECT_EQ(b.pixel(827, 620), RGB(255, 0, 0));
+  EXPECT_EQ(b.pixel(195, 147), RGB(10, 20, 30));
+  EXPECT_EQ(b.pixel(828, 620), RGB(10, 20, 30));
+  EXPECT_EQ(b.pixel(196, 621), RGB(10, 20, 30));
+}
+
+TEST_F(ComposeTest, AsIsRoundsHalvesToEven) {
+  SaveComposed(dir.file("odd.png"), kSavePng, Solid(641, 480, RGB(0, 0, 255)), SilentFeedback());
+  const Outcome r = Compose({"--size", "1024x768", "--deep-color", "clBlack", "--center",
+                             dir.file("odd.png"), "--sizing", "as-is", "-o", dir.file("o.png")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("(not stretched)"), std::string::npos);
+  const Bitmap b = Load(dir.file("o.png"));
+  EXPECT_EQ(b.pixel(192, 144), RGB(0, 0, 255));
+  EXPECT_EQ(b.pixel(191, 144), RGB(0, 0, 0));
+}
+
+TEST_F(ComposeTest, TilesScalesAndGeneratesBackgrounds) {
+  Bitmap tile = Solid(10, 10, RGB(0, 200, 0));
+  tile.fillRect(0, 0, 5, 5, RGB(200, 0, 0));
+  SaveComposed(dir.file("tile.bmp"), kSaveBmp, tile, SilentFeedback());
+  Outcome r = Compose({"--size", "64x48", "--tile", dir.file("tile.bmp"), "--scale-tile", "2", "-o",
+                       dir.file("t.bmp")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  Bitmap b = Load(dir.file("t.bmp"));
+  EXPECT_EQ(b.pixel(9, 9), RGB(200, 0, 0));
+  EXPECT_EQ(b.pixel(10, 9), RGB(0, 200, 0));
+  EXPECT_EQ(b.pixel(20, 20), RGB(200, 0, 0));  // second copy at x = 20, y = 20
+
+  for (const char* kind : {"tile", "vertical", "centered", "halo", "corner"}) {
+    r = Compose({"--size", "64x48", "--color1", "#000000", "--color2", "#FFFFFF", "--background",
+                 kind, "--format", "bmp", "-o", dir.file("g")});
+    ASSERT_EQ(r.status, 0) << kind << r.err;
+    b = Load(dir.file("g"));  // saved as BMP whatever the name says
+    const TColor far = b.pixel(63, std::string(kind) == "vertical" ? 0 : 47);
+    EXPECT_EQ(far, RGB(0, 0, 0)) << kind;
+  }
+}
+
+TEST_F(ComposeTest, TransparentColourShowsTheBackground) {
+  Bitmap c = Solid(100, 100, RGB(255, 0, 0));
+  c.fillRect(0, 0, 50, 100, RGB(0, 0, 255));
+  SaveComposed(dir.file("c.png"), kSavePng, c, SilentFeedback());
+  const Outcome r =
+      Compose({"--size", "100x100", "--deep-color", "#102030", "--center", dir.file("c.png"),
+               "--sizing", "full", "--transparent", "clRed", "-o", dir.file("o.bmp")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("transparent RGB: 255, 0, 0"), std::string::npos);
+  const Bitmap b = Load(dir.file("o.bmp"));
+  EXPECT_EQ(b.pixel(80, 50), RGB(16, 32, 48));
+  EXPECT_EQ(b.pixel(20, 50), RGB(0, 0, 255));
+}
+
+TEST_F(ComposeTest, EveryOutputFormat) {
+  const Outcome r = Compose({"--size", "40x30", "--deep-color", "#336699", "-o", dir.file("a.png"),
+                             "-o", dir.file("a.jpg"), "-o", dir.file("a.bmp"), "--quiet"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  for (const char* name : {"a.png", "a.jpg", "a.bmp"}) {
+    const Bitmap b = Load(dir.file(name));
+    EXPECT_EQ(b.width(), 40) << name;
+    const TColor p = b.pixel(20, 15);
+    EXPECT_NEAR(GetRValue(p), 0x33, 3) << name;
+    EXPECT_NEAR(GetBValue(p), 0x99, 3) << name;
+  }
+  std::ifstream png(dir.file("a.png"), std::ios::binary);
+  char magic[4] = {};
+  png.read(magic, 4);
+  EXPECT_EQ(std::string(magic + 1, 3), "PNG");
+}
+
+TEST_F(ComposeTest, FailuresReportAndExitWithOne) {
+  std::ofstream(dir.file("notes.txt")) << "not a picture";
+  Outcome r =
+      Compose({"--size", "40x30", "--center", dir.file("notes.txt"), "-o", dir.file("x.png")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "INVALID: " + dir.file("notes.txt") + "\n");
+  EXPECT_FALSE(fs::exists(dir.file("x.png")));
+  r = Compose({"--size", "40x30", "-o", dir.file("missing/dir/x.png")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_FALSE(r.err.empty());
+  r = Compose({"--size", "40x30", "--set-wallpaper"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("Wallpaper could not be set"), std::string::npos);
+}
+
+TEST_F(ComposeTest, WallpaperIsWrittenAndInstalled) {
+  FakeWallpaperSetter setter;
+  setter.folder = dir.file("");
+  ComposeEnvironment env;
+  env.wallpaper = [&]() -> WallpaperSetter* { return &setter; };
+  Outcome r = Compose({"--size", "40x30", "--set-wallpaper"}, env);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("Wallpaper has been set"), std::string::npos);
+  ASSERT_EQ(setter.installed.size(), 1U);
+  EXPECT_EQ(setter.installed[0], dir.file("Tessora Wallpaper.bmp"));
+  EXPECT_EQ(Load(setter.installed[0]).width(), 40);
+  setter.result = WallpaperResult{false, "no desktop answered"};
+  r = Compose({"--size", "40x30", "--set-wallpaper"}, env);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("Wallpaper could not be set: no desktop answered"), std::string::npos);
+}
+
+TEST_F(ComposeTest, DesktopSizeAndSettingsFromTheEnvironment) {
+  ComposeEnvironment env;
+  env.desktop = []() -> std::optional<DesktopGeometry> {
+    return DesktopGeometry{300, 200, Rect{0, 30, 300, 180}};
+  };
+  Settings settings;
+  settings.DeepBackgroundColor = RGB(1, 2, 3);
+  env.settings = settings;
+  Outcome r = Compose({"-o", dir.file("d.bmp")}, env);
+  ASSERT_EQ(r.status, 0) << r.err;
+  const Bitmap b = Load(dir.file("d.bmp"));
+  EXPECT_EQ(b.width(), 300);
+  EXPECT_EQ(b.height(), 180);  // the work area's bottom edge
+  EXPECT_EQ(b.pixel(5, 5), RGB(1, 2, 3));
+  r = Compose({"-o", dir.file("d.bmp")});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("--size"), std::string::npos);
+}
+
+TEST(ComposeArgs, UsageErrors) {
+  const std::vector<std::vector<std::string>> bad = {
+      {"--size"},
+      {"--size", "100"},
+      {"--size", "0x10"},
+      {"--size", "10x10", "--size", "20x20"},
+      {"--size", "999999x999999"},
+      {"--color1", "#12345"},
+      {"--color1", "#GG0000"},
+      {"--color2", "purple-ish"},
+      {"--deep-color", "clNone"},
+      {"--background", "stripes"},
+      {"--scale-tile", "0"},
+      {"--scale-tile", "-2"},
+      {"--scale-tile", "nan"},
+      {"--sizing", "huge"},
+      {"--sizing", "height=0"},
+      {"--sizing", "width=abc"},
+      {"--format", "gif"},
+      {"--bogus"},
+      {"-o"},
+  };
+  for (const auto& args : bad) {
+    EXPECT_THROW(ParseComposeArgs(args), UsageError) << args[0];
+  }
+}
+
+TEST(ComposeArgs, ColoursFormatsAndOrder) {
+  EXPECT_EQ(ParseColorArg("#FF8000"), RGB(255, 128, 0));
+  EXPECT_EQ(ParseColorArg("clRed"), RGB(255, 0, 0));
+  EXPECT_EQ(ParseColorArg("$00FF0000"), RGB(0, 0, 255));
+  EXPECT_EQ(ParseColorArg("255"), RGB(255, 0, 0));
+  EXPECT_EQ(ParseColorArg("0x0000FF00"), RGB(0, 255, 0));
+  EXPECT_EQ(FormatForFileName("a.JPEG"), kSaveJpeg);
+  EXPECT_EQ(FormatForFileName("a.bmp"), kSaveBmp);
+  EXPECT_EQ(FormatForFileName("a"), kSavePng);
+  const ComposeRequest r = ParseComposeArgs(
+      {"-o", "a.jpg", "--format", "bmp", "-o", "b.png", "--sizing", "height=0.4", "--quiet"});
+  ASSERT_EQ(r.steps.size(), 3U);
+  EXPECT_EQ(r.steps[0].format, kSaveJpeg);
+  EXPECT_EQ(r.steps[1].format, kSaveBmp);
+  EXPECT_EQ(r.steps[2].sizing, ComposeStep::Sizing::Height);
+  EXPECT_FLOAT_EQ(r.steps[2].factor, 0.4F);
+  EXPECT_TRUE(r.quiet);
+}
+
+}  // namespace
+}  // namespace tessora
