@@ -56,6 +56,8 @@ class Replay {
       doc_.options().useEntireDesktopArea = env_.settings->useEntireDesktopArea;
       doc_.options().retainAspectRatio = env_.settings->retainAspectRatio;
     }
+    // Only the result is looked at: render once, when it is read, not after every command.
+    doc_.setDeferredRendering(true);
     doc_.Activate(desktop);
     for (const ComposeStep& step : request_.steps) {
       const int status = apply(step);
@@ -105,6 +107,7 @@ class Replay {
         doc_.setCenterTransparentColor(step.color);
         return 0;
       case Kind::Output:
+        doc_.renderPending();
         SaveComposed(step.text, step.format, doc_.ComposedBitmap(), feedback_);
         feedback_.ShowInfo(SavedInfoText(step.text), InfoStyle::Small);
         return 0;
@@ -136,10 +139,12 @@ class Replay {
         break;
       case S::Height:
         doc_.setFractions(0, step.factor);
+        doc_.renderPending();
         feedback_.ShowInfo("tessora: " + doc_.CenterSizeText(), InfoStyle::Small);
         break;
       case S::Width:
         doc_.setFractions(step.factor, 0);
+        doc_.renderPending();
         feedback_.ShowInfo("tessora: " + doc_.CenterSizeText(), InfoStyle::Small);
         break;
     }
@@ -152,6 +157,7 @@ class Replay {
       return 1;
     }
     const std::string path = setter->wallpaperFolder() + kWallpaperFileName;
+    doc_.renderPending();
     SaveComposed(path, kSaveBmp, doc_.ComposedBitmap(), feedback_);
     const WallpaperResult result = setter->setWallpaper(path);
     if (!result.ok) {

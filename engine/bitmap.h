@@ -89,7 +89,13 @@ class Bitmap {
   bool samePixels(const Bitmap& other) const;
 
  private:
-  std::unique_ptr<std::uint8_t[]> data_;
+  struct FreePixels {
+    void operator()(std::uint8_t* p) const noexcept;
+  };
+  using Pixels = std::unique_ptr<std::uint8_t[], FreePixels>;
+  static Pixels AllocatePixels(std::size_t bytes, int w, int h);
+
+  Pixels data_;
   int width_ = 0;
   int height_ = 0;
   TColor fillColor_ = clWhite;

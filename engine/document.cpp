@@ -111,6 +111,7 @@ std::string Document::CenterSizeText() const {
 }
 
 void Document::showSizeInfo() {
+  renderPending();
   feedback_.ShowInfo("tessora: " + CenterSizeText(), InfoStyle::Small);
 }
 
@@ -139,7 +140,28 @@ void Document::setFractions(float widthFraction, float heightFraction) {
 
 // --- Rendering ---
 
+void Document::setDeferredRendering(bool on) {
+  deferRendering_ = on;
+  if (!on) {
+    renderPending();
+  }
+}
+
+void Document::renderPending() {
+  if (renderDeferred_) {
+    renderDeferred_ = false;
+    const bool defer = deferRendering_;
+    deferRendering_ = false;
+    RenderComposition();
+    deferRendering_ = defer;
+  }
+}
+
 void Document::RenderComposition() {
+  if (deferRendering_) {
+    renderDeferred_ = true;
+    return;
+  }
   BusyScope busy(*this);
   feedback_.HideInfo();
   composed_.setFillColor(deepBackgroundColor_);
@@ -188,6 +210,7 @@ void Document::formMouseMove() {
 }
 
 void Document::previewMouseDown(MouseButton button, int x, int y) {
+  renderPending();
   const TColor shown = preview_.pixel(x, y);
   switch (clickMode_) {
     case ClickMode::PickColors:
@@ -277,6 +300,9 @@ void Document::pasteTile(const Bitmap* clip) {
 }
 
 void Document::generateBackground(BackgroundKind kind) {
+  if (kind == BackgroundKind::Halo) {
+    renderPending();  // the halo's size comes from where the center landed
+  }
   if (kind == BackgroundKind::Tile) {
     tile_.setFillColor(color0_);
     ClearTile();

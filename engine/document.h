@@ -127,6 +127,14 @@ class Document {
   // --- Rendering ---
   /// Rebuilds the composed wallpaper from scratch and stretches it into the preview.
   void RenderComposition();
+  /// While on, RenderComposition only notes that the picture is out of date; the document
+  /// renders before it reads what a render produces itself (the center's place for its size
+  /// text and the halo, the preview for a click). For a caller that replays many commands and
+  /// looks at the result once: it calls renderPending() before reading the composed wallpaper,
+  /// the preview or CenterRect. Turning it off renders what is pending.
+  void setDeferredRendering(bool on);
+  /// Renders now if a render was deferred.
+  void renderPending();
 
   // --- Preview clicks ---
   /// One of the special click modes is armed from the menu.
@@ -217,6 +225,8 @@ class Document {
   std::string tileCaption_;
   std::string centerCaption_;
   int busyDepth_ = 0;
+  bool deferRendering_ = false;
+  bool renderDeferred_ = false;
 };
 
 }  // namespace tessora

@@ -380,10 +380,11 @@ void SaveBmpFile(const std::string& FileName, const Bitmap& bitmap) {
   std::vector<std::uint8_t> row(static_cast<std::size_t>(stride), 0);
   for (std::uint64_t y = 0; ok && y < h; ++y) {
     const std::uint8_t* src = bitmap.scanLine(static_cast<int>(h - 1 - y));
-    for (std::size_t x = 0; x < w; ++x) {
-      row[3 * x] = src[3 * x + 2];
-      row[3 * x + 1] = src[3 * x + 1];
-      row[3 * x + 2] = src[3 * x];
+    std::uint8_t* dst = row.data();
+    for (std::size_t x = 0; x < w; ++x, src += 3, dst += 3) {
+      dst[0] = src[2];
+      dst[1] = src[1];
+      dst[2] = src[0];
     }
     ok = file.write(row.data(), row.size());
   }

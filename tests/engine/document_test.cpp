@@ -368,5 +368,32 @@ TEST_F(DocumentTest, CuesFollowTheSoundOption) {
   EXPECT_EQ(fb.cues.size(), 2U);
 }
 
+TEST_F(DocumentTest, DeferredRenderingGivesTheSamePictureWithFewerRenders) {
+  Bitmap img = Solid(800, 600, kRed);
+  img.fillRect(0, 0, 100, 100, kBlue);
+  auto replay = [&](Document& d) {
+    d.pasteCenter(&img);
+    d.setColor0(RGB(0, 0, 0));
+    d.setColor1(RGB(250, 200, 100));
+    d.sizeGoldenArea();                          // its size text needs the placement
+    d.generateBackground(BackgroundKind::Halo);  // so does the halo
+    d.setCenterTransparentColor(kBlue);
+    d.scaleTileHalf();
+    d.renderPending();
+  };
+  RecordingFeedback eagerFeedback;
+  Document eager(eagerFeedback);
+  eager.Activate(DesktopGeometry{1024, 768, Rect{0, 0, 1024, 768}});
+  replay(eager);
+
+  doc.setDeferredRendering(true);
+  const int previews = views.previews;
+  replay(doc);
+  EXPECT_EQ(views.previews, previews + 2);  // for the size text, and the final read
+  EXPECT_TRUE(doc.ComposedBitmap().samePixels(eager.ComposedBitmap()));
+  EXPECT_EQ(doc.CenterRect(), eager.CenterRect());
+  EXPECT_EQ(fb.infos, eagerFeedback.infos);
+}
+
 }  // namespace
 }  // namespace tessora
