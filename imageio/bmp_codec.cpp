@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "imageio/adopt_pixels.h"
-#include "imageio/atomic_file.h"
+#include "common/atomic_file.h"
 #include "imageio/byte_order.h"
 #include "imageio/image_error.h"
 #include "imageio/read_file.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "imageio/adopt_pixels.h"
-#include "imageio/atomic_file.h"
+#include "common/atomic_file.h"
 #include "imageio/image_error.h"
 #include "imageio/read_file.h"
 

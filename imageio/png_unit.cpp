@@ -6,7 +6,7 @@
 #include <csetjmp>
 #include <cstring>
 
-#include "imageio/atomic_file.h"
+#include "common/atomic_file.h"
 #include "imageio/byte_order.h"
 #include "imageio/image_error.h"
 #include "imageio/read_file.h"

@@ -1,11 +1,13 @@
-#include "imageio/atomic_file.h"
+#include "common/atomic_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 
@@ -42,6 +44,21 @@ int createUnique(const std::string& target, std::string& name) {
   return -1;
 }
 
+// Writing through a symbolic link replaces the file it points to and keeps the link.
+std::string resolveLink(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+    return path;
+  }
+  char* real = ::realpath(path.c_str(), nullptr);
+  if (real == nullptr) {
+    return path;
+  }
+  std::string resolved(real);
+  std::free(real);
+  return resolved;
+}
+
 bool writeAll(int fd, const std::uint8_t* p, std::size_t n) {
   while (n > 0) {
     const ssize_t done = ::write(fd, p, n);
@@ -59,7 +76,7 @@ bool writeAll(int fd, const std::uint8_t* p, std::size_t n) {
 
 }  // namespace
 
-AtomicFile::AtomicFile(std::string target) : target_(std::move(target)) {}
+AtomicFile::AtomicFile(std::string target) : target_(resolveLink(target)) {}
 
 AtomicFile::~AtomicFile() {
   discard();
@@ -74,6 +91,12 @@ bool AtomicFile::open() {
   }
   fd_ = createUnique(target_, tempName_);
   if (fd_ < 0) {
+    return false;
+  }
+  // A file that is replaced keeps its permissions; a new one gets what the umask allows.
+  struct stat old {};
+  if (::stat(target_.c_str(), &old) == 0 && ::fchmod(fd_, old.st_mode & 07777) != 0) {
+    discard();
     return false;
   }
   buffer_.reserve(kBufferSize);

@@ -10,7 +10,8 @@ namespace tessora {
 /// Writes a file so that readers only ever see the old or the complete new content: the bytes go
 /// to a temporary file beside the target, which commit() flushes to disk and renames over the
 /// target. Without a successful commit() the temporary file is removed again and the target is
-/// left as it was.
+/// left as it was. A target that is a symbolic link stays one (the file it names is replaced),
+/// and a replaced file keeps its permissions.
 class AtomicFile {
  public:
   explicit AtomicFile(std::string target);
