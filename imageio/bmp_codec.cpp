@@ -1,0 +1,395 @@
+#include "imageio/bmp_codec.h"
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+#include "imageio/adopt_pixels.h"
+#include "imageio/atomic_file.h"
+#include "imageio/byte_order.h"
+#include "imageio/image_error.h"
+#include "imageio/read_file.h"
+
+namespace tessora {
+namespace {
+
+using byte_order::ReadLE16;
+using byte_order::ReadLE32;
+using byte_order::ReadLE32Signed;
+
+constexpr const char* kReadError = "Error Reading File!";
+constexpr std::size_t kFileHeaderSize = 14;
+constexpr std::size_t kInfoHeaderSize = 40;
+
+constexpr std::uint32_t kRgb = 0;
+constexpr std::uint32_t kRle8 = 1;
+constexpr std::uint32_t kRle4 = 2;
+constexpr std::uint32_t kBitFields = 3;
+constexpr std::uint32_t kAlphaBitFields = 6;
+
+[[noreturn]] void fail() {
+  throw ImageError(kReadError);
+}
+
+struct Channel {
+  std::uint32_t mask = 0;
+  int shift = 0;
+  int bits = 0;
+  std::uint64_t maxValue = 0;
+
+  explicit Channel(std::uint32_t m = 0) : mask(m) {
+    if (mask == 0) {
+      return;
+    }
+    while (((mask >> shift) & 1u) == 0) {
+      ++shift;
+    }
+    int top = 31;
+    while (((mask >> top) & 1u) == 0) {
+      --top;
+    }
+    bits = top - shift + 1;
+    maxValue = (std::uint64_t{1} << bits) - 1;
+  }
+  // Scales a field to 0..255 rounding down, so 5-bit 31 and 10-bit 1023 both give 255.
+  std::uint8_t operator()(std::uint32_t v) const {
+    if (maxValue == 0) {
+      return 0;
+    }
+    const std::uint64_t field = (v & mask) >> shift;
+    return static_cast<std::uint8_t>(field * 255 / maxValue);
+  }
+};
+
+struct BmpHeader {
+  std::int64_t width = 0;
+  std::int64_t height = 0;
+  bool topDown = false;
+  int bitsPerPixel = 0;
+  std::uint32_t compression = kRgb;
+  std::array<std::uint32_t, 3> masks{};
+  std::size_t paletteOffset = 0;
+  std::size_t paletteEntrySize = 4;
+  std::uint32_t colorsUsed = 0;
+  std::size_t pixelOffset = 0;
+};
+
+void readCoreHeader(const std::uint8_t* d, BmpHeader& h) {
+  h.width = ReadLE16(d + 18);
+  h.height = ReadLE16(d + 20);
+  if (ReadLE16(d + 22) != 1) {
+    fail();
+  }
+  h.bitsPerPixel = ReadLE16(d + 24);
+  h.paletteEntrySize = 3;
+}
+
+// Windows info headers (40 bytes and the later versions) and the OS/2 version 2 header, which
+// shares the first fields and may stop anywhere after 16 bytes.
+void readInfoHeader(const std::uint8_t* d, std::size_t size, std::uint32_t headerSize,
+                    BmpHeader& h) {
+  const bool os2 = headerSize != 40 && headerSize != 52 && headerSize != 56 && headerSize != 108 &&
+                   headerSize != 124;
+  if (os2 && headerSize > 64) {
+    fail();
+  }
+  h.width = ReadLE32Signed(d + 18);
+  const std::int32_t rawHeight = ReadLE32Signed(d + 22);
+  h.topDown = rawHeight < 0;
+  h.height = rawHeight < 0 ? -static_cast<std::int64_t>(rawHeight) : rawHeight;
+  if (ReadLE16(d + 26) != 1) {
+    fail();
+  }
+  h.bitsPerPixel = ReadLE16(d + 28);
+  h.compression = headerSize >= 20 ? ReadLE32(d + 30) : kRgb;
+  h.colorsUsed = headerSize >= 36 ? ReadLE32(d + 46) : 0;
+  if (os2 && h.compression != kRgb && h.compression != kRle8 && h.compression != kRle4) {
+    fail();  // OS/2 Huffman and RLE24 are not supported
+  }
+  if (h.compression != kBitFields && h.compression != kAlphaBitFields) {
+    return;
+  }
+  // The masks follow a 40-byte header and are part of every later one.
+  const std::size_t maskAt = kFileHeaderSize + kInfoHeaderSize;
+  if (maskAt + 12 > size) {
+    fail();
+  }
+  for (std::size_t i = 0; i < 3; ++i) {
+    h.masks[i] = ReadLE32(d + maskAt + 4 * i);
+  }
+  if (headerSize == 40) {
+    h.paletteOffset += h.compression == kAlphaBitFields ? 16 : 12;
+  }
+}
+
+// Refuses combinations no writer produces and pictures beyond the limits.
+void checkHeader(BmpHeader& h, const ImageLimits& limits) {
+  const int bpp = h.bitsPerPixel;
+  const bool rle = h.compression == kRle8 || h.compression == kRle4;
+  const bool fields = h.compression == kBitFields || h.compression == kAlphaBitFields;
+  if ((bpp != 1 && bpp != 2 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) ||
+      (h.compression == kRle8 && bpp != 8) || (h.compression == kRle4 && bpp != 4) ||
+      (fields && bpp != 16 && bpp != 32) || (!rle && !fields && h.compression != kRgb) ||
+      (rle && h.topDown) || !limits.allows(h.width, h.height, 3)) {
+    fail();
+  }
+  // Only the widths real writers use: 5, 6 and 8 bits a channel. Suites disagree on how other
+  // widths widen to 8 bits, so such files are refused rather than shown in doubtful colours.
+  for (std::uint32_t mask : h.masks) {
+    const int width = Channel(mask).bits;
+    if (fields && width != 0 && width != 5 && width != 6 && width != 8) {
+      fail();
+    }
+  }
+  if (!fields && bpp == 16) {
+    h.masks = {0x7C00, 0x03E0, 0x001F};
+  } else if (!fields && bpp == 32) {
+    h.masks = {0xFF0000, 0x00FF00, 0x0000FF};
+  }
+}
+
+BmpHeader readHeader(const std::uint8_t* d, std::size_t size, const ImageLimits& limits) {
+  if (size < kFileHeaderSize + 12 || d[0] != 'B' || d[1] != 'M') {
+    fail();
+  }
+  const std::uint32_t headerSize = ReadLE32(d + 14);
+  if (headerSize < 12 || (headerSize > 12 && headerSize < 16) || headerSize > size ||
+      kFileHeaderSize + headerSize > size) {
+    fail();
+  }
+  BmpHeader h;
+  h.paletteOffset = kFileHeaderSize + headerSize;
+  if (headerSize == 12) {
+    readCoreHeader(d, h);
+  } else {
+    readInfoHeader(d, size, headerSize, h);
+  }
+  checkHeader(h, limits);
+  const std::uint32_t offBits = ReadLE32(d + 10);
+  if (offBits > size) {
+    fail();
+  }
+  h.pixelOffset = offBits != 0 ? offBits : h.paletteOffset;
+  return h;
+}
+
+using Palette = std::array<std::array<std::uint8_t, 3>, 256>;
+
+// Entries the file does not hold stay black, so a bad index can never read outside the table.
+Palette readPalette(const std::uint8_t* d, std::size_t size, const BmpHeader& h) {
+  Palette palette{};
+  if (h.bitsPerPixel > 8) {
+    return palette;
+  }
+  const std::size_t full = std::size_t{1} << h.bitsPerPixel;
+  std::size_t count = h.colorsUsed == 0 ? full : std::min<std::size_t>(h.colorsUsed, full);
+  const std::size_t end = h.pixelOffset > h.paletteOffset ? h.pixelOffset : size;
+  if (h.paletteOffset < end) {
+    count = std::min(count, (end - h.paletteOffset) / h.paletteEntrySize);
+  } else {
+    count = 0;
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint8_t* e = d + h.paletteOffset + i * h.paletteEntrySize;
+    palette[i] = {e[2], e[1], e[0]};
+  }
+  return palette;
+}
+
+void putIndexRow(const std::uint8_t* row, const BmpHeader& h, const Palette& palette,
+                 std::uint8_t* out) {
+  const int bpp = h.bitsPerPixel;
+  const unsigned perByte = 8u / static_cast<unsigned>(bpp);
+  const unsigned mask = (1u << bpp) - 1;
+  for (std::int64_t x = 0; x < h.width; ++x, out += 3) {
+    const auto i = static_cast<std::size_t>(x);
+    const unsigned shift =
+        8u - static_cast<unsigned>(bpp) * (1 + static_cast<unsigned>(i % perByte));
+    const auto& c = palette[(row[i / perByte] >> shift) & mask];
+    out[0] = c[0];
+    out[1] = c[1];
+    out[2] = c[2];
+  }
+}
+
+void putDirectRow(const std::uint8_t* row, const BmpHeader& h, const std::array<Channel, 3>& ch,
+                  std::uint8_t* out) {
+  for (std::int64_t x = 0; x < h.width; ++x, out += 3) {
+    const auto i = static_cast<std::size_t>(x);
+    if (h.bitsPerPixel == 24) {
+      out[0] = row[3 * i + 2];
+      out[1] = row[3 * i + 1];
+      out[2] = row[3 * i];
+      continue;
+    }
+    const std::uint32_t v = h.bitsPerPixel == 16 ? ReadLE16(row + 2 * i) : ReadLE32(row + 4 * i);
+    out[0] = ch[0](v);
+    out[1] = ch[1](v);
+    out[2] = ch[2](v);
+  }
+}
+
+void decodeUncompressed(const std::uint8_t* d, std::size_t size, const BmpHeader& h, Bitmap& out) {
+  const auto bitsPerRow =
+      static_cast<std::uint64_t>(h.width) * static_cast<std::uint64_t>(h.bitsPerPixel);
+  const std::uint64_t stride = (bitsPerRow + 31) / 32 * 4;
+  const std::uint64_t lastRow = (bitsPerRow + 7) / 8;
+  if (h.pixelOffset + stride * static_cast<std::uint64_t>(h.height - 1) + lastRow > size) {
+    fail();
+  }
+  const Palette palette = readPalette(d, size, h);
+  const std::array<Channel, 3> channels{Channel(h.masks[0]), Channel(h.masks[1]),
+                                        Channel(h.masks[2])};
+  for (std::int64_t row = 0; row < h.height; ++row) {
+    const std::uint8_t* src = d + h.pixelOffset + static_cast<std::size_t>(row) * stride;
+    const auto y = static_cast<int>(h.topDown ? row : h.height - 1 - row);
+    if (h.bitsPerPixel <= 8) {
+      putIndexRow(src, h, palette, out.scanLine(y));
+    } else {
+      putDirectRow(src, h, channels, out.scanLine(y));
+    }
+  }
+}
+
+// Run-length data (RLE8 or RLE4) into a table of palette indices, rows bottom-up; runs that pass
+// the right edge are cut there. Data that skips pixels (delta and early end-of-line codes) or ends
+// before the picture is full is refused: readers disagree on what such pixels show.
+std::vector<std::uint8_t> expandRle(const std::uint8_t* d, std::size_t size, const BmpHeader& h) {
+  const auto w = static_cast<std::size_t>(h.width);
+  const auto rows = static_cast<std::size_t>(h.height);
+  std::vector<std::uint8_t> index(w * rows, 0);
+  const bool four = h.compression == kRle4;
+  std::size_t pos = h.pixelOffset;
+  std::size_t x = 0;
+  std::size_t y = 0;
+  std::size_t written = 0;
+  auto put = [&](std::uint8_t value) {
+    if (x < w && y < rows) {
+      index[y * w + x] = value;
+      ++written;
+    }
+    ++x;
+  };
+  while (y < rows && pos + 2 <= size) {
+    const std::size_t count = d[pos];
+    const std::uint8_t value = d[pos + 1];
+    pos += 2;
+    if (count > 0) {
+      for (std::size_t i = 0; i < count && x < w; ++i) {
+        put(four ? static_cast<std::uint8_t>(i % 2 == 0 ? value >> 4 : value & 15) : value);
+      }
+    } else if (value == 0) {
+      x = 0;
+      ++y;
+    } else if (value == 1) {
+      break;
+    } else if (value == 2) {
+      if (pos + 2 > size) {
+        break;
+      }
+      x += d[pos];
+      y += d[pos + 1];
+      pos += 2;
+    } else {
+      // An absolute run: `value` indices as they are, padded to a whole 16-bit word.
+      const std::size_t bytes = four ? (value + 1u) / 2 : value;
+      for (std::size_t i = 0; i < value && x < w && pos + (four ? i / 2 : i) < size; ++i) {
+        const std::uint8_t b = d[pos + (four ? i / 2 : i)];
+        put(four ? static_cast<std::uint8_t>(i % 2 == 0 ? b >> 4 : b & 15) : b);
+      }
+      pos += (bytes + 1) / 2 * 2;
+    }
+  }
+  if (written != w * rows) {
+    fail();
+  }
+  return index;
+}
+
+void decodeRle(const std::uint8_t* d, std::size_t size, const BmpHeader& h, Bitmap& out) {
+  const Palette palette = readPalette(d, size, h);
+  const std::vector<std::uint8_t> index = expandRle(d, size, h);
+  const auto w = static_cast<std::size_t>(h.width);
+  for (std::int64_t row = 0; row < h.height; ++row) {
+    const std::uint8_t* src = index.data() + static_cast<std::size_t>(row) * w;
+    std::uint8_t* dst = out.scanLine(static_cast<int>(h.height - 1 - row));
+    for (std::size_t x = 0; x < w; ++x, dst += 3) {
+      const auto& c = palette[src[x]];
+      dst[0] = c[0];
+      dst[1] = c[1];
+      dst[2] = c[2];
+    }
+  }
+}
+
+// The file header and a 40-byte info header of a 24-bit bottom-up bitmap.
+std::array<std::uint8_t, kFileHeaderSize + kInfoHeaderSize> fileHeaders(std::uint64_t w,
+                                                                        std::uint64_t h,
+                                                                        std::uint64_t stride) {
+  std::array<std::uint8_t, kFileHeaderSize + kInfoHeaderSize> header{};
+  header[0] = 'B';
+  header[1] = 'M';
+  byte_order::WriteLE32(&header[2],
+                        static_cast<std::uint32_t>(kFileHeaderSize + kInfoHeaderSize + stride * h));
+  byte_order::WriteLE32(&header[10], kFileHeaderSize + kInfoHeaderSize);
+  byte_order::WriteLE32(&header[14], kInfoHeaderSize);
+  byte_order::WriteLE32(&header[18], static_cast<std::uint32_t>(w));
+  byte_order::WriteLE32(&header[22], static_cast<std::uint32_t>(h));
+  byte_order::WriteLE16(&header[26], 1);
+  byte_order::WriteLE16(&header[28], 24);
+  byte_order::WriteLE32(&header[34], static_cast<std::uint32_t>(stride * h));
+  return header;
+}
+
+}  // namespace
+
+void ReadBmpMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
+                   const ImageLimits& limits) {
+  if (data == nullptr) {
+    fail();
+  }
+  const BmpHeader h = readHeader(data, size, limits);
+  Bitmap decoded(static_cast<int>(h.width), static_cast<int>(h.height));
+  if (h.compression == kRle8 || h.compression == kRle4) {
+    decodeRle(data, size, h, decoded);
+  } else {
+    decodeUncompressed(data, size, h, decoded);
+  }
+  AdoptPixels(bitmap, std::move(decoded));
+}
+
+void LoadBmpFile(const std::string& FileName, Bitmap& bitmap, const ImageLimits& limits) {
+  const std::vector<std::uint8_t> bytes = ReadFileBytes(FileName, limits.maxFileBytes);
+  ReadBmpMemory(bytes.data(), bytes.size(), bitmap, limits);
+}
+
+void SaveBmpFile(const std::string& FileName, const Bitmap& bitmap) {
+  const auto w = static_cast<std::uint64_t>(bitmap.width());
+  const auto h = static_cast<std::uint64_t>(bitmap.height());
+  const std::uint64_t stride = (w * 3 + 3) / 4 * 4;
+  const std::uint64_t fileSize = kFileHeaderSize + kInfoHeaderSize + stride * h;
+  if (fileSize > 0xFFFFFFFFu) {
+    throw ImageError("Unable to write to " + FileName);
+  }
+  AtomicFile file(FileName);
+  if (!file.open()) {
+    throw ImageError("Cannot create file " + FileName);
+  }
+  const auto header = fileHeaders(w, h, stride);
+  bool ok = file.write(header.data(), header.size());
+  std::vector<std::uint8_t> row(static_cast<std::size_t>(stride), 0);
+  for (std::uint64_t y = 0; ok && y < h; ++y) {
+    const std::uint8_t* src = bitmap.scanLine(static_cast<int>(h - 1 - y));
+    for (std::size_t x = 0; x < w; ++x) {
+      row[3 * x] = src[3 * x + 2];
+      row[3 * x + 1] = src[3 * x + 1];
+      row[3 * x + 2] = src[3 * x];
+    }
+    ok = file.write(row.data(), row.size());
+  }
+  if (!ok || !file.commit()) {
+    throw ImageError("Unable to write to " + FileName);
+  }
+}
+
+}  // namespace tessora

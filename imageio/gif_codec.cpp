@@ -1,0 +1,209 @@
+#include "imageio/gif_codec.h"
+
+#include <gif_lib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "imageio/adopt_pixels.h"
+#include "imageio/image_error.h"
+#include "imageio/read_file.h"
+
+namespace tessora {
+namespace {
+
+constexpr const char* kReadError = "Error Reading File!";
+
+[[noreturn]] void fail() {
+  throw ImageError(kReadError);
+}
+
+struct MemoryReader {
+  const std::uint8_t* data;
+  std::size_t size;
+  std::size_t pos;
+};
+
+int readFromMemory(GifFileType* gif, GifByteType* out, int count) {
+  auto* reader = static_cast<MemoryReader*>(gif->UserData);
+  const std::size_t n =
+      std::min(static_cast<std::size_t>(std::max(count, 0)), reader->size - reader->pos);
+  if (n > 0) {
+    std::memcpy(out, reader->data + reader->pos, n);
+  }
+  reader->pos += n;
+  return static_cast<int>(n);
+}
+
+class GifHandle {
+ public:
+  explicit GifHandle(MemoryReader* reader) {
+    int error = 0;
+    gif_ = DGifOpen(reader, readFromMemory, &error);
+  }
+  GifHandle(const GifHandle&) = delete;
+  GifHandle& operator=(const GifHandle&) = delete;
+  ~GifHandle() {
+    if (gif_ != nullptr) {
+      int error = 0;
+      DGifCloseFile(gif_, &error);
+    }
+  }
+  GifFileType* get() const { return gif_; }
+
+ private:
+  GifFileType* gif_ = nullptr;
+};
+
+// What the records of the file say, gathered while they are read in order.
+struct GifScan {
+  bool haveFirst = false;
+  bool anyTransparent = false;
+  int pendingTransparent = -1;  // from the graphic control block before the next frame
+  TColor firstTransparent = clNone;
+  Bitmap picture;
+};
+
+void readExtension(GifFileType* gif, GifScan& scan) {
+  int code = 0;
+  GifByteType* block = nullptr;
+  if (DGifGetExtension(gif, &code, &block) == GIF_ERROR) {
+    fail();
+  }
+  if (code == GRAPHICS_EXT_FUNC_CODE && block != nullptr && block[0] >= 4) {
+    scan.pendingTransparent = (block[1] & 0x01) != 0 ? block[4] : -1;
+  }
+  while (block != nullptr) {
+    if (DGifGetExtensionNext(gif, &block) == GIF_ERROR) {
+      fail();
+    }
+  }
+}
+
+TColor colorAt(const ColorMapObject* map, int index) {
+  if (map == nullptr || index < 0 || index >= map->ColorCount || map->Colors == nullptr) {
+    return clBlack;
+  }
+  const GifColorType& c = map->Colors[index];
+  return RGB(c.Red, c.Green, c.Blue);
+}
+
+void readFirstFrame(GifFileType* gif, GifScan& scan, const ImageLimits& limits) {
+  const int w = gif->Image.Width;
+  const int h = gif->Image.Height;
+  if (!limits.allows(w, h, 3)) {
+    fail();
+  }
+  const ColorMapObject* map = gif->Image.ColorMap != nullptr ? gif->Image.ColorMap : gif->SColorMap;
+  TColor palette[256];
+  for (int i = 0; i < 256; ++i) {
+    palette[i] = colorAt(map, i);
+  }
+  Bitmap picture(w, h);
+  std::vector<GifByteType> line(static_cast<std::size_t>(w));
+  // Interlaced frames send every 8th row from 0, every 8th from 4, every 4th from 2, then the rest.
+  static constexpr int kStart[] = {0, 4, 2, 1};
+  static constexpr int kStep[] = {8, 8, 4, 2};
+  const int passes = gif->Image.Interlace ? 4 : 1;
+  for (int pass = 0; pass < passes; ++pass) {
+    const int start = passes == 1 ? 0 : kStart[pass];
+    const int step = passes == 1 ? 1 : kStep[pass];
+    for (int y = start; y < h; y += step) {
+      if (DGifGetLine(gif, line.data(), w) == GIF_ERROR) {
+        fail();
+      }
+      std::uint8_t* out = picture.scanLine(y);
+      for (int x = 0; x < w; ++x, out += 3) {
+        const TColor c = palette[line[static_cast<std::size_t>(x)]];
+        out[0] = static_cast<std::uint8_t>(GetRValue(c));
+        out[1] = static_cast<std::uint8_t>(GetGValue(c));
+        out[2] = static_cast<std::uint8_t>(GetBValue(c));
+      }
+    }
+  }
+  if (scan.pendingTransparent >= 0 && map != nullptr && scan.pendingTransparent < map->ColorCount) {
+    scan.firstTransparent = palette[scan.pendingTransparent];
+  }
+  scan.picture = std::move(picture);
+  scan.haveFirst = true;
+}
+
+void skipFrame(GifFileType* gif) {
+  int codeSize = 0;
+  GifByteType* block = nullptr;
+  if (DGifGetCode(gif, &codeSize, &block) == GIF_ERROR) {
+    fail();
+  }
+  while (block != nullptr) {
+    if (DGifGetCodeNext(gif, &block) == GIF_ERROR) {
+      fail();
+    }
+  }
+}
+
+// Returns false at the end of the file.
+bool readRecord(GifFileType* gif, GifScan& scan, const ImageLimits& limits) {
+  GifRecordType type = UNDEFINED_RECORD_TYPE;
+  if (DGifGetRecordType(gif, &type) == GIF_ERROR) {
+    fail();
+  }
+  switch (type) {
+    case EXTENSION_RECORD_TYPE:
+      readExtension(gif, scan);
+      return true;
+    case IMAGE_DESC_RECORD_TYPE:
+      if (DGifGetImageDesc(gif) == GIF_ERROR) {
+        fail();
+      }
+      scan.anyTransparent = scan.anyTransparent || scan.pendingTransparent >= 0;
+      if (scan.haveFirst) {
+        skipFrame(gif);
+      } else {
+        readFirstFrame(gif, scan, limits);
+      }
+      scan.pendingTransparent = -1;
+      return true;
+    case TERMINATE_RECORD_TYPE:
+      return false;
+    default:
+      fail();
+  }
+}
+
+}  // namespace
+
+void ReadGifMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
+                   const ImageLimits& limits) {
+  MemoryReader reader{data, data == nullptr ? 0 : size, 0};
+  GifHandle handle(&reader);
+  if (handle.get() == nullptr) {
+    fail();
+  }
+  GifScan scan;
+  try {
+    while (readRecord(handle.get(), scan, limits)) {
+    }
+  } catch (const ImageError&) {
+    // Damage after the first frame only hides the later frames' transparency, as a viewer that
+    // stops at the damage would show it; without a first frame there is nothing to show.
+    if (!scan.haveFirst) {
+      throw;
+    }
+  }
+  if (!scan.haveFirst) {
+    fail();
+  }
+  const TColor transparentColor = scan.firstTransparent;
+  const bool transparent = scan.anyTransparent;
+  AdoptPixels(bitmap, std::move(scan.picture));
+  bitmap.setTransparent(transparent);
+  bitmap.setTransparentColor(transparentColor);
+}
+
+void LoadGifFile(const std::string& FileName, Bitmap& bitmap, const ImageLimits& limits) {
+  const std::vector<std::uint8_t> bytes = ReadFileBytes(FileName, limits.maxFileBytes);
+  ReadGifMemory(bytes.data(), bytes.size(), bitmap, limits);
+}
+
+}  // namespace tessora

@@ -1,0 +1,124 @@
+#include "imageio/image_files.h"
+
+#include "imageio/bmp_codec.h"
+#include "imageio/gif_codec.h"
+#include "imageio/jpeg_codec.h"
+#include "imageio/png_unit.h"
+
+namespace tessora {
+
+const char* const kSaveDialogFilter =
+    "PNG - Portable Network Graphics|*.png|JPG (77) - Joint Photographic Experts Group|*.jpg|"
+    "BMP - Windows Bitmap|*.bmp";
+
+namespace {
+
+// Sends the busy state for the span of one save, on every exit.
+class BusySpan {
+ public:
+  explicit BusySpan(Feedback& feedback) : feedback_(feedback) { feedback_.SetBusy(true); }
+  BusySpan(const BusySpan&) = delete;
+  BusySpan& operator=(const BusySpan&) = delete;
+  ~BusySpan() { feedback_.SetBusy(false); }
+
+ private:
+  Feedback& feedback_;
+};
+
+void readByExtension(const std::string& fileName, Bitmap& bitmap) {
+  const std::string ext = ImageFileExtension(fileName);
+  if (ext == ".gif") {
+    LoadGifFile(fileName, bitmap);
+  } else if (ext == ".jpg" || ext == ".jpeg") {
+    LoadJpegFile(fileName, bitmap);
+  } else if (ext == ".png") {
+    ReadPngFile(fileName, bitmap);
+  } else {
+    LoadBmpFile(fileName, bitmap);
+  }
+}
+
+// The first `count` characters of UTF-8 text; a character is never cut in the middle.
+std::string leadingCharacters(const std::string& text, std::size_t count) {
+  std::size_t end = 0;
+  for (std::size_t seen = 0; end < text.size(); ++end) {
+    const auto byte = static_cast<unsigned char>(text[end]);
+    if ((byte & 0xC0) != 0x80 && seen++ == count) {
+      break;
+    }
+  }
+  return text.substr(0, end);
+}
+
+}  // namespace
+
+std::string ImageFileExtension(const std::string& fileName) {
+  const auto dot = fileName.rfind('.');
+  if (dot == std::string::npos || fileName.find('/', dot) != std::string::npos) {
+    return std::string();
+  }
+  std::string ext = fileName.substr(dot);
+  for (char& c : ext) {
+    if (c >= 'A' && c <= 'Z') {
+      c = static_cast<char>(c - 'A' + 'a');
+    }
+  }
+  return ext;
+}
+
+bool LoadImageFile(const std::string& FileName, Bitmap& bitmap, Feedback& feedback) {
+  try {
+    bitmap.setTransparent(false);
+    readByExtension(FileName, bitmap);
+    return true;
+  } catch (...) {
+    // Whatever the reader's complaint, the user sees one word and hears one cue.
+    feedback.PlayCue(Cue::Error);
+    feedback.ShowInfo("INVALID", InfoStyle::Fixed);
+    return false;
+  }
+}
+
+void SaveComposed(const std::string& FileName, int format, const Bitmap& composed,
+                  Feedback& feedback) {
+  BusySpan busy(feedback);
+  switch (format) {
+    case kSavePng:
+      WritePngFile(FileName, composed, clNone);
+      break;
+    case kSaveJpeg:
+      SaveJpegFile(FileName, composed);
+      break;
+    case kSaveBmp:
+      SaveBmpFile(FileName, composed);
+      break;
+    default:
+      break;
+  }
+}
+
+std::optional<std::string> ResolveSaveName(const std::string& chosenName, int filterIndex) {
+  const std::string ext = ImageFileExtension(chosenName);
+  if (ext == ".bmp" || ext == ".png" || ext == ".jpg" || ext == ".jpeg") {
+    return chosenName;
+  }
+  switch (filterIndex) {
+    case kSavePng:
+      return chosenName + ".png";
+    case kSaveJpeg:
+      return chosenName + ".jpg";
+    case kSaveBmp:
+      return chosenName + ".bmp";
+    default:
+      return std::nullopt;
+  }
+}
+
+std::string SavedInfoText(const std::string& fileName) {
+  const auto slash = fileName.rfind('/');
+  const std::string folder = slash == std::string::npos ? "" : fileName.substr(0, slash + 1);
+  const std::string file = fileName.substr(folder.size());
+  return "saved: " + leadingCharacters(folder, 11) + " ... " + file;
+}
+
+}  // namespace tessora

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "engine/bitmap.h"
+#include "engine/feedback.h"
+
+namespace tessora {
+
+/// Save format codes; they equal the positions of the save dialog's filter entries.
+enum SaveFormat { kSavePng = 1, kSaveJpeg = 2, kSaveBmp = 3 };
+
+/// The save dialog's filter: description and pattern pairs, separated by "|".
+extern const char* const kSaveDialogFilter;
+
+/// The extension of a file name: the text from its last "." to the end, lower-cased in A to Z
+/// only, or "" when there is no "." or a "/" follows it.
+std::string ImageFileExtension(const std::string& fileName);
+
+/// Reads an image file into the bitmap, the reader chosen by the extension alone (".gif", ".jpg",
+/// ".jpeg", ".png", anything else as a Windows bitmap). Clears the bitmap's transparent flag
+/// first. On any failure plays Cue::Error, shows "INVALID" in InfoStyle::Fixed and returns false.
+bool LoadImageFile(const std::string& FileName, Bitmap& bitmap, Feedback& feedback);
+
+/// Writes the composed bitmap in a format of SaveFormat (other codes write nothing) while the
+/// front end shows itself busy. Failures pass on as ImageError with the writer's message.
+void SaveComposed(const std::string& FileName, int format, const Bitmap& composed,
+                  Feedback& feedback);
+
+/// The name "Save As" writes to for the name chosen in the dialog and the selected filter entry:
+/// the chosen name when it ends in ".bmp", ".png", ".jpg" or ".jpeg", otherwise the name with the
+/// filter entry's extension appended; nullopt for an unknown entry.
+std::optional<std::string> ResolveSaveName(const std::string& chosenName, int filterIndex);
+
+/// The information text after saving: "saved: " + the first 11 characters of the folder part
+/// (with its trailing "/") + " ... " + the file part.
+std::string SavedInfoText(const std::string& fileName);
+
+}  // namespace tessora

@@ -1,0 +1,243 @@
+#include "imageio/jpeg_codec.h"
+
+// jpeglib.h needs FILE and size_t declared before it.
+#include <cstddef>
+#include <cstdio>
+
+#include <jerror.h>
+#include <jpeglib.h>
+
+#include <csetjmp>
+#include <vector>
+
+#include "imageio/adopt_pixels.h"
+#include "imageio/atomic_file.h"
+#include "imageio/image_error.h"
+#include "imageio/read_file.h"
+
+namespace tessora {
+namespace {
+
+constexpr const char* kReadError = "Error Reading File!";
+// Progressive files may hold any number of scans, each costing a pass over the whole image; real
+// encoders use about ten.
+constexpr int kMaxScans = 256;
+constexpr std::size_t kOutputChunk = 1 << 16;
+
+struct ErrorManager {
+  jpeg_error_mgr pub;
+  std::jmp_buf jump;
+};
+
+// libjpeg's fatal errors must not return: jump back into the guarded function that called it.
+[[noreturn]] void onJpegError(j_common_ptr info) {
+  std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1);
+}
+// Warnings (corrupt data that libjpeg works around) would only reach stderr.
+void onJpegMessage(j_common_ptr /*info*/, int /*level*/) {}
+
+void limitScans(j_common_ptr info) {
+  if (info->is_decompressor &&
+      reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > kMaxScans) {
+    info->err->msg_code = JERR_NOT_COMPILED;
+    info->err->error_exit(info);
+  }
+}
+
+void installErrors(jpeg_error_mgr& pub) {
+  jpeg_std_error(&pub);
+  pub.error_exit = onJpegError;
+  pub.emit_message = onJpegMessage;
+}
+
+// Owns a decompressor; zero-initialised so that destroying one that was never created is harmless.
+struct Decompressor {
+  jpeg_decompress_struct info{};
+  ErrorManager errors{};
+  jpeg_progress_mgr progress{};
+  Decompressor() {
+    installErrors(errors.pub);
+    info.err = &errors.pub;
+    progress.progress_monitor = limitScans;
+  }
+  Decompressor(const Decompressor&) = delete;
+  Decompressor& operator=(const Decompressor&) = delete;
+  ~Decompressor() { jpeg_destroy_decompress(&info); }
+};
+
+struct FileDestination {
+  jpeg_destination_mgr pub;
+  AtomicFile* file;
+  JOCTET buffer[kOutputChunk];
+};
+
+struct Compressor {
+  jpeg_compress_struct info{};
+  ErrorManager errors{};
+  FileDestination destination{};
+  Compressor() {
+    installErrors(errors.pub);
+    info.err = &errors.pub;
+  }
+  Compressor(const Compressor&) = delete;
+  Compressor& operator=(const Compressor&) = delete;
+  ~Compressor() { jpeg_destroy_compress(&info); }
+};
+
+bool readHeaderGuarded(Decompressor* d, const std::uint8_t* data, std::size_t size) {
+  if (setjmp(d->errors.jump) != 0) {
+    return false;
+  }
+  jpeg_CreateDecompress(&d->info, JPEG_LIB_VERSION, sizeof(d->info));
+  d->info.progress = &d->progress;
+  jpeg_mem_src(&d->info, data, static_cast<unsigned long>(size));
+  jpeg_read_header(&d->info, TRUE);
+  return true;
+}
+
+// Adobe writes CMYK inverted (0 = full ink); other writers store plain ink amounts.
+void cmykToRgb(const JSAMPLE* cmyk, std::uint8_t* rgb, JDIMENSION width, bool inverted) {
+  for (JDIMENSION x = 0; x < width; ++x, cmyk += 4, rgb += 3) {
+    const unsigned k = inverted ? cmyk[3] : 255u - cmyk[3];
+    for (int c = 0; c < 3; ++c) {
+      const unsigned v = inverted ? cmyk[c] : 255u - cmyk[c];
+      rgb[c] = static_cast<std::uint8_t>((v * k + 127) / 255);
+    }
+  }
+}
+
+bool decodeGuarded(Decompressor* d, Bitmap* out, JSAMPLE* cmykRow) {
+  if (setjmp(d->errors.jump) != 0) {
+    return false;
+  }
+  jpeg_start_decompress(&d->info);
+  if (d->info.output_width != static_cast<JDIMENSION>(out->width()) ||
+      d->info.output_height != static_cast<JDIMENSION>(out->height()) ||
+      d->info.output_components != (cmykRow != nullptr ? 4 : 3)) {
+    return false;
+  }
+  while (d->info.output_scanline < d->info.output_height) {
+    const auto y = static_cast<int>(d->info.output_scanline);
+    JSAMPROW row = cmykRow != nullptr ? cmykRow : out->scanLine(y);
+    if (jpeg_read_scanlines(&d->info, &row, 1) != 1) {
+      return false;
+    }
+    if (cmykRow != nullptr) {
+      cmykToRgb(cmykRow, out->scanLine(y), d->info.output_width, d->info.saw_Adobe_marker != 0);
+    }
+  }
+  jpeg_finish_decompress(&d->info);
+  return true;
+}
+
+void initDestination(j_compress_ptr info) {
+  auto* dest = reinterpret_cast<FileDestination*>(info->dest);
+  dest->pub.next_output_byte = dest->buffer;
+  dest->pub.free_in_buffer = kOutputChunk;
+}
+
+bool passToFile(FileDestination* dest, std::size_t count) {
+  try {
+    return dest->file->write(dest->buffer, count);
+  } catch (...) {
+    return false;
+  }
+}
+
+boolean emptyDestination(j_compress_ptr info) {
+  auto* dest = reinterpret_cast<FileDestination*>(info->dest);
+  if (!passToFile(dest, kOutputChunk)) {
+    info->err->msg_code = JERR_FILE_WRITE;
+    info->err->error_exit(reinterpret_cast<j_common_ptr>(info));
+  }
+  initDestination(info);
+  return TRUE;
+}
+
+void termDestination(j_compress_ptr info) {
+  auto* dest = reinterpret_cast<FileDestination*>(info->dest);
+  if (!passToFile(dest, kOutputChunk - dest->pub.free_in_buffer)) {
+    info->err->msg_code = JERR_FILE_WRITE;
+    info->err->error_exit(reinterpret_cast<j_common_ptr>(info));
+  }
+}
+
+bool encodeGuarded(Compressor* c, JSAMPARRAY rows, JDIMENSION width, JDIMENSION height) {
+  if (setjmp(c->errors.jump) != 0) {
+    return false;
+  }
+  jpeg_CreateCompress(&c->info, JPEG_LIB_VERSION, sizeof(c->info));
+  c->destination.pub.init_destination = initDestination;
+  c->destination.pub.empty_output_buffer = emptyDestination;
+  c->destination.pub.term_destination = termDestination;
+  c->info.dest = &c->destination.pub;
+  c->info.image_width = width;
+  c->info.image_height = height;
+  c->info.input_components = 3;
+  c->info.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&c->info);
+  jpeg_set_quality(&c->info, kJpegQuality, TRUE);
+  c->info.dct_method = JDCT_FLOAT;
+  jpeg_start_compress(&c->info, TRUE);
+  while (c->info.next_scanline < c->info.image_height) {
+    jpeg_write_scanlines(&c->info, rows + c->info.next_scanline,
+                         c->info.image_height - c->info.next_scanline);
+  }
+  jpeg_finish_compress(&c->info);
+  return true;
+}
+
+}  // namespace
+
+void ReadJpegMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
+                    const ImageLimits& limits) {
+  Decompressor d;
+  if (!readHeaderGuarded(&d, data, size)) {
+    throw ImageError(kReadError);
+  }
+  const bool cmyk = d.info.jpeg_color_space == JCS_CMYK || d.info.jpeg_color_space == JCS_YCCK;
+  d.info.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
+  d.info.dct_method = JDCT_ISLOW;
+  d.info.do_fancy_upsampling = TRUE;
+  d.info.do_block_smoothing = TRUE;
+  d.info.scale_num = 1;
+  d.info.scale_denom = 1;
+  // Progressive files keep all coefficients in memory; without backing store libjpeg fails
+  // cleanly once this is used up.
+  d.info.mem->max_memory_to_use = static_cast<long>(limits.maxDecodedBytes * 2);
+  if (!limits.allows(d.info.image_width, d.info.image_height, cmyk ? 4 : 3)) {
+    throw ImageError(kReadError);
+  }
+  Bitmap decoded(static_cast<int>(d.info.image_width), static_cast<int>(d.info.image_height));
+  std::vector<JSAMPLE> cmykRow(cmyk ? static_cast<std::size_t>(d.info.image_width) * 4 : 0);
+  if (!decodeGuarded(&d, &decoded, cmyk ? cmykRow.data() : nullptr)) {
+    throw ImageError(kReadError);
+  }
+  AdoptPixels(bitmap, std::move(decoded));
+}
+
+void LoadJpegFile(const std::string& FileName, Bitmap& bitmap, const ImageLimits& limits) {
+  const std::vector<std::uint8_t> bytes = ReadFileBytes(FileName, limits.maxFileBytes);
+  ReadJpegMemory(bytes.data(), bytes.size(), bitmap, limits);
+}
+
+void SaveJpegFile(const std::string& FileName, const Bitmap& bitmap) {
+  AtomicFile file(FileName);
+  if (!file.open()) {
+    throw ImageError("Cannot create file " + FileName);
+  }
+  // libjpeg takes rows as writable pointers but only reads them.
+  std::vector<JSAMPROW> rows(static_cast<std::size_t>(bitmap.height()));
+  for (int y = 0; y < bitmap.height(); ++y) {
+    rows[static_cast<std::size_t>(y)] = const_cast<JSAMPLE*>(bitmap.scanLine(y));
+  }
+  auto c = std::make_unique<Compressor>();
+  c->destination.file = &file;
+  if (!encodeGuarded(c.get(), rows.data(), static_cast<JDIMENSION>(bitmap.width()),
+                     static_cast<JDIMENSION>(bitmap.height())) ||
+      !file.commit()) {
+    throw ImageError("Unable to write to " + FileName);
+  }
+}
+
+}  // namespace tessora

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "engine/bitmap.h"
+#include "imageio/image_limits.h"
+
+namespace tessora {
+
+/// The quality SaveComposed writes JPEG files with.
+constexpr int kJpegQuality = 77;
+
+/// Reads a JPEG file at full size with the decoder's best-quality settings (grayscale, YCbCr,
+/// CMYK and YCCK files). Throws ImageError "Error Opening File " + FileName + "!" or
+/// "Error Reading File!"; the bitmap is unchanged then.
+void LoadJpegFile(const std::string& FileName, Bitmap& bitmap, const ImageLimits& limits = {});
+void ReadJpegMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
+                    const ImageLimits& limits = {});
+
+/// Writes a baseline JPEG file (quality kJpegQuality, floating-point DCT, three components).
+/// Throws ImageError "Cannot create file " + FileName or "Unable to write to " + FileName; a file
+/// already there stays intact then.
+void SaveJpegFile(const std::string& FileName, const Bitmap& bitmap);
+
+}  // namespace tessora

@@ -1,0 +1,453 @@
+#include "imageio/png_unit.h"
+
+#include <png.h>
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstring>
+
+#include "imageio/atomic_file.h"
+#include "imageio/byte_order.h"
+#include "imageio/image_error.h"
+#include "imageio/read_file.h"
+
+namespace tessora {
+
+const char* const kPngSoftwareText = "PngUnit https://tessora.example.org/";
+
+namespace {
+
+constexpr const char* kReadError = "Error Reading File!";
+constexpr const char* kWriteError = "Error Writing PNG File!";
+
+// libpng reports fatal errors by calling this and expecting it not to return: the longjmp lands in
+// one of the guarded functions below. Warnings (bad ancillary chunks and the like) are dropped,
+// they would only reach stderr.
+[[noreturn]] void onPngError(png_structp png, png_const_charp /*message*/) {
+  png_longjmp(png, 1);
+}
+void onPngWarning(png_structp /*png*/, png_const_charp /*message*/) {}
+
+struct MemoryReader {
+  const std::uint8_t* data;
+  std::size_t size;
+  std::size_t pos;
+};
+
+void readFromMemory(png_structp png, png_bytep out, png_size_t count) {
+  auto* reader = static_cast<MemoryReader*>(png_get_io_ptr(png));
+  if (count > reader->size - reader->pos) {
+    png_error(png, "truncated");
+  }
+  std::memcpy(out, reader->data + reader->pos, count);
+  reader->pos += count;
+}
+
+void writeToFile(png_structp png, png_bytep data, png_size_t count) {
+  bool written = false;
+  try {
+    written = static_cast<AtomicFile*>(png_get_io_ptr(png))->write(data, count);
+  } catch (...) {
+    written = false;
+  }
+  if (!written) {
+    png_error(png, "write failed");
+  }
+}
+
+void flushNothing(png_structp /*png*/) {}
+
+// Owns a libpng read or write structure with its info structure.
+class PngHandle {
+ public:
+  explicit PngHandle(bool forWriting) : writing_(forWriting) {
+    // libpng checks the version string it is given against its own; we are built for the 1.6
+    // interface and hand over the linked library's string, as its headers would.
+    png_ = writing_ ? png_create_write_struct(png_get_libpng_ver(nullptr), nullptr, onPngError,
+                                              onPngWarning)
+                    : png_create_read_struct(png_get_libpng_ver(nullptr), nullptr, onPngError,
+                                             onPngWarning);
+    if (png_ != nullptr) {
+      info_ = png_create_info_struct(png_);
+    }
+  }
+  PngHandle(const PngHandle&) = delete;
+  PngHandle& operator=(const PngHandle&) = delete;
+  ~PngHandle() {
+    if (writing_) {
+      png_destroy_write_struct(&png_, &info_);
+    } else {
+      png_destroy_read_struct(&png_, &info_, nullptr);
+    }
+  }
+  png_structp png() const { return png_; }
+  png_infop info() const { return info_; }
+
+ private:
+  bool writing_;
+  png_structp png_ = nullptr;
+  png_infop info_ = nullptr;
+};
+
+struct PngHeader {
+  png_uint_32 width;
+  png_uint_32 height;
+  int bitDepth;
+  int colorType;
+  png_size_t rowBytes;
+};
+
+// The guarded functions hold the only setjmp calls. Their locals are plain values, so a longjmp
+// from libpng skips no destructor.
+bool readHeaderGuarded(png_structp png, png_infop info, PngHeader* header) {
+  if (setjmp(png_jmpbuf(png)) != 0) {
+    return false;
+  }
+  png_read_info(png, info);
+  png_get_IHDR(png, info, &header->width, &header->height, &header->bitDepth, &header->colorType,
+               nullptr, nullptr, nullptr);
+  png_set_invert_alpha(png);
+  if (header->colorType == PNG_COLOR_TYPE_PALETTE && header->bitDepth <= 8) {
+    png_set_expand(png);
+  }
+  if (header->colorType == PNG_COLOR_TYPE_GRAY && header->bitDepth < 8) {
+    png_set_expand(png);
+  }
+  if (png_get_valid(png, info, PNG_INFO_tRNS) == PNG_INFO_tRNS) {
+    png_set_expand(png);
+  }
+  if (header->bitDepth < 8) {
+    png_set_packing(png);
+  }
+  if (header->bitDepth == 16) {
+    png_set_swap(png);
+  }
+  // Interlaced files are combined into whole rows by libpng, giving the same pixels as plain ones.
+  png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  png_get_IHDR(png, info, &header->width, &header->height, &header->bitDepth, &header->colorType,
+               nullptr, nullptr, nullptr);
+  header->rowBytes = png_get_rowbytes(png, info);
+  return true;
+}
+
+bool readImageGuarded(png_structp png, png_bytepp rows) {
+  if (setjmp(png_jmpbuf(png)) != 0) {
+    return false;
+  }
+  png_read_image(png, rows);
+  return true;
+}
+
+bool writeImageGuarded(png_structp png, png_infop info, const PngImage* image, png_textp text) {
+  if (setjmp(png_jmpbuf(png)) != 0) {
+    return false;
+  }
+  png_set_IHDR(png, info, image->PngWidth, image->PngHeight, image->PngBitDepth,
+               image->PngColorType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
+  png_set_text(png, info, text, 1);
+  png_write_info(png, info);
+  if (image->PngData != nullptr && !image->PngRows.empty()) {
+    png_write_image(png, const_cast<png_bytepp>(image->PngRows.data()));
+    png_write_end(png, info);
+    png_write_flush(png);
+  }
+  return true;
+}
+
+// Decoded sample layouts after the reading transforms; the alpha byte is inverted (0 = opaque).
+enum class Layout { None, Gray8, GrayAlpha8, Rgb8, Rgba8, Gray16, GrayAlpha16, Rgb16, Rgba16 };
+
+Layout layoutOf(const PngImage& image) {
+  const bool deep = image.PngBitDepth == 16;
+  switch (image.PngBytesPerPixel) {
+    case 1:
+      return Layout::Gray8;
+    case 2:
+      return deep ? Layout::Gray16 : Layout::GrayAlpha8;
+    case 3:
+      return Layout::Rgb8;
+    case 4:
+      return deep ? Layout::GrayAlpha16 : Layout::Rgba8;
+    case 6:
+      return Layout::Rgb16;
+    case 8:
+      return Layout::Rgba16;
+    default:
+      return Layout::None;
+  }
+}
+
+template <Layout L>
+constexpr bool kDeep =
+    L == Layout::Gray16 || L == Layout::GrayAlpha16 || L == Layout::Rgb16 || L == Layout::Rgba16;
+
+// One decoded pixel: samples and inverted alpha (0 = opaque) on the layout's own scale, 0..255 or
+// 0..65535.
+struct Rgba {
+  std::uint32_t r, g, b;
+  std::uint32_t inverseAlpha;
+};
+
+template <Layout L>
+inline Rgba fetch(const std::uint8_t* p) {
+  // 16-bit samples are stored low byte first by the swap transform.
+  auto s = [p](int i) -> std::uint32_t { return byte_order::ReadLE16(p + 2 * i); };
+  if constexpr (L == Layout::Gray8) {
+    return {p[0], p[0], p[0], 0};
+  } else if constexpr (L == Layout::GrayAlpha8) {
+    return {p[0], p[0], p[0], p[1]};
+  } else if constexpr (L == Layout::Rgb8) {
+    return {p[0], p[1], p[2], 0};
+  } else if constexpr (L == Layout::Rgba8) {
+    return {p[0], p[1], p[2], p[3]};
+  } else if constexpr (L == Layout::Gray16) {
+    return {s(0), s(0), s(0), 0};
+  } else if constexpr (L == Layout::GrayAlpha16) {
+    return {s(0), s(0), s(0), s(1)};
+  } else if constexpr (L == Layout::Rgb16) {
+    return {s(0), s(1), s(2), 0};
+  } else {
+    return {s(0), s(1), s(2), s(3)};
+  }
+}
+
+inline std::uint8_t reduce16(std::uint32_t v) {
+  return static_cast<std::uint8_t>((v * 255u + 32767u) / 65535u);
+}
+
+// The decoded colour weighs alpha, the present one the rest: old x A' + (255 - A') x new, over 255.
+inline std::uint8_t mix8(std::uint32_t old, std::uint32_t fresh, std::uint32_t inverseAlpha) {
+  return static_cast<std::uint8_t>((old * inverseAlpha + (255 - inverseAlpha) * fresh) / 255);
+}
+
+// The same at 16-bit precision, rounded, so deep files lose nothing to an early cut of alpha.
+inline std::uint8_t mix16(std::uint32_t old, std::uint32_t fresh, std::uint32_t inverseAlpha) {
+  constexpr std::uint64_t kScale = 65535u * 257u;
+  const std::uint64_t sum = std::uint64_t{old} * 257u * inverseAlpha +
+                            std::uint64_t{65535u - inverseAlpha} * fresh + kScale / 2;
+  return static_cast<std::uint8_t>(sum / kScale);
+}
+
+template <Layout L>
+void drawLayout(const PngImage& image, Bitmap& surface, int left, int top) {
+  constexpr std::uint32_t kFullyTransparent = kDeep<L> ? 65535u : 255u;
+  const auto bpp = static_cast<std::size_t>(image.PngBytesPerPixel);
+  const int w = static_cast<int>(image.PngWidth);
+  const int h = static_cast<int>(image.PngHeight);
+  const int x0 = std::max(0, -left);
+  const int x1 = std::min(w, surface.width() - left);
+  const int y0 = std::max(0, -top);
+  const int y1 = std::min(h, surface.height() - top);
+  for (int y = y0; y < y1; ++y) {
+    const std::uint8_t* src = image.PngData.get() + (static_cast<std::size_t>(y) * w + x0) * bpp;
+    std::uint8_t* dst = surface.scanLine(top + y) + static_cast<std::size_t>(left + x0) * 3;
+    for (int x = x0; x < x1; ++x, src += bpp, dst += 3) {
+      const Rgba c = fetch<L>(src);
+      if (c.inverseAlpha == 0) {
+        if constexpr (kDeep<L>) {
+          dst[0] = reduce16(c.r);
+          dst[1] = reduce16(c.g);
+          dst[2] = reduce16(c.b);
+        } else {
+          dst[0] = static_cast<std::uint8_t>(c.r);
+          dst[1] = static_cast<std::uint8_t>(c.g);
+          dst[2] = static_cast<std::uint8_t>(c.b);
+        }
+      } else if (c.inverseAlpha != kFullyTransparent) {
+        auto mix = kDeep<L> ? mix16 : mix8;
+        dst[0] = mix(dst[0], c.r, c.inverseAlpha);
+        dst[1] = mix(dst[1], c.g, c.inverseAlpha);
+        dst[2] = mix(dst[2], c.b, c.inverseAlpha);
+      }
+    }
+  }
+}
+
+void decodeWith(png_structp png, png_infop info, PngImage& image, const ImageLimits& limits) {
+  const auto maxSide = static_cast<png_uint_32>(std::max(1, limits.maxDimension));
+  png_set_user_limits(png, maxSide, maxSide);
+  PngHeader header{};
+  if (!readHeaderGuarded(png, info, &header) || header.width == 0 ||
+      header.rowBytes % header.width != 0 ||
+      !limits.allows(header.width, header.height,
+                     static_cast<std::int64_t>(header.rowBytes / header.width)) ||
+      !limits.allows(header.width, header.height, 3)) {
+    throw ImageError(kReadError);
+  }
+  image.PngWidth = header.width;
+  image.PngHeight = header.height;
+  image.PngBitDepth = header.bitDepth;
+  image.PngColorType = header.colorType;
+  image.PngBytesPerPixel = static_cast<int>(header.rowBytes / header.width);
+  AllocPngBuffers(image);
+  if (!readImageGuarded(png, image.PngRows.data())) {
+    throw ImageError(kReadError);
+  }
+}
+
+}  // namespace
+
+void DecodePngMemory(const std::uint8_t* data, std::size_t size, PngImage& image,
+                     const ImageLimits& limits) {
+  image = PngImage{};
+  PngHandle handle(false);
+  // Without its structures libpng has read nothing: that is a failed read, not an empty picture.
+  if (handle.png() == nullptr || handle.info() == nullptr) {
+    throw ImageError(kReadError);
+  }
+  MemoryReader reader{data, data == nullptr ? 0 : size, 0};
+  png_set_read_fn(handle.png(), &reader, readFromMemory);
+  png_set_read_status_fn(handle.png(), nullptr);
+  try {
+    decodeWith(handle.png(), handle.info(), image, limits);
+  } catch (...) {
+    image = PngImage{};
+    throw ImageError(kReadError);
+  }
+}
+
+void DecodePngFile(const std::string& FileName, PngImage& image, const ImageLimits& limits) {
+  const std::vector<std::uint8_t> bytes = ReadFileBytes(FileName, limits.maxFileBytes);
+  DecodePngMemory(bytes.data(), bytes.size(), image, limits);
+}
+
+void AllocPngBuffers(PngImage& image) {
+  image.PngData.reset();
+  image.PngRows.clear();
+  const std::size_t rowBytes =
+      static_cast<std::size_t>(image.PngWidth) * static_cast<std::size_t>(image.PngBytesPerPixel);
+  const std::size_t total = rowBytes * image.PngHeight;
+  if (total == 0) {
+    return;
+  }
+  image.PngData.reset(new std::uint8_t[total]);
+  image.PngRows.resize(image.PngHeight);
+  for (std::size_t i = 0; i < image.PngHeight; ++i) {
+    image.PngRows[i] = image.PngData.get() + i * rowBytes;
+  }
+}
+
+void DrawPngPixels(const PngImage& image, Bitmap& surface, int left, int top) {
+  if (image.PngData == nullptr) {
+    return;
+  }
+  switch (layoutOf(image)) {
+    case Layout::Gray8:
+      return drawLayout<Layout::Gray8>(image, surface, left, top);
+    case Layout::GrayAlpha8:
+      return drawLayout<Layout::GrayAlpha8>(image, surface, left, top);
+    case Layout::Rgb8:
+      return drawLayout<Layout::Rgb8>(image, surface, left, top);
+    case Layout::Rgba8:
+      return drawLayout<Layout::Rgba8>(image, surface, left, top);
+    case Layout::Gray16:
+      return drawLayout<Layout::Gray16>(image, surface, left, top);
+    case Layout::GrayAlpha16:
+      return drawLayout<Layout::GrayAlpha16>(image, surface, left, top);
+    case Layout::Rgb16:
+      return drawLayout<Layout::Rgb16>(image, surface, left, top);
+    case Layout::Rgba16:
+      return drawLayout<Layout::Rgba16>(image, surface, left, top);
+    case Layout::None:
+      return;
+  }
+}
+
+void ReadPngMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
+                   const ImageLimits& limits) {
+  PngImage image;
+  DecodePngMemory(data, size, image, limits);
+  bitmap.setSize(static_cast<int>(image.PngWidth), static_cast<int>(image.PngHeight));
+  DrawPngPixels(image, bitmap, 0, 0);
+}
+
+void ReadPngFile(const std::string& FileName, Bitmap& bitmap, const ImageLimits& limits) {
+  PngImage image;
+  DecodePngFile(FileName, image, limits);
+  bitmap.setSize(static_cast<int>(image.PngWidth), static_cast<int>(image.PngHeight));
+  DrawPngPixels(image, bitmap, 0, 0);
+}
+
+PngCapture CaptureBitmapPixels(const Bitmap& bitmap) {
+  PngCapture capture;
+  capture.width = bitmap.width();
+  capture.height = bitmap.height();
+  const auto w = static_cast<std::size_t>(capture.width);
+  const auto h = static_cast<std::size_t>(capture.height);
+  capture.stride = (w * 3 + 3) / 4 * 4;
+  capture.block.resize(40 + 3 * h * (w + 4));
+  std::uint8_t* header = capture.block.data();
+  byte_order::WriteLE32(header, 40);
+  byte_order::WriteLE32(header + 4, static_cast<std::uint32_t>(capture.width));
+  byte_order::WriteLE32(header + 8, static_cast<std::uint32_t>(capture.height));
+  byte_order::WriteLE16(header + 12, 1);
+  byte_order::WriteLE16(header + 14, 24);
+  byte_order::WriteLE32(header + 24, 1);
+  byte_order::WriteLE32(header + 28, 1);
+  for (std::size_t y = 0; y < h; ++y) {
+    const std::uint8_t* src = bitmap.scanLine(static_cast<int>(h - 1 - y));
+    std::uint8_t* dst = capture.block.data() + 40 + y * capture.stride;
+    for (std::size_t x = 0; x < w; ++x, src += 3, dst += 3) {
+      dst[0] = src[2];
+      dst[1] = src[1];
+      dst[2] = src[0];
+    }
+  }
+  return capture;
+}
+
+void WritePngFile(const std::string& FileName, const Bitmap& bitmap, TColor TransparentColor) {
+  const PngCapture capture = CaptureBitmapPixels(bitmap);
+  const bool withAlpha = TransparentColor != clNone;
+  PngImage image;
+  image.PngWidth = static_cast<std::uint32_t>(capture.width);
+  image.PngHeight = static_cast<std::uint32_t>(capture.height);
+  image.PngBitDepth = 8;
+  image.PngColorType = withAlpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB;
+  image.PngBytesPerPixel = withAlpha ? 4 : 3;
+  AllocPngBuffers(image);
+  const auto bpp = static_cast<std::size_t>(image.PngBytesPerPixel);
+  const TColor key = TransparentColor & 0xFFFFFF;
+  for (int y = 0; y < capture.height; ++y) {
+    const std::uint8_t* src = capture.pixels() + static_cast<std::size_t>(y) * capture.stride;
+    std::uint8_t* dst = image.PngRows[static_cast<std::size_t>(capture.height - 1 - y)];
+    for (int x = 0; x < capture.width; ++x, src += 3, dst += bpp) {
+      dst[0] = src[2];
+      dst[1] = src[1];
+      dst[2] = src[0];
+      if (withAlpha) {
+        const TColor c = RGB(src[2], src[1], src[0]);
+        dst[3] = c == key ? 0 : 255;
+      }
+    }
+  }
+  EncodePngFile(FileName, image);
+}
+
+void EncodePngFile(const std::string& FileName, const PngImage& image) {
+  AtomicFile file(FileName);
+  if (!file.open()) {
+    throw ImageError("Error Opening File " + FileName + "!");
+  }
+  PngHandle handle(true);
+  // An empty file in place of the old one would be a silent loss: fail instead.
+  if (handle.png() == nullptr || handle.info() == nullptr) {
+    throw ImageError(kWriteError);
+  }
+  png_set_write_fn(handle.png(), &file, writeToFile, flushNothing);
+  png_set_write_status_fn(handle.png(), nullptr);
+  char keyword[] = "Software";
+  std::string software = kPngSoftwareText;
+  png_text text{};
+  text.compression = PNG_TEXT_COMPRESSION_NONE;
+  text.key = keyword;
+  text.text = software.data();
+  text.text_length = software.size();
+  if (!writeImageGuarded(handle.png(), handle.info(), &image, &text) || !file.commit()) {
+    throw ImageError(kWriteError);
+  }
+}
+
+}  // namespace tessora

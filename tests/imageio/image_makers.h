@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/bitmap.h"
+
+// Builders of image files for the tests and the fuzz seeds, made with the libraries' own encoders
+// (libpng, giflib) or byte by byte (BMP), so the readers are checked against independent input.
+namespace tessora::test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+/// A PNG of a fixed pseudo-random pattern in any colour type and bit depth.
+struct PngSpec {
+  int width = 7;
+  int height = 5;
+  int colorType = 2;  // 0 gray, 2 RGB, 3 palette, 4 gray+alpha, 6 RGBA
+  int bitDepth = 8;
+  bool interlaced = false;
+  bool trns = false;  // gray/RGB: the colour of pixel (1, 0) is transparent; palette: alphas
+  std::vector<std::uint32_t> samples;  // all samples row by row; empty: the pattern
+};
+
+/// The file for `spec`, written by libpng.
+Bytes MakePng(const PngSpec& spec);
+/// What the file holds, as 8-bit RGBA per pixel (16-bit samples cut to their high byte).
+std::vector<std::uint8_t> PngExpectedRgba(const PngSpec& spec);
+/// What the file holds, as RGBA per pixel in 0..1 at the file's full precision.
+std::vector<double> PngExpectedUnit(const PngSpec& spec);
+
+/// One frame of a GIF.
+struct GifFrame {
+  int left = 0;
+  int top = 0;
+  int width = 4;
+  int height = 3;
+  std::vector<std::uint8_t> indices;  // width * height, rows top down
+  int transparentIndex = -1;          // -1: no graphic control block
+  bool interlaced = false;
+  std::vector<std::uint32_t> localColors;  // 0x00RRGGBB, empty: the global map
+};
+
+/// A GIF with a global map of `globalColors` (0x00RRGGBB, a power of two in size) and the frames.
+Bytes MakeGif(int screenWidth, int screenHeight, const std::vector<std::uint32_t>& globalColors,
+              const std::vector<GifFrame>& frames);
+
+/// A Windows bitmap file put together field by field; `pixels` are the rows as stored.
+struct BmpSpec {
+  int headerSize = 40;  // 12 (OS/2 core), 40, 108 or 124
+  int width = 0;
+  int height = 0;  // negative: top-down rows
+  int bitsPerPixel = 24;
+  std::uint32_t compression = 0;
+  std::vector<std::uint32_t> masks;    // red, green, blue (and alpha) for bit fields
+  std::vector<std::uint32_t> palette;  // 0x00RRGGBB
+  Bytes pixels;
+};
+Bytes MakeBmp(const BmpSpec& spec);
+/// Packs values (palette indices or pixel values) into stored rows of a BMP, padding each row.
+Bytes PackBmpRows(int width, int rows, int bitsPerPixel, const std::vector<std::uint32_t>& values);
+
+/// A JPEG written by libjpeg itself: RGB from the pattern, or gray, baseline or progressive.
+Bytes MakeJpeg(int width, int height, bool gray, bool progressive);
+
+/// Writes bytes to a file; false on failure.
+bool WriteBytes(const std::string& path, const Bytes& bytes);
+Bytes ReadBytes(const std::string& path);
+
+/// A deterministic value in 0..maxValue for a pixel sample.
+std::uint32_t PatternSample(int x, int y, int channel, std::uint32_t maxValue);
+
+}  // namespace tessora::test

@@ -1,0 +1,120 @@
+#include "imageio/jpeg_codec.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "image_makers.h"
+#include "imageio/image_error.h"
+#include "test_support.h"
+
+namespace tessora::test {
+namespace {
+
+// A smooth picture: JPEG keeps it within a few levels.
+Bitmap smooth(int w, int h) {
+  Bitmap b(w, h);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      b.setPixel(x, y, RGB(x * 255 / (w - 1), y * 255 / (h - 1), (x + y) * 255 / (w + h - 2)));
+    }
+  }
+  return b;
+}
+
+double meanError(const Bitmap& a, const Bitmap& b) {
+  double sum = 0;
+  for (int y = 0; y < a.height(); ++y) {
+    for (int x = 0; x < a.width() * 3; ++x) {
+      sum += std::abs(a.scanLine(y)[x] - b.scanLine(y)[x]);
+    }
+  }
+  return sum / (a.width() * a.height() * 3.0);
+}
+
+// The first value of the first quantisation table, and whether a progressive frame is present.
+std::pair<int, bool> firstQuantAndProgressive(const Bytes& f) {
+  int quant = -1;
+  bool progressive = false;
+  for (std::size_t i = 0; i + 5 < f.size(); ++i) {
+    if (f[i] == 0xFF && f[i + 1] == 0xDB && quant < 0) {
+      quant = f[i + 5];
+    }
+    progressive = progressive || (f[i] == 0xFF && f[i + 1] == 0xC2);
+  }
+  return {quant, progressive};
+}
+
+TEST(JpegWrite, BaselineQuality77RoundTrip) {
+  TempFolder folder;
+  const std::string name = folder.path("out.jpg");
+  const Bitmap original = smooth(61, 47);
+  SaveJpegFile(name, original);
+  const Bytes file = ReadBytes(name);
+  const auto [quant, progressive] = firstQuantAndProgressive(file);
+  // Quality 77 scales the standard luminance table by 46%: its first entry 16 becomes 7.
+  EXPECT_EQ(quant, 7);
+  EXPECT_FALSE(progressive);
+  Bitmap back;
+  LoadJpegFile(name, back);
+  ASSERT_EQ(back.width(), 61);
+  ASSERT_EQ(back.height(), 47);
+  EXPECT_LT(meanError(back, original), 3.0);
+}
+
+TEST(JpegRead, GrayAndProgressiveFiles) {
+  Bitmap gray;
+  const Bytes g = MakeJpeg(32, 16, true, false);
+  ReadJpegMemory(g.data(), g.size(), gray);
+  ASSERT_EQ(gray.width(), 32);
+  for (int x = 0; x < 32; x += 5) {
+    const TColor c = gray.pixel(x, 0);
+    EXPECT_EQ(GetRValue(c), GetGValue(c));
+    EXPECT_EQ(GetGValue(c), GetBValue(c));
+    EXPECT_NEAR(GetRValue(c), x * 255 / 31, 6);
+  }
+  Bitmap plain;
+  Bitmap progressive;
+  const Bytes p = MakeJpeg(40, 24, false, false);
+  const Bytes q = MakeJpeg(40, 24, false, true);
+  ReadJpegMemory(p.data(), p.size(), plain);
+  ReadJpegMemory(q.data(), q.size(), progressive);
+  EXPECT_LT(meanError(plain, progressive), 1.0);
+}
+
+TEST(JpegRead, FailuresLeaveTheBitmap) {
+  const Bitmap before = PatternBitmap(3, 3);
+  Bitmap b = before;
+  const Bytes garbage(200, 0xD8);
+  EXPECT_TRUE(
+      FailsWith([&] { ReadJpegMemory(garbage.data(), garbage.size(), b); }, "Error Reading File!"));
+  EXPECT_TRUE(FailsWith([&] { ReadJpegMemory(nullptr, 0, b); }, "Error Reading File!"));
+  const Bytes wide = MakeJpeg(16385, 8, true, false);
+  EXPECT_TRUE(
+      FailsWith([&] { ReadJpegMemory(wide.data(), wide.size(), b); }, "Error Reading File!"));
+  EXPECT_TRUE(SamePicture(b, before));
+  // A file cut short shows what arrived, padded as libjpeg does; it must not crash or hang.
+  Bytes cut = MakeJpeg(64, 64, false, true);
+  cut.resize(cut.size() / 2);
+  try {
+    ReadJpegMemory(cut.data(), cut.size(), b);
+    EXPECT_EQ(b.width(), 64);
+  } catch (const ImageError& e) {
+    EXPECT_STREQ(e.what(), "Error Reading File!");
+  }
+}
+
+TEST(JpegWrite, FailuresNameTheFileAndKeepTheOldOne) {
+  TempFolder folder;
+  const std::string noFolder = folder.path("none/out.jpg");
+  EXPECT_TRUE(FailsWith([&] { SaveJpegFile(noFolder, PatternBitmap(2, 2)); },
+                        "Cannot create file " + noFolder));
+  const std::string name = folder.path("kept.jpg");
+  ASSERT_TRUE(WriteBytes(name, Bytes{9, 8, 7}));
+  EXPECT_TRUE(FailsWith([&] { SaveJpegFile(name, Bitmap()); }, "Unable to write to " + name));
+  EXPECT_EQ(ReadBytes(name), (Bytes{9, 8, 7}));
+  EXPECT_EQ(FilesIn(folder.path(""), ""), std::vector<std::string>{"kept.jpg"});
+}
+
+}  // namespace
+}  // namespace tessora::test

@@ -1,0 +1,151 @@
+// Writes the small seed corpora of the image fuzzers: make_fuzz_seeds FOLDER writes FOLDER/png,
+// FOLDER/jpeg, FOLDER/gif and FOLDER/bmp. Run once after a format change; the files are committed.
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <string>
+
+#include "image_makers.h"
+
+using namespace tessora::test;
+
+namespace {
+
+void put(const std::string& folder, const std::string& name, const Bytes& bytes) {
+  ::mkdir(folder.c_str(), 0777);
+  if (!WriteBytes(folder + "/" + name, bytes)) {
+    std::fprintf(stderr, "cannot write %s/%s\n", folder.c_str(), name.c_str());
+  }
+}
+
+std::vector<std::uint32_t> pattern(int w, int h, std::uint32_t maxValue) {
+  std::vector<std::uint32_t> v;
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      v.push_back(PatternSample(x, y, 0, maxValue));
+    }
+  }
+  return v;
+}
+
+void pngSeeds(const std::string& dir) {
+  const struct {
+    int type, depth;
+    bool interlaced, trns;
+  } kinds[] = {{0, 1, false, false}, {0, 4, true, true},   {0, 16, false, true},
+               {2, 8, false, true},  {2, 16, true, false}, {3, 2, false, true},
+               {3, 8, true, false},  {4, 8, false, false}, {4, 16, true, false},
+               {6, 8, true, false},  {6, 16, false, false}};
+  for (const auto& k : kinds) {
+    PngSpec s;
+    s.width = 9;
+    s.height = 6;
+    s.colorType = k.type;
+    s.bitDepth = k.depth;
+    s.interlaced = k.interlaced;
+    s.trns = k.trns;
+    put(dir,
+        "c" + std::to_string(k.type) + "d" + std::to_string(k.depth) + (k.interlaced ? "i" : "") +
+            (k.trns ? "t" : "") + ".png",
+        MakePng(s));
+  }
+}
+
+void bmpSeeds(const std::string& dir) {
+  const int w = 7;
+  const int h = 5;
+  BmpSpec s;
+  s.width = w;
+  s.height = h;
+  s.bitsPerPixel = 24;
+  s.pixels = PackBmpRows(w, h, 24, pattern(w, h, 0xFFFFFF));
+  put(dir, "rgb24.bmp", MakeBmp(s));
+  s.height = -h;
+  put(dir, "rgb24topdown.bmp", MakeBmp(s));
+  s.height = h;
+  for (int bpp : {1, 4, 8}) {
+    s.bitsPerPixel = bpp;
+    s.palette.clear();
+    for (int i = 0; i < (1 << bpp); ++i) {
+      s.palette.push_back(PatternSample(i, 9, 1, 0xFFFFFF));
+    }
+    s.pixels = PackBmpRows(w, h, bpp, pattern(w, h, (1u << bpp) - 1));
+    put(dir, "pal" + std::to_string(bpp) + ".bmp", MakeBmp(s));
+  }
+  s.headerSize = 12;
+  put(dir, "pal8core.bmp", MakeBmp(s));
+  s.headerSize = 40;
+  // Each row: an absolute run of three, a run of four, end of line (end of bitmap at the top).
+  s.compression = 1;
+  s.pixels.clear();
+  for (std::uint8_t r = 0; r < h; ++r) {
+    const std::uint8_t end = r + 1 == h ? 1 : 0;
+    s.pixels.insert(s.pixels.end(),
+                    {0, 3, r, static_cast<std::uint8_t>(r + 1), static_cast<std::uint8_t>(r + 2), 0,
+                     4, static_cast<std::uint8_t>(r + 3), 0, end});
+  }
+  put(dir, "rle8.bmp", MakeBmp(s));
+  s.bitsPerPixel = 4;
+  s.palette.resize(16);
+  s.compression = 2;
+  s.pixels.clear();
+  for (int r = 0; r < h; ++r) {
+    const std::uint8_t end = r + 1 == h ? 1 : 0;
+    s.pixels.insert(s.pixels.end(), {0, 3, 0x12, 0x30, 4, 0x45, 0, end});
+  }
+  put(dir, "rle4.bmp", MakeBmp(s));
+  s.palette.clear();
+  s.compression = 3;
+  s.bitsPerPixel = 16;
+  s.masks = {0xF800, 0x07E0, 0x001F};
+  s.pixels = PackBmpRows(w, h, 16, pattern(w, h, 0xFFFF));
+  put(dir, "rgb16-565.bmp", MakeBmp(s));
+  s.headerSize = 124;
+  s.bitsPerPixel = 32;
+  s.masks = {0x0000FF00, 0x00FF0000, 0xFF000000, 0x000000FF};
+  s.pixels = PackBmpRows(w, h, 32, pattern(w, h, 0xFFFFFFFE));
+  put(dir, "rgb32-v5.bmp", MakeBmp(s));
+}
+
+void gifSeeds(const std::string& dir) {
+  GifFrame a;
+  a.width = 6;
+  a.height = 5;
+  for (int i = 0; i < 30; ++i) {
+    a.indices.push_back(static_cast<std::uint8_t>(PatternSample(i, 0, 0, 3)));
+  }
+  const std::vector<std::uint32_t> colors{0x000000, 0xFF0000, 0x00FF00, 0x0000FF};
+  put(dir, "still.gif", MakeGif(6, 5, colors, {a}));
+  GifFrame b = a;
+  b.left = 1;
+  b.top = 1;
+  b.width = 3;
+  b.height = 2;
+  b.indices.resize(6);
+  b.transparentIndex = 2;
+  b.localColors = {0x101010, 0x202020, 0x303030, 0x404040};
+  a.interlaced = true;
+  a.transparentIndex = 1;
+  put(dir, "animated.gif", MakeGif(8, 8, colors, {a, b, b}));
+}
+
+void jpegSeeds(const std::string& dir) {
+  put(dir, "rgb.jpg", MakeJpeg(17, 11, false, false));
+  put(dir, "gray.jpg", MakeJpeg(9, 16, true, false));
+  put(dir, "progressive.jpg", MakeJpeg(16, 9, false, true));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: make_fuzz_seeds FOLDER\n");
+    return 2;
+  }
+  const std::string root = argv[1];
+  pngSeeds(root + "/png");
+  bmpSeeds(root + "/bmp");
+  gifSeeds(root + "/gif");
+  jpegSeeds(root + "/jpeg");
+  return 0;
+}

@@ -1,0 +1,289 @@
+#include "imageio/png_unit.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <atomic>
+#include <thread>
+
+#include "image_makers.h"
+#include "imageio/image_error.h"
+#include "test_support.h"
+
+namespace tessora::test {
+namespace {
+
+Bytes onePixelRgba(std::uint32_t r, std::uint32_t g, std::uint32_t b, std::uint32_t a) {
+  PngSpec s;
+  s.width = 1;
+  s.height = 1;
+  s.colorType = 6;
+  s.samples = {r, g, b, a};
+  return MakePng(s);
+}
+
+Bitmap readInto(const Bytes& png, Bitmap bitmap) {
+  ReadPngMemory(png.data(), png.size(), bitmap);
+  return bitmap;
+}
+
+// The chunk types of a PNG file in order, with the texts of its tEXt chunks.
+struct Chunks {
+  std::vector<std::string> types;
+  std::vector<std::string> texts;
+};
+
+Chunks chunksOf(const Bytes& file) {
+  Chunks out;
+  std::size_t pos = 8;
+  while (pos + 12 <= file.size()) {
+    const std::size_t length = (std::size_t{file[pos]} << 24) | (std::size_t{file[pos + 1]} << 16) |
+                               (std::size_t{file[pos + 2]} << 8) | file[pos + 3];
+    const std::string type(file.begin() + static_cast<std::ptrdiff_t>(pos) + 4,
+                           file.begin() + static_cast<std::ptrdiff_t>(pos) + 8);
+    out.types.push_back(type);
+    if (type == "tEXt") {
+      out.texts.emplace_back(file.begin() + static_cast<std::ptrdiff_t>(pos) + 8,
+                             file.begin() + static_cast<std::ptrdiff_t>(pos + 8 + length));
+    }
+    pos += 12 + length;
+  }
+  return out;
+}
+
+TEST(PngRead, BlendsPartlyTransparentPixelsOverThePreviousContent) {
+  Bitmap white(1, 1);
+  white.setPixel(0, 0, clWhite);
+  EXPECT_EQ(readInto(onePixelRgba(0, 0, 0, 128), white).pixel(0, 0), RGB(127, 127, 127));
+  Bitmap before = PatternBitmap(1, 1, 40);
+  EXPECT_EQ(readInto(onePixelRgba(9, 99, 199, 0), before).pixel(0, 0), before.pixel(0, 0));
+  EXPECT_EQ(readInto(onePixelRgba(9, 99, 199, 255), before).pixel(0, 0), RGB(9, 99, 199));
+}
+
+TEST(PngRead, TakesTheFileSizeAndShowsTheOldTopLeftWhereTransparent) {
+  PngSpec s;
+  s.width = 2;
+  s.height = 2;
+  s.colorType = 6;
+  s.samples = {1, 2, 3, 0, 4, 5, 6, 255, 7, 8, 9, 255, 10, 11, 12, 0};
+  const Bitmap before = PatternBitmap(5, 4);
+  const Bitmap after = readInto(MakePng(s), before);
+  ASSERT_EQ(after.width(), 2);
+  ASSERT_EQ(after.height(), 2);
+  EXPECT_EQ(after.pixel(0, 0), before.pixel(0, 0));
+  EXPECT_EQ(after.pixel(1, 0), RGB(4, 5, 6));
+  EXPECT_EQ(after.pixel(0, 1), RGB(7, 8, 9));
+  EXPECT_EQ(after.pixel(1, 1), before.pixel(1, 1));
+  EXPECT_FALSE(after.transparent());
+}
+
+// Every colour type and bit depth, with and without tRNS, plain and interlaced, against the
+// samples the file was made from, blended over a pattern that is larger on one axis and smaller
+// on the other (new area takes the fill colour).
+TEST(PngRead, EveryLayoutDecodesToItsSamples) {
+  const std::vector<std::pair<int, std::vector<int>>> depths = {
+      {0, {1, 2, 4, 8, 16}}, {2, {8, 16}}, {3, {1, 2, 4, 8}}, {4, {8, 16}}, {6, {8, 16}}};
+  int cases = 0;
+  for (const auto& [type, list] : depths) {
+    for (int depth : list) {
+      for (bool trns : {false, true}) {
+        if (trns && (type == 4 || type == 6)) {
+          continue;
+        }
+        for (bool interlaced : {false, true}) {
+          PngSpec s;
+          s.width = 11;
+          s.height = 9;
+          s.colorType = type;
+          s.bitDepth = depth;
+          s.trns = trns;
+          s.interlaced = interlaced;
+          SCOPED_TRACE(::testing::Message() << "type " << type << " depth " << depth << " trns "
+                                            << trns << " interlaced " << interlaced);
+          Bitmap bitmap = PatternBitmap(8, 12, 3);
+          bitmap.setFillColor(RGB(1, 2, 3));
+          const Bytes file = MakePng(s);
+          ASSERT_NO_THROW(ReadPngMemory(file.data(), file.size(), bitmap));
+          // 8-bit files blend by the integer rule; deep ones are held to the exact blend of
+          // their 16-bit samples, within 1.
+          const std::vector<std::uint8_t> rgba = PngExpectedRgba(s);
+          const std::vector<double> unit = PngExpectedUnit(s);
+          const Bitmap before = PatternBitmap(8, 12, 3);
+          Bitmap expected(s.width, s.height);
+          for (int y = 0; y < s.height; ++y) {
+            for (int x = 0; x < s.width; ++x) {
+              const TColor old = x < 8 ? before.pixel(x, y) : RGB(1, 2, 3);
+              const int olds[3] = {GetRValue(old), GetGValue(old), GetBValue(old)};
+              const std::size_t at = 4 * static_cast<std::size_t>(y * s.width + x);
+              int mixed[3];
+              for (int c = 0; c < 3; ++c) {
+                const int a = rgba[at + 3];
+                mixed[c] = depth == 16 ? static_cast<int>(olds[c] * (1 - unit[at + 3]) +
+                                                          255 * unit[at + c] * unit[at + 3] + 0.5)
+                                       : (olds[c] * (255 - a) + rgba[at + c] * a) / 255;
+              }
+              expected.setPixel(x, y, RGB(mixed[0], mixed[1], mixed[2]));
+            }
+          }
+          EXPECT_TRUE(SamePicture(bitmap, expected, depth == 16 ? 1 : 0));
+          ++cases;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(cases, 52);
+}
+
+TEST(PngRead, FailuresNameTheFileOrSayReadingAndLeaveTheBitmap) {
+  TempFolder folder;
+  const Bitmap before = PatternBitmap(4, 3);
+  Bitmap bitmap = before;
+  const std::string missing = folder.path("missing.png");
+  EXPECT_TRUE(
+      FailsWith([&] { ReadPngFile(missing, bitmap); }, "Error Opening File " + missing + "!"));
+
+  const std::string garbage = folder.path("garbage.png");
+  ASSERT_TRUE(WriteBytes(garbage, Bytes(300, 0x5A)));
+  EXPECT_TRUE(FailsWith([&] { ReadPngFile(garbage, bitmap); }, "Error Reading File!"));
+
+  PngSpec s;
+  s.width = 40;
+  s.height = 30;
+  Bytes cut = MakePng(s);
+  cut.resize(cut.size() - 40);
+  EXPECT_TRUE(
+      FailsWith([&] { ReadPngMemory(cut.data(), cut.size(), bitmap); }, "Error Reading File!"));
+  EXPECT_TRUE(FailsWith([&] { ReadPngMemory(nullptr, 0, bitmap); }, "Error Reading File!"));
+  EXPECT_TRUE(SamePicture(bitmap, before));
+}
+
+TEST(PngRead, RefusesPicturesBeyondTheLimitsBeforeAllocating) {
+  PngSpec wide;
+  wide.width = 16385;
+  wide.height = 1;
+  wide.colorType = 0;
+  wide.bitDepth = 1;
+  const Bytes file = MakePng(wide);
+  Bitmap bitmap;
+  EXPECT_TRUE(
+      FailsWith([&] { ReadPngMemory(file.data(), file.size(), bitmap); }, "Error Reading File!"));
+  // 16-bit RGBA takes 8 bytes a pixel: the decoded size, not the pixel count, decides.
+  PngSpec deep;
+  deep.width = 64;
+  deep.height = 64;
+  deep.colorType = 6;
+  deep.bitDepth = 16;
+  const Bytes deepFile = MakePng(deep);
+  ImageLimits limits;
+  limits.maxDecodedBytes = 64 * 64 * 4;
+  EXPECT_TRUE(FailsWith([&] { ReadPngMemory(deepFile.data(), deepFile.size(), bitmap, limits); },
+                        "Error Reading File!"));
+  limits.maxDecodedBytes = 64 * 64 * 8;
+  EXPECT_NO_THROW(ReadPngMemory(deepFile.data(), deepFile.size(), bitmap, limits));
+}
+
+// Each call has its own working image, so two reads at once cannot mix their pixels.
+TEST(PngRead, ReadsMayRunSideBySide) {
+  PngSpec a;
+  a.width = 64;
+  a.height = 48;
+  a.colorType = 6;
+  PngSpec b;
+  b.width = 50;
+  b.height = 40;
+  b.colorType = 0;
+  b.bitDepth = 16;
+  b.interlaced = true;
+  const Bytes fileA = MakePng(a);
+  const Bytes fileB = MakePng(b);
+  const Bitmap refA = readInto(fileA, Bitmap());
+  const Bitmap refB = readInto(fileB, Bitmap());
+  std::atomic<int> mismatches{0};
+  auto work = [&](const Bytes& file, const Bitmap& ref) {
+    for (int i = 0; i < 40; ++i) {
+      if (!readInto(file, Bitmap()).samePixels(ref)) {
+        ++mismatches;
+      }
+    }
+  };
+  std::thread first(work, std::cref(fileA), std::cref(refA));
+  std::thread second(work, std::cref(fileB), std::cref(refB));
+  first.join();
+  second.join();
+  EXPECT_EQ(mismatches.load(), 0);
+}
+
+TEST(PngCapture, HoldsBottomUpBgrRowsPaddedToFourBytes) {
+  const PngCapture one = CaptureBitmapPixels(PatternBitmap(1, 1));
+  EXPECT_EQ(one.block.size(), 55u);
+  EXPECT_EQ(one.stride, 4u);
+  Bitmap b(3, 2);
+  b.setPixel(0, 1, RGB(10, 20, 30));
+  const PngCapture c = CaptureBitmapPixels(b);
+  EXPECT_EQ(c.stride, 12u);
+  EXPECT_EQ(c.block[0], 40);
+  EXPECT_EQ(c.block[14], 24);
+  // Row 0 of the block is the bottom row of the picture, pixels blue first.
+  EXPECT_EQ(c.pixels()[0], 30);
+  EXPECT_EQ(c.pixels()[1], 20);
+  EXPECT_EQ(c.pixels()[2], 10);
+}
+
+TEST(PngWrite, RgbRoundTripWithOneSoftwareTextBeforeTheData) {
+  TempFolder folder;
+  const std::string name = folder.path("out.png");
+  for (const auto& [w, h] : std::vector<std::pair<int, int>>{{1, 1}, {3, 2}, {17, 5}}) {
+    const Bitmap picture = PatternBitmap(w, h, 9);
+    WritePngFile(name, picture, clNone);
+    const Bytes file = ReadBytes(name);
+    ASSERT_GT(file.size(), 33u);
+    EXPECT_EQ(file[25], 2) << "colour type";
+    EXPECT_EQ(file[24], 8) << "bit depth";
+    const Chunks chunks = chunksOf(file);
+    ASSERT_GE(chunks.types.size(), 4u);
+    EXPECT_EQ(chunks.types[0], "IHDR");
+    EXPECT_EQ(chunks.types[1], "tEXt");
+    EXPECT_EQ(chunks.types[2], "IDAT");
+    EXPECT_EQ(chunks.types.back(), "IEND");
+    ASSERT_EQ(chunks.texts.size(), 1u);
+    EXPECT_EQ(chunks.texts[0], std::string("Software") + '\0' + kPngSoftwareText);
+    Bitmap back = PatternBitmap(2, 2);
+    ReadPngFile(name, back);
+    EXPECT_TRUE(SamePicture(back, picture));
+  }
+}
+
+TEST(PngWrite, TransparentColourBecomesAlphaZeroAndOnlyIt) {
+  TempFolder folder;
+  const std::string name = folder.path("key.png");
+  Bitmap picture = PatternBitmap(6, 4);
+  picture.setPixel(1, 1, RGB(0, 0, 255));
+  picture.setPixel(4, 2, RGB(0, 0, 255));
+  picture.setPixel(2, 2, RGB(0, 0, 254));
+  WritePngFile(name, picture, 0x00FF0000);
+  const Bytes file = ReadBytes(name);
+  EXPECT_EQ(file[25], 6) << "colour type";
+  Bitmap back = PatternBitmap(6, 4, 77);
+  const Bitmap under = back;
+  ReadPngFile(name, back);
+  Bitmap expected = picture;
+  expected.setPixel(1, 1, under.pixel(1, 1));
+  expected.setPixel(4, 2, under.pixel(4, 2));
+  EXPECT_TRUE(SamePicture(back, expected));
+}
+
+TEST(PngWrite, FailuresKeepTheFileThatWasThere) {
+  TempFolder folder;
+  const std::string noFolder = folder.path("none/out.png");
+  EXPECT_TRUE(FailsWith([&] { WritePngFile(noFolder, PatternBitmap(2, 2), clNone); },
+                        "Error Opening File " + noFolder + "!"));
+  const std::string name = folder.path("kept.png");
+  ASSERT_TRUE(WriteBytes(name, Bytes{1, 2, 3}));
+  // libpng refuses a picture without pixels after the file is open.
+  EXPECT_TRUE(FailsWith([&] { WritePngFile(name, Bitmap(), clNone); }, "Error Writing PNG File!"));
+  EXPECT_EQ(ReadBytes(name), (Bytes{1, 2, 3}));
+  EXPECT_EQ(FilesIn(folder.path(""), ""), std::vector<std::string>{"kept.png"});
+}
+
+}  // namespace
+}  // namespace tessora::test
