@@ -1,24 +1,14 @@
 #include "ui/image_loader.h"
 
-#include <utility>
-
 #include "imageio/image_files.h"
 
 namespace tessora {
 
-// The reader works on a copy: a JPEG or GIF reader that fails half-way has already resized its
-// target, and the panel must keep the picture it shows. The PNG reader blends over the previous
-// content, so the copy starts as the target. A failed load still clears the transparent flag, as
-// every load does.
+// The readers decode into a buffer of their own and hand it over only when the whole file was
+// read, so a failed load leaves the panel's picture as it was.
 void InstallImageLoader(Document& document, Feedback& feedback) {
   document.setImageLoader([&feedback](const std::string& path, Bitmap& target) {
-    Bitmap scratch(target);
-    if (!LoadImageFile(path, scratch, feedback)) {
-      target.setTransparent(false);
-      return false;
-    }
-    target = std::move(scratch);
-    return true;
+    return LoadImageFile(path, target, feedback);
   });
 }
 

@@ -202,6 +202,17 @@ TEST(TForm1Panels, DoubleClickOnAPictureStepsBackThroughItsList) {
   EXPECT_EQ(f.form->document().TileBitmap().width(), 161);
 }
 
+TEST(TForm1Panels, DoubleClickWithAnEmptyListIsReportedAndChangesNothing) {
+  PanelFixture f;
+  f.form->FormActivate();
+  f.find<QAction>("TG_Gradient")->trigger();
+  const Bitmap before = f.form->document().TileBitmap();
+  QTest::mouseDClick(f.find<QWidget>("Image0"), Qt::LeftButton);
+  EXPECT_EQ(f.dialogs.errors, std::vector<std::string>{"List index out of bounds (-1)"});
+  EXPECT_TRUE(f.form->document().TileBitmap().samePixels(before));
+  EXPECT_EQ(f.find<QLabel>("RxLabel0b")->text(), QStringLiteral("(temporary gradient)"));
+}
+
 TEST(TForm1Panels, PickingFromTheListMovesTheEntryToTheTopAndLoadsIt) {
   PanelFixture f;
   std::vector<std::string> files;
