@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QTimer>
 #include <QToolButton>
 #include <filesystem>
@@ -208,6 +209,41 @@ TEST(TForm1Output, TheSaveDialogStartsInThePicturesFolderWhereTheProgramFolderIs
             (QStringList{"PNG - Portable Network Graphics (*.png)",
                          "JPG (77) - Joint Photographic Experts Group (*.jpg)",
                          "BMP - Windows Bitmap (*.bmp)"}));
+}
+
+TEST(TForm1Output, TheRealSaveDialogShowsTheFilterAndReturnsTheChosenEntry) {
+  App();
+  TempDir dir;
+  writeFile(dir.file("old.png"), "x");
+  QStringList filters;
+  QString directory;
+  bool confirms = false;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    filters = dialog->nameFilters();
+    directory = dialog->directory().absolutePath();
+    confirms = !dialog->testOption(QFileDialog::DontConfirmOverwrite) &&
+               dialog->acceptMode() == QFileDialog::AcceptSave;
+    // The patterns stay hidden: the user sees the descriptions as the filter text gives them.
+    EXPECT_EQ(dialog->selectedNameFilter().toStdString(),
+              "JPG (77) - Joint Photographic Experts Group");
+    EXPECT_TRUE(dialog->defaultSuffix().isEmpty());
+    dialog->selectNameFilter(filters.value(2));
+    dialog->selectFile(QString::fromStdString(dir.file("wall")));
+    QMetaObject::invokeMethod(dialog, "accept");
+  });
+  MessageDialogs dialogs;
+  const auto choice = dialogs.chooseSaveFile(nullptr, dir.path() + "/", kSaveDialogFilter, 2);
+  EXPECT_EQ(filters, SaveDialogNameFilters(kSaveDialogFilter));
+  EXPECT_EQ(directory.toStdString(), dir.path());
+  EXPECT_TRUE(confirms) << "the dialog asks before an existing file is replaced";
+  ASSERT_TRUE(choice.has_value());
+  EXPECT_EQ(choice->fileName, dir.file("wall"));
+  EXPECT_EQ(choice->filterIndex, kSaveBmp);
+
+  QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
+  EXPECT_FALSE(dialogs.chooseSaveFile(nullptr, dir.path() + "/", kSaveDialogFilter, 1));
 }
 
 }  // namespace
