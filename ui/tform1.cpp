@@ -1093,7 +1093,8 @@ std::string TForm1::saveDialogFolder() const {
 void TForm1::ClipboardCheckTimerTimer() {
   const bool canPaste = platform_.clipboard->hasImage();
   panels_[0].tools[0]->setEnabled(canPaste);
-  panels_[1].tools[0]->setEnabled(panels_[0].tools[0]->isEnabled());
+  // Not read back from ToolButton0a0: a button of a busy (disabled) window reads as disabled.
+  panels_[1].tools[0]->setEnabled(canPaste);
   panels_[1].tools[2]->setEnabled(!document_.CenterBitmap().empty());
 }
 
