@@ -1083,7 +1083,7 @@ void TForm1::MI_SaveAsClick() {
 
 std::string TForm1::saveDialogFolder() const {
   QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
-  if (pictures.isEmpty()) {
+  if (pictures.isEmpty() || !QDir(pictures).exists()) {
     pictures = QDir::homePath();
   }
   return SaveDialogFolder(folders_.program, pictures.toStdString() + "/");
