@@ -14,6 +14,13 @@ namespace tessora {
 /// that no nested event loop waits for a click.
 class Dialogs {
  public:
+  /// What the save dialog returned: the name as the user chose it and the selected filter entry
+  /// (1 for the first).
+  struct SaveChoice {
+    std::string fileName;
+    int filterIndex = 1;
+  };
+
   virtual ~Dialogs() = default;
   /// The general error box (title and full-stop rule of ShowErrorBox).
   virtual void showError(QWidget* owner, const std::string& message) = 0;
@@ -21,6 +28,11 @@ class Dialogs {
   virtual bool askYesNo(QWidget* owner, const QString& title, const QString& text) = 0;
   /// The colour dialog preset with `preset`; nothing when cancelled.
   virtual std::optional<TColor> chooseColor(QWidget* owner, TColor preset) = 0;
+  /// The save dialog opened in `folder` with `filter` ("description|pattern|..." pairs) and entry
+  /// `filterIndex` selected; it asks before it returns the name of an existing file and appends
+  /// no extension. Nothing when cancelled.
+  virtual std::optional<SaveChoice> chooseSaveFile(QWidget* owner, const std::string& folder,
+                                                   const std::string& filter, int filterIndex) = 0;
 };
 
 }  // namespace tessora

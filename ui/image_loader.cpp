@@ -1,12 +1,15 @@
 #include "ui/image_loader.h"
 
+#include "imageio/image_files.h"
+
 namespace tessora {
 
-// The readers of imageio/ are not part of the build yet; until they are, no file loads and the
-// panels keep what they show.
+// The readers decode into a buffer of their own and hand it over only when the whole file was
+// read, so a failed load leaves the panel's picture as it was.
 void InstallImageLoader(Document& document, Feedback& feedback) {
-  (void)feedback;
-  document.setImageLoader([](const std::string&, Bitmap&) { return false; });
+  document.setImageLoader([&feedback](const std::string& path, Bitmap& target) {
+    return LoadImageFile(path, target, feedback);
+  });
 }
 
 }  // namespace tessora

@@ -1,6 +1,7 @@
 #include "ui/message_dialogs.h"
 
 #include <QColorDialog>
+#include <QFileDialog>
 #include <QMessageBox>
 
 #include "ui/error_box.h"
@@ -24,6 +25,44 @@ std::optional<TColor> MessageDialogs::chooseColor(QWidget* owner, TColor preset)
     return std::nullopt;
   }
   return RGB(chosen.red(), chosen.green(), chosen.blue());
+}
+
+QStringList SaveDialogNameFilters(const std::string& filter) {
+  const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
+  QStringList filters;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    filters.push_back(parts[i] + QStringLiteral(" (") + parts[i + 1] + QLatin1Char(')'));
+  }
+  return filters;
+}
+
+// The descriptions alone are shown, as the filter text gives them; the patterns stay hidden.
+// Overwriting is confirmed by the dialog itself, which is Qt's default.
+std::optional<Dialogs::SaveChoice> MessageDialogs::chooseSaveFile(QWidget* owner,
+                                                                  const std::string& folder,
+                                                                  const std::string& filter,
+                                                                  int filterIndex) {
+  const QStringList filters = SaveDialogNameFilters(filter);
+  QFileDialog dialog(owner);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
+  dialog.setDirectory(QString::fromStdString(folder));
+  dialog.setNameFilters(filters);
+  if (filterIndex >= 1 && filterIndex <= filters.size()) {
+    dialog.selectNameFilter(filters[filterIndex - 1]);
+  }
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+    return std::nullopt;
+  }
+  const QString selected = dialog.selectedNameFilter();
+  int index = 0;
+  for (qsizetype i = 0; i < filters.size() && index == 0; ++i) {
+    if (filters[i] == selected || filters[i].startsWith(selected + QStringLiteral(" ("))) {
+      index = static_cast<int>(i) + 1;
+    }
+  }
+  return SaveChoice{dialog.selectedFiles().front().toStdString(), index};
 }
 
 }  // namespace tessora

@@ -1,15 +1,23 @@
 #pragma once
 
+#include <QStringList>
+
 #include "ui/dialogs.h"
 
 namespace tessora {
 
-/// Dialogs shown with Qt's message boxes and colour dialog.
+/// Dialogs shown with Qt's message boxes, colour dialog and file dialog.
 class MessageDialogs : public Dialogs {
  public:
   void showError(QWidget* owner, const std::string& message) override;
   bool askYesNo(QWidget* owner, const QString& title, const QString& text) override;
   std::optional<TColor> chooseColor(QWidget* owner, TColor preset) override;
+  std::optional<SaveChoice> chooseSaveFile(QWidget* owner, const std::string& folder,
+                                           const std::string& filter, int filterIndex) override;
 };
+
+/// The file dialog's name filters ("description (pattern)") for a filter text of
+/// "description|pattern|..." pairs.
+QStringList SaveDialogNameFilters(const std::string& filter);
 
 }  // namespace tessora

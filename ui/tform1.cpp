@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCursor>
+#include <QDir>
 #include <QDropEvent>
 #include <QFrame>
 #include <QGuiApplication>
@@ -14,18 +15,24 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QStandardPaths>
+#include <QStringList>
 #include <QTimer>
 #include <QToolButton>
-#include <functional>
+#include <QUrl>
+#include <exception>
 #include <utility>
 
+#include <unistd.h>
+
 #include "engine/rounding.h"
+#include "imageio/image_files.h"
+#include "platform/bitmap_qimage.h"
 #include "settings/filelocations.h"
 #include "settings/settingserror.h"
 #include "settings/texthelpers.h"
 #include "ui/about_box.h"
 #include "ui/band_bar.h"
-#include "platform/bitmap_qimage.h"
 #include "ui/click_label.h"
 #include "ui/glyphs.h"
 #include "ui/image_loader.h"
@@ -38,6 +45,8 @@ constexpr int kClientWidth = 346;
 constexpr int kClientHeight = 433;
 constexpr int kPathLabelLength = 74;
 constexpr const char* kNoPathsStored = "no paths stored";
+constexpr const char* kWallpaperFileName = "Tessora Wallpaper.bmp";
+constexpr int kClipboardCheckInterval = 300;
 
 using Handler = void (TForm1::*)();
 
@@ -57,9 +66,9 @@ struct MenuEntry {
 };
 
 const MenuEntry kMainImageMenu[] = {
-    {"MI_SetAsWallpaper", "Set as Wallpaper", nullptr, kWallpaperGlyph},
+    {"MI_SetAsWallpaper", "Set as Wallpaper", &TForm1::MI_SetAsWallpaperClick, kWallpaperGlyph},
     {"MI_CopyToClipboard", "Copy to Clipboard", &TForm1::MI_CopyToClipboardClick, 0},
-    {"MI_SaveAs", "Save As ...", nullptr, 0},
+    {"MI_SaveAs", "Save As ...", &TForm1::MI_SaveAsClick, 0},
 };
 
 const MenuEntry kOptionsMenu[] = {
@@ -236,6 +245,11 @@ TForm1::TForm1(Platform& platform, Dialogs& dialogs, Folders folders, QWidget* p
   buildPanel(1, surface_);
   buildMenus();
   buildPopups();
+  clipboardCheckTimer_ = new QTimer(this);
+  clipboardCheckTimer_->setObjectName(QStringLiteral("ClipboardCheckTimer"));
+  clipboardCheckTimer_->setInterval(kClipboardCheckInterval);
+  connect(clipboardCheckTimer_, &QTimer::timeout, this, &TForm1::ClipboardCheckTimerTimer);
+  clipboardCheckTimer_->start();
   // Fixed single border: the client keeps its size and there is nothing to maximise.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -625,6 +639,9 @@ void TForm1::ShowInfo(const std::string& text, InfoStyle style) {
   }
   infoLabel_->show();
   infoLabel_->setText(q(text));
+  // The label has room for two short lines; a longer report (why no wallpaper service took the
+  // file) can still be read whole.
+  infoLabel_->setToolTip(q(text));
 }
 
 void TForm1::HideInfo() {
@@ -828,7 +845,7 @@ void TForm1::selectListEntry(int index, int item) {
 void TForm1::OpenEntryFolder(int index) {
   const auto at = static_cast<std::size_t>(index);
   RecentList& list = lists_[at];
-  if (list.selectedIndex() < 0) {
+  if (list.selectedIndex() < 0 || panels_[at].saveBox->currentIndex() < 0) {
     if (list.count() == 0) {
       return;
     }
@@ -871,19 +888,14 @@ bool TForm1::panelEvent(int index, QObject* watched, QEvent* event) {
   }
   if (event->type() == QEvent::DragEnter) {
     auto* enter = static_cast<QDragEnterEvent*>(event);
-    if (enter->mimeData()->hasUrls()) {
+    if (!DroppedPaths(*enter->mimeData()).empty()) {
       enter->acceptProposedAction();
     }
     return true;
   }
   if (event->type() == QEvent::Drop) {
     auto* drop = static_cast<QDropEvent*>(event);
-    std::vector<std::string> paths;
-    for (const QUrl& url : drop->mimeData()->urls()) {
-      if (url.isLocalFile()) {
-        paths.push_back(url.toLocalFile().toStdString());
-      }
-    }
+    const std::vector<std::string> paths = DroppedPaths(*drop->mimeData());
     drop->acceptProposedAction();
     index == 0 ? FileDrop0FileDroped(paths) : FileDrop1FileDroped(paths);
     return true;
@@ -954,11 +966,11 @@ void TForm1::dropFiles(int index, const std::vector<std::string>& paths) {
 }
 
 void TForm1::Image0DblClick() {
-  stepBack(0);
+  runCommand([this] { stepBack(0); });
 }
 
 void TForm1::Image1DblClick() {
-  stepBack(1);
+  runCommand([this] { stepBack(1); });
 }
 
 void TForm1::stepBack(int index) {
@@ -1005,27 +1017,94 @@ void TForm1::TG_CornerGradientClick() {
 }
 
 void TForm1::TR_HalfClick() {
-  document_.scaleTileHalf();
+  runCommand([this] { document_.scaleTileHalf(); });
 }
 
 void TForm1::TR_DoubleClick() {
-  document_.scaleTileDouble();
+  runCommand([this] { document_.scaleTileDouble(); });
 }
 
 void TForm1::TR_ShrinkCustomClick() {
-  document_.scaleTileShrinkCustom();
+  runCommand([this] { document_.scaleTileShrinkCustom(); });
 }
 
 void TForm1::TR_GrowCustomClick() {
-  document_.scaleTileGrowCustom();
+  runCommand([this] { document_.scaleTileGrowCustom(); });
 }
 
 // --- Main menu ---
 
+// The file is written before the desktop is asked, and stays written when no desktop service
+// takes it: scripts may rely on it.
+void TForm1::MI_SetAsWallpaperClick() {
+  runCommand([this] {
+    const std::string path = platform_.wallpaper->wallpaperFolder() + kWallpaperFileName;
+    SaveComposed(path, kSaveBmp, document_.ComposedBitmap(), *this);
+    WallpaperResult result;
+    {
+      // Desktop services may take seconds to answer.
+      SetBusy(true);
+      const OnExit idle([this] { SetBusy(false); });
+      result = platform_.wallpaper->setWallpaper(path);
+    }
+    if (!result.ok) {
+      ShowInfo("Wallpaper could not be set: " + result.reason, InfoStyle::Small);
+      return;
+    }
+    PlayCue(Cue::SetWallpaper);
+    ShowInfo("Wallpaper has been set", InfoStyle::Small);
+  });
+}
+
 void TForm1::MI_CopyToClipboardClick() {
-  platform_.clipboard->setImage(document_.ComposedBitmap());
-  clipboardUsed_ = true;
-  PlayCue(Cue::ImageAssign);
+  runCommand([this] {
+    platform_.clipboard->setImage(document_.ComposedBitmap());
+    clipboardUsed_ = true;
+    PlayCue(Cue::ImageAssign);
+  });
+}
+
+void TForm1::MI_SaveAsClick() {
+  runCommand([this] {
+    const auto choice =
+        dialogs_.chooseSaveFile(this, saveDialogFolder(), kSaveDialogFilter, saveFilterIndex_);
+    if (!choice) {
+      return;
+    }
+    saveFilterIndex_ = choice->filterIndex;
+    const std::optional<std::string> name = ResolveSaveName(choice->fileName, choice->filterIndex);
+    if (!name) {
+      return;
+    }
+    SaveComposed(*name, choice->filterIndex, document_.ComposedBitmap(), *this);
+    ShowInfo(SavedInfoText(*name), InfoStyle::Small);
+  });
+}
+
+std::string TForm1::saveDialogFolder() const {
+  QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+  if (pictures.isEmpty() || !QDir(pictures).exists()) {
+    pictures = QDir::homePath();
+  }
+  return SaveDialogFolder(folders_.program, pictures.toStdString() + "/");
+}
+
+// Reads only the clipboard service's flag: asking the clipboard itself can wait for its owner.
+void TForm1::ClipboardCheckTimerTimer() {
+  const bool canPaste = platform_.clipboard->hasImage();
+  panels_[0].tools[0]->setEnabled(canPaste);
+  // Not read back from ToolButton0a0: a button of a busy (disabled) window reads as disabled.
+  panels_[1].tools[0]->setEnabled(canPaste);
+  panels_[1].tools[2]->setEnabled(!document_.CenterBitmap().empty());
+}
+
+// A failed command ends there and is reported in the error box; the window goes on.
+void TForm1::runCommand(const std::function<void()>& command) {
+  try {
+    command();
+  } catch (const std::exception& e) {
+    dialogs_.showError(this, e.what());
+  }
 }
 
 void TForm1::OptionsClick() {
@@ -1039,6 +1118,31 @@ void TForm1::OptionsClick() {
 void TForm1::O_AboutClick() {
   TAboutBox box(this, *platform_.shell, folders_.program, ApplicationIconImage());
   box.exec();
+}
+
+std::vector<std::string> DroppedPaths(const QMimeData& data) {
+  std::vector<std::string> paths;
+  for (const QUrl& url : data.urls()) {
+    if (url.isLocalFile()) {
+      paths.push_back(url.toLocalFile().toStdString());
+    }
+  }
+  if (!paths.empty() || !data.hasText()) {
+    return paths;
+  }
+  for (const QString& line : data.text().split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+    const QString item = line.trimmed();
+    if (item.startsWith(QLatin1Char('/'))) {
+      paths.push_back(item.toStdString());
+    } else if (const QUrl url(item); url.isLocalFile()) {
+      paths.push_back(url.toLocalFile().toStdString());
+    }
+  }
+  return paths;
+}
+
+std::string SaveDialogFolder(const std::string& programFolder, const std::string& fallback) {
+  return ::access(programFolder.c_str(), W_OK) == 0 ? programFolder : fallback;
 }
 
 }  // namespace tessora

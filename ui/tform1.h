@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,8 @@ class QComboBox;
 class QFrame;
 class QLabel;
 class QMenu;
+class QMimeData;
+class QTimer;
 class QToolButton;
 
 namespace tessora {
@@ -124,8 +127,11 @@ class TForm1 : public QMainWindow, public Feedback, private DocumentView {
   void Panel0IMouseDown(int x);
   void Image0MouseDown(int x);
 
-  // Main menu
+  // Main menu and the clipboard watch
+  void MI_SetAsWallpaperClick();
   void MI_CopyToClipboardClick();
+  void MI_SaveAsClick();
+  void ClipboardCheckTimerTimer();
   void OptionsClick();
   void O_AboutClick();
 
@@ -164,6 +170,8 @@ class TForm1 : public QMainWindow, public Feedback, private DocumentView {
   bool tilePanelPress(QObject* watched, QEvent* event);
   void coolBarChange(int index);
   void popupAtPointer(QMenu* menu);
+  void runCommand(const std::function<void()>& command);
+  std::string saveDialogFolder() const;
   void syncWidgets();
   QAction* action(const char* name) const;
 
@@ -175,6 +183,7 @@ class TForm1 : public QMainWindow, public Feedback, private DocumentView {
   std::array<std::string, 2> listPaths_;
   std::array<RecentList, 2> lists_;
   bool clipboardUsed_ = false;
+  int saveFilterIndex_ = 1;
   bool started_ = false;
 
   QWidget* surface_ = nullptr;
@@ -188,6 +197,15 @@ class TForm1 : public QMainWindow, public Feedback, private DocumentView {
   QMenu* tileGradientPopup_ = nullptr;
   QMenu* csmPopup_ = nullptr;
   QMenu* tileResizePopup_ = nullptr;
+  QTimer* clipboardCheckTimer_ = nullptr;
 };
+
+/// The paths of the local files among dropped data: its URLs, or, where a file manager offers
+/// only text, the file URLs or absolute paths on its lines.
+std::vector<std::string> DroppedPaths(const QMimeData& data);
+
+/// The folder the save dialog opens in: the program's folder, or `fallback` (the user's pictures
+/// folder) where the program's folder cannot be written, as for an installed program.
+std::string SaveDialogFolder(const std::string& programFolder, const std::string& fallback);
 
 }  // namespace tessora

@@ -146,12 +146,14 @@ TEST(TForm1Clicks, SwatchesFollowTheColourDialogAndTheSwapSymbol) {
   ClickFixture f;
   const TColor first = f.doc().color0();
   const TColor second = f.doc().color1();
+  const std::size_t stored = f.cues("/wav/ColorStored.wav");
   QTest::mouseClick(f.find<QWidget>("ColorSwitchStaticText"), Qt::LeftButton);
   EXPECT_EQ(f.doc().color0(), second);
   EXPECT_EQ(f.find<QWidget>("ColorPanel0")->palette().color(QPalette::Window),
             qcolor(ColorToRGB(second)));
   QTest::mouseClick(f.find<QWidget>("ColorSwitchStaticText"), Qt::LeftButton);
   EXPECT_EQ(f.doc().color0(), first);
+  EXPECT_EQ(f.cues("/wav/ColorStored.wav"), stored + 2) << "each swap plays the cue";
 
   f.dialogs.chosenColor = RGB(1, 2, 3);
   QTest::mouseClick(f.find<QWidget>("ColorPanel1"), Qt::LeftButton);

@@ -6,7 +6,9 @@
 #include <QTest>
 #include <QToolButton>
 #include <QUrl>
+#include <filesystem>
 
+#include "imageio/image_files.h"
 #include "ui_test_support.h"
 
 namespace tessora::testing {
@@ -32,6 +34,26 @@ struct PanelFixture : FormFixture {
     writeFile(dir.file(name), "x");
     return dir.file(name);
   }
+  std::vector<std::string> loaded;
+};
+
+/// A started window with the real image readers, and picture files written beside it.
+struct FileFixture : FormFixture {
+  FileFixture() { start(); }
+  /// A `width` x `height` picture of one colour, written in the format its extension names.
+  std::string picture(const std::string& name, int width, int height, TColor color) const {
+    Bitmap bitmap(width, height);
+    bitmap.setFillColor(color);
+    bitmap.fill();
+    const std::string path = dir.file(name);
+    const std::string ext = ImageFileExtension(name);
+    SaveComposed(path,
+                 ext == ".png"   ? kSavePng
+                 : ext == ".jpg" ? kSaveJpeg
+                                 : kSaveBmp,
+                 bitmap, SilentFeedback());
+    return path;
+  }
   void drop(const char* panel, const std::vector<std::string>& paths) const {
     QMimeData data;
     QList<QUrl> urls;
@@ -39,6 +61,9 @@ struct PanelFixture : FormFixture {
       urls.push_back(QUrl::fromLocalFile(QString::fromStdString(p)));
     }
     data.setUrls(urls);
+    dropData(panel, data);
+  }
+  void dropData(const char* panel, QMimeData& data) const {
     QWidget* target = find<QWidget>(panel);
     QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &enter);
@@ -46,26 +71,116 @@ struct PanelFixture : FormFixture {
     QDropEvent event(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &event);
   }
-  std::vector<std::string> loaded;
+  void pasteCenter(int width, int height, TColor color) {
+    Bitmap clip(width, height);
+    clip.setFillColor(color);
+    clip.fill();
+    fake.clipboard->content = clip;
+    find<QToolButton>("ToolButton1a0")->click();
+  }
+  QString info() const { return find<QLabel>("InfoLabel")->text(); }
+  Document& doc() const { return form->document(); }
 };
 
 TEST(TForm1Panels, ADropAssignsTheFirstFileOnlyAndListsItWhenItLoads) {
-  PanelFixture f;
-  f.form->FormActivate();
-  const std::string a = f.file("a.good");
-  f.drop("Panel1", {a, f.file("b.good"), f.file("c.good")});
-  EXPECT_EQ(f.loaded, std::vector<std::string>{a});
+  FileFixture f;
+  const std::string a = f.picture("a.png", 40, 30, RGB(10, 200, 30));
+  f.drop("Panel1", {a, f.picture("b.bmp", 20, 20, clRed), f.picture("c.png", 9, 9, clRed)});
+  EXPECT_EQ(f.doc().CenterBitmap().width(), 40);
+  EXPECT_EQ(f.doc().CenterBitmap().pixel(5, 5), RGB(10, 200, 30));
   EXPECT_EQ(f.form->CenterRecentList().entries(), std::vector<std::string>{a});
-  EXPECT_EQ(f.find<QComboBox>("SaveBox1")->currentText(), QStringLiteral("a.good"));
+  EXPECT_EQ(f.find<QComboBox>("SaveBox1")->currentText(), QStringLiteral("a.png"));
   EXPECT_EQ(f.find<QLabel>("RxLabel1b")->text(), QString::fromStdString(a));
   EXPECT_FALSE(f.find<QWidget>("Image1")->isHidden());
   EXPECT_EQ(readFile(f.dir.file("PATHS to tessoras.txt")), a + "\r\n");
 
-  const Bitmap before = f.form->document().TileBitmap();
-  f.drop("Panel0", {f.file("notes.txt")});
-  EXPECT_TRUE(f.form->TileRecentList().entries().empty()) << "a failed load is not listed";
-  EXPECT_TRUE(f.form->document().TileBitmap().samePixels(before));
+  // A file manager that offers the dropped file only as text.
+  const std::string tile = f.picture("tile one.bmp", 16, 8, RGB(1, 2, 3));
+  QMimeData text;
+  text.setText(QUrl::fromLocalFile(QString::fromStdString(tile)).toString() +
+               QStringLiteral("\r\n"));
+  f.dropData("Panel0", text);
+  EXPECT_EQ(f.doc().TileBitmap().width(), 16);
+  EXPECT_EQ(f.form->TileRecentList().entries(), std::vector<std::string>{tile});
+  EXPECT_TRUE(f.find<QToolButton>("ToolButton0a1")->isEnabled());
+}
+
+TEST(TForm1Panels, AFileThatDoesNotLoadSaysInvalidAndChangesNothing) {
+  FileFixture f;
+  const std::string tile = f.picture("stone.png", 16, 8, RGB(1, 2, 3));
+  f.drop("Panel0", {tile});
+  const Bitmap before = f.doc().TileBitmap();
+  const QImage shown = f.find<QLabel>("Image0")->pixmap().toImage();
+  const std::size_t renders = f.fake.sound->played.size();
+  const std::string notes = f.dir.file("notes.txt");
+  writeFile(notes, "not a picture");
+  const std::string cut = f.dir.file("cut.jpg");
+  writeFile(cut, readFile(f.picture("whole.jpg", 64, 64, clRed)).substr(0, 300));
+
+  for (const std::string& bad : {notes, cut}) {
+    f.drop("Panel0", {bad});
+    EXPECT_EQ(f.info(), QStringLiteral("INVALID")) << bad;
+    EXPECT_EQ(f.fake.sound->played.back(), f.dir.path() + "/wav/Error.wav") << bad;
+    EXPECT_TRUE(f.doc().TileBitmap().samePixels(before)) << bad;
+    EXPECT_EQ(f.find<QLabel>("Image0")->pixmap().toImage(), shown) << bad;
+    EXPECT_EQ(f.find<QLabel>("RxLabel0b")->text(), QString::fromStdString(tile)) << bad;
+    EXPECT_EQ(f.form->TileRecentList().entries(), std::vector<std::string>{tile}) << bad;
+  }
+  EXPECT_EQ(f.fake.sound->played.size(), renders + 2) << "the error cues, and no render";
+}
+
+TEST(TForm1Panels, ANewCenterFileResetsTheSizingUnlessTheAspectIsRetainedAndAPasteKeepsIt) {
+  for (const bool retain : {false, true}) {
+    FileFixture f;
+    if (retain) {
+      f.find<QAction>("O_RetainAspectRatio")->trigger();
+    }
+    f.doc().setFractions(0, 0.4F);
+    f.drop("Panel1", {f.picture("a.png", 40, 30, clRed)});
+    EXPECT_EQ(f.doc().HeightFraction(), retain ? 0.4F : 0.618034F) << retain;
+    EXPECT_EQ(f.doc().WidthFraction(), 0.0F) << retain;
+
+    f.doc().setFractions(0, 0.4F);
+    f.pasteCenter(50, 20, RGB(0, 0, 255));
+    EXPECT_EQ(f.doc().HeightFraction(), 0.4F) << retain;
+    EXPECT_EQ(f.doc().CenterBitmap().width(), 50) << retain;
+    EXPECT_EQ(f.find<QLabel>("RxLabel1b")->text(), QString::fromStdString(f.dir.file("a.png")))
+        << "a paste leaves the path label";
+  }
+}
+
+TEST(TForm1Panels, ClearingResetsTheSourcesButKeepsTheirPathLabels) {
+  FileFixture f;
+  const std::string tile = f.picture("stone.png", 16, 8, RGB(1, 2, 3));
+  f.drop("Panel0", {tile});
+  f.find<QToolButton>("ToolButton0a1")->click();
+  const Bitmap& cleared = f.doc().TileBitmap();
+  EXPECT_EQ(cleared.width(), 161);
+  EXPECT_EQ(cleared.height(), 170);
+  EXPECT_EQ(cleared.pixel(160, 169), ColorToRGB(f.doc().DeepBackgroundColor()));
   EXPECT_FALSE(f.find<QToolButton>("ToolButton0a1")->isEnabled());
+  EXPECT_FALSE(f.find<QToolButton>("ToolButton0a2")->isEnabled());
+  EXPECT_EQ(f.find<QLabel>("RxLabel0b")->text(), QString::fromStdString(tile));
+  EXPECT_EQ(f.find<QLabel>("RxLabel0")->text(), QStringLiteral("(drop a tile)"));
+
+  // A transparent colour marked on a pasted center image outlives the clear for the next paste;
+  // a loaded file starts without one.
+  f.pasteCenter(800, 600, clRed);
+  f.find<QAction>("CSM_NCMakeColorTransparent")->trigger();
+  QTest::mousePress(f.find<QWidget>("MainImage"), Qt::LeftButton, {}, QPoint(172, 115));
+  ASSERT_TRUE(f.doc().CenterBitmap().transparent());
+  f.find<QToolButton>("ToolButton1a1")->click();
+  EXPECT_TRUE(f.doc().CenterBitmap().empty());
+  EXPECT_TRUE(f.find<QWidget>("Image1")->isHidden());
+  EXPECT_FALSE(f.find<QToolButton>("ToolButton1a1")->isEnabled());
+  EXPECT_FALSE(f.find<QToolButton>("ToolButton1a3")->isEnabled());
+  EXPECT_EQ(f.previewPixel(172, 115), qcolor(ColorToRGB(f.doc().DeepBackgroundColor())));
+  EXPECT_EQ(f.find<QLabel>("RxLabel1")->text(), QStringLiteral("(drop a tessora)"));
+  f.pasteCenter(800, 600, clRed);
+  EXPECT_EQ(f.previewPixel(172, 115), qcolor(ColorToRGB(f.doc().DeepBackgroundColor())));
+  f.drop("Panel1", {f.picture("red.png", 800, 600, clRed)});
+  EXPECT_FALSE(f.doc().CenterBitmap().transparent());
+  EXPECT_EQ(f.previewPixel(172, 115), QColor(255, 0, 0));
 }
 
 TEST(TForm1Panels, DoubleClickOnAPictureStepsBackThroughItsList) {
@@ -87,6 +202,17 @@ TEST(TForm1Panels, DoubleClickOnAPictureStepsBackThroughItsList) {
   EXPECT_EQ(f.form->document().TileBitmap().width(), 161);
 }
 
+TEST(TForm1Panels, DoubleClickWithAnEmptyListIsReportedAndChangesNothing) {
+  PanelFixture f;
+  f.form->FormActivate();
+  f.find<QAction>("TG_Gradient")->trigger();
+  const Bitmap before = f.form->document().TileBitmap();
+  QTest::mouseDClick(f.find<QWidget>("Image0"), Qt::LeftButton);
+  EXPECT_EQ(f.dialogs.errors, std::vector<std::string>{"List index out of bounds (-1)"});
+  EXPECT_TRUE(f.form->document().TileBitmap().samePixels(before));
+  EXPECT_EQ(f.find<QLabel>("RxLabel0b")->text(), QStringLiteral("(temporary gradient)"));
+}
+
 TEST(TForm1Panels, PickingFromTheListMovesTheEntryToTheTopAndLoadsIt) {
   PanelFixture f;
   std::vector<std::string> files;
@@ -104,6 +230,23 @@ TEST(TForm1Panels, PickingFromTheListMovesTheEntryToTheTopAndLoadsIt) {
   EXPECT_EQ(f.form->CenterRecentList().entries(),
             (std::vector<std::string>{files[2], files[0], files[1], files[3], files[4]}));
   EXPECT_EQ(box->currentIndex(), 0);
+}
+
+TEST(TForm1Panels, TheFolderButtonWithNothingSelectedOpensTheFirstEntrysFolderWithoutLoading) {
+  PanelFixture f;
+  std::filesystem::create_directory(f.dir.file("one"));
+  std::filesystem::create_directory(f.dir.file("two"));
+  const std::string first = f.file("one/a.good");
+  writeFile(f.dir.file("PATHS to tessoras.txt"), first + "\r\n" + f.file("two/b.good") + "\r\n");
+  f.form->FormActivate();
+  const std::size_t loads = f.loaded.size();
+  QComboBox* box = f.find<QComboBox>("SaveBox1");
+  box->setCurrentIndex(-1);
+  f.find<QToolButton>("ToolButton1b0")->click();
+  EXPECT_EQ(f.fake.shell->folders, std::vector<std::string>{f.dir.path() + "/one/"});
+  EXPECT_EQ(f.fake.sound->played.back(), f.dir.path() + "/wav/OpenFolder.wav");
+  EXPECT_EQ(box->currentIndex(), 0);
+  EXPECT_EQ(f.loaded.size(), loads) << "opening the folder loads nothing";
 }
 
 TEST(TForm1Panels, PressesOnTheTilePanelPickTheCustomScaleAndTheBareTileItsColour) {

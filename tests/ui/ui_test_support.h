@@ -39,11 +39,23 @@ class FakeDialogs : public Dialogs {
     presets.push_back(preset);
     return chosenColor;
   }
+  std::optional<SaveChoice> chooseSaveFile(QWidget*, const std::string& folder,
+                                           const std::string& filter, int filterIndex) override {
+    saveRequests.push_back({folder, filter, filterIndex});
+    return saveChoice;
+  }
+  struct SaveRequest {
+    std::string folder;
+    std::string filter;
+    int filterIndex;
+  };
   std::vector<std::string> errors;
   std::vector<QString> questions;
   std::vector<TColor> presets;
+  std::vector<SaveRequest> saveRequests;
   bool answerYes = false;
   std::optional<TColor> chosenColor;
+  std::optional<SaveChoice> saveChoice;
 };
 
 /// A window over fake services, with its program and file folders in one temporary folder.
