@@ -7,30 +7,10 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "common/file_descriptor.h"
 #include "imageio/image_error.h"
 
 namespace tessora {
-namespace {
-
-// Owns the descriptor so that every exit closes it.
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  ~FileDescriptor() {
-    if (fd_ >= 0) {
-      ::close(fd_);
-    }
-  }
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-}  // namespace
-
 std::vector<std::uint8_t> ReadFileBytes(const std::string& fileName, std::uint64_t maxBytes) {
   // Non-blocking so that a FIFO given as an image cannot stall the open; it is refused below.
   FileDescriptor fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));

@@ -4,11 +4,7 @@
 
 #include "platform/pixbuf_formats.h"
 
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wold-style-cast"
-#pragma GCC diagnostic ignored "-Wconversion"
-#include <gio/gio.h>
-#pragma GCC diagnostic pop
+#include "platform/gio_headers.h"
 
 namespace tessora {
 namespace {

@@ -4,12 +4,7 @@
 #include <QPainter>
 #include <QSysInfo>
 
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wold-style-cast"
-#pragma GCC diagnostic ignored "-Wconversion"
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#pragma GCC diagnostic pop
+#include "platform/x11_headers.h"
 
 namespace tessora {
 namespace {

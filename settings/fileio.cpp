@@ -7,32 +7,12 @@
 #include <cerrno>
 
 #include "common/atomic_file.h"
+#include "common/file_descriptor.h"
 
 namespace tessora {
-namespace {
-
-// Owns a file descriptor for reading.
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd() {
-    if (fd_ >= 0) {
-      ::close(fd_);
-    }
-  }
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-}  // namespace
-
 ReadResult readWholeFile(const std::string& path, std::string& contents) {
   contents.clear();
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) {
     return (errno == ENOENT || errno == ENOTDIR) ? ReadResult::Missing : ReadResult::Failed;
   }

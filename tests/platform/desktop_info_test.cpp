@@ -7,12 +7,8 @@
 
 #include "child_process.h"
 
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wold-style-cast"
-#pragma GCC diagnostic ignored "-Wconversion"
-#include <X11/Xlib.h>
-#include <gio/gio.h>
-#pragma GCC diagnostic pop
+#include "platform/gio_headers.h"
+#include "platform/x11_headers.h"
 
 namespace tessora {
 namespace {

@@ -8,11 +8,7 @@
 #include <QFile>
 #include <QUrl>
 
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wold-style-cast"
-#pragma GCC diagnostic ignored "-Wconversion"
-#include <gio/gio.h>
-#pragma GCC diagnostic pop
+#include "platform/gio_headers.h"
 
 namespace tessora {
 namespace {

@@ -1,0 +1,8 @@
+#pragma once
+
+// GLib's macros use C casts and narrowing conversions that our warning flags reject.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wold-style-cast"
+#pragma GCC diagnostic ignored "-Wconversion"
+#include <gio/gio.h>
+#pragma GCC diagnostic pop
