@@ -57,7 +57,7 @@ TEST(BmpRead, PaletteDepthsAndHeaders) {
   for (int bpp : {1, 2, 4, 8}) {
     for (int headerSize : {12, 40, 108, 124}) {
       SCOPED_TRACE(::testing::Message() << bpp << " bits, header " << headerSize);
-      BmpSpec s;
+      BmpRecipe s;
       s.headerSize = headerSize;
       s.width = kW;
       s.height = kH;
@@ -76,7 +76,7 @@ TEST(BmpRead, DirectColourWithDefaultAndExplicitMasks) {
   const auto scale = [](std::uint32_t v, int bits) {
     return static_cast<int>(v * 255 / ((1u << bits) - 1));
   };
-  BmpSpec s;
+  BmpRecipe s;
   s.width = kW;
   s.height = -kH;  // top-down rows
   s.bitsPerPixel = 24;
@@ -116,7 +116,7 @@ TEST(BmpRead, DirectColourWithDefaultAndExplicitMasks) {
 }
 
 TEST(BmpRead, RunLengthEncodedRows) {
-  BmpSpec s;
+  BmpRecipe s;
   s.width = 5;
   s.height = 2;
   s.bitsPerPixel = 8;
@@ -149,7 +149,7 @@ TEST(BmpRead, RunLengthEncodedRows) {
 }
 
 TEST(BmpRead, HostileHeadersAndDataFailCleanly) {
-  BmpSpec s;
+  BmpRecipe s;
   s.width = kW;
   s.height = kH;
   s.bitsPerPixel = 24;
@@ -189,7 +189,7 @@ TEST(BmpRead, HostileHeadersAndDataFailCleanly) {
   header[14] = 200;
   fails(header, "header size past the file");
 
-  BmpSpec rle;
+  BmpRecipe rle;
   rle.width = 4;
   rle.height = -2;
   rle.bitsPerPixel = 8;
@@ -205,7 +205,7 @@ TEST(BmpRead, HostileHeadersAndDataFailCleanly) {
 }
 
 TEST(BmpRead, IndicesOutsideThePaletteShowBlack) {
-  BmpSpec s;
+  BmpRecipe s;
   s.width = 3;
   s.height = 1;
   s.bitsPerPixel = 8;

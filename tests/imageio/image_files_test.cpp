@@ -55,7 +55,7 @@ TEST_F(LoadImageFileTest, ChoosesTheJpegReaderByExtensionInAnyCase) {
 }
 
 TEST_F(LoadImageFileTest, TheExtensionDecidesNotTheContent) {
-  PngSpec s;
+  PngRecipe s;
   const std::string asGif = put("x.gif", MakePng(s));
   const Bitmap before = bitmap_;
   EXPECT_FALSE(load(asGif));
@@ -79,7 +79,7 @@ TEST_F(LoadImageFileTest, NamesWithoutAKnownExtensionAreReadAsBitmaps) {
 TEST_F(LoadImageFileTest, ClearsTheTransparentFlagFirstAndGifSetsItAgain) {
   bitmap_.setTransparent(true);
   bitmap_.setTransparentColor(RGB(5, 6, 7));
-  PngSpec s;
+  PngRecipe s;
   s.colorType = 6;
   EXPECT_TRUE(load(put("a.png", MakePng(s))));
   EXPECT_FALSE(bitmap_.transparent()) << "PNG transparency is blended, never flagged";

@@ -48,7 +48,7 @@ std::uint32_t maxOf(int bitDepth) {
 }
 
 // Raw samples of the pattern, one uint32 per sample.
-std::vector<std::uint32_t> rawSamples(const PngSpec& s) {
+std::vector<std::uint32_t> rawSamples(const PngRecipe& s) {
   if (!s.samples.empty()) {
     return s.samples;
   }
@@ -73,7 +73,7 @@ png_byte paletteAlpha(int i) {
   return static_cast<png_byte>(i * 97);
 }
 
-Bytes packRows(const PngSpec& s) {
+Bytes packRows(const PngRecipe& s) {
   const int ch = channelsOf(s.colorType);
   const std::vector<std::uint32_t> v = rawSamples(s);
   const std::size_t rowBits = static_cast<std::size_t>(s.width) * ch * s.bitDepth;
@@ -99,7 +99,7 @@ Bytes packRows(const PngSpec& s) {
   return rows;
 }
 
-bool writePngGuarded(png_structp png, png_infop info, const PngSpec* s, png_bytepp rows,
+bool writePngGuarded(png_structp png, png_infop info, const PngRecipe* s, png_bytepp rows,
                      png_colorp palette, png_bytep alphas, png_color_16p trnsColor) {
   if (setjmp(png_jmpbuf(png)) != 0) {
     return false;
@@ -136,7 +136,7 @@ std::uint32_t PatternSample(int x, int y, int channel, std::uint32_t maxValue) {
   return h % (maxValue + 1);
 }
 
-Bytes MakePng(const PngSpec& s) {
+Bytes MakePng(const PngRecipe& s) {
   Bytes out;
   Bytes packed = packRows(s);
   const std::size_t rowBytes = packed.size() / s.height;
@@ -175,7 +175,7 @@ Bytes MakePng(const PngSpec& s) {
   return out;
 }
 
-std::vector<std::uint8_t> PngExpectedRgba(const PngSpec& s) {
+std::vector<std::uint8_t> PngExpectedRgba(const PngRecipe& s) {
   const int ch = channelsOf(s.colorType);
   const std::vector<std::uint32_t> raw = rawSamples(s);
   const std::uint32_t maxValue = maxOf(s.bitDepth);
@@ -213,7 +213,7 @@ std::vector<std::uint8_t> PngExpectedRgba(const PngSpec& s) {
   return out;
 }
 
-std::vector<double> PngExpectedUnit(const PngSpec& s) {
+std::vector<double> PngExpectedUnit(const PngRecipe& s) {
   const std::vector<std::uint8_t> rgba8 = PngExpectedRgba(s);
   std::vector<double> out(rgba8.begin(), rgba8.end());
   for (double& v : out) {
@@ -331,7 +331,7 @@ void putLE(Bytes& b, std::size_t at, std::uint32_t v, int n) {
 
 }  // namespace
 
-Bytes MakeBmp(const BmpSpec& s) {
+Bytes MakeBmp(const BmpRecipe& s) {
   const bool core = s.headerSize == 12;
   const std::size_t maskBytes =
       s.headerSize == 40 && (s.compression == 3 || s.compression == 6) ? 4 * s.masks.size() : 0;

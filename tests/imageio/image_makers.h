@@ -13,7 +13,7 @@ namespace tessora::test {
 using Bytes = std::vector<std::uint8_t>;
 
 /// A PNG of a fixed pseudo-random pattern in any colour type and bit depth.
-struct PngSpec {
+struct PngRecipe {
   int width = 7;
   int height = 5;
   int colorType = 2;  // 0 gray, 2 RGB, 3 palette, 4 gray+alpha, 6 RGBA
@@ -23,12 +23,12 @@ struct PngSpec {
   std::vector<std::uint32_t> samples;  // all samples row by row; empty: the pattern
 };
 
-/// The file for `spec`, written by libpng.
-Bytes MakePng(const PngSpec& spec);
+/// The file for `recipe`, written by libpng.
+Bytes MakePng(const PngRecipe& recipe);
 /// What the file holds, as 8-bit RGBA per pixel (16-bit samples cut to their high byte).
-std::vector<std::uint8_t> PngExpectedRgba(const PngSpec& spec);
+std::vector<std::uint8_t> PngExpectedRgba(const PngRecipe& recipe);
 /// What the file holds, as RGBA per pixel in 0..1 at the file's full precision.
-std::vector<double> PngExpectedUnit(const PngSpec& spec);
+std::vector<double> PngExpectedUnit(const PngRecipe& recipe);
 
 /// One frame of a GIF.
 struct GifFrame {
@@ -47,7 +47,7 @@ Bytes MakeGif(int screenWidth, int screenHeight, const std::vector<std::uint32_t
               const std::vector<GifFrame>& frames);
 
 /// A Windows bitmap file put together field by field; `pixels` are the rows as stored.
-struct BmpSpec {
+struct BmpRecipe {
   int headerSize = 40;  // 12 (OS/2 core), 40, 108 or 124
   int width = 0;
   int height = 0;  // negative: top-down rows
@@ -57,7 +57,7 @@ struct BmpSpec {
   std::vector<std::uint32_t> palette;  // 0x00RRGGBB
   Bytes pixels;
 };
-Bytes MakeBmp(const BmpSpec& spec);
+Bytes MakeBmp(const BmpRecipe& recipe);
 /// Packs values (palette indices or pixel values) into stored rows of a BMP, padding each row.
 Bytes PackBmpRows(int width, int rows, int bitsPerPixel, const std::vector<std::uint32_t>& values);
 

@@ -37,7 +37,7 @@ void pngSeeds(const std::string& dir) {
                {3, 8, true, false},  {4, 8, false, false}, {4, 16, true, false},
                {6, 8, true, false},  {6, 16, false, false}};
   for (const auto& k : kinds) {
-    PngSpec s;
+    PngRecipe s;
     s.width = 9;
     s.height = 6;
     s.colorType = k.type;
@@ -54,7 +54,7 @@ void pngSeeds(const std::string& dir) {
 void bmpSeeds(const std::string& dir) {
   const int w = 7;
   const int h = 5;
-  BmpSpec s;
+  BmpRecipe s;
   s.width = w;
   s.height = h;
   s.bitsPerPixel = 24;

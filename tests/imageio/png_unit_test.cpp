@@ -14,7 +14,7 @@ namespace tessora::test {
 namespace {
 
 Bytes onePixelRgba(std::uint32_t r, std::uint32_t g, std::uint32_t b, std::uint32_t a) {
-  PngSpec s;
+  PngRecipe s;
   s.width = 1;
   s.height = 1;
   s.colorType = 6;
@@ -61,7 +61,7 @@ TEST(PngRead, BlendsPartlyTransparentPixelsOverThePreviousContent) {
 }
 
 TEST(PngRead, TakesTheFileSizeAndShowsTheOldTopLeftWhereTransparent) {
-  PngSpec s;
+  PngRecipe s;
   s.width = 2;
   s.height = 2;
   s.colorType = 6;
@@ -91,7 +91,7 @@ TEST(PngRead, EveryLayoutDecodesToItsSamples) {
           continue;
         }
         for (bool interlaced : {false, true}) {
-          PngSpec s;
+          PngRecipe s;
           s.width = 11;
           s.height = 9;
           s.colorType = type;
@@ -146,7 +146,7 @@ TEST(PngRead, FailuresNameTheFileOrSayReadingAndLeaveTheBitmap) {
   ASSERT_TRUE(WriteBytes(garbage, Bytes(300, 0x5A)));
   EXPECT_TRUE(FailsWith([&] { ReadPngFile(garbage, bitmap); }, "Error Reading File!"));
 
-  PngSpec s;
+  PngRecipe s;
   s.width = 40;
   s.height = 30;
   Bytes cut = MakePng(s);
@@ -158,7 +158,7 @@ TEST(PngRead, FailuresNameTheFileOrSayReadingAndLeaveTheBitmap) {
 }
 
 TEST(PngRead, RefusesPicturesBeyondTheLimitsBeforeAllocating) {
-  PngSpec wide;
+  PngRecipe wide;
   wide.width = 16385;
   wide.height = 1;
   wide.colorType = 0;
@@ -168,7 +168,7 @@ TEST(PngRead, RefusesPicturesBeyondTheLimitsBeforeAllocating) {
   EXPECT_TRUE(
       FailsWith([&] { ReadPngMemory(file.data(), file.size(), bitmap); }, "Error Reading File!"));
   // 16-bit RGBA takes 8 bytes a pixel: the decoded size, not the pixel count, decides.
-  PngSpec deep;
+  PngRecipe deep;
   deep.width = 64;
   deep.height = 64;
   deep.colorType = 6;
@@ -184,11 +184,11 @@ TEST(PngRead, RefusesPicturesBeyondTheLimitsBeforeAllocating) {
 
 // Each call has its own working image, so two reads at once cannot mix their pixels.
 TEST(PngRead, ReadsMayRunSideBySide) {
-  PngSpec a;
+  PngRecipe a;
   a.width = 64;
   a.height = 48;
   a.colorType = 6;
-  PngSpec b;
+  PngRecipe b;
   b.width = 50;
   b.height = 40;
   b.colorType = 0;
