@@ -6,8 +6,7 @@ build=$1
 seconds=$2
 root=$(cd "$(dirname "$0")/.." && pwd)
 found=0
-for f in "$build"/fuzz/fuzz_*; do
-  [ -x "$f" ] || continue
+for f in $(find "$build/fuzz" -name 'fuzz_*' -type f -executable | sort); do
   found=1
   name=$(basename "$f")
   corpus="$build/fuzz/corpus/$name"
