@@ -22,7 +22,7 @@ class BitmapError : public std::runtime_error {
 /// kSpareBytes spare bytes after its last pixel, so loops may read or write pixels as 4-byte words.
 class Bitmap {
  public:
-  static constexpr std::size_t kSpareBytes = 16;
+  static constexpr std::size_t kSpareBytes = 32;
   /// Largest width or height, and largest pixel count, a bitmap may have.
   static constexpr int kMaxDimension = 1 << 17;
   static constexpr std::int64_t kMaxPixels = std::int64_t{1} << 29;
