@@ -30,6 +30,35 @@ void PaintRun(std::uint8_t* row, int width, std::int64_t from, std::int64_t to, 
   }
 }
 
+// Estimates the left ends of the spans of rings [from, to) on the row dy half-pixels from the
+// centre line: `none` where a ring has no pixel there, NaN where the estimate lies too close to a
+// pixel boundary to be trusted and must be settled exactly. Built for AVX2 and for the baseline
+// instruction set; the loader picks one. Neither uses fused multiply-add, so both give the same
+// estimates.
+__attribute__((target_clones("avx2", "default"))) void MeasureSpans(
+    const double* widths, const double* heights, const double* edges, double* starts,
+    std::size_t from, std::size_t to, double dy, double none) {
+  // Adding and subtracting 1.5 * 2^52 rounds to an integer without a libm call, which would
+  // stop the vectoriser. A row outside the ring makes f negative and the inset NaN, which the
+  // width test turns into `none`.
+  constexpr double kRound = 6755399441055744.0;
+  constexpr double kUnsure = std::numeric_limits<double>::quiet_NaN();
+  for (std::size_t i = from; i < to; ++i) {
+    // Every load unconditional: a load inside a selection would stop the vectoriser too.
+    const double w = widths[i];
+    const double edge = edges[i];
+    const double r = dy / heights[i];
+    const double f = 1.0 - r * r;
+    const double t = (w - 1.0 - w * std::sqrt(f)) * 0.5;
+    const double nearest = (t + kRound) - kRound;
+    const double ceilT = nearest < t ? nearest + 1.0 : nearest;
+    const double inset = ceilT > 0.0 ? ceilT : 0.0;
+    const double estimate = 2.0 * inset < w ? edge + inset : none;
+    starts[i] =
+        std::fabs(t - nearest) < 1e-6 ? kUnsure : (std::fabs(f) < 1e-9 ? kUnsure : estimate);
+  }
+}
+
 // The rings of EllipseGradient: ring k is inscribed in the first box shrunk by k pixels per side,
 // normalised once the shrinking passes the middle. All rings share the first box's centre, so
 // every ring's span on a row is symmetric about it and row y looks like row h - 1 - y.
@@ -60,6 +89,9 @@ class EllipseRows {
       color_.push_back(c);
     }
     start_.resize(ring_.size());
+    nestedStart_.resize(ring_.size());
+    nestedBands_ = static_cast<std::size_t>(
+        std::lower_bound(ring_.begin(), ring_.end(), (std::min(w0_, h0_) + 1) / 2) - ring_.begin());
     runs_.resize(ring_.size());
     segments_.resize(2 * ring_.size() + 3);
   }
@@ -92,10 +124,14 @@ class EllipseRows {
                      std::lower_bound(ring_.begin(), ring_.end(), firstReversed) - ring_.begin()));
     measure(0, shrinkingEnd, dyy);
     measure(reversedBegin, ring_.size(), dyy);
+    const std::int64_t sumX = left_ + right_;
+    if (reversedBegin == ring_.size() && shrinkingEnd <= nestedBands_ &&
+        paintNestedRow(row, width, shrinkingEnd, dyy, sumX, outside)) {
+      return;
+    }
 
     // Walk from the last band painted to the first: a band shows only where the bands painted
     // after it left its span uncovered. Runs of one colour merge.
-    const std::int64_t sumX = left_ + right_;
     Walk walk{kNoneStart, kNone, 0, false};
     for (std::size_t i = ring_.size(); i-- > reversedBegin && !walk.full;) {
       visit(i, start(i, dyy), sumX, width, walk);
@@ -107,6 +143,41 @@ class EllipseRows {
   }
 
  private:
+  // The common row: every band on it lies inside the one before (no ring has passed the middle),
+  // neighbouring bands differ in colour, and all of them lie inside the row. Each band then shows
+  // from its own start to the next band's, and the row is painted straight from the starts.
+  // Returns false, painting nothing, when the row is not of that kind.
+  bool paintNestedRow(std::uint8_t* row, int width, std::size_t bands, std::int64_t dyy,
+                      std::int64_t sumX, TColor outside) {
+    std::size_t count = 0;
+    for (; count < bands; ++count) {
+      const double at = start(count, dyy);
+      if (at == kNoneStart) {
+        break;  // only the innermost bands can miss the row
+      }
+      nestedStart_[count] = static_cast<std::int64_t>(at);
+    }
+    if (count == 0) {
+      FillPixels(row, static_cast<std::size_t>(width), outside);
+      return true;
+    }
+    const std::int64_t* at = nestedStart_.data();
+    if (at[0] < 0 || sumX - at[0] > width) {
+      return false;
+    }
+    FillPixels(row, static_cast<std::size_t>(at[0]), outside);
+    std::uint8_t* p = row + 3 * at[0];
+    for (std::size_t b = 0; b + 1 < count; ++b) {
+      p = PaintWords(p, at[b + 1] - at[b], color_[b]);
+    }
+    p = PaintWords(p, sumX - 2 * at[count - 1], color_[count - 1]);
+    for (std::size_t b = count - 1; b-- > 0;) {
+      p = PaintWords(p, at[b + 1] - at[b], color_[b]);
+    }
+    FillPixels(p, static_cast<std::size_t>(width - (sumX - at[0])), outside);
+    return true;
+  }
+
   struct Walk {
     double coveredAt;      // covered, as the band starts are measured
     std::int64_t covered;  // left end of the span covered so far; its right end is sumX - covered
@@ -211,30 +282,8 @@ class EllipseRows {
   // (kNone where a band has no pixel there): a floating-point estimate the compiler vectorises,
   // settled exactly wherever it lies too close to a pixel boundary to be trusted.
   void measure(std::size_t from, std::size_t to, std::int64_t dyy) {
-    const double dy = static_cast<double>(dyy);
-    const double* widths = width_.data();
-    const double* heights = height_.data();
-    const double* edges = edge_.data();
-    double* starts = start_.data();
-    // Adding and subtracting 1.5 * 2^52 rounds to an integer without a libm call, which would
-    // stop the vectoriser. A row outside the ring makes f negative and the inset NaN, which the
-    // width test turns into kNoneStart.
-    constexpr double kRound = 6755399441055744.0;
-    constexpr double kUnsure = std::numeric_limits<double>::quiet_NaN();
-    for (std::size_t i = from; i < to; ++i) {
-      // Every load unconditional: a load inside a selection would stop the vectoriser too.
-      const double w = widths[i];
-      const double edge = edges[i];
-      const double r = dy / heights[i];
-      const double f = 1.0 - r * r;
-      const double t = (w - 1.0 - w * std::sqrt(f)) * 0.5;
-      const double nearest = (t + kRound) - kRound;
-      const double ceilT = nearest < t ? nearest + 1.0 : nearest;
-      const double inset = ceilT > 0.0 ? ceilT : 0.0;
-      const double estimate = 2.0 * inset < w ? edge + inset : kNoneStart;
-      starts[i] =
-          std::fabs(t - nearest) < 1e-6 ? kUnsure : (std::fabs(f) < 1e-9 ? kUnsure : estimate);
-    }
+    MeasureSpans(width_.data(), height_.data(), edge_.data(), start_.data(), from, to,
+                 static_cast<double>(dyy), kNoneStart);
   }
 
   // The left end of band i's span on the row just measured, or kNoneStart.
@@ -254,6 +303,8 @@ class EllipseRows {
   std::vector<double> width_, height_, edge_;
   std::vector<TColor> color_;
   std::vector<double> start_;  // band starts on the row just measured; NaN: to be settled
+  std::vector<std::int64_t> nestedStart_;
+  std::size_t nestedBands_ = 0;  // bands whose rings still shrink on both axes
   std::vector<Run> runs_;
   std::vector<Run> segments_;  // here `from` holds where each segment ends
 };
