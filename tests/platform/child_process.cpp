@@ -1,5 +1,7 @@
 #include "child_process.h"
 
+#include <QFile>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -152,6 +154,30 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
     QThread::msleep(5);
   }
   return true;
+}
+
+StandInCommands::StandInCommands() : oldPath_(qgetenv("PATH")) {
+  qputenv("PATH", QFile::encodeName(dir_.path()) + ":" + oldPath_);
+}
+
+StandInCommands::~StandInCommands() {
+  qputenv("PATH", oldPath_);
+}
+
+bool StandInCommands::add(const QString& name, const QByteArray& body) {
+  const QString script = dir_.filePath(name);
+  QFile stub(script);
+  if (!stub.open(QIODevice::WriteOnly)) {
+    return false;
+  }
+  stub.write("#!/bin/sh\n" + body);
+  stub.close();
+  return QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+QString StandInCommands::read(const QString& fileName) const {
+  QFile file(dir_.filePath(fileName));
+  return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
 }  // namespace tessora::testing

@@ -33,6 +33,25 @@ class ChildProcess {
   std::unique_ptr<QProcess> process_;
 };
 
+/// Stand-in commands in a temporary folder put first on PATH for the life of the object: each
+/// is a small shell script, so a test can see what the code under test ran.
+class StandInCommands {
+ public:
+  StandInCommands();
+  ~StandInCommands();
+  StandInCommands(const StandInCommands&) = delete;
+  StandInCommands& operator=(const StandInCommands&) = delete;
+
+  /// Writes an executable script `name` with the given body (after "#!/bin/sh").
+  bool add(const QString& name, const QByteArray& body);
+  /// The contents of a file the scripts wrote into the folder ("" when there is none).
+  QString read(const QString& fileName) const;
+
+ private:
+  QTemporaryDir dir_;
+  QByteArray oldPath_;
+};
+
 /// An X server of its own (Xvfb, on a free display number it picks itself). Started without
 /// Qt, since the application object needs the display before it exists.
 class XServer {

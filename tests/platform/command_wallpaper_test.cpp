@@ -3,8 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QFile>
-#include <QTemporaryDir>
+#include "child_process.h"
 
 namespace tessora {
 namespace {
@@ -12,30 +11,17 @@ namespace {
 class CommandWallpaperTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    oldPath_ = qgetenv("PATH");
-    qputenv("PATH", QFile::encodeName(dir_.path()) + ":" + oldPath_);
     for (const char* name : {"swaymsg", "pcmanfm-qt", "pcmanfm"}) {
-      const QString script = dir_.filePath(QLatin1String(name));
-      QFile stub(script);
-      ASSERT_TRUE(stub.open(QIODevice::WriteOnly));
-      stub.write(
-          "#!/bin/sh\nprintf '%s|' \"$(basename \"$0\")\" \"$@\" >> \"$(dirname \"$0\")/log\"\n"
-          "[ -z \"$STUB_FAIL\" ] || { echo \"$STUB_FAIL\"; exit 1; }\n");
-      stub.close();
-      QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+      ASSERT_TRUE(
+          commands_.add(QLatin1String(name),
+                        "printf '%s|' \"$(basename \"$0\")\" \"$@\" >> \"$(dirname \"$0\")/log\"\n"
+                        "[ -z \"$STUB_FAIL\" ] || { echo \"$STUB_FAIL\"; exit 1; }\n"));
     }
   }
-  void TearDown() override {
-    qputenv("PATH", oldPath_);
-    qunsetenv("STUB_FAIL");
-  }
-  QString Log() {
-    QFile log(dir_.filePath(QStringLiteral("log")));
-    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
-  }
+  void TearDown() override { qunsetenv("STUB_FAIL"); }
+  QString Log() const { return commands_.read(QStringLiteral("log")); }
 
-  QTemporaryDir dir_;
-  QByteArray oldPath_;
+  testing::StandInCommands commands_;
 };
 
 TEST_F(CommandWallpaperTest, SwayGetsTheQuotedPathForEveryOutput) {

@@ -26,28 +26,14 @@ class FakeFileManager : public QObject {
 class ShellTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    oldPath_ = qgetenv("PATH");
-    qputenv("PATH", QFile::encodeName(dir_.path()) + ":" + oldPath_);
-    const QString script = dir_.filePath(QStringLiteral("xdg-open"));
-    QFile stub(script);
-    ASSERT_TRUE(stub.open(QIODevice::WriteOnly));
-    stub.write(
-        "#!/bin/sh\nprintf '%s\\n' \"$@\" >> \"$(dirname \"$0\")/opened\"\n"
-        "exit \"${STUB_EXIT:-0}\"\n");
-    stub.close();
-    QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    ASSERT_TRUE(commands_.add(QStringLiteral("xdg-open"),
+                              "printf '%s\\n' \"$@\" >> \"$(dirname \"$0\")/opened\"\n"
+                              "exit \"${STUB_EXIT:-0}\"\n"));
   }
-  void TearDown() override {
-    qputenv("PATH", oldPath_);
-    qunsetenv("STUB_EXIT");
-  }
-  QString Opened() {
-    QFile log(dir_.filePath(QStringLiteral("opened")));
-    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
-  }
+  void TearDown() override { qunsetenv("STUB_EXIT"); }
+  QString Opened() const { return commands_.read(QStringLiteral("opened")); }
 
-  QTemporaryDir dir_;
-  QByteArray oldPath_;
+  testing::StandInCommands commands_;
 };
 
 TEST_F(ShellTest, FoldersGoToTheFileManagerService) {
