@@ -9,6 +9,7 @@
 #include "common/atomic_file.h"
 #include "imageio/byte_order.h"
 #include "imageio/image_error.h"
+#include "imageio/png_deflate.h"
 #include "imageio/read_file.h"
 
 namespace tessora {
@@ -139,7 +140,8 @@ bool readImageGuarded(png_structp png, png_bytepp rows) {
   return true;
 }
 
-bool writeImageGuarded(png_structp png, png_infop info, const PngImage* image, png_textp text) {
+bool writeImageGuarded(png_structp png, png_infop info, const PngImage* image, png_textp text,
+                       const std::vector<std::uint8_t>& stream) {
   if (setjmp(png_jmpbuf(png)) != 0) {
     return false;
   }
@@ -148,11 +150,16 @@ bool writeImageGuarded(png_structp png, png_infop info, const PngImage* image, p
                PNG_FILTER_TYPE_DEFAULT);
   png_set_text(png, info, text, 1);
   png_write_info(png, info);
-  if (image->PngData != nullptr && !image->PngRows.empty()) {
-    png_write_image(png, const_cast<png_bytepp>(image->PngRows.data()));
-    png_write_end(png, info);
-    png_write_flush(png);
+  // The rows were filtered and compressed beforehand, several pieces at a time; libpng frames
+  // the stream into chunks with their checksums.
+  static const png_byte kIdat[5] = "IDAT";
+  static const png_byte kIend[5] = "IEND";
+  constexpr std::size_t kChunk = std::size_t{1} << 18;
+  for (std::size_t at = 0; at < stream.size(); at += kChunk) {
+    png_write_chunk(png, kIdat, stream.data() + at, std::min(kChunk, stream.size() - at));
   }
+  png_write_chunk(png, kIend, nullptr, 0);
+  png_write_flush(png);
   return true;
 }
 
@@ -399,28 +406,31 @@ PngCapture CaptureBitmapPixels(const Bitmap& bitmap) {
 }
 
 void WritePngFile(const std::string& FileName, const Bitmap& bitmap, TColor TransparentColor) {
-  const PngCapture capture = CaptureBitmapPixels(bitmap);
   const bool withAlpha = TransparentColor != clNone;
   PngImage image;
-  image.PngWidth = static_cast<std::uint32_t>(capture.width);
-  image.PngHeight = static_cast<std::uint32_t>(capture.height);
+  image.PngWidth = static_cast<std::uint32_t>(std::max(bitmap.width(), 0));
+  image.PngHeight = static_cast<std::uint32_t>(std::max(bitmap.height(), 0));
   image.PngBitDepth = 8;
   image.PngColorType = withAlpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB;
   image.PngBytesPerPixel = withAlpha ? 4 : 3;
+  if (!withAlpha) {
+    // The bitmap's rows are 8-bit RGB already, top row first: they are encoded where they are.
+    for (int y = 0; y < bitmap.height(); ++y) {
+      image.PngRows.push_back(const_cast<std::uint8_t*>(bitmap.scanLine(y)));
+    }
+    EncodePngFile(FileName, image);
+    return;
+  }
   AllocPngBuffers(image);
-  const auto bpp = static_cast<std::size_t>(image.PngBytesPerPixel);
   const TColor key = TransparentColor & 0xFFFFFF;
-  for (int y = 0; y < capture.height; ++y) {
-    const std::uint8_t* src = capture.pixels() + static_cast<std::size_t>(y) * capture.stride;
-    std::uint8_t* dst = image.PngRows[static_cast<std::size_t>(capture.height - 1 - y)];
-    for (int x = 0; x < capture.width; ++x, src += 3, dst += bpp) {
-      dst[0] = src[2];
+  for (int y = 0; y < bitmap.height(); ++y) {
+    const std::uint8_t* src = bitmap.scanLine(y);
+    std::uint8_t* dst = image.PngRows[static_cast<std::size_t>(y)];
+    for (int x = 0; x < bitmap.width(); ++x, src += 3, dst += 4) {
+      dst[0] = src[0];
       dst[1] = src[1];
-      dst[2] = src[0];
-      if (withAlpha) {
-        const TColor c = RGB(src[2], src[1], src[0]);
-        dst[3] = c == key ? 0 : 255;
-      }
+      dst[2] = src[2];
+      dst[3] = RGB(src[0], src[1], src[2]) == key ? 0 : 255;
     }
   }
   EncodePngFile(FileName, image);
@@ -445,7 +455,17 @@ void EncodePngFile(const std::string& FileName, const PngImage& image) {
   text.key = keyword;
   text.text = software.data();
   text.text_length = software.size();
-  if (!writeImageGuarded(handle.png(), handle.info(), &image, &text) || !file.commit()) {
+  std::vector<std::uint8_t> stream;
+  const bool hasRows =
+      !image.PngRows.empty() && image.PngRows.size() == image.PngHeight && image.PngWidth > 0;
+  if (hasRows && !DeflatePngRows(
+                     image.PngRows,
+                     std::size_t{image.PngWidth} * static_cast<std::size_t>(image.PngBytesPerPixel),
+                     image.PngBytesPerPixel, stream)) {
+    throw ImageError(kWriteError);
+  }
+  if (!hasRows || !writeImageGuarded(handle.png(), handle.info(), &image, &text, stream) ||
+      !file.commit()) {
     throw ImageError(kWriteError);
   }
 }

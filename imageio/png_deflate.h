@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace tessora {
+
+/// The image data of a PNG file, ready to be cut into IDAT chunks: every row prefixed with its
+/// filter type and compressed as one zlib stream.
+///
+/// Rows are filtered as libpng does by default: each row gets the filter (none, sub, up, average,
+/// Paeth) whose output has the smallest sum of absolute signed bytes. The stream uses libpng's
+/// default deflate settings (level 6, filtered strategy, 32 KiB window). Large images are cut into
+/// pieces that are compressed side by side on up to `threads` threads (0: one a core); each piece
+/// starts from the 32 KiB of filtered data before it as its dictionary, so the result is within a
+/// few bytes of a single pass. Returns false when zlib fails (out of memory).
+bool DeflatePngRows(const std::vector<std::uint8_t*>& rows, std::size_t rowBytes, int bytesPerPixel,
+                    std::vector<std::uint8_t>& out, unsigned threads = 0);
+
+/// Filters one row into `out` (rowBytes + 1 bytes: the filter type, then the filtered bytes).
+/// `prior` is the row above, or nullptr for the first row.
+void FilterPngRow(const std::uint8_t* row, const std::uint8_t* prior, std::size_t rowBytes,
+                  int bytesPerPixel, std::uint8_t* out);
+
+}  // namespace tessora
