@@ -394,13 +394,24 @@ void EllipseGradient(Bitmap& bmp, TColor outer, TColor inner, const Rect& refere
     ramp.step();
   }
   EllipseRows rows(left, right, h, colors);
-  for (int y = 0; y < h; ++y) {
-    const int mirror = h - 1 - y;
-    if (mirror < y) {
-      std::memcpy(bmp.scanLine(y), bmp.scanLine(mirror), bmp.stride());
-    } else {
-      rows.paintRow(bmp.scanLine(y), w, y, outerRGB);
+  // Each row's mirror image is copied while the row is still in a near cache, but only once the
+  // rows the painting of a row may spill into are painted: below the last row painted lie mirror
+  // images.
+  auto copyMirror = [&bmp, h](int y) {
+    if (h - 1 - y > y) {
+      std::memcpy(bmp.scanLine(h - 1 - y), bmp.scanLine(y), bmp.stride());
     }
+  };
+  const int painted = (h + 1) / 2;
+  const int lag = 1 + static_cast<int>(Bitmap::kSpareBytes / bmp.stride());
+  for (int y = 0; y < painted; ++y) {
+    rows.paintRow(bmp.scanLine(y), w, y, outerRGB);
+    if (y >= lag) {
+      copyMirror(y - lag);
+    }
+  }
+  for (int y = std::max(0, painted - lag); y < painted; ++y) {
+    copyMirror(y);
   }
   bmp.setFillColor(ramp.color());
 }
