@@ -15,11 +15,53 @@ int ChannelOf(float running) {
   return static_cast<int>(static_cast<std::int64_t>(std::floor(running)) & 0xFF);
 }
 
-// Pixel runs of one row, painted left to right.
+// Sixteen pixels of one colour, for painting runs in 16-byte stores.
+struct Pattern {
+  std::uint8_t bytes[48];
+  TColor color;
+
+  explicit Pattern(TColor rgb = 0) : color(rgb) {
+    for (int i = 0; i < 48; i += 3) {
+      bytes[i] = static_cast<std::uint8_t>(GetRValue(rgb));
+      bytes[i + 1] = static_cast<std::uint8_t>(GetGValue(rgb));
+      bytes[i + 2] = static_cast<std::uint8_t>(GetBValue(rgb));
+    }
+  }
+};
+
+// Paints n pixels of the pattern's colour and returns the end of the run. Runs of up to 15
+// pixels are painted in whole 5-pixel stores and may write up to 31 bytes past their end (into
+// pixels painted later, or the buffer's spare bytes); longer runs stop exactly at their end.
+inline std::uint8_t* PaintPattern(std::uint8_t* p, std::int64_t n, const Pattern& pattern) {
+  std::uint8_t* const end = p + 3 * n;
+  const std::uint8_t* b = pattern.bytes;
+  // 15 bytes are five whole pixels, so the first 16 bytes of the pattern fit anywhere a pixel
+  // starts.
+  std::memcpy(p, b, 16);
+  std::memcpy(p + 15, b, 16);
+  if (n <= 10) {
+    return end;
+  }
+  if (n < 16) {
+    std::memcpy(p + 30, b, 16);
+    return end;
+  }
+  for (std::uint8_t* q = p; q + 48 <= end; q += 48) {
+    std::memcpy(q, b, 16);
+    std::memcpy(q + 16, b + 16, 16);
+    std::memcpy(q + 32, b + 32, 16);
+  }
+  // The tail: one more block, overlapping the last, that ends where the run does.
+  std::memcpy(end - 48, b, 16);
+  std::memcpy(end - 32, b + 16, 16);
+  std::memcpy(end - 16, b + 32, 16);
+  return end;
+}
+
 // A run of one colour on a row of EllipseGradient; where it ends follows from its neighbour.
 struct Run {
   std::int64_t from;
-  TColor color;
+  const Pattern* pattern;
 };
 
 void PaintRun(std::uint8_t* row, int width, std::int64_t from, std::int64_t to, TColor c) {
@@ -87,6 +129,7 @@ class EllipseRows {
       height_.push_back(static_cast<double>(h));
       edge_.push_back(static_cast<double>(std::min(left_ + k, right_ - k)));
       color_.push_back(c);
+      pattern_.emplace_back(c);
     }
     start_.resize(ring_.size());
     nestedStart_.resize(ring_.size());
@@ -109,7 +152,7 @@ class EllipseRows {
     return inset >= 0 && start <= 0 && left + right - start >= w;
   }
 
-  void paintRow(std::uint8_t* row, int width, int y, TColor outside) {
+  void paintRow(std::uint8_t* row, int width, int y, const Pattern& outside) {
     const std::int64_t dyy = 2 * std::int64_t{y} + 1 - h0_;
     const std::int64_t ady = std::abs(dyy);
     // Shrinking rings reach the row while h0 - 2k >= |dyy|, rings past the middle once
@@ -148,7 +191,7 @@ class EllipseRows {
   // from its own start to the next band's, and the row is painted straight from the starts.
   // Returns false, painting nothing, when the row is not of that kind.
   bool paintNestedRow(std::uint8_t* row, int width, std::size_t bands, std::int64_t dyy,
-                      std::int64_t sumX, TColor outside) {
+                      std::int64_t sumX, const Pattern& outside) {
     std::size_t count = 0;
     for (; count < bands; ++count) {
       const double at = start(count, dyy);
@@ -158,23 +201,22 @@ class EllipseRows {
       nestedStart_[count] = static_cast<std::int64_t>(at);
     }
     if (count == 0) {
-      FillPixels(row, static_cast<std::size_t>(width), outside);
+      PaintPattern(row, width, outside);
       return true;
     }
     const std::int64_t* at = nestedStart_.data();
     if (at[0] < 0 || sumX - at[0] > width) {
       return false;
     }
-    FillPixels(row, static_cast<std::size_t>(at[0]), outside);
-    std::uint8_t* p = row + 3 * at[0];
+    std::uint8_t* p = PaintPattern(row, at[0], outside);
     for (std::size_t b = 0; b + 1 < count; ++b) {
-      p = PaintWords(p, at[b + 1] - at[b], color_[b]);
+      p = PaintPattern(p, at[b + 1] - at[b], pattern_[b]);
     }
-    p = PaintWords(p, sumX - 2 * at[count - 1], color_[count - 1]);
+    p = PaintPattern(p, sumX - 2 * at[count - 1], pattern_[count - 1]);
     for (std::size_t b = count - 1; b-- > 0;) {
-      p = PaintWords(p, at[b + 1] - at[b], color_[b]);
+      p = PaintPattern(p, at[b + 1] - at[b], pattern_[b]);
     }
-    FillPixels(p, static_cast<std::size_t>(width - (sumX - at[0])), outside);
+    FillPixels(p, static_cast<std::size_t>(width - (sumX - at[0])), outside.color);
     return true;
   }
 
@@ -191,10 +233,10 @@ class EllipseRows {
     }
     walk.coveredAt = startAt;
     const auto s = static_cast<std::int64_t>(startAt);
-    if (walk.runs > 0 && runs_[walk.runs - 1].color == color_[i]) {
+    if (walk.runs > 0 && runs_[walk.runs - 1].pattern->color == color_[i]) {
       runs_[walk.runs - 1].from = s;
     } else {
-      runs_[walk.runs++] = Run{s, color_[i]};
+      runs_[walk.runs++] = Run{s, &pattern_[i]};
     }
     walk.covered = s;
     walk.full = s <= 0 && sumX - s >= width;
@@ -205,21 +247,21 @@ class EllipseRows {
   // past its end: into the runs painted after it or, at the edge, into the next row, which is
   // painted later (or into the buffer's spare bytes).
   void paintRuns(std::uint8_t* row, int width, std::int64_t sumX, const Walk& walk,
-                 TColor outside) {
+                 const Pattern& outside) {
     if (walk.runs > 0 && walk.covered >= 0 && sumX - walk.covered <= width) {
       paintInsideRuns(row, width, sumX, walk, outside);
       return;
     }
     std::size_t n = 0;
-    auto segment = [&](std::int64_t end, TColor c) { segments_[n++] = Run{end, c}; };
+    auto segment = [&](std::int64_t end, const Pattern& c) { segments_[n++] = Run{end, &c}; };
     if (walk.runs > 0) {
       segment(walk.covered, outside);
       for (std::size_t i = walk.runs - 1; i > 0; --i) {
-        segment(runs_[i - 1].from, runs_[i].color);
+        segment(runs_[i - 1].from, *runs_[i].pattern);
       }
-      segment(sumX - runs_[0].from, runs_[0].color);
+      segment(sumX - runs_[0].from, *runs_[0].pattern);
       for (std::size_t i = 1; i < walk.runs; ++i) {
-        segment(sumX - runs_[i].from, runs_[i].color);
+        segment(sumX - runs_[i].from, *runs_[i].pattern);
       }
     }
     segment(width, outside);
@@ -227,11 +269,11 @@ class EllipseRows {
     for (std::size_t j = 0; j < n; ++j) {
       const std::int64_t end = std::min<std::int64_t>(segments_[j].from, width);
       if (end >= width) {
-        FillPixels(row + 3 * x, static_cast<std::size_t>(width - x), segments_[j].color);
+        FillPixels(row + 3 * x, static_cast<std::size_t>(width - x), segments_[j].pattern->color);
         return;
       }
       if (end > x) {
-        PaintWords(row + 3 * x, end - x, segments_[j].color);
+        PaintPattern(row + 3 * x, end - x, *segments_[j].pattern);
         x = end;
       }
     }
@@ -240,39 +282,17 @@ class EllipseRows {
   // paintRuns() for the common row whose runs all lie inside it: no clipping, run widths straight
   // from the run starts.
   void paintInsideRuns(std::uint8_t* row, int width, std::int64_t sumX, const Walk& walk,
-                       TColor outside) {
+                       const Pattern& outside) {
     const std::size_t last = walk.runs - 1;
-    FillPixels(row, static_cast<std::size_t>(walk.covered), outside);
-    std::uint8_t* p = row + 3 * walk.covered;
+    std::uint8_t* p = PaintPattern(row, walk.covered, outside);
     for (std::size_t i = last; i > 0; --i) {
-      p = PaintWords(p, runs_[i - 1].from - runs_[i].from, runs_[i].color);
+      p = PaintPattern(p, runs_[i - 1].from - runs_[i].from, *runs_[i].pattern);
     }
-    p = PaintWords(p, sumX - 2 * runs_[0].from, runs_[0].color);
+    p = PaintPattern(p, sumX - 2 * runs_[0].from, *runs_[0].pattern);
     for (std::size_t i = 1; i <= last; ++i) {
-      p = PaintWords(p, runs_[i - 1].from - runs_[i].from, runs_[i].color);
+      p = PaintPattern(p, runs_[i - 1].from - runs_[i].from, *runs_[i].pattern);
     }
-    FillPixels(p, static_cast<std::size_t>(width - (sumX - walk.covered)), outside);
-  }
-
-  // Paints n pixels, two to an 8-byte word. The first four words are written whatever n is, so
-  // short runs cost no unpredictable branch; up to 26 bytes past the run may be written (the
-  // buffer's spare bytes cover the last row). Returns the end of the run.
-  static std::uint8_t* PaintWords(std::uint8_t* p, std::int64_t n, TColor rgb) {
-    if (n > 64) {
-      FillPixels(p, static_cast<std::size_t>(n), rgb);
-      return p + 3 * n;
-    }
-    // Two pixels per 8-byte word; four words cover the common short run without a branch.
-    const std::uint64_t pair =
-        (std::uint64_t{rgb} & 0xFFFFFF) | ((std::uint64_t{rgb} & 0xFFFFFF) << 24);
-    std::memcpy(p, &pair, 8);
-    std::memcpy(p + 6, &pair, 8);
-    std::memcpy(p + 12, &pair, 8);
-    std::memcpy(p + 18, &pair, 8);
-    for (std::int64_t i = 8; i < n; i += 2) {
-      std::memcpy(p + 3 * i, &pair, 8);
-    }
-    return p + 3 * n;
+    FillPixels(p, static_cast<std::size_t>(width - (sumX - walk.covered)), outside.color);
   }
 
   static constexpr std::int64_t kNone = INT64_MAX;
@@ -302,6 +322,7 @@ class EllipseRows {
   std::vector<std::int64_t> ring_;  // first ring of each band, ascending
   std::vector<double> width_, height_, edge_;
   std::vector<TColor> color_;
+  std::vector<Pattern> pattern_;
   std::vector<double> start_;  // band starts on the row just measured; NaN: to be settled
   std::vector<std::int64_t> nestedStart_;
   std::size_t nestedBands_ = 0;  // bands whose rings still shrink on both axes
@@ -394,6 +415,7 @@ void EllipseGradient(Bitmap& bmp, TColor outer, TColor inner, const Rect& refere
     ramp.step();
   }
   EllipseRows rows(left, right, h, colors);
+  const Pattern outside(outerRGB);
   // Each row's mirror image is copied while the row is still in a near cache, but only once the
   // rows the painting of a row may spill into are painted: below the last row painted lie mirror
   // images.
@@ -405,7 +427,7 @@ void EllipseGradient(Bitmap& bmp, TColor outer, TColor inner, const Rect& refere
   const int painted = (h + 1) / 2;
   const int lag = 1 + static_cast<int>(Bitmap::kSpareBytes / bmp.stride());
   for (int y = 0; y < painted; ++y) {
-    rows.paintRow(bmp.scanLine(y), w, y, outerRGB);
+    rows.paintRow(bmp.scanLine(y), w, y, outside);
     if (y >= lag) {
       copyMirror(y - lag);
     }

@@ -206,9 +206,9 @@ TEST(CornerGradient, CornerPixelStopsShortOfTheCornerColour) {
 
 TEST(Gradients, MatchThePlainLoopsPixelForPixel) {
   std::mt19937 rng(12345);
-  std::vector<std::pair<int, int>> sizes = {{2, 2},   {3, 2},   {2, 3},   {10, 6},  {11, 6},
-                                            {6, 11},  {7, 7},   {40, 9},  {9, 40},  {64, 48},
-                                            {48, 64}, {33, 17}, {17, 33}, {100, 3}, {3, 100}};
+  std::vector<std::pair<int, int>> sizes = {
+      {2, 2},   {3, 2},   {2, 3},   {10, 6},  {11, 6},  {6, 11},  {7, 7},     {40, 9},   {9, 40},
+      {64, 48}, {48, 64}, {33, 17}, {17, 33}, {100, 3}, {3, 100}, {301, 170}, {170, 301}};
   for (int i = 0; i < 25; ++i) {
     sizes.emplace_back(2 + static_cast<int>(rng() % 70), 2 + static_cast<int>(rng() % 70));
   }
