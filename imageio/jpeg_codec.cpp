@@ -7,11 +7,15 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
+#include <algorithm>
+#include <atomic>
 #include <csetjmp>
+#include <memory>
 #include <vector>
 
-#include "imageio/adopt_pixels.h"
 #include "common/atomic_file.h"
+#include "common/side_by_side.h"
+#include "imageio/adopt_pixels.h"
 #include "imageio/image_error.h"
 #include "imageio/read_file.h"
 
@@ -23,6 +27,9 @@ constexpr const char* kReadError = "Error Reading File!";
 // encoders use about ten.
 constexpr int kMaxScans = 256;
 constexpr std::size_t kOutputChunk = 1 << 16;
+// Files from this size on are decoded in bands side by side, on up to kMaxBands threads.
+constexpr std::uint64_t kSplitPixels = std::uint64_t{1} << 20;
+constexpr unsigned kMaxBands = 4;
 
 struct ErrorManager {
   jpeg_error_mgr pub;
@@ -130,6 +137,76 @@ bool decodeGuarded(Decompressor* d, Bitmap* out, JSAMPLE* cmykRow) {
   return true;
 }
 
+// Rows [from, to) of a single-scan file into the bitmap. The rows above `from` are skipped, which
+// costs only their entropy decoding (libjpeg keeps what it needs to continue exactly).
+bool decodeRowsGuarded(Decompressor* d, Bitmap* out, JDIMENSION from, JDIMENSION to) {
+  if (setjmp(d->errors.jump) != 0) {
+    return false;
+  }
+  jpeg_start_decompress(&d->info);
+  if (d->info.output_width != static_cast<JDIMENSION>(out->width()) ||
+      d->info.output_height != static_cast<JDIMENSION>(out->height()) ||
+      d->info.output_components != 3 || to > d->info.output_height) {
+    return false;
+  }
+  if (from > 0 && jpeg_skip_scanlines(&d->info, from) != from) {
+    return false;
+  }
+  constexpr JDIMENSION kBatch = 16;
+  JSAMPROW rows[kBatch];
+  while (d->info.output_scanline < to) {
+    const JDIMENSION y = d->info.output_scanline;
+    const JDIMENSION n = std::min(kBatch, to - y);
+    for (JDIMENSION i = 0; i < n; ++i) {
+      rows[i] = out->scanLine(static_cast<int>(y + i));
+    }
+    if (jpeg_read_scanlines(&d->info, rows, n) == 0) {
+      return false;
+    }
+  }
+  if (to == d->info.output_height) {
+    jpeg_finish_decompress(&d->info);
+  } else {
+    jpeg_abort_decompress(&d->info);
+  }
+  return true;
+}
+
+// Where to cut a large single-scan file into bands decoded side by side, as the first row of each
+// band after the first; empty when it is not worth it or the layout is not one the cut is known
+// to leave exact. The band that starts at row s first skips s rows at about half the cost of
+// decoding them, so later bands are made shorter to finish together.
+std::vector<JDIMENSION> bandCuts(jpeg_decompress_struct& info, unsigned threads) {
+  std::vector<JDIMENSION> cuts;
+  const bool gray = info.jpeg_color_space == JCS_GRAYSCALE && info.num_components == 1;
+  bool ycc = info.jpeg_color_space == JCS_YCbCr && info.num_components == 3;
+  if (ycc) {
+    const jpeg_component_info* c = info.comp_info;
+    ycc = c[0].h_samp_factor <= 2 && c[0].v_samp_factor <= 2 && c[1].h_samp_factor == 1 &&
+          c[1].v_samp_factor == 1 && c[2].h_samp_factor == 1 && c[2].v_samp_factor == 1;
+  }
+  const std::uint64_t pixels = std::uint64_t{info.image_width} * info.image_height;
+  if (threads < 2 || (!gray && !ycc) || jpeg_has_multiple_scans(&info) || pixels < kSplitPixels) {
+    return cuts;
+  }
+  constexpr double kSkipCost = 0.5;
+  std::vector<double> at{0.0};
+  for (unsigned j = 0; j < threads; ++j) {
+    at.push_back(at.back() + 1.0 - kSkipCost * at.back());
+  }
+  const JDIMENSION step = 8 * static_cast<JDIMENSION>(info.max_v_samp_factor);
+  JDIMENSION last = 0;
+  for (unsigned j = 1; j < threads; ++j) {
+    const double row = info.image_height * at[j] / at.back();
+    const auto cut = static_cast<JDIMENSION>(row / step + 0.5) * step;
+    if (cut > last && cut < info.image_height) {
+      cuts.push_back(cut);
+      last = cut;
+    }
+  }
+  return cuts;
+}
+
 void initDestination(j_compress_ptr info) {
   auto* dest = reinterpret_cast<FileDestination*>(info->dest);
   dest->pub.next_output_byte = dest->buffer;
@@ -187,31 +264,78 @@ bool encodeGuarded(Compressor* c, JSAMPARRAY rows, JDIMENSION width, JDIMENSION 
   return true;
 }
 
+// The decoding settings: full size, the best quality the decoder has.
+bool prepareGuarded(Decompressor* d, const std::uint8_t* data, std::size_t size,
+                    const ImageLimits& limits) {
+  if (!readHeaderGuarded(d, data, size)) {
+    return false;
+  }
+  const bool cmyk = d->info.jpeg_color_space == JCS_CMYK || d->info.jpeg_color_space == JCS_YCCK;
+  d->info.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
+  d->info.dct_method = JDCT_ISLOW;
+  d->info.do_fancy_upsampling = TRUE;
+  d->info.do_block_smoothing = TRUE;
+  d->info.scale_num = 1;
+  d->info.scale_denom = 1;
+  // Progressive files keep all coefficients in memory; without backing store libjpeg fails
+  // cleanly once this is used up.
+  d->info.mem->max_memory_to_use = static_cast<long>(limits.maxDecodedBytes * 2);
+  return true;
+}
+
+// Decodes the bands of a file cut at `cuts` side by side, each with a decoder of its own; `first`
+// has read the header already and decodes the first band.
+bool decodeBands(Decompressor* first, const std::uint8_t* data, std::size_t size,
+                 const ImageLimits& limits, const std::vector<JDIMENSION>& cuts, Bitmap* out) {
+  std::vector<JDIMENSION> from{0};
+  from.insert(from.end(), cuts.begin(), cuts.end());
+  from.push_back(first->info.image_height);
+  std::atomic<bool> failed{false};
+  RunSideBySide(from.size() - 1, static_cast<unsigned>(from.size() - 1), [&](std::size_t band) {
+    try {
+      std::unique_ptr<Decompressor> own;
+      Decompressor* d = first;
+      if (band > 0) {
+        own = std::make_unique<Decompressor>();
+        d = own.get();
+        if (!prepareGuarded(d, data, size, limits)) {
+          failed = true;
+          return;
+        }
+      }
+      if (!decodeRowsGuarded(d, out, from[band], from[band + 1])) {
+        failed = true;
+      }
+    } catch (...) {  // std::bad_alloc
+      failed = true;
+    }
+  });
+  return !failed;
+}
+
 }  // namespace
 
 void ReadJpegMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
-                    const ImageLimits& limits) {
+                    const ImageLimits& limits, unsigned threads) {
   Decompressor d;
-  if (!readHeaderGuarded(&d, data, size)) {
+  if (!prepareGuarded(&d, data, size, limits)) {
     throw ImageError(kReadError);
   }
-  const bool cmyk = d.info.jpeg_color_space == JCS_CMYK || d.info.jpeg_color_space == JCS_YCCK;
-  d.info.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
-  d.info.dct_method = JDCT_ISLOW;
-  d.info.do_fancy_upsampling = TRUE;
-  d.info.do_block_smoothing = TRUE;
-  d.info.scale_num = 1;
-  d.info.scale_denom = 1;
-  // Progressive files keep all coefficients in memory; without backing store libjpeg fails
-  // cleanly once this is used up.
-  d.info.mem->max_memory_to_use = static_cast<long>(limits.maxDecodedBytes * 2);
+  const bool cmyk = d.info.out_color_space == JCS_CMYK;
   if (!limits.allows(d.info.image_width, d.info.image_height, cmyk ? 4 : 3)) {
     throw ImageError(kReadError);
   }
   Bitmap decoded(static_cast<int>(d.info.image_width), static_cast<int>(d.info.image_height));
-  std::vector<JSAMPLE> cmykRow(cmyk ? static_cast<std::size_t>(d.info.image_width) * 4 : 0);
-  if (!decodeGuarded(&d, &decoded, cmyk ? cmykRow.data() : nullptr)) {
-    throw ImageError(kReadError);
+  const std::vector<JDIMENSION> cuts = bandCuts(d.info, ThreadsFor(threads, kMaxBands));
+  if (!cuts.empty()) {
+    if (!decodeBands(&d, data, size, limits, cuts, &decoded)) {
+      throw ImageError(kReadError);
+    }
+  } else {
+    std::vector<JSAMPLE> cmykRow(cmyk ? static_cast<std::size_t>(d.info.image_width) * 4 : 0);
+    if (!decodeGuarded(&d, &decoded, cmyk ? cmykRow.data() : nullptr)) {
+      throw ImageError(kReadError);
+    }
   }
   AdoptPixels(bitmap, std::move(decoded));
 }

@@ -16,8 +16,10 @@ constexpr int kJpegQuality = 77;
 /// CMYK and YCCK files). Throws ImageError "Error Opening File " + FileName + "!" or
 /// "Error Reading File!"; the bitmap is unchanged then.
 void LoadJpegFile(const std::string& FileName, Bitmap& bitmap, const ImageLimits& limits = {});
+/// LoadJpegFile for bytes in memory. Large single-scan files are decoded in bands on up to
+/// `threads` threads (0: one a core), with the same pixels as in one pass.
 void ReadJpegMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
-                    const ImageLimits& limits = {});
+                    const ImageLimits& limits = {}, unsigned threads = 0);
 
 /// Writes a baseline JPEG file (quality kJpegQuality, floating-point DCT, three components).
 /// Throws ImageError "Cannot create file " + FileName or "Unable to write to " + FileName; a file

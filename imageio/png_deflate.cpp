@@ -7,7 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <thread>
+
+#include "common/side_by_side.h"
 
 namespace tessora {
 
@@ -235,10 +236,7 @@ bool DeflatePngRows(const std::vector<std::uint8_t*>& rows, std::size_t rowBytes
   if (height == 0 || rowBytes == 0 || bytesPerPixel <= 0) {
     return false;
   }
-  if (threads == 0) {
-    threads = std::max(1u, std::thread::hardware_concurrency());
-  }
-  threads = std::min(threads, kMaxThreads);
+  threads = ThreadsFor(threads, kMaxThreads);
   const std::size_t lineBytes = rowBytes + 1;
   // A few pieces a thread, so that a thread that drew easy rows takes on another piece.
   std::size_t pieces = threads == 1 ? 1 : std::size_t{threads} * 4;
@@ -250,31 +248,19 @@ bool DeflatePngRows(const std::vector<std::uint8_t*>& rows, std::size_t rowBytes
     work[p].endRow = height * (p + 1) / pieces;
   }
 
-  std::atomic<std::size_t> next{0};
   std::atomic<bool> failed{false};
-  auto worker = [&] {
-    for (std::size_t p; (p = next.fetch_add(1)) < pieces && !failed.load();) {
-      try {
-        if (!CompressPiece(rows, rowBytes, bytesPerPixel, p + 1 == pieces, work[p])) {
-          failed = true;
-        }
-      } catch (...) {  // std::bad_alloc
+  RunSideBySide(pieces, threads, [&](std::size_t p) {
+    if (failed.load()) {
+      return;
+    }
+    try {
+      if (!CompressPiece(rows, rowBytes, bytesPerPixel, p + 1 == pieces, work[p])) {
         failed = true;
       }
+    } catch (...) {  // std::bad_alloc
+      failed = true;
     }
-  };
-  const unsigned helpers = static_cast<unsigned>(std::min<std::size_t>(threads, pieces)) - 1;
-  std::vector<std::thread> pool;
-  try {
-    for (unsigned i = 0; i < helpers; ++i) {
-      pool.emplace_back(worker);
-    }
-  } catch (...) {  // no more threads: this one carries on with the rest
-  }
-  worker();
-  for (std::thread& t : pool) {
-    t.join();
-  }
+  });
   if (failed) {
     return false;
   }

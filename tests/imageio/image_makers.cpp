@@ -426,4 +426,45 @@ Bytes MakeJpeg(int width, int height, bool gray, bool progressive) {
   return out;
 }
 
+Bytes MakeSampledJpeg(int width, int height, bool gray, int hSamp, int vSamp, int restartRows) {
+  jpeg_compress_struct info{};
+  jpeg_error_mgr errors{};
+  info.err = jpeg_std_error(&errors);
+  jpeg_CreateCompress(&info, JPEG_LIB_VERSION, sizeof(info));
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&info, &buffer, &size);
+  info.image_width = static_cast<JDIMENSION>(width);
+  info.image_height = static_cast<JDIMENSION>(height);
+  info.input_components = gray ? 1 : 3;
+  info.in_color_space = gray ? JCS_GRAYSCALE : JCS_RGB;
+  jpeg_set_defaults(&info);
+  jpeg_set_quality(&info, 88, TRUE);
+  if (!gray) {
+    info.comp_info[0].h_samp_factor = hSamp;
+    info.comp_info[0].v_samp_factor = vSamp;
+  }
+  info.restart_in_rows = restartRows;
+  jpeg_start_compress(&info, TRUE);
+  std::vector<JSAMPLE> row(static_cast<std::size_t>(width) * info.input_components);
+  std::uint32_t noise = 99;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      for (int c = 0; c < info.input_components; ++c) {
+        noise = noise * 1664525u + 1013904223u;
+        const int wave = ((x / (7 + c)) ^ (y / (5 + c))) & 1 ? 70 : 0;
+        row[static_cast<std::size_t>(x) * info.input_components + c] = static_cast<JSAMPLE>(
+            (x + 2 * y + c * 50 + wave + static_cast<int>(noise >> 28)) & 0xFF);
+      }
+    }
+    JSAMPROW r = row.data();
+    jpeg_write_scanlines(&info, &r, 1);
+  }
+  jpeg_finish_compress(&info);
+  jpeg_destroy_compress(&info);
+  Bytes out(buffer, buffer + size);
+  std::free(buffer);
+  return out;
+}
+
 }  // namespace tessora::test

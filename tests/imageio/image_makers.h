@@ -63,6 +63,9 @@ Bytes PackBmpRows(int width, int rows, int bitsPerPixel, const std::vector<std::
 
 /// A JPEG written by libjpeg itself: RGB from the pattern, or gray, baseline or progressive.
 Bytes MakeJpeg(int width, int height, bool gray, bool progressive);
+/// A baseline JPEG of a textured picture: one component (gray) or three with the luma sampled
+/// hSamp x vSamp times the chroma, and a restart marker every restartRows MCU rows (0: none).
+Bytes MakeSampledJpeg(int width, int height, bool gray, int hSamp, int vSamp, int restartRows);
 
 /// Writes bytes to a file; false on failure.
 bool WriteBytes(const std::string& path, const Bytes& bytes);

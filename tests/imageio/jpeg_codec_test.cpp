@@ -82,6 +82,51 @@ TEST(JpegRead, GrayAndProgressiveFiles) {
   EXPECT_LT(meanError(plain, progressive), 1.0);
 }
 
+TEST(JpegRead, LargeFilesDecodedInBandsGiveThePixelsOfOnePass) {
+  struct Layout {
+    bool gray;
+    int h, v, restartRows;
+  };
+  // 4:4:4, 4:2:2, 4:2:0 and 4:4:0, with and without restart markers, and gray; heights that end
+  // inside an MCU row.
+  for (const Layout& l : {Layout{false, 1, 1, 0}, Layout{false, 2, 1, 0}, Layout{false, 2, 2, 0},
+                          Layout{false, 1, 2, 3}, Layout{false, 2, 2, 5}, Layout{true, 1, 1, 0}}) {
+    const Bytes file = MakeSampledJpeg(1201, 907, l.gray, l.h, l.v, l.restartRows);
+    Bitmap whole;
+    ReadJpegMemory(file.data(), file.size(), whole, {}, 1);
+    for (unsigned threads : {2u, 3u, 4u}) {
+      Bitmap banded;
+      ReadJpegMemory(file.data(), file.size(), banded, {}, threads);
+      EXPECT_TRUE(SamePicture(banded, whole))
+          << (l.gray ? "gray" : "colour") << " " << l.h << "x" << l.v << " sampling, restart "
+          << l.restartRows << ", " << threads << " threads";
+    }
+  }
+  // A cut file fails in bands as it does in one pass, or gives the same picture.
+  const Bytes file = MakeSampledJpeg(1201, 907, false, 2, 2, 0);
+  for (std::size_t keep : {file.size() / 3, file.size() - 300}) {
+    const Bytes cut(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(keep));
+    Bitmap whole;
+    Bitmap banded;
+    bool wholeRead = true;
+    bool bandedRead = true;
+    try {
+      ReadJpegMemory(cut.data(), cut.size(), whole, {}, 1);
+    } catch (const ImageError&) {
+      wholeRead = false;
+    }
+    try {
+      ReadJpegMemory(cut.data(), cut.size(), banded, {}, 2);
+    } catch (const ImageError&) {
+      bandedRead = false;
+    }
+    ASSERT_EQ(bandedRead, wholeRead) << keep;
+    if (wholeRead) {
+      EXPECT_TRUE(SamePicture(banded, whole)) << keep;
+    }
+  }
+}
+
 TEST(JpegRead, FailuresLeaveTheBitmap) {
   const Bitmap before = PatternBitmap(3, 3);
   Bitmap b = before;
