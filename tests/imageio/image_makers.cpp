@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <stdexcept>
 
@@ -390,7 +391,20 @@ Bytes PackBmpRows(int width, int rows, int bpp, const std::vector<std::uint32_t>
   return out;
 }
 
-Bytes MakeJpeg(int width, int height, bool gray, bool progressive) {
+namespace {
+
+struct JpegSettings {
+  bool gray = false;
+  bool progressive = false;
+  int quality = 90;
+  int hSamp = 2;
+  int vSamp = 2;
+  int restartRows = 0;
+};
+
+// Encodes with libjpeg the picture whose sample (x, y, component) is `sample`.
+Bytes EncodeJpeg(int width, int height, const JpegSettings& s,
+                 const std::function<int(int, int, int)>& sample) {
   jpeg_compress_struct info{};
   jpeg_error_mgr errors{};
   info.err = jpeg_std_error(&errors);
@@ -400,11 +414,16 @@ Bytes MakeJpeg(int width, int height, bool gray, bool progressive) {
   jpeg_mem_dest(&info, &buffer, &size);
   info.image_width = static_cast<JDIMENSION>(width);
   info.image_height = static_cast<JDIMENSION>(height);
-  info.input_components = gray ? 1 : 3;
-  info.in_color_space = gray ? JCS_GRAYSCALE : JCS_RGB;
+  info.input_components = s.gray ? 1 : 3;
+  info.in_color_space = s.gray ? JCS_GRAYSCALE : JCS_RGB;
   jpeg_set_defaults(&info);
-  jpeg_set_quality(&info, 90, TRUE);
-  if (progressive) {
+  jpeg_set_quality(&info, s.quality, TRUE);
+  if (!s.gray) {
+    info.comp_info[0].h_samp_factor = s.hSamp;
+    info.comp_info[0].v_samp_factor = s.vSamp;
+  }
+  info.restart_in_rows = s.restartRows;
+  if (s.progressive) {
     jpeg_simple_progression(&info);
   }
   jpeg_start_compress(&info, TRUE);
@@ -413,7 +432,7 @@ Bytes MakeJpeg(int width, int height, bool gray, bool progressive) {
     for (int x = 0; x < width; ++x) {
       for (int c = 0; c < info.input_components; ++c) {
         row[static_cast<std::size_t>(x) * info.input_components + c] =
-            static_cast<JSAMPLE>((x * 255 / std::max(1, width - 1) + c * 60 + y * 3) & 0xFF);
+            static_cast<JSAMPLE>(sample(x, y, c) & 0xFF);
       }
     }
     JSAMPROW r = row.data();
@@ -426,45 +445,30 @@ Bytes MakeJpeg(int width, int height, bool gray, bool progressive) {
   return out;
 }
 
+}  // namespace
+
+Bytes MakeJpeg(int width, int height, bool gray, bool progressive) {
+  JpegSettings s;
+  s.gray = gray;
+  s.progressive = progressive;
+  return EncodeJpeg(width, height, s, [width](int x, int y, int c) {
+    return x * 255 / std::max(1, width - 1) + c * 60 + y * 3;
+  });
+}
+
 Bytes MakeSampledJpeg(int width, int height, bool gray, int hSamp, int vSamp, int restartRows) {
-  jpeg_compress_struct info{};
-  jpeg_error_mgr errors{};
-  info.err = jpeg_std_error(&errors);
-  jpeg_CreateCompress(&info, JPEG_LIB_VERSION, sizeof(info));
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&info, &buffer, &size);
-  info.image_width = static_cast<JDIMENSION>(width);
-  info.image_height = static_cast<JDIMENSION>(height);
-  info.input_components = gray ? 1 : 3;
-  info.in_color_space = gray ? JCS_GRAYSCALE : JCS_RGB;
-  jpeg_set_defaults(&info);
-  jpeg_set_quality(&info, 88, TRUE);
-  if (!gray) {
-    info.comp_info[0].h_samp_factor = hSamp;
-    info.comp_info[0].v_samp_factor = vSamp;
-  }
-  info.restart_in_rows = restartRows;
-  jpeg_start_compress(&info, TRUE);
-  std::vector<JSAMPLE> row(static_cast<std::size_t>(width) * info.input_components);
+  JpegSettings s;
+  s.gray = gray;
+  s.quality = 88;
+  s.hSamp = hSamp;
+  s.vSamp = vSamp;
+  s.restartRows = restartRows;
   std::uint32_t noise = 99;
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      for (int c = 0; c < info.input_components; ++c) {
-        noise = noise * 1664525u + 1013904223u;
-        const int wave = ((x / (7 + c)) ^ (y / (5 + c))) & 1 ? 70 : 0;
-        row[static_cast<std::size_t>(x) * info.input_components + c] = static_cast<JSAMPLE>(
-            (x + 2 * y + c * 50 + wave + static_cast<int>(noise >> 28)) & 0xFF);
-      }
-    }
-    JSAMPROW r = row.data();
-    jpeg_write_scanlines(&info, &r, 1);
-  }
-  jpeg_finish_compress(&info);
-  jpeg_destroy_compress(&info);
-  Bytes out(buffer, buffer + size);
-  std::free(buffer);
-  return out;
+  return EncodeJpeg(width, height, s, [&noise](int x, int y, int c) {
+    noise = noise * 1664525u + 1013904223u;
+    const int wave = ((x / (7 + c)) ^ (y / (5 + c))) & 1 ? 70 : 0;
+    return x + 2 * y + c * 50 + wave + static_cast<int>(noise >> 28);
+  });
 }
 
 }  // namespace tessora::test
