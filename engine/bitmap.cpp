@@ -90,6 +90,27 @@ void FillPixels(std::uint8_t* p, std::size_t count, TColor rgb) {
   }
 }
 
+// Five pixels at a time in one byte shuffle: each step reads and writes 16 bytes, the last of
+// which belongs to the next pixel and is written again by the next step.
+__attribute__((target_clones("ssse3", "default"))) void SwapRedAndBlue(const std::uint8_t* src,
+                                                                       std::uint8_t* dst,
+                                                                       std::size_t count) {
+  using Bytes16 = std::uint8_t __attribute__((vector_size(16)));
+  const Bytes16 order = {2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, 15};
+  std::size_t i = 0;
+  for (; i + 6 <= count; i += 5) {
+    Bytes16 v;
+    std::memcpy(&v, src + 3 * i, 16);
+    v = __builtin_shuffle(v, order);
+    std::memcpy(dst + 3 * i, &v, 16);
+  }
+  for (; i < count; ++i) {
+    dst[3 * i] = src[3 * i + 2];
+    dst[3 * i + 1] = src[3 * i + 1];
+    dst[3 * i + 2] = src[3 * i];
+  }
+}
+
 std::int64_t EllipseRowInset(std::int64_t w, std::int64_t h, std::int64_t dyy) {
   // Pixel centre (dx, dy) from the box centre, doubled: dxx = 2s + 1 - w for the pixel s from the
   // left edge. Inside when dxx^2 * h^2 + dyy^2 * w^2 <= w^2 * h^2, evaluated exactly.

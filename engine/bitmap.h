@@ -106,6 +106,10 @@ class Bitmap {
 /// Writes `count` pixels of one colour starting at `p` (3 bytes per pixel).
 void FillPixels(std::uint8_t* p, std::size_t count, TColor rgb);
 
+/// Copies `count` pixels from `src` to `dst` with the first and third byte of each swapped
+/// (red, green, blue to blue, green, red and back). Writes no byte past the last pixel.
+void SwapRedAndBlue(const std::uint8_t* src, std::uint8_t* dst, std::size_t count);
+
 /// For the ellipse inscribed in a box `w` by `h` pixels (both > 0), the number of pixels cut off
 /// at each end of the row whose centre lies dyy half-pixels from the box's centre line
 /// (dyy = 2y + 1 - top - bottom); -1 when the row holds no pixel of the ellipse. A pixel belongs

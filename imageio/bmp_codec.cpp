@@ -4,8 +4,8 @@
 #include <array>
 #include <vector>
 
-#include "imageio/adopt_pixels.h"
 #include "common/atomic_file.h"
+#include "imageio/adopt_pixels.h"
 #include "imageio/byte_order.h"
 #include "imageio/image_error.h"
 #include "imageio/read_file.h"
@@ -377,16 +377,17 @@ void SaveBmpFile(const std::string& FileName, const Bitmap& bitmap) {
   }
   const auto header = fileHeaders(w, h, stride);
   bool ok = file.write(header.data(), header.size());
-  std::vector<std::uint8_t> row(static_cast<std::size_t>(stride), 0);
-  for (std::uint64_t y = 0; ok && y < h; ++y) {
-    const std::uint8_t* src = bitmap.scanLine(static_cast<int>(h - 1 - y));
-    std::uint8_t* dst = row.data();
-    for (std::size_t x = 0; x < w; ++x, src += 3, dst += 3) {
-      dst[0] = src[2];
-      dst[1] = src[1];
-      dst[2] = src[0];
+  // Rows are written bottom up, a block of about 1 MiB at a time; the padding stays zero.
+  const auto rowBytes = static_cast<std::size_t>(stride);
+  const std::size_t blockRows = std::max<std::size_t>(1, (std::size_t{1} << 20) / rowBytes);
+  std::vector<std::uint8_t> block(std::min<std::size_t>(blockRows, h) * rowBytes, 0);
+  for (std::uint64_t y = 0; ok && y < h; y += blockRows) {
+    const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(blockRows, h - y));
+    for (std::size_t r = 0; r < n; ++r) {
+      SwapRedAndBlue(bitmap.scanLine(static_cast<int>(h - 1 - y - r)), block.data() + r * rowBytes,
+                     static_cast<std::size_t>(w));
     }
-    ok = file.write(row.data(), row.size());
+    ok = file.write(block.data(), n * rowBytes);
   }
   if (!ok || !file.commit()) {
     throw ImageError("Unable to write to " + FileName);

@@ -394,13 +394,8 @@ PngCapture CaptureBitmapPixels(const Bitmap& bitmap) {
   byte_order::WriteLE32(header + 24, 1);
   byte_order::WriteLE32(header + 28, 1);
   for (std::size_t y = 0; y < h; ++y) {
-    const std::uint8_t* src = bitmap.scanLine(static_cast<int>(h - 1 - y));
-    std::uint8_t* dst = capture.block.data() + 40 + y * capture.stride;
-    for (std::size_t x = 0; x < w; ++x, src += 3, dst += 3) {
-      dst[0] = src[2];
-      dst[1] = src[1];
-      dst[2] = src[0];
-    }
+    SwapRedAndBlue(bitmap.scanLine(static_cast<int>(h - 1 - y)),
+                   capture.block.data() + 40 + y * capture.stride, w);
   }
   return capture;
 }

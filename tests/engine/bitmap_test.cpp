@@ -226,6 +226,25 @@ TEST(Bitmap, CopiesAreIndependent) {
   EXPECT_EQ(a.pixel(-1, 0), clNone);
 }
 
+TEST(Bitmap, SwappingRedAndBlueTouchesOnlyThePixels) {
+  for (std::size_t count = 0; count <= 40; ++count) {
+    std::vector<std::uint8_t> src(3 * count + 16);
+    for (std::size_t i = 0; i < src.size(); ++i) {
+      src[i] = static_cast<std::uint8_t>(i * 37 + 11);
+    }
+    std::vector<std::uint8_t> dst(3 * count + 16, 0xEE);
+    SwapRedAndBlue(src.data(), dst.data(), count);
+    for (std::size_t p = 0; p < count; ++p) {
+      ASSERT_EQ(dst[3 * p], src[3 * p + 2]) << count << " pixels, pixel " << p;
+      ASSERT_EQ(dst[3 * p + 1], src[3 * p + 1]) << count << " pixels, pixel " << p;
+      ASSERT_EQ(dst[3 * p + 2], src[3 * p]) << count << " pixels, pixel " << p;
+    }
+    for (std::size_t i = 3 * count; i < dst.size(); ++i) {
+      ASSERT_EQ(dst[i], 0xEE) << count << " pixels: byte " << i << " written past the end";
+    }
+  }
+}
+
 TEST(Rounding, HalvesGoToTheEvenNeighbour) {
   EXPECT_EQ(Round(2.5L), 2);
   EXPECT_EQ(Round(3.5L), 4);
