@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "cli/compose.h"
+#include "engine/bitmap.h"
 #include "platform/services.h"
 #include "settings/filelocations.h"
 #include "settings/settings.h"
@@ -21,6 +22,8 @@ bool HaveDisplay() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // One picture, made once: no use waiting for huge pages.
+  tessora::Bitmap::SetLargeMemory(tessora::Bitmap::LargeMemory::MappedAhead);
   std::vector<std::string> args(argv + 1, argv + argc);
   tessora::ComposeRequest request;
   try {

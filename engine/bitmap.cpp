@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -34,9 +35,11 @@ Span NormaliseClip(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64
 // words even at the very last pixel.
 constexpr std::size_t kSpareBytes = Bitmap::kSpareBytes;
 
-// Pictures of desktop size are touched whole right after they are made; in huge pages that
-// costs a few hundred page faults instead of thousands.
-constexpr std::size_t kHugePage = std::size_t{2} << 20;
+// Pictures of desktop size are written whole right after they are made: in huge pages, or mapped
+// in one call, that costs a few calls instead of thousands of page faults.
+constexpr std::size_t kLargePicture = std::size_t{2} << 20;
+constexpr std::size_t kPage = 4096;
+std::atomic<Bitmap::LargeMemory> largeMemory{Bitmap::LargeMemory::HugePages};
 
 std::uint32_t PixelKey(const std::uint8_t* p) {
   return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
@@ -45,6 +48,10 @@ std::uint32_t PixelKey(const std::uint8_t* p) {
 
 }  // namespace
 
+void Bitmap::SetLargeMemory(LargeMemory kind) {
+  largeMemory = kind;
+}
+
 void Bitmap::FreePixels::operator()(std::uint8_t* p) const noexcept {
   std::free(p);
 }
@@ -52,11 +59,15 @@ void Bitmap::FreePixels::operator()(std::uint8_t* p) const noexcept {
 Bitmap::Pixels Bitmap::AllocatePixels(std::size_t bytes, int w, int h) {
   const std::size_t size = bytes + kSpareBytes;
   void* p = nullptr;
-  if (size >= kHugePage) {
-    if (posix_memalign(&p, kHugePage, size) != 0) {
+  if (size >= kLargePicture) {
+    const bool huge = largeMemory.load() == LargeMemory::HugePages;
+    if (posix_memalign(&p, huge ? kLargePicture : kPage, size) != 0) {
       p = nullptr;
-    } else {
+    } else if (huge) {
       madvise(p, size, MADV_HUGEPAGE);  // only advice: a kernel without huge pages ignores it
+    } else {
+      // Only advice too: a kernel before 5.14 refuses it, and the pages come by faults.
+      madvise(p, (size + kPage - 1) / kPage * kPage, MADV_POPULATE_WRITE);
     }
   } else {
     p = std::malloc(size);

@@ -27,6 +27,13 @@ class Bitmap {
   static constexpr int kMaxDimension = 1 << 17;
   static constexpr std::int64_t kMaxPixels = std::int64_t{1} << 29;
 
+  /// Where pictures of 2 MiB and more get their memory. Huge pages suit a program that keeps its
+  /// pictures and draws them again and again (the window). A short run (the command-line tool)
+  /// fares better with ordinary pages mapped in one call: where the kernel must first compact
+  /// memory to find huge pages, that wait can cost more than the whole run.
+  enum class LargeMemory { HugePages, MappedAhead };
+  static void SetLargeMemory(LargeMemory kind);
+
   Bitmap() = default;
   Bitmap(int width, int height);
   Bitmap(const Bitmap& other);

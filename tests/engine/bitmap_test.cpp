@@ -226,6 +226,19 @@ TEST(Bitmap, CopiesAreIndependent) {
   EXPECT_EQ(a.pixel(-1, 0), clNone);
 }
 
+TEST(Bitmap, LargePicturesWorkInEitherKindOfMemory) {
+  for (auto kind : {Bitmap::LargeMemory::MappedAhead, Bitmap::LargeMemory::HugePages}) {
+    Bitmap::SetLargeMemory(kind);
+    Bitmap b(1500, 1001);  // 4.5 MB, a size with a partial last page
+    EXPECT_EQ(b.pixel(0, 0), clWhite);
+    EXPECT_EQ(b.pixel(1499, 1000), clWhite);
+    b.setFillColor(RGB(1, 2, 3));
+    b.fillRect(1000, 900, 1500, 1001);
+    EXPECT_EQ(b.pixel(1499, 1000), RGB(1, 2, 3));
+    EXPECT_EQ(b.pixel(999, 1000), clWhite);
+  }
+}
+
 TEST(Bitmap, SwappingRedAndBlueTouchesOnlyThePixels) {
   for (std::size_t count = 0; count <= 40; ++count) {
     std::vector<std::uint8_t> src(3 * count + 16);
