@@ -1,12 +1,11 @@
 // tessora-compose: the window's commands, replayed from the command line.
-#include <QGuiApplication>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
 
 #include "cli/compose.h"
+#include "cli/desktop_helper.h"
 #include "engine/bitmap.h"
-#include "platform/services.h"
 #include "settings/filelocations.h"
 #include "settings/settings.h"
 #include "tessora_version.h"
@@ -41,32 +40,38 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  // Qt is started only when the desktop is needed, so that composing to a file works anywhere.
-  std::unique_ptr<QGuiApplication> app;
-  tessora::Platform platform;
-  auto desktopPlatform = [&]() -> tessora::Platform* {
+  // The desktop is asked through a helper program, and only when it is needed: composing to a
+  // file works anywhere and starts without loading the desktop libraries.
+  std::unique_ptr<tessora::DesktopHelper> helper;
+  auto desktopHelper = [&]() -> tessora::DesktopHelper* {
     if (!HaveDisplay()) {
       return nullptr;
     }
-    if (!app) {
-      app = std::make_unique<QGuiApplication>(argc, argv);
-      platform = tessora::CreateDesktopPlatform();
+    if (!helper) {
+      const std::string program = tessora::FindDesktopHelper(tessora::programDirectory());
+      if (program.empty()) {
+        std::cerr << "tessora-compose: " << tessora::kDesktopHelperName
+                  << " is missing beside the program\n";
+        return nullptr;
+      }
+      helper = std::make_unique<tessora::DesktopHelper>(program);
     }
-    return &platform;
+    return helper.get();
   };
 
   tessora::ComposeEnvironment env;
   env.desktop = [&]() -> std::optional<tessora::DesktopGeometry> {
-    tessora::Platform* p = desktopPlatform();
-    if (p == nullptr) {
+    tessora::DesktopHelper* h = desktopHelper();
+    if (h == nullptr) {
       return std::nullopt;
     }
-    return p->desktop->geometry();
+    std::optional<tessora::DesktopGeometry> g = h->geometry();
+    if (!g) {
+      std::cerr << "tessora-compose: " << h->lastError() << '\n';
+    }
+    return g;
   };
-  env.wallpaper = [&]() -> tessora::WallpaperSetter* {
-    tessora::Platform* p = desktopPlatform();
-    return p == nullptr ? nullptr : p->wallpaper.get();
-  };
+  env.wallpaper = [&]() -> tessora::WallpaperSetter* { return desktopHelper(); };
   try {
     tessora::Settings settings;
     if (tessora::LoadSettings(tessora::fileDirectory() + tessora::kSettingsFileName, settings)) {

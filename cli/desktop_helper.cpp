@@ -1,0 +1,150 @@
+#include "cli/desktop_helper.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <sstream>
+
+extern char** environ;
+
+namespace tessora {
+
+const char* const kDesktopHelperName = "tessora-compose-desktop";
+
+namespace {
+
+// Closes what it holds when it goes.
+struct Pipe {
+  int fd[2] = {-1, -1};
+  ~Pipe() {
+    for (int f : fd) {
+      if (f >= 0) {
+        ::close(f);
+      }
+    }
+  }
+};
+
+}  // namespace
+
+ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args) {
+  ProgramRun run;
+  Pipe out;
+  if (::pipe2(out.fd, O_CLOEXEC) != 0) {
+    run.error = std::strerror(errno);
+    return run;
+  }
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(program.c_str()));
+  for (const std::string& a : args) {
+    argv.push_back(const_cast<char*>(a.c_str()));
+  }
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out.fd[1], STDOUT_FILENO);
+  pid_t pid = 0;
+  const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) {
+    run.error = std::strerror(rc);
+    return run;
+  }
+  ::close(out.fd[1]);
+  out.fd[1] = -1;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t n = ::read(out.fd[0], buffer, sizeof buffer);
+    if (n > 0) {
+      run.out.append(buffer, static_cast<std::size_t>(n));
+    } else if (n == 0 || errno != EINTR) {
+      break;
+    }
+  }
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) {
+      run.error = std::strerror(errno);
+      return run;
+    }
+  }
+  if (WIFEXITED(status)) {
+    run.status = WEXITSTATUS(status);
+  } else {
+    run.error = "ended by signal " + std::to_string(WTERMSIG(status));
+  }
+  return run;
+}
+
+std::string FindDesktopHelper(const std::string& programDir) {
+  for (const std::string& candidate :
+       {programDir + kDesktopHelperName, programDir + "../libexec/tessora/" + kDesktopHelperName}) {
+    if (::access(candidate.c_str(), X_OK) == 0) {
+      return candidate;
+    }
+  }
+  return "";
+}
+
+std::string DesktopHelper::FormatGeometry(const DesktopGeometry& g) {
+  std::ostringstream s;
+  s << g.screenWidth << ' ' << g.screenHeight << ' ' << g.workArea.Left << ' ' << g.workArea.Top
+    << ' ' << g.workArea.Right << ' ' << g.workArea.Bottom << ' ' << (g.workAreaKnown ? 1 : 0)
+    << '\n';
+  return s.str();
+}
+
+std::optional<DesktopGeometry> DesktopHelper::ParseGeometry(const std::string& text) {
+  std::istringstream s(text);
+  DesktopGeometry g;
+  int known = 0;
+  if (!(s >> g.screenWidth >> g.screenHeight >> g.workArea.Left >> g.workArea.Top >>
+        g.workArea.Right >> g.workArea.Bottom >> known) ||
+      g.screenWidth <= 0 || g.screenHeight <= 0) {
+    return std::nullopt;
+  }
+  g.workAreaKnown = known != 0;
+  return g;
+}
+
+std::optional<DesktopGeometry> DesktopHelper::geometry() {
+  const ProgramRun run = RunProgram(program_, {"geometry"});
+  std::optional<DesktopGeometry> g = run.status == 0 ? ParseGeometry(run.out) : std::nullopt;
+  if (!g) {
+    lastError_ =
+        run.status < 0 ? program_ + ": " + run.error : "the desktop's size could not be read";
+  }
+  return g;
+}
+
+std::string DesktopHelper::wallpaperFolder() const {
+  const ProgramRun run = RunProgram(program_, {"folder"});
+  if (run.status != 0 || run.out.empty()) {
+    lastError_ = run.status < 0 ? program_ + ": " + run.error : "no wallpaper folder";
+    return "";
+  }
+  std::string folder = run.out;
+  if (folder.back() == '\n') {
+    folder.pop_back();
+  }
+  return folder;
+}
+
+WallpaperResult DesktopHelper::setWallpaper(const std::string& path) {
+  const ProgramRun run = RunProgram(program_, {"install", path});
+  WallpaperResult result;
+  result.ok = run.status == 0;
+  if (!result.ok) {
+    result.reason = run.status < 0 ? program_ + ": " + run.error : run.out;
+    while (!result.reason.empty() && result.reason.back() == '\n') {
+      result.reason.pop_back();
+    }
+  }
+  return result;
+}
+
+}  // namespace tessora

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/composition.h"
+#include "platform/services.h"
+
+namespace tessora {
+
+/// The file name of the helper program that carries the desktop services (and with them Qt), so
+/// that tessora-compose itself starts without loading them.
+extern const char* const kDesktopHelperName;
+
+/// What a program printed on its standard output, and how it ended: its exit status, or -1 when
+/// it could not be started or did not end normally (`error` says why).
+struct ProgramRun {
+  int status = -1;
+  std::string out;
+  std::string error;
+};
+
+/// Runs a program with arguments, its standard error shared with ours, and waits for it.
+ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args);
+
+/// The helper next to the running program (the build tree), or in ../libexec/tessora/ (an
+/// installed tree); "" when neither is there.
+std::string FindDesktopHelper(const std::string& programDir);
+
+/// The desktop services through the helper. Each question starts the helper once.
+class DesktopHelper : public WallpaperSetter {
+ public:
+  explicit DesktopHelper(std::string program) : program_(std::move(program)) {}
+
+  /// The screen and work area, or nothing (with the reason in lastError()) when the helper
+  /// cannot reach the desktop.
+  std::optional<DesktopGeometry> geometry();
+  std::string wallpaperFolder() const override;
+  WallpaperResult setWallpaper(const std::string& path) override;
+  const std::string& lastError() const { return lastError_; }
+
+  /// The helper's answer to "geometry", read back.
+  static std::optional<DesktopGeometry> ParseGeometry(const std::string& text);
+  /// The geometry as the helper prints it.
+  static std::string FormatGeometry(const DesktopGeometry& g);
+
+ private:
+  std::string program_;
+  mutable std::string lastError_;
+};
+
+}  // namespace tessora

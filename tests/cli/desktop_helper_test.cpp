@@ -1,0 +1,103 @@
+#include "cli/desktop_helper.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace tessora {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A temporary folder with executable scripts in it.
+class Scripts {
+ public:
+  Scripts() : dir_(fs::temp_directory_path() / ("tessora-helper-" + std::to_string(getpid()))) {
+    fs::create_directories(dir_);
+  }
+  ~Scripts() { fs::remove_all(dir_); }
+  std::string add(const std::string& name, const std::string& body) const {
+    const fs::path path = dir_ / name;
+    fs::create_directories(path.parent_path());
+    std::ofstream(path) << "#!/bin/sh\n" << body;
+    ::chmod(path.c_str(), 0755);
+    return path.string();
+  }
+  std::string path(const std::string& name) const { return (dir_ / name).string(); }
+
+ private:
+  fs::path dir_;
+};
+
+TEST(DesktopHelper, ProgramsReportTheirOutputAndHowTheyEnded) {
+  Scripts s;
+  ProgramRun run = RunProgram(s.add("talk", "echo \"$1|$2\"; exit 3\n"), {"a b", "c"});
+  EXPECT_EQ(run.status, 3);
+  EXPECT_EQ(run.out, "a b|c\n");
+  run = RunProgram(s.path("missing"), {});
+  EXPECT_EQ(run.status, -1);
+  EXPECT_FALSE(run.error.empty());
+  run = RunProgram(s.add("crash", "kill -9 $$\n"), {});
+  EXPECT_EQ(run.status, -1);
+  EXPECT_EQ(run.error, "ended by signal 9");
+}
+
+TEST(DesktopHelper, GeometrySurvivesTheTripThroughText) {
+  DesktopGeometry g;
+  g.screenWidth = 2560;
+  g.screenHeight = 1440;
+  g.workArea = Rect{0, 32, 2560, 1440};
+  g.workAreaKnown = false;
+  const auto back = DesktopHelper::ParseGeometry(DesktopHelper::FormatGeometry(g));
+  ASSERT_TRUE(back.has_value());
+  EXPECT_EQ(back->screenWidth, 2560);
+  EXPECT_EQ(back->screenHeight, 1440);
+  EXPECT_EQ(back->workArea.Top, 32);
+  EXPECT_EQ(back->workArea.Bottom, 1440);
+  EXPECT_FALSE(back->workAreaKnown);
+  EXPECT_FALSE(DesktopHelper::ParseGeometry("").has_value());
+  EXPECT_FALSE(DesktopHelper::ParseGeometry("1920 1080 0 0").has_value());
+  EXPECT_FALSE(DesktopHelper::ParseGeometry("0 1080 0 0 0 0 1").has_value());
+}
+
+TEST(DesktopHelper, AnswersComeFromTheHelperProgram) {
+  Scripts s;
+  const std::string helper = s.add("helper", R"(case "$1" in
+  geometry) echo "1920 1080 0 0 1920 1050 1" ;;
+  folder) echo "/tmp/walls/" ;;
+  install) echo "no desktop would take $2"; exit 1 ;;
+esac
+)");
+  DesktopHelper desktop(helper);
+  const auto g = desktop.geometry();
+  ASSERT_TRUE(g.has_value());
+  EXPECT_EQ(g->workArea.Bottom, 1050);
+  EXPECT_EQ(desktop.wallpaperFolder(), "/tmp/walls/");
+  const WallpaperResult r = desktop.setWallpaper("/tmp/walls/w.bmp");
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.reason, "no desktop would take /tmp/walls/w.bmp");
+
+  DesktopHelper broken(s.add("broken", "exit 1\n"));
+  EXPECT_FALSE(broken.geometry().has_value());
+  EXPECT_EQ(broken.lastError(), "the desktop's size could not be read");
+  DesktopHelper absent(s.path("absent"));
+  EXPECT_FALSE(absent.geometry().has_value());
+  EXPECT_NE(absent.lastError().find("absent"), std::string::npos);
+  EXPECT_FALSE(absent.setWallpaper("/tmp/w.bmp").ok);
+}
+
+TEST(DesktopHelper, FoundBesideTheProgramOrInItsInstalledFolder) {
+  Scripts s;
+  fs::create_directories(s.path("bin"));
+  EXPECT_EQ(FindDesktopHelper(s.path("bin/")), "");
+  const std::string installed = s.add("libexec/tessora/tessora-compose-desktop", "exit 0\n");
+  EXPECT_EQ(fs::canonical(FindDesktopHelper(s.path("bin/"))), fs::canonical(installed));
+  const std::string beside = s.add("bin/tessora-compose-desktop", "exit 0\n");
+  EXPECT_EQ(FindDesktopHelper(s.path("bin/")), beside);
+}
+
+}  // namespace
+}  // namespace tessora
