@@ -116,7 +116,7 @@ class EllipseRows {
     for (std::int64_t k = 0; k < count; ++k) {
       const bool nested = 2 * k < w0_ && 2 * k < h0_;
       const TColor c = colors[static_cast<std::size_t>(k)];
-      if (k > 0 && nested && c == color_.back()) {
+      if (k > 0 && nested && c == pattern_.back().color) {
         continue;  // joins the band of the ring before it
       }
       const std::int64_t w = std::abs(w0_ - 2 * k);
@@ -128,7 +128,6 @@ class EllipseRows {
       width_.push_back(static_cast<double>(w));
       height_.push_back(static_cast<double>(h));
       edge_.push_back(static_cast<double>(std::min(left_ + k, right_ - k)));
-      color_.push_back(c);
       pattern_.emplace_back(c);
     }
     start_.resize(ring_.size());
@@ -233,7 +232,7 @@ class EllipseRows {
     }
     walk.coveredAt = startAt;
     const auto s = static_cast<std::int64_t>(startAt);
-    if (walk.runs > 0 && runs_[walk.runs - 1].pattern->color == color_[i]) {
+    if (walk.runs > 0 && runs_[walk.runs - 1].pattern->color == pattern_[i].color) {
       runs_[walk.runs - 1].from = s;
     } else {
       runs_[walk.runs++] = Run{s, &pattern_[i]};
@@ -243,8 +242,8 @@ class EllipseRows {
   }
 
   // Paints the runs left to right (outside, outer runs, the middle, their mirror images,
-  // outside). Every run but the one reaching the right edge is painted word-wide and may spill
-  // past its end: into the runs painted after it or, at the edge, into the next row, which is
+  // outside). Every run but the one reaching the right edge is painted in 16-byte stores and may
+  // spill past its end: into the runs painted after it or, at the edge, into the next row, which is
   // painted later (or into the buffer's spare bytes).
   void paintRuns(std::uint8_t* row, int width, std::int64_t sumX, const Walk& walk,
                  const Pattern& outside) {
@@ -321,7 +320,6 @@ class EllipseRows {
   std::int64_t left_, right_, h0_, w0_;
   std::vector<std::int64_t> ring_;  // first ring of each band, ascending
   std::vector<double> width_, height_, edge_;
-  std::vector<TColor> color_;
   std::vector<Pattern> pattern_;
   std::vector<double> start_;  // band starts on the row just measured; NaN: to be settled
   std::vector<std::int64_t> nestedStart_;
