@@ -14,12 +14,21 @@ unsigned ThreadsFor(unsigned wanted, unsigned most) {
   return std::max(1u, std::min(wanted, most));
 }
 
-void RunSideBySide(std::size_t count, unsigned threads,
-                   const std::function<void(std::size_t)>& task) {
+bool RunSideBySide(std::size_t count, unsigned threads,
+                   const std::function<bool(std::size_t)>& task) {
   std::atomic<std::size_t> next{0};
+  std::atomic<bool> failed{false};
   auto worker = [&] {
-    for (std::size_t i; (i = next.fetch_add(1)) < count;) {
-      task(i);
+    for (std::size_t i; !failed.load() && (i = next.fetch_add(1)) < count;) {
+      bool done = false;
+      try {
+        done = task(i);
+      } catch (...) {
+        done = false;
+      }
+      if (!done) {
+        failed = true;
+      }
     }
   };
   const std::size_t helpers = std::min<std::size_t>(std::max(threads, 1u), count);
@@ -34,6 +43,7 @@ void RunSideBySide(std::size_t count, unsigned threads,
   for (std::thread& t : pool) {
     t.join();
   }
+  return !failed;
 }
 
 }  // namespace tessora

@@ -8,7 +8,6 @@
 #include <jpeglib.h>
 
 #include <algorithm>
-#include <atomic>
 #include <csetjmp>
 #include <memory>
 #include <vector>
@@ -113,40 +112,18 @@ void cmykToRgb(const JSAMPLE* cmyk, std::uint8_t* rgb, JDIMENSION width, bool in
   }
 }
 
-bool decodeGuarded(Decompressor* d, Bitmap* out, JSAMPLE* cmykRow) {
+// Rows [from, to) of the file into the bitmap; the whole file is [0, image_height). The rows above
+// `from` are skipped, which for a single-scan file costs only their entropy decoding (libjpeg keeps
+// what it needs to continue exactly). CMYK files come through `cmykRow`, a row at a time.
+bool decodeRowsGuarded(Decompressor* d, Bitmap* out, JDIMENSION from, JDIMENSION to,
+                       JSAMPLE* cmykRow) {
   if (setjmp(d->errors.jump) != 0) {
     return false;
   }
   jpeg_start_decompress(&d->info);
   if (d->info.output_width != static_cast<JDIMENSION>(out->width()) ||
       d->info.output_height != static_cast<JDIMENSION>(out->height()) ||
-      d->info.output_components != (cmykRow != nullptr ? 4 : 3)) {
-    return false;
-  }
-  while (d->info.output_scanline < d->info.output_height) {
-    const auto y = static_cast<int>(d->info.output_scanline);
-    JSAMPROW row = cmykRow != nullptr ? cmykRow : out->scanLine(y);
-    if (jpeg_read_scanlines(&d->info, &row, 1) != 1) {
-      return false;
-    }
-    if (cmykRow != nullptr) {
-      cmykToRgb(cmykRow, out->scanLine(y), d->info.output_width, d->info.saw_Adobe_marker != 0);
-    }
-  }
-  jpeg_finish_decompress(&d->info);
-  return true;
-}
-
-// Rows [from, to) of a single-scan file into the bitmap. The rows above `from` are skipped, which
-// costs only their entropy decoding (libjpeg keeps what it needs to continue exactly).
-bool decodeRowsGuarded(Decompressor* d, Bitmap* out, JDIMENSION from, JDIMENSION to) {
-  if (setjmp(d->errors.jump) != 0) {
-    return false;
-  }
-  jpeg_start_decompress(&d->info);
-  if (d->info.output_width != static_cast<JDIMENSION>(out->width()) ||
-      d->info.output_height != static_cast<JDIMENSION>(out->height()) ||
-      d->info.output_components != 3 || to > d->info.output_height) {
+      d->info.output_components != (cmykRow != nullptr ? 4 : 3) || to > d->info.output_height) {
     return false;
   }
   if (from > 0 && jpeg_skip_scanlines(&d->info, from) != from) {
@@ -156,12 +133,16 @@ bool decodeRowsGuarded(Decompressor* d, Bitmap* out, JDIMENSION from, JDIMENSION
   JSAMPROW rows[kBatch];
   while (d->info.output_scanline < to) {
     const JDIMENSION y = d->info.output_scanline;
-    const JDIMENSION n = std::min(kBatch, to - y);
+    const JDIMENSION n = cmykRow != nullptr ? 1 : std::min(kBatch, to - y);
     for (JDIMENSION i = 0; i < n; ++i) {
-      rows[i] = out->scanLine(static_cast<int>(y + i));
+      rows[i] = cmykRow != nullptr ? cmykRow : out->scanLine(static_cast<int>(y + i));
     }
     if (jpeg_read_scanlines(&d->info, rows, n) == 0) {
       return false;
+    }
+    if (cmykRow != nullptr) {
+      cmykToRgb(cmykRow, out->scanLine(static_cast<int>(y)), d->info.output_width,
+                d->info.saw_Adobe_marker != 0);
     }
   }
   if (to == d->info.output_height) {
@@ -290,27 +271,19 @@ bool decodeBands(Decompressor* first, const std::uint8_t* data, std::size_t size
   std::vector<JDIMENSION> from{0};
   from.insert(from.end(), cuts.begin(), cuts.end());
   from.push_back(first->info.image_height);
-  std::atomic<bool> failed{false};
-  RunSideBySide(from.size() - 1, static_cast<unsigned>(from.size() - 1), [&](std::size_t band) {
-    try {
-      std::unique_ptr<Decompressor> own;
-      Decompressor* d = first;
-      if (band > 0) {
-        own = std::make_unique<Decompressor>();
-        d = own.get();
-        if (!prepareGuarded(d, data, size, limits)) {
-          failed = true;
-          return;
-        }
+  auto decodeBand = [&](std::size_t band) {
+    std::unique_ptr<Decompressor> own;
+    Decompressor* d = first;
+    if (band > 0) {
+      own = std::make_unique<Decompressor>();
+      d = own.get();
+      if (!prepareGuarded(d, data, size, limits)) {
+        return false;
       }
-      if (!decodeRowsGuarded(d, out, from[band], from[band + 1])) {
-        failed = true;
-      }
-    } catch (...) {  // std::bad_alloc
-      failed = true;
     }
-  });
-  return !failed;
+    return decodeRowsGuarded(d, out, from[band], from[band + 1], nullptr);
+  };
+  return RunSideBySide(from.size() - 1, static_cast<unsigned>(from.size() - 1), decodeBand);
 }
 
 }  // namespace
@@ -333,7 +306,7 @@ void ReadJpegMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
     }
   } else {
     std::vector<JSAMPLE> cmykRow(cmyk ? static_cast<std::size_t>(d.info.image_width) * 4 : 0);
-    if (!decodeGuarded(&d, &decoded, cmyk ? cmykRow.data() : nullptr)) {
+    if (!decodeRowsGuarded(&d, &decoded, 0, d.info.image_height, cmyk ? cmykRow.data() : nullptr)) {
       throw ImageError(kReadError);
     }
   }

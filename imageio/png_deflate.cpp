@@ -3,7 +3,6 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -248,20 +247,9 @@ bool DeflatePngRows(const std::vector<std::uint8_t*>& rows, std::size_t rowBytes
     work[p].endRow = height * (p + 1) / pieces;
   }
 
-  std::atomic<bool> failed{false};
-  RunSideBySide(pieces, threads, [&](std::size_t p) {
-    if (failed.load()) {
-      return;
-    }
-    try {
-      if (!CompressPiece(rows, rowBytes, bytesPerPixel, p + 1 == pieces, work[p])) {
-        failed = true;
-      }
-    } catch (...) {  // std::bad_alloc
-      failed = true;
-    }
-  });
-  if (failed) {
+  if (!RunSideBySide(pieces, threads, [&](std::size_t p) {
+        return CompressPiece(rows, rowBytes, bytesPerPixel, p + 1 == pieces, work[p]);
+      })) {
     return false;
   }
 

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <new>
 #include <set>
 #include <thread>
 #include <vector>
@@ -15,7 +16,10 @@ TEST(SideBySide, EveryTaskRunsOnceWhateverTheThreads) {
   for (unsigned threads : {0u, 1u, 2u, 7u, 64u}) {
     for (std::size_t count : {std::size_t{0}, std::size_t{1}, std::size_t{5}, std::size_t{300}}) {
       std::vector<std::atomic<int>> runs(count);
-      RunSideBySide(count, threads, [&](std::size_t i) { ++runs[i]; });
+      EXPECT_TRUE(RunSideBySide(count, threads, [&](std::size_t i) {
+        ++runs[i];
+        return true;
+      }));
       for (std::size_t i = 0; i < count; ++i) {
         ASSERT_EQ(runs[i].load(), 1) << "task " << i << " of " << count << ", " << threads;
       }
@@ -35,9 +39,25 @@ TEST(SideBySide, TasksRunOnSeveralThreadsAtOnce) {
     }
     std::lock_guard<std::mutex> lock(m);
     ids.insert(std::this_thread::get_id());
+    return true;
   });
   EXPECT_EQ(ids.size(), 2u);
   EXPECT_TRUE(ids.count(std::this_thread::get_id()) == 1) << "the calling thread takes part";
+}
+
+TEST(SideBySide, AFailingOrThrowingTaskFailsTheWholeAndStopsTheRest) {
+  for (bool throws : {false, true}) {
+    std::atomic<int> started{0};
+    const bool ok = RunSideBySide(1000, 1, [&](std::size_t i) {
+      ++started;
+      if (i == 3 && throws) {
+        throw std::bad_alloc();
+      }
+      return i != 3;
+    });
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(started.load(), 4) << "one thread: the tasks after the failure are skipped";
+  }
 }
 
 }  // namespace
