@@ -139,12 +139,10 @@ class Replay {
         break;
       case S::Height:
         doc_.setFractions(0, step.factor);
-        doc_.renderPending();
         feedback_.ShowInfo("tessora: " + doc_.CenterSizeText(), InfoStyle::Small);
         break;
       case S::Width:
         doc_.setFractions(step.factor, 0);
-        doc_.renderPending();
         feedback_.ShowInfo("tessora: " + doc_.CenterSizeText(), InfoStyle::Small);
         break;
     }

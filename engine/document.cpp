@@ -111,7 +111,6 @@ std::string Document::CenterSizeText() const {
 }
 
 void Document::showSizeInfo() {
-  renderPending();
   feedback_.ShowInfo("tessora: " + CenterSizeText(), InfoStyle::Small);
 }
 
@@ -150,50 +149,73 @@ void Document::setDeferredRendering(bool on) {
 void Document::renderPending() {
   if (renderDeferred_) {
     renderDeferred_ = false;
-    const bool defer = deferRendering_;
-    deferRendering_ = false;
-    RenderComposition();
-    deferRendering_ = defer;
+    paintComposition();
   }
 }
 
+// Everything a render reports besides its pixels (the center's place, the information text, the
+// cue) happens here at once, deferred or not: later commands read it (the halo's rings and the
+// size texts come from CenterRect), so deferring it would change what they produce. Only the
+// pixel work waits.
 void Document::RenderComposition() {
+  BusyScope busy(*this);
+  feedback_.HideInfo();
+  PlaceCenter();
+  playCue(Cue::ExamplePainted);
   if (deferRendering_) {
     renderDeferred_ = true;
     return;
   }
+  paintComposition();
+}
+
+Document::CenterPlacement Document::centerPlacement() const {
+  CenterPlacement place;
+  if (center_.empty() || composed_.empty()) {
+    return place;
+  }
+  const int w = composed_.width();
+  const int h = composed_.height();
+  if (widthFraction_ == 0 && heightFraction_ == 0) {
+    place.kind = CenterPlacement::AsIs;
+    place.at = AsIsCenterOrigin(w, h, center_.width(), center_.height());
+  } else {
+    place.kind = CenterPlacement::Stretched;
+    place.box = StretchedCenterBox(w, h, center_.width(), center_.height(), widthFraction_,
+                                   heightFraction_);
+  }
+  return place;
+}
+
+void Document::PlaceCenter() {
+  const CenterPlacement place = centerPlacement();
+  if (place.kind == CenterPlacement::AsIs) {
+    feedback_.ShowInfo("tessora: " + CenterSizeText() + " (not stretched)", InfoStyle::Small);
+  } else if (place.kind == CenterPlacement::Stretched) {
+    centerRect_ = ToPreviewRect(place.box, composed_.width(), composed_.height(), preview_.width(),
+                                preview_.height());
+  }
+}
+
+void Document::paintComposition() {
   BusyScope busy(*this);
-  feedback_.HideInfo();
   composed_.setFillColor(deepBackgroundColor_);
   // The deep colour shows only through a transparent tile; any other tile covers all of it.
   if (!TileFillCoversAll(tile_)) {
     composed_.fill();
   }
   TileFill(tile_, composed_);
-  PlaceCenter();
-  playCue(Cue::ExamplePainted);
+  const CenterPlacement place = centerPlacement();
+  if (place.kind == CenterPlacement::AsIs) {
+    composed_.draw(place.at.x, place.at.y, center_);
+  } else if (place.kind == CenterPlacement::Stretched) {
+    composed_.stretchDraw(place.box.left, place.box.top, place.box.right, place.box.bottom,
+                          center_);
+  }
   preview_.stretchDraw(0, 0, preview_.width(), preview_.height(), composed_);
   if (view_ != nullptr) {
     view_->PreviewChanged(preview_);
   }
-}
-
-void Document::PlaceCenter() {
-  if (center_.empty() || composed_.empty()) {
-    return;
-  }
-  const int w = composed_.width();
-  const int h = composed_.height();
-  if (widthFraction_ == 0 && heightFraction_ == 0) {
-    feedback_.ShowInfo("tessora: " + CenterSizeText() + " (not stretched)", InfoStyle::Small);
-    const Point at = AsIsCenterOrigin(w, h, center_.width(), center_.height());
-    composed_.draw(at.x, at.y, center_);
-    return;
-  }
-  const Box64 box =
-      StretchedCenterBox(w, h, center_.width(), center_.height(), widthFraction_, heightFraction_);
-  composed_.stretchDraw(box.left, box.top, box.right, box.bottom, center_);
-  centerRect_ = ToPreviewRect(box, w, h, preview_.width(), preview_.height());
 }
 
 // --- Preview clicks ---
@@ -300,9 +322,6 @@ void Document::pasteTile(const Bitmap* clip) {
 }
 
 void Document::generateBackground(BackgroundKind kind) {
-  if (kind == BackgroundKind::Halo) {
-    renderPending();  // the halo's size comes from where the center landed
-  }
   if (kind == BackgroundKind::Tile) {
     tile_.setFillColor(color0_);
     ClearTile();

@@ -127,11 +127,11 @@ class Document {
   // --- Rendering ---
   /// Rebuilds the composed wallpaper from scratch and stretches it into the preview.
   void RenderComposition();
-  /// While on, RenderComposition only notes that the picture is out of date; the document
-  /// renders before it reads what a render produces itself (the center's place for its size
-  /// text and the halo, the preview for a click). For a caller that replays many commands and
-  /// looks at the result once: it calls renderPending() before reading the composed wallpaper,
-  /// the preview or CenterRect. Turning it off renders what is pending.
+  /// While on, RenderComposition does everything but the pixel work (CenterRect, the texts and
+  /// the cue come at once) and notes that the pixels are out of date; the document paints them
+  /// before it reads them itself (the preview for a click). For a caller that replays many
+  /// commands and looks at the result once: it calls renderPending() before reading the
+  /// composed wallpaper or the preview. Turning it off paints what is pending.
   void setDeferredRendering(bool on);
   /// Renders now if a render was deferred.
   void renderPending();
@@ -193,7 +193,17 @@ class Document {
  private:
   class BusyScope;
 
+  /// Where the center image lands on the composed wallpaper, from the current state.
+  struct CenterPlacement {
+    enum Kind { None, AsIs, Stretched } kind = None;
+    Point at{};
+    Box64 box{};
+  };
+  CenterPlacement centerPlacement() const;
+  /// What placing the center tells besides pixels: CenterRect, or the "as is" text.
   void PlaceCenter();
+  /// The pixel work of a render: the wallpaper rebuilt and stretched into the preview.
+  void paintComposition();
   void playCue(Cue cue);
   void showSizeInfo();
   void tilePictureChanged();
