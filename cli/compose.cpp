@@ -4,7 +4,6 @@
 
 #include "engine/document.h"
 #include "imageio/image_files.h"
-#include "platform/services.h"
 
 namespace tessora {
 namespace {
@@ -19,13 +18,12 @@ class LineFeedback : public Feedback {
       out_ << text << '\n';
     }
   }
+  void ShowFailure(const std::string& text) override { out_ << text << '\n'; }
 
  private:
   std::ostream& out_;
   bool quiet_;
 };
-
-constexpr const char* kWallpaperFileName = "Tessora Wallpaper.bmp";
 
 class Replay {
  public:
@@ -107,12 +105,10 @@ class Replay {
         doc_.setCenterTransparentColor(step.color);
         return 0;
       case Kind::Output:
-        doc_.renderPending();
-        SaveComposed(step.text, step.format, doc_.ComposedBitmap(), feedback_);
-        feedback_.ShowInfo(SavedInfoText(step.text), InfoStyle::Small);
+        doc_.saveComposedAs(step.text, step.format);
         return 0;
       case Kind::SetWallpaper:
-        return setWallpaper();
+        return doc_.setAsWallpaper(env_.wallpaper ? env_.wallpaper() : nullptr) ? 0 : 1;
     }
     return 0;
   }
@@ -139,31 +135,11 @@ class Replay {
         break;
       case S::Height:
         doc_.setFractions(0, step.factor);
-        feedback_.ShowInfo("tessora: " + doc_.CenterSizeText(), InfoStyle::Small);
         break;
       case S::Width:
         doc_.setFractions(step.factor, 0);
-        feedback_.ShowInfo("tessora: " + doc_.CenterSizeText(), InfoStyle::Small);
         break;
     }
-  }
-
-  int setWallpaper() {
-    WallpaperSetter* setter = env_.wallpaper ? env_.wallpaper() : nullptr;
-    if (setter == nullptr) {
-      err_ << "Wallpaper could not be set: there is no desktop session\n";
-      return 1;
-    }
-    const std::string path = setter->wallpaperFolder() + kWallpaperFileName;
-    doc_.renderPending();
-    SaveComposed(path, kSaveBmp, doc_.ComposedBitmap(), feedback_);
-    const WallpaperResult result = setter->setWallpaper(path);
-    if (!result.ok) {
-      err_ << "Wallpaper could not be set: " << result.reason << '\n';
-      return 1;
-    }
-    feedback_.ShowInfo("Wallpaper has been set", InfoStyle::Small);
-    return 0;
   }
 
   const ComposeRequest& request_;

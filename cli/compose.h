@@ -6,11 +6,10 @@
 
 #include "cli/compose_args.h"
 #include "engine/composition.h"
+#include "engine/wallpaper_service.h"
 #include "settings/settings.h"
 
 namespace tessora {
-
-class WallpaperSetter;
 
 /// What the command-line tool takes from its surroundings, so that tests can supply it.
 struct ComposeEnvironment {

@@ -121,17 +121,26 @@ std::optional<DesktopGeometry> DesktopHelper::geometry() {
   return g;
 }
 
-std::string DesktopHelper::wallpaperFolder() const {
+WallpaperFolder DesktopHelper::wallpaperFolder() const {
   const ProgramRun run = RunProgram(program_, {"folder"});
-  if (run.status != 0 || run.out.empty()) {
-    lastError_ = run.status < 0 ? program_ + ": " + run.error : "no wallpaper folder";
-    return "";
+  std::string text = run.out;
+  while (!text.empty() && text.back() == '\n') {
+    text.pop_back();
   }
-  std::string folder = run.out;
-  if (folder.back() == '\n') {
-    folder.pop_back();
+  if (run.status < 0) {
+    return WallpaperFolder{std::string(), program_ + ": " + run.error};
   }
-  return folder;
+  if (run.status != 0) {
+    return WallpaperFolder{std::string(), text.empty() ? "the desktop helper failed" : text};
+  }
+  // A folder must be absolute: anything else would put the file where the tool happens to run.
+  if (text.empty() || text.front() != '/') {
+    return WallpaperFolder{std::string(), "the desktop helper gave no wallpaper folder"};
+  }
+  if (text.back() != '/') {
+    text += '/';
+  }
+  return WallpaperFolder{text, std::string()};
 }
 
 WallpaperResult DesktopHelper::setWallpaper(const std::string& path) {

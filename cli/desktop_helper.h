@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "engine/composition.h"
-#include "platform/services.h"
+#include "engine/wallpaper_service.h"
 
 namespace tessora {
 
@@ -36,7 +36,7 @@ class DesktopHelper : public WallpaperSetter {
   /// The screen and work area, or nothing (with the reason in lastError()) when the helper
   /// cannot reach the desktop.
   std::optional<DesktopGeometry> geometry();
-  std::string wallpaperFolder() const override;
+  WallpaperFolder wallpaperFolder() const override;
   WallpaperResult setWallpaper(const std::string& path) override;
   const std::string& lastError() const { return lastError_; }
 
@@ -47,7 +47,7 @@ class DesktopHelper : public WallpaperSetter {
 
  private:
   std::string program_;
-  mutable std::string lastError_;
+  std::string lastError_;
 };
 
 }  // namespace tessora

@@ -1,6 +1,7 @@
 // tessora-compose-desktop: answers tessora-compose's questions about the desktop, one a run.
 //   geometry        prints "screenWidth screenHeight workLeft workTop workRight workBottom known"
-//   folder          prints the folder wallpaper files are written to
+//   folder          prints the folder wallpaper files are written to; on failure prints the
+//                   reason, exit status 1
 //   install FILE    installs FILE as the wallpaper; on failure prints the reason, exit status 1
 #include <QGuiApplication>
 #include <iostream>
@@ -22,8 +23,9 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (command == "folder") {
-    std::cout << platform.wallpaper->wallpaperFolder() << '\n';
-    return 0;
+    const tessora::WallpaperFolder folder = platform.wallpaper->wallpaperFolder();
+    std::cout << (folder.path.empty() ? folder.reason : folder.path) << '\n';
+    return folder.path.empty() ? 1 : 0;
   }
   const tessora::WallpaperResult result = platform.wallpaper->setWallpaper(argv[2]);
   if (!result.ok) {

@@ -4,6 +4,7 @@
 
 #include "engine/gradients.h"
 #include "engine/rounding.h"
+#include "imageio/image_files.h"
 
 namespace tessora {
 
@@ -135,6 +136,7 @@ void Document::setFractions(float widthFraction, float heightFraction) {
   widthFraction_ = widthFraction;
   heightFraction_ = widthFraction != 0 ? 0 : heightFraction;
   RenderComposition();
+  showSizeInfo();
 }
 
 // --- Rendering ---
@@ -251,19 +253,14 @@ void Document::previewMouseDown(MouseButton button, int x, int y) {
     case ClickMode::ResizeHeight: {
       const int hp = preview_.height();
       const int d = static_cast<double>(hp) / 2 >= y ? y : hp - y;
-      heightFraction_ = ToSingle(static_cast<long double>(hp - 2 * d) / hp);
-      widthFraction_ = 0;
-      RenderComposition();
-      showSizeInfo();
+      setFractions(0, ToSingle(static_cast<long double>(hp - 2 * d) / hp));
       return;
     }
     case ClickMode::ResizeWidth: {
-      heightFraction_ = 0;
       const int wp = preview_.width();
       const int d = static_cast<double>(wp) / 2 >= x ? x : wp - x;
-      widthFraction_ = ToSingle(static_cast<long double>(wp - 2 * d) / wp);
-      RenderComposition();
-      showSizeInfo();
+      // A press on the middle column gives no width: the sizing becomes "as is".
+      setFractions(ToSingle(static_cast<long double>(wp - 2 * d) / wp), 0);
       return;
     }
   }
@@ -419,6 +416,42 @@ void Document::pasteCenter(const Bitmap* clip) {
   centerPictureChanged(true);
   EnableCenterTools(true);
   RenderComposition();
+}
+
+// --- Output ---
+
+bool Document::setAsWallpaper(WallpaperSetter* service) {
+  const std::string failed = "Wallpaper could not be set: ";
+  if (service == nullptr) {
+    feedback_.ShowFailure(failed + "there is no desktop session");
+    return false;
+  }
+  const WallpaperFolder folder = service->wallpaperFolder();
+  if (folder.path.empty()) {
+    feedback_.ShowFailure(failed + folder.reason);
+    return false;
+  }
+  renderPending();
+  const std::string path = folder.path + kWallpaperFileName;
+  SaveComposed(path, kSaveBmp, composed_, feedback_);
+  WallpaperResult result;
+  {
+    BusyScope busy(*this);  // desktop services may take seconds to answer
+    result = service->setWallpaper(path);
+  }
+  if (!result.ok) {
+    feedback_.ShowFailure(failed + result.reason);
+    return false;
+  }
+  playCue(Cue::SetWallpaper);
+  feedback_.ShowInfo("Wallpaper has been set", InfoStyle::Small);
+  return true;
+}
+
+void Document::saveComposedAs(const std::string& path, int format) {
+  renderPending();
+  SaveComposed(path, format, composed_, feedback_);
+  feedback_.ShowInfo(SavedInfoText(path), InfoStyle::Small);
 }
 
 // --- Palette ---

@@ -9,6 +9,7 @@
 #include "engine/composition.h"
 #include "engine/feedback.h"
 #include "engine/rect.h"
+#include "engine/wallpaper_service.h"
 
 namespace tessora {
 
@@ -121,7 +122,8 @@ class Document {
   void sizeAsIs();
   void sizeFull();
   void sizeGoldenArea();
-  /// Sets the fractions directly (one of them must be 0) and renders.
+  /// Sets the fractions directly (the width's wins when both are given), renders and shows the
+  /// center's size, as a resize on the preview does.
   void setFractions(float widthFraction, float heightFraction);
 
   // --- Rendering ---
@@ -184,6 +186,18 @@ class Document {
   void pasteCenter(const Bitmap* clip);
   /// Marks a transparent colour of the center image and renders.
   void setCenterTransparentColor(TColor c);
+
+  // --- Output ---
+  /// The file "Set as Wallpaper" writes, in the wallpaper service's folder.
+  static constexpr const char* kWallpaperFileName = "Tessora Wallpaper.bmp";
+  /// "Set as Wallpaper": writes the composed wallpaper as a BMP file in the service's folder
+  /// (the file stays written when no desktop takes it: scripts may rely on it), then hands it
+  /// to the desktop and reports the outcome. A missing service means there is no desktop
+  /// session. Returns whether the desktop took it; a failed write passes on as ImageError.
+  bool setAsWallpaper(WallpaperSetter* service);
+  /// "Save As": writes the composed wallpaper to `path` in a format of SaveFormat and reports
+  /// where. A failed write passes on as ImageError.
+  void saveComposedAs(const std::string& path, int format);
 
   // --- Palette ---
   void setColor0(TColor c) { color0_ = c; }

@@ -34,6 +34,9 @@ class Feedback {
     (void)text;
     (void)style;
   }
+  /// A command failed, in words for the user. The window shows it as any information text; the
+  /// command-line tool prints it even when told to be quiet.
+  virtual void ShowFailure(const std::string& text) { ShowInfo(text, InfoStyle::Small); }
   /// Hides the information text; every render starts with this.
   virtual void HideInfo() {}
   /// Plays a sound cue. The document calls it only while the "sound effects" option is on.

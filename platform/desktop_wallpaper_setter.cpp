@@ -88,11 +88,14 @@ std::vector<std::unique_ptr<WallpaperMethod>> WallpaperMethodsFor(const Session&
   return methods;
 }
 
-std::string DesktopWallpaperSetter::wallpaperFolder() const {
-  const QString folder =
-      QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/tessora/";
-  QDir().mkpath(folder);
-  return QDir::cleanPath(folder).toStdString() + "/";
+WallpaperFolder DesktopWallpaperSetter::wallpaperFolder() const {
+  const QString folder = QDir::cleanPath(
+      QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/tessora");
+  if (!QDir().mkpath(folder)) {
+    return WallpaperFolder{std::string(),
+                           "the folder " + folder.toStdString() + " cannot be created"};
+  }
+  return WallpaperFolder{folder.toStdString() + "/", std::string()};
 }
 
 WallpaperResult DesktopWallpaperSetter::setWallpaper(const std::string& path) {

@@ -20,7 +20,7 @@ class DesktopWallpaperSetter : public WallpaperSetter {
  public:
   explicit DesktopWallpaperSetter(std::vector<std::unique_ptr<WallpaperMethod>> methods)
       : methods_(std::move(methods)) {}
-  std::string wallpaperFolder() const override;
+  WallpaperFolder wallpaperFolder() const override;
   WallpaperResult setWallpaper(const std::string& path) override;
 
  private:

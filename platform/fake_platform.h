@@ -26,7 +26,9 @@ class FakeClipboard : public ImageClipboard {
 
 class FakeWallpaperSetter : public WallpaperSetter {
  public:
-  std::string wallpaperFolder() const override { return folder; }
+  WallpaperFolder wallpaperFolder() const override {
+    return WallpaperFolder{folder, folder.empty() ? "no folder" : ""};
+  }
   WallpaperResult setWallpaper(const std::string& path) override {
     installed.push_back(path);
     return result;

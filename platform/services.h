@@ -7,6 +7,7 @@
 #include "engine/bitmap.h"
 #include "engine/color.h"
 #include "engine/composition.h"
+#include "engine/wallpaper_service.h"
 
 namespace tessora {
 
@@ -31,23 +32,6 @@ class ImageClipboard {
   virtual void setImage(const Bitmap& image) = 0;
   /// Empties the clipboard.
   virtual void clear() = 0;
-};
-
-/// The outcome of installing a wallpaper: ok, or why not.
-struct WallpaperResult {
-  bool ok = false;
-  std::string reason;  ///< for the user when !ok: every method tried and why it failed
-};
-
-/// Installs a picture file as the desktop wallpaper.
-class WallpaperSetter {
- public:
-  virtual ~WallpaperSetter() = default;
-  /// The folder the wallpaper file lives in (it replaces the system folder of the original
-  /// design): `$XDG_DATA_HOME/tessora/`, with its trailing separator.
-  virtual std::string wallpaperFolder() const = 0;
-  /// Hands the picture file to the desktop.
-  virtual WallpaperResult setWallpaper(const std::string& path) = 0;
 };
 
 /// The primary screen and the desktop colours.

@@ -45,7 +45,6 @@ constexpr int kClientWidth = 346;
 constexpr int kClientHeight = 433;
 constexpr int kPathLabelLength = 74;
 constexpr const char* kNoPathsStored = "no paths stored";
-constexpr const char* kWallpaperFileName = "Tessora Wallpaper.bmp";
 constexpr int kClipboardCheckInterval = 300;
 
 using Handler = void (TForm1::*)();
@@ -1034,26 +1033,8 @@ void TForm1::TR_GrowCustomClick() {
 
 // --- Main menu ---
 
-// The file is written before the desktop is asked, and stays written when no desktop service
-// takes it: scripts may rely on it.
 void TForm1::MI_SetAsWallpaperClick() {
-  runCommand([this] {
-    const std::string path = platform_.wallpaper->wallpaperFolder() + kWallpaperFileName;
-    SaveComposed(path, kSaveBmp, document_.ComposedBitmap(), *this);
-    WallpaperResult result;
-    {
-      // Desktop services may take seconds to answer.
-      SetBusy(true);
-      const OnExit idle([this] { SetBusy(false); });
-      result = platform_.wallpaper->setWallpaper(path);
-    }
-    if (!result.ok) {
-      ShowInfo("Wallpaper could not be set: " + result.reason, InfoStyle::Small);
-      return;
-    }
-    PlayCue(Cue::SetWallpaper);
-    ShowInfo("Wallpaper has been set", InfoStyle::Small);
-  });
+  runCommand([this] { document_.setAsWallpaper(platform_.wallpaper.get()); });
 }
 
 void TForm1::MI_CopyToClipboardClick() {
@@ -1076,8 +1057,7 @@ void TForm1::MI_SaveAsClick() {
     if (!name) {
       return;
     }
-    SaveComposed(*name, choice->filterIndex, document_.ComposedBitmap(), *this);
-    ShowInfo(SavedInfoText(*name), InfoStyle::Small);
+    document_.saveComposedAs(*name, choice->filterIndex);
   });
 }
 

@@ -176,9 +176,21 @@ TEST_F(ComposeTest, WallpaperIsWrittenAndInstalled) {
   EXPECT_EQ(setter.installed[0], dir.file("Tessora Wallpaper.bmp"));
   EXPECT_EQ(Load(setter.installed[0]).width(), 40);
   setter.result = WallpaperResult{false, "no desktop answered"};
-  r = Compose({"--size", "40x30", "--set-wallpaper"}, env);
+  r = Compose({"--size", "40x30", "--set-wallpaper", "--quiet"}, env);
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("Wallpaper could not be set: no desktop answered"), std::string::npos);
+  EXPECT_EQ(r.err, "Wallpaper could not be set: no desktop answered\n");
+  // Without a folder nothing is written anywhere, and the reason is told.
+  setter.folder.clear();
+  setter.installed.clear();
+  const fs::path here = fs::current_path();
+  fs::create_directory(dir.file("cwd"));
+  fs::current_path(dir.file("cwd"));
+  r = Compose({"--size", "40x30", "--set-wallpaper"}, env);
+  fs::current_path(here);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Wallpaper could not be set: no folder\n");
+  EXPECT_TRUE(setter.installed.empty());
+  EXPECT_TRUE(fs::is_empty(dir.file("cwd")));
 }
 
 TEST_F(ComposeTest, DesktopSizeAndSettingsFromTheEnvironment) {

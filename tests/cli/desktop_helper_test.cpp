@@ -75,7 +75,7 @@ esac
   const auto g = desktop.geometry();
   ASSERT_TRUE(g.has_value());
   EXPECT_EQ(g->workArea.Bottom, 1050);
-  EXPECT_EQ(desktop.wallpaperFolder(), "/tmp/walls/");
+  EXPECT_EQ(desktop.wallpaperFolder().path, "/tmp/walls/");
   const WallpaperResult r = desktop.setWallpaper("/tmp/walls/w.bmp");
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(r.reason, "no desktop would take /tmp/walls/w.bmp");
@@ -87,6 +87,27 @@ esac
   EXPECT_FALSE(absent.geometry().has_value());
   EXPECT_NE(absent.lastError().find("absent"), std::string::npos);
   EXPECT_FALSE(absent.setWallpaper("/tmp/w.bmp").ok);
+}
+
+// Without a usable folder the wallpaper file would land wherever the tool runs.
+TEST(DesktopHelper, AWallpaperFolderIsAbsoluteOrComesWithTheReason) {
+  Scripts s;
+  const std::pair<std::string, std::string> answers[] = {
+      {"echo 'cannot create /x'; exit 1\n", "cannot create /x"},
+      {"exit 1\n", "the desktop helper failed"},
+      {"echo walls\n", "the desktop helper gave no wallpaper folder"},
+      {"exit 0\n", "the desktop helper gave no wallpaper folder"},
+  };
+  int n = 0;
+  for (const auto& [script, reason] : answers) {
+    const WallpaperFolder folder =
+        DesktopHelper(s.add("h" + std::to_string(n++), script)).wallpaperFolder();
+    EXPECT_EQ(folder.path, "") << script;
+    EXPECT_EQ(folder.reason, reason) << script;
+  }
+  EXPECT_EQ(DesktopHelper(s.add("plain", "echo /w\n")).wallpaperFolder().path, "/w/");
+  EXPECT_NE(DesktopHelper(s.path("absent")).wallpaperFolder().reason.find("absent"),
+            std::string::npos);
 }
 
 TEST(DesktopHelper, FoundBesideTheProgramOrInItsInstalledFolder) {

@@ -121,7 +121,7 @@ TEST_F(WallpaperSetterTest, AMissingFileOrNoMethodIsReported) {
 TEST(WallpaperFolder, IsTheTessoraFolderOfTheDataHome) {
   DesktopWallpaperSetter setter({});
   const QString expected = qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/tessora/");
-  EXPECT_EQ(QString::fromStdString(setter.wallpaperFolder()), expected);
+  EXPECT_EQ(QString::fromStdString(setter.wallpaperFolder().path), expected);
   EXPECT_TRUE(QDir(expected).exists());
 }
 
