@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "engine/window_geometry.h"
 #include "imageio/image_files.h"
 #include "settings/colortext.h"
 #include "settings/settingserror.h"
@@ -207,12 +208,15 @@ ComposeRequest ParseComposeArgs(const std::vector<std::string>& args) {
   return request;
 }
 
-const char* ComposeUsage() {
+std::string ComposeUsage() {
+  const Layout layout;
   return R"(Usage: tessora-compose [OPTION]... 
 Compose a wallpaper from a background and a center image, as the Tessora window does, and save
 it or install it. Options are commands, applied from left to right.
 
-Start state: the background is a 161 x 170 block of the deep background colour (from the
+Start state: the background is a )" +
+         std::to_string(layout.tilePanel.width) + " x " + std::to_string(layout.tilePanel.height) +
+         R"( block of the deep background colour (from the
 settings file, else the desktop colour), no center image, "default" sizing.
 
   --size WxH            size of the wallpaper (default: the desktop's, which needs a display)

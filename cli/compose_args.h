@@ -63,6 +63,6 @@ TColor ParseColorArg(const std::string& text);
 int FormatForFileName(const std::string& fileName);
 
 /// The usage text printed by --help and after a usage error.
-const char* ComposeUsage();
+std::string ComposeUsage();
 
 }  // namespace tessora

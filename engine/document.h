@@ -10,15 +10,9 @@
 #include "engine/feedback.h"
 #include "engine/rect.h"
 #include "engine/wallpaper_service.h"
+#include "engine/window_geometry.h"
 
 namespace tessora {
-
-/// Sizes of the window's controls that the composition depends on.
-struct Layout {
-  Size tilePanel{161, 170};   ///< the background panel: size of a cleared tile
-  Size preview{344, 231};     ///< the preview the wallpaper is stretched into
-  Size centerFrame{139, 88};  ///< the center panel's picture frame: decides the sizing axis
-};
 
 /// The options of the Options menu.
 struct Options {

@@ -41,8 +41,8 @@
 namespace tessora {
 namespace {
 
-constexpr int kClientWidth = 346;
-constexpr int kClientHeight = 433;
+using window_geometry::kClientHeight;
+using window_geometry::kClientWidth;
 constexpr int kPathLabelLength = 74;
 constexpr const char* kNoPathsStored = "no paths stored";
 constexpr int kClipboardCheckInterval = 300;
@@ -124,26 +124,21 @@ const ToolEntry kTools[2][4] = {
      {"ToolButton1a3", Glyph::ClickModes, &TForm1::ToolButton1a3Click}},
 };
 
-/// Where the parts of each panel go (left, top, width, height within the panel).
-struct PanelGeometry {
-  QRect panel;
-  int band0Width;
-  int band1Width;
-  int toolRowWidth;
-  QRect pathLabel;
-  QRect imageFrame;
-  QRect image;
+/// What each panel says and does besides its geometry.
+struct PanelWiring {
   const char* hint;
   Handler folderHandler;
   Handler listHandler;
 };
 
-const PanelGeometry kPanels[2] = {
-    {QRect(9, 260, 161, 170), 142, 17, 129, QRect(8, 32, 145, 25), QRect(6, 60, 148, 100),
-     QRect(4, 1, 144, 88), "(drop a tile)", &TForm1::ToolButton0b0Click, &TForm1::SaveBox0Click},
-    {QRect(180, 260, 151, 170), 129, 20, 116, QRect(6, 32, 145, 25), QRect(6, 60, 158, 100),
-     QRect(1, 1, 139, 88), "(drop a tessora)", &TForm1::ToolButton1b0Click, &TForm1::SaveBox1Click},
+const PanelWiring kPanelWiring[2] = {
+    {"(drop a tile)", &TForm1::ToolButton0b0Click, &TForm1::SaveBox0Click},
+    {"(drop a tessora)", &TForm1::ToolButton1b0Click, &TForm1::SaveBox1Click},
 };
+
+QRect toQRect(const Place& p) {
+  return QRect(p.left, p.top, p.width, p.height);
+}
 
 /// Runs a function when the scope ends, however it ends.
 class OnExit {
@@ -225,7 +220,7 @@ TForm1::TForm1(Platform& platform, Dialogs& dialogs, Folders folders, QWidget* p
       platform_(platform),
       dialogs_(dialogs),
       folders_(std::move(folders)),
-      document_(*this) {
+      document_(*this, Layout{}) {
   setWindowTitle(QStringLiteral("Tessora"));
   setWindowIcon(QIcon(QPixmap::fromImage(WindowIconImage())));
   QFont face = font();
@@ -274,7 +269,7 @@ void TForm1::buildPreview(QWidget* surface) {
   mainPanel->setGeometry(0, 0, kClientWidth, 233);
   mainImage_ = new PreviewImage(mainPanel);
   mainImage_->setObjectName(QStringLiteral("MainImage"));
-  mainImage_->setGeometry(1, 1, 344, 231);
+  mainImage_->setGeometry(toQRect(window_geometry::kPreview));
   connect(mainImage_, &PreviewImage::mouseDown, this, &TForm1::MainImageMouseDown);
   connect(mainImage_, &PreviewImage::mouseMoved, this, &TForm1::MainImageMouseMove);
 }
@@ -316,13 +311,13 @@ void TForm1::buildInfoLabel(QWidget* surface) {
 }
 
 void TForm1::buildPanel(int index, QWidget* surface) {
-  const PanelGeometry& g = kPanels[index];
+  const PanelPlaces& g = window_geometry::kPanels[index];
   PanelWidgets& w = panels_[static_cast<std::size_t>(index)];
   const QString n = QString::number(index);
   w.panel = new QFrame(surface);
   w.panel->setObjectName(QStringLiteral("Panel") + n);
   w.panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
-  w.panel->setGeometry(g.panel);
+  w.panel->setGeometry(toQRect(g.panel));
   w.panel->setAcceptDrops(true);
   w.panel->installEventFilter(this);
   buildBands(index);
@@ -331,7 +326,8 @@ void TForm1::buildPanel(int index, QWidget* surface) {
 
 // The tool row and the list bar, in the panel's band bar.
 void TForm1::buildBands(int index) {
-  const PanelGeometry& g = kPanels[index];
+  const PanelPlaces& g = window_geometry::kPanels[index];
+  const PanelWiring& wiring = kPanelWiring[index];
   PanelWidgets& w = panels_[static_cast<std::size_t>(index)];
   const QString n = QString::number(index);
   auto* toolRow = new QWidget;
@@ -350,13 +346,12 @@ void TForm1::buildBands(int index) {
   w.saveBox->setObjectName(QStringLiteral("SaveBox") + n);
   w.saveBox->setGeometry(0, 3, 120, 19);
   w.saveBox->setFont(smallFont(9));
-  connect(w.saveBox, qOverload<int>(&QComboBox::activated), this, g.listHandler);
+  connect(w.saveBox, qOverload<int>(&QComboBox::activated), this, wiring.listHandler);
   w.folderButton = makeToolButton(listBar, "", Glyph::Folder, 121);
   w.folderButton->setObjectName(QStringLiteral("ToolButton%1b0").arg(n));
-  connect(w.folderButton, &QToolButton::clicked, this, g.folderHandler);
+  connect(w.folderButton, &QToolButton::clicked, this, wiring.folderHandler);
 
-  w.coolBar =
-      new BandBar(toolRow, g.band0Width, listBar, g.band1Width, g.panel.width() - 2, w.panel);
+  w.coolBar = new BandBar(toolRow, g.band0Width, listBar, g.band1Width, g.panel.width - 2, w.panel);
   w.coolBar->setObjectName(QStringLiteral("CoolBar") + n);
   w.coolBar->move(1, 1);
   connect(w.coolBar, &BandBar::changed, this,
@@ -365,12 +360,12 @@ void TForm1::buildBands(int index) {
 
 // The path label, the picture and the hint under it.
 void TForm1::buildPanelLabels(int index) {
-  const PanelGeometry& g = kPanels[index];
+  const PanelPlaces& g = window_geometry::kPanels[index];
   PanelWidgets& w = panels_[static_cast<std::size_t>(index)];
   const QString n = QString::number(index);
   w.pathLabel = new QLabel(w.panel);
   w.pathLabel->setObjectName(QStringLiteral("RxLabel%1b").arg(n));
-  w.pathLabel->setGeometry(g.pathLabel);
+  w.pathLabel->setGeometry(toQRect(g.pathLabel));
   w.pathLabel->setFont(smallFont(8));
   w.pathLabel->setWordWrap(true);
   w.pathLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -378,18 +373,18 @@ void TForm1::buildPanelLabels(int index) {
 
   w.imageFrame = new QWidget(w.panel);
   w.imageFrame->setObjectName(QStringLiteral("Panel%1I").arg(n));
-  w.imageFrame->setGeometry(g.imageFrame);
+  w.imageFrame->setGeometry(toQRect(g.imageFrame));
   w.imageFrame->installEventFilter(this);
   w.image = new QLabel(w.imageFrame);
   w.image->setObjectName(QStringLiteral("Image") + n);
-  w.image->setGeometry(g.image);
+  w.image->setGeometry(toQRect(g.image));
   w.image->setAlignment(Qt::AlignCenter);
   w.image->setVisible(index == 0);
   w.image->installEventFilter(this);
 
   w.caption = new QLabel(w.panel);
   w.caption->setObjectName(QStringLiteral("RxLabel") + n);
-  w.caption->setGeometry(1, g.panel.height() - 11, g.panel.width() - 2, 10);
+  w.caption->setGeometry(1, g.panel.height - 11, g.panel.width - 2, 10);
   w.caption->setAlignment(Qt::AlignCenter);
   w.caption->setFont(smallFont(8));
 }
@@ -496,8 +491,8 @@ void TForm1::FormActivate() {
   }
   started_ = true;
   clipboardUsed_ = false;
-  panels_[0].caption->setText(QString::fromLatin1(kPanels[0].hint));
-  panels_[1].caption->setText(QString::fromLatin1(kPanels[1].hint));
+  panels_[0].caption->setText(QString::fromLatin1(kPanelWiring[0].hint));
+  panels_[1].caption->setText(QString::fromLatin1(kPanelWiring[1].hint));
   showSwapSymbol();
   if (document_.options().showAllTools) {
     O_ShowAllToolsClick();

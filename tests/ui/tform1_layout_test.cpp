@@ -41,6 +41,12 @@ TEST(TForm1Layout, EveryComponentStandsWhereTheLayoutPutsIt) {
   EXPECT_EQ(geometryOf(f, "SaveBox0"), QRect(0, 3, 120, 19));
   EXPECT_TRUE(f.find<QWidget>("Image1")->isHidden());
   EXPECT_TRUE(f.find<QLabel>("InfoLabel")->text().isEmpty());
+  // The document renders for the widgets as they stand.
+  const Layout& layout = f.form->document().layout();
+  const auto size = [](Size s) { return QSize(s.width, s.height); };
+  EXPECT_EQ(size(layout.preview), f.find<QWidget>("MainImage")->size());
+  EXPECT_EQ(size(layout.tilePanel), f.find<QWidget>("Panel0")->size());
+  EXPECT_EQ(size(layout.centerFrame), f.find<QWidget>("Image1")->size());
   for (const char* name : {"ToolBar0a", "ToolBar0b", "ToolBar1a", "ToolBar1b", "SaveBox1",
                            "ToolButton0b0", "ToolButton1b0", "RxLabel0", "RxLabel1"}) {
     EXPECT_NE(f.find<QWidget>(name), nullptr) << name;
