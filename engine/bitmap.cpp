@@ -123,31 +123,37 @@ __attribute__((target_clones("ssse3", "default"))) void SwapRedAndBlue(const std
 }
 
 std::int64_t EllipseRowInset(std::int64_t w, std::int64_t h, std::int64_t dyy) {
+  const std::int64_t ady = dyy < 0 ? -dyy : dyy;
+  if (ady >= h) {
+    return -1;
+  }
+  // The middle row (two of them when h is even) is part of the middle cross: it spans the box.
+  if (ady <= 1) {
+    return 0;
+  }
   // Pixel centre (dx, dy) from the box centre, doubled: dxx = 2s + 1 - w for the pixel s from the
   // left edge. Inside when dxx^2 * h^2 + dyy^2 * w^2 <= w^2 * h^2, evaluated exactly.
   const uint128 ww = static_cast<uint128>(w) * static_cast<uint128>(w);
   const uint128 hh = static_cast<uint128>(h) * static_cast<uint128>(h);
-  const std::int64_t ady = dyy < 0 ? -dyy : dyy;
-  if (ady > h) {
-    return -1;
-  }
   const uint128 rest = ww * (hh - static_cast<uint128>(ady) * static_cast<uint128>(ady));
   auto inside = [&](std::int64_t s) {
     const std::int64_t dxx = 2 * s + 1 - w;
     const std::int64_t adx = dxx < 0 ? -dxx : dxx;
     return static_cast<uint128>(adx) * static_cast<uint128>(adx) * hh <= rest;
   };
-  // |dxx| <= sqrt(rest) / h; start from the floating-point estimate and settle exactly.
+  // |dxx| <= sqrt(rest) / h; start from the floating-point estimate and settle exactly. The
+  // middle column(s) belong to the cross, so the search never passes them.
+  const std::int64_t middle = (w - 1) / 2;
   const long double q = std::sqrt(static_cast<long double>(rest)) / static_cast<long double>(h);
   std::int64_t s = static_cast<std::int64_t>(std::ceil((static_cast<long double>(w - 1) - q) / 2));
-  s = std::clamp<std::int64_t>(s, 0, (w - 1) / 2);
+  s = std::clamp<std::int64_t>(s, 0, middle);
   while (s > 0 && inside(s - 1)) {
     --s;
   }
-  while (2 * s < w && !inside(s)) {
+  while (s < middle && !inside(s)) {
     ++s;
   }
-  return 2 * s < w ? s : -1;
+  return s;
 }
 
 Bitmap::Bitmap(int width, int height) {

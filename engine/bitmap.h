@@ -69,7 +69,8 @@ class Bitmap {
   /// Fills the whole bitmap with the fill colour.
   void fill() { fillRect(0, 0, width_, height_); }
   /// Fills the ellipse inscribed in the box (corners in either order, clipped): every pixel whose
-  /// centre lies inside or on the ellipse (see EllipseRowInset).
+  /// centre lies inside or on the ellipse, and the box's middle row(s) and column(s), so that it
+  /// touches all four edges of any box (see EllipseRowInset).
   void fillEllipse(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2);
 
   /// Draws `src` 1:1 with its top-left corner at (x, y), clipped, honouring its transparency.
@@ -119,9 +120,12 @@ void SwapRedAndBlue(const std::uint8_t* src, std::uint8_t* dst, std::size_t coun
 
 /// For the ellipse inscribed in a box `w` by `h` pixels (both > 0), the number of pixels cut off
 /// at each end of the row whose centre lies dyy half-pixels from the box's centre line
-/// (dyy = 2y + 1 - top - bottom); -1 when the row holds no pixel of the ellipse. A pixel belongs
-/// to the ellipse when its centre lies inside or on it, so the row's pixels run from left + inset
-/// to right - inset, symmetric about the box's centre.
+/// (dyy = 2y + 1 - top - bottom); -1 when the row lies outside the box. A pixel belongs to the
+/// ellipse when its centre lies inside or on it, or when it lies on the box's middle row(s) or
+/// middle column(s): without that cross, a box a few pixels high and hundreds wide would not
+/// reach its left and right edges (nor a thin one its top and bottom). The row's pixels run from
+/// left + inset to right - inset, symmetric about the box's centre, and the inset never grows
+/// towards the centre line, so every column is one run as well.
 std::int64_t EllipseRowInset(std::int64_t w, std::int64_t h, std::int64_t dyy);
 
 }  // namespace tessora

@@ -73,29 +73,31 @@ void PaintRun(std::uint8_t* row, int width, std::int64_t from, std::int64_t to, 
 }
 
 // Estimates the left ends of the spans of rings [from, to) on the row dy half-pixels from the
-// centre line: `none` where a ring has no pixel there, NaN where the estimate lies too close to a
-// pixel boundary to be trusted and must be settled exactly. Built for AVX2 and for the baseline
-// instruction set; the loader picks one. Neither uses fused multiply-add, so both give the same
-// estimates.
+// centre line, away from the middle rows: `none` where the row lies outside a ring, NaN where the
+// estimate lies too close to a pixel boundary to be trusted and must be settled exactly. A span
+// never shrinks past the ring's middle column(s), `middles` pixels in from its edge (see
+// EllipseRowInset). Built for AVX2 and for the baseline instruction set; the loader picks one.
+// Neither uses fused multiply-add, so both give the same estimates.
 __attribute__((target_clones("avx2", "default"))) void MeasureSpans(
-    const double* widths, const double* heights, const double* edges, double* starts,
-    std::size_t from, std::size_t to, double dy, double none) {
+    const double* widths, const double* heights, const double* edges, const double* middles,
+    double* starts, std::size_t from, std::size_t to, double dy, double none) {
   // Adding and subtracting 1.5 * 2^52 rounds to an integer without a libm call, which would
-  // stop the vectoriser. A row outside the ring makes f negative and the inset NaN, which the
-  // width test turns into `none`.
+  // stop the vectoriser. A row outside the ring makes f negative and t NaN; the test of f then
+  // gives `none`.
   constexpr double kRound = 6755399441055744.0;
   constexpr double kUnsure = std::numeric_limits<double>::quiet_NaN();
   for (std::size_t i = from; i < to; ++i) {
     // Every load unconditional: a load inside a selection would stop the vectoriser too.
     const double w = widths[i];
     const double edge = edges[i];
+    const double middle = middles[i];
     const double r = dy / heights[i];
     const double f = 1.0 - r * r;
     const double t = (w - 1.0 - w * std::sqrt(f)) * 0.5;
     const double nearest = (t + kRound) - kRound;
     const double ceilT = nearest < t ? nearest + 1.0 : nearest;
     const double inset = ceilT > 0.0 ? ceilT : 0.0;
-    const double estimate = 2.0 * inset < w ? edge + inset : none;
+    const double estimate = f > 0.0 ? edge + (inset < middle ? inset : middle) : none;
     starts[i] =
         std::fabs(t - nearest) < 1e-6 ? kUnsure : (std::fabs(f) < 1e-9 ? kUnsure : estimate);
   }
@@ -128,6 +130,7 @@ class EllipseRows {
       width_.push_back(static_cast<double>(w));
       height_.push_back(static_cast<double>(h));
       edge_.push_back(static_cast<double>(std::min(left_ + k, right_ - k)));
+      middle_.push_back(static_cast<double>((w - 1) / 2));
       pattern_.emplace_back(c);
     }
     start_.resize(ring_.size());
@@ -301,8 +304,15 @@ class EllipseRows {
   // (kNone where a band has no pixel there): a floating-point estimate the compiler vectorises,
   // settled exactly wherever it lies too close to a pixel boundary to be trusted.
   void measure(std::size_t from, std::size_t to, std::int64_t dyy) {
-    MeasureSpans(width_.data(), height_.data(), edge_.data(), start_.data(), from, to,
-                 static_cast<double>(dyy), kNoneStart);
+    if (dyy >= -1 && dyy <= 1) {
+      // The middle rows span every ring that reaches them.
+      std::copy(edge_.begin() + static_cast<std::ptrdiff_t>(from),
+                edge_.begin() + static_cast<std::ptrdiff_t>(to),
+                start_.begin() + static_cast<std::ptrdiff_t>(from));
+      return;
+    }
+    MeasureSpans(width_.data(), height_.data(), edge_.data(), middle_.data(), start_.data(), from,
+                 to, static_cast<double>(dyy), kNoneStart);
   }
 
   // The left end of band i's span on the row just measured, or kNoneStart.
@@ -320,6 +330,7 @@ class EllipseRows {
   std::int64_t left_, right_, h0_, w0_;
   std::vector<std::int64_t> ring_;  // first ring of each band, ascending
   std::vector<double> width_, height_, edge_;
+  std::vector<double> middle_;  // pixels from a band's edge to its middle column(s)
   std::vector<Pattern> pattern_;
   std::vector<double> start_;  // band starts on the row just measured; NaN: to be settled
   std::vector<std::int64_t> nestedStart_;

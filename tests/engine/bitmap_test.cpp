@@ -2,6 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "engine/rounding.h"
 
 #include "test_bitmaps.h"
@@ -78,7 +85,7 @@ TEST(Bitmap, SystemFillColoursAreResolved) {
 }
 
 // The reference rule: a pixel belongs to the ellipse inscribed in the box when its centre lies
-// inside or on the ellipse.
+// inside or on the ellipse, or when it lies on the box's middle row(s) or column(s).
 bool InEllipse(double x, double y, double l, double t, double r, double b) {
   const double cx = (l + r) / 2;
   const double cy = (t + b) / 2;
@@ -86,7 +93,8 @@ bool InEllipse(double x, double y, double l, double t, double r, double b) {
   const double ry = (b - t) / 2;
   const double dx = (x + 0.5 - cx) / rx;
   const double dy = (y + 0.5 - cy) / ry;
-  return dx * dx + dy * dy <= 1 + 1e-12;
+  const bool cross = std::abs(x + 0.5 - cx) <= 0.5 || std::abs(y + 0.5 - cy) <= 0.5;
+  return cross || dx * dx + dy * dy <= 1 + 1e-12;
 }
 
 TEST(Bitmap, FillEllipseFollowsThePixelCentreRuleStaysInsideAndTouchesEdges) {
@@ -111,10 +119,70 @@ TEST(Bitmap, FillEllipseFollowsThePixelCentreRuleStaysInsideAndTouchesEdges) {
           }
         }
       }
-      if (w <= 2 * h && h <= 2 * w) {
-        EXPECT_TRUE(touchesLeft && touchesTop) << w << "x" << h;
-      }
+      EXPECT_TRUE(touchesLeft && touchesTop) << w << "x" << h;
     }
+  }
+}
+
+// The run of one colour on a row: [first, last], first > last when there is none; `runs` counts
+// the separate runs.
+struct RowRun {
+  int first, last, runs;
+};
+
+RowRun RunOf(const Bitmap& b, int y, TColor c) {
+  RowRun r{b.width(), -1, 0};
+  bool inRun = false;
+  for (int x = 0; x < b.width(); ++x) {
+    const bool on = b.pixel(x, y) == c;
+    if (on) {
+      r.runs += inRun ? 0 : 1;
+      r.first = std::min(r.first, x);
+      r.last = x;
+    }
+    inRun = on;
+  }
+  return r;
+}
+
+TEST(Bitmap, FillEllipseOfAnyBoxIsInsideConvexSymmetricAndTouchesAllFourEdges) {
+  // Flat and thin boxes above all (1 to 3 pixels on one axis), odd and even sizes.
+  std::vector<std::pair<int, int>> boxes;
+  for (int thin = 1; thin <= 5; ++thin) {
+    for (int length : {1, 2, 3, 8, 41, 300, 1001}) {
+      boxes.emplace_back(length, thin);
+      boxes.emplace_back(thin, length);
+    }
+  }
+  std::mt19937 rng(7);
+  for (int i = 0; i < 30; ++i) {
+    const int w = 1 + static_cast<int>(rng() % 700);
+    const int h = 1 + static_cast<int>(rng() % 24);
+    boxes.emplace_back(w, h);
+    boxes.emplace_back(h, w);
+  }
+  for (const auto& [w, h] : boxes) {
+    // A one-pixel frame around the box shows anything painted outside it.
+    Bitmap b = Solid(w + 2, h + 2, clWhite);
+    b.setFillColor(kBlue);
+    b.fillEllipse(1, 1, 1 + w, 1 + h);
+    const std::string what = std::to_string(w) + "x" + std::to_string(h);
+    ASSERT_EQ(RunOf(b, 0, kBlue).runs + RunOf(b, h + 1, kBlue).runs, 0) << what;
+    bool touchesSides = false;
+    for (int y = 1; y <= h; ++y) {
+      const RowRun r = RunOf(b, y, kBlue);
+      ASSERT_EQ(r.runs, 1) << what << " row " << y;
+      ASSERT_GE(r.first, 1) << what;
+      ASSERT_EQ(r.first + r.last, w + 1) << what << " row " << y;  // symmetric left and right
+      const RowRun mirror = RunOf(b, h + 1 - y, kBlue);
+      ASSERT_EQ(mirror.first, r.first) << what << " row " << y;  // symmetric top and bottom
+      // Spans never grow away from the middle, so each column is one run as well.
+      if (2 * y < h + 1) {
+        ASSERT_GE(r.first, RunOf(b, y + 1, kBlue).first) << what << " row " << y;
+      }
+      touchesSides |= r.first == 1;
+    }
+    EXPECT_TRUE(touchesSides) << what;  // rows 1 and h are not empty: it touches top and bottom
   }
 }
 

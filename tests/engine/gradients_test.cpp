@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
+#include <string>
+#include <utility>
 
 #include "engine/rounding.h"
 
@@ -207,8 +210,9 @@ TEST(CornerGradient, CornerPixelStopsShortOfTheCornerColour) {
 TEST(Gradients, MatchThePlainLoopsPixelForPixel) {
   std::mt19937 rng(12345);
   std::vector<std::pair<int, int>> sizes = {
-      {2, 2},   {3, 2},   {2, 3},   {10, 6},  {11, 6},  {6, 11},  {7, 7},     {40, 9},   {9, 40},
-      {64, 48}, {48, 64}, {33, 17}, {17, 33}, {100, 3}, {3, 100}, {301, 170}, {170, 301}};
+      {2, 2},     {3, 2},   {2, 3},   {10, 6},  {11, 6},  {6, 11},  {7, 7},   {40, 9},
+      {9, 40},    {64, 48}, {48, 64}, {33, 17}, {17, 33}, {100, 3}, {3, 100}, {301, 170},
+      {170, 301}, {400, 2}, {2, 400}, {333, 4}, {4, 333}, {257, 5}, {5, 257}};
   for (int i = 0; i < 25; ++i) {
     sizes.emplace_back(2 + static_cast<int>(rng() % 70), 2 + static_cast<int>(rng() % 70));
   }
@@ -243,6 +247,24 @@ TEST(Gradients, MatchThePlainLoopsPixelForPixel) {
       ReferenceEllipse(ref, kA, kB, rect, false);
       ExpectSame(fast, ref,
                  "halo " + what + " rect " + std::to_string(rw) + "x" + std::to_string(rh));
+    }
+  }
+}
+
+TEST(EllipseGradient, FlatAndThinRingsMatchThePlainLoop) {
+  // Ring counts around half the short side: the innermost rings are a few pixels high (or wide)
+  // and hundreds wide (or high), or have just passed the middle.
+  const std::vector<std::pair<int, int>> sizes = {{420, 64}, {64, 420}, {421, 63}, {63, 421}};
+  for (const auto& [w, h] : sizes) {
+    const int shortSide = std::min(w, h);
+    for (int n = shortSide / 2 - 4; n <= shortSide / 2 + 3; ++n) {
+      const Rect rect{0, 0, n, 1};  // a diagonal that rounds to n rings
+      Bitmap fast = Canvas(w, h), ref = Canvas(w, h);
+      EllipseGradient(fast, kA, kB, rect, false);
+      ReferenceEllipse(ref, kA, kB, rect, false);
+      ExpectSame(fast, ref,
+                 "halo " + std::to_string(w) + "x" + std::to_string(h) + ", " + std::to_string(n) +
+                     " rings");
     }
   }
 }
