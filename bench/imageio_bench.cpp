@@ -160,4 +160,15 @@ void BM_SaveBmp3840x2160(benchmark::State& state) {
 }
 BENCHMARK(BM_SaveBmp3840x2160)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+void BM_LoadBmp3840x2160(benchmark::State& state) {
+  TempFile file{tempPath("load.bmp")};
+  tessora::SaveBmpFile(file.path, frame4k());
+  for (auto _ : state) {
+    Bitmap b;
+    tessora::LoadBmpFile(file.path, b);
+    benchmark::DoNotOptimize(b.data());
+  }
+}
+BENCHMARK(BM_LoadBmp3840x2160)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 }  // namespace

@@ -31,34 +31,75 @@ constexpr std::uint32_t kAlphaBitFields = 6;
   throw ImageError(kReadError);
 }
 
-struct Channel {
-  std::uint32_t mask = 0;
+// Fields wider than this are read by their top bits: 16 bits a channel is already beyond what a
+// 24-bit bitmap can show.
+constexpr int kMaxFieldBits = 16;
+
+// Lowest bit and width of a contiguous mask; a zero mask has width 0.
+struct FieldPlace {
   int shift = 0;
   int bits = 0;
-  std::uint64_t maxValue = 0;
+};
 
-  explicit Channel(std::uint32_t m = 0) : mask(m) {
-    if (mask == 0) {
-      return;
-    }
-    while (((mask >> shift) & 1u) == 0) {
-      ++shift;
-    }
-    int top = 31;
-    while (((mask >> top) & 1u) == 0) {
-      --top;
-    }
-    bits = top - shift + 1;
-    maxValue = (std::uint64_t{1} << bits) - 1;
+FieldPlace placeOf(std::uint32_t mask) {
+  FieldPlace place;
+  if (mask == 0) {
+    return place;
   }
-  // Scales a field to 0..255 rounding down, so 5-bit 31 and 10-bit 1023 both give 255.
-  std::uint8_t operator()(std::uint32_t v) const {
-    if (maxValue == 0) {
-      return 0;
-    }
-    const std::uint64_t field = (v & mask) >> shift;
-    return static_cast<std::uint8_t>(field * 255 / maxValue);
+  while (((mask >> place.shift) & 1u) == 0) {
+    ++place.shift;
   }
+  while (place.shift + place.bits < 32 && ((mask >> (place.shift + place.bits)) & 1u) != 0) {
+    ++place.bits;
+  }
+  return place;
+}
+
+bool contiguous(std::uint32_t mask) {
+  const std::uint64_t field = mask >> placeOf(mask).shift;
+  return (field & (field + 1)) == 0;
+}
+
+// Widens a field value of `bits` bits (1 to 16) to 8 bits the way the bmpsuite reference
+// pictures do, which is not one formula: narrow fields keep their value in the top bits (4-bit 15
+// gives 240, 1-bit 1 gives 128); the usual 5- to 7-bit fields stretch to the full range (31 gives
+// 255); and in pixels that carry a field deeper than 8 bits, every field but an 8-bit one is
+// taken as a 16-bit sample with zero low bits and reduced as such samples are, by 257, rounding
+// down. 8-bit fields stay as they are.
+std::uint8_t widenField(std::uint32_t value, int bits, bool deepPixel) {
+  if (bits == 8) {
+    return static_cast<std::uint8_t>(value);
+  }
+  if (bits < 5) {
+    return static_cast<std::uint8_t>(value << (8 - bits));
+  }
+  if (bits < 8 && !deepPixel) {
+    return static_cast<std::uint8_t>(value * 255 / ((1u << bits) - 1));
+  }
+  return static_cast<std::uint8_t>((value << (kMaxFieldBits - bits)) / 257);
+}
+
+// One colour field of a bit-field pixel. Its 8-bit values come from a table made once per file,
+// so a pixel costs a shift, a mask and a load per channel whatever the field's width. A zero mask
+// gives a channel that is always 0.
+class Channel {
+ public:
+  Channel(std::uint32_t mask, bool deepPixel) {
+    const FieldPlace place = placeOf(mask);
+    const int kept = std::min(place.bits, kMaxFieldBits);
+    shift_ = place.shift + place.bits - kept;
+    keep_ = (1u << kept) - 1;
+    table_.resize(std::size_t{keep_} + 1);
+    for (std::uint32_t v = 1; v <= keep_; ++v) {
+      table_[v] = widenField(v, kept, deepPixel);
+    }
+  }
+  std::uint8_t operator()(std::uint32_t pixel) const { return table_[(pixel >> shift_) & keep_]; }
+
+ private:
+  int shift_ = 0;
+  std::uint32_t keep_ = 0;
+  std::vector<std::uint8_t> table_;
 };
 
 struct BmpHeader {
@@ -133,11 +174,9 @@ void checkHeader(BmpHeader& h, const ImageLimits& limits) {
       (rle && h.topDown) || !limits.allows(h.width, h.height, 3)) {
     fail();
   }
-  // Only the widths real writers use: 5, 6 and 8 bits a channel. Suites disagree on how other
-  // widths widen to 8 bits, so such files are refused rather than shown in doubtful colours.
+  // A mask with a gap has no single value to widen; no writer makes one.
   for (std::uint32_t mask : h.masks) {
-    const int width = Channel(mask).bits;
-    if (fields && width != 0 && width != 5 && width != 6 && width != 8) {
+    if (fields && !contiguous(mask)) {
       fail();
     }
   }
@@ -212,17 +251,20 @@ void putIndexRow(const std::uint8_t* row, const BmpHeader& h, const Palette& pal
   }
 }
 
-void putDirectRow(const std::uint8_t* row, const BmpHeader& h, const std::array<Channel, 3>& ch,
-                  std::uint8_t* out) {
-  for (std::int64_t x = 0; x < h.width; ++x, out += 3) {
-    const auto i = static_cast<std::size_t>(x);
-    if (h.bitsPerPixel == 24) {
-      out[0] = row[3 * i + 2];
-      out[1] = row[3 * i + 1];
-      out[2] = row[3 * i];
-      continue;
-    }
-    const std::uint32_t v = h.bitsPerPixel == 16 ? ReadLE16(row + 2 * i) : ReadLE32(row + 4 * i);
+using Channels = std::array<Channel, 3>;
+
+Channels channelsOf(const BmpHeader& h) {
+  const bool deepPixel = std::any_of(h.masks.begin(), h.masks.end(),
+                                     [](std::uint32_t mask) { return placeOf(mask).bits > 8; });
+  return {Channel(h.masks[0], deepPixel), Channel(h.masks[1], deepPixel),
+          Channel(h.masks[2], deepPixel)};
+}
+
+void putFieldRow(const std::uint8_t* row, const BmpHeader& h, const Channels& ch,
+                 std::uint8_t* out) {
+  const auto width = static_cast<std::size_t>(h.width);
+  for (std::size_t x = 0; x < width; ++x, out += 3) {
+    const std::uint32_t v = h.bitsPerPixel == 16 ? ReadLE16(row + 2 * x) : ReadLE32(row + 4 * x);
     out[0] = ch[0](v);
     out[1] = ch[1](v);
     out[2] = ch[2](v);
@@ -238,80 +280,107 @@ void decodeUncompressed(const std::uint8_t* d, std::size_t size, const BmpHeader
     fail();
   }
   const Palette palette = readPalette(d, size, h);
-  const std::array<Channel, 3> channels{Channel(h.masks[0]), Channel(h.masks[1]),
-                                        Channel(h.masks[2])};
+  const Channels channels = channelsOf(h);
   for (std::int64_t row = 0; row < h.height; ++row) {
     const std::uint8_t* src = d + h.pixelOffset + static_cast<std::size_t>(row) * stride;
-    const auto y = static_cast<int>(h.topDown ? row : h.height - 1 - row);
+    std::uint8_t* dst = out.scanLine(static_cast<int>(h.topDown ? row : h.height - 1 - row));
     if (h.bitsPerPixel <= 8) {
-      putIndexRow(src, h, palette, out.scanLine(y));
+      putIndexRow(src, h, palette, dst);
+    } else if (h.bitsPerPixel == 24) {
+      SwapRedAndBlue(src, dst, static_cast<std::size_t>(h.width));
     } else {
-      putDirectRow(src, h, channels, out.scanLine(y));
+      putFieldRow(src, h, channels, dst);
     }
   }
 }
 
-// Run-length data (RLE8 or RLE4) into a table of palette indices, rows bottom-up; runs that pass
-// the right edge are cut there. Data that skips pixels (delta and early end-of-line codes) or ends
-// before the picture is full is refused: readers disagree on what such pixels show.
-std::vector<std::uint8_t> expandRle(const std::uint8_t* d, std::size_t size, const BmpHeader& h) {
-  const auto w = static_cast<std::size_t>(h.width);
-  const auto rows = static_cast<std::size_t>(h.height);
-  std::vector<std::uint8_t> index(w * rows, 0);
-  const bool four = h.compression == kRle4;
-  std::size_t pos = h.pixelOffset;
-  std::size_t x = 0;
-  std::size_t y = 0;
-  std::size_t written = 0;
-  auto put = [&](std::uint8_t value) {
-    if (x < w && y < rows) {
-      index[y * w + x] = value;
-      ++written;
-    }
-    ++x;
-  };
-  while (y < rows && pos + 2 <= size) {
-    const std::size_t count = d[pos];
-    const std::uint8_t value = d[pos + 1];
-    pos += 2;
-    if (count > 0) {
-      for (std::size_t i = 0; i < count && x < w; ++i) {
-        put(four ? static_cast<std::uint8_t>(i % 2 == 0 ? value >> 4 : value & 15) : value);
-      }
-    } else if (value == 0) {
-      x = 0;
-      ++y;
-    } else if (value == 1) {
-      break;
-    } else if (value == 2) {
+// The palette indices of a run-length picture (RLE8 or RLE4), rows bottom-up, painted as its
+// codes say. Pixels the codes skip (delta moves, an early end of line or of bitmap) keep index 0,
+// the palette's first colour, which is what they show in a picture without transparency. Runs
+// that pass the right edge are cut there.
+class RleCanvas {
+ public:
+  explicit RleCanvas(const BmpHeader& h)
+      : width_(static_cast<std::size_t>(h.width)),
+        rows_(static_cast<std::size_t>(h.height)),
+        four_(h.compression == kRle4),
+        index_(width_ * rows_, 0) {}
+
+  // Follows the codes from `pos` on; false when the data ends before the picture does.
+  bool paint(const std::uint8_t* d, std::size_t size, std::size_t pos) {
+    while (y_ < rows_) {
       if (pos + 2 > size) {
+        return y_ + 1 == rows_ && x_ >= width_;
+      }
+      const std::uint8_t count = d[pos];
+      const std::uint8_t value = d[pos + 1];
+      pos += 2;
+      if (count > 0) {
+        for (unsigned i = 0; i < count && x_ < width_; ++i) {
+          put(four_ ? nibble(value, i) : value);
+        }
+      } else if (value == 0) {
+        x_ = 0;
+        ++y_;
+      } else if (value == 1) {
+        return true;
+      } else if (value == 2) {
+        if (pos + 2 > size) {
+          return false;
+        }
+        x_ += d[pos];
+        y_ += d[pos + 1];
+        pos += 2;
+      } else {
+        pos = absolute(d, size, pos, value);
+      }
+    }
+    return true;
+  }
+
+  const std::vector<std::uint8_t>& index() const { return index_; }
+
+ private:
+  static std::uint8_t nibble(std::uint8_t b, unsigned i) {
+    return static_cast<std::uint8_t>(i % 2 == 0 ? b >> 4 : b & 15);
+  }
+
+  void put(std::uint8_t value) {
+    index_[y_ * width_ + x_] = value;
+    ++x_;
+  }
+
+  // `count` indices as they are stored from `pos`, padded to a whole 16-bit word; returns the
+  // position after them.
+  std::size_t absolute(const std::uint8_t* d, std::size_t size, std::size_t pos, unsigned count) {
+    const std::size_t bytes = four_ ? (count + 1) / 2 : count;
+    for (unsigned i = 0; i < count && x_ < width_; ++i) {
+      const std::size_t at = pos + (four_ ? i / 2 : i);
+      if (at >= size) {
         break;
       }
-      x += d[pos];
-      y += d[pos + 1];
-      pos += 2;
-    } else {
-      // An absolute run: `value` indices as they are, padded to a whole 16-bit word.
-      const std::size_t bytes = four ? (value + 1u) / 2 : value;
-      for (std::size_t i = 0; i < value && x < w && pos + (four ? i / 2 : i) < size; ++i) {
-        const std::uint8_t b = d[pos + (four ? i / 2 : i)];
-        put(four ? static_cast<std::uint8_t>(i % 2 == 0 ? b >> 4 : b & 15) : b);
-      }
-      pos += (bytes + 1) / 2 * 2;
+      put(four_ ? nibble(d[at], i) : d[at]);
     }
+    return pos + (bytes + 1) / 2 * 2;
   }
-  if (written != w * rows) {
-    fail();
-  }
-  return index;
-}
+
+  std::size_t width_;
+  std::size_t rows_;
+  bool four_;
+  std::vector<std::uint8_t> index_;
+  std::size_t x_ = 0;
+  std::size_t y_ = 0;
+};
 
 void decodeRle(const std::uint8_t* d, std::size_t size, const BmpHeader& h, Bitmap& out) {
+  RleCanvas canvas(h);
+  if (!canvas.paint(d, size, h.pixelOffset)) {
+    fail();
+  }
   const Palette palette = readPalette(d, size, h);
-  const std::vector<std::uint8_t> index = expandRle(d, size, h);
   const auto w = static_cast<std::size_t>(h.width);
   for (std::int64_t row = 0; row < h.height; ++row) {
-    const std::uint8_t* src = index.data() + static_cast<std::size_t>(row) * w;
+    const std::uint8_t* src = canvas.index().data() + static_cast<std::size_t>(row) * w;
     std::uint8_t* dst = out.scanLine(static_cast<int>(h.height - 1 - row));
     for (std::size_t x = 0; x < w; ++x, dst += 3) {
       const auto& c = palette[src[x]];

@@ -9,10 +9,11 @@
 
 namespace tessora {
 
-/// Reads a Windows bitmap file: 1, 2, 4, 8, 16, 24 and 32 bits per pixel, RLE4 and RLE8, bit-field
-/// masks, top-down rows, OS/2 core and version 2 headers, info headers up to version 5. Alpha is
-/// ignored. Throws ImageError "Error Opening File " + FileName + "!" or "Error Reading File!";
-/// the bitmap is unchanged then.
+/// Reads a Windows bitmap file: 1, 2, 4, 8, 16, 24 and 32 bits per pixel, RLE4 and RLE8 (pixels
+/// the codes skip show the palette's first colour), bit fields of any contiguous width, top-down
+/// rows, OS/2 core and version 2 headers, info headers up to version 5. Alpha is ignored. Throws
+/// ImageError "Error Opening File " + FileName + "!" or "Error Reading File!"; the bitmap is
+/// unchanged then.
 void LoadBmpFile(const std::string& FileName, Bitmap& bitmap, const ImageLimits& limits = {});
 void ReadBmpMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
                    const ImageLimits& limits = {});

@@ -148,6 +148,109 @@ TEST(BmpRead, RunLengthEncodedRows) {
   }
 }
 
+// Pixels the codes skip show the palette's first colour; `rows` are the indices, bottom row first.
+TEST(BmpRead, RunLengthCodesThatSkipPixels) {
+  struct Case {
+    const char* what;
+    int bitsPerPixel;
+    Bytes codes;
+    std::vector<std::vector<int>> rows;
+  };
+  const Case cases[] = {
+      {"delta right 1, up 1", 8, {2, 5, 0, 2, 1, 1, 1, 6, 0, 1}, {{5, 5, 0, 0}, {0, 0, 0, 6}}},
+      {"early end of line", 8, {1, 7, 0, 0, 4, 8, 0, 1}, {{7, 0, 0, 0}, {8, 8, 8, 8}}},
+      {"early end of bitmap", 8, {4, 9, 0, 1}, {{9, 9, 9, 9}}},
+      {"delta past the top, no end code", 8, {2, 3, 0, 2, 0, 9}, {{3, 3, 0, 0}}},
+      {"delta past the right edge, run cut there",
+       8,
+       {0, 2, 9, 0, 2, 4, 0, 0, 1, 4, 0, 1},
+       {{0, 0, 0, 0}, {4, 0, 0, 0}}},
+      {"rle4 delta into a run cut at the edge",
+       4,
+       {3, 0x12, 0, 2, 0, 1, 2, 0x34, 0, 1},
+       {{1, 2, 1, 0}, {0, 0, 0, 3}}},
+      {"rle4 absolute run, then end of line", 4, {0, 3, 0x56, 0x70, 0, 0, 0, 1}, {{5, 6, 7, 0}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    BmpRecipe s;
+    s.width = 4;
+    s.height = 3;
+    s.bitsPerPixel = c.bitsPerPixel;
+    s.compression = c.bitsPerPixel == 8 ? 1 : 2;
+    s.palette = palette(16);
+    s.pixels = c.codes;
+    Bitmap expected(4, 3);
+    for (int row = 0; row < 3; ++row) {
+      for (int x = 0; x < 4; ++x) {
+        const int i = row < static_cast<int>(c.rows.size()) ? c.rows[row][x] : 0;
+        expected.setPixel(x, 2 - row, fromRgb(s.palette[i]));
+      }
+    }
+    EXPECT_TRUE(SamePicture(read(MakeBmp(s)), expected));
+  }
+}
+
+// For every field width: the field's place in the pixel and the pixel's size do not matter, no
+// value gets darker than a smaller one, values up to 8 bits stay apart, the usual 5- to 8-bit
+// fields reach white, and fields beyond 16 bits are read by their top 16 bits.
+TEST(BmpRead, BitFieldsOfEveryWidth) {
+  const auto fieldFile = [](int bpp, std::uint32_t red, std::uint32_t green,
+                            const std::vector<std::uint32_t>& pixels) {
+    BmpRecipe s;
+    s.width = static_cast<int>(pixels.size());
+    s.height = 1;
+    s.bitsPerPixel = bpp;
+    s.compression = 3;
+    s.masks = {red, green, 0};
+    s.pixels = PackBmpRows(s.width, 1, bpp, pixels);
+    return read(MakeBmp(s));
+  };
+  for (int bits = 1; bits <= 32; ++bits) {
+    SCOPED_TRACE(::testing::Message() << bits << " bits");
+    const std::uint64_t top = (std::uint64_t{1} << bits) - 1;
+    std::vector<std::uint32_t> fields;  // ascending from 0 to the top value
+    for (std::uint64_t k = 0; k <= 40; ++k) {
+      fields.push_back(static_cast<std::uint32_t>(top * k / 40));
+    }
+    if (bits > 16) {
+      std::vector<std::uint32_t> high;  // the same values in a 16-bit field
+      for (std::uint32_t f : fields) {
+        high.push_back(f >> (bits - 16));
+      }
+      EXPECT_TRUE(SamePicture(fieldFile(32, static_cast<std::uint32_t>(top), 0, fields),
+                              fieldFile(32, 0xFFFF, 0, high)));
+      continue;
+    }
+    std::vector<std::uint32_t> wide;  // red at the top of a 32-bit pixel, green at the bottom
+    std::vector<std::uint32_t> narrow;
+    for (std::uint32_t f : fields) {
+      wide.push_back(f << (32 - bits) | f);
+      narrow.push_back(f << (16 - bits) | f);
+    }
+    const std::uint32_t mask = static_cast<std::uint32_t>(top);
+    const Bitmap b = fieldFile(32, mask << (32 - bits), mask, wide);
+    if (bits <= 8) {
+      EXPECT_TRUE(SamePicture(fieldFile(16, mask << (16 - bits), mask, narrow), b));
+    }
+    for (int x = 0; x < b.width(); ++x) {
+      const TColor c = b.pixel(x, 0);
+      ASSERT_EQ(GetRValue(c), GetGValue(c)) << x;
+      ASSERT_EQ(GetBValue(c), 0) << "a zero mask reads 0";
+      if (x > 0) {
+        const int before = GetRValue(b.pixel(x - 1, 0));
+        ASSERT_TRUE(bits <= 8 && fields[x] != fields[x - 1] ? GetRValue(c) > before
+                                                            : GetRValue(c) >= before)
+            << x;
+      }
+    }
+    EXPECT_EQ(b.pixel(0, 0), clBlack);
+    if (bits >= 5 && bits <= 8) {
+      EXPECT_EQ(GetRValue(b.pixel(b.width() - 1, 0)), 255);
+    }
+  }
+}
+
 TEST(BmpRead, HostileHeadersAndDataFailCleanly) {
   BmpRecipe s;
   s.width = kW;
@@ -198,10 +301,19 @@ TEST(BmpRead, HostileHeadersAndDataFailCleanly) {
   rle.pixels = {4, 1, 0, 0, 4, 2, 0, 1};
   fails(MakeBmp(rle), "run-length rows top-down");
   rle.height = 2;
-  rle.pixels = {4, 1, 0, 2, 1, 1, 3, 2, 0, 1};
-  fails(MakeBmp(rle), "run-length delta leaves a gap");
   rle.pixels = {4, 1, 0, 0, 2, 2};
   fails(MakeBmp(rle), "run-length data ends early");
+  rle.pixels = {4, 1, 0, 0, 0, 2, 1};
+  fails(MakeBmp(rle), "run-length delta cut short");
+  rle.pixels = {0, 4, 1, 2};
+  fails(MakeBmp(rle), "absolute run cut short");
+
+  BmpRecipe fields = s;
+  fields.bitsPerPixel = 16;
+  fields.compression = 3;
+  fields.masks = {0x7C00, 0x03E0, 0x0015};
+  fields.pixels = PackBmpRows(kW, kH, 16, values(0xFFFF));
+  fails(MakeBmp(fields), "blue mask with gaps");
 }
 
 TEST(BmpRead, IndicesOutsideThePaletteShowBlack) {
