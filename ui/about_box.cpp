@@ -57,9 +57,9 @@ TAboutBox::TAboutBox(QWidget* owner, Shell& shell, const std::string& programDir
   readmeLink_ = makeLink(QStringLiteral("ReadmeStaticText"), QStringLiteral("readme text file"),
                          QRect(184, 32, 75, 17));
   connect(readmeLink_, &ClickLabel::clicked, this, &TAboutBox::ReadmeStaticTextClick);
-  connect(makeLink(QStringLiteral("StaticText1"), QStringLiteral("current website"),
-                   QRect(184, 128, 76, 17)),
-          &ClickLabel::clicked, this, &TAboutBox::StaticText1Click);
+  websiteLink_ = makeLink(QStringLiteral("StaticText1"), QStringLiteral("current website"),
+                          QRect(184, 128, 76, 17));
+  connect(websiteLink_, &ClickLabel::clicked, this, &TAboutBox::StaticText1Click);
   credit_ = placeLabel(frame, QStringLiteral("StaticText2"), QString(), QPoint(8, 128));
 
   auto* ok = new QPushButton(QStringLiteral("OK"), this);
@@ -98,9 +98,10 @@ void TAboutBox::FormActivate() {
   credit_->adjustSize();
   readmePath_ = programDir_ + "readme.txt";
   std::error_code error;
-  if (!std::filesystem::exists(readmePath_, error)) {
-    readmeLink_->hide();
-  }
+  // A link is only offered while what it opens is there.
+  const bool present = std::filesystem::exists(readmePath_, error);
+  readmeLink_->setVisible(present);
+  websiteLink_->setVisible(present);
 }
 
 void TAboutBox::ReadmeStaticTextClick() {
@@ -108,7 +109,7 @@ void TAboutBox::ReadmeStaticTextClick() {
 }
 
 void TAboutBox::StaticText1Click() {
-  shell_.openDocument(kWebsite);
+  shell_.openDocument(WebsitePath());
 }
 
 }  // namespace tessora

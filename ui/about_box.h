@@ -17,12 +17,13 @@ class TAboutBox : public QDialog {
   Q_OBJECT
 
  public:
-  static constexpr const char* kWebsite = "https://tessora.example.org";
-
   TAboutBox(QWidget* owner, Shell& shell, const std::string& programDir, const QImage& icon);
 
   /// Where the readme link points (set at each activation).
   const std::string& ReadmePath() const { return readmePath_; }
+  /// Where the website link points. The program has no web page of its own to send anyone to,
+  /// so its current site is the documentation that comes with it, the readme.
+  const std::string& WebsitePath() const { return readmePath_; }
 
   void FormActivate();
   void ReadmeStaticTextClick();
@@ -39,6 +40,7 @@ class TAboutBox : public QDialog {
   std::string readmePath_;
   QLabel* credit_;
   ClickLabel* readmeLink_;
+  ClickLabel* websiteLink_;
 };
 
 }  // namespace tessora

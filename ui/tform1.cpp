@@ -36,6 +36,7 @@
 #include "ui/click_label.h"
 #include "ui/glyphs.h"
 #include "ui/image_loader.h"
+#include "ui/label_text.h"
 #include "ui/preview_image.h"
 
 namespace tessora {
@@ -306,6 +307,7 @@ void TForm1::buildInfoLabel(QWidget* surface) {
   infoLabel_->setGeometry(224, 236, 122, 23);
   infoLabel_->setAlignment(Qt::AlignCenter);
   infoLabel_->setWordWrap(true);
+  infoLabel_->setTextFormat(Qt::PlainText);
   infoLabel_->setAttribute(Qt::WA_TranslucentBackground);
   infoLabel_->setFont(smallFont(9));
 }
@@ -368,6 +370,7 @@ void TForm1::buildPanelLabels(int index) {
   w.pathLabel->setGeometry(toQRect(g.pathLabel));
   w.pathLabel->setFont(smallFont(8));
   w.pathLabel->setWordWrap(true);
+  w.pathLabel->setTextFormat(Qt::PlainText);
   w.pathLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   w.pathLabel->lower();
 
@@ -632,9 +635,9 @@ void TForm1::ShowInfo(const std::string& text, InfoStyle style) {
     }
   }
   infoLabel_->show();
-  infoLabel_->setText(q(text));
   // The label has room for two short lines; a longer report (why no wallpaper service took the
-  // file) can still be read whole.
+  // file) shows its start with an ellipsis and can still be read whole.
+  infoLabel_->setText(FitStart(*infoLabel_, q(text)));
   infoLabel_->setToolTip(q(text));
 }
 
@@ -691,8 +694,8 @@ void TForm1::syncWidgets() {
     panels_[1].tools[t]->setEnabled(document_.centerToolsEnabled());
   }
   panels_[1].tools[3]->setChecked(document_.PreviewClickMode() != ClickMode::PickColors);
-  panels_[0].pathLabel->setText(q(ShortenText(document_.tileCaption(), kPathLabelLength)));
-  panels_[1].pathLabel->setText(q(ShortenText(document_.centerCaption(), kPathLabelLength)));
+  showPath(panels_[0].pathLabel, document_.tileCaption());
+  showPath(panels_[1].pathLabel, document_.centerCaption());
   CoolBar0Change();
   CoolBar1Change();
   QAction* shrink = action("TR_ShrinkCustom");
@@ -702,6 +705,12 @@ void TForm1::syncWidgets() {
   grow->setText(q(document_.growCustomCaption()));
   grow->setEnabled(document_.customScaleArmed());
   grow->setVisible(document_.customScaleArmed());
+}
+
+// The shortened path is all the label has room for; the whole one stays within reach.
+void TForm1::showPath(QLabel* label, const std::string& caption) {
+  label->setText(FitPath(*label, q(ShortenText(caption, kPathLabelLength))));
+  label->setToolTip(q(caption));
 }
 
 // --- Sizing and click modes ---

@@ -173,6 +173,7 @@ class TForm1 : public QMainWindow, public Feedback, private DocumentView {
   void runCommand(const std::function<void()>& command);
   std::string saveDialogFolder() const;
   void syncWidgets();
+  void showPath(QLabel* label, const std::string& caption);
   QAction* action(const char* name) const;
 
   Platform& platform_;

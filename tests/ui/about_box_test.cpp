@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <filesystem>
 
 #include "ui/glyphs.h"
 #include "ui_test_support.h"
@@ -44,10 +45,11 @@ TEST(TAboutBox, ShowsNameVersionCreditAndIconInItsFixedLayout) {
   EXPECT_EQ(ok->geometry(), QRect(111, 180, 75, 25));
 }
 
-TEST(TAboutBox, ReadmeLinkOnlyWhenTheFileIsBesideTheProgram) {
+TEST(TAboutBox, LinksOnlyWhenTheReadmeIsBesideTheProgram) {
   AboutFixture without;
   auto box = without.open();
   EXPECT_TRUE(label(*box, "ReadmeStaticText")->isHidden());
+  EXPECT_TRUE(label(*box, "StaticText1")->isHidden()) << "a link must not lead nowhere";
   EXPECT_EQ(box->ReadmePath(), without.dir.path() + "/readme.txt");
 
   AboutFixture with;
@@ -58,11 +60,40 @@ TEST(TAboutBox, ReadmeLinkOnlyWhenTheFileIsBesideTheProgram) {
   QTest::mouseClick(link, Qt::LeftButton);
   QTest::mouseClick(label(*shown, "StaticText1"), Qt::LeftButton);
   EXPECT_EQ(with.shell.documents,
-            (std::vector<std::string>{with.dir.file("readme.txt"), TAboutBox::kWebsite}));
+            (std::vector<std::string>{with.dir.file("readme.txt"), shown->WebsitePath()}));
 
   // A second activation shows the same.
   shown->FormActivate();
   EXPECT_FALSE(link->isHidden());
+}
+
+// The program folder the build lays out, as it is installed: every link there opens a file that
+// is there, and every text stands whole inside the box's frame without crossing another.
+TEST(TAboutBox, InTheBuiltProgramFolderEveryLinkOpensAFileAndEveryTextFits) {
+  App();
+  FakeShell shell;
+  TAboutBox box(nullptr, shell, TESSORA_PROGRAM_BUILD_DIR, ApplicationIconImage());
+  box.FormActivate();
+  const char* names[] = {"ProductName", "Version", "ReadmeStaticText", "StaticText1",
+                         "StaticText2"};
+  const QRect frame = box.findChild<QFrame*>(QStringLiteral("Panel1"))->contentsRect();
+  for (const char* name : names) {
+    const QLabel* text = label(box, name);
+    ASSERT_NE(text, nullptr) << name;
+    EXPECT_FALSE(text->isHidden()) << name;
+    expectTextFits(*text);
+    EXPECT_TRUE(frame.contains(text->geometry())) << name;
+    for (const char* other : names) {
+      EXPECT_TRUE(other == name || !text->geometry().intersects(label(box, other)->geometry()))
+          << name << " crosses " << other;
+    }
+  }
+  box.ReadmeStaticTextClick();
+  box.StaticText1Click();
+  ASSERT_EQ(shell.documents.size(), 2U);
+  for (const std::string& target : shell.documents) {
+    EXPECT_TRUE(std::filesystem::is_regular_file(target)) << target;
+  }
 }
 
 }  // namespace

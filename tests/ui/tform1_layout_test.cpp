@@ -4,9 +4,11 @@
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QTest>
 #include <QToolButton>
 
+#include "imageio/image_files.h"
 #include "ui/band_bar.h"
 #include "ui_test_support.h"
 
@@ -192,6 +194,45 @@ TEST(TForm1Layout, ShowInfoSetsTheStyleFontAndARenderHidesTheLabel) {
   EXPECT_EQ(info->font().pointSize(), 7);
   f.form->document().RenderComposition();
   EXPECT_TRUE(info->isHidden());
+}
+
+// Laying a text out in lines may put line breaks where blanks were: compare without either.
+QString withoutBlanks(QString text) {
+  return text.remove(QRegularExpression(QStringLiteral("\\s")));
+}
+
+TEST(TForm1Layout, AnInfoTextTooLongForTheLabelShowsItsStartAndTheWholeOnHover) {
+  FormFixture f;
+  f.start();
+  const std::string folder = "/home/someone-with-a-long-name/.local/share/tessora/";
+  const struct {
+    std::string text;
+    InfoStyle style;
+  } rows[] = {
+      {"Wallpaper has been set", InfoStyle::Small},
+      {"INVALID", InfoStyle::Fixed},
+      {"Wallpaper could not be set: The wallpaper was saved to " + folder +
+           "Tessora Wallpaper.bmp but could not be installed automatically.\nGNOME: the "
+           "setting org.gnome.desktop.background is not installed\nxfconf: no answer",
+       InfoStyle::Small},
+      {"Wallpaper could not be set: " + std::string(300, 'x'), InfoStyle::Small},
+      {SavedInfoText(folder + "a-picture-with-a-name-far-too-long-for-two-lines-of-this.png"),
+       InfoStyle::Small},
+  };
+  const QLabel& info = *f.find<QLabel>("InfoLabel");
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.text);
+    f.form->ShowInfo(row.text, row.style);
+    expectTextFits(info);
+    const QString text = QString::fromStdString(row.text);
+    EXPECT_EQ(info.toolTip(), text);
+    const QString shown = withoutBlanks(info.text());
+    if (shown != withoutBlanks(text)) {
+      ASSERT_TRUE(shown.endsWith(QChar(0x2026))) << "an ellipsis tells there is more";
+      EXPECT_TRUE(withoutBlanks(text).startsWith(shown.chopped(1)));
+      EXPECT_GE(shown.size(), withoutBlanks(text.section(':', 0, 0)).size() + 1) << "the summary";
+    }
+  }
 }
 
 TEST(TForm1Layout, CuesPlayFromTheWavFolderBesideTheProgramOnlyWithSoundEffectsOn) {

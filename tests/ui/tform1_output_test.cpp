@@ -74,8 +74,12 @@ TEST(TForm1Output, AWallpaperNoServiceTakesIsReportedWithTheReasonAndTheFileStay
   f.fake.wallpaper->result = {false, "GNOME: schema not installed; Portal: no Wallpaper interface"};
   const std::size_t cues = f.fake.sound->played.size();
   f.find<QAction>("MI_SetAsWallpaper")->trigger();
-  EXPECT_EQ(f.info(), QStringLiteral("Wallpaper could not be set: GNOME: schema not installed; "
-                                     "Portal: no Wallpaper interface"));
+  const QString report = QStringLiteral(
+      "Wallpaper could not be set: GNOME: schema not installed; Portal: no Wallpaper interface");
+  EXPECT_TRUE(f.info().simplified().startsWith(QStringLiteral("Wallpaper could not be set")))
+      << "the summary";
+  EXPECT_EQ(f.find<QLabel>("InfoLabel")->toolTip(), report) << "the whole report on hover";
+  expectTextFits(*f.find<QLabel>("InfoLabel"));
   EXPECT_EQ(f.fake.sound->played.size(), cues) << "no success cue";
   EXPECT_TRUE(f.load(f.dir.file("Tessora Wallpaper.bmp")).samePixels(f.doc().ComposedBitmap()));
   EXPECT_TRUE(f.form->isEnabled());

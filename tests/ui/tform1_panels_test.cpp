@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "imageio/image_files.h"
+#include "settings/texthelpers.h"
 #include "ui_test_support.h"
 
 namespace tessora::testing {
@@ -283,6 +284,44 @@ TEST(TForm1Panels, PressesOnTheTilePanelPickTheCustomScaleAndTheBareTileItsColou
   f.dialogs.chosenColor = RGB(1, 1, 1);
   QTest::mousePress(f.find<QWidget>("Image0"), Qt::LeftButton, {}, QPoint(70, 10));
   EXPECT_EQ(f.form->document().DeepBackgroundColor(), RGB(9, 8, 7)) << "a tile asks for nothing";
+}
+
+// A path label has room for two short lines of the shortened path: however long the folders,
+// the name part of that shortened path shows whole, and the whole path is on hover. Only a name
+// wider than the label itself gives way in its middle, keeping its start and its type.
+TEST(TForm1Panels, APathLabelShowsTheFileNameWholeWhateverThePath) {
+  const std::string longName = "IMG_20230817_183412_HDR_panorama_stitched_final_version_two_4k";
+  const struct {
+    std::string file;
+    bool nameFits;
+  } rows[] = {
+      {"stone.good", true},
+      {"Pictures/Wallpapers/Holiday 2023 - Greece and the islands/Santorini at sunset.good", true},
+      {"a/b/c/d/e/f/g/h/i/j/k/l/m/n/o/p/q/r/s/t/u/v/w/x/y/z/0/1/2/3/4/5/6/7/8/9/tile.good", true},
+      {"averyveryverylongfoldernamewithoutanyblanks/anotherquitelongfoldername/moss.good", true},
+      {"p/" + longName + ".good", true},
+      {"p/" + std::string(200, 'W') + ".good", false},
+  };
+  for (const auto& row : rows) {
+    PanelFixture f;
+    std::filesystem::create_directories(std::filesystem::path(f.dir.file(row.file)).parent_path());
+    const std::string path = f.file(row.file);
+    writeFile(f.dir.file("PATHS to tiles.txt"), path + "\r\n");
+    writeFile(f.dir.file("PATHS to tessoras.txt"), path + "\r\n");
+    f.form->FormActivate();
+    const std::string shortened = ShortenText(path, 74);
+    const QString name = QString::fromStdString(shortened.substr(shortened.rfind('/') + 1));
+    for (const char* label : {"RxLabel0b", "RxLabel1b"}) {
+      const QLabel& shown = *f.find<QLabel>(label);
+      SCOPED_TRACE(std::string(label) + " " + shortened);
+      expectTextFits(shown);
+      const QString text = QString(shown.text()).remove('\n');
+      EXPECT_TRUE(row.nameFits ? text.contains(name)
+                               : text.startsWith(name.left(8)) && text.endsWith(name.right(8)))
+          << shown.text().toStdString();
+      EXPECT_EQ(shown.toolTip(), QString::fromStdString(path));
+    }
+  }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QMouseEvent>
 #include <memory>
@@ -93,6 +94,18 @@ inline void glide(QWidget* widget, QPoint at) {
   QMouseEvent move(QEvent::MouseMove, QPointF(at), widget->mapToGlobal(QPointF(at)), Qt::NoButton,
                    Qt::NoButton, Qt::NoModifier);
   QApplication::sendEvent(widget, &move);
+}
+
+/// Expects `label`'s text, wrapped as the label wraps it and measured in its own font, to lie
+/// within its contents rectangle: no line is cut off at an edge.
+inline void expectTextFits(const QLabel& label) {
+  const QRectF room = label.contentsRect();
+  const int flags = static_cast<int>(label.alignment()) | (label.wordWrap() ? Qt::TextWordWrap : 0);
+  const QRectF used = QFontMetricsF(label.font(), &label).boundingRect(room, flags, label.text());
+  EXPECT_TRUE(room.contains(used))
+      << label.objectName().toStdString() << " needs " << used.width() << " x " << used.height()
+      << " and has " << room.width() << " x " << room.height() << " for \""
+      << label.text().toStdString() << "\"";
 }
 
 inline QColor qcolor(TColor c) {
