@@ -19,6 +19,10 @@ class LineFeedback : public Feedback {
     }
   }
   void ShowFailure(const std::string& text) override { out_ << text << '\n'; }
+  // The window's one word, with the file's name.
+  void ShowLoadFailure(const std::string& path, const std::string&) override {
+    out_ << "INVALID: " << path << '\n';
+  }
 
  private:
   std::ostream& out_;
@@ -28,12 +32,7 @@ class LineFeedback : public Feedback {
 class Replay {
  public:
   Replay(const ComposeRequest& request, ComposeEnvironment& env, std::ostream& err)
-      : request_(request), env_(env), err_(err), feedback_(err, request.quiet), doc_(feedback_) {
-    // Loads report failures here, with the file's name, rather than as the window's "INVALID".
-    doc_.setImageLoader([](const std::string& path, Bitmap& target) {
-      return LoadImageFile(path, target, SilentFeedback());
-    });
-  }
+      : request_(request), env_(env), err_(err), feedback_(err, request.quiet), doc_(feedback_) {}
 
   int run() {
     DesktopGeometry desktop;
@@ -80,9 +79,9 @@ class Replay {
         doc_.setColor1(step.color);
         return 0;
       case Kind::Tile:
-        return loaded(doc_.AssignTileFile(step.text), step.text);
+        return doc_.AssignTileFile(step.text) ? 0 : 1;
       case Kind::Center:
-        return loaded(doc_.AssignCenterFile(step.text), step.text);
+        return doc_.AssignCenterFile(step.text) ? 0 : 1;
       case Kind::RetainAspect:
         doc_.options().retainAspectRatio = true;
         return 0;
@@ -111,14 +110,6 @@ class Replay {
         return doc_.setAsWallpaper(env_.wallpaper ? env_.wallpaper() : nullptr) ? 0 : 1;
     }
     return 0;
-  }
-
-  int loaded(bool ok, const std::string& path) {
-    if (ok) {
-      return 0;
-    }
-    err_ << "INVALID: " << path << '\n';
-    return 1;
   }
 
   void size(const ComposeStep& step) {

@@ -275,8 +275,16 @@ void Document::setCenterTransparentColor(TColor c) {
 
 // --- Background source ---
 
+bool Document::load(const std::string& path, Bitmap& target) {
+  const LoadResult result = loader_(path, target);
+  if (!result) {
+    feedback_.ShowLoadFailure(path, result.reason);
+  }
+  return result.ok;
+}
+
 bool Document::AssignTileFile(const std::string& path) {
-  if (!loader_ || !loader_(path, tile_)) {
+  if (!load(path, tile_)) {
     return false;
   }
   tileCaption_ = path;
@@ -391,7 +399,7 @@ void Document::scaleTile(float factor) {
 // --- Center image ---
 
 bool Document::AssignCenterFile(const std::string& path) {
-  if (!loader_ || !loader_(path, center_)) {
+  if (!load(path, center_)) {
     return false;
   }
   centerCaption_ = path;

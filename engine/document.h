@@ -11,6 +11,7 @@
 #include "engine/rect.h"
 #include "engine/wallpaper_service.h"
 #include "engine/window_geometry.h"
+#include "imageio/image_files.h"
 
 namespace tessora {
 
@@ -59,8 +60,8 @@ class DocumentView {
 /// The window and the command-line tool both work through it.
 class Document {
  public:
-  /// Loads an image file into a bitmap; false when it cannot (the loader reports that itself).
-  using ImageLoader = std::function<bool(const std::string& path, Bitmap& target)>;
+  /// Loads an image file into a bitmap: LoadImageFile, unless a test serves pictures itself.
+  using ImageLoader = std::function<LoadResult(const std::string& path, Bitmap& target)>;
 
   explicit Document(Feedback& feedback, Layout layout = Layout{});
 
@@ -145,7 +146,8 @@ class Document {
 
   // --- Background source ---
   void EnableTileTools(bool on) { tileToolsEnabled_ = on; }
-  /// Loads a file as the background source; false (nothing else changed) when it fails.
+  /// Loads a file as the background source; false (nothing else changed, the failure reported)
+  /// when it fails.
   bool AssignTileFile(const std::string& path);
   /// Resets the background source to a panel-sized block of its fill colour.
   void ClearTile();
@@ -172,7 +174,8 @@ class Document {
 
   // --- Center image ---
   void EnableCenterTools(bool on) { centerToolsEnabled_ = on; }
-  /// Loads a file as the center image; false (nothing else changed) when it fails.
+  /// Loads a file as the center image; false (nothing else changed, the failure reported) when
+  /// it fails.
   bool AssignCenterFile(const std::string& path);
   /// Removes the center image (its transparent colour stays for a later paste).
   void ClearCenter();
@@ -217,10 +220,11 @@ class Document {
   void tilePictureChanged();
   void centerPictureChanged(bool visible);
   void pasteInto(Bitmap& target, const Bitmap* clip);
+  bool load(const std::string& path, Bitmap& target);
 
   Feedback& feedback_;
   DocumentView* view_ = nullptr;
-  ImageLoader loader_;
+  ImageLoader loader_ = LoadImageFile;
   Layout layout_;
   Options options_;
 

@@ -1,5 +1,7 @@
 #include "imageio/image_files.h"
 
+#include <exception>
+
 #include "imageio/bmp_codec.h"
 #include "imageio/gif_codec.h"
 #include "imageio/jpeg_codec.h"
@@ -66,16 +68,15 @@ std::string ImageFileExtension(const std::string& fileName) {
   return ext;
 }
 
-bool LoadImageFile(const std::string& FileName, Bitmap& bitmap, Feedback& feedback) {
+LoadResult LoadImageFile(const std::string& FileName, Bitmap& bitmap) {
   try {
     bitmap.setTransparent(false);
     readByExtension(FileName, bitmap);
     return true;
+  } catch (const std::exception& e) {
+    return LoadResult(false, e.what());
   } catch (...) {
-    // Whatever the reader's complaint, the user sees one word and hears one cue.
-    feedback.PlayCue(Cue::Error);
-    feedback.ShowInfo("INVALID", InfoStyle::Fixed);
-    return false;
+    return LoadResult(false, "Error Reading File!");
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "engine/bitmap.h"
 #include "engine/feedback.h"
@@ -18,10 +19,21 @@ extern const char* const kSaveDialogFilter;
 /// only, or "" when there is no "." or a "/" follows it.
 std::string ImageFileExtension(const std::string& fileName);
 
+/// The outcome of loading a picture file: ok, or the reader's reason.
+struct LoadResult {
+  // Not explicit: a loader with no reason to give (a test's) may answer with a plain bool.
+  LoadResult(bool loaded, std::string why = std::string())  // NOLINT(google-explicit-constructor)
+      : ok(loaded), reason(std::move(why)) {}
+  explicit operator bool() const { return ok; }
+  bool ok;
+  std::string reason;
+};
+
 /// Reads an image file into the bitmap, the reader chosen by the extension alone (".gif", ".jpg",
 /// ".jpeg", ".png", anything else as a Windows bitmap). Clears the bitmap's transparent flag
-/// first. On any failure plays Cue::Error, shows "INVALID" in InfoStyle::Fixed and returns false.
-bool LoadImageFile(const std::string& FileName, Bitmap& bitmap, Feedback& feedback);
+/// first. A failed read keeps the pixels and says why; it never throws. What the user is told
+/// is the front end's business.
+LoadResult LoadImageFile(const std::string& FileName, Bitmap& bitmap);
 
 /// Writes the composed bitmap in a format of SaveFormat (other codes write nothing) while the
 /// front end shows itself busy. Failures pass on as ImageError with the writer's message.

@@ -35,7 +35,6 @@
 #include "ui/band_bar.h"
 #include "ui/click_label.h"
 #include "ui/glyphs.h"
-#include "ui/image_loader.h"
 #include "ui/label_text.h"
 #include "ui/preview_image.h"
 
@@ -251,7 +250,6 @@ TForm1::TForm1(Platform& platform, Dialogs& dialogs, Folders folders, QWidget* p
                  Qt::WindowCloseButtonHint);
   setFixedSize(sizeHint());
   document_.setView(this);
-  InstallImageLoader(document_, *this);
   FormResize();
   FormCreate();
 }
@@ -643,6 +641,12 @@ void TForm1::ShowInfo(const std::string& text, InfoStyle style) {
 
 void TForm1::HideInfo() {
   infoLabel_->hide();
+}
+
+// Whatever the reader's complaint, the user sees one word and hears one cue.
+void TForm1::ShowLoadFailure(const std::string&, const std::string&) {
+  PlayCue(Cue::Error);
+  ShowInfo("INVALID", InfoStyle::Fixed);
 }
 
 void TForm1::PlayCue(Cue cue) {

@@ -68,6 +68,7 @@ class TForm1 : public QMainWindow, public Feedback, private DocumentView {
   // Feedback
   void ShowInfo(const std::string& text, InfoStyle style) override;
   void HideInfo() override;
+  void ShowLoadFailure(const std::string& path, const std::string& reason) override;
   void PlayCue(Cue cue) override;
   void SetBusy(bool busy) override;
 

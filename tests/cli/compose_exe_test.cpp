@@ -72,7 +72,7 @@ TEST(ComposeExecutable, ComposesAndSavesWithoutADisplay) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.err.find("saved: "), std::string::npos);
   Bitmap b;
-  ASSERT_TRUE(LoadImageFile(file, b, SilentFeedback()));
+  ASSERT_TRUE(LoadImageFile(file, b));
   EXPECT_EQ(b.width(), 320);
   EXPECT_EQ(b.pixel(10, 0), RGB(0, 0, 0));
   EXPECT_GT(GetRValue(b.pixel(10, 199)), 240);

@@ -38,7 +38,7 @@ Bitmap Solid(int w, int h, TColor c) {
 
 Bitmap Load(const std::string& path) {
   Bitmap b;
-  EXPECT_TRUE(LoadImageFile(path, b, SilentFeedback())) << path;
+  EXPECT_TRUE(LoadImageFile(path, b)) << path;
   return b;
 }
 

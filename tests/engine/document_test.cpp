@@ -36,13 +36,11 @@ class DocumentTest : public ::testing::Test {
  protected:
   void SetUp() override {
     doc.setView(&views);
-    doc.setImageLoader([this](const std::string& path, Bitmap& target) {
+    doc.setImageLoader([this](const std::string& path, Bitmap& target) -> LoadResult {
       target.setTransparent(false);
       auto it = files.find(path);
       if (it == files.end()) {
-        fb.PlayCue(Cue::Error);
-        fb.ShowInfo("INVALID", InfoStyle::Fixed);
-        return false;
+        return LoadResult(false, "not a picture");
       }
       target = it->second;
       return true;
@@ -232,7 +230,7 @@ TEST_F(DocumentTest, AFailedLoadChangesNothingElse) {
   EXPECT_EQ(doc.tileCaption(), "/t/stone.bmp");
   EXPECT_EQ(views.tileShown, shown);
   EXPECT_EQ(views.previews, previews);
-  EXPECT_EQ(fb.lastInfo(), "INVALID");
+  EXPECT_EQ(fb.loadFailures, (std::vector<std::string>{"/t/notes.txt: not a picture"}));
   EXPECT_EQ(doc.ComposedBitmap().pixel(1000, 700), kBlue);
 }
 
@@ -459,7 +457,7 @@ TEST(DocumentDeferral, RandomCommandSequencesMatchRenderingAtEveryStep) {
     Document eager(eagerFeedback);
     Document lazy(lazyFeedback);
     for (Document* d : {&eager, &lazy}) {
-      d->setImageLoader([&pictures](const std::string& path, Bitmap& target) {
+      d->setImageLoader([&pictures](const std::string& path, Bitmap& target) -> LoadResult {
         const std::size_t i = static_cast<std::size_t>(path.back() - '0');
         if (i >= 3) {
           return false;

@@ -54,7 +54,7 @@ TEST(ComposeOnTheDesktop, WithoutASizeTheScreenGivesIt) {
       {QStringLiteral("--deep-color"), QStringLiteral("#204060"), QStringLiteral("-o"), out});
   ASSERT_EQ(r.status, 0) << r.err.toStdString();
   Bitmap b;
-  ASSERT_TRUE(LoadImageFile(out.toStdString(), b, SilentFeedback()));
+  ASSERT_TRUE(LoadImageFile(out.toStdString(), b));
   // This run's X server has one 1280 x 800 screen and no panels.
   EXPECT_EQ(b.width(), 1280);
   EXPECT_EQ(b.height(), 800);

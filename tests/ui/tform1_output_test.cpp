@@ -37,7 +37,7 @@ struct OutputFixture : FormFixture {
   /// Reads a written file back through the image readers.
   static Bitmap load(const std::string& path) {
     Bitmap bitmap;
-    EXPECT_TRUE(LoadImageFile(path, bitmap, SilentFeedback())) << path;
+    EXPECT_TRUE(LoadImageFile(path, bitmap)) << path;
     return bitmap;
   }
   /// Lets the event loop run, and with it the clipboard watch, for `ms` milliseconds.
