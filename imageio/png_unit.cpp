@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstring>
+#include <optional>
 
 #include "common/atomic_file.h"
 #include "imageio/byte_order.h"
@@ -401,7 +402,8 @@ PngCapture CaptureBitmapPixels(const Bitmap& bitmap) {
 }
 
 void WritePngFile(const std::string& FileName, const Bitmap& bitmap, TColor TransparentColor) {
-  const bool withAlpha = TransparentColor != clNone;
+  const std::optional<std::uint32_t> key = TransparentKey(TransparentColor);
+  const bool withAlpha = key.has_value();
   PngImage image;
   image.PngWidth = static_cast<std::uint32_t>(std::max(bitmap.width(), 0));
   image.PngHeight = static_cast<std::uint32_t>(std::max(bitmap.height(), 0));
@@ -417,7 +419,6 @@ void WritePngFile(const std::string& FileName, const Bitmap& bitmap, TColor Tran
     return;
   }
   AllocPngBuffers(image);
-  const TColor key = TransparentColor & 0xFFFFFF;
   for (int y = 0; y < bitmap.height(); ++y) {
     const std::uint8_t* src = bitmap.scanLine(y);
     std::uint8_t* dst = image.PngRows[static_cast<std::size_t>(y)];
@@ -425,7 +426,7 @@ void WritePngFile(const std::string& FileName, const Bitmap& bitmap, TColor Tran
       dst[0] = src[0];
       dst[1] = src[1];
       dst[2] = src[2];
-      dst[3] = RGB(src[0], src[1], src[2]) == key ? 0 : 255;
+      dst[3] = RGB(src[0], src[1], src[2]) == *key ? 0 : 255;
     }
   }
   EncodePngFile(FileName, image);

@@ -77,6 +77,35 @@ TEST(GifRead, AnimationShowsTheFirstFrameAtItsOwnSize) {
   EXPECT_EQ(b.transparentColor(), clNone) << "the first frame has none";
 }
 
+// A later frame's transparent colour, or an index outside the first frame's map, sets the flag
+// without giving a colour: drawing the picture then leaves no pixel out, white ones included.
+TEST(GifRead, AFlagWithoutAColourLeavesOutNoPixel) {
+  GifFrame first = frame(5, 4, 9);
+  first.indices[0] = 7;
+  GifFrame later = frame(5, 4, 10);
+  later.transparentIndex = 7;
+  GifFrame outside = first;
+  outside.localColors = {0xFFFFFF, 0x112233, 0x445566, 0x778899};
+  for (auto& i : outside.indices) {
+    i &= 3;
+  }
+  outside.transparentIndex = 9;
+  const std::pair<const char*, Bytes> files[] = {
+      {"later frame transparent", MakeGif(5, 4, kColors, {first, later})},
+      {"index outside the map", MakeGif(5, 4, kColors, {outside})},
+  };
+  for (const auto& [what, file] : files) {
+    const Bitmap b = read(file);
+    EXPECT_TRUE(b.transparent()) << what;
+    EXPECT_EQ(b.transparentColor(), clNone) << what;
+    Bitmap shown(5, 4);
+    shown.setFillColor(clRed);
+    shown.fill();
+    shown.draw(0, 0, b);
+    EXPECT_TRUE(SamePicture(shown, b)) << what;
+  }
+}
+
 TEST(GifRead, DamageAfterTheFirstFrameStillShowsIt) {
   const GifFrame first = frame(5, 4, 5);
   Bytes file = MakeGif(5, 4, kColors, {first, frame(5, 4, 6)});
