@@ -97,6 +97,7 @@ struct PngHeader {
   int bitDepth;
   int colorType;
   png_size_t rowBytes;
+  int fileBitsPerPixel;  // as stored, before the reading transforms widen the samples
 };
 
 // The guarded functions hold the only setjmp calls. Their locals are plain values, so a longjmp
@@ -108,6 +109,7 @@ bool readHeaderGuarded(png_structp png, png_infop info, PngHeader* header) {
   png_read_info(png, info);
   png_get_IHDR(png, info, &header->width, &header->height, &header->bitDepth, &header->colorType,
                nullptr, nullptr, nullptr);
+  header->fileBitsPerPixel = header->bitDepth * png_get_channels(png, info);
   png_set_invert_alpha(png);
   if (header->colorType == PNG_COLOR_TYPE_PALETTE && header->bitDepth <= 8) {
     png_set_expand(png);
@@ -273,7 +275,19 @@ void drawLayout(const PngImage& image, Bitmap& surface, int left, int top) {
   }
 }
 
-void decodeWith(png_structp png, png_infop info, PngImage& image, const ImageLimits& limits) {
+// Deflate makes at most 1032 bytes of one (a 258-byte match coded in two bits). A file whose rest
+// is shorter than that share of the samples its header promises cannot hold them: it is refused
+// before the picture's memory is taken.
+constexpr std::uint64_t kMaxDeflateRatio = 1032;
+
+bool mayHoldPicture(const PngHeader& header, const MemoryReader& reader) {
+  const std::uint64_t sampleBytes = std::uint64_t{header.width} * header.height *
+                                    static_cast<std::uint64_t>(header.fileBitsPerPixel) / 8;
+  return sampleBytes / kMaxDeflateRatio <= reader.size - reader.pos;
+}
+
+void decodeWith(png_structp png, png_infop info, const MemoryReader& reader, PngImage& image,
+                const ImageLimits& limits) {
   const auto maxSide = static_cast<png_uint_32>(std::max(1, limits.maxDimension));
   png_set_user_limits(png, maxSide, maxSide);
   PngHeader header{};
@@ -281,7 +295,7 @@ void decodeWith(png_structp png, png_infop info, PngImage& image, const ImageLim
       header.rowBytes % header.width != 0 ||
       !limits.allows(header.width, header.height,
                      static_cast<std::int64_t>(header.rowBytes / header.width)) ||
-      !limits.allows(header.width, header.height, 3)) {
+      !limits.allows(header.width, header.height, 3) || !mayHoldPicture(header, reader)) {
     throw ImageError(kReadError);
   }
   image.PngWidth = header.width;
@@ -309,7 +323,7 @@ void DecodePngMemory(const std::uint8_t* data, std::size_t size, PngImage& image
   png_set_read_fn(handle.png(), &reader, readFromMemory);
   png_set_read_status_fn(handle.png(), nullptr);
   try {
-    decodeWith(handle.png(), handle.info(), image, limits);
+    decodeWith(handle.png(), handle.info(), reader, image, limits);
   } catch (...) {
     image = PngImage{};
     throw ImageError(kReadError);
