@@ -209,6 +209,16 @@ BmpHeader readHeader(const std::uint8_t* d, std::size_t size, const ImageLimits&
     fail();
   }
   h.pixelOffset = offBits != 0 ? offBits : h.paletteOffset;
+  // Every uncompressed row must be in the file before the picture's memory is taken; the last
+  // row need not be padded.
+  const auto bitsPerRow =
+      static_cast<std::uint64_t>(h.width) * static_cast<std::uint64_t>(h.bitsPerPixel);
+  const std::uint64_t rowsEnd =
+      h.pixelOffset + (bitsPerRow + 31) / 32 * 4 * static_cast<std::uint64_t>(h.height - 1) +
+      (bitsPerRow + 7) / 8;
+  if (h.compression != kRle8 && h.compression != kRle4 && rowsEnd > size) {
+    fail();
+  }
   return h;
 }
 
@@ -275,10 +285,6 @@ void decodeUncompressed(const std::uint8_t* d, std::size_t size, const BmpHeader
   const auto bitsPerRow =
       static_cast<std::uint64_t>(h.width) * static_cast<std::uint64_t>(h.bitsPerPixel);
   const std::uint64_t stride = (bitsPerRow + 31) / 32 * 4;
-  const std::uint64_t lastRow = (bitsPerRow + 7) / 8;
-  if (h.pixelOffset + stride * static_cast<std::uint64_t>(h.height - 1) + lastRow > size) {
-    fail();
-  }
   const Palette palette = readPalette(d, size, h);
   const Channels channels = channelsOf(h);
   for (std::int64_t row = 0; row < h.height; ++row) {

@@ -89,10 +89,56 @@ TColor colorAt(const ColorMapObject* map, int index) {
   return RGB(c.Red, c.Green, c.Blue);
 }
 
+// An LZW code of b bits (b <= 12) names a string of at most 2^b pixels, so no byte of a frame's
+// data yields more than 4096 * 8 / 12 of them. A frame promising more pixels than the rest of the
+// file can give is refused before its memory is taken.
+constexpr std::uint64_t kMaxLzwPixelsPerByte = 4096 * 8 / 12 + 1;
+
+bool mayHoldFrame(const GifFileType* gif) {
+  const auto* reader = static_cast<const MemoryReader*>(gif->UserData);
+  const std::uint64_t pixels =
+      static_cast<std::uint64_t>(gif->Image.Width) * static_cast<std::uint64_t>(gif->Image.Height);
+  return pixels / kMaxLzwPixelsPerByte <= reader->size - reader->pos;
+}
+
+// The frame's palette indices, rows in the order they arrive. Memory is written only as rows
+// decode, so a frame whose data ends early costs what it held, not its whole size.
+std::vector<GifByteType> readIndexRows(GifFileType* gif, int w, int h) {
+  std::vector<GifByteType> indices;
+  indices.reserve(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+  for (int row = 0; row < h; ++row) {
+    indices.resize(indices.size() + static_cast<std::size_t>(w));
+    if (DGifGetLine(gif, indices.data() + indices.size() - static_cast<std::size_t>(w), w) ==
+        GIF_ERROR) {
+      fail();
+    }
+  }
+  return indices;
+}
+
+// Where each arriving row belongs: interlaced frames send every 8th row from 0, every 8th from 4,
+// every 4th from 2, then the rest.
+std::vector<int> rowOrder(int h, bool interlaced) {
+  static constexpr int kStart[] = {0, 4, 2, 1};
+  static constexpr int kStep[] = {8, 8, 4, 2};
+  std::vector<int> order;
+  order.reserve(static_cast<std::size_t>(h));
+  const int passes = interlaced ? 4 : 1;
+  for (int pass = 0; pass < passes; ++pass) {
+    const int start = interlaced ? kStart[pass] : 0;
+    const int step = interlaced ? kStep[pass] : 1;
+    for (int y = start; y < h; y += step) {
+      order.push_back(y);
+    }
+  }
+  return order;
+}
+
 void readFirstFrame(GifFileType* gif, GifScan& scan, const ImageLimits& limits) {
   const int w = gif->Image.Width;
   const int h = gif->Image.Height;
-  if (!limits.allows(w, h, 3)) {
+  // One byte a pixel for the indices, three for the picture.
+  if (!limits.allows(w, h, 4) || !mayHoldFrame(gif)) {
     fail();
   }
   const ColorMapObject* map = gif->Image.ColorMap != nullptr ? gif->Image.ColorMap : gif->SColorMap;
@@ -100,26 +146,17 @@ void readFirstFrame(GifFileType* gif, GifScan& scan, const ImageLimits& limits) 
   for (int i = 0; i < 256; ++i) {
     palette[i] = colorAt(map, i);
   }
+  const std::vector<GifByteType> indices = readIndexRows(gif, w, h);
+  const std::vector<int> order = rowOrder(h, gif->Image.Interlace);
   Bitmap picture(w, h);
-  std::vector<GifByteType> line(static_cast<std::size_t>(w));
-  // Interlaced frames send every 8th row from 0, every 8th from 4, every 4th from 2, then the rest.
-  static constexpr int kStart[] = {0, 4, 2, 1};
-  static constexpr int kStep[] = {8, 8, 4, 2};
-  const int passes = gif->Image.Interlace ? 4 : 1;
-  for (int pass = 0; pass < passes; ++pass) {
-    const int start = passes == 1 ? 0 : kStart[pass];
-    const int step = passes == 1 ? 1 : kStep[pass];
-    for (int y = start; y < h; y += step) {
-      if (DGifGetLine(gif, line.data(), w) == GIF_ERROR) {
-        fail();
-      }
-      std::uint8_t* out = picture.scanLine(y);
-      for (int x = 0; x < w; ++x, out += 3) {
-        const TColor c = palette[line[static_cast<std::size_t>(x)]];
-        out[0] = static_cast<std::uint8_t>(GetRValue(c));
-        out[1] = static_cast<std::uint8_t>(GetGValue(c));
-        out[2] = static_cast<std::uint8_t>(GetBValue(c));
-      }
+  const GifByteType* in = indices.data();
+  for (const int y : order) {
+    std::uint8_t* out = picture.scanLine(y);
+    for (int x = 0; x < w; ++x, ++in, out += 3) {
+      const TColor c = palette[*in];
+      out[0] = static_cast<std::uint8_t>(GetRValue(c));
+      out[1] = static_cast<std::uint8_t>(GetGValue(c));
+      out[2] = static_cast<std::uint8_t>(GetBValue(c));
     }
   }
   if (scan.pendingTransparent >= 0 && map != nullptr && scan.pendingTransparent < map->ColorCount) {

@@ -3,16 +3,22 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/bitmap.h"
+
 namespace tessora {
 
 /// Bounds a reader enforces before it allocates anything for an image, so that a hostile header
 /// costs no memory. A file beyond them fails like any unreadable file.
 ///
-/// The defaults allow every realistic wallpaper (16384 pixels a side, 512 MiB of decoded samples);
-/// fuzzers pass smaller ones to keep each run fast.
+/// The defaults accept every picture a Bitmap can hold with sides up to 65,535 pixels (the most
+/// GIF and BMP core headers can state): panoramas and pictures spanning several monitors. What
+/// bounds the memory is the decoded size, not a side. Fuzzers pass smaller limits to keep each
+/// run fast.
 struct ImageLimits {
-  int maxDimension = 16384;
-  std::uint64_t maxDecodedBytes = std::uint64_t{512} << 20;
+  int maxDimension = 65535;
+  std::int64_t maxPixels = Bitmap::kMaxPixels;
+  /// The reader's own decoded form; 8 bytes a pixel (16-bit RGBA) is the widest.
+  std::uint64_t maxDecodedBytes = static_cast<std::uint64_t>(Bitmap::kMaxPixels) * 8;
   /// Largest file a path-based reader loads into memory.
   std::uint64_t maxFileBytes = std::uint64_t{1} << 30;
 
@@ -21,12 +27,14 @@ struct ImageLimits {
     if (width <= 0 || height <= 0 || bytesPerPixel <= 0) {
       return false;
     }
-    if (width > maxDimension || height > maxDimension) {
+    if (width > maxDimension || height > maxDimension || width > Bitmap::kMaxDimension ||
+        height > Bitmap::kMaxDimension) {
       return false;
     }
-    const auto bytes = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) *
-                       static_cast<std::uint64_t>(bytesPerPixel);
-    return bytes <= maxDecodedBytes;
+    const auto pixels = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
+    return pixels <= static_cast<std::uint64_t>(maxPixels) &&
+           pixels <= static_cast<std::uint64_t>(Bitmap::kMaxPixels) &&
+           pixels * static_cast<std::uint64_t>(bytesPerPixel) <= maxDecodedBytes;
   }
 };
 

@@ -264,6 +264,24 @@ bool prepareGuarded(Decompressor* d, const std::uint8_t* data, std::size_t size,
   return true;
 }
 
+// A Huffman-coded scan spends at least one bit on every block it codes, and each component is
+// coded whole in some scan. A file whose data is shorter than a bit for each block of its largest
+// component ends before its picture does: it is refused before the picture's memory is taken,
+// where libjpeg would pad the missing rows. Arithmetic coding packs many blocks into a bit, so
+// it gives no such bound.
+bool mayHoldPicture(const jpeg_decompress_struct& info) {
+  if (info.arith_code) {
+    return true;
+  }
+  std::uint64_t blocks = 0;
+  for (int c = 0; c < info.num_components; ++c) {
+    const jpeg_component_info& component = info.comp_info[c];
+    blocks = std::max<std::uint64_t>(
+        blocks, std::uint64_t{component.width_in_blocks} * component.height_in_blocks);
+  }
+  return blocks <= std::uint64_t{info.src->bytes_in_buffer} * 8;
+}
+
 // Decodes the bands of a file cut at `cuts` side by side, each with a decoder of its own; `first`
 // has read the header already and decodes the first band.
 bool decodeBands(Decompressor* first, const std::uint8_t* data, std::size_t size,
@@ -295,7 +313,8 @@ void ReadJpegMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
     throw ImageError(kReadError);
   }
   const bool cmyk = d.info.out_color_space == JCS_CMYK;
-  if (!limits.allows(d.info.image_width, d.info.image_height, cmyk ? 4 : 3)) {
+  if (!limits.allows(d.info.image_width, d.info.image_height, cmyk ? 4 : 3) ||
+      !mayHoldPicture(d.info)) {
     throw ImageError(kReadError);
   }
   Bitmap decoded(static_cast<int>(d.info.image_width), static_cast<int>(d.info.image_height));

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstring>
+#include <optional>
 
 #include "common/atomic_file.h"
 #include "imageio/byte_order.h"
@@ -96,6 +97,7 @@ struct PngHeader {
   int bitDepth;
   int colorType;
   png_size_t rowBytes;
+  int fileBitsPerPixel;  // as stored, before the reading transforms widen the samples
 };
 
 // The guarded functions hold the only setjmp calls. Their locals are plain values, so a longjmp
@@ -107,6 +109,7 @@ bool readHeaderGuarded(png_structp png, png_infop info, PngHeader* header) {
   png_read_info(png, info);
   png_get_IHDR(png, info, &header->width, &header->height, &header->bitDepth, &header->colorType,
                nullptr, nullptr, nullptr);
+  header->fileBitsPerPixel = header->bitDepth * png_get_channels(png, info);
   png_set_invert_alpha(png);
   if (header->colorType == PNG_COLOR_TYPE_PALETTE && header->bitDepth <= 8) {
     png_set_expand(png);
@@ -272,7 +275,19 @@ void drawLayout(const PngImage& image, Bitmap& surface, int left, int top) {
   }
 }
 
-void decodeWith(png_structp png, png_infop info, PngImage& image, const ImageLimits& limits) {
+// Deflate makes at most 1032 bytes of one (a 258-byte match coded in two bits). A file whose rest
+// is shorter than that share of the samples its header promises cannot hold them: it is refused
+// before the picture's memory is taken.
+constexpr std::uint64_t kMaxDeflateRatio = 1032;
+
+bool mayHoldPicture(const PngHeader& header, const MemoryReader& reader) {
+  const std::uint64_t sampleBytes = std::uint64_t{header.width} * header.height *
+                                    static_cast<std::uint64_t>(header.fileBitsPerPixel) / 8;
+  return sampleBytes / kMaxDeflateRatio <= reader.size - reader.pos;
+}
+
+void decodeWith(png_structp png, png_infop info, const MemoryReader& reader, PngImage& image,
+                const ImageLimits& limits) {
   const auto maxSide = static_cast<png_uint_32>(std::max(1, limits.maxDimension));
   png_set_user_limits(png, maxSide, maxSide);
   PngHeader header{};
@@ -280,7 +295,7 @@ void decodeWith(png_structp png, png_infop info, PngImage& image, const ImageLim
       header.rowBytes % header.width != 0 ||
       !limits.allows(header.width, header.height,
                      static_cast<std::int64_t>(header.rowBytes / header.width)) ||
-      !limits.allows(header.width, header.height, 3)) {
+      !limits.allows(header.width, header.height, 3) || !mayHoldPicture(header, reader)) {
     throw ImageError(kReadError);
   }
   image.PngWidth = header.width;
@@ -308,7 +323,7 @@ void DecodePngMemory(const std::uint8_t* data, std::size_t size, PngImage& image
   png_set_read_fn(handle.png(), &reader, readFromMemory);
   png_set_read_status_fn(handle.png(), nullptr);
   try {
-    decodeWith(handle.png(), handle.info(), image, limits);
+    decodeWith(handle.png(), handle.info(), reader, image, limits);
   } catch (...) {
     image = PngImage{};
     throw ImageError(kReadError);
@@ -401,7 +416,8 @@ PngCapture CaptureBitmapPixels(const Bitmap& bitmap) {
 }
 
 void WritePngFile(const std::string& FileName, const Bitmap& bitmap, TColor TransparentColor) {
-  const bool withAlpha = TransparentColor != clNone;
+  const std::optional<std::uint32_t> key = TransparentKey(TransparentColor);
+  const bool withAlpha = key.has_value();
   PngImage image;
   image.PngWidth = static_cast<std::uint32_t>(std::max(bitmap.width(), 0));
   image.PngHeight = static_cast<std::uint32_t>(std::max(bitmap.height(), 0));
@@ -417,7 +433,6 @@ void WritePngFile(const std::string& FileName, const Bitmap& bitmap, TColor Tran
     return;
   }
   AllocPngBuffers(image);
-  const TColor key = TransparentColor & 0xFFFFFF;
   for (int y = 0; y < bitmap.height(); ++y) {
     const std::uint8_t* src = bitmap.scanLine(y);
     std::uint8_t* dst = image.PngRows[static_cast<std::size_t>(y)];
@@ -425,7 +440,7 @@ void WritePngFile(const std::string& FileName, const Bitmap& bitmap, TColor Tran
       dst[0] = src[0];
       dst[1] = src[1];
       dst[2] = src[2];
-      dst[3] = RGB(src[0], src[1], src[2]) == key ? 0 : 255;
+      dst[3] = RGB(src[0], src[1], src[2]) == *key ? 0 : 255;
     }
   }
   EncodePngFile(FileName, image);

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#include "engine/composition.h"
 #include "image_makers.h"
 #include "imageio/bmp_codec.h"
 #include "imageio/image_error.h"
@@ -95,6 +98,47 @@ TEST_F(LoadImageFileTest, ClearsTheTransparentFlagFirstAndGifSetsItAgain) {
   EXPECT_TRUE(load(put("t.gif", MakeGif(4, 3, {0x000000, 0x00FF00}, {f}))));
   EXPECT_TRUE(bitmap_.transparent());
   EXPECT_EQ(bitmap_.transparentColor(), RGB(0, 255, 0));
+}
+
+// Every way a picture with the transparent flag reaches pixels: drawn 1:1, stretched, tiled, and
+// saved as PNG keyed by its colour and read back over a backdrop. With clNone, which is no colour,
+// each gives what the opaque picture gives; a real colour leaves its pixels out.
+TEST(TransparentKey, ClNoneLeavesOutNoPixelOnAnyPath) {
+  TempFolder folder;
+  const std::string png = folder.path("keyed.png");
+  using Paint = std::function<void(const Bitmap& source, Bitmap& target)>;
+  const std::pair<const char*, Paint> paths[] = {
+      {"draw", [](const Bitmap& s, Bitmap& t) { t.draw(1, 1, s); }},
+      {"stretch",
+       [](const Bitmap& s, Bitmap& t) { t.stretchDraw(0, 0, t.width(), t.height(), s); }},
+      {"tile fill", [](const Bitmap& s, Bitmap& t) { TileFill(s, t); }},
+      {"PNG save and read",
+       [&](const Bitmap& s, Bitmap& t) {
+         WritePngFile(png, s, s.transparent() ? s.transparentColor() : clNone);
+         ReadPngFile(png, t);
+       }},
+  };
+  Bitmap source = PatternBitmap(5, 4);
+  for (int y = 0; y < 4; ++y) {
+    source.setPixel(2, y, clWhite);
+  }
+  auto paint = [](const Paint& path, const Bitmap& s) {
+    Bitmap target(12, 9);
+    target.setFillColor(clRed);
+    target.fill();
+    path(s, target);
+    return target;
+  };
+  for (const auto& [name, path] : paths) {
+    const Bitmap opaque = paint(path, source);
+    for (const TColor key : {clNone, clWhite}) {
+      Bitmap keyed = source;
+      keyed.setTransparent(true);
+      keyed.setTransparentColor(key);
+      EXPECT_EQ(static_cast<bool>(SamePicture(paint(path, keyed), opaque)), key == clNone)
+          << name << ", key " << key;
+    }
+  }
 }
 
 TEST(SaveComposed, WritesEachFormatWhileBusy) {

@@ -159,7 +159,7 @@ TEST(PngRead, FailuresNameTheFileOrSayReadingAndLeaveTheBitmap) {
 
 TEST(PngRead, RefusesPicturesBeyondTheLimitsBeforeAllocating) {
   PngRecipe wide;
-  wide.width = 16385;
+  wide.width = 65536;
   wide.height = 1;
   wide.colorType = 0;
   wide.bitDepth = 1;
