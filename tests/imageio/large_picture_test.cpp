@@ -108,8 +108,7 @@ TEST(LargePictures, WideThinPicturesLoadInEveryFormat) {
   };
   for (const auto& [name, expected, tolerance] : files) {
     Bitmap loaded;
-    RecordingFeedback feedback;
-    EXPECT_TRUE(LoadImageFile(folder.path(name), loaded, feedback)) << name;
+    EXPECT_TRUE(LoadImageFile(folder.path(name), loaded)) << name;
     EXPECT_TRUE(SamePicture(loaded, *expected, tolerance)) << name;
   }
 }
