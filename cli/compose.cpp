@@ -72,10 +72,10 @@ class Replay {
       case Kind::DeepColor:
         doc_.setDeepBackgroundColor(step.color);
         return 0;
-      case Kind::Color1:
+      case Kind::FirstColor:
         doc_.setColor0(step.color);
         return 0;
-      case Kind::Color2:
+      case Kind::SecondColor:
         doc_.setColor1(step.color);
         return 0;
       case Kind::Tile:
@@ -103,7 +103,7 @@ class Replay {
       case Kind::Transparent:
         doc_.setCenterTransparentColor(step.color);
         return 0;
-      case Kind::Output:
+      case Kind::Save:
         doc_.saveComposedAs(step.text, step.format);
         return 0;
       case Kind::SetWallpaper:

@@ -169,9 +169,9 @@ ComposeRequest ParseComposeArgs(const std::vector<std::string>& args) {
     } else if (arg == "--deep-color") {
       step(Kind::DeepColor).color = ParseColorArg(value());
     } else if (arg == "--color1") {
-      step(Kind::Color1).color = ParseColorArg(value());
+      step(Kind::FirstColor).color = ParseColorArg(value());
     } else if (arg == "--color2") {
-      step(Kind::Color2).color = ParseColorArg(value());
+      step(Kind::SecondColor).color = ParseColorArg(value());
     } else if (arg == "--tile") {
       step(Kind::Tile).text = value();
     } else if (arg == "--center") {
@@ -194,7 +194,7 @@ ComposeRequest ParseComposeArgs(const std::vector<std::string>& args) {
       format = ParseFormat(value());
     } else if (arg == "-o" || arg == "--output") {
       const std::string& name = value();
-      ComposeStep& s = step(Kind::Output);
+      ComposeStep& s = step(Kind::Save);
       s.text = name;
       s.format = format != 0 ? format : FormatForFileName(name);
     } else if (arg == "--set-wallpaper") {

@@ -87,10 +87,6 @@ void Document::SizeToDesktop(const DesktopGeometry& desktop) {
   tessora::SizeToDesktop(composed_, desktop, options_.useEntireDesktopArea);
 }
 
-void Document::setComposedSize(int width, int height) {
-  composed_.setSize(width, height);
-}
-
 // --- Sizing ---
 
 void Document::SetCenterFraction(float value) {

@@ -103,8 +103,6 @@ class Document {
   /// Sizes the composed wallpaper to the desktop (only at start-up: options take effect at the
   /// next start).
   void SizeToDesktop(const DesktopGeometry& desktop);
-  /// Sizes the composed wallpaper explicitly (the command-line tool's --size).
-  void setComposedSize(int width, int height);
   /// Sets the deep background colour without any other effect (as read from the settings).
   void setDeepBackgroundColorValue(TColor c) { deepBackgroundColor_ = c; }
 

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstring>
+#include <memory>
 #include <optional>
+#include <vector>
 
 #include "common/atomic_file.h"
 #include "imageio/byte_order.h"
@@ -18,6 +20,29 @@ namespace tessora {
 const char* const kPngSoftwareText = "PngUnit https://tessora.example.org/";
 
 namespace {
+
+/// The working image of one PNG read or write: PngHeight rows of PngWidth pixels of
+/// PngBytesPerPixel bytes, packed top row first, with PngRows pointing at each row. Every call
+/// has its own, so reads and writes may run side by side.
+struct PngImage {
+  std::unique_ptr<std::uint8_t[]> PngData;
+  std::vector<std::uint8_t*> PngRows;
+  std::uint32_t PngWidth = 0;
+  std::uint32_t PngHeight = 0;
+  int PngBitDepth = 0;
+  int PngColorType = 0;
+  int PngBytesPerPixel = 0;
+};
+
+void DecodePngMemory(const std::uint8_t* data, std::size_t size, PngImage& image,
+                     const ImageLimits& limits);
+/// (Re)allocates PngData and PngRows for the image's size and bytes per pixel.
+void AllocPngBuffers(PngImage& image);
+/// Draws the decoded pixels with their top-left corner at (left, top), clipped to the surface,
+/// blending by alpha over what the surface shows.
+void DrawPngPixels(const PngImage& image, Bitmap& surface, int left, int top);
+/// Writes the working image (8-bit RGB or RGBA) as a PNG file.
+void EncodePngFile(const std::string& FileName, const PngImage& image);
 
 constexpr const char* kReadError = "Error Reading File!";
 constexpr const char* kWriteError = "Error Writing PNG File!";
@@ -311,6 +336,8 @@ void decodeWith(png_structp png, png_infop info, const MemoryReader& reader, Png
 
 }  // namespace
 
+namespace {
+
 void DecodePngMemory(const std::uint8_t* data, std::size_t size, PngImage& image,
                      const ImageLimits& limits) {
   image = PngImage{};
@@ -377,6 +404,8 @@ void DrawPngPixels(const PngImage& image, Bitmap& surface, int left, int top) {
   }
 }
 
+}  // namespace
+
 void ReadPngMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
                    const ImageLimits& limits) {
   PngImage image;
@@ -390,29 +419,6 @@ void ReadPngFile(const std::string& FileName, Bitmap& bitmap, const ImageLimits&
   DecodePngFile(FileName, image, limits);
   bitmap.setSize(static_cast<int>(image.PngWidth), static_cast<int>(image.PngHeight));
   DrawPngPixels(image, bitmap, 0, 0);
-}
-
-PngCapture CaptureBitmapPixels(const Bitmap& bitmap) {
-  PngCapture capture;
-  capture.width = bitmap.width();
-  capture.height = bitmap.height();
-  const auto w = static_cast<std::size_t>(capture.width);
-  const auto h = static_cast<std::size_t>(capture.height);
-  capture.stride = (w * 3 + 3) / 4 * 4;
-  capture.block.resize(40 + 3 * h * (w + 4));
-  std::uint8_t* header = capture.block.data();
-  byte_order::WriteLE32(header, 40);
-  byte_order::WriteLE32(header + 4, static_cast<std::uint32_t>(capture.width));
-  byte_order::WriteLE32(header + 8, static_cast<std::uint32_t>(capture.height));
-  byte_order::WriteLE16(header + 12, 1);
-  byte_order::WriteLE16(header + 14, 24);
-  byte_order::WriteLE32(header + 24, 1);
-  byte_order::WriteLE32(header + 28, 1);
-  for (std::size_t y = 0; y < h; ++y) {
-    SwapRedAndBlue(bitmap.scanLine(static_cast<int>(h - 1 - y)),
-                   capture.block.data() + 40 + y * capture.stride, w);
-  }
-  return capture;
 }
 
 void WritePngFile(const std::string& FileName, const Bitmap& bitmap, TColor TransparentColor) {
@@ -445,6 +451,8 @@ void WritePngFile(const std::string& FileName, const Bitmap& bitmap, TColor Tran
   }
   EncodePngFile(FileName, image);
 }
+
+namespace {
 
 void EncodePngFile(const std::string& FileName, const PngImage& image) {
   AtomicFile file(FileName);
@@ -479,5 +487,7 @@ void EncodePngFile(const std::string& FileName, const PngImage& image) {
     throw ImageError(kWriteError);
   }
 }
+
+}  // namespace
 
 }  // namespace tessora

@@ -1,15 +1,20 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "common/read_file.h"
+
 namespace tessora {
 
-enum class ReadResult { Ok, Missing, Failed };
+/// The largest settings or list file read: far beyond any real one, small enough that a file
+/// that is not ours (or /dev/zero behind a link) cannot take the program's memory.
+inline constexpr std::uint64_t kMaxTextFileBytes = 4 << 20;
 
-/// Reads the whole file into `contents`. Missing means nothing is there (or a path component is
-/// missing); a folder or an unreadable file is Failed.
-ReadResult readWholeFile(const std::string& path, std::string& contents);
+/// Reads a settings or list file whole (see ReadWholeFile); anything but Ok or Missing is a file
+/// that is there but cannot be used, and must not be written over either.
+ReadResult readTextFile(const std::string& path, std::string& contents);
 
 /// Replaces the file with `contents` through a temporary file in the same folder that is written,
 /// flushed to disk and renamed over the target, so that a crash or a full disk leaves either the

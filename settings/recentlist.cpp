@@ -37,8 +37,8 @@ void RecentList::select(int index) {
 void LoadRecentList(const std::string& listFile, RecentList& list) {
   list = RecentList();
   std::string text;
-  const ReadResult result = readWholeFile(listFile, text);
-  if (result == ReadResult::Failed) {
+  const ReadResult result = readTextFile(listFile, text);
+  if (result != ReadResult::Ok && result != ReadResult::Missing) {
     throw SettingsError("Cannot open file " + listFile);
   }
   bool mustWrite = result == ReadResult::Missing;

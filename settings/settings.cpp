@@ -65,7 +65,7 @@ std::string valueText(const Key& key, const Settings& settings) {
 
 bool LoadSettings(const std::string& path, Settings& settings) {
   std::string text;
-  const ReadResult result = readWholeFile(path, text);
+  const ReadResult result = readTextFile(path, text);
   // An unreadable file reads as an empty one, every key its default, so the program still starts.
   const IniFile ini(text);
   for (const Key& key : kKeys) {
@@ -76,7 +76,8 @@ bool LoadSettings(const std::string& path, Settings& settings) {
 
 void SaveSettings(const std::string& path, const Settings& settings) {
   std::string text;
-  if (readWholeFile(path, text) == ReadResult::Failed) {
+  const ReadResult read = readTextFile(path, text);
+  if (read != ReadResult::Ok && read != ReadResult::Missing) {
     throw SettingsError("Unable to write to " + path);
   }
   IniFile ini(text);

@@ -213,22 +213,6 @@ TEST(PngRead, ReadsMayRunSideBySide) {
   EXPECT_EQ(mismatches.load(), 0);
 }
 
-TEST(PngCapture, HoldsBottomUpBgrRowsPaddedToFourBytes) {
-  const PngCapture one = CaptureBitmapPixels(PatternBitmap(1, 1));
-  EXPECT_EQ(one.block.size(), 55u);
-  EXPECT_EQ(one.stride, 4u);
-  Bitmap b(3, 2);
-  b.setPixel(0, 1, RGB(10, 20, 30));
-  const PngCapture c = CaptureBitmapPixels(b);
-  EXPECT_EQ(c.stride, 12u);
-  EXPECT_EQ(c.block[0], 40);
-  EXPECT_EQ(c.block[14], 24);
-  // Row 0 of the block is the bottom row of the picture, pixels blue first.
-  EXPECT_EQ(c.pixels()[0], 30);
-  EXPECT_EQ(c.pixels()[1], 20);
-  EXPECT_EQ(c.pixels()[2], 10);
-}
-
 TEST(PngWrite, RgbRoundTripWithOneSoftwareTextBeforeTheData) {
   TempFolder folder;
   const std::string name = folder.path("out.png");

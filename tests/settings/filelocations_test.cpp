@@ -26,6 +26,25 @@ TEST(FileLocations, ProgramFolderWhenWritableElseTheUsersConfig) {
   EXPECT_EQ(::stat(dir.file(".config/tessora").c_str(), &st), 0);
 }
 
+// A settings or list file that is not a plain file of sensible size is there but unusable: it
+// is never waited for, read into memory or written over.
+TEST(ReadTextFile, OnlyRegularFilesOfBoundedSizeAreRead) {
+  testing::TempDir dir;
+  std::string text = "left over";
+  EXPECT_EQ(readTextFile(dir.file("missing.ini"), text), ReadResult::Missing);
+  EXPECT_EQ(text, "");
+  testing::writeFile(dir.file("plain.ini"), "[general]\n");
+  EXPECT_EQ(readTextFile(dir.file("plain.ini"), text), ReadResult::Ok);
+  EXPECT_EQ(text, "[general]\n");
+  ASSERT_EQ(::mkfifo(dir.file("fifo.ini").c_str(), 0600), 0);
+  ASSERT_EQ(::mkdir(dir.file("folder.ini").c_str(), 0700), 0);
+  testing::writeFile(dir.file("huge.ini"), std::string(kMaxTextFileBytes + 1, '\n'));
+  for (const char* name : {"fifo.ini", "folder.ini", "huge.ini"}) {
+    EXPECT_EQ(readTextFile(dir.file(name), text), ReadResult::Failed) << name;
+    EXPECT_EQ(text, "") << name;
+  }
+}
+
 TEST(AtomicWrite, KeepsLinksAndPermissionsLeavesNoTemporaryFile) {
   testing::TempDir dir;
   const std::string real = dir.file("real.ini");

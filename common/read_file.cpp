@@ -1,0 +1,57 @@
+#include "common/read_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <vector>
+
+#include "common/file_descriptor.h"
+
+namespace tessora {
+
+template <typename Bytes>
+ReadResult ReadWholeFile(const std::string& path, std::uint64_t maxBytes, Bytes& contents) {
+  contents.clear();
+  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (fd.get() < 0) {
+    return (errno == ENOENT || errno == ENOTDIR) ? ReadResult::Missing : ReadResult::CannotOpen;
+  }
+  struct stat info {};
+  if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0 ||
+      static_cast<std::uint64_t>(info.st_size) > maxBytes) {
+    return ReadResult::Failed;
+  }
+  // The size is only a hint: the file may change while it is read, so the loop trusts read().
+  contents.resize(static_cast<std::size_t>(info.st_size));
+  std::size_t done = 0;
+  for (;;) {
+    if (done == contents.size()) {
+      if (contents.size() >= maxBytes) {
+        break;
+      }
+      contents.resize(std::min<std::uint64_t>(maxBytes, contents.size() + 65536));
+    }
+    const ssize_t n = ::read(fd.get(), &contents[done], contents.size() - done);
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n < 0) {
+      contents.clear();
+      return ReadResult::Failed;
+    }
+    if (n == 0) {
+      break;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  contents.resize(done);
+  return ReadResult::Ok;
+}
+
+template ReadResult ReadWholeFile(const std::string&, std::uint64_t, std::string&);
+template ReadResult ReadWholeFile(const std::string&, std::uint64_t, std::vector<std::uint8_t>&);
+
+}  // namespace tessora
