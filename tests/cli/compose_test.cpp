@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "imageio/image_files.h"
-#include "platform/fake_platform.h"
+#include "support/fake_wallpaper_setter.h"
 
 namespace tessora {
 namespace {

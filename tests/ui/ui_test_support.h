@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/fake_platform.h"
+#include "support/fake_platform.h"
 #include "settings/tempdir.h"
 #include "ui/dialogs.h"
 #include "ui/tessora_application.h"
