@@ -265,7 +265,7 @@ void SourcePanel::mirrorList() {
 
 void SourcePanel::loadList() {
   const OnExit mirror([this] { mirrorList(); });
-  LoadRecentList(listFile_, list_);
+  LoadRecentList(list_, listFile_);
 }
 
 int SourcePanel::boxIndex() const {
@@ -276,7 +276,7 @@ void SourcePanel::pickEntry(int item) {
   std::string path;
   {
     const OnExit mirror([this] { mirrorList(); });
-    path = selectRecentEntry(list_, item, listFile_);
+    path = SelectRecentEntry(list_, listFile_, item);
   }
   (document_.*kind_.assign)(path);
 }
@@ -288,7 +288,7 @@ void SourcePanel::dropFiles(const std::vector<std::string>& paths) {
   const std::string& path = paths.front();
   if ((document_.*kind_.assign)(path)) {
     const OnExit mirror([this] { mirrorList(); });
-    PushRecentEntry(path, listFile_, list_);
+    PushRecentEntry(list_, listFile_, path);
   }
 }
 
