@@ -11,6 +11,11 @@ ReadResult readTextFile(const std::string& path, std::string& contents) {
 }
 
 bool writeFileAtomically(const std::string& path, std::string_view contents) {
+  // Our files are plain files: a FIFO or a device in their place is not ours to write into.
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    return false;
+  }
   AtomicFile file(path);
   return file.open() && file.write(contents.data(), contents.size()) && file.commit();
 }

@@ -19,7 +19,8 @@ ReadResult readTextFile(const std::string& path, std::string& contents);
 /// Replaces the file with `contents` through a temporary file in the same folder that is written,
 /// flushed to disk and renamed over the target, so that a crash or a full disk leaves either the
 /// old or the new file, never a mix. A symbolic link is followed: its target is replaced. An
-/// existing file keeps its permission bits. Returns false on any failure, the old file intact and
+/// existing file keeps its permission bits. Something other than a regular file in the file's
+/// place (a FIFO, a device) is left alone. Returns false on any failure, the old file intact and
 /// no temporary file left behind.
 bool writeFileAtomically(const std::string& path, std::string_view contents);
 

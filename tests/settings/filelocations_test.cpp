@@ -43,6 +43,10 @@ TEST(ReadTextFile, OnlyRegularFilesOfBoundedSizeAreRead) {
     EXPECT_EQ(readTextFile(dir.file(name), text), ReadResult::Failed) << name;
     EXPECT_EQ(text, "") << name;
   }
+  EXPECT_FALSE(writeFileAtomically(dir.file("fifo.ini"), "x"));
+  struct stat st {};
+  ASSERT_EQ(::stat(dir.file("fifo.ini").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "left in place";
 }
 
 TEST(AtomicWrite, KeepsLinksAndPermissionsLeavesNoTemporaryFile) {

@@ -53,14 +53,25 @@ TEST_F(SettingsFile, ValueForms) {
   EXPECT_FALSE(loadLine("program parameters", "use sound effects=1").useSoundEffects);
 }
 
-TEST_F(SettingsFile, ReadingStopsAtTheFailingKey) {
-  writeFile(path_, "[general]\ntop of form=7\nleft of form=oops\nhide tile directory bar=TRUE\n");
+// One typo must not cost the user the rest of their settings, now or when they are written back.
+TEST_F(SettingsFile, ABadValueFallsBackAloneAndIsReported) {
+  writeFile(path_,
+            "[general]\ntop of form=abc\nleft of form=oops\nhide tile directory bar=TRUE\n"
+            "[program parameters]\ndeep background color=$00123456\nshow all tools=TRUE\n");
   Settings s;
-  EXPECT_THROW(LoadSettings(path_, s), SettingsError);
-  EXPECT_EQ(s.top, 7);
+  s.top = 99;
+  EXPECT_THAT([&] { LoadSettings(path_, s); },
+              ThrowsMessage<SettingsError>(HasSubstr("'abc' is not a valid integer value")));
+  EXPECT_EQ(s.top, 5);
   EXPECT_EQ(s.left, 5);
-  EXPECT_FALSE(s.hideTileDirectoryBar);
-  EXPECT_EQ(s.DeepBackgroundColor, clBlack);
+  EXPECT_TRUE(s.hideTileDirectoryBar);
+  EXPECT_TRUE(s.showAllTools);
+  EXPECT_EQ(s.DeepBackgroundColor, TColor{0x00123456});
+  SaveSettings(path_, s);
+  Settings again;
+  EXPECT_NO_THROW(LoadSettings(path_, again));
+  EXPECT_TRUE(again.hideTileDirectoryBar);
+  EXPECT_EQ(again.DeepBackgroundColor, TColor{0x00123456});
 }
 
 TEST_F(SettingsFile, ColoursAreWrittenBackByNameOrInHex) {

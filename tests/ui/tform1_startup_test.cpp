@@ -50,7 +50,7 @@ TEST(TForm1Startup, ABadSettingsValueIsReportedOnceTheLoopRunsAndTheWindowStillC
   ASSERT_EQ(f.dialogs.errors.size(), 1U);
   EXPECT_EQ(f.dialogs.errors[0], "'zz' is not a valid integer value");
   EXPECT_EQ(f.form->y(), -30) << "no clamping after a failed read";
-  EXPECT_TRUE(f.form->document().options().soundEffects) << "later keys keep their defaults";
+  EXPECT_FALSE(f.form->document().options().soundEffects) << "the keys after the bad one count";
 }
 
 TEST(TForm1Startup, StartWithEmptyListsShowsTheDeepColourAlone) {
