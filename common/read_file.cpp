@@ -20,9 +20,14 @@ ReadResult ReadWholeFile(const std::string& path, std::uint64_t maxBytes, Bytes&
     return (errno == ENOENT || errno == ENOTDIR) ? ReadResult::Missing : ReadResult::CannotOpen;
   }
   struct stat info {};
-  if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0 ||
-      static_cast<std::uint64_t>(info.st_size) > maxBytes) {
+  if (::fstat(fd.get(), &info) != 0) {
     return ReadResult::Failed;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    return ReadResult::NotRegular;
+  }
+  if (info.st_size < 0 || static_cast<std::uint64_t>(info.st_size) > maxBytes) {
+    return ReadResult::TooLarge;
   }
   // The size is only a hint: the file may change while it is read, so the loop trusts read().
   contents.resize(static_cast<std::size_t>(info.st_size));
@@ -49,6 +54,24 @@ ReadResult ReadWholeFile(const std::string& path, std::uint64_t maxBytes, Bytes&
   }
   contents.resize(done);
   return ReadResult::Ok;
+}
+
+const char* ReadFailureText(ReadResult result) {
+  switch (result) {
+    case ReadResult::Ok:
+      return "was read";
+    case ReadResult::Missing:
+      return "does not exist";
+    case ReadResult::CannotOpen:
+      return "cannot be opened";
+    case ReadResult::NotRegular:
+      return "is not a regular file";
+    case ReadResult::TooLarge:
+      return "is too large";
+    case ReadResult::Failed:
+      break;
+  }
+  return "cannot be read";
 }
 
 template ReadResult ReadWholeFile(const std::string&, std::uint64_t, std::string&);

@@ -13,6 +13,8 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& fileName, std::uint64
     case ReadResult::Missing:
     case ReadResult::CannotOpen:
       throw ImageError("Error Opening File " + fileName + "!");
+    case ReadResult::NotRegular:
+    case ReadResult::TooLarge:
     case ReadResult::Failed:
       break;
   }

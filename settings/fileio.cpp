@@ -11,9 +11,11 @@ ReadResult readTextFile(const std::string& path, std::string& contents) {
 }
 
 bool writeFileAtomically(const std::string& path, std::string_view contents) {
-  // Our files are plain files: a FIFO or a device in their place is not ours to write into.
+  // A file we would not read is not ours to replace: a FIFO or a device in its place, or
+  // something far larger than any settings or list file.
   struct stat st {};
-  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+  if (::stat(path.c_str(), &st) == 0 &&
+      (!S_ISREG(st.st_mode) || static_cast<std::uint64_t>(st.st_size) > kMaxTextFileBytes)) {
     return false;
   }
   AtomicFile file(path);

@@ -13,15 +13,20 @@ namespace tessora {
 inline constexpr std::uint64_t kMaxTextFileBytes = 4 << 20;
 
 /// Reads a settings or list file whole (see ReadWholeFile); anything but Ok or Missing is a file
-/// that is there but cannot be used, and must not be written over either.
+/// that is there but cannot be used, and is not written over either.
 ReadResult readTextFile(const std::string& path, std::string& contents);
+
+/// Whether a readTextFile result means a file is there that cannot be used.
+inline bool isUnusable(ReadResult result) {
+  return result != ReadResult::Ok && result != ReadResult::Missing;
+}
 
 /// Replaces the file with `contents` through a temporary file in the same folder that is written,
 /// flushed to disk and renamed over the target, so that a crash or a full disk leaves either the
 /// old or the new file, never a mix. A symbolic link is followed: its target is replaced. An
-/// existing file keeps its permission bits. Something other than a regular file in the file's
-/// place (a FIFO, a device) is left alone. Returns false on any failure, the old file intact and
-/// no temporary file left behind.
+/// existing file keeps its permission bits. What readTextFile would refuse (a FIFO or a device in
+/// the file's place, a file too large to be ours) is left alone. Returns false on any failure, the
+/// old file intact and no temporary file left behind.
 bool writeFileAtomically(const std::string& path, std::string_view contents);
 
 /// True when a regular file (not a folder) exists at `path`, following symbolic links.

@@ -38,8 +38,8 @@ void LoadRecentList(RecentList& list, const std::string& listFile) {
   list = RecentList();
   std::string text;
   const ReadResult result = readTextFile(listFile, text);
-  if (result != ReadResult::Ok && result != ReadResult::Missing) {
-    throw SettingsError("Cannot open file " + listFile);
+  if (isUnusable(result)) {
+    throw SettingsError("Cannot open file " + listFile + ": it " + ReadFailureText(result));
   }
   bool mustWrite = result == ReadResult::Missing;
   for (std::string& entry : parseRecentListText(text)) {

@@ -72,6 +72,9 @@ bool LoadSettings(const std::string& path, Settings& settings) {
   // A bad value is reported, but only its own key falls back to the default: the keys after it
   // are still read, so that one typo does not cost the user the rest of their settings.
   std::optional<SettingsError> firstError;
+  if (isUnusable(result)) {
+    firstError = SettingsError("Cannot open file " + path + ": it " + ReadFailureText(result));
+  }
   for (const Key& key : kKeys) {
     try {
       applyValue(key, ini.readString(key.section, key.name, key.defaultText), settings);
@@ -91,8 +94,8 @@ bool LoadSettings(const std::string& path, Settings& settings) {
 void SaveSettings(const std::string& path, const Settings& settings) {
   std::string text;
   const ReadResult read = readTextFile(path, text);
-  if (read != ReadResult::Ok && read != ReadResult::Missing) {
-    throw SettingsError("Unable to write to " + path);
+  if (isUnusable(read)) {
+    throw SettingsError("Unable to write to " + path + ": it " + ReadFailureText(read));
   }
   IniFile ini(text);
   for (const Key& key : kKeys) {

@@ -39,14 +39,21 @@ TEST(ReadTextFile, OnlyRegularFilesOfBoundedSizeAreRead) {
   ASSERT_EQ(::mkfifo(dir.file("fifo.ini").c_str(), 0600), 0);
   ASSERT_EQ(::mkdir(dir.file("folder.ini").c_str(), 0700), 0);
   testing::writeFile(dir.file("huge.ini"), std::string(kMaxTextFileBytes + 1, '\n'));
-  for (const char* name : {"fifo.ini", "folder.ini", "huge.ini"}) {
-    EXPECT_EQ(readTextFile(dir.file(name), text), ReadResult::Failed) << name;
+  const std::pair<const char*, ReadResult> unusable[] = {{"fifo.ini", ReadResult::NotRegular},
+                                                         {"folder.ini", ReadResult::NotRegular},
+                                                         {"huge.ini", ReadResult::TooLarge}};
+  for (const auto& [name, result] : unusable) {
+    EXPECT_EQ(readTextFile(dir.file(name), text), result) << name;
     EXPECT_EQ(text, "") << name;
+    // Nor is it written over.
+    struct stat before {};
+    ASSERT_EQ(::stat(dir.file(name).c_str(), &before), 0);
+    EXPECT_FALSE(writeFileAtomically(dir.file(name), "x")) << name;
+    struct stat after {};
+    ASSERT_EQ(::stat(dir.file(name).c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino) << name;
+    EXPECT_EQ(after.st_size, before.st_size) << name;
   }
-  EXPECT_FALSE(writeFileAtomically(dir.file("fifo.ini"), "x"));
-  struct stat st {};
-  ASSERT_EQ(::stat(dir.file("fifo.ini").c_str(), &st), 0);
-  EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "left in place";
 }
 
 TEST(AtomicWrite, KeepsLinksAndPermissionsLeavesNoTemporaryFile) {

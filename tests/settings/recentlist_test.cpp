@@ -119,7 +119,8 @@ TEST_F(RecentListTest, FailuresKeepTheOldFileAndTheBoxInStep) {
   expectConsistent();
 
   EXPECT_THAT([&] { LoadRecentList(list_, dir_.path()); },
-              ThrowsMessage<SettingsError>("Cannot open file " + dir_.path()));
+              ThrowsMessage<SettingsError>("Cannot open file " + dir_.path() +
+                                           ": it is not a regular file"));
   EXPECT_EQ(list_.count(), 0);
   expectConsistent();
 }

@@ -141,9 +141,13 @@ TEST_F(SettingsFile, FailedWritesKeepTheOldFile) {
   const std::string underFile = path_ + "/Tessora.ini";  // the parent is a regular file
   EXPECT_THAT([&] { SaveSettings(underFile, Settings()); },
               ThrowsMessage<SettingsError>("Unable to write to " + underFile));
-  // A file that cannot be read is not replaced: its lines would be lost.
+  // A file that cannot be read is not replaced: its lines would be lost. Reading it says why.
   ASSERT_EQ(::mkdir(dir_.file("dir.ini").c_str(), 0755), 0);
   EXPECT_THROW(SaveSettings(dir_.file("dir.ini"), Settings()), SettingsError);
+  Settings s;
+  EXPECT_THAT([&] { LoadSettings(dir_.file("dir.ini"), s); },
+              ThrowsMessage<SettingsError>("Cannot open file " + dir_.file("dir.ini") +
+                                           ": it is not a regular file"));
 }
 
 }  // namespace

@@ -160,7 +160,8 @@ TEST(TForm1Startup, AFailedSettingsWriteIsReportedAndTheWindowStillCloses) {
   std::filesystem::create_directory(f.dir.file("Tessora.ini"));
   EXPECT_TRUE(f.form->close());
   ASSERT_EQ(f.dialogs.errors.size(), 1U);
-  EXPECT_EQ(f.dialogs.errors[0], "Unable to write to " + f.dir.file("Tessora.ini"));
+  EXPECT_EQ(f.dialogs.errors[0],
+            "Unable to write to " + f.dir.file("Tessora.ini") + ": it is not a regular file");
 }
 
 TEST(TForm1Startup, TheFolderButtonOpensTheSelectedEntrysFolderWithoutLoadingIt) {
