@@ -10,7 +10,7 @@ namespace tessora {
 
 /// The largest settings or list file read: far beyond any real one, small enough that a file
 /// that is not ours (or /dev/zero behind a link) cannot take the program's memory.
-inline constexpr std::uint64_t kMaxTextFileBytes = 4 << 20;
+inline constexpr std::uint64_t kMaxTextFileBytes = 1 << 20;
 
 /// Reads a settings or list file whole (see ReadWholeFile); anything but Ok or Missing is a file
 /// that is there but cannot be used, and is not written over either.
