@@ -65,11 +65,12 @@ int main(int argc, char** argv) {
     if (h == nullptr) {
       return std::nullopt;
     }
-    std::optional<tessora::DesktopGeometry> g = h->geometry();
-    if (!g) {
-      std::cerr << "tessora-compose: " << h->lastError() << '\n';
+    const tessora::GeometryResult g = h->geometry();
+    if (!g.ok) {
+      std::cerr << "tessora-compose: " << g.reason << '\n';
+      return std::nullopt;
     }
-    return g;
+    return g.geometry;
   };
   env.wallpaper = [&]() -> tessora::WallpaperSetter* { return desktopHelper(); };
   try {
