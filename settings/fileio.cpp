@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+
 #include "common/atomic_file.h"
 
 namespace tessora {
@@ -11,8 +13,16 @@ ReadResult readTextFile(const std::string& path, std::string& contents) {
 }
 
 bool writeFileAtomically(const std::string& path, std::string_view contents) {
-  AtomicFile file(path);
-  return file.open() && file.write(contents.data(), contents.size()) && file.commit();
+  int error = 0;
+  {
+    AtomicFile file(path);
+    if (file.open() && file.write(contents.data(), contents.size()) && file.commit()) {
+      return true;
+    }
+    error = file.error();
+  }
+  errno = error;  // after the clean-up, which may have changed it
+  return false;
 }
 
 bool isExistingFile(const std::string& path) {

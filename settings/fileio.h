@@ -18,9 +18,9 @@ ReadResult readTextFile(const std::string& path, std::string& contents);
 
 /// Replaces the file with `contents` through a temporary file in the same folder that is written,
 /// flushed to disk and renamed over the target, so that a crash or a full disk leaves either the
-/// old or the new file, never a mix. A symbolic link is followed: its target is replaced. An
-/// existing file keeps its permission bits. Returns false on any failure, the old file intact and
-/// no temporary file left behind.
+/// old or the new file, never a mix (see AtomicFile: links, permissions, special files). Returns
+/// false on any failure, with errno saying why (0 when the system had no part in it), the old
+/// file intact and no temporary file left behind.
 bool writeFileAtomically(const std::string& path, std::string_view contents);
 
 /// True when a regular file (not a folder) exists at `path`, following symbolic links.
