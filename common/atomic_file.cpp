@@ -18,6 +18,8 @@
 #include <string_view>
 #include <utility>
 
+#include "common/file_descriptor.h"
+
 namespace tessora {
 namespace {
 
@@ -99,30 +101,24 @@ bool nameUniquely(const std::string& path, std::string& name, Make make) {
   return false;
 }
 
-bool allDigits(std::string_view s) {
-  return !s.empty() && s.size() <= 10 && s.find_first_not_of("0123456789") == std::string_view::npos;
-}
-
 // The writer's process number when `entry` is one of our temporary names for `base`.
 bool temporaryOwner(std::string_view entry, const std::string& base, pid_t& pid) {
-  const std::string stem = "." + base + ".";
-  if (entry.substr(0, stem.size()) == stem) {
-    entry.remove_prefix(stem.size());
-  } else if (entry.substr(0, kShortTempStem.size()) == kShortTempStem) {
-    entry.remove_prefix(kShortTempStem.size());
-  } else {
-    return false;
+  for (const std::string& stem : {"." + base + ".", std::string(kShortTempStem)}) {
+    if (entry.substr(0, stem.size()) != stem) {
+      continue;
+    }
+    const char* const end = entry.data() + entry.size();
+    const auto [afterPid, pidError] = std::from_chars(entry.data() + stem.size(), end, pid);
+    unsigned counter = 0;
+    if (pidError != std::errc() || pid <= 0 || afterPid == end || *afterPid != '.') {
+      return false;
+    }
+    const auto [afterCounter, counterError] = std::from_chars(afterPid + 1, end, counter);
+    return counterError == std::errc() &&
+           std::string_view(afterCounter, static_cast<std::size_t>(end - afterCounter)) ==
+               kTempEnding;
   }
-  const auto dot = entry.find('.');
-  if (dot == std::string_view::npos || entry.size() < dot + 1 + kTempEnding.size() ||
-      entry.substr(entry.size() - kTempEnding.size()) != kTempEnding) {
-    return false;
-  }
-  const std::string_view number = entry.substr(0, dot);
-  const std::string_view counter =
-      entry.substr(dot + 1, entry.size() - dot - 1 - kTempEnding.size());
-  return allDigits(number) && allDigits(counter) &&
-         std::from_chars(number.data(), number.data() + number.size(), pid).ec == std::errc();
+  return false;
 }
 
 // A writer holds a lock on its temporary file while it lives. A file whose lock can be taken and
@@ -133,16 +129,13 @@ void removeIfAbandoned(int folder, const char* entry, pid_t owner) {
   if (owner == ::getpid() || ::kill(owner, 0) == 0 || errno != ESRCH) {
     return;
   }
-  const int fd = ::openat(folder, entry, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    return;
-  }
+  const FileDescriptor file(
+      ::openat(folder, entry, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-      (::flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK)) {
+  if (file.get() >= 0 && ::fstat(file.get(), &st) == 0 && S_ISREG(st.st_mode) &&
+      (::flock(file.get(), LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK)) {
     ::unlinkat(folder, entry, 0);
   }
-  ::close(fd);
 }
 
 void removeStaleTemporaries(const std::string& path) {
@@ -184,10 +177,9 @@ bool writeAll(int fd, const std::uint8_t* p, std::size_t n) {
 
 // Best effort: a rename is durable only once its folder is synced.
 void syncFolder(const std::string& path) {
-  const int dir = ::open(orHere(folderOf(path)), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    static_cast<void>(::fsync(dir));
-    ::close(dir);
+  const FileDescriptor folder(::open(orHere(folderOf(path)), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder.get() >= 0) {
+    static_cast<void>(::fsync(folder.get()));
   }
 }
 
@@ -220,6 +212,8 @@ bool AtomicFile::open() {
   if (::stat(path_.c_str(), &st) != 0) {
     return errno == ENOENT && !end.openFile ? openReplacement(nullptr) : fail(errno);
   }
+  // Renaming over a device or a pipe would take it from everyone else who uses it (/dev/null,
+  // for root): such a target is written into, as any program writes to a path.
   if (end.openFile || !S_ISREG(st.st_mode)) {
     return openDirect();
   }
@@ -238,13 +232,13 @@ bool AtomicFile::openDirect() {
 
 bool AtomicFile::openReplacement(const struct stat* old) {
   if (old != nullptr) {
-    // Ask the question a plain write would ask by opening the file for writing (without
-    // truncating it): access() would say yes to root for a read-only file.
-    const int probe = ::open(path_.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (probe < 0) {
+    // Opening the file for writing (without truncating it) asks exactly what a plain write
+    // would ask: with the effective user, and with the file system's own rules (read-only
+    // mounts, immutable files) that mode bits and access() know nothing of.
+    if (FileDescriptor(::open(path_.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)).get() <
+        0) {
       return fail(errno);
     }
-    ::close(probe);
   }
   removeStaleTemporaries(path_);
   if (!createTemporary()) {
