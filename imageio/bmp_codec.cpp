@@ -448,7 +448,7 @@ void SaveBmpFile(const std::string& FileName, const Bitmap& bitmap) {
   }
   AtomicFile file(FileName);
   if (!file.open()) {
-    throw ImageError("Cannot create file " + FileName);
+    throw ImageError(WithReason("Cannot create file " + FileName, file.failureReason()));
   }
   const auto header = fileHeaders(w, h, stride);
   bool ok = file.write(header.data(), header.size());
@@ -465,7 +465,7 @@ void SaveBmpFile(const std::string& FileName, const Bitmap& bitmap) {
     ok = file.write(block.data(), n * rowBytes);
   }
   if (!ok || !file.commit()) {
-    throw ImageError("Unable to write to " + FileName);
+    throw ImageError(WithReason("Unable to write to " + FileName, file.failureReason()));
   }
 }
 

@@ -340,7 +340,7 @@ void LoadJpegFile(const std::string& FileName, Bitmap& bitmap, const ImageLimits
 void SaveJpegFile(const std::string& FileName, const Bitmap& bitmap) {
   AtomicFile file(FileName);
   if (!file.open()) {
-    throw ImageError("Cannot create file " + FileName);
+    throw ImageError(WithReason("Cannot create file " + FileName, file.failureReason()));
   }
   // libjpeg takes rows as writable pointers but only reads them.
   std::vector<JSAMPROW> rows(static_cast<std::size_t>(bitmap.height()));
@@ -352,7 +352,7 @@ void SaveJpegFile(const std::string& FileName, const Bitmap& bitmap) {
   if (!encodeGuarded(c.get(), rows.data(), static_cast<JDIMENSION>(bitmap.width()),
                      static_cast<JDIMENSION>(bitmap.height())) ||
       !file.commit()) {
-    throw ImageError("Unable to write to " + FileName);
+    throw ImageError(WithReason("Unable to write to " + FileName, file.failureReason()));
   }
 }
 

@@ -22,8 +22,8 @@ void ReadJpegMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
                     const ImageLimits& limits = {}, unsigned threads = 0);
 
 /// Writes a baseline JPEG file (quality kJpegQuality, floating-point DCT, three components).
-/// Throws ImageError "Cannot create file " + FileName or "Unable to write to " + FileName; a file
-/// already there stays intact then.
+/// Throws ImageError "Cannot create file " + FileName or "Unable to write to " + FileName, each
+/// followed by the system's reason when there is one; a file already there stays intact then.
 void SaveJpegFile(const std::string& FileName, const Bitmap& bitmap);
 
 }  // namespace tessora

@@ -457,12 +457,15 @@ namespace {
 void EncodePngFile(const std::string& FileName, const PngImage& image) {
   AtomicFile file(FileName);
   if (!file.open()) {
-    throw ImageError("Error Opening File " + FileName + "!");
+    throw ImageError(WithReason("Error Opening File " + FileName + "!", file.failureReason()));
   }
+  const auto writeFailure = [&] {
+    return ImageError(WithReason(std::string(kWriteError) + " " + FileName, file.failureReason()));
+  };
   PngHandle handle(true);
   // An empty file in place of the old one would be a silent loss: fail instead.
   if (handle.png() == nullptr || handle.info() == nullptr) {
-    throw ImageError(kWriteError);
+    throw writeFailure();
   }
   png_set_write_fn(handle.png(), &file, writeToFile, flushNothing);
   png_set_write_status_fn(handle.png(), nullptr);
@@ -480,11 +483,11 @@ void EncodePngFile(const std::string& FileName, const PngImage& image) {
                      image.PngRows,
                      std::size_t{image.PngWidth} * static_cast<std::size_t>(image.PngBytesPerPixel),
                      image.PngBytesPerPixel, stream)) {
-    throw ImageError(kWriteError);
+    throw writeFailure();
   }
   if (!hasRows || !writeImageGuarded(handle.png(), handle.info(), &image, &text, stream) ||
       !file.commit()) {
-    throw ImageError(kWriteError);
+    throw writeFailure();
   }
 }
 

@@ -23,7 +23,8 @@ void ReadPngMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
 
 /// Writes the bitmap as 8-bit RGB, or with TransparentColor other than clNone as RGBA where
 /// pixels of exactly that colour get alpha 0. Throws ImageError "Error Opening File " +
-/// FileName + "!" or "Error Writing PNG File!"; a file already there stays intact then.
+/// FileName + "!" or "Error Writing PNG File! " + FileName, each followed by the system's reason
+/// when there is one (see WithReason); a file already there stays intact then.
 void WritePngFile(const std::string& FileName, const Bitmap& bitmap, TColor TransparentColor);
 
 }  // namespace tessora

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+
 #include "common/atomic_file.h"
 
 namespace tessora {
@@ -16,10 +18,19 @@ bool writeFileAtomically(const std::string& path, std::string_view contents) {
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0 &&
       (!S_ISREG(st.st_mode) || static_cast<std::uint64_t>(st.st_size) > kMaxTextFileBytes)) {
+    errno = 0;
     return false;
   }
-  AtomicFile file(path);
-  return file.open() && file.write(contents.data(), contents.size()) && file.commit();
+  int error = 0;
+  {
+    AtomicFile file(path);
+    if (file.open() && file.write(contents.data(), contents.size()) && file.commit()) {
+      return true;
+    }
+    error = file.error();
+  }
+  errno = error;  // after the clean-up, which may have changed it
+  return false;
 }
 
 bool isExistingFile(const std::string& path) {

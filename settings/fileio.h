@@ -23,9 +23,9 @@ inline bool isUnusable(ReadResult result) {
 
 /// Replaces the file with `contents` through a temporary file in the same folder that is written,
 /// flushed to disk and renamed over the target, so that a crash or a full disk leaves either the
-/// old or the new file, never a mix. A symbolic link is followed: its target is replaced. An
-/// existing file keeps its permission bits. What readTextFile would refuse (a FIFO or a device in
-/// the file's place, a file too large to be ours) is left alone. Returns false on any failure, the
+/// old or the new file, never a mix (see AtomicFile: links, permissions). What readTextFile would
+/// refuse (a FIFO or a device in the file's place, a file too large to be ours) is left alone.
+/// Returns false on any failure, with errno saying why (0 when the system had no part in it), the
 /// old file intact and no temporary file left behind.
 bool writeFileAtomically(const std::string& path, std::string_view contents);
 

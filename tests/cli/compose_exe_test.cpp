@@ -1,5 +1,6 @@
 // The built tessora-compose, run as a script would run it.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -77,6 +78,39 @@ TEST(ComposeExecutable, ComposesAndSavesWithoutADisplay) {
   EXPECT_EQ(b.pixel(10, 0), RGB(0, 0, 0));
   EXPECT_GT(GetRValue(b.pixel(10, 199)), 240);
   fs::remove(file);
+}
+
+// The tool writes into a pipe, a link to one or a link to its standard output as any program
+// writing to a path does: the node stays what it was, and the picture arrives at the other end.
+TEST(ComposeExecutable, WritesIntoPipesAndStandardOutputWithoutReplacingThem) {
+  const fs::path dir =
+      fs::temp_directory_path() / ("tessora-exe-nodes-" + std::to_string(getpid()));
+  const std::string tool = "env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME='" + dir.string() +
+                           "' '" TESSORA_COMPOSE_EXE "' -q --size 64x48 -o node";
+  // `timeout` spares the reader a writer that never opens the pipe.
+  const std::string throughFifo =
+      "timeout 10 cat node > got.png & " + tool + "; s=$?; wait; exit $s";
+  const struct {
+    const char* make;
+    std::string run;
+    mode_t type;
+  } cases[] = {{"mkfifo node", throughFifo, S_IFIFO},
+               {"mkfifo fifo && ln -s fifo node", throughFifo, S_IFLNK},
+               {"ln -s /proc/self/fd/1 node", tool + " | cat > got.png", S_IFLNK}};
+  for (const auto& c : cases) {
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const std::string cd = "cd '" + dir.string() + "' && ";
+    ASSERT_EQ(std::system((cd + c.make).c_str()), 0) << c.make;
+    EXPECT_EQ(std::system((cd + "(" + c.run + ")").c_str()), 0) << c.make;
+    Bitmap b;
+    EXPECT_TRUE(LoadImageFile((dir / "got.png").string(), b)) << c.make;
+    EXPECT_EQ(b.width(), 64) << c.make;
+    struct stat st {};
+    EXPECT_EQ(::lstat((dir / "node").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & S_IFMT, c.type) << c.make;
+  }
+  fs::remove_all(dir);
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "image_makers.h"
 #include "imageio/image_error.h"
 #include "test_support.h"
@@ -352,8 +355,8 @@ TEST(BmpWrite, RoundTripsEveryRowPadding) {
 TEST(BmpWrite, CannotCreateNamesTheFileAndLeavesNothing) {
   TempFolder folder;
   const std::string name = folder.path("none/out.bmp");
-  EXPECT_TRUE(
-      FailsWith([&] { SaveBmpFile(name, PatternBitmap(2, 2)); }, "Cannot create file " + name));
+  EXPECT_TRUE(FailsWith([&] { SaveBmpFile(name, PatternBitmap(2, 2)); },
+                        "Cannot create file " + name + ": " + std::strerror(ENOENT)));
   EXPECT_TRUE(FilesIn(folder.path(""), "").empty());
 }
 

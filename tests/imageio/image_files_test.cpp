@@ -1,8 +1,13 @@
 #include "imageio/image_files.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
 #include <functional>
+#include <iterator>
+#include <optional>
 
 #include "engine/composition.h"
 #include "image_makers.h"
@@ -10,6 +15,7 @@
 #include "imageio/image_error.h"
 #include "imageio/jpeg_codec.h"
 #include "imageio/png_unit.h"
+#include "settings/tempdir.h"
 #include "test_support.h"
 
 namespace tessora::test {
@@ -164,20 +170,50 @@ TEST(SaveComposed, WritesEachFormatWhileBusy) {
   EXPECT_EQ(jpeg.width(), 13);
 }
 
-TEST(SaveComposed, FailuresPassOnAfterTheBusyStateEnds) {
+// The writer's own text for the step that failed, then the system's reason.
+std::string WriteFailureText(int format, const std::string& name, int error, bool creating) {
+  const std::string why = std::strerror(error);
+  if (format == kSavePng) {
+    return creating ? "Error Opening File " + name + "! " + why
+                    : "Error Writing PNG File! " + name + ": " + why;
+  }
+  return (creating ? "Cannot create file " : "Unable to write to ") + name + ": " + why;
+}
+
+TEST(SaveComposed, FailuresNameTheFileAndTheReasonAfterTheBusyStateEnds) {
   TempFolder folder;
+  ASSERT_TRUE(WriteBytes(folder.path("file"), Bytes{1}));
+  ASSERT_TRUE(WriteBytes(folder.path("kept"), Bytes{1, 2, 3}));
+  ASSERT_EQ(::mkdir(folder.path("folder").c_str(), 0755), 0);
+  struct Case {
+    std::string name;
+    int error;
+    bool creating;
+  };
+  const Case cases[] = {{"none/a", ENOENT, true},
+                        {"folder", EISDIR, true},
+                        {"file/a", ENOTDIR, true},
+                        {"kept", EFBIG, false}};
   RecordingFeedback feedback;
-  const std::string png = folder.path("none/a.png");
-  const std::string jpg = folder.path("none/a.jpg");
-  const std::string bmp = folder.path("none/a.bmp");
   const Bitmap composed = PatternBitmap(2, 2);
-  EXPECT_TRUE(FailsWith([&] { SaveComposed(png, kSavePng, composed, feedback); },
-                        "Error Opening File " + png + "!"));
-  EXPECT_TRUE(FailsWith([&] { SaveComposed(jpg, kSaveJpeg, composed, feedback); },
-                        "Cannot create file " + jpg));
-  EXPECT_TRUE(FailsWith([&] { SaveComposed(bmp, kSaveBmp, composed, feedback); },
-                        "Cannot create file " + bmp));
-  EXPECT_EQ(feedback.busy_, (std::vector<bool>{true, false, true, false, true, false}));
+  for (const Case& c : cases) {
+    for (const int format : {kSavePng, kSaveJpeg, kSaveBmp}) {
+      const std::string name = folder.path(c.name);
+      // Writes beyond the first bytes fail as on a full disk, even for root.
+      std::optional<tessora::testing::FileSizeLimit> limit;
+      if (c.error == EFBIG) {
+        limit.emplace(16);
+      }
+      EXPECT_TRUE(FailsWith([&] { SaveComposed(name, format, composed, feedback); },
+                            WriteFailureText(format, name, c.error, c.creating)));
+    }
+  }
+  EXPECT_EQ(ReadBytes(folder.path("kept")), (Bytes{1, 2, 3}));
+  EXPECT_EQ(FilesIn(folder.path(""), ""), (std::vector<std::string>{"file", "folder", "kept"}));
+  for (std::size_t i = 0; i < feedback.busy_.size(); ++i) {
+    EXPECT_EQ(feedback.busy_[i], i % 2 == 0) << "busy state at " << i;
+  }
+  EXPECT_EQ(feedback.busy_.size(), std::size(cases) * 3 * 2);
 }
 
 TEST(ResolveSaveName, AppendsTheFilterExtensionUnlessTheNameHasAKnownOne) {

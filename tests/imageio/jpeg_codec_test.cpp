@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 
 #include "image_makers.h"
 #include "imageio/image_error.h"
@@ -155,7 +157,7 @@ TEST(JpegWrite, FailuresNameTheFileAndKeepTheOldOne) {
   TempFolder folder;
   const std::string noFolder = folder.path("none/out.jpg");
   EXPECT_TRUE(FailsWith([&] { SaveJpegFile(noFolder, PatternBitmap(2, 2)); },
-                        "Cannot create file " + noFolder));
+                        "Cannot create file " + noFolder + ": " + std::strerror(ENOENT)));
   const std::string name = folder.path("kept.jpg");
   ASSERT_TRUE(WriteBytes(name, Bytes{9, 8, 7}));
   EXPECT_TRUE(FailsWith([&] { SaveJpegFile(name, Bitmap()); }, "Unable to write to " + name));

@@ -4,6 +4,8 @@
 #include <png.h>
 
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <thread>
 
 #include "image_makers.h"
@@ -260,11 +262,12 @@ TEST(PngWrite, FailuresKeepTheFileThatWasThere) {
   TempFolder folder;
   const std::string noFolder = folder.path("none/out.png");
   EXPECT_TRUE(FailsWith([&] { WritePngFile(noFolder, PatternBitmap(2, 2), clNone); },
-                        "Error Opening File " + noFolder + "!"));
+                        "Error Opening File " + noFolder + "! " + std::strerror(ENOENT)));
   const std::string name = folder.path("kept.png");
   ASSERT_TRUE(WriteBytes(name, Bytes{1, 2, 3}));
   // libpng refuses a picture without pixels after the file is open.
-  EXPECT_TRUE(FailsWith([&] { WritePngFile(name, Bitmap(), clNone); }, "Error Writing PNG File!"));
+  EXPECT_TRUE(
+      FailsWith([&] { WritePngFile(name, Bitmap(), clNone); }, "Error Writing PNG File! " + name));
   EXPECT_EQ(ReadBytes(name), (Bytes{1, 2, 3}));
   EXPECT_EQ(FilesIn(folder.path(""), ""), std::vector<std::string>{"kept.png"});
 }
