@@ -434,8 +434,10 @@ void ReadBmpMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
 }
 
 void LoadBmpFile(const std::string& FileName, Bitmap& bitmap, const ImageLimits& limits) {
-  const std::vector<std::uint8_t> bytes = ReadFileBytes(FileName, limits.maxFileBytes);
-  ReadBmpMemory(bytes.data(), bytes.size(), bitmap, limits);
+  DecodeFileBytes(FileName, PictureFormat::Bmp, limits,
+                  [&](const std::uint8_t* data, std::size_t size) {
+                    ReadBmpMemory(data, size, bitmap, limits);
+                  });
 }
 
 void SaveBmpFile(const std::string& FileName, const Bitmap& bitmap) {

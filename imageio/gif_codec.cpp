@@ -239,8 +239,10 @@ void ReadGifMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
 }
 
 void LoadGifFile(const std::string& FileName, Bitmap& bitmap, const ImageLimits& limits) {
-  const std::vector<std::uint8_t> bytes = ReadFileBytes(FileName, limits.maxFileBytes);
-  ReadGifMemory(bytes.data(), bytes.size(), bitmap, limits);
+  DecodeFileBytes(FileName, PictureFormat::Gif, limits,
+                  [&](const std::uint8_t* data, std::size_t size) {
+                    ReadGifMemory(data, size, bitmap, limits);
+                  });
 }
 
 }  // namespace tessora

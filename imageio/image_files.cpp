@@ -1,9 +1,11 @@
 #include "imageio/image_files.h"
 
 #include <exception>
+#include <new>
 
 #include "imageio/bmp_codec.h"
 #include "imageio/gif_codec.h"
+#include "imageio/image_error.h"
 #include "imageio/jpeg_codec.h"
 #include "imageio/png_unit.h"
 
@@ -73,6 +75,10 @@ LoadResult LoadImageFile(const std::string& FileName, Bitmap& bitmap) {
     bitmap.setTransparent(false);
     readByExtension(FileName, bitmap);
     return true;
+  } catch (const ImageError& e) {
+    return LoadResult(false, *e.detail() != '\0' ? e.detail() : e.what());
+  } catch (const std::bad_alloc&) {
+    return LoadResult(false, "not enough memory");
   } catch (const std::exception& e) {
     return LoadResult(false, e.what());
   } catch (...) {

@@ -19,7 +19,8 @@ extern const char* const kSaveDialogFilter;
 /// only, or "" when there is no "." or a "/" follows it.
 std::string ImageFileExtension(const std::string& fileName);
 
-/// The outcome of loading a picture file: ok, or the reader's reason.
+/// The outcome of loading a picture file: ok, or why not in a few words ("does not exist",
+/// "not a PNG file", "truncated"), else the reader's message.
 struct LoadResult {
   // Not explicit: a loader with no reason to give (a test's) may answer with a plain bool.
   LoadResult(bool loaded, std::string why = std::string())  // NOLINT(google-explicit-constructor)

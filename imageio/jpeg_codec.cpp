@@ -333,8 +333,10 @@ void ReadJpegMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
 }
 
 void LoadJpegFile(const std::string& FileName, Bitmap& bitmap, const ImageLimits& limits) {
-  const std::vector<std::uint8_t> bytes = ReadFileBytes(FileName, limits.maxFileBytes);
-  ReadJpegMemory(bytes.data(), bytes.size(), bitmap, limits);
+  DecodeFileBytes(FileName, PictureFormat::Jpeg, limits,
+                  [&](const std::uint8_t* data, std::size_t size) {
+                    ReadJpegMemory(data, size, bitmap, limits);
+                  });
 }
 
 void SaveJpegFile(const std::string& FileName, const Bitmap& bitmap) {

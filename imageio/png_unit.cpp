@@ -358,8 +358,10 @@ void DecodePngMemory(const std::uint8_t* data, std::size_t size, PngImage& image
 }
 
 void DecodePngFile(const std::string& FileName, PngImage& image, const ImageLimits& limits) {
-  const std::vector<std::uint8_t> bytes = ReadFileBytes(FileName, limits.maxFileBytes);
-  DecodePngMemory(bytes.data(), bytes.size(), image, limits);
+  DecodeFileBytes(FileName, PictureFormat::Png, limits,
+                  [&](const std::uint8_t* data, std::size_t size) {
+                    DecodePngMemory(data, size, image, limits);
+                  });
 }
 
 void AllocPngBuffers(PngImage& image) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <functional>
@@ -12,9 +13,11 @@
 #include "engine/composition.h"
 #include "image_makers.h"
 #include "imageio/bmp_codec.h"
+#include "imageio/gif_codec.h"
 #include "imageio/image_error.h"
 #include "imageio/jpeg_codec.h"
 #include "imageio/png_unit.h"
+#include "imageio/read_failure.h"
 #include "settings/tempdir.h"
 #include "test_support.h"
 
@@ -83,6 +86,118 @@ TEST_F(LoadImageFileTest, NamesWithoutAKnownExtensionAreReadAsBitmaps) {
   }
   EXPECT_FALSE(load(folder_.path("missing.bmp")));
   expectInvalid();
+}
+
+// Fields of `width` bytes written over a file's bytes, big-endian (PNG, JPEG) or not (GIF).
+Bytes Patched(Bytes b, std::size_t at, std::initializer_list<std::uint32_t> values, int width,
+              bool bigEndian) {
+  for (const std::uint32_t v : values) {
+    for (int i = 0; i < width; ++i, ++at) {
+      b[at] = static_cast<std::uint8_t>(v >> (8 * (bigEndian ? width - 1 - i : i)));
+    }
+  }
+  return b;
+}
+
+std::size_t Find(const Bytes& b, const std::string& text) {
+  const Bytes what(text.begin(), text.end());
+  return static_cast<std::size_t>(std::search(b.begin(), b.end(), what.begin(), what.end()) -
+                                  b.begin());
+}
+
+Bytes Cut(Bytes b, std::size_t size) {
+  b.resize(size);
+  return b;
+}
+
+// What a front end may tell beside "INVALID": the plainest reason the file shows.
+TEST_F(LoadImageFileTest, AFailedLoadSaysWhy) {
+  const Bytes png = MakePng(PngRecipe{});
+  GifFrame frame;
+  frame.indices.assign(12, 1);
+  const Bytes gif = MakeGif(4, 3, {0x000000, 0xFFFFFF}, {frame});
+  const std::size_t gifFrame = 13 + 6 + 1;  // header, two colours, the frame's introducer
+  ASSERT_EQ(gif[gifFrame - 1], ',');
+  const Bytes jpeg = ReadBytes(folder_.path("source.jpg"));
+  const std::size_t sof = Find(jpeg, "\xff\xc0");
+  ASSERT_LT(sof, jpeg.size());
+  BmpRecipe bmp{40, 2, 2, 24, 0, {}, {}, PackBmpRows(2, 2, 24, {1, 2, 3, 4})};
+  BmpRecipe hugeBmp{12, 60000, 60000, 24, 0, {}, {}, {}};
+  Bytes damagedPng = png;
+  damagedPng[Find(png, "IDAT") + 4] ^= 0xFF;
+  const std::string text = "not a picture";
+  const struct {
+    const char* name;
+    Bytes bytes;
+    std::string reason;  // or how it starts
+  } cases[] = {
+      {"text.png", Bytes(text.begin(), text.end()), "not a PNG file"},
+      {"png.gif", png, "not a GIF file"},
+      {"gif.jpg", gif, "not a JPEG file"},
+      {"jpeg.bmp", jpeg, "not a BMP file"},
+      {"empty.png", {}, "empty file"},
+      {"cut.png", Cut(png, png.size() / 2), "truncated"},
+      {"cut.gif", Cut(gif, gif.size() - 4), "truncated"},
+      {"cut.jpg", Cut(jpeg, sof), "truncated"},
+      {"cut.bmp", Cut(MakeBmp(bmp), MakeBmp(bmp).size() - 4), "truncated"},
+      {"damaged.png", damagedPng, "damaged or not supported"},
+      {"huge.png", Patched(png, 16, {70000, 70000}, 4, true),
+       "picture of 70000 x 70000 is larger than"},
+      {"huge.gif", Patched(gif, gifFrame + 4, {30000, 30000}, 2, false),
+       "picture of 30000 x 30000 is larger than"},
+      {"huge.jpg", Patched(jpeg, sof + 5, {30000, 30000}, 2, true),
+       "picture of 30000 x 30000 is larger than"},
+      {"huge.bmp", MakeBmp(hugeBmp), "picture of 60000 x 60000 is larger than"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_FALSE(load(put(c.name, c.bytes))) << c.name;
+    EXPECT_EQ(reason_.substr(0, c.reason.size()), c.reason) << c.name;
+  }
+  EXPECT_FALSE(load(folder_.path("missing.png")));
+  EXPECT_EQ(reason_, "does not exist");
+}
+
+// The reason is found in hostile bytes too: every cut of a whole file, each held in a buffer of
+// its own size so that a look past its end shows, is called truncated when the reader refuses it.
+TEST(WhyUnreadable, EveryRefusedCutOfAWholeFileIsTruncated) {
+  using Read = void (*)(const std::uint8_t*, std::size_t, Bitmap&, const ImageLimits&);
+  PngRecipe interlaced;
+  interlaced.interlaced = true;
+  GifFrame frame;
+  frame.indices.assign(12, 1);
+  BmpRecipe paletted{
+      40, 3, 2, 8, 0, {}, {0xFF0000, 0x00FF00}, PackBmpRows(3, 2, 8, {0, 1, 0, 1, 0, 1})};
+  const struct {
+    PictureFormat format;
+    Read read;
+    Bytes bytes;
+    std::size_t signature;  // shorter cuts are not the format at all
+  } files[] = {
+      {PictureFormat::Png, ReadPngMemory, MakePng(PngRecipe{}), 8},
+      {PictureFormat::Png, ReadPngMemory, MakePng(interlaced), 8},
+      {PictureFormat::Gif, ReadGifMemory, MakeGif(4, 3, {0x000000, 0xFFFFFF}, {frame}), 6},
+      {PictureFormat::Jpeg,
+       [](const std::uint8_t* d, std::size_t n, Bitmap& b, const ImageLimits& l) {
+         ReadJpegMemory(d, n, b, l);
+       },
+       MakeJpeg(24, 16, false, true), 3},
+      {PictureFormat::Bmp, ReadBmpMemory, MakeBmp(paletted), 2},
+  };
+  for (const auto& file : files) {
+    std::size_t refused = 0;
+    for (std::size_t n = file.signature; n < file.bytes.size(); ++n) {
+      const Bytes cut(file.bytes.begin(), file.bytes.begin() + static_cast<std::ptrdiff_t>(n));
+      Bitmap bitmap;
+      try {
+        file.read(cut.data(), n, bitmap, ImageLimits{});
+      } catch (const ImageError&) {
+        ++refused;
+        EXPECT_EQ(WhyUnreadable(file.format, cut.data(), n, ImageLimits{}), "truncated")
+            << static_cast<int>(file.format) << " cut to " << n;
+      }
+    }
+    EXPECT_GT(refused, file.bytes.size() / 2) << static_cast<int>(file.format);
+  }
 }
 
 TEST_F(LoadImageFileTest, ClearsTheTransparentFlagFirstAndGifSetsItAgain) {
