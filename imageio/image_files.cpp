@@ -104,6 +104,15 @@ void SaveComposed(const std::string& FileName, int format, const Bitmap& compose
   }
 }
 
+std::string SaveSizeProblem(int format, int width, int height) {
+  if (format != kSaveJpeg || (width <= kJpegMaxDimension && height <= kJpegMaxDimension)) {
+    return std::string();
+  }
+  const std::string most = std::to_string(kJpegMaxDimension);
+  return "a JPEG picture is at most " + most + " x " + most + " pixels, not " +
+         std::to_string(width) + " x " + std::to_string(height);
+}
+
 std::optional<std::string> ResolveSaveName(const std::string& chosenName, int filterIndex) {
   const std::string ext = ImageFileExtension(chosenName);
   if (ext == ".bmp" || ext == ".png" || ext == ".jpg" || ext == ".jpeg") {

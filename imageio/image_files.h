@@ -41,6 +41,11 @@ LoadResult LoadImageFile(const std::string& FileName, Bitmap& bitmap);
 void SaveComposed(const std::string& FileName, int format, const Bitmap& composed,
                   Feedback& feedback);
 
+/// Why a picture of width x height cannot be saved in a format of SaveFormat, in words for the
+/// user, or "" when it can: a JPEG file's sides end at kJpegMaxDimension. Lets a front end refuse
+/// before it spends the time composing.
+std::string SaveSizeProblem(int format, int width, int height);
+
 /// The name "Save As" writes to for the name chosen in the dialog and the selected filter entry:
 /// the chosen name when it ends in ".bmp", ".png", ".jpg" or ".jpeg", otherwise the name with the
 /// filter entry's extension appended; nullopt for an unknown entry.

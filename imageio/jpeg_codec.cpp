@@ -18,6 +18,8 @@
 #include "imageio/image_error.h"
 #include "imageio/read_file.h"
 
+static_assert(tessora::kJpegMaxDimension == JPEG_MAX_DIMENSION);
+
 namespace tessora {
 namespace {
 

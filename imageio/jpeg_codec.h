@@ -11,6 +11,8 @@ namespace tessora {
 
 /// The quality SaveComposed writes JPEG files with.
 constexpr int kJpegQuality = 77;
+/// The longest side a JPEG file may have (libjpeg's bound, below the format's 65535).
+constexpr int kJpegMaxDimension = 65500;
 
 /// Reads a JPEG file at full size with the decoder's best-quality settings (grayscale, YCbCr,
 /// CMYK and YCCK files). Throws ImageError "Error Opening File " + FileName + "!" or

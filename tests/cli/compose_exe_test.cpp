@@ -113,5 +113,61 @@ TEST(ComposeExecutable, WritesIntoPipesAndStandardOutputWithoutReplacingThem) {
   fs::remove_all(dir);
 }
 
+// What a user sees when a command fails: one line that says why, and the exit status.
+TEST(ComposeExecutable, FailuresSayWhyOnOneLine) {
+  const fs::path dir = fs::temp_directory_path() / ("tessora-exe-why-" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  const std::string d = dir.string();
+  std::ofstream(d + "/notes.png") << "not a picture";
+  SaveComposed(d + "/cut.png", kSavePng, Bitmap(64, 64), SilentFeedback());
+  fs::resize_file(d + "/cut.png", fs::file_size(d + "/cut.png") / 2);
+  SaveComposed(d + "/huge.bmp", kSaveBmp, Bitmap(2, 2), SilentFeedback());
+  {
+    std::fstream huge(d + "/huge.bmp", std::ios::in | std::ios::out | std::ios::binary);
+    huge.seekp(18);
+    huge.write("\x70\x11\x01\x00\x70\x11\x01\x00", 8);  // 70000 x 70000
+  }
+  const struct {
+    std::string args;
+    std::string line;  // the first line of standard error
+    int status;
+  } cases[] = {
+      {"--size 40x30 --center '" + d + "/notes.png'",
+       "INVALID: " + d + "/notes.png: not a PNG file", 1},
+      {"--size 40x30 --tile '" + d + "/cut.png'", "INVALID: " + d + "/cut.png: truncated", 1},
+      {"--size 40x30 --center '" + d + "/huge.bmp'",
+       "INVALID: " + d + "/huge.bmp: picture of 70000 x 70000 is larger than 65535 x 65535 or " +
+           "536870912 pixels",
+       1},
+      // A name cannot forge a line of its own or reach the terminal as a command.
+      {"--size 40x30 --center '" + d + "/a\nINVALID: b\x1b[2J.gif'",
+       "INVALID: " + d + "/a\\nINVALID: b\\x1b[2J.gif: does not exist", 1},
+      // Refused before any of the work, the center picture's failure included.
+      {"--size 70000x10 --center '" + d + "/none.png' -o '" + d + "/wide.jpg'",
+       "tessora-compose: " + d +
+           "/wide.jpg: a JPEG picture is at most 65500 x 65500 pixels, not 70000 x 10",
+       1},
+      {"--size 0x10",
+       "tessora-compose: --size: '0x10' is out of range: each side 2 to 131072 pixels, at most "
+       "536870912 pixels in all",
+       2},
+      {"--size 99999999x2",
+       "tessora-compose: --size: '99999999x2' is out of range: each side 2 "
+       "to 131072 pixels, at most 536870912 pixels in all",
+       2},
+      {"'--bogus\x1b[0m'", "tessora-compose: unknown option '--bogus\\x1b[0m'", 2},
+  };
+  for (const auto& c : cases) {
+    const Result r = RunTool(c.args);
+    EXPECT_EQ(r.status, c.status) << c.args;
+    EXPECT_EQ(r.err.substr(0, r.err.find('\n')), c.line) << c.args;
+    if (c.status != 2) {
+      EXPECT_EQ(r.err, c.line + "\n") << "one line alone";
+    }
+  }
+  EXPECT_FALSE(fs::exists(d + "/wide.jpg"));
+  fs::remove_all(dir);
+}
+
 }  // namespace
 }  // namespace tessora
