@@ -2,6 +2,7 @@
 
 #include <gif_lib.h>
 #include <png.h>
+#include <zlib.h>
 
 // jpeglib.h needs FILE and size_t declared before it.
 #include <jpeglib.h>
@@ -304,6 +305,56 @@ Bytes MakeGif(int screenWidth, int screenHeight, const std::vector<std::uint32_t
   }
   if (EGifCloseFile(gif, &error) != GIF_OK || !ok) {
     throw std::runtime_error("giflib could not write the test image");
+  }
+  return out;
+}
+
+Bytes PngChunk(const std::string& type, const Bytes& data) {
+  Bytes chunk(8 + data.size() + 4);
+  png_save_uint_32(chunk.data(), static_cast<png_uint_32>(data.size()));
+  std::copy(type.begin(), type.end(), chunk.begin() + 4);
+  std::copy(data.begin(), data.end(), chunk.begin() + 8);
+  const uLong crc = crc32(0, chunk.data() + 4, static_cast<uInt>(4 + data.size()));
+  png_save_uint_32(chunk.data() + 8 + data.size(), static_cast<png_uint_32>(crc));
+  return chunk;
+}
+
+Bytes AssemblePng(int width, int height, bool interlaced, const std::vector<Bytes>& chunks) {
+  Bytes file{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  Bytes header(13, 0);
+  png_save_uint_32(header.data(), static_cast<png_uint_32>(width));
+  png_save_uint_32(header.data() + 4, static_cast<png_uint_32>(height));
+  header[8] = 8;
+  header[9] = 2;
+  header[12] = interlaced ? 1 : 0;
+  const Bytes ihdr = PngChunk("IHDR", header);
+  file.insert(file.end(), ihdr.begin(), ihdr.end());
+  for (const Bytes& chunk : chunks) {
+    file.insert(file.end(), chunk.begin(), chunk.end());
+  }
+  return file;
+}
+
+Bytes ZlibStream(int emptyBlocks, const Bytes& data) {
+  Bytes out{0x78, 0x01};
+  for (int i = 0; i < emptyBlocks; ++i) {
+    out.insert(out.end(), {0x00, 0x00, 0x00, 0xFF, 0xFF});  // stored, length 0
+  }
+  // Raw deflate after the hand-made header and blocks; runs code as matches, quickly.
+  z_stream z{};
+  deflateInit2(&z, 9, Z_DEFLATED, -15, 8, Z_RLE);
+  const std::size_t at = out.size();
+  out.resize(at + deflateBound(&z, data.size()));
+  z.next_in = const_cast<Bytef*>(data.data());
+  z.avail_in = static_cast<uInt>(data.size());
+  z.next_out = out.data() + at;
+  z.avail_out = static_cast<uInt>(out.size() - at);
+  deflate(&z, Z_FINISH);
+  out.resize(at + z.total_out);
+  deflateEnd(&z);
+  const uLong adler = adler32(adler32(0, nullptr, 0), data.data(), static_cast<uInt>(data.size()));
+  for (int shift = 24; shift >= 0; shift -= 8) {
+    out.push_back(static_cast<std::uint8_t>(adler >> shift));
   }
   return out;
 }

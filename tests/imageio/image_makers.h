@@ -42,6 +42,14 @@ struct GifFrame {
   std::vector<std::uint32_t> localColors;  // 0x00RRGGBB, empty: the global map
 };
 
+/// A PNG put together chunk by chunk, for files no encoder writes: the signature, the header of
+/// an 8-bit RGB picture, then the chunks as given (made with PngChunk).
+Bytes AssemblePng(int width, int height, bool interlaced, const std::vector<Bytes>& chunks);
+/// One chunk: length, type, data and checksum.
+Bytes PngChunk(const std::string& type, const Bytes& data);
+/// A zlib stream of `data` after `emptyBlocks` empty deflate blocks.
+Bytes ZlibStream(int emptyBlocks, const Bytes& data);
+
 /// A GIF with a global map of `globalColors` (0x00RRGGBB, a power of two in size) and the frames.
 Bytes MakeGif(int screenWidth, int screenHeight, const std::vector<std::uint32_t>& globalColors,
               const std::vector<GifFrame>& frames);
