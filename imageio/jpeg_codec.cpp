@@ -112,18 +112,31 @@ void cmykToRgb(const JSAMPLE* cmyk, std::uint8_t* rgb, JDIMENSION width, bool in
   }
 }
 
-// Rows [from, to) of the file into the bitmap; the whole file is [0, image_height). The rows above
-// `from` are skipped, which for a single-scan file costs only their entropy decoding (libjpeg keeps
-// what it needs to continue exactly). CMYK files come through `cmykRow`, a row at a time.
+// Starts decompressing. A file of several scans is read whole here, into libjpeg's coefficient
+// buffers, before any row comes out; a single-scan file is read as its rows are asked for.
+bool startGuarded(Decompressor* d) {
+  if (setjmp(d->errors.jump) != 0) {
+    return false;
+  }
+  jpeg_start_decompress(&d->info);
+  const bool cmyk = d->info.out_color_space == JCS_CMYK;
+  return d->info.output_width == d->info.image_width &&
+         d->info.output_height == d->info.image_height &&
+         d->info.output_components == (cmyk ? 4 : 3);
+}
+
+// Rows [from, to) of a started file into the bitmap; the whole file is [0, image_height). The rows
+// above `from` are skipped, which for a single-scan file costs only their entropy decoding
+// (libjpeg keeps what it needs to continue exactly). CMYK files come through `cmykRow`, a row at
+// a time.
 bool decodeRowsGuarded(Decompressor* d, Bitmap* out, JDIMENSION from, JDIMENSION to,
                        JSAMPLE* cmykRow) {
   if (setjmp(d->errors.jump) != 0) {
     return false;
   }
-  jpeg_start_decompress(&d->info);
   if (d->info.output_width != static_cast<JDIMENSION>(out->width()) ||
       d->info.output_height != static_cast<JDIMENSION>(out->height()) ||
-      d->info.output_components != (cmykRow != nullptr ? 4 : 3) || to > d->info.output_height) {
+      to > d->info.output_height) {
     return false;
   }
   if (from > 0 && jpeg_skip_scanlines(&d->info, from) != from) {
@@ -283,7 +296,7 @@ bool mayHoldPicture(const jpeg_decompress_struct& info) {
 }
 
 // Decodes the bands of a file cut at `cuts` side by side, each with a decoder of its own; `first`
-// has read the header already and decodes the first band.
+// has been started already and decodes the first band.
 bool decodeBands(Decompressor* first, const std::uint8_t* data, std::size_t size,
                  const ImageLimits& limits, const std::vector<JDIMENSION>& cuts, Bitmap* out) {
   std::vector<JDIMENSION> from{0};
@@ -295,7 +308,7 @@ bool decodeBands(Decompressor* first, const std::uint8_t* data, std::size_t size
     if (band > 0) {
       own = std::make_unique<Decompressor>();
       d = own.get();
-      if (!prepareGuarded(d, data, size, limits)) {
+      if (!prepareGuarded(d, data, size, limits) || !startGuarded(d)) {
         return false;
       }
     }
@@ -315,6 +328,11 @@ void ReadJpegMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
   const bool cmyk = d.info.out_color_space == JCS_CMYK;
   if (!limits.allows(d.info.image_width, d.info.image_height, cmyk ? 4 : 3) ||
       !mayHoldPicture(d.info)) {
+    throw ImageError(kReadError);
+  }
+  // The picture's memory is taken once the scans of a multi-scan file have been read: a file that
+  // fails in them costs only libjpeg's buffers.
+  if (!startGuarded(&d)) {
     throw ImageError(kReadError);
   }
   Bitmap decoded(static_cast<int>(d.info.image_width), static_cast<int>(d.info.image_height));
