@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes hostile picture files, for timing the readers and taking their peak memory on them.
 
-usage: bench/hostile_pictures.py KIND MEGABYTES OUT
+usage: bench/hostile_pictures.py KIND AMOUNT OUT   (AMOUNT: megabytes, or scans for jpeg-passes)
 
   png-tail    a 1x1 PNG whose image data goes on for MEGABYTES of compressed zeros
   png-empty   a 1x1 PNG whose row comes after MEGABYTES of empty deflate blocks
@@ -9,6 +9,8 @@ usage: bench/hostile_pictures.py KIND MEGABYTES OUT
   png-cut     a 20000x20000 PNG cut off after MEGABYTES of its image data
   jpeg-cut    a 20000x20000 baseline gray JPEG cut off after MEGABYTES of its scan
   jpeg-scans  a 20000x20000 progressive gray JPEG: MEGABYTES of its first scan, then a bad scan
+  jpeg-passes a 20000x20000 progressive gray JPEG: its first scan, then AMOUNT scans of a few
+              hundred bytes that each pass over every block as empty
   gif-frames  a GIF of 1x1 frames, MEGABYTES long
 
 Measure with e.g. /usr/bin/time -v build-bench/bench/imageio/tessora_load_picture OUT.
@@ -132,6 +134,19 @@ def jpeg_scans(out, size):
     out.write(jpeg_segment(0xDA, b"\x01\x01\x00\x01\x00\x00") + b"\xff\xd9")
 
 
+def jpeg_passes(out, scans):
+    head = jpeg_head(True)
+    # A second table for the other coefficients: the one code 00, a run of 2^14 empty blocks and
+    # more as told by 14 further bits (00 10101010101010: 27306 blocks).
+    dht_ac = b"\x10" + bytes([0, 1] + [0] * 14) + b"\xe0"
+    out.write(head[:-10] + jpeg_segment(0xC4, dht_ac) + head[-10:])  # before the scan header
+    out.write(b"\x69\xa6\x9a" * (BLOCKS // 8))
+    runs = b"\x2a\xaa" * (BLOCKS // 27306 + 1)
+    for _ in range(scans):
+        out.write(jpeg_segment(0xDA, b"\x01\x01\x00\x01\x3f\x00") + runs)
+    out.write(b"\xff\xd9")
+
+
 def gif_frames(out, size):
     out.write(b"GIF89a" + struct.pack("<HHBBB", 1, 1, 0x80, 0, 0) + b"\x00\x00\x00\xff\xff\xff")
     # A 1x1 frame: descriptor, code size 2, codes clear, 0, end in two bytes, block end.
@@ -143,10 +158,13 @@ def gif_frames(out, size):
     out.write(frame * (count % 65536) + b"\x3b")
 
 
-KINDS = {"png-tail": png_tail, "png-empty": png_empty, "png-chunks": png_chunks, "png-cut": png_cut, "jpeg-cut": jpeg_cut, "jpeg-scans": jpeg_scans, "gif-frames": gif_frames}
+KINDS = {"png-tail": png_tail, "png-empty": png_empty, "png-chunks": png_chunks,
+         "png-cut": png_cut, "jpeg-cut": jpeg_cut, "jpeg-scans": jpeg_scans,
+         "jpeg-passes": jpeg_passes, "gif-frames": gif_frames}
 
 if __name__ == "__main__":
     if len(sys.argv) != 4 or sys.argv[1] not in KINDS:
         sys.exit(__doc__)
     with open(sys.argv[3], "wb") as f:
-        KINDS[sys.argv[1]](f, int(float(sys.argv[2]) * MB))
+        amount = float(sys.argv[2])
+        KINDS[sys.argv[1]](f, int(amount if sys.argv[1] == "jpeg-passes" else amount * MB))

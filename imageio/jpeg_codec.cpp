@@ -22,9 +22,13 @@ namespace tessora {
 namespace {
 
 constexpr const char* kReadError = "Error Reading File!";
-// Progressive files may hold any number of scans, each costing a pass over the whole image; real
-// encoders use about ten.
+// Progressive files may hold any number of scans, each a pass over the blocks of the components it
+// codes; real encoders use about ten, and code each block in five to ten of them (a component's
+// coefficients in bands, then refined). A scan that skips every block costs a few bytes and a
+// pass all the same: the passes over all of a file's blocks are bounded too, so that a small file
+// cannot cost a minute.
 constexpr int kMaxScans = 256;
+constexpr std::uint64_t kMaxBlockPasses = 20;
 constexpr std::size_t kOutputChunk = 1 << 16;
 // Files from this size on are decoded in bands side by side, on up to kMaxBands threads.
 constexpr std::uint64_t kSplitPixels = std::uint64_t{1} << 20;
@@ -42,12 +46,34 @@ struct ErrorManager {
 // Warnings (corrupt data that libjpeg works around) would only reach stderr.
 void onJpegMessage(j_common_ptr /*info*/, int /*level*/) {}
 
+// The progress monitor of a decompressor, with what its scans may still cost.
+struct ScanWork {
+  jpeg_progress_mgr pub;  // first, so that libjpeg's pointer to it leads here
+  int scan;
+  std::uint64_t blocksLeft;
+};
+
+// libjpeg calls this before each step of its work; a new scan is charged with its blocks.
 void limitScans(j_common_ptr info) {
-  if (info->is_decompressor &&
-      reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > kMaxScans) {
+  if (!info->is_decompressor) {
+    return;
+  }
+  auto* d = reinterpret_cast<j_decompress_ptr>(info);
+  auto* work = reinterpret_cast<ScanWork*>(info->progress);
+  if (d->input_scan_number == work->scan) {
+    return;
+  }
+  work->scan = d->input_scan_number;
+  std::uint64_t blocks = 0;
+  for (int i = 0; i < d->comps_in_scan; ++i) {
+    blocks +=
+        std::uint64_t{d->cur_comp_info[i]->width_in_blocks} * d->cur_comp_info[i]->height_in_blocks;
+  }
+  if (d->input_scan_number > kMaxScans || blocks > work->blocksLeft) {
     info->err->msg_code = JERR_NOT_COMPILED;
     info->err->error_exit(info);
   }
+  work->blocksLeft -= blocks;
 }
 
 void installErrors(jpeg_error_mgr& pub) {
@@ -60,11 +86,11 @@ void installErrors(jpeg_error_mgr& pub) {
 struct Decompressor {
   jpeg_decompress_struct info{};
   ErrorManager errors{};
-  jpeg_progress_mgr progress{};
+  ScanWork progress{};
   Decompressor() {
     installErrors(errors.pub);
     info.err = &errors.pub;
-    progress.progress_monitor = limitScans;
+    progress.pub.progress_monitor = limitScans;
   }
   Decompressor(const Decompressor&) = delete;
   Decompressor& operator=(const Decompressor&) = delete;
@@ -95,7 +121,7 @@ bool readHeaderGuarded(Decompressor* d, const std::uint8_t* data, std::size_t si
     return false;
   }
   jpeg_CreateDecompress(&d->info, JPEG_LIB_VERSION, sizeof(d->info));
-  d->info.progress = &d->progress;
+  d->info.progress = &d->progress.pub;
   jpeg_mem_src(&d->info, data, static_cast<unsigned long>(size));
   jpeg_read_header(&d->info, TRUE);
   return true;
@@ -274,6 +300,12 @@ bool prepareGuarded(Decompressor* d, const std::uint8_t* data, std::size_t size,
   // Progressive files keep all coefficients in memory; without backing store libjpeg fails
   // cleanly once this is used up.
   d->info.mem->max_memory_to_use = static_cast<long>(limits.maxDecodedBytes * 2);
+  std::uint64_t blocks = 0;
+  for (int c = 0; c < d->info.num_components; ++c) {
+    blocks +=
+        std::uint64_t{d->info.comp_info[c].width_in_blocks} * d->info.comp_info[c].height_in_blocks;
+  }
+  d->progress.blocksLeft = kMaxBlockPasses * blocks;
   return true;
 }
 

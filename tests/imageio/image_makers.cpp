@@ -359,6 +359,46 @@ Bytes ZlibStream(int emptyBlocks, const Bytes& data) {
   return out;
 }
 
+Bytes MakeHandMadeJpeg(int side, int skippingScans, bool impossibleScan) {
+  Bytes f{0xFF, 0xD8};
+  auto segment = [&f](std::uint8_t marker, const Bytes& data) {
+    const std::size_t n = data.size() + 2;
+    f.insert(f.end(),
+             {0xFF, marker, static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)});
+    f.insert(f.end(), data.begin(), data.end());
+  };
+  Bytes quant(65, 1);
+  quant[0] = 0;
+  segment(0xDB, quant);
+  const auto hi = static_cast<std::uint8_t>(side >> 8);
+  const auto lo = static_cast<std::uint8_t>(side);
+  segment(0xC2, {8, hi, lo, hi, lo, 1, 1, 0x11, 0});
+  // First coefficients: codes 00 (no change) and 01 (a step of one). Others: the one code 00, a
+  // run of 2^14 empty blocks and more as told by 14 further bits.
+  segment(0xC4, {0x00, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,   1,  //
+                 0x10, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xE0});
+  const int blocks = (side / 8) * (side / 8);
+  segment(0xDA, {1, 1, 0x00, 0, 0, 0});
+  // 01 1 (up), 01 0 (down): eight blocks in three bytes.
+  for (int i = 0; i < blocks / 8; ++i) {
+    f.insert(f.end(), {0x69, 0xA6, 0x9A});
+  }
+  // Runs of 2^14 + 0b10101010101010 = 27306 empty blocks, two bytes each: 00 10101010101010.
+  Bytes runs;
+  for (int run = 0; run < blocks; run += 27306) {
+    runs.insert(runs.end(), {0x2A, 0xAA});
+  }
+  for (int i = 0; i < skippingScans; ++i) {
+    segment(0xDA, {1, 1, 0x00, 1, 63, 0});
+    f.insert(f.end(), runs.begin(), runs.end());
+  }
+  if (impossibleScan) {
+    segment(0xDA, {1, 1, 0x00, 1, 0, 0});
+  }
+  f.insert(f.end(), {0xFF, 0xD9});
+  return f;
+}
+
 bool WriteBytes(const std::string& path, const Bytes& bytes) {
   std::ofstream f(path, std::ios::binary | std::ios::trunc);
   f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));

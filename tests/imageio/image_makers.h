@@ -75,6 +75,12 @@ Bytes MakeJpeg(int width, int height, bool gray, bool progressive);
 /// hSamp x vSamp times the chroma, and a restart marker every restartRows MCU rows (0: none).
 Bytes MakeSampledJpeg(int width, int height, bool gray, int hSamp, int vSamp, int restartRows);
 
+/// A progressive gray JPEG side x side made by hand, for files no encoder writes: a first scan of
+/// each block's first coefficient (blocks going one step up and down in turn), then
+/// `skippingScans` scans of the other coefficients that pass over every block as empty, and,
+/// when asked, a scan of the coefficients from 1 down to 0, which libjpeg refuses.
+Bytes MakeHandMadeJpeg(int side, int skippingScans, bool impossibleScan);
+
 /// Writes bytes to a file; false on failure.
 bool WriteBytes(const std::string& path, const Bytes& bytes);
 Bytes ReadBytes(const std::string& path);

@@ -123,34 +123,6 @@ Bytes cutPng(int side) {
   return file;
 }
 
-// A progressive gray JPEG whose first scan (the first coefficient of each block) is whole and
-// whose second asks for the coefficients from 1 down to 0, which libjpeg refuses.
-Bytes jpegFailingAfterItsFirstScan(int side) {
-  Bytes f{0xFF, 0xD8};
-  auto segment = [&f](std::uint8_t marker, Bytes data) {
-    const std::size_t n = data.size() + 2;
-    f.insert(f.end(),
-             {0xFF, marker, static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)});
-    f.insert(f.end(), data.begin(), data.end());
-  };
-  Bytes quant(65, 1);
-  quant[0] = 0;
-  segment(0xDB, quant);
-  const auto hi = static_cast<std::uint8_t>(side >> 8);
-  const auto lo = static_cast<std::uint8_t>(side);
-  segment(0xC2, {8, hi, lo, hi, lo, 1, 1, 0x11, 0});
-  // First-coefficient codes 00 (no change) and 01 (a step of one).
-  segment(0xC4, {0x00, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1});
-  segment(0xDA, {1, 1, 0x00, 0, 0, 0});
-  // Blocks going one step up (01 1) and down (01 0) in turn: eight blocks in three bytes.
-  for (int i = 0; i < (side / 8) * (side / 8) / 8; ++i) {
-    f.insert(f.end(), {0x69, 0xA6, 0x9A});
-  }
-  segment(0xDA, {1, 1, 0x00, 1, 0, 0});
-  f.insert(f.end(), {0xFF, 0xD9});
-  return f;
-}
-
 // A GIF of `count` frames of one pixel each.
 Bytes gifOfTinyFrames(int count) {
   GifFrame dot;
@@ -237,7 +209,7 @@ TEST(LargePictures, HostileFilesCostLittleMemory) {
   } cases[] = {
       {"png cut inside its image data", "png", cutPng(kSide), false, kPictureKilobytes / 4},
       // libjpeg keeps two bytes of every sample; the picture would add three more.
-      {"jpeg failing after its first scan", "jpg", jpegFailingAfterItsFirstScan(kSide), false,
+      {"jpeg failing after its first scan", "jpg", MakeHandMadeJpeg(kSide, 0, true), false,
        kPictureKilobytes},
       {"gif of a million tiny frames", "gif", gifOfTinyFrames(1 << 20), true, 16 * 1024},
   };
