@@ -12,6 +12,20 @@
 
 namespace tessora {
 
+namespace {
+
+// read() that goes on after a signal.
+ssize_t readRetrying(int fd, void* buffer, std::size_t count) {
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, count);
+    if (n >= 0 || errno != EINTR) {
+      return n;
+    }
+  }
+}
+
+}  // namespace
+
 template <typename Bytes>
 ReadResult ReadWholeFile(const std::string& path, std::uint64_t maxBytes, Bytes& contents) {
   contents.clear();
@@ -33,22 +47,26 @@ ReadResult ReadWholeFile(const std::string& path, std::uint64_t maxBytes, Bytes&
   contents.resize(static_cast<std::size_t>(info.st_size));
   std::size_t done = 0;
   for (;;) {
-    if (done == contents.size()) {
-      if (contents.size() >= maxBytes) {
-        break;
-      }
-      contents.resize(std::min<std::uint64_t>(maxBytes, contents.size() + 65536));
+    char more[4096];
+    const bool full = done == contents.size();
+    if (full && done >= maxBytes) {
+      break;
     }
-    const ssize_t n = ::read(fd.get(), &contents[done], contents.size() - done);
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
+    // Once the size the file had is read, whether it has grown is asked with a small read before
+    // the buffer grows: growing copies the contents into a buffer twice as large, so a file that
+    // has simply ended would cost twice its size.
+    const ssize_t n =
+        full ? readRetrying(fd.get(), more, std::min<std::uint64_t>(sizeof more, maxBytes - done))
+             : readRetrying(fd.get(), &contents[done], contents.size() - done);
     if (n < 0) {
       contents.clear();
       return ReadResult::Failed;
     }
     if (n == 0) {
       break;
+    }
+    if (full) {
+      contents.insert(contents.end(), more, more + n);
     }
     done += static_cast<std::size_t>(n);
   }

@@ -14,6 +14,9 @@ namespace tessora {
 namespace {
 
 constexpr const char* kReadError = "Error Reading File!";
+// The bytes that start an extension and an image record.
+constexpr std::uint8_t kExtensionIntroducer = 0x21;
+constexpr std::uint8_t kImageIntroducer = 0x2C;
 
 [[noreturn]] void fail() {
   throw ImageError(kReadError);
@@ -65,15 +68,27 @@ struct GifScan {
   Bitmap picture;
 };
 
+// Takes note of a graphic control block: `block` is an extension's first sub-block, its size
+// byte first.
+void noteExtension(int code, const GifByteType* block, GifScan& scan) {
+  if (code == GRAPHICS_EXT_FUNC_CODE && block != nullptr && block[0] >= 4) {
+    scan.pendingTransparent = (block[1] & 0x01) != 0 ? block[4] : -1;
+  }
+}
+
+// A frame's descriptor counts its graphic control block, if any, and uses it up.
+void noteFrame(GifScan& scan) {
+  scan.anyTransparent = scan.anyTransparent || scan.pendingTransparent >= 0;
+  scan.pendingTransparent = -1;
+}
+
 void readExtension(GifFileType* gif, GifScan& scan) {
   int code = 0;
   GifByteType* block = nullptr;
   if (DGifGetExtension(gif, &code, &block) == GIF_ERROR) {
     fail();
   }
-  if (code == GRAPHICS_EXT_FUNC_CODE && block != nullptr && block[0] >= 4) {
-    scan.pendingTransparent = (block[1] & 0x01) != 0 ? block[4] : -1;
-  }
+  noteExtension(code, block, scan);
   while (block != nullptr) {
     if (DGifGetExtensionNext(gif, &block) == GIF_ERROR) {
       fail();
@@ -166,20 +181,8 @@ void readFirstFrame(GifFileType* gif, GifScan& scan, const ImageLimits& limits) 
   scan.haveFirst = true;
 }
 
-void skipFrame(GifFileType* gif) {
-  int codeSize = 0;
-  GifByteType* block = nullptr;
-  if (DGifGetCode(gif, &codeSize, &block) == GIF_ERROR) {
-    fail();
-  }
-  while (block != nullptr) {
-    if (DGifGetCodeNext(gif, &block) == GIF_ERROR) {
-      fail();
-    }
-  }
-}
-
-// Returns false at the end of the file.
+// Reads the records up to the first frame, and the first frame. Returns false at the end of the
+// file.
 bool readRecord(GifFileType* gif, GifScan& scan, const ImageLimits& limits) {
   GifRecordType type = UNDEFINED_RECORD_TYPE;
   if (DGifGetRecordType(gif, &type) == GIF_ERROR) {
@@ -193,18 +196,64 @@ bool readRecord(GifFileType* gif, GifScan& scan, const ImageLimits& limits) {
       if (DGifGetImageDesc(gif) == GIF_ERROR) {
         fail();
       }
-      scan.anyTransparent = scan.anyTransparent || scan.pendingTransparent >= 0;
-      if (scan.haveFirst) {
-        skipFrame(gif);
-      } else {
-        readFirstFrame(gif, scan, limits);
-      }
-      scan.pendingTransparent = -1;
+      readFirstFrame(gif, scan, limits);
+      noteFrame(scan);
       return true;
     case TERMINATE_RECORD_TYPE:
       return false;
     default:
       fail();
+  }
+}
+
+// Passes over sub-blocks (a size byte and that many bytes, up to a size of zero); false when the
+// file ends first.
+bool skipSubBlocks(const MemoryReader& reader, std::size_t& pos) {
+  while (pos < reader.size) {
+    const std::size_t n = reader.data[pos++];
+    if (n == 0) {
+      return true;
+    }
+    if (n > reader.size - pos) {
+      return false;
+    }
+    pos += n;
+  }
+  return false;
+}
+
+// The records after the first frame matter only for their transparency. giflib would set up its
+// decoder and keep a record for each frame, which for a file of millions of tiny frames costs
+// gigabytes and minutes; they are walked in the file's bytes instead, with nothing decoded or
+// kept. Like the rest of the reader, the walk stops at the trailer or at the first damage, and
+// once some frame has proved transparent.
+void scanLaterFrames(const MemoryReader& reader, GifScan& scan) {
+  std::size_t pos = reader.pos;
+  const std::uint8_t* data = reader.data;
+  while (!scan.anyTransparent && pos < reader.size) {
+    const std::uint8_t type = data[pos++];
+    if (type == kExtensionIntroducer && pos < reader.size) {
+      const int code = data[pos++];
+      // The first sub-block counts only when it is whole.
+      if (pos < reader.size && data[pos] < reader.size - pos) {
+        noteExtension(code, data + pos, scan);
+      }
+    } else if (type == kImageIntroducer && reader.size - pos >= 9) {
+      const std::uint8_t flags = data[pos + 8];
+      pos += 9;
+      const std::size_t mapBytes = (flags & 0x80) != 0 ? std::size_t{3} << ((flags & 7) + 1) : 0;
+      // Then the LZW code size, which giflib refuses beyond 8 bits.
+      if (reader.size - pos <= mapBytes || data[pos + mapBytes] > 8) {
+        return;
+      }
+      pos += mapBytes + 1;
+      noteFrame(scan);
+    } else {
+      return;
+    }
+    if (!skipSubBlocks(reader, pos)) {
+      return;
+    }
   }
 }
 
@@ -218,19 +267,15 @@ void ReadGifMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
     fail();
   }
   GifScan scan;
-  try {
-    while (readRecord(handle.get(), scan, limits)) {
-    }
-  } catch (const ImageError&) {
-    // Damage after the first frame only hides the later frames' transparency, as a viewer that
-    // stops at the damage would show it; without a first frame there is nothing to show.
-    if (!scan.haveFirst) {
-      throw;
-    }
+  while (!scan.haveFirst && readRecord(handle.get(), scan, limits)) {
   }
+  // A GIF without a frame has nothing to show.
   if (!scan.haveFirst) {
     fail();
   }
+  // giflib reads no further than it is asked to: the first frame's data ends here. Damage after
+  // it only hides the later frames' transparency, as a viewer that stops at the damage shows it.
+  scanLaterFrames(reader, scan);
   const TColor transparentColor = scan.firstTransparent;
   const bool transparent = scan.anyTransparent;
   AdoptPixels(bitmap, std::move(scan.picture));

@@ -21,6 +21,14 @@ struct ImageLimits {
   std::uint64_t maxDecodedBytes = static_cast<std::uint64_t>(Bitmap::kMaxPixels) * 8;
   /// Largest file a path-based reader loads into memory.
   std::uint64_t maxFileBytes = std::uint64_t{1} << 30;
+  /// What a PNG file may spend before its image data, on chunks the reader only passes over
+  /// (colour profiles, text, thumbnails): bytes and chunks.
+  std::uint64_t maxMetadataBytes = std::uint64_t{64} << 20;
+  std::uint64_t maxMetadataChunks = 65536;
+  /// Compressed image data a PNG reader takes in beyond twice the picture's filtered rows, which
+  /// no encoder exceeds: the work of inflating grows with the picture, not with the file. libpng
+  /// reads image data 8 KiB at a time, so less than that refuses every file.
+  std::uint64_t spareImageDataBytes = std::uint64_t{1} << 20;
 
   /// True when a width x height image whose decoded form takes bytesPerPixel bytes a pixel fits.
   bool allows(std::int64_t width, std::int64_t height, std::int64_t bytesPerPixel) const {

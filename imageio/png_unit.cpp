@@ -55,19 +55,54 @@ constexpr const char* kWriteError = "Error Writing PNG File!";
 }
 void onPngWarning(png_structp /*png*/, png_const_charp /*message*/) {}
 
+// The file in memory, and how much of it libpng may still read. A picture's chunks and image data
+// may only cost work in proportion to the picture they make: the allowances start with what any
+// file may spend on chunks before its image data and grow by the picture's share once its size
+// is known.
 struct MemoryReader {
   const std::uint8_t* data;
   std::size_t size;
   std::size_t pos;
+  std::uint64_t bytesLeft;
+  std::uint64_t chunksLeft;
+  // Set while the rows are read, so that reading can stop as soon as the last one is complete.
+  bool readingRows = false;
+  bool interlaced = false;
+  png_uint_32 height = 0;
+  bool rowsComplete = false;
 };
+
+// True once libpng has made every row. What it would read from then on (the rest of the
+// compressed stream, any further image data) cannot change a pixel, yet a stream may go on to the
+// end of a huge file, and inflating it costs up to a thousand times its size.
+bool rowsComplete(png_structp png, const MemoryReader& reader) {
+  if (!reader.readingRows) {
+    return false;
+  }
+  return reader.interlaced ? png_get_current_pass_number(png) >= 7
+                           : png_get_current_row_number(png) >= reader.height;
+}
 
 void readFromMemory(png_structp png, png_bytep out, png_size_t count) {
   auto* reader = static_cast<MemoryReader*>(png_get_io_ptr(png));
-  if (count > reader->size - reader->pos) {
+  const png_uint_32 where = png_get_io_state(png) & PNG_IO_MASK_LOC;
+  if (where == PNG_IO_CHUNK_HDR) {
+    if (reader->chunksLeft == 0) {
+      png_error(png, "too many chunks");
+    }
+    --reader->chunksLeft;
+  }
+  // The checksum of the chunk that held the last row is still checked: it tells a damaged file.
+  if (where != PNG_IO_CHUNK_CRC && rowsComplete(png, *reader)) {
+    reader->rowsComplete = true;
+    png_error(png, "rows complete");
+  }
+  if (count > reader->size - reader->pos || count > reader->bytesLeft) {
     png_error(png, "truncated");
   }
   std::memcpy(out, reader->data + reader->pos, count);
   reader->pos += count;
+  reader->bytesLeft -= count;
 }
 
 void writeToFile(png_structp png, png_bytep data, png_size_t count) {
@@ -123,6 +158,7 @@ struct PngHeader {
   int colorType;
   png_size_t rowBytes;
   int fileBitsPerPixel;  // as stored, before the reading transforms widen the samples
+  bool interlaced;
 };
 
 // The guarded functions hold the only setjmp calls. Their locals are plain values, so a longjmp
@@ -131,10 +167,15 @@ bool readHeaderGuarded(png_structp png, png_infop info, PngHeader* header) {
   if (setjmp(png_jmpbuf(png)) != 0) {
     return false;
   }
+  // Only the header, palette, transparency and image data make the picture: other chunks are
+  // passed over unread, so that no compressed text or profile is inflated for nothing.
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
   png_read_info(png, info);
+  int interlace = PNG_INTERLACE_NONE;
   png_get_IHDR(png, info, &header->width, &header->height, &header->bitDepth, &header->colorType,
-               nullptr, nullptr, nullptr);
+               &interlace, nullptr, nullptr);
   header->fileBitsPerPixel = header->bitDepth * png_get_channels(png, info);
+  header->interlaced = interlace != PNG_INTERLACE_NONE;
   png_set_invert_alpha(png);
   if (header->colorType == PNG_COLOR_TYPE_PALETTE && header->bitDepth <= 8) {
     png_set_expand(png);
@@ -300,36 +341,96 @@ void drawLayout(const PngImage& image, Bitmap& surface, int left, int top) {
   }
 }
 
-// Deflate makes at most 1032 bytes of one (a 258-byte match coded in two bits). A file whose rest
-// is shorter than that share of the samples its header promises cannot hold them: it is refused
-// before the picture's memory is taken.
+// The bytes of the filtered rows: each row's samples and its filter byte. Interlaced files have a
+// few more (a filter byte for each row of each pass), which the allowances below cover.
+std::uint64_t filteredBytes(const PngHeader& header) {
+  const std::uint64_t rowBytes =
+      (std::uint64_t{header.width} * static_cast<std::uint64_t>(header.fileBitsPerPixel) + 7) / 8;
+  return std::uint64_t{header.height} * (rowBytes + 1);
+}
+
+// The image data may come in a chunk per 64 bytes of filtered rows (writers that stream their
+// output make small chunks) beyond the chunks any file may have.
+constexpr std::uint64_t kImageChunkBytes = 64;
+
+// The image data present in the run of IDAT chunks whose first header starts at `at`; nullopt
+// when the file ends inside one of them (a truncated file) or the run has more chunks than may be
+// read.
+std::optional<std::uint64_t> imageDataInRun(const MemoryReader& reader, std::size_t at) {
+  std::uint64_t total = 0;
+  for (std::uint64_t chunks = 0; reader.size - at >= 8; ++chunks) {
+    const std::uint8_t* p = reader.data + at;
+    if (std::memcmp(p + 4, "IDAT", 4) != 0) {
+      break;
+    }
+    const std::uint64_t length = png_get_uint_32(p);
+    if (chunks > reader.chunksLeft || length + 12 > reader.size - at) {
+      return std::nullopt;
+    }
+    total += length;
+    at += static_cast<std::size_t>(length) + 12;
+  }
+  return total;
+}
+
+// Deflate makes at most 1032 bytes of one (a 258-byte match coded in two bits). A file whose
+// image data is shorter than that share of the samples its header promises cannot hold them, and
+// one that ends inside its image data is truncated: both are refused before the picture's memory
+// is taken.
 constexpr std::uint64_t kMaxDeflateRatio = 1032;
 
 bool mayHoldPicture(const PngHeader& header, const MemoryReader& reader) {
+  // libpng has read the header of the first IDAT chunk when it returns the picture's header.
+  if (reader.pos < 8) {
+    return false;
+  }
+  const std::optional<std::uint64_t> imageData = imageDataInRun(reader, reader.pos - 8);
   const std::uint64_t sampleBytes = std::uint64_t{header.width} * header.height *
                                     static_cast<std::uint64_t>(header.fileBitsPerPixel) / 8;
-  return sampleBytes / kMaxDeflateRatio <= reader.size - reader.pos;
+  return imageData.has_value() && sampleBytes / kMaxDeflateRatio <= *imageData;
 }
 
-void decodeWith(png_structp png, png_infop info, const MemoryReader& reader, PngImage& image,
+std::uint64_t addCapped(std::uint64_t a, std::uint64_t b) {
+  return a > UINT64_MAX - b ? UINT64_MAX : a + b;
+}
+
+// Reads the header and, once the picture's size is known to be acceptable, grants the reader
+// the picture's share of work.
+void readHeader(png_structp png, png_infop info, MemoryReader& reader, PngHeader& header,
                 const ImageLimits& limits) {
   const auto maxSide = static_cast<png_uint_32>(std::max(1, limits.maxDimension));
   png_set_user_limits(png, maxSide, maxSide);
-  PngHeader header{};
   if (!readHeaderGuarded(png, info, &header) || header.width == 0 ||
       header.rowBytes % header.width != 0 ||
       !limits.allows(header.width, header.height,
                      static_cast<std::int64_t>(header.rowBytes / header.width)) ||
-      !limits.allows(header.width, header.height, 3) || !mayHoldPicture(header, reader)) {
+      !limits.allows(header.width, header.height, 3)) {
     throw ImageError(kReadError);
   }
+  const std::uint64_t filtered = filteredBytes(header);
+  reader.bytesLeft =
+      addCapped(reader.bytesLeft, addCapped(2 * filtered, limits.spareImageDataBytes));
+  reader.chunksLeft = addCapped(reader.chunksLeft, filtered / kImageChunkBytes);
+  if (!mayHoldPicture(header, reader)) {
+    throw ImageError(kReadError);
+  }
+}
+
+void decodeWith(png_structp png, png_infop info, MemoryReader& reader, PngImage& image,
+                const ImageLimits& limits) {
+  PngHeader header{};
+  readHeader(png, info, reader, header, limits);
   image.PngWidth = header.width;
   image.PngHeight = header.height;
   image.PngBitDepth = header.bitDepth;
   image.PngColorType = header.colorType;
   image.PngBytesPerPixel = static_cast<int>(header.rowBytes / header.width);
   AllocPngBuffers(image);
-  if (!readImageGuarded(png, image.PngRows.data())) {
+  reader.readingRows = true;
+  reader.interlaced = header.interlaced;
+  reader.height = header.height;
+  // Reading stops with an error once the rows are complete; the picture is whole then.
+  if (!readImageGuarded(png, image.PngRows.data()) && !reader.rowsComplete) {
     throw ImageError(kReadError);
   }
 }
@@ -346,7 +447,8 @@ void DecodePngMemory(const std::uint8_t* data, std::size_t size, PngImage& image
   if (handle.png() == nullptr || handle.info() == nullptr) {
     throw ImageError(kReadError);
   }
-  MemoryReader reader{data, data == nullptr ? 0 : size, 0};
+  MemoryReader reader{data, data == nullptr ? 0 : size, 0, limits.maxMetadataBytes,
+                      limits.maxMetadataChunks};
   png_set_read_fn(handle.png(), &reader, readFromMemory);
   png_set_read_status_fn(handle.png(), nullptr);
   try {

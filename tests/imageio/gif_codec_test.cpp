@@ -113,6 +113,24 @@ TEST(GifRead, DamageAfterTheFirstFrameStillShowsIt) {
   EXPECT_TRUE(SamePicture(read(file), expected(first, kColors)));
 }
 
+// Past the first frame the records are only walked for their transparency: a file cut anywhere
+// after the first frame still shows it, and is transparent exactly when the cut leaves the
+// transparent frame's descriptor whole, with the code size that follows it.
+TEST(GifRead, LaterFramesCountUpToWhereTheFileEnds) {
+  const GifFrame first = frame(5, 4, 11);
+  GifFrame later = frame(5, 4, 12);
+  later.transparentIndex = 3;
+  const Bytes alone = MakeGif(5, 4, kColors, {first});
+  const Bytes file = MakeGif(5, 4, kColors, {first, later, first});
+  // After the first frame: the graphic control block (8 bytes), the descriptor (10), code size.
+  const std::size_t whole = alone.size() - 1 + 8 + 10 + 1;
+  for (std::size_t size = alone.size() - 1; size <= file.size(); ++size) {
+    const Bitmap b = read(Bytes(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(size)));
+    ASSERT_TRUE(SamePicture(b, expected(first, kColors))) << size;
+    EXPECT_EQ(b.transparent(), size >= whole) << size;
+  }
+}
+
 TEST(GifRead, FailuresLeaveTheBitmap) {
   const Bitmap before = PatternBitmap(3, 3);
   auto fails = [&](const Bytes& file, const char* what, const ImageLimits& limits = {}) {

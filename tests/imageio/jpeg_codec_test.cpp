@@ -153,6 +153,23 @@ TEST(JpegRead, FailuresLeaveTheBitmap) {
   }
 }
 
+// Every scan is a pass over the blocks it codes, however few bytes it takes to skip them all. A
+// file may make as many passes as real encoders need, and some more; beyond that it is refused.
+TEST(JpegRead, ScansAreBoundedByThePassesTheyMakeOverThePicture) {
+  for (const auto& [scans, loads] : {std::pair{8, true}, {40, false}, {250, false}}) {
+    const Bytes file = MakeHandMadeJpeg(64, scans, false);
+    Bitmap b;
+    if (loads) {
+      EXPECT_NO_THROW(ReadJpegMemory(file.data(), file.size(), b)) << scans;
+      EXPECT_EQ(b.width(), 64);
+    } else {
+      EXPECT_TRUE(
+          FailsWith([&] { ReadJpegMemory(file.data(), file.size(), b); }, "Error Reading File!"))
+          << scans;
+    }
+  }
+}
+
 TEST(JpegWrite, FailuresNameTheFileAndKeepTheOldOne) {
   TempFolder folder;
   const std::string noFolder = folder.path("none/out.jpg");

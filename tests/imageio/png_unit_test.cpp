@@ -184,6 +184,65 @@ TEST(PngRead, RefusesPicturesBeyondTheLimitsBeforeAllocating) {
   EXPECT_NO_THROW(ReadPngMemory(deepFile.data(), deepFile.size(), bitmap, limits));
 }
 
+// The work of a read is bounded by the picture it makes: reading stops once the rows are
+// complete, and a file that spends more than its allowance on chunks or compressed data before
+// them is refused. The allowances are narrowed here so that small files reach them (libpng reads
+// image data 8 KiB at a time: the spare allowance must exceed that).
+TEST(PngRead, WorkStopsWithTheRowsAndStaysWithinThePicturesAllowance) {
+  ImageLimits limits;
+  limits.maxMetadataBytes = 4096;
+  limits.maxMetadataChunks = 64;
+  limits.spareImageDataBytes = 16384;
+  const Bytes row{0, 0x10, 0x20, 0x30};
+  // The row, then 48 KB of noise: more compressed data than the allowance covers.
+  Bytes noisy = row;
+  for (int i = 0; i < 49152; ++i) {
+    noisy.push_back(static_cast<std::uint8_t>(PatternSample(i, 1, 0, 255)));
+  }
+  const Bytes longStream = ZlibStream(0, noisy);
+  ASSERT_GT(longStream.size(), 40000u);
+  const Bytes firstHalf(longStream.begin(), longStream.begin() + longStream.size() / 2);
+  Bytes damaged =
+      PngChunk("IDAT", Bytes(longStream.begin() + longStream.size() / 2, longStream.end()));
+  damaged.back() ^= 1;
+  auto privateChunks = [](std::size_t count, std::size_t bytes) {
+    return std::vector<Bytes>(count, PngChunk("prIv", Bytes(bytes, 7)));
+  };
+  auto withImage = [](std::vector<Bytes> chunks, const Bytes& stream) {
+    chunks.push_back(PngChunk("IDAT", stream));
+    return chunks;
+  };
+  const struct {
+    const char* what;
+    bool interlaced;
+    std::vector<Bytes> chunks;
+    bool loads;
+  } cases[] = {
+      {"stream going on after the row", false, {PngChunk("IDAT", longStream)}, true},
+      {"stream going on into a damaged chunk", false, {PngChunk("IDAT", firstHalf), damaged}, true},
+      {"interlaced, the same", true, {PngChunk("IDAT", firstHalf), damaged}, true},
+      {"a few empty blocks first", false, withImage({}, ZlibStream(10, row)), true},
+      {"empty blocks beyond the allowance", false, withImage({}, ZlibStream(5000, row)), false},
+      {"chunks within the allowance", false, withImage(privateChunks(60, 50), ZlibStream(0, row)),
+       true},
+      {"too many chunks", false, withImage(privateChunks(65, 0), ZlibStream(0, row)), false},
+      {"too many bytes", false, withImage(privateChunks(1, 4096), ZlibStream(0, row)), false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const Bytes file = AssemblePng(1, 1, c.interlaced, c.chunks);
+    Bitmap bitmap = PatternBitmap(2, 2);
+    if (c.loads) {
+      EXPECT_NO_THROW(ReadPngMemory(file.data(), file.size(), bitmap, limits));
+      EXPECT_EQ(bitmap.width(), 1);
+      EXPECT_EQ(bitmap.pixel(0, 0), RGB(0x10, 0x20, 0x30));
+    } else {
+      EXPECT_TRUE(FailsWith([&] { ReadPngMemory(file.data(), file.size(), bitmap, limits); },
+                            "Error Reading File!"));
+    }
+  }
+}
+
 // Each call has its own working image, so two reads at once cannot mix their pixels.
 TEST(PngRead, ReadsMayRunSideBySide) {
   PngRecipe a;
