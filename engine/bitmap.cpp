@@ -126,7 +126,12 @@ __attribute__((target_clones("ssse3", "default"))) void SwapRedAndBlue(const std
   for (; i + 6 <= count; i += 5) {
     Bytes16 v;
     std::memcpy(&v, src + 3 * i, 16);
+#ifdef __clang__
+    (void)order;
+    v = __builtin_shufflevector(v, v, 2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, 15);
+#else
     v = __builtin_shuffle(v, order);
+#endif
     std::memcpy(dst + 3 * i, &v, 16);
   }
   for (; i < count; ++i) {
