@@ -1,20 +1,16 @@
 // The built tessora-compose, run as a script would run it.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <string>
 
-#include "imageio/image_files.h"
+#include "support/files.h"
+#include "support/pictures.h"
+#include "support/temp_dir.h"
 
 namespace tessora {
 namespace {
-
-namespace fs = std::filesystem;
 
 struct Result {
   int status;
@@ -22,26 +18,17 @@ struct Result {
   std::string err;
 };
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 // Runs the tool without a display, arguments quoted for the shell.
 Result RunTool(const std::string& args) {
-  const fs::path dir = fs::temp_directory_path() / ("tessora-exe-" + std::to_string(getpid()));
-  fs::create_directories(dir);
-  const std::string out = (dir / "out").string();
-  const std::string err = (dir / "err").string();
-  const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME='" + dir.string() +
+  const testing::TempDir dir;
+  const std::string out = dir.file("out");
+  const std::string err = dir.file("err");
+  const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME='" + dir.path() +
                               "' '" TESSORA_COMPOSE_EXE "' " + args + " >'" + out + "' 2>'" + err +
                               "'";
   const int raw = std::system(command.c_str());
-  Result r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), Slurp(err)};
-  fs::remove_all(dir);
-  return r;
+  return Result{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, testing::readFile(out),
+                testing::readFile(err)};
 }
 
 TEST(ComposeExecutable, HelpVersionAndUsageErrors) {
@@ -62,21 +49,18 @@ TEST(ComposeExecutable, HelpVersionAndUsageErrors) {
 }
 
 TEST(ComposeExecutable, ComposesAndSavesWithoutADisplay) {
-  const std::string file =
-      (fs::temp_directory_path() / ("tessora-exe-out-" + std::to_string(getpid()) + ".png"))
-          .string();
+  const testing::TempDir dir;
+  const std::string file = dir.file("out.png");
   const Result r = RunTool(
       "--size 320x200 --color1 '#000000' --color2 '#ffffff' "
       "--background vertical -o '" +
       file + "'");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.err.find("saved: "), std::string::npos);
-  Bitmap b;
-  ASSERT_TRUE(LoadImageFile(file, b, SilentFeedback()));
-  EXPECT_EQ(b.width(), 320);
+  const Bitmap b = testing::LoadPicture(file);
+  ASSERT_EQ(b.width(), 320);
   EXPECT_EQ(b.pixel(10, 0), RGB(0, 0, 0));
   EXPECT_GT(GetRValue(b.pixel(10, 199)), 240);
-  fs::remove(file);
 }
 
 }  // namespace

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "codec_checks.h"
 #include "image_makers.h"
 #include "imageio/image_error.h"
-#include "test_support.h"
+#include "support/pictures.h"
+#include "support/temp_dir.h"
 
-namespace tessora::test {
+namespace tessora::testing {
 namespace {
 
 const std::vector<std::uint32_t> kColors{0x000000, 0xFF0000, 0x00FF00, 0x0000FF,
@@ -100,11 +102,11 @@ TEST(GifRead, FailuresLeaveTheBitmap) {
   fails(Bytes{'G', 'I', 'F', '8', '9', 'a'}, "header only");
   fails(Bytes(100, 0x47), "garbage");
   fails(MakeGif(20000, 1, kColors, {frame(16385, 1, 8)}), "frame wider than the limit");
-  TempFolder folder;
+  TempDir folder;
   Bitmap b;
-  const std::string missing = folder.path("missing.gif");
+  const std::string missing = folder.file("missing.gif");
   EXPECT_TRUE(FailsWith([&] { LoadGifFile(missing, b); }, "Error Opening File " + missing + "!"));
 }
 
 }  // namespace
-}  // namespace tessora::test
+}  // namespace tessora::testing

@@ -2,14 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include "codec_checks.h"
 #include "image_makers.h"
 #include "imageio/bmp_codec.h"
 #include "imageio/image_error.h"
 #include "imageio/jpeg_codec.h"
 #include "imageio/png_unit.h"
-#include "test_support.h"
+#include "support/files.h"
+#include "support/pictures.h"
+#include "support/recording_feedback.h"
+#include "support/temp_dir.h"
 
-namespace tessora::test {
+namespace tessora::testing {
 namespace {
 
 TEST(ImageFileExtension, LowerCasesTheTextFromTheLastDot) {
@@ -24,26 +28,26 @@ TEST(ImageFileExtension, LowerCasesTheTextFromTheLastDot) {
 
 class LoadImageFileTest : public ::testing::Test {
  protected:
-  void SetUp() override { SaveJpegFile(folder_.path("source.jpg"), PatternBitmap(20, 10)); }
+  void SetUp() override { SaveJpegFile(folder_.file("source.jpg"), PatternBitmap(20, 10)); }
   std::string put(const std::string& name, const Bytes& bytes) {
-    const std::string path = folder_.path(name);
-    EXPECT_TRUE(WriteBytes(path, bytes));
+    const std::string path = folder_.file(name);
+    EXPECT_TRUE(writeBytes(path, bytes));
     return path;
   }
   bool load(const std::string& path) { return LoadImageFile(path, bitmap_, feedback_); }
   void expectInvalid() {
     EXPECT_EQ(feedback_.cues, std::vector<Cue>{Cue::Error});
-    EXPECT_EQ(feedback_.infos, std::vector<std::string>{"INVALID"});
-    EXPECT_EQ(feedback_.styles, std::vector<InfoStyle>{InfoStyle::Fixed});
+    const std::pair<std::string, InfoStyle> invalid{"INVALID", InfoStyle::Fixed};
+    EXPECT_EQ(feedback_.infos, std::vector{invalid});
   }
 
-  TempFolder folder_;
+  TempDir folder_;
   Bitmap bitmap_ = PatternBitmap(4, 4);
   RecordingFeedback feedback_;
 };
 
 TEST_F(LoadImageFileTest, ChoosesTheJpegReaderByExtensionInAnyCase) {
-  const Bytes jpeg = ReadBytes(folder_.path("source.jpg"));
+  const Bytes jpeg = readBytes(folder_.file("source.jpg"));
   for (const char* name : {"Photo.JPG", "photo.Jpeg", "photo.jpeg"}) {
     bitmap_ = PatternBitmap(4, 4);
     EXPECT_TRUE(load(put(name, jpeg))) << name;
@@ -65,14 +69,14 @@ TEST_F(LoadImageFileTest, TheExtensionDecidesNotTheContent) {
 
 TEST_F(LoadImageFileTest, NamesWithoutAKnownExtensionAreReadAsBitmaps) {
   const Bitmap original = PatternBitmap(6, 3, 4);
-  SaveBmpFile(folder_.path("b.bmp"), original);
-  const Bytes bmp = ReadBytes(folder_.path("b.bmp"));
+  SaveBmpFile(folder_.file("b.bmp"), original);
+  const Bytes bmp = readBytes(folder_.file("b.bmp"));
   for (const char* name : {"picture", "picture.bmp", "picture.BMP", "odd.txt"}) {
     bitmap_ = PatternBitmap(4, 4);
     EXPECT_TRUE(load(put(name, bmp))) << name;
     EXPECT_TRUE(SamePicture(bitmap_, original)) << name;
   }
-  EXPECT_FALSE(load(folder_.path("missing.bmp")));
+  EXPECT_FALSE(load(folder_.file("missing.bmp")));
   expectInvalid();
 }
 
@@ -98,34 +102,34 @@ TEST_F(LoadImageFileTest, ClearsTheTransparentFlagFirstAndGifSetsItAgain) {
 }
 
 TEST(SaveComposed, WritesEachFormatWhileBusy) {
-  TempFolder folder;
+  TempDir folder;
   const Bitmap composed = PatternBitmap(13, 7);
   RecordingFeedback feedback;
-  SaveComposed(folder.path("a.png"), kSavePng, composed, feedback);
-  SaveComposed(folder.path("a.jpg"), kSaveJpeg, composed, feedback);
-  SaveComposed(folder.path("a.bmp"), kSaveBmp, composed, feedback);
-  SaveComposed(folder.path("a.xyz"), 4, composed, feedback);
-  EXPECT_EQ(feedback.busy_,
+  SaveComposed(folder.file("a.png"), kSavePng, composed, feedback);
+  SaveComposed(folder.file("a.jpg"), kSaveJpeg, composed, feedback);
+  SaveComposed(folder.file("a.bmp"), kSaveBmp, composed, feedback);
+  SaveComposed(folder.file("a.xyz"), 4, composed, feedback);
+  EXPECT_EQ(feedback.busyCalls,
             (std::vector<bool>{true, false, true, false, true, false, true, false}));
-  EXPECT_EQ(FilesIn(folder.path(""), ""), (std::vector<std::string>{"a.bmp", "a.jpg", "a.png"}));
+  EXPECT_EQ(filesIn(folder.path(), ""), (std::vector<std::string>{"a.bmp", "a.jpg", "a.png"}));
   Bitmap png;
-  ReadPngFile(folder.path("a.png"), png);
+  ReadPngFile(folder.file("a.png"), png);
   EXPECT_TRUE(SamePicture(png, composed));
-  EXPECT_EQ(ReadBytes(folder.path("a.png"))[25], 2) << "RGB without alpha";
+  EXPECT_EQ(readBytes(folder.file("a.png"))[25], 2) << "RGB without alpha";
   Bitmap bmp;
-  LoadBmpFile(folder.path("a.bmp"), bmp);
+  LoadBmpFile(folder.file("a.bmp"), bmp);
   EXPECT_TRUE(SamePicture(bmp, composed));
   Bitmap jpeg;
-  LoadJpegFile(folder.path("a.jpg"), jpeg);
+  LoadJpegFile(folder.file("a.jpg"), jpeg);
   EXPECT_EQ(jpeg.width(), 13);
 }
 
 TEST(SaveComposed, FailuresPassOnAfterTheBusyStateEnds) {
-  TempFolder folder;
+  TempDir folder;
   RecordingFeedback feedback;
-  const std::string png = folder.path("none/a.png");
-  const std::string jpg = folder.path("none/a.jpg");
-  const std::string bmp = folder.path("none/a.bmp");
+  const std::string png = folder.file("none/a.png");
+  const std::string jpg = folder.file("none/a.jpg");
+  const std::string bmp = folder.file("none/a.bmp");
   const Bitmap composed = PatternBitmap(2, 2);
   EXPECT_TRUE(FailsWith([&] { SaveComposed(png, kSavePng, composed, feedback); },
                         "Error Opening File " + png + "!"));
@@ -133,7 +137,7 @@ TEST(SaveComposed, FailuresPassOnAfterTheBusyStateEnds) {
                         "Cannot create file " + jpg));
   EXPECT_TRUE(FailsWith([&] { SaveComposed(bmp, kSaveBmp, composed, feedback); },
                         "Cannot create file " + bmp));
-  EXPECT_EQ(feedback.busy_, (std::vector<bool>{true, false, true, false, true, false}));
+  EXPECT_EQ(feedback.busyCalls, (std::vector<bool>{true, false, true, false, true, false}));
 }
 
 TEST(ResolveSaveName, AppendsTheFilterExtensionUnlessTheNameHasAKnownOne) {
@@ -165,4 +169,4 @@ TEST(SaveDialogFilter, ListsTheThreeFormatsInCodeOrder) {
 }
 
 }  // namespace
-}  // namespace tessora::test
+}  // namespace tessora::testing

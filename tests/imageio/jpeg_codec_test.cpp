@@ -4,11 +4,14 @@
 
 #include <cmath>
 
+#include "codec_checks.h"
 #include "image_makers.h"
 #include "imageio/image_error.h"
-#include "test_support.h"
+#include "support/files.h"
+#include "support/pictures.h"
+#include "support/temp_dir.h"
 
-namespace tessora::test {
+namespace tessora::testing {
 namespace {
 
 // A smooth picture: JPEG keeps it within a few levels.
@@ -46,11 +49,11 @@ std::pair<int, bool> firstQuantAndProgressive(const Bytes& f) {
 }
 
 TEST(JpegWrite, BaselineQuality77RoundTrip) {
-  TempFolder folder;
-  const std::string name = folder.path("out.jpg");
+  TempDir folder;
+  const std::string name = folder.file("out.jpg");
   const Bitmap original = smooth(61, 47);
   SaveJpegFile(name, original);
-  const Bytes file = ReadBytes(name);
+  const Bytes file = readBytes(name);
   const auto [quant, progressive] = firstQuantAndProgressive(file);
   // Quality 77 scales the standard luminance table by 46%: its first entry 16 becomes 7.
   EXPECT_EQ(quant, 7);
@@ -150,16 +153,16 @@ TEST(JpegRead, FailuresLeaveTheBitmap) {
 }
 
 TEST(JpegWrite, FailuresNameTheFileAndKeepTheOldOne) {
-  TempFolder folder;
-  const std::string noFolder = folder.path("none/out.jpg");
+  TempDir folder;
+  const std::string noFolder = folder.file("none/out.jpg");
   EXPECT_TRUE(FailsWith([&] { SaveJpegFile(noFolder, PatternBitmap(2, 2)); },
                         "Cannot create file " + noFolder));
-  const std::string name = folder.path("kept.jpg");
-  ASSERT_TRUE(WriteBytes(name, Bytes{9, 8, 7}));
+  const std::string name = folder.file("kept.jpg");
+  ASSERT_TRUE(writeBytes(name, Bytes{9, 8, 7}));
   EXPECT_TRUE(FailsWith([&] { SaveJpegFile(name, Bitmap()); }, "Unable to write to " + name));
-  EXPECT_EQ(ReadBytes(name), (Bytes{9, 8, 7}));
-  EXPECT_EQ(FilesIn(folder.path(""), ""), std::vector<std::string>{"kept.jpg"});
+  EXPECT_EQ(readBytes(name), (Bytes{9, 8, 7}));
+  EXPECT_EQ(filesIn(folder.path(), ""), std::vector<std::string>{"kept.jpg"});
 }
 
 }  // namespace
-}  // namespace tessora::test
+}  // namespace tessora::testing
