@@ -2,23 +2,33 @@
 
 #include <ostream>
 
+#include "cli/terminal_text.h"
 #include "engine/document.h"
 #include "imageio/image_files.h"
+#include "settings/settingserror.h"
 
 namespace tessora {
 namespace {
 
 // Information texts as lines on the error stream; the window's sounds and busy cursor have no
-// counterpart here.
+// counterpart here. Every text may hold a file name, so none reaches the terminal unescaped.
 class LineFeedback : public Feedback {
  public:
   LineFeedback(std::ostream& out, bool quiet) : out_(out), quiet_(quiet) {}
   void ShowInfo(const std::string& text, InfoStyle) override {
     if (!quiet_) {
-      out_ << text << '\n';
+      out_ << TerminalText(text) << '\n';
     }
   }
-  void ShowFailure(const std::string& text) override { out_ << text << '\n'; }
+  void ShowFailure(const std::string& text) override { out_ << TerminalText(text) << '\n'; }
+  // The window's one word, with the file's name and, as there is room for it here, the reason.
+  void ShowLoadFailure(const std::string& path, const std::string& reason) override {
+    out_ << "INVALID: " << TerminalText(path);
+    if (!reason.empty()) {
+      out_ << ": " << TerminalText(reason);
+    }
+    out_ << '\n';
+  }
 
  private:
   std::ostream& out_;
@@ -28,35 +38,26 @@ class LineFeedback : public Feedback {
 class Replay {
  public:
   Replay(const ComposeRequest& request, ComposeEnvironment& env, std::ostream& err)
-      : request_(request), env_(env), err_(err), feedback_(err, request.quiet), doc_(feedback_) {
-    // Loads report failures here, with the file's name, rather than as the window's "INVALID".
-    doc_.setImageLoader([](const std::string& path, Bitmap& target) {
-      return LoadImageFile(path, target, SilentFeedback());
-    });
-  }
+      : request_(request), env_(env), err_(err), feedback_(err, request.quiet), doc_(feedback_) {}
 
   int run() {
-    DesktopGeometry desktop;
-    if (request_.size) {
-      desktop = DesktopGeometry{request_.size->width, request_.size->height,
-                                Rect{0, 0, request_.size->width, request_.size->height}};
-    } else {
-      const std::optional<DesktopGeometry> found = env_.desktop ? env_.desktop() : std::nullopt;
-      if (!found) {
-        err_ << "tessora-compose: there is no display to take the desktop size from: give --size "
-                "WxH\n";
-        return 2;
-      }
-      desktop = *found;
+    std::optional<DesktopGeometry> desktop = desktopGeometry();
+    if (!desktop) {
+      err_ << "tessora-compose: there is no display to take the desktop size from: give --size "
+              "WxH\n";
+      return 2;
     }
     if (env_.settings) {
       doc_.setDeepBackgroundColorValue(env_.settings->DeepBackgroundColor);
       doc_.options().useEntireDesktopArea = env_.settings->useEntireDesktopArea;
       doc_.options().retainAspectRatio = env_.settings->retainAspectRatio;
     }
+    if (!outputsCanHold(DesktopTargetSize(*desktop, doc_.options().useEntireDesktopArea))) {
+      return 1;
+    }
     // Only the result is looked at: render once, when it is read, not after every command.
     doc_.setDeferredRendering(true);
-    doc_.Activate(desktop);
+    doc_.Activate(*desktop);
     for (const ComposeStep& step : request_.steps) {
       const int status = apply(step);
       if (status != 0) {
@@ -67,22 +68,45 @@ class Replay {
   }
 
  private:
+  std::optional<DesktopGeometry> desktopGeometry() const {
+    if (!request_.size) {
+      return env_.desktop ? env_.desktop() : std::nullopt;
+    }
+    const Size s = *request_.size;
+    return DesktopGeometry{s.width, s.height, Rect{0, 0, s.width, s.height}};
+  }
+
+  // A picture too large for an output's format is refused before any of the work is done, not
+  // after composing it.
+  bool outputsCanHold(const Size& size) {
+    for (const ComposeStep& step : request_.steps) {
+      const std::string problem = step.kind == ComposeStep::Kind::Save
+                                      ? SaveSizeProblem(step.format, size.width, size.height)
+                                      : std::string();
+      if (!problem.empty()) {
+        err_ << "tessora-compose: " << TerminalText(step.text) << ": " << problem << '\n';
+        return false;
+      }
+    }
+    return true;
+  }
+
   int apply(const ComposeStep& step) {
     using Kind = ComposeStep::Kind;
     switch (step.kind) {
       case Kind::DeepColor:
         doc_.setDeepBackgroundColor(step.color);
         return 0;
-      case Kind::Color1:
+      case Kind::FirstColor:
         doc_.setColor0(step.color);
         return 0;
-      case Kind::Color2:
+      case Kind::SecondColor:
         doc_.setColor1(step.color);
         return 0;
       case Kind::Tile:
-        return loaded(doc_.AssignTileFile(step.text), step.text);
+        return doc_.AssignTileFile(step.text) ? 0 : 1;
       case Kind::Center:
-        return loaded(doc_.AssignCenterFile(step.text), step.text);
+        return doc_.AssignCenterFile(step.text) ? 0 : 1;
       case Kind::RetainAspect:
         doc_.options().retainAspectRatio = true;
         return 0;
@@ -104,21 +128,13 @@ class Replay {
       case Kind::Transparent:
         doc_.setCenterTransparentColor(step.color);
         return 0;
-      case Kind::Output:
+      case Kind::Save:
         doc_.saveComposedAs(step.text, step.format);
         return 0;
       case Kind::SetWallpaper:
         return doc_.setAsWallpaper(env_.wallpaper ? env_.wallpaper() : nullptr) ? 0 : 1;
     }
     return 0;
-  }
-
-  int loaded(bool ok, const std::string& path) {
-    if (ok) {
-      return 0;
-    }
-    err_ << "INVALID: " << path << '\n';
-    return 1;
   }
 
   void size(const ComposeStep& step) {
@@ -155,9 +171,25 @@ int RunCompose(const ComposeRequest& request, ComposeEnvironment& env, std::ostr
   try {
     return Replay(request, env, err).run();
   } catch (const std::exception& e) {
-    err << e.what() << '\n';
+    err << TerminalText(e.what()) << '\n';
     return 1;
   }
+}
+
+std::optional<Settings> LoadComposeSettings(const std::string& path, std::ostream& err) {
+  Settings settings;
+  try {
+    if (!LoadSettings(path, settings)) {
+      return std::nullopt;
+    }
+  } catch (const SettingsError& e) {
+    // As in the window: a bad value costs only its own key.
+    err << "tessora-compose: warning: " << TerminalText(e.what()) << '\n';
+  } catch (const std::exception& e) {
+    err << "tessora-compose: settings not used: " << TerminalText(e.what()) << '\n';
+    return std::nullopt;
+  }
+  return settings;
 }
 
 }  // namespace tessora

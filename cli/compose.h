@@ -3,6 +3,7 @@
 #include <functional>
 #include <iosfwd>
 #include <optional>
+#include <string>
 
 #include "cli/compose_args.h"
 #include "engine/composition.h"
@@ -25,5 +26,10 @@ struct ComposeEnvironment {
 /// errors go to `err`. Returns the exit status: 0, 1 (a file could not be loaded, saved or
 /// installed) or 2 (usage).
 int RunCompose(const ComposeRequest& request, ComposeEnvironment& env, std::ostream& err);
+
+/// The window's settings for the tool, read from `path`; nothing when there is no such file. A
+/// value that does not convert costs only its own key, as in the window: the other keys are used
+/// and the error is told on `err` as a warning.
+std::optional<Settings> LoadComposeSettings(const std::string& path, std::ostream& err);
 
 }  // namespace tessora

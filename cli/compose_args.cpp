@@ -14,6 +14,8 @@ namespace {
 
 using Kind = ComposeStep::Kind;
 
+constexpr int kMinSide = 2;
+
 int HexDigit(char c) {
   if (c >= '0' && c <= '9')
     return c - '0';
@@ -45,23 +47,27 @@ float ParsePositive(const std::string& text, const std::string& what, float max)
   return v;
 }
 
+// A side as given, digits only. A number longer than any side can be is kept as one just too
+// large, so that it is refused for its size, not as a typo.
+int ParseSide(const std::string& part, const std::string& text) {
+  if (part.empty() || part.find_first_not_of("0123456789") != std::string::npos) {
+    throw UsageError("--size: '" + text + "' is not WIDTHxHEIGHT");
+  }
+  return part.size() > 7 ? Bitmap::kMaxDimension + 1 : std::atoi(part.c_str());
+}
+
 Size ParseSize(const std::string& text) {
   const std::size_t x = text.find_first_of("xX");
-  auto number = [&](const std::string& part) {
-    if (part.empty() || part.size() > 6 ||
-        part.find_first_not_of("0123456789") != std::string::npos) {
-      throw UsageError("--size: '" + text + "' is not WIDTHxHEIGHT");
-    }
-    return std::atoi(part.c_str());
-  };
   if (x == std::string::npos) {
     throw UsageError("--size: '" + text + "' is not WIDTHxHEIGHT");
   }
-  const Size s{number(text.substr(0, x)), number(text.substr(x + 1))};
-  if (s.width < 2 || s.height < 2 || s.width > Bitmap::kMaxDimension ||
+  const Size s{ParseSide(text.substr(0, x), text), ParseSide(text.substr(x + 1), text)};
+  if (s.width < kMinSide || s.height < kMinSide || s.width > Bitmap::kMaxDimension ||
       s.height > Bitmap::kMaxDimension ||
       static_cast<std::int64_t>(s.width) * s.height > Bitmap::kMaxPixels) {
-    throw UsageError("--size: " + text + " is too small (2x2 at least) or too large");
+    throw UsageError("--size: '" + text + "' is out of range: each side " +
+                     std::to_string(kMinSide) + " to " + std::to_string(Bitmap::kMaxDimension) +
+                     " pixels, at most " + std::to_string(Bitmap::kMaxPixels) + " pixels in all");
   }
   return s;
 }
@@ -169,9 +175,9 @@ ComposeRequest ParseComposeArgs(const std::vector<std::string>& args) {
     } else if (arg == "--deep-color") {
       step(Kind::DeepColor).color = ParseColorArg(value());
     } else if (arg == "--color1") {
-      step(Kind::Color1).color = ParseColorArg(value());
+      step(Kind::FirstColor).color = ParseColorArg(value());
     } else if (arg == "--color2") {
-      step(Kind::Color2).color = ParseColorArg(value());
+      step(Kind::SecondColor).color = ParseColorArg(value());
     } else if (arg == "--tile") {
       step(Kind::Tile).text = value();
     } else if (arg == "--center") {
@@ -194,7 +200,7 @@ ComposeRequest ParseComposeArgs(const std::vector<std::string>& args) {
       format = ParseFormat(value());
     } else if (arg == "-o" || arg == "--output") {
       const std::string& name = value();
-      ComposeStep& s = step(Kind::Output);
+      ComposeStep& s = step(Kind::Save);
       s.text = name;
       s.format = format != 0 ? format : FormatForFileName(name);
     } else if (arg == "--set-wallpaper") {

@@ -21,8 +21,8 @@ class UsageError : public std::runtime_error {
 struct ComposeStep {
   enum class Kind {
     DeepColor,
-    Color1,
-    Color2,
+    FirstColor,   ///< --color1: the palette's first colour (color0 of the document)
+    SecondColor,  ///< --color2: the palette's second colour (color1 of the document)
     Tile,
     Center,
     RetainAspect,
@@ -32,7 +32,7 @@ struct ComposeStep {
     ScaleTile,
     Sizing,
     Transparent,
-    Output,
+    Save,
     SetWallpaper,
   };
   Kind kind;

@@ -29,6 +29,24 @@ struct Pipe {
   }
 };
 
+// The helper's one-line answer, without its line end.
+std::string AnswerLine(std::string text) {
+  while (!text.empty() && text.back() == '\n') {
+    text.pop_back();
+  }
+  return text;
+}
+
+// Why a failed run of the helper failed: it says so itself on its output, unless it could not
+// even run or died without a word.
+std::string FailureReason(const std::string& program, const ProgramRun& run) {
+  if (run.status < 0) {
+    return program + ": " + run.error;
+  }
+  const std::string said = AnswerLine(run.out);
+  return said.empty() ? "the desktop helper failed" : said;
+}
+
 }  // namespace
 
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args) {
@@ -111,28 +129,24 @@ std::optional<DesktopGeometry> DesktopHelper::ParseGeometry(const std::string& t
   return g;
 }
 
-std::optional<DesktopGeometry> DesktopHelper::geometry() {
+GeometryResult DesktopHelper::geometry() const {
   const ProgramRun run = RunProgram(program_, {"geometry"});
-  std::optional<DesktopGeometry> g = run.status == 0 ? ParseGeometry(run.out) : std::nullopt;
-  if (!g) {
-    lastError_ =
-        run.status < 0 ? program_ + ": " + run.error : "the desktop's size could not be read";
+  if (run.status < 0) {
+    return GeometryResult{false, DesktopGeometry(), program_ + ": " + run.error};
   }
-  return g;
+  const std::optional<DesktopGeometry> g = run.status == 0 ? ParseGeometry(run.out) : std::nullopt;
+  if (!g) {
+    return GeometryResult{false, DesktopGeometry(), "the desktop's size could not be read"};
+  }
+  return GeometryResult{true, *g, std::string()};
 }
 
 WallpaperFolder DesktopHelper::wallpaperFolder() const {
   const ProgramRun run = RunProgram(program_, {"folder"});
-  std::string text = run.out;
-  while (!text.empty() && text.back() == '\n') {
-    text.pop_back();
-  }
-  if (run.status < 0) {
-    return WallpaperFolder{std::string(), program_ + ": " + run.error};
-  }
   if (run.status != 0) {
-    return WallpaperFolder{std::string(), text.empty() ? "the desktop helper failed" : text};
+    return WallpaperFolder{std::string(), FailureReason(program_, run)};
   }
+  std::string text = AnswerLine(run.out);
   // A folder must be absolute: anything else would put the file where the tool happens to run.
   if (text.empty() || text.front() != '/') {
     return WallpaperFolder{std::string(), "the desktop helper gave no wallpaper folder"};
@@ -145,15 +159,10 @@ WallpaperFolder DesktopHelper::wallpaperFolder() const {
 
 WallpaperResult DesktopHelper::setWallpaper(const std::string& path) {
   const ProgramRun run = RunProgram(program_, {"install", path});
-  WallpaperResult result;
-  result.ok = run.status == 0;
-  if (!result.ok) {
-    result.reason = run.status < 0 ? program_ + ": " + run.error : run.out;
-    while (!result.reason.empty() && result.reason.back() == '\n') {
-      result.reason.pop_back();
-    }
+  if (run.status != 0) {
+    return WallpaperResult{false, FailureReason(program_, run)};
   }
-  return result;
+  return WallpaperResult{true, std::string()};
 }
 
 }  // namespace tessora

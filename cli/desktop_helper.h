@@ -21,6 +21,13 @@ struct ProgramRun {
   std::string error;
 };
 
+/// The desktop's geometry, or why it could not be read.
+struct GeometryResult {
+  bool ok = false;
+  DesktopGeometry geometry;  ///< when ok
+  std::string reason;        ///< for the user when !ok
+};
+
 /// Runs a program with arguments, its standard error shared with ours, and waits for it.
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args);
 
@@ -33,12 +40,10 @@ class DesktopHelper : public WallpaperSetter {
  public:
   explicit DesktopHelper(std::string program) : program_(std::move(program)) {}
 
-  /// The screen and work area, or nothing (with the reason in lastError()) when the helper
-  /// cannot reach the desktop.
-  std::optional<DesktopGeometry> geometry();
+  /// The screen and work area, or why the helper could not tell them.
+  GeometryResult geometry() const;
   WallpaperFolder wallpaperFolder() const override;
   WallpaperResult setWallpaper(const std::string& path) override;
-  const std::string& lastError() const { return lastError_; }
 
   /// The helper's answer to "geometry", read back.
   static std::optional<DesktopGeometry> ParseGeometry(const std::string& text);
@@ -47,7 +52,6 @@ class DesktopHelper : public WallpaperSetter {
 
  private:
   std::string program_;
-  std::string lastError_;
 };
 
 }  // namespace tessora

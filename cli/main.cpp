@@ -5,9 +5,9 @@
 
 #include "cli/compose.h"
 #include "cli/desktop_helper.h"
+#include "cli/terminal_text.h"
 #include "engine/bitmap.h"
 #include "settings/filelocations.h"
-#include "settings/settings.h"
 #include "tessora_version.h"
 
 namespace {
@@ -28,7 +28,8 @@ int main(int argc, char** argv) {
   try {
     request = tessora::ParseComposeArgs(args);
   } catch (const tessora::UsageError& e) {
-    std::cerr << "tessora-compose: " << e.what() << "\n\n" << tessora::ComposeUsage();
+    std::cerr << "tessora-compose: " << tessora::TerminalText(e.what()) << "\n\n"
+              << tessora::ComposeUsage();
     return 2;
   }
   if (request.help) {
@@ -65,20 +66,15 @@ int main(int argc, char** argv) {
     if (h == nullptr) {
       return std::nullopt;
     }
-    std::optional<tessora::DesktopGeometry> g = h->geometry();
-    if (!g) {
-      std::cerr << "tessora-compose: " << h->lastError() << '\n';
+    const tessora::GeometryResult g = h->geometry();
+    if (!g.ok) {
+      std::cerr << "tessora-compose: " << tessora::TerminalText(g.reason) << '\n';
+      return std::nullopt;
     }
-    return g;
+    return g.geometry;
   };
   env.wallpaper = [&]() -> tessora::WallpaperSetter* { return desktopHelper(); };
-  try {
-    tessora::Settings settings;
-    if (tessora::LoadSettings(tessora::fileDirectory() + tessora::kSettingsFileName, settings)) {
-      env.settings = settings;
-    }
-  } catch (const std::exception& e) {
-    std::cerr << "tessora-compose: settings not used: " << e.what() << '\n';
-  }
+  env.settings = tessora::LoadComposeSettings(tessora::fileDirectory() + tessora::kSettingsFileName,
+                                              std::cerr);
   return tessora::RunCompose(request, env, std::cerr);
 }

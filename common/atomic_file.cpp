@@ -1,20 +1,34 @@
 #include "common/atomic_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
+#include <charconv>
+#include <climits>
 #include <cstring>
+#include <memory>
+#include <string_view>
 #include <utility>
+
+#include "common/file_descriptor.h"
 
 namespace tessora {
 namespace {
 
 constexpr std::size_t kBufferSize = 1 << 16;
+// The kernel's own limit on links followed while opening a path.
+constexpr int kMaxLinks = 40;
+constexpr std::string_view kTempEnding = ".tmp";
+// Stands in for the target's name in temporary names that would otherwise be too long.
+constexpr std::string_view kShortTempStem = ".tessora.";
 
 std::atomic<unsigned> tempCounter{0};
 
@@ -23,40 +37,124 @@ std::string folderOf(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-// Opens a new, unique file; the mode lets the umask decide the final permissions, as for any file
-// the user creates (mkstemp would force 0600).
-int createUnique(const std::string& target, std::string& name) {
-  const std::string folder = folderOf(target);
-  const std::string base = target.substr(folder.size());
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string suffix =
-        "." + std::to_string(::getpid()) + "." + std::to_string(tempCounter.fetch_add(1)) + ".tmp";
-    name = folder + "." + base + suffix;
-    int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno == ENAMETOOLONG) {
-      name = folder + ".tessora" + suffix;
-      fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    }
-    if (fd >= 0 || errno != EEXIST) {
-      return fd;
-    }
-  }
-  return -1;
+std::string baseOf(const std::string& path) {
+  return path.substr(folderOf(path).size());
 }
 
-// Writing through a symbolic link replaces the file it points to and keeps the link.
-std::string resolveLink(const std::string& path) {
+const char* orHere(const std::string& folder) {
+  return folder.empty() ? "." : folder.c_str();
+}
+
+struct LinkEnd {
+  std::string path;
+  bool openFile = false;  // a link of /proc that names an open file rather than a path
+};
+
+// Follows symbolic links as open() would, so that a new file is created where a plain write would
+// create it and a dangling link stays a link. The links under /proc (/dev/stdout and its kin)
+// name open files, not paths: the walk stops there, and the caller writes through them.
+LinkEnd followLinks(std::string path) {
+  std::string link(PATH_MAX, '\0');
+  for (int hop = 0; hop < kMaxLinks; ++hop) {
+    const ssize_t n = ::readlink(path.c_str(), link.data(), link.size());
+    if (n <= 0 || static_cast<std::size_t>(n) >= link.size()) {
+      return {path, false};
+    }
+    struct statfs fs {};
+    if (::statfs(orHere(folderOf(path)), &fs) == 0 && fs.f_type == PROC_SUPER_MAGIC) {
+      return {path, true};
+    }
+    const std::string to = link.substr(0, static_cast<std::size_t>(n));
+    path = to.front() == '/' ? to : folderOf(path) + to;
+  }
+  return {path, false};  // opening it reports the loop
+}
+
+// Our temporary names: ".<target name>.<pid>.<n>.tmp", or ".tessora.<pid>.<n>.tmp" when the
+// first is too long for the file system.
+std::string tempName(const std::string& path, unsigned n, bool shortForm) {
+  const std::string stem = shortForm ? std::string(kShortTempStem) : "." + baseOf(path) + ".";
+  return folderOf(path) + stem + std::to_string(::getpid()) + "." + std::to_string(n) +
+         std::string(kTempEnding);
+}
+
+// Gives a new file one of our temporary names beside `path`: `make` creates the entry and fails
+// with EEXIST when the name is taken. `name` is left empty unless an entry was made.
+template <typename Make>
+bool nameUniquely(const std::string& path, std::string& name, Make make) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const unsigned n = tempCounter.fetch_add(1);
+    name = tempName(path, n, false);
+    bool made = make(name);
+    if (!made && errno == ENAMETOOLONG) {
+      name = tempName(path, n, true);
+      made = make(name);
+    }
+    if (made) {
+      return true;
+    }
+    if (errno != EEXIST) {
+      break;
+    }
+  }
+  name.clear();
+  return false;
+}
+
+// The writer's process number when `entry` is one of our temporary names for `base`.
+bool temporaryOwner(std::string_view entry, const std::string& base, pid_t& pid) {
+  for (const std::string& stem : {"." + base + ".", std::string(kShortTempStem)}) {
+    if (entry.substr(0, stem.size()) != stem) {
+      continue;
+    }
+    const char* const end = entry.data() + entry.size();
+    const auto [afterPid, pidError] = std::from_chars(entry.data() + stem.size(), end, pid);
+    unsigned counter = 0;
+    if (pidError != std::errc() || pid <= 0 || afterPid == end || *afterPid != '.') {
+      return false;
+    }
+    const auto [afterCounter, counterError] = std::from_chars(afterPid + 1, end, counter);
+    return counterError == std::errc() &&
+           std::string_view(afterCounter, static_cast<std::size_t>(end - afterCounter)) ==
+               kTempEnding;
+  }
+  return false;
+}
+
+// A writer holds a lock on its temporary file while it lives. A file whose lock can be taken and
+// whose process is gone is left over from a writer that was killed, or from a machine that went
+// down. (The lock covers writers in another PID namespace sharing the folder; the process check
+// covers file systems without locks.)
+void removeIfAbandoned(int folder, const char* entry, pid_t owner) {
+  if (owner == ::getpid() || ::kill(owner, 0) == 0 || errno != ESRCH) {
+    return;
+  }
+  const FileDescriptor file(
+      ::openat(folder, entry, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
-    return path;
+  if (file.get() >= 0 && ::fstat(file.get(), &st) == 0 && S_ISREG(st.st_mode) &&
+      (::flock(file.get(), LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK)) {
+    ::unlinkat(folder, entry, 0);
   }
-  char* real = ::realpath(path.c_str(), nullptr);
-  if (real == nullptr) {
-    return path;
+}
+
+void removeStaleTemporaries(const std::string& path) {
+  const std::unique_ptr<DIR, int (*)(DIR*)> folder(::opendir(orHere(folderOf(path))), ::closedir);
+  if (folder == nullptr) {
+    return;
   }
-  std::string resolved(real);
-  std::free(real);
-  return resolved;
+  const std::string base = baseOf(path);
+  while (const dirent* entry = ::readdir(folder.get())) {
+    pid_t owner = 0;
+    if (temporaryOwner(entry->d_name, base, owner)) {
+      removeIfAbandoned(::dirfd(folder.get()), entry->d_name, owner);
+    }
+  }
+}
+
+// An unnamed file is linked into place through its /proc entry; without /proc it cannot be.
+bool canLinkUnnamedFiles() {
+  return ::access("/proc/self/fd", X_OK) == 0;
 }
 
 bool writeAll(int fd, const std::uint8_t* p, std::size_t n) {
@@ -66,6 +164,9 @@ bool writeAll(int fd, const std::uint8_t* p, std::size_t n) {
       continue;
     }
     if (done <= 0) {
+      if (done == 0) {
+        errno = EIO;
+      }
       return false;
     }
     p += done;
@@ -74,28 +175,81 @@ bool writeAll(int fd, const std::uint8_t* p, std::size_t n) {
   return true;
 }
 
+// Best effort: a rename is durable only once its folder is synced.
+void syncFolder(const std::string& path) {
+  const FileDescriptor folder(::open(orHere(folderOf(path)), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder.get() >= 0) {
+    static_cast<void>(::fsync(folder.get()));
+  }
+}
+
+// strerror_r comes in two forms: GNU's returns the text, POSIX's fills the buffer.
+[[maybe_unused]] const char* errorText(const char* text, const char* /*buffer*/) {
+  return text;
+}
+[[maybe_unused]] const char* errorText(int /*status*/, const char* buffer) {
+  return buffer;
+}
+
 }  // namespace
 
-AtomicFile::AtomicFile(std::string target) : target_(resolveLink(target)) {}
+AtomicFile::AtomicFile(std::string target) : target_(std::move(target)) {}
 
 AtomicFile::~AtomicFile() {
   discard();
 }
 
 bool AtomicFile::open() {
-  if (fd_ >= 0) {
-    return true;
+  if (fd_ >= 0 || failed_) {
+    return fd_ >= 0;
   }
   if (target_.empty() || target_.back() == '/') {
-    return false;
+    return fail(target_.empty() ? ENOENT : EISDIR);
   }
-  fd_ = createUnique(target_, tempName_);
+  const LinkEnd end = followLinks(target_);
+  path_ = end.path;
+  struct stat st {};
+  if (::stat(path_.c_str(), &st) != 0) {
+    return errno == ENOENT && !end.openFile ? openReplacement(nullptr) : fail(errno);
+  }
+  // Renaming over a device or a pipe would take it from everyone else who uses it (/dev/null,
+  // for root): such a target is written into, as any program writes to a path.
+  if (end.openFile || !S_ISREG(st.st_mode)) {
+    return openDirect();
+  }
+  return openReplacement(&st);
+}
+
+bool AtomicFile::openDirect() {
+  fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOCTTY | O_CLOEXEC, 0666);
   if (fd_ < 0) {
-    return false;
+    return fail(errno);
   }
+  direct_ = true;
+  buffer_.reserve(kBufferSize);
+  return true;
+}
+
+bool AtomicFile::openReplacement(const struct stat* old) {
+  if (old != nullptr) {
+    // Opening the file for writing (without truncating it) asks exactly what a plain write
+    // would ask: with the effective user, and with the file system's own rules (read-only
+    // mounts, immutable files) that mode bits and access() know nothing of.
+    if (FileDescriptor(::open(path_.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)).get() <
+        0) {
+      return fail(errno);
+    }
+  }
+  removeStaleTemporaries(path_);
+  if (!createTemporary()) {
+    return fail(errno);
+  }
+  // Tells removeIfAbandoned that this file's writer lives; where locks are not supported the
+  // process check alone decides.
+  static_cast<void>(::flock(fd_, LOCK_EX | LOCK_NB));
   // A file that is replaced keeps its permissions; a new one gets what the umask allows.
-  struct stat old {};
-  if (::stat(target_.c_str(), &old) == 0 && ::fchmod(fd_, old.st_mode & 07777) != 0) {
+  if (old != nullptr && ::fchmod(fd_, old->st_mode & 07777) != 0) {
+    fail(errno);
     discard();
     return false;
   }
@@ -103,9 +257,37 @@ bool AtomicFile::open() {
   return true;
 }
 
+// An unnamed file vanishes with its writer however the process ends; it gets a name only for the
+// moment between linking it and renaming it over the target. The mode lets the umask decide the
+// final permissions, as for any file the user creates (mkstemp would force 0600).
+bool AtomicFile::createTemporary() {
+  fd_ = ::open(orHere(folderOf(path_)), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (fd_ >= 0 && canLinkUnnamedFiles()) {
+    unnamed_ = true;
+    return true;
+  }
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  } else if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+    return false;  // the folder's own answer: missing, not writable, full, read-only
+  }
+  return nameUniquely(path_, tempName_, [this](const std::string& name) {
+    fd_ = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    return fd_ >= 0;
+  });
+}
+
+bool AtomicFile::giveTemporaryAName() {
+  const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+  return nameUniquely(path_, tempName_, [&self](const std::string& name) {
+    return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+  });
+}
+
 bool AtomicFile::flushBuffer() {
   if (!failed_ && !buffer_.empty() && !writeAll(fd_, buffer_.data(), buffer_.size())) {
-    failed_ = true;
+    fail(errno);
   }
   buffer_.clear();
   return !failed_;
@@ -121,8 +303,7 @@ bool AtomicFile::write(const void* data, std::size_t size) {
       return false;
     }
     if (size >= kBufferSize) {
-      failed_ = !writeAll(fd_, p, size);
-      return !failed_;
+      return writeAll(fd_, p, size) || fail(errno);
     }
   }
   buffer_.insert(buffer_.end(), p, p + size);
@@ -134,34 +315,60 @@ bool AtomicFile::commit() {
     discard();
     return false;
   }
+  if (direct_) {
+    return finishDirect();
+  }
   // Without the sync a crash after the rename could leave an empty file where a good one was.
-  const bool synced = ::fsync(fd_) == 0;
-  const bool closed = ::close(fd_) == 0;
-  fd_ = -1;
-  if (!synced || !closed || ::rename(tempName_.c_str(), target_.c_str()) != 0) {
-    ::unlink(tempName_.c_str());
-    tempName_.clear();
+  // The file stays open (and locked) until it has its final name; once synced, closing it has
+  // nothing left to report.
+  if (::fsync(fd_) != 0 || (unnamed_ && !giveTemporaryAName()) ||
+      ::rename(tempName_.c_str(), path_.c_str()) != 0) {
+    fail(errno);
+    discard();
     return false;
   }
   tempName_.clear();
-  const std::string folder = folderOf(target_);
-  const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    // Best effort: the rename itself is durable only once the folder is synced.
-    static_cast<void>(::fsync(dir));
-    ::close(dir);
-  }
+  discard();
+  syncFolder(path_);
   return true;
 }
 
-void AtomicFile::discard() {
-  if (fd_ >= 0) {
-    ::close(fd_);
-    fd_ = -1;
+// Pipes and terminals cannot be synced (EINVAL): what they do with the bytes is theirs.
+bool AtomicFile::finishDirect() {
+  if (::fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) {
+    fail(errno);
   }
+  if (::close(fd_) != 0) {
+    fail(errno);
+  }
+  fd_ = -1;
+  return !failed_;
+}
+
+bool AtomicFile::fail(int error) {
+  if (!failed_) {
+    failed_ = true;
+    error_ = error;
+  }
+  return false;
+}
+
+std::string AtomicFile::failureReason() const {
+  if (error_ == 0) {
+    return std::string();
+  }
+  char buffer[256] = {};
+  return errorText(::strerror_r(error_, buffer, sizeof buffer), buffer);
+}
+
+void AtomicFile::discard() {
   if (!tempName_.empty()) {
     ::unlink(tempName_.c_str());
     tempName_.clear();
+  }
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
   }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -8,10 +10,16 @@
 namespace tessora {
 
 /// Writes a file so that readers only ever see the old or the complete new content: the bytes go
-/// to a temporary file beside the target, which commit() flushes to disk and renames over the
-/// target. Without a successful commit() the temporary file is removed again and the target is
-/// left as it was. A target that is a symbolic link stays one (the file it names is replaced),
-/// and a replaced file keeps its permissions.
+/// to an unnamed temporary file in the target's folder (a named one where the file system has no
+/// unnamed files), which commit() flushes to disk and renames over the target. Without a
+/// successful commit() the target is left as it was and nothing of the temporary file remains; a
+/// writer killed mid-way leaves at most a named temporary file, which the next write to the same
+/// target removes.
+/// A target that is a symbolic link stays one: the file it names is replaced, or created when it
+/// does not exist yet. A replaced file keeps its permissions, and a file that a plain write would
+/// not be allowed to change is not replaced either. A target that is not a regular file (a device,
+/// a pipe, a standard stream such as /dev/stdout) is written directly, as any program writes to a
+/// path: it is never replaced, and for it the old-or-new promise cannot hold.
 class AtomicFile {
  public:
   explicit AtomicFile(std::string target);
@@ -19,22 +27,37 @@ class AtomicFile {
   AtomicFile& operator=(const AtomicFile&) = delete;
   ~AtomicFile();
 
-  /// Creates the temporary file; false when the folder does not allow it.
+  /// Creates the temporary file (or opens a special file); false when a plain write to the target
+  /// would fail too.
   bool open();
   /// Appends bytes; false once anything has failed (failures are sticky).
   bool write(const void* data, std::size_t size);
   /// Flushes, syncs, closes and renames over the target; false (and no target change) on failure.
   bool commit();
   const std::string& target() const { return target_; }
+  /// The system's error number of the first failure; 0 when nothing failed in the system.
+  int error() const { return error_; }
+  /// The system's words for error() ("No space left on device"), or "" when it is 0.
+  std::string failureReason() const;
 
  private:
+  bool openDirect();
+  bool openReplacement(const struct stat* old);
+  bool createTemporary();
+  bool giveTemporaryAName();
+  bool finishDirect();
   bool flushBuffer();
+  bool fail(int error);
   void discard();
 
   std::string target_;
+  std::string path_;  // the target with its links followed: where the bytes end up
   std::string tempName_;
   int fd_ = -1;
+  bool direct_ = false;
+  bool unnamed_ = false;
   bool failed_ = false;
+  int error_ = 0;
   std::vector<std::uint8_t> buffer_;
 };
 

@@ -48,6 +48,20 @@ std::uint32_t PixelKey(const std::uint8_t* p) {
 
 }  // namespace
 
+std::optional<std::uint32_t> TransparentKey(TColor c) {
+  if (c == clNone) {
+    return std::nullopt;
+  }
+  return c & 0xFFFFFF;
+}
+
+std::optional<std::uint32_t> Bitmap::transparentKey() const {
+  if (!transparent_) {
+    return std::nullopt;
+  }
+  return TransparentKey(ColorToRGB(transparentColor_));
+}
+
 void Bitmap::SetLargeMemory(LargeMemory kind) {
   largeMemory = kind;
 }
@@ -298,16 +312,16 @@ void Bitmap::draw(std::int64_t x, std::int64_t y, const Bitmap& src) {
   }
   const auto count = static_cast<std::size_t>(s.x2 - s.x1);
   const auto srcX = static_cast<std::size_t>(s.x1 - x);
-  const std::uint32_t key = ColorToRGB(src.transparentColor_) & 0xFFFFFF;
+  const std::optional<std::uint32_t> key = src.transparentKey();
   for (std::int64_t ty = s.y1; ty < s.y2; ++ty) {
     const std::uint8_t* from = src.scanLine(static_cast<int>(ty - y)) + srcX * 3;
     std::uint8_t* to = scanLine(static_cast<int>(ty)) + s.x1 * 3;
-    if (!src.transparent_) {
+    if (!key) {
       std::memcpy(to, from, count * 3);
       continue;
     }
     for (std::size_t i = 0; i < count; ++i, from += 3, to += 3) {
-      if (PixelKey(from) != key) {
+      if (PixelKey(from) != *key) {
         to[0] = from[0];
         to[1] = from[1];
         to[2] = from[2];
@@ -338,21 +352,21 @@ void Bitmap::stretchDraw(std::int64_t x1, std::int64_t y1, std::int64_t x2, std:
     const std::int64_t tx = s.x1 + static_cast<std::int64_t>(i) - x1;
     columns[i] = static_cast<std::size_t>((2 * tx + 1) * src.width_ / (2 * bw)) * 3;
   }
-  const std::uint32_t key = ColorToRGB(src.transparentColor_) & 0xFFFFFF;
+  const std::optional<std::uint32_t> key = src.transparentKey();
   std::int64_t previousRow = -1;
   std::uint8_t* previousTarget = nullptr;
   for (std::int64_t ty = s.y1; ty < s.y2; ++ty) {
     const std::int64_t sy = (2 * (ty - y1) + 1) * src.height_ / (2 * bh);
     std::uint8_t* to = scanLine(static_cast<int>(ty)) + s.x1 * 3;
-    if (!src.transparent_ && sy == previousRow) {
+    if (!key && sy == previousRow) {
       std::memcpy(to, previousTarget, count * 3);
       continue;
     }
     const std::uint8_t* from = src.scanLine(static_cast<int>(sy));
-    if (src.transparent_) {
+    if (key) {
       for (std::size_t i = 0; i < count; ++i) {
         const std::uint8_t* p = from + columns[i];
-        if (PixelKey(p) != key) {
+        if (PixelKey(p) != *key) {
           std::memcpy(to + 3 * i, p, 3);
         }
       }

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -62,6 +63,9 @@ class Bitmap {
   void setTransparent(bool on) { transparent_ = on; }
   TColor transparentColor() const { return transparentColor_; }
   void setTransparentColor(TColor c) { transparentColor_ = c; }
+  /// The pixel value (see TransparentKey) that drawing this bitmap leaves out, if any: none
+  /// without the transparent flag, nor with clNone as the transparent colour.
+  std::optional<std::uint32_t> transparentKey() const;
 
   /// Fills the pixels x1 <= x < x2, y1 <= y < y2 (corners in either order, clipped).
   void fillRect(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2);
@@ -110,6 +114,13 @@ class Bitmap {
   bool transparent_ = false;
   TColor transparentColor_ = clNone;
 };
+
+/// The pixel value, red in the low byte, that transparency with colour `c` leaves out; none for
+/// clNone, which is no colour. Drawing and every writer ask here, so that a picture whose
+/// transparent flag came without a colour (a GIF whose later frames alone are transparent) loses
+/// no pixel. `c` is taken as it is: where a system colour stands for its current value, the
+/// caller resolves it first.
+std::optional<std::uint32_t> TransparentKey(TColor c);
 
 /// Writes `count` pixels of one colour starting at `p` (3 bytes per pixel).
 void FillPixels(std::uint8_t* p, std::size_t count, TColor rgb);

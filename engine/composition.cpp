@@ -17,7 +17,7 @@ std::int64_t ClampEdge(std::int64_t v) {
 }  // namespace
 
 bool TileFillCoversAll(const Bitmap& tile) {
-  return tile.empty() || !tile.transparent();
+  return tile.empty() || !tile.transparentKey();
 }
 
 void TileFill(const Bitmap& tile, Bitmap& target) {
@@ -28,7 +28,7 @@ void TileFill(const Bitmap& tile, Bitmap& target) {
   }
   const int w = target.width();
   const int h = target.height();
-  if (tile.transparent()) {
+  if (tile.transparentKey()) {
     for (std::int64_t y = 0; y <= h; y += tile.height()) {
       for (std::int64_t x = 0; x <= w; x += tile.width()) {
         target.draw(x, y, tile);

@@ -1,5 +1,6 @@
 #include "engine/document.h"
 
+#include <exception>
 #include <utility>
 
 #include "engine/gradients.h"
@@ -29,6 +30,27 @@ class Document::BusyScope {
   Document& doc_;
 };
 
+// Gathers what a command changes, however many commands it runs, and tells the view once when
+// the outermost one ends. A view is not called while an exception is on its way out: what a
+// failed command changed is told at the end of the next one.
+class Document::ChangeScope {
+ public:
+  explicit ChangeScope(Document& doc) : doc_(doc), exceptions_(std::uncaught_exceptions()) {
+    ++doc_.commandDepth_;
+  }
+  ~ChangeScope() {
+    if (--doc_.commandDepth_ == 0 && std::uncaught_exceptions() == exceptions_) {
+      doc_.tellView();
+    }
+  }
+  ChangeScope(const ChangeScope&) = delete;
+  ChangeScope& operator=(const ChangeScope&) = delete;
+
+ private:
+  Document& doc_;
+  int exceptions_;
+};
+
 const char* BackgroundCaption(BackgroundKind kind) {
   switch (kind) {
     case BackgroundKind::Tile:
@@ -56,21 +78,39 @@ void Document::playCue(Cue cue) {
   }
 }
 
+void Document::changed(DocumentParts parts) {
+  changedParts_ |= parts;
+  if (commandDepth_ == 0) {
+    tellView();
+  }
+}
+
+void Document::tellView() {
+  const DocumentParts parts = std::exchange(changedParts_, 0);
+  if (parts != 0 && view_ != nullptr) {
+    view_->Changed(parts);
+  }
+}
+
 void Document::tilePictureChanged() {
   if (view_ != nullptr) {
     view_->TilePictureChanged(tile_);
   }
+  changed(kTilePicture);
 }
 
 void Document::centerPictureChanged(bool visible) {
+  centerShown_ = visible;
   if (view_ != nullptr) {
     view_->CenterPictureChanged(center_, visible);
   }
+  changed(kCenterPicture);
 }
 
 // --- Start-up ---
 
 void Document::Activate(const DesktopGeometry& desktop) {
+  const ChangeScope scope(*this);
   prepareStart(desktop);
   resetTile();
 }
@@ -81,14 +121,12 @@ void Document::prepareStart(const DesktopGeometry& desktop) {
   SizeToDesktop(desktop);
   clickMode_ = ClickMode::PickColors;
   previewEntered_ = false;
+  // A start sets the document anew: a view draws all of it.
+  changed(kAllParts);
 }
 
 void Document::SizeToDesktop(const DesktopGeometry& desktop) {
   tessora::SizeToDesktop(composed_, desktop, options_.useEntireDesktopArea);
-}
-
-void Document::setComposedSize(int width, int height) {
-  composed_.setSize(width, height);
 }
 
 // --- Sizing ---
@@ -218,6 +256,7 @@ void Document::paintComposition() {
   if (view_ != nullptr) {
     view_->PreviewChanged(preview_);
   }
+  changed(kPreview);
 }
 
 // --- Preview clicks ---
@@ -225,23 +264,26 @@ void Document::paintComposition() {
 void Document::armClickMode(ClickMode mode) {
   clickMode_ = mode;
   previewEntered_ = false;
+  changed(kClickMode);
 }
 
 void Document::formMouseMove() {
-  if (previewEntered_) {
+  if (previewEntered_ && clickMode_ != ClickMode::PickColors) {
     clickMode_ = ClickMode::PickColors;
+    changed(kClickMode);
   }
 }
 
 void Document::previewMouseDown(MouseButton button, int x, int y) {
+  const ChangeScope scope(*this);
   renderPending();
   const TColor shown = preview_.pixel(x, y);
   switch (clickMode_) {
     case ClickMode::PickColors:
       if (shown != clNone && button == MouseButton::Left) {
-        color0_ = shown;
+        setColor0(shown);
       } else if (shown != clNone && button == MouseButton::Right) {
-        color1_ = shown;
+        setColor1(shown);
       }
       playCue(Cue::ColorStored);
       return;
@@ -267,6 +309,7 @@ void Document::previewMouseDown(MouseButton button, int x, int y) {
 }
 
 void Document::setCenterTransparentColor(TColor c) {
+  const ChangeScope scope(*this);
   center_.setTransparent(true);
   center_.setTransparentColor(c);
   RenderComposition();
@@ -275,11 +318,21 @@ void Document::setCenterTransparentColor(TColor c) {
 
 // --- Background source ---
 
+bool Document::load(const std::string& path, Bitmap& target) {
+  const LoadResult result = loader_(path, target);
+  if (!result) {
+    feedback_.ShowLoadFailure(path, result.reason);
+  }
+  return result.ok;
+}
+
 bool Document::AssignTileFile(const std::string& path) {
-  if (!loader_ || !loader_(path, tile_)) {
+  if (!load(path, tile_)) {
     return false;
   }
+  const ChangeScope scope(*this);
   tileCaption_ = path;
+  changed(kCaptions);
   EnableTileTools(true);
   tilePictureChanged();
   RenderComposition();
@@ -287,6 +340,7 @@ bool Document::AssignTileFile(const std::string& path) {
 }
 
 void Document::ClearTile() {
+  const ChangeScope scope(*this);
   EnableTileTools(false);
   tile_.setSize(layout_.tilePanel.width, layout_.tilePanel.height);
   tile_.fill();
@@ -312,6 +366,7 @@ void Document::pasteInto(Bitmap& target, const Bitmap* clip) {
 }
 
 void Document::pasteTile(const Bitmap* clip) {
+  const ChangeScope scope(*this);
   pasteInto(tile_, clip);
   tilePictureChanged();
   EnableTileTools(true);
@@ -319,6 +374,7 @@ void Document::pasteTile(const Bitmap* clip) {
 }
 
 void Document::generateBackground(BackgroundKind kind) {
+  const ChangeScope scope(*this);
   if (kind == BackgroundKind::Tile) {
     tile_.setFillColor(color0_);
     ClearTile();
@@ -347,10 +403,12 @@ void Document::generateBackground(BackgroundKind kind) {
     RenderComposition();
   }
   tileCaption_ = BackgroundCaption(kind);
+  changed(kCaptions);
   EnableTileTools(true);
 }
 
 void Document::setDeepBackgroundColor(TColor c) {
+  const ChangeScope scope(*this);
   deepBackgroundColor_ = c;
   tile_.setFillColor(c);
   ClearTile();
@@ -362,6 +420,7 @@ void Document::SetTileResizeFraction(std::int32_t x) {
   tileResizeFraction_ =
       ToSingle(static_cast<long double>(x) / static_cast<long double>(layout_.tilePanel.width));
   customScaleArmed_ = true;
+  changed(kTileScale);
 }
 
 std::string Document::shrinkCustomCaption() const {
@@ -391,10 +450,12 @@ void Document::scaleTile(float factor) {
 // --- Center image ---
 
 bool Document::AssignCenterFile(const std::string& path) {
-  if (!loader_ || !loader_(path, center_)) {
+  if (!load(path, center_)) {
     return false;
   }
+  const ChangeScope scope(*this);
   centerCaption_ = path;
+  changed(kCaptions);
   EnableCenterTools(true);
   centerPictureChanged(true);
   if (!options_.retainAspectRatio) {
@@ -405,6 +466,7 @@ bool Document::AssignCenterFile(const std::string& path) {
 }
 
 void Document::ClearCenter() {
+  const ChangeScope scope(*this);
   center_.clear();
   EnableCenterTools(false);
   centerPictureChanged(false);
@@ -412,6 +474,7 @@ void Document::ClearCenter() {
 }
 
 void Document::pasteCenter(const Bitmap* clip) {
+  const ChangeScope scope(*this);
   pasteInto(center_, clip);
   centerPictureChanged(true);
   EnableCenterTools(true);
@@ -459,6 +522,7 @@ void Document::saveComposedAs(const std::string& path, int format) {
 void Document::swapColors() {
   playCue(Cue::ColorStored);
   std::swap(color0_, color1_);
+  changed(kColors);
 }
 
 }  // namespace tessora

@@ -11,6 +11,7 @@
 #include "engine/rect.h"
 #include "engine/wallpaper_service.h"
 #include "engine/window_geometry.h"
+#include "imageio/image_files.h"
 
 namespace tessora {
 
@@ -38,11 +39,30 @@ enum class BackgroundKind { Tile, Vertical, Centered, Halo, Corner };
 /// The caption shown for a generated background ("(temporary gradient)", ...).
 const char* BackgroundCaption(BackgroundKind kind);
 
-/// Notified when a picture the window shows changes. The window mirrors these bitmaps in its
-/// widgets; the command-line tool ignores them.
+/// The parts of the document a window shows, one bit each, so that a command can tell all it
+/// changed at once.
+enum DocumentPart : unsigned {
+  kTilePicture = 1U << 0,    ///< the background source's picture
+  kCenterPicture = 1U << 1,  ///< the center image's picture and whether it is shown
+  kPreview = 1U << 2,        ///< the stretched composition
+  kTools = 1U << 3,          ///< which source tools are enabled
+  kCaptions = 1U << 4,       ///< each source's path or generated-background caption
+  kClickMode = 1U << 5,      ///< the armed click mode of the preview
+  kColors = 1U << 6,         ///< the two palette colours
+  kTileScale = 1U << 7,      ///< the custom tile-scaling factor
+  kAllParts = (1U << 8) - 1,
+};
+/// A set of DocumentPart bits.
+using DocumentParts = unsigned;
+
+/// Notified when what the window shows changes. The window mirrors the document in its widgets;
+/// the command-line tool ignores it.
 class DocumentView {
  public:
   virtual ~DocumentView() = default;
+  /// A command ended having changed `parts`: told once per command, when the outermost one ends,
+  /// so a view redraws exactly those parts from the document.
+  virtual void Changed(DocumentParts parts) { (void)parts; }
   /// The tile panel shows a new copy of the background source.
   virtual void TilePictureChanged(const Bitmap& tile) { (void)tile; }
   /// The center panel shows a new copy of the center image, or hides it.
@@ -59,8 +79,8 @@ class DocumentView {
 /// The window and the command-line tool both work through it.
 class Document {
  public:
-  /// Loads an image file into a bitmap; false when it cannot (the loader reports that itself).
-  using ImageLoader = std::function<bool(const std::string& path, Bitmap& target)>;
+  /// Loads an image file into a bitmap: LoadImageFile, unless a test serves pictures itself.
+  using ImageLoader = std::function<LoadResult(const std::string& path, Bitmap& target)>;
 
   explicit Document(Feedback& feedback, Layout layout = Layout{});
 
@@ -88,6 +108,9 @@ class Document {
   bool tileToolsEnabled() const { return tileToolsEnabled_; }
   /// Whether the center tools (clear, sizing, click modes) are enabled.
   bool centerToolsEnabled() const { return centerToolsEnabled_; }
+  /// Whether the center panel shows its picture: from an assigned or pasted center image until
+  /// the center is cleared.
+  bool centerPictureShown() const { return centerShown_; }
   /// The path or generated-background caption of each source, as its path label shows it.
   const std::string& tileCaption() const { return tileCaption_; }
   const std::string& centerCaption() const { return centerCaption_; }
@@ -102,8 +125,6 @@ class Document {
   /// Sizes the composed wallpaper to the desktop (only at start-up: options take effect at the
   /// next start).
   void SizeToDesktop(const DesktopGeometry& desktop);
-  /// Sizes the composed wallpaper explicitly (the command-line tool's --size).
-  void setComposedSize(int width, int height);
   /// Sets the deep background colour without any other effect (as read from the settings).
   void setDeepBackgroundColorValue(TColor c) { deepBackgroundColor_ = c; }
 
@@ -144,8 +165,12 @@ class Document {
   void previewMouseDown(MouseButton button, int x, int y);
 
   // --- Background source ---
-  void EnableTileTools(bool on) { tileToolsEnabled_ = on; }
-  /// Loads a file as the background source; false (nothing else changed) when it fails.
+  void EnableTileTools(bool on) {
+    tileToolsEnabled_ = on;
+    changed(kTools);
+  }
+  /// Loads a file as the background source; false (nothing else changed, the failure reported)
+  /// when it fails.
   bool AssignTileFile(const std::string& path);
   /// Resets the background source to a panel-sized block of its fill colour.
   void ClearTile();
@@ -171,8 +196,12 @@ class Document {
   void scaleTileGrowCustom() { scaleTile(1.0F + tileResizeFraction_); }
 
   // --- Center image ---
-  void EnableCenterTools(bool on) { centerToolsEnabled_ = on; }
-  /// Loads a file as the center image; false (nothing else changed) when it fails.
+  void EnableCenterTools(bool on) {
+    centerToolsEnabled_ = on;
+    changed(kTools);
+  }
+  /// Loads a file as the center image; false (nothing else changed, the failure reported) when
+  /// it fails.
   bool AssignCenterFile(const std::string& path);
   /// Removes the center image (its transparent colour stays for a later paste).
   void ClearCenter();
@@ -194,12 +223,19 @@ class Document {
   void saveComposedAs(const std::string& path, int format);
 
   // --- Palette ---
-  void setColor0(TColor c) { color0_ = c; }
-  void setColor1(TColor c) { color1_ = c; }
+  void setColor0(TColor c) {
+    color0_ = c;
+    changed(kColors);
+  }
+  void setColor1(TColor c) {
+    color1_ = c;
+    changed(kColors);
+  }
   void swapColors();
 
  private:
   class BusyScope;
+  class ChangeScope;
 
   /// Where the center image lands on the composed wallpaper, from the current state.
   struct CenterPlacement {
@@ -213,14 +249,18 @@ class Document {
   /// The pixel work of a render: the wallpaper rebuilt and stretched into the preview.
   void paintComposition();
   void playCue(Cue cue);
+  /// Notes parts a command changed; the view hears of them when the outermost command ends.
+  void changed(DocumentParts parts);
+  void tellView();
   void showSizeInfo();
   void tilePictureChanged();
   void centerPictureChanged(bool visible);
   void pasteInto(Bitmap& target, const Bitmap* clip);
+  bool load(const std::string& path, Bitmap& target);
 
   Feedback& feedback_;
   DocumentView* view_ = nullptr;
-  ImageLoader loader_;
+  ImageLoader loader_ = LoadImageFile;
   Layout layout_;
   Options options_;
 
@@ -240,11 +280,14 @@ class Document {
   bool customScaleArmed_ = false;
   bool tileToolsEnabled_ = false;
   bool centerToolsEnabled_ = true;
+  bool centerShown_ = false;
   std::string tileCaption_;
   std::string centerCaption_;
   int busyDepth_ = 0;
   bool deferRendering_ = false;
   bool renderDeferred_ = false;
+  int commandDepth_ = 0;
+  DocumentParts changedParts_ = 0;
 };
 
 }  // namespace tessora

@@ -37,6 +37,12 @@ class Feedback {
   /// A command failed, in words for the user. The window shows it as any information text; the
   /// command-line tool prints it even when told to be quiet.
   virtual void ShowFailure(const std::string& text) { ShowInfo(text, InfoStyle::Small); }
+  /// A picture file could not be loaded; `reason` is the reader's message. The window plays the
+  /// error cue and shows "INVALID"; the command-line tool names the file.
+  virtual void ShowLoadFailure(const std::string& path, const std::string& reason) {
+    (void)path;
+    (void)reason;
+  }
   /// Hides the information text; every render starts with this.
   virtual void HideInfo() {}
   /// Plays a sound cue. The document calls it only while the "sound effects" option is on.

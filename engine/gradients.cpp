@@ -29,9 +29,15 @@ struct Pattern {
   }
 };
 
+// How far past its end the stores of a short run reach: two 16-byte stores 15 bytes apart.
+constexpr std::size_t kPaintOverrun = 15 + 16;
+static_assert(Bitmap::kSpareBytes >= kPaintOverrun,
+              "a run at the end of the last row writes into the bitmap's spare bytes");
+
 // Paints n pixels of the pattern's colour and returns the end of the run. Runs of up to 15
-// pixels are painted in whole 5-pixel stores and may write up to 31 bytes past their end (into
-// pixels painted later, or the buffer's spare bytes); longer runs stop exactly at their end.
+// pixels are painted in whole 5-pixel stores and may write up to kPaintOverrun bytes past their
+// end (into pixels painted later, or the buffer's spare bytes); longer runs stop exactly at their
+// end.
 inline std::uint8_t* PaintPattern(std::uint8_t* p, std::int64_t n, const Pattern& pattern) {
   std::uint8_t* const end = p + 3 * n;
   const std::uint8_t* b = pattern.bytes;

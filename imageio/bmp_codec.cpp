@@ -209,6 +209,16 @@ BmpHeader readHeader(const std::uint8_t* d, std::size_t size, const ImageLimits&
     fail();
   }
   h.pixelOffset = offBits != 0 ? offBits : h.paletteOffset;
+  // Every uncompressed row must be in the file before the picture's memory is taken; the last
+  // row need not be padded.
+  const auto bitsPerRow =
+      static_cast<std::uint64_t>(h.width) * static_cast<std::uint64_t>(h.bitsPerPixel);
+  const std::uint64_t rowsEnd =
+      h.pixelOffset + (bitsPerRow + 31) / 32 * 4 * static_cast<std::uint64_t>(h.height - 1) +
+      (bitsPerRow + 7) / 8;
+  if (h.compression != kRle8 && h.compression != kRle4 && rowsEnd > size) {
+    fail();
+  }
   return h;
 }
 
@@ -275,10 +285,6 @@ void decodeUncompressed(const std::uint8_t* d, std::size_t size, const BmpHeader
   const auto bitsPerRow =
       static_cast<std::uint64_t>(h.width) * static_cast<std::uint64_t>(h.bitsPerPixel);
   const std::uint64_t stride = (bitsPerRow + 31) / 32 * 4;
-  const std::uint64_t lastRow = (bitsPerRow + 7) / 8;
-  if (h.pixelOffset + stride * static_cast<std::uint64_t>(h.height - 1) + lastRow > size) {
-    fail();
-  }
   const Palette palette = readPalette(d, size, h);
   const Channels channels = channelsOf(h);
   for (std::int64_t row = 0; row < h.height; ++row) {
@@ -428,8 +434,10 @@ void ReadBmpMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
 }
 
 void LoadBmpFile(const std::string& FileName, Bitmap& bitmap, const ImageLimits& limits) {
-  const std::vector<std::uint8_t> bytes = ReadFileBytes(FileName, limits.maxFileBytes);
-  ReadBmpMemory(bytes.data(), bytes.size(), bitmap, limits);
+  DecodeFileBytes(FileName, PictureFormat::Bmp, limits,
+                  [&](const std::uint8_t* data, std::size_t size) {
+                    ReadBmpMemory(data, size, bitmap, limits);
+                  });
 }
 
 void SaveBmpFile(const std::string& FileName, const Bitmap& bitmap) {
@@ -442,7 +450,7 @@ void SaveBmpFile(const std::string& FileName, const Bitmap& bitmap) {
   }
   AtomicFile file(FileName);
   if (!file.open()) {
-    throw ImageError("Cannot create file " + FileName);
+    throw ImageError(WithReason("Cannot create file " + FileName, file.failureReason()));
   }
   const auto header = fileHeaders(w, h, stride);
   bool ok = file.write(header.data(), header.size());
@@ -459,7 +467,7 @@ void SaveBmpFile(const std::string& FileName, const Bitmap& bitmap) {
     ok = file.write(block.data(), n * rowBytes);
   }
   if (!ok || !file.commit()) {
-    throw ImageError("Unable to write to " + FileName);
+    throw ImageError(WithReason("Unable to write to " + FileName, file.failureReason()));
   }
 }
 

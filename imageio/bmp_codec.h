@@ -19,7 +19,8 @@ void ReadBmpMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
                    const ImageLimits& limits = {});
 
 /// Writes a 24-bit bottom-up bitmap file. Throws ImageError "Cannot create file " + FileName or
-/// "Unable to write to " + FileName; a file already there stays intact then.
+/// "Unable to write to " + FileName, each followed by the system's reason when there is one; a
+/// file already there stays intact then.
 void SaveBmpFile(const std::string& FileName, const Bitmap& bitmap);
 
 }  // namespace tessora

@@ -1,7 +1,11 @@
 #include "imageio/image_files.h"
 
+#include <exception>
+#include <new>
+
 #include "imageio/bmp_codec.h"
 #include "imageio/gif_codec.h"
+#include "imageio/image_error.h"
 #include "imageio/jpeg_codec.h"
 #include "imageio/png_unit.h"
 
@@ -66,16 +70,19 @@ std::string ImageFileExtension(const std::string& fileName) {
   return ext;
 }
 
-bool LoadImageFile(const std::string& FileName, Bitmap& bitmap, Feedback& feedback) {
+LoadResult LoadImageFile(const std::string& FileName, Bitmap& bitmap) {
   try {
     bitmap.setTransparent(false);
     readByExtension(FileName, bitmap);
     return true;
+  } catch (const ImageError& e) {
+    return LoadResult(false, *e.detail() != '\0' ? e.detail() : e.what());
+  } catch (const std::bad_alloc&) {
+    return LoadResult(false, "not enough memory");
+  } catch (const std::exception& e) {
+    return LoadResult(false, e.what());
   } catch (...) {
-    // Whatever the reader's complaint, the user sees one word and hears one cue.
-    feedback.PlayCue(Cue::Error);
-    feedback.ShowInfo("INVALID", InfoStyle::Fixed);
-    return false;
+    return LoadResult(false, "Error Reading File!");
   }
 }
 
@@ -95,6 +102,15 @@ void SaveComposed(const std::string& FileName, int format, const Bitmap& compose
     default:
       break;
   }
+}
+
+std::string SaveSizeProblem(int format, int width, int height) {
+  if (format != kSaveJpeg || (width <= kJpegMaxDimension && height <= kJpegMaxDimension)) {
+    return std::string();
+  }
+  const std::string most = std::to_string(kJpegMaxDimension);
+  return "a JPEG picture is at most " + most + " x " + most + " pixels, not " +
+         std::to_string(width) + " x " + std::to_string(height);
 }
 
 std::optional<std::string> ResolveSaveName(const std::string& chosenName, int filterIndex) {

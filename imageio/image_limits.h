@@ -3,30 +3,46 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/bitmap.h"
+
 namespace tessora {
 
 /// Bounds a reader enforces before it allocates anything for an image, so that a hostile header
 /// costs no memory. A file beyond them fails like any unreadable file.
 ///
-/// The defaults allow every realistic wallpaper (16384 pixels a side, 512 MiB of decoded samples);
-/// fuzzers pass smaller ones to keep each run fast.
+/// The defaults accept every picture a Bitmap can hold with sides up to 65,535 pixels (the most
+/// GIF and BMP core headers can state): panoramas and pictures spanning several monitors. What
+/// bounds the memory is the decoded size, not a side. Fuzzers pass smaller limits to keep each
+/// run fast.
 struct ImageLimits {
-  int maxDimension = 16384;
-  std::uint64_t maxDecodedBytes = std::uint64_t{512} << 20;
+  int maxDimension = 65535;
+  std::int64_t maxPixels = Bitmap::kMaxPixels;
+  /// The reader's own decoded form; 8 bytes a pixel (16-bit RGBA) is the widest.
+  std::uint64_t maxDecodedBytes = static_cast<std::uint64_t>(Bitmap::kMaxPixels) * 8;
   /// Largest file a path-based reader loads into memory.
   std::uint64_t maxFileBytes = std::uint64_t{1} << 30;
+  /// What a PNG file may spend before its image data, on chunks the reader only passes over
+  /// (colour profiles, text, thumbnails): bytes and chunks.
+  std::uint64_t maxMetadataBytes = std::uint64_t{64} << 20;
+  std::uint64_t maxMetadataChunks = 65536;
+  /// Compressed image data a PNG reader takes in beyond twice the picture's filtered rows, which
+  /// no encoder exceeds: the work of inflating grows with the picture, not with the file. libpng
+  /// reads image data 8 KiB at a time, so less than that refuses every file.
+  std::uint64_t spareImageDataBytes = std::uint64_t{1} << 20;
 
   /// True when a width x height image whose decoded form takes bytesPerPixel bytes a pixel fits.
   bool allows(std::int64_t width, std::int64_t height, std::int64_t bytesPerPixel) const {
     if (width <= 0 || height <= 0 || bytesPerPixel <= 0) {
       return false;
     }
-    if (width > maxDimension || height > maxDimension) {
+    if (width > maxDimension || height > maxDimension || width > Bitmap::kMaxDimension ||
+        height > Bitmap::kMaxDimension) {
       return false;
     }
-    const auto bytes = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) *
-                       static_cast<std::uint64_t>(bytesPerPixel);
-    return bytes <= maxDecodedBytes;
+    const auto pixels = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
+    return pixels <= static_cast<std::uint64_t>(maxPixels) &&
+           pixels <= static_cast<std::uint64_t>(Bitmap::kMaxPixels) &&
+           pixels * static_cast<std::uint64_t>(bytesPerPixel) <= maxDecodedBytes;
   }
 };
 

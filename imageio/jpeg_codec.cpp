@@ -18,13 +18,19 @@
 #include "imageio/image_error.h"
 #include "imageio/read_file.h"
 
+static_assert(tessora::kJpegMaxDimension == JPEG_MAX_DIMENSION);
+
 namespace tessora {
 namespace {
 
 constexpr const char* kReadError = "Error Reading File!";
-// Progressive files may hold any number of scans, each costing a pass over the whole image; real
-// encoders use about ten.
+// Progressive files may hold any number of scans, each a pass over the blocks of the components it
+// codes; real encoders use about ten, and code each block in five to ten of them (a component's
+// coefficients in bands, then refined). A scan that skips every block costs a few bytes and a
+// pass all the same: the passes over all of a file's blocks are bounded too, so that a small file
+// cannot cost a minute.
 constexpr int kMaxScans = 256;
+constexpr std::uint64_t kMaxBlockPasses = 20;
 constexpr std::size_t kOutputChunk = 1 << 16;
 // Files from this size on are decoded in bands side by side, on up to kMaxBands threads.
 constexpr std::uint64_t kSplitPixels = std::uint64_t{1} << 20;
@@ -42,12 +48,34 @@ struct ErrorManager {
 // Warnings (corrupt data that libjpeg works around) would only reach stderr.
 void onJpegMessage(j_common_ptr /*info*/, int /*level*/) {}
 
+// The progress monitor of a decompressor, with what its scans may still cost.
+struct ScanWork {
+  jpeg_progress_mgr pub;  // first, so that libjpeg's pointer to it leads here
+  int scan;
+  std::uint64_t blocksLeft;
+};
+
+// libjpeg calls this before each step of its work; a new scan is charged with its blocks.
 void limitScans(j_common_ptr info) {
-  if (info->is_decompressor &&
-      reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > kMaxScans) {
+  if (!info->is_decompressor) {
+    return;
+  }
+  auto* d = reinterpret_cast<j_decompress_ptr>(info);
+  auto* work = reinterpret_cast<ScanWork*>(info->progress);
+  if (d->input_scan_number == work->scan) {
+    return;
+  }
+  work->scan = d->input_scan_number;
+  std::uint64_t blocks = 0;
+  for (int i = 0; i < d->comps_in_scan; ++i) {
+    blocks +=
+        std::uint64_t{d->cur_comp_info[i]->width_in_blocks} * d->cur_comp_info[i]->height_in_blocks;
+  }
+  if (d->input_scan_number > kMaxScans || blocks > work->blocksLeft) {
     info->err->msg_code = JERR_NOT_COMPILED;
     info->err->error_exit(info);
   }
+  work->blocksLeft -= blocks;
 }
 
 void installErrors(jpeg_error_mgr& pub) {
@@ -60,11 +88,11 @@ void installErrors(jpeg_error_mgr& pub) {
 struct Decompressor {
   jpeg_decompress_struct info{};
   ErrorManager errors{};
-  jpeg_progress_mgr progress{};
+  ScanWork progress{};
   Decompressor() {
     installErrors(errors.pub);
     info.err = &errors.pub;
-    progress.progress_monitor = limitScans;
+    progress.pub.progress_monitor = limitScans;
   }
   Decompressor(const Decompressor&) = delete;
   Decompressor& operator=(const Decompressor&) = delete;
@@ -95,7 +123,7 @@ bool readHeaderGuarded(Decompressor* d, const std::uint8_t* data, std::size_t si
     return false;
   }
   jpeg_CreateDecompress(&d->info, JPEG_LIB_VERSION, sizeof(d->info));
-  d->info.progress = &d->progress;
+  d->info.progress = &d->progress.pub;
   jpeg_mem_src(&d->info, data, static_cast<unsigned long>(size));
   jpeg_read_header(&d->info, TRUE);
   return true;
@@ -112,18 +140,31 @@ void cmykToRgb(const JSAMPLE* cmyk, std::uint8_t* rgb, JDIMENSION width, bool in
   }
 }
 
-// Rows [from, to) of the file into the bitmap; the whole file is [0, image_height). The rows above
-// `from` are skipped, which for a single-scan file costs only their entropy decoding (libjpeg keeps
-// what it needs to continue exactly). CMYK files come through `cmykRow`, a row at a time.
+// Starts decompressing. A file of several scans is read whole here, into libjpeg's coefficient
+// buffers, before any row comes out; a single-scan file is read as its rows are asked for.
+bool startGuarded(Decompressor* d) {
+  if (setjmp(d->errors.jump) != 0) {
+    return false;
+  }
+  jpeg_start_decompress(&d->info);
+  const bool cmyk = d->info.out_color_space == JCS_CMYK;
+  return d->info.output_width == d->info.image_width &&
+         d->info.output_height == d->info.image_height &&
+         d->info.output_components == (cmyk ? 4 : 3);
+}
+
+// Rows [from, to) of a started file into the bitmap; the whole file is [0, image_height). The rows
+// above `from` are skipped, which for a single-scan file costs only their entropy decoding
+// (libjpeg keeps what it needs to continue exactly). CMYK files come through `cmykRow`, a row at
+// a time.
 bool decodeRowsGuarded(Decompressor* d, Bitmap* out, JDIMENSION from, JDIMENSION to,
                        JSAMPLE* cmykRow) {
   if (setjmp(d->errors.jump) != 0) {
     return false;
   }
-  jpeg_start_decompress(&d->info);
   if (d->info.output_width != static_cast<JDIMENSION>(out->width()) ||
       d->info.output_height != static_cast<JDIMENSION>(out->height()) ||
-      d->info.output_components != (cmykRow != nullptr ? 4 : 3) || to > d->info.output_height) {
+      to > d->info.output_height) {
     return false;
   }
   if (from > 0 && jpeg_skip_scanlines(&d->info, from) != from) {
@@ -261,11 +302,35 @@ bool prepareGuarded(Decompressor* d, const std::uint8_t* data, std::size_t size,
   // Progressive files keep all coefficients in memory; without backing store libjpeg fails
   // cleanly once this is used up.
   d->info.mem->max_memory_to_use = static_cast<long>(limits.maxDecodedBytes * 2);
+  std::uint64_t blocks = 0;
+  for (int c = 0; c < d->info.num_components; ++c) {
+    blocks +=
+        std::uint64_t{d->info.comp_info[c].width_in_blocks} * d->info.comp_info[c].height_in_blocks;
+  }
+  d->progress.blocksLeft = kMaxBlockPasses * blocks;
   return true;
 }
 
+// A Huffman-coded scan spends at least one bit on every block it codes, and each component is
+// coded whole in some scan. A file whose data is shorter than a bit for each block of its largest
+// component ends before its picture does: it is refused before the picture's memory is taken,
+// where libjpeg would pad the missing rows. Arithmetic coding packs many blocks into a bit, so
+// it gives no such bound.
+bool mayHoldPicture(const jpeg_decompress_struct& info) {
+  if (info.arith_code) {
+    return true;
+  }
+  std::uint64_t blocks = 0;
+  for (int c = 0; c < info.num_components; ++c) {
+    const jpeg_component_info& component = info.comp_info[c];
+    blocks = std::max<std::uint64_t>(
+        blocks, std::uint64_t{component.width_in_blocks} * component.height_in_blocks);
+  }
+  return blocks <= std::uint64_t{info.src->bytes_in_buffer} * 8;
+}
+
 // Decodes the bands of a file cut at `cuts` side by side, each with a decoder of its own; `first`
-// has read the header already and decodes the first band.
+// has been started already and decodes the first band.
 bool decodeBands(Decompressor* first, const std::uint8_t* data, std::size_t size,
                  const ImageLimits& limits, const std::vector<JDIMENSION>& cuts, Bitmap* out) {
   std::vector<JDIMENSION> from{0};
@@ -277,7 +342,7 @@ bool decodeBands(Decompressor* first, const std::uint8_t* data, std::size_t size
     if (band > 0) {
       own = std::make_unique<Decompressor>();
       d = own.get();
-      if (!prepareGuarded(d, data, size, limits)) {
+      if (!prepareGuarded(d, data, size, limits) || !startGuarded(d)) {
         return false;
       }
     }
@@ -295,7 +360,13 @@ void ReadJpegMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
     throw ImageError(kReadError);
   }
   const bool cmyk = d.info.out_color_space == JCS_CMYK;
-  if (!limits.allows(d.info.image_width, d.info.image_height, cmyk ? 4 : 3)) {
+  if (!limits.allows(d.info.image_width, d.info.image_height, cmyk ? 4 : 3) ||
+      !mayHoldPicture(d.info)) {
+    throw ImageError(kReadError);
+  }
+  // The picture's memory is taken once the scans of a multi-scan file have been read: a file that
+  // fails in them costs only libjpeg's buffers.
+  if (!startGuarded(&d)) {
     throw ImageError(kReadError);
   }
   Bitmap decoded(static_cast<int>(d.info.image_width), static_cast<int>(d.info.image_height));
@@ -314,14 +385,16 @@ void ReadJpegMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
 }
 
 void LoadJpegFile(const std::string& FileName, Bitmap& bitmap, const ImageLimits& limits) {
-  const std::vector<std::uint8_t> bytes = ReadFileBytes(FileName, limits.maxFileBytes);
-  ReadJpegMemory(bytes.data(), bytes.size(), bitmap, limits);
+  DecodeFileBytes(FileName, PictureFormat::Jpeg, limits,
+                  [&](const std::uint8_t* data, std::size_t size) {
+                    ReadJpegMemory(data, size, bitmap, limits);
+                  });
 }
 
 void SaveJpegFile(const std::string& FileName, const Bitmap& bitmap) {
   AtomicFile file(FileName);
   if (!file.open()) {
-    throw ImageError("Cannot create file " + FileName);
+    throw ImageError(WithReason("Cannot create file " + FileName, file.failureReason()));
   }
   // libjpeg takes rows as writable pointers but only reads them.
   std::vector<JSAMPROW> rows(static_cast<std::size_t>(bitmap.height()));
@@ -333,7 +406,7 @@ void SaveJpegFile(const std::string& FileName, const Bitmap& bitmap) {
   if (!encodeGuarded(c.get(), rows.data(), static_cast<JDIMENSION>(bitmap.width()),
                      static_cast<JDIMENSION>(bitmap.height())) ||
       !file.commit()) {
-    throw ImageError("Unable to write to " + FileName);
+    throw ImageError(WithReason("Unable to write to " + FileName, file.failureReason()));
   }
 }
 

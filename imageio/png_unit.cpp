@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstring>
+#include <memory>
+#include <optional>
+#include <vector>
 
 #include "common/atomic_file.h"
 #include "imageio/byte_order.h"
@@ -18,6 +21,29 @@ const char* const kPngSoftwareText = "PngUnit https://tessora.example.org/";
 
 namespace {
 
+/// The working image of one PNG read or write: PngHeight rows of PngWidth pixels of
+/// PngBytesPerPixel bytes, packed top row first, with PngRows pointing at each row. Every call
+/// has its own, so reads and writes may run side by side.
+struct PngImage {
+  std::unique_ptr<std::uint8_t[]> PngData;
+  std::vector<std::uint8_t*> PngRows;
+  std::uint32_t PngWidth = 0;
+  std::uint32_t PngHeight = 0;
+  int PngBitDepth = 0;
+  int PngColorType = 0;
+  int PngBytesPerPixel = 0;
+};
+
+void DecodePngMemory(const std::uint8_t* data, std::size_t size, PngImage& image,
+                     const ImageLimits& limits);
+/// (Re)allocates PngData and PngRows for the image's size and bytes per pixel.
+void AllocPngBuffers(PngImage& image);
+/// Draws the decoded pixels with their top-left corner at (left, top), clipped to the surface,
+/// blending by alpha over what the surface shows.
+void DrawPngPixels(const PngImage& image, Bitmap& surface, int left, int top);
+/// Writes the working image (8-bit RGB or RGBA) as a PNG file.
+void EncodePngFile(const std::string& FileName, const PngImage& image);
+
 constexpr const char* kReadError = "Error Reading File!";
 constexpr const char* kWriteError = "Error Writing PNG File!";
 
@@ -29,19 +55,54 @@ constexpr const char* kWriteError = "Error Writing PNG File!";
 }
 void onPngWarning(png_structp /*png*/, png_const_charp /*message*/) {}
 
+// The file in memory, and how much of it libpng may still read. A picture's chunks and image data
+// may only cost work in proportion to the picture they make: the allowances start with what any
+// file may spend on chunks before its image data and grow by the picture's share once its size
+// is known.
 struct MemoryReader {
   const std::uint8_t* data;
   std::size_t size;
   std::size_t pos;
+  std::uint64_t bytesLeft;
+  std::uint64_t chunksLeft;
+  // Set while the rows are read, so that reading can stop as soon as the last one is complete.
+  bool readingRows = false;
+  bool interlaced = false;
+  png_uint_32 height = 0;
+  bool rowsComplete = false;
 };
+
+// True once libpng has made every row. What it would read from then on (the rest of the
+// compressed stream, any further image data) cannot change a pixel, yet a stream may go on to the
+// end of a huge file, and inflating it costs up to a thousand times its size.
+bool rowsComplete(png_structp png, const MemoryReader& reader) {
+  if (!reader.readingRows) {
+    return false;
+  }
+  return reader.interlaced ? png_get_current_pass_number(png) >= 7
+                           : png_get_current_row_number(png) >= reader.height;
+}
 
 void readFromMemory(png_structp png, png_bytep out, png_size_t count) {
   auto* reader = static_cast<MemoryReader*>(png_get_io_ptr(png));
-  if (count > reader->size - reader->pos) {
+  const png_uint_32 where = png_get_io_state(png) & PNG_IO_MASK_LOC;
+  if (where == PNG_IO_CHUNK_HDR) {
+    if (reader->chunksLeft == 0) {
+      png_error(png, "too many chunks");
+    }
+    --reader->chunksLeft;
+  }
+  // The checksum of the chunk that held the last row is still checked: it tells a damaged file.
+  if (where != PNG_IO_CHUNK_CRC && rowsComplete(png, *reader)) {
+    reader->rowsComplete = true;
+    png_error(png, "rows complete");
+  }
+  if (count > reader->size - reader->pos || count > reader->bytesLeft) {
     png_error(png, "truncated");
   }
   std::memcpy(out, reader->data + reader->pos, count);
   reader->pos += count;
+  reader->bytesLeft -= count;
 }
 
 void writeToFile(png_structp png, png_bytep data, png_size_t count) {
@@ -96,6 +157,8 @@ struct PngHeader {
   int bitDepth;
   int colorType;
   png_size_t rowBytes;
+  int fileBitsPerPixel;  // as stored, before the reading transforms widen the samples
+  bool interlaced;
 };
 
 // The guarded functions hold the only setjmp calls. Their locals are plain values, so a longjmp
@@ -104,9 +167,15 @@ bool readHeaderGuarded(png_structp png, png_infop info, PngHeader* header) {
   if (setjmp(png_jmpbuf(png)) != 0) {
     return false;
   }
+  // Only the header, palette, transparency and image data make the picture: other chunks are
+  // passed over unread, so that no compressed text or profile is inflated for nothing.
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
   png_read_info(png, info);
+  int interlace = PNG_INTERLACE_NONE;
   png_get_IHDR(png, info, &header->width, &header->height, &header->bitDepth, &header->colorType,
-               nullptr, nullptr, nullptr);
+               &interlace, nullptr, nullptr);
+  header->fileBitsPerPixel = header->bitDepth * png_get_channels(png, info);
+  header->interlaced = interlace != PNG_INTERLACE_NONE;
   png_set_invert_alpha(png);
   if (header->colorType == PNG_COLOR_TYPE_PALETTE && header->bitDepth <= 8) {
     png_set_expand(png);
@@ -272,10 +341,65 @@ void drawLayout(const PngImage& image, Bitmap& surface, int left, int top) {
   }
 }
 
-void decodeWith(png_structp png, png_infop info, PngImage& image, const ImageLimits& limits) {
+// The bytes of the filtered rows: each row's samples and its filter byte. Interlaced files have a
+// few more (a filter byte for each row of each pass), which the allowances below cover.
+std::uint64_t filteredBytes(const PngHeader& header) {
+  const std::uint64_t rowBytes =
+      (std::uint64_t{header.width} * static_cast<std::uint64_t>(header.fileBitsPerPixel) + 7) / 8;
+  return std::uint64_t{header.height} * (rowBytes + 1);
+}
+
+// The image data may come in a chunk per 64 bytes of filtered rows (writers that stream their
+// output make small chunks) beyond the chunks any file may have.
+constexpr std::uint64_t kImageChunkBytes = 64;
+
+// The image data present in the run of IDAT chunks whose first header starts at `at`; nullopt
+// when the file ends inside one of them (a truncated file) or the run has more chunks than may be
+// read.
+std::optional<std::uint64_t> imageDataInRun(const MemoryReader& reader, std::size_t at) {
+  std::uint64_t total = 0;
+  for (std::uint64_t chunks = 0; reader.size - at >= 8; ++chunks) {
+    const std::uint8_t* p = reader.data + at;
+    if (std::memcmp(p + 4, "IDAT", 4) != 0) {
+      break;
+    }
+    const std::uint64_t length = png_get_uint_32(p);
+    if (chunks > reader.chunksLeft || length + 12 > reader.size - at) {
+      return std::nullopt;
+    }
+    total += length;
+    at += static_cast<std::size_t>(length) + 12;
+  }
+  return total;
+}
+
+// Deflate makes at most 1032 bytes of one (a 258-byte match coded in two bits). A file whose
+// image data is shorter than that share of the samples its header promises cannot hold them, and
+// one that ends inside its image data is truncated: both are refused before the picture's memory
+// is taken.
+constexpr std::uint64_t kMaxDeflateRatio = 1032;
+
+bool mayHoldPicture(const PngHeader& header, const MemoryReader& reader) {
+  // libpng has read the header of the first IDAT chunk when it returns the picture's header.
+  if (reader.pos < 8) {
+    return false;
+  }
+  const std::optional<std::uint64_t> imageData = imageDataInRun(reader, reader.pos - 8);
+  const std::uint64_t sampleBytes = std::uint64_t{header.width} * header.height *
+                                    static_cast<std::uint64_t>(header.fileBitsPerPixel) / 8;
+  return imageData.has_value() && sampleBytes / kMaxDeflateRatio <= *imageData;
+}
+
+std::uint64_t addCapped(std::uint64_t a, std::uint64_t b) {
+  return a > UINT64_MAX - b ? UINT64_MAX : a + b;
+}
+
+// Reads the header and, once the picture's size is known to be acceptable, grants the reader
+// the picture's share of work.
+void readHeader(png_structp png, png_infop info, MemoryReader& reader, PngHeader& header,
+                const ImageLimits& limits) {
   const auto maxSide = static_cast<png_uint_32>(std::max(1, limits.maxDimension));
   png_set_user_limits(png, maxSide, maxSide);
-  PngHeader header{};
   if (!readHeaderGuarded(png, info, &header) || header.width == 0 ||
       header.rowBytes % header.width != 0 ||
       !limits.allows(header.width, header.height,
@@ -283,18 +407,37 @@ void decodeWith(png_structp png, png_infop info, PngImage& image, const ImageLim
       !limits.allows(header.width, header.height, 3)) {
     throw ImageError(kReadError);
   }
+  const std::uint64_t filtered = filteredBytes(header);
+  reader.bytesLeft =
+      addCapped(reader.bytesLeft, addCapped(2 * filtered, limits.spareImageDataBytes));
+  reader.chunksLeft = addCapped(reader.chunksLeft, filtered / kImageChunkBytes);
+  if (!mayHoldPicture(header, reader)) {
+    throw ImageError(kReadError);
+  }
+}
+
+void decodeWith(png_structp png, png_infop info, MemoryReader& reader, PngImage& image,
+                const ImageLimits& limits) {
+  PngHeader header{};
+  readHeader(png, info, reader, header, limits);
   image.PngWidth = header.width;
   image.PngHeight = header.height;
   image.PngBitDepth = header.bitDepth;
   image.PngColorType = header.colorType;
   image.PngBytesPerPixel = static_cast<int>(header.rowBytes / header.width);
   AllocPngBuffers(image);
-  if (!readImageGuarded(png, image.PngRows.data())) {
+  reader.readingRows = true;
+  reader.interlaced = header.interlaced;
+  reader.height = header.height;
+  // Reading stops with an error once the rows are complete; the picture is whole then.
+  if (!readImageGuarded(png, image.PngRows.data()) && !reader.rowsComplete) {
     throw ImageError(kReadError);
   }
 }
 
 }  // namespace
+
+namespace {
 
 void DecodePngMemory(const std::uint8_t* data, std::size_t size, PngImage& image,
                      const ImageLimits& limits) {
@@ -304,11 +447,12 @@ void DecodePngMemory(const std::uint8_t* data, std::size_t size, PngImage& image
   if (handle.png() == nullptr || handle.info() == nullptr) {
     throw ImageError(kReadError);
   }
-  MemoryReader reader{data, data == nullptr ? 0 : size, 0};
+  MemoryReader reader{data, data == nullptr ? 0 : size, 0, limits.maxMetadataBytes,
+                      limits.maxMetadataChunks};
   png_set_read_fn(handle.png(), &reader, readFromMemory);
   png_set_read_status_fn(handle.png(), nullptr);
   try {
-    decodeWith(handle.png(), handle.info(), image, limits);
+    decodeWith(handle.png(), handle.info(), reader, image, limits);
   } catch (...) {
     image = PngImage{};
     throw ImageError(kReadError);
@@ -316,8 +460,10 @@ void DecodePngMemory(const std::uint8_t* data, std::size_t size, PngImage& image
 }
 
 void DecodePngFile(const std::string& FileName, PngImage& image, const ImageLimits& limits) {
-  const std::vector<std::uint8_t> bytes = ReadFileBytes(FileName, limits.maxFileBytes);
-  DecodePngMemory(bytes.data(), bytes.size(), image, limits);
+  DecodeFileBytes(FileName, PictureFormat::Png, limits,
+                  [&](const std::uint8_t* data, std::size_t size) {
+                    DecodePngMemory(data, size, image, limits);
+                  });
 }
 
 void AllocPngBuffers(PngImage& image) {
@@ -362,6 +508,8 @@ void DrawPngPixels(const PngImage& image, Bitmap& surface, int left, int top) {
   }
 }
 
+}  // namespace
+
 void ReadPngMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
                    const ImageLimits& limits) {
   PngImage image;
@@ -377,31 +525,9 @@ void ReadPngFile(const std::string& FileName, Bitmap& bitmap, const ImageLimits&
   DrawPngPixels(image, bitmap, 0, 0);
 }
 
-PngCapture CaptureBitmapPixels(const Bitmap& bitmap) {
-  PngCapture capture;
-  capture.width = bitmap.width();
-  capture.height = bitmap.height();
-  const auto w = static_cast<std::size_t>(capture.width);
-  const auto h = static_cast<std::size_t>(capture.height);
-  capture.stride = (w * 3 + 3) / 4 * 4;
-  capture.block.resize(40 + 3 * h * (w + 4));
-  std::uint8_t* header = capture.block.data();
-  byte_order::WriteLE32(header, 40);
-  byte_order::WriteLE32(header + 4, static_cast<std::uint32_t>(capture.width));
-  byte_order::WriteLE32(header + 8, static_cast<std::uint32_t>(capture.height));
-  byte_order::WriteLE16(header + 12, 1);
-  byte_order::WriteLE16(header + 14, 24);
-  byte_order::WriteLE32(header + 24, 1);
-  byte_order::WriteLE32(header + 28, 1);
-  for (std::size_t y = 0; y < h; ++y) {
-    SwapRedAndBlue(bitmap.scanLine(static_cast<int>(h - 1 - y)),
-                   capture.block.data() + 40 + y * capture.stride, w);
-  }
-  return capture;
-}
-
 void WritePngFile(const std::string& FileName, const Bitmap& bitmap, TColor TransparentColor) {
-  const bool withAlpha = TransparentColor != clNone;
+  const std::optional<std::uint32_t> key = TransparentKey(TransparentColor);
+  const bool withAlpha = key.has_value();
   PngImage image;
   image.PngWidth = static_cast<std::uint32_t>(std::max(bitmap.width(), 0));
   image.PngHeight = static_cast<std::uint32_t>(std::max(bitmap.height(), 0));
@@ -417,7 +543,6 @@ void WritePngFile(const std::string& FileName, const Bitmap& bitmap, TColor Tran
     return;
   }
   AllocPngBuffers(image);
-  const TColor key = TransparentColor & 0xFFFFFF;
   for (int y = 0; y < bitmap.height(); ++y) {
     const std::uint8_t* src = bitmap.scanLine(y);
     std::uint8_t* dst = image.PngRows[static_cast<std::size_t>(y)];
@@ -425,21 +550,26 @@ void WritePngFile(const std::string& FileName, const Bitmap& bitmap, TColor Tran
       dst[0] = src[0];
       dst[1] = src[1];
       dst[2] = src[2];
-      dst[3] = RGB(src[0], src[1], src[2]) == key ? 0 : 255;
+      dst[3] = RGB(src[0], src[1], src[2]) == *key ? 0 : 255;
     }
   }
   EncodePngFile(FileName, image);
 }
 
+namespace {
+
 void EncodePngFile(const std::string& FileName, const PngImage& image) {
   AtomicFile file(FileName);
   if (!file.open()) {
-    throw ImageError("Error Opening File " + FileName + "!");
+    throw ImageError(WithReason("Error Opening File " + FileName + "!", file.failureReason()));
   }
+  const auto writeFailure = [&] {
+    return ImageError(WithReason(std::string(kWriteError) + " " + FileName, file.failureReason()));
+  };
   PngHandle handle(true);
   // An empty file in place of the old one would be a silent loss: fail instead.
   if (handle.png() == nullptr || handle.info() == nullptr) {
-    throw ImageError(kWriteError);
+    throw writeFailure();
   }
   png_set_write_fn(handle.png(), &file, writeToFile, flushNothing);
   png_set_write_status_fn(handle.png(), nullptr);
@@ -457,12 +587,14 @@ void EncodePngFile(const std::string& FileName, const PngImage& image) {
                      image.PngRows,
                      std::size_t{image.PngWidth} * static_cast<std::size_t>(image.PngBytesPerPixel),
                      image.PngBytesPerPixel, stream)) {
-    throw ImageError(kWriteError);
+    throw writeFailure();
   }
   if (!hasRows || !writeImageGuarded(handle.png(), handle.info(), &image, &text, stream) ||
       !file.commit()) {
-    throw ImageError(kWriteError);
+    throw writeFailure();
   }
 }
+
+}  // namespace
 
 }  // namespace tessora

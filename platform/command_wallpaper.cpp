@@ -13,9 +13,9 @@ namespace tessora {
 namespace {
 
 // Runs the program to its end (or kills it at the timeout) with the event loop running.
-QString Run(const QString& program, const QStringList& arguments, int timeoutMs) {
+Outcome Run(const QString& program, const QStringList& arguments, int timeoutMs) {
   if (QStandardPaths::findExecutable(program).isEmpty()) {
-    return QStringLiteral("%1 is not installed").arg(program);
+    return Outcome::Failed(QStringLiteral("%1 is not installed").arg(program));
   }
   QProcess process;
   process.setProcessChannelMode(QProcess::MergedChannels);
@@ -30,21 +30,22 @@ QString Run(const QString& program, const QStringList& arguments, int timeoutMs)
   if (process.state() != QProcess::NotRunning) {
     process.kill();
     process.waitForFinished(1000);
-    return QStringLiteral("%1 did not finish within %2 s").arg(program).arg(timeoutMs / 1000);
+    return Outcome::Failed(
+        QStringLiteral("%1 did not finish within %2 s").arg(program).arg(timeoutMs / 1000));
   }
   if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
     const QString output = QString::fromLocal8Bit(process.readAll()).trimmed();
-    return QStringLiteral("%1 failed (exit code %2)%3")
-        .arg(program)
-        .arg(process.exitCode())
-        .arg(output.isEmpty() ? QString() : QStringLiteral(": ") + output);
+    return Outcome::Failed(QStringLiteral("%1 failed (exit code %2)%3")
+                               .arg(program)
+                               .arg(process.exitCode())
+                               .arg(output.isEmpty() ? QString() : QStringLiteral(": ") + output));
   }
-  return QString();
+  return Outcome::Done();
 }
 
 }  // namespace
 
-QString CommandWallpaper::install(const QString& file) {
+Outcome CommandWallpaper::install(const QString& file) {
   return Run(program_, arguments_(file), kTimeoutMs);
 }
 
@@ -77,23 +78,23 @@ bool SwaybgWallpaper::readsBmp() const {
   return PixbufReadsBmp();
 }
 
-QString SwaybgWallpaper::install(const QString& file) {
+Outcome SwaybgWallpaper::install(const QString& file) {
   if (QStandardPaths::findExecutable(QStringLiteral("swaybg")).isEmpty()) {
-    return QStringLiteral("swaybg is not installed");
+    return Outcome::Failed(QStringLiteral("swaybg is not installed"));
   }
   qint64 pid = 0;
   if (!QProcess::startDetached(QStringLiteral("swaybg"),
                                {QStringLiteral("-o"), QStringLiteral("*"), QStringLiteral("-i"),
                                 file, QStringLiteral("-m"), QStringLiteral("fill")},
                                QString(), &pid)) {
-    return QStringLiteral("swaybg could not be started");
+    return Outcome::Failed(QStringLiteral("swaybg could not be started"));
   }
   if (previous_ > 0) {
     const auto old = static_cast<pid_t>(previous_);
     QTimer::singleShot(1000, [old] { ::kill(old, SIGTERM); });
   }
   previous_ = pid;
-  return QString();
+  return Outcome::Done();
 }
 
 }  // namespace tessora

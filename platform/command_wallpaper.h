@@ -17,7 +17,7 @@ class CommandWallpaper : public WallpaperMethod {
                    std::function<QStringList(const QString&)> arguments)
       : name_(std::move(name)), program_(std::move(program)), arguments_(std::move(arguments)) {}
   QString name() const override { return name_; }
-  QString install(const QString& file) override;
+  Outcome install(const QString& file) override;
 
  private:
   QString name_;
@@ -37,7 +37,7 @@ class SwaybgWallpaper : public WallpaperMethod {
  public:
   QString name() const override { return QStringLiteral("swaybg"); }
   bool readsBmp() const override;
-  QString install(const QString& file) override;
+  Outcome install(const QString& file) override;
 
  private:
   qint64 previous_ = 0;

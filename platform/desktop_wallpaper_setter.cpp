@@ -12,7 +12,6 @@
 #include "platform/gsettings_wallpaper.h"
 #include "platform/plasma_wallpaper.h"
 #include "platform/portal_wallpaper.h"
-#include "platform/wallpaper_files.h"
 #include "platform/x11_root_wallpaper.h"
 #include "platform/xfce_wallpaper.h"
 
@@ -112,20 +111,18 @@ WallpaperResult DesktopWallpaperSetter::setWallpaper(const std::string& path) {
   }
   QStringList reasons;
   for (const auto& method : methods_) {
-    QString error;
-    const QString fresh =
-        WallpaperFiles::prepare(picture, !method->readsBmp(), &lastNumber_, &error);
-    if (fresh.isEmpty()) {
-      reasons << QStringLiteral("%1: %2").arg(method->name(), error);
+    const OutcomeOf<QString> fresh = files_.prepare(picture, !method->readsBmp());
+    if (!fresh.ok()) {
+      reasons << QStringLiteral("%1: %2").arg(method->name(), fresh.reason());
       break;
     }
-    error = method->install(fresh);
-    if (error.isEmpty()) {
-      WallpaperFiles::accepted(fresh);
+    const Outcome installed = method->install(fresh.value());
+    if (installed.ok()) {
+      WallpaperFiles::accepted(fresh.value());
       return WallpaperResult{true, std::string()};
     }
-    WallpaperFiles::rejected(fresh);
-    reasons << QStringLiteral("%1: %2").arg(method->name(), error);
+    WallpaperFiles::rejected(fresh.value());
+    reasons << QStringLiteral("%1: %2").arg(method->name(), installed.reason());
   }
   if (methods_.empty()) {
     reasons << QStringLiteral("no way of setting the wallpaper is known for this session");

@@ -5,6 +5,7 @@
 
 #include "platform/services.h"
 #include "platform/session.h"
+#include "platform/wallpaper_files.h"
 #include "platform/wallpaper_method.h"
 
 namespace tessora {
@@ -25,7 +26,7 @@ class DesktopWallpaperSetter : public WallpaperSetter {
 
  private:
   std::vector<std::unique_ptr<WallpaperMethod>> methods_;
-  int lastNumber_ = 0;
+  WallpaperFiles files_;
 };
 
 }  // namespace tessora

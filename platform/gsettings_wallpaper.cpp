@@ -90,15 +90,16 @@ bool GSettingsWallpaper::readsBmp() const {
   return PixbufReadsBmp();
 }
 
-QString GSettingsWallpaper::install(const QString& file) {
+Outcome GSettingsWallpaper::install(const QString& file) {
   const GRef<GSettingsSchema> schema = LookUp(desktop_.schema);
   if (schema.get() == nullptr) {
-    return QStringLiteral("settings schema %1 is not installed")
-        .arg(QString::fromLatin1(desktop_.schema));
+    return Outcome::Failed(QStringLiteral("settings schema %1 is not installed")
+                               .arg(QString::fromLatin1(desktop_.schema)));
   }
   if (!HasKey(schema, desktop_.pictureKey)) {
-    return QStringLiteral("settings schema %1 has no key %2")
-        .arg(QString::fromLatin1(desktop_.schema), QString::fromLatin1(desktop_.pictureKey));
+    return Outcome::Failed(
+        QStringLiteral("settings schema %1 has no key %2")
+            .arg(QString::fromLatin1(desktop_.schema), QString::fromLatin1(desktop_.pictureKey)));
   }
   const GRef<GSettings> settings(g_settings_new_full(schema.get(), nullptr, nullptr),
                                  UnrefSettings);
@@ -107,7 +108,8 @@ QString GSettingsWallpaper::install(const QString& file) {
       desktop_.plainPath ? file : QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded);
   const QByteArray utf8 = value.toUtf8();
   if (!g_settings_set_string(settings.get(), desktop_.pictureKey.constData(), utf8.constData())) {
-    return QStringLiteral("the key %1 is locked").arg(QString::fromLatin1(desktop_.pictureKey));
+    return Outcome::Failed(
+        QStringLiteral("the key %1 is locked").arg(QString::fromLatin1(desktop_.pictureKey)));
   }
   // Forgetting the dark variant changes nothing on screen while the dark style is on.
   if (HasKey(schema, desktop_.darkKey)) {
@@ -121,10 +123,10 @@ QString GSettingsWallpaper::install(const QString& file) {
   // dconf writes asynchronously: without this the process may quit before the write.
   g_settings_sync();
   if (GetString(settings.get(), desktop_.pictureKey) != value) {
-    return QStringLiteral("the key %1 did not keep the new value")
-        .arg(QString::fromLatin1(desktop_.pictureKey));
+    return Outcome::Failed(QStringLiteral("the key %1 did not keep the new value")
+                               .arg(QString::fromLatin1(desktop_.pictureKey)));
   }
-  return QString();
+  return Outcome::Done();
 }
 
 std::optional<QString> ReadGSettingsString(const QByteArray& schemaId, const QByteArray& key) {

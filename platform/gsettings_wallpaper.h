@@ -30,7 +30,7 @@ class GSettingsWallpaper : public WallpaperMethod {
   explicit GSettingsWallpaper(GSettingsDesktop desktop) : desktop_(std::move(desktop)) {}
   QString name() const override { return desktop_.name; }
   bool readsBmp() const override;
-  QString install(const QString& file) override;
+  Outcome install(const QString& file) override;
 
  private:
   GSettingsDesktop desktop_;

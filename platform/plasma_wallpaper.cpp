@@ -28,7 +28,7 @@ QString PlasmaWallpaper::Script(const QString& file) {
       .arg(QString::fromUtf8(literal));
 }
 
-QString PlasmaWallpaper::install(const QString& file) {
+Outcome PlasmaWallpaper::install(const QString& file) {
   QDBusMessage call = QDBusMessage::createMethodCall(
       QStringLiteral("org.kde.plasmashell"), QStringLiteral("/PlasmaShell"),
       QStringLiteral("org.kde.PlasmaShell"), QStringLiteral("evaluateScript"));
@@ -36,9 +36,9 @@ QString PlasmaWallpaper::install(const QString& file) {
   const QDBusMessage reply = CallAndWait(bus_, call);
   // plasmashell refuses with "Widgets are locked" under a kiosk lock, among others.
   if (reply.type() == QDBusMessage::ErrorMessage) {
-    return QStringLiteral("plasmashell: %1").arg(reply.errorMessage());
+    return Outcome::Failed(QStringLiteral("plasmashell: %1").arg(reply.errorMessage()));
   }
-  return QString();
+  return Outcome::Done();
 }
 
 }  // namespace tessora

@@ -12,7 +12,7 @@ class PlasmaWallpaper : public WallpaperMethod {
  public:
   explicit PlasmaWallpaper(QDBusConnection bus) : bus_(std::move(bus)) {}
   QString name() const override { return QStringLiteral("KDE Plasma"); }
-  QString install(const QString& file) override;
+  Outcome install(const QString& file) override;
 
   /// The script handed to plasmashell for the file.
   static QString Script(const QString& file);

@@ -110,40 +110,40 @@ QDBusMessage SendRequest(const QDBusConnection& bus, const QString& file, const 
   return CallAndWait(bus, WallpaperCall("SetWallpaperURI", uri, token));
 }
 
-QString ResponseText(uint response) {
+Outcome ResponseOutcome(uint response) {
   switch (response) {
     case 0:
-      return QString();
+      return Outcome::Done();
     case 1:
-      return QStringLiteral("the request was cancelled");
+      return Outcome::Failed(QStringLiteral("the request was cancelled"));
     default:
-      return QStringLiteral("the desktop refused the request");
+      return Outcome::Failed(QStringLiteral("the desktop refused the request"));
   }
 }
 
 }  // namespace
 
-QString PortalWallpaper::probe() const {
+Outcome PortalWallpaper::probe() const {
   QDBusMessage call = QDBusMessage::createMethodCall(
       kPortal, kPortalPath, QStringLiteral("org.freedesktop.DBus.Properties"),
       QStringLiteral("Get"));
   call.setArguments({kWallpaper, QStringLiteral("version")});
   const QDBusMessage reply = CallAndWait(bus_, call);
   if (reply.type() != QDBusMessage::ErrorMessage) {
-    return QString();
+    return Outcome::Done();
   }
   if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NoReply")) {
-    return QStringLiteral("the portal did not answer");
+    return Outcome::Failed(QStringLiteral("the portal did not answer"));
   }
-  return QStringLiteral("no Wallpaper interface (%1)").arg(reply.errorMessage());
+  return Outcome::Failed(QStringLiteral("no Wallpaper interface (%1)").arg(reply.errorMessage()));
 }
 
-QString PortalWallpaper::install(const QString& file) {
+Outcome PortalWallpaper::install(const QString& file) {
   if (!bus_.isConnected()) {
-    return QStringLiteral("no session bus");
+    return Outcome::Failed(QStringLiteral("no session bus"));
   }
-  if (QString error = probe(); !error.isEmpty()) {
-    return error;
+  if (Outcome probed = probe(); !probed.ok()) {
+    return probed;
   }
   const QString token = QStringLiteral("tessora%1").arg(QRandomGenerator::global()->generate());
   ResponseWaiter waiter(bus_);
@@ -151,7 +151,9 @@ QString PortalWallpaper::install(const QString& file) {
 
   const QDBusMessage reply = SendRequest(bus_, file, token);
   if (reply.type() == QDBusMessage::ErrorMessage) {
-    return reply.errorMessage();
+    // An error reply need not carry a message; its name still tells the user something.
+    return Outcome::Failed(reply.errorMessage().isEmpty() ? reply.errorName()
+                                                          : reply.errorMessage());
   }
   // Old portals chose the handle themselves.
   QString handle = reply.arguments().value(0).value<QDBusObjectPath>().path();
@@ -165,9 +167,9 @@ QString PortalWallpaper::install(const QString& file) {
     QDBusMessage close =
         QDBusMessage::createMethodCall(kPortal, handle, kRequest, QStringLiteral("Close"));
     CallAndWait(bus_, close, 1000);
-    return QStringLiteral("no answer within %1 s").arg(answerTimeoutMs_ / 1000);
+    return Outcome::Failed(QStringLiteral("no answer within %1 s").arg(answerTimeoutMs_ / 1000));
   }
-  return ResponseText(waiter.response());
+  return ResponseOutcome(waiter.response());
 }
 
 }  // namespace tessora

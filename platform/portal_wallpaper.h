@@ -16,10 +16,10 @@ class PortalWallpaper : public WallpaperMethod {
   explicit PortalWallpaper(QDBusConnection bus, int answerTimeoutMs = kAnswerTimeoutMs)
       : bus_(std::move(bus)), answerTimeoutMs_(answerTimeoutMs) {}
   QString name() const override { return QStringLiteral("Portal"); }
-  QString install(const QString& file) override;
+  Outcome install(const QString& file) override;
 
  private:
-  QString probe() const;
+  Outcome probe() const;
   QDBusConnection bus_;
   int answerTimeoutMs_;
 };

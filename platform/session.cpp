@@ -80,30 +80,4 @@ Session CurrentSession() {
                        QFileInfo::exists(QStringLiteral("/.flatpak-info")));
 }
 
-QString DesktopName(DesktopKind kind) {
-  switch (kind) {
-    case DesktopKind::Gnome:
-      return QStringLiteral("GNOME");
-    case DesktopKind::Kde:
-      return QStringLiteral("KDE Plasma");
-    case DesktopKind::Xfce:
-      return QStringLiteral("XFCE");
-    case DesktopKind::Cinnamon:
-      return QStringLiteral("Cinnamon");
-    case DesktopKind::Mate:
-      return QStringLiteral("MATE");
-    case DesktopKind::Lxqt:
-      return QStringLiteral("LXQt");
-    case DesktopKind::Lxde:
-      return QStringLiteral("LXDE");
-    case DesktopKind::Sway:
-      return QStringLiteral("sway");
-    case DesktopKind::OtherWlroots:
-      return QStringLiteral("Wayland compositor");
-    case DesktopKind::Unknown:
-      break;
-  }
-  return QStringLiteral("unknown desktop");
-}
-
 }  // namespace tessora

@@ -35,7 +35,4 @@ Session DetectSession(const std::function<QString(const char*)>& env, bool flatp
 /// The session of this process.
 Session CurrentSession();
 
-/// A short name of the desktop for messages ("GNOME", "XFCE"...).
-QString DesktopName(DesktopKind kind);
-
 }  // namespace tessora

@@ -33,48 +33,45 @@ QString BaseOfFresh(const QFileInfo& fresh) {
   return name.left(name.lastIndexOf(QLatin1Char('-')));
 }
 
-bool CopyTo(const QString& from, const QString& to, QString* error) {
+Outcome CopyTo(const QString& from, const QString& to) {
   QFile in(from);
   if (!in.open(QIODevice::ReadOnly)) {
-    *error = QStringLiteral("cannot read %1: %2").arg(from, in.errorString());
-    return false;
+    return Outcome::Failed(QStringLiteral("cannot read %1: %2").arg(from, in.errorString()));
   }
   QSaveFile out(to);
   if (!out.open(QIODevice::WriteOnly) || out.write(in.readAll()) < 0 || !out.commit()) {
-    *error = QStringLiteral("cannot write %1: %2").arg(to, out.errorString());
-    return false;
+    return Outcome::Failed(QStringLiteral("cannot write %1: %2").arg(to, out.errorString()));
   }
-  return true;
+  return Outcome::Done();
+}
+
+Outcome SaveAsPng(const QString& from, const QString& to) {
+  const QImage image(from);
+  if (image.isNull()) {
+    return Outcome::Failed(QStringLiteral("cannot read %1").arg(from));
+  }
+  QSaveFile out(to);
+  if (!out.open(QIODevice::WriteOnly) || !image.save(&out, "PNG") || !out.commit()) {
+    return Outcome::Failed(QStringLiteral("cannot write %1").arg(to));
+  }
+  return Outcome::Done();
 }
 
 }  // namespace
 
-QString WallpaperFiles::prepare(const QString& picture, bool asPng, int* lastNumber,
-                                QString* error) {
+OutcomeOf<QString> WallpaperFiles::prepare(const QString& picture, bool asPng) {
   const QFileInfo info(picture);
   const QString base = info.completeBaseName();
   const std::map<int, QString> existing = FreshNames(info.absolutePath(), base);
-  const int next = std::max(existing.empty() ? 0 : existing.rbegin()->first, *lastNumber) + 1;
-  *lastNumber = next;
+  lastNumber_ = std::max(existing.empty() ? 0 : existing.rbegin()->first, lastNumber_) + 1;
   const QString fresh = QDir(info.absolutePath())
                             .filePath(QStringLiteral("%1-%2.%3")
                                           .arg(base)
-                                          .arg(next)
+                                          .arg(lastNumber_)
                                           .arg(asPng ? QStringLiteral("png") : info.suffix()));
-  if (!asPng) {
-    return CopyTo(picture, fresh, error) ? fresh : QString();
-  }
-  const QImage image(picture);
-  if (image.isNull()) {
-    *error = QStringLiteral("cannot read %1").arg(picture);
-    return QString();
-  }
-  QSaveFile out(fresh);
-  if (!out.open(QIODevice::WriteOnly) || !image.save(&out, "PNG") || !out.commit()) {
-    *error = QStringLiteral("cannot write %1").arg(fresh);
-    return QString();
-  }
-  return fresh;
+  const Outcome written = asPng ? SaveAsPng(picture, fresh) : CopyTo(picture, fresh);
+  return written.ok() ? OutcomeOf<QString>::Done(fresh)
+                      : OutcomeOf<QString>::Failed(written.reason());
 }
 
 void WallpaperFiles::accepted(const QString& accepted) {

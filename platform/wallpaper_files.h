@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "platform/outcome.h"
+
 namespace tessora {
 
 /// The fresh names handed to the desktop. Many desktops do not repaint when given the path
@@ -10,15 +12,18 @@ namespace tessora {
 /// deleted (the previous one may still be on screen while the desktop fades over).
 class WallpaperFiles {
  public:
-  /// Makes the next fresh copy of the picture, as PNG when asPng; empty when it cannot be
-  /// written, with the reason in error. Its number is above every name in the folder and
-  /// above *lastNumber, which it updates: a name once handed out, even to a desktop that
+  /// Makes the next fresh copy of the picture, as PNG when asPng, and yields its name, or says
+  /// why it cannot be written. Its number is above every name in the folder and above every
+  /// number this object handed out before: a name once handed out, even to a desktop that
   /// refused it, is not handed out again.
-  static QString prepare(const QString& picture, bool asPng, int* lastNumber, QString* error);
+  OutcomeOf<QString> prepare(const QString& picture, bool asPng);
   /// The desktop shows `accepted` now: delete the fresh names before the previous one.
   static void accepted(const QString& accepted);
   /// The desktop did not take it: delete it again.
   static void rejected(const QString& fresh);
+
+ private:
+  int lastNumber_ = 0;
 };
 
 }  // namespace tessora

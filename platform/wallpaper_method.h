@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "platform/outcome.h"
+
 namespace tessora {
 
 /// One way of handing a picture file to the desktop (a desktop's own setting, the portal, the
@@ -13,9 +15,8 @@ class WallpaperMethod {
   virtual QString name() const = 0;
   /// False for desktops that may lack a BMP decoder: they are handed a PNG.
   virtual bool readsBmp() const { return true; }
-  /// Shows the file as the wallpaper; an empty text on success, else why not. Never waits
-  /// longer than its own timeout.
-  virtual QString install(const QString& file) = 0;
+  /// Shows the file as the wallpaper, or says why not. Never waits longer than its own timeout.
+  virtual Outcome install(const QString& file) = 0;
 };
 
 }  // namespace tessora

@@ -87,15 +87,15 @@ Pixmap Upload(Display* dpy, Window root, Visual* visual, unsigned depth, QImage&
 
 }  // namespace
 
-QString X11RootWallpaper::install(const QString& file) {
+Outcome X11RootWallpaper::install(const QString& file) {
   const QImage loaded(file);
   if (loaded.isNull()) {
-    return QStringLiteral("cannot read %1").arg(file);
+    return Outcome::Failed(QStringLiteral("cannot read %1").arg(file));
   }
   DisplayConnection connection(display_);
   Display* dpy = connection.get();
   if (dpy == nullptr) {
-    return QStringLiteral("cannot open the X display");
+    return Outcome::Failed(QStringLiteral("cannot open the X display"));
   }
   const int screen = XDefaultScreen(dpy);
   const Window root = XRootWindow(dpy, screen);
@@ -104,7 +104,7 @@ QString X11RootWallpaper::install(const QString& file) {
   // Format_RGB32's 0xffRRGGBB words are the pixel values of such a visual.
   if ((depth != 24 && depth != 32) || visual->red_mask != 0xff0000 ||
       visual->green_mask != 0xff00 || visual->blue_mask != 0xff) {
-    return QStringLiteral("unsupported root visual (depth %1)").arg(depth);
+    return Outcome::Failed(QStringLiteral("unsupported root visual (depth %1)").arg(depth));
   }
   QImage picture =
       RootPicture(loaded.convertToFormat(QImage::Format_RGB32),
@@ -131,7 +131,7 @@ QString X11RootWallpaper::install(const QString& file) {
   XSetCloseDownMode(dpy, RetainPermanent);
   XSync(dpy, False);
   XSetErrorHandler(previous);
-  return QString();
+  return Outcome::Done();
 }
 
 }  // namespace tessora

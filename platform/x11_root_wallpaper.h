@@ -18,7 +18,7 @@ class X11RootWallpaper : public WallpaperMethod {
   explicit X11RootWallpaper(QByteArray display = {}, QList<QRect> monitors = {})
       : display_(std::move(display)), monitors_(std::move(monitors)) {}
   QString name() const override { return QStringLiteral("X11"); }
-  QString install(const QString& file) override;
+  Outcome install(const QString& file) override;
 
  private:
   QByteArray display_;

@@ -25,30 +25,29 @@ QDBusMessage XfconfCall(const char* method, const QVariantList& args) {
   return call;
 }
 
-QString ErrorOf(const QDBusMessage& reply) {
+Outcome ReplyOutcome(const QDBusMessage& reply) {
   return reply.type() == QDBusMessage::ErrorMessage
-             ? QStringLiteral("xfconf: %1").arg(reply.errorMessage())
-             : QString();
+             ? Outcome::Failed(QStringLiteral("xfconf: %1").arg(reply.errorMessage()))
+             : Outcome::Done();
 }
 
-QString SetProperty(const QDBusConnection& bus, const QString& property, const QVariant& value) {
-  return ErrorOf(CallAndWait(
+Outcome SetProperty(const QDBusConnection& bus, const QString& property, const QVariant& value) {
+  return ReplyOutcome(CallAndWait(
       bus,
       XfconfCall("SetProperty", {kChannel, property, QVariant::fromValue(QDBusVariant(value))})));
 }
 
 // The backdrop entries as "property -> value".
-QString ReadBackdrop(const QDBusConnection& bus, QVariantMap* properties) {
+OutcomeOf<QVariantMap> ReadBackdrop(const QDBusConnection& bus) {
   const QDBusMessage reply =
       CallAndWait(bus, XfconfCall("GetAllProperties", {kChannel, QStringLiteral("/backdrop")}));
   if (reply.type() == QDBusMessage::ErrorMessage) {
     // A channel without properties answers with an error too: treat it as empty.
-    return reply.errorName().startsWith(QLatin1String("org.xfce.Xfconf.Error")) ? QString()
-                                                                                : ErrorOf(reply);
+    return reply.errorName().startsWith(QLatin1String("org.xfce.Xfconf.Error"))
+               ? OutcomeOf<QVariantMap>::Done(QVariantMap())
+               : OutcomeOf<QVariantMap>::Failed(ReplyOutcome(reply).reason());
   }
-  const QVariant arg = reply.arguments().value(0);
-  qdbus_cast<QVariantMap>(arg).swap(*properties);
-  return QString();
+  return OutcomeOf<QVariantMap>::Done(qdbus_cast<QVariantMap>(reply.arguments().value(0)));
 }
 
 // Every monitor's and workspace's picture entry.
@@ -69,14 +68,15 @@ QStringList ImageProperties(const QVariantMap& properties, const QStringList& mo
   return images;
 }
 
-QString Verify(const QDBusConnection& bus, const QString& property, const QString& file) {
+Outcome Verify(const QDBusConnection& bus, const QString& property, const QString& file) {
   const QDBusMessage check = CallAndWait(bus, XfconfCall("GetProperty", {kChannel, property}));
   if (check.type() == QDBusMessage::ErrorMessage) {
-    return ErrorOf(check);
+    return ReplyOutcome(check);
   }
   const QVariant stored = check.arguments().value(0).value<QDBusVariant>().variant();
-  return stored.toString() == file ? QString()
-                                   : QStringLiteral("xfconf did not keep %1").arg(property);
+  return stored.toString() == file
+             ? Outcome::Done()
+             : Outcome::Failed(QStringLiteral("xfconf did not keep %1").arg(property));
 }
 
 }  // namespace
@@ -86,24 +86,25 @@ bool XfceWallpaper::readsBmp() const {
   return PixbufReadsBmp();
 }
 
-QString XfceWallpaper::install(const QString& file) {
-  QVariantMap properties;
-  if (QString error = ReadBackdrop(bus_, &properties); !error.isEmpty()) {
-    return error;
+Outcome XfceWallpaper::install(const QString& file) {
+  const OutcomeOf<QVariantMap> backdrop = ReadBackdrop(bus_);
+  if (!backdrop.ok()) {
+    return Outcome::Failed(backdrop.reason());
   }
+  const QVariantMap& properties = backdrop.value();
   const QStringList images = ImageProperties(properties, monitors_);
   if (images.isEmpty()) {
-    return QStringLiteral("no monitor to set");
+    return Outcome::Failed(QStringLiteral("no monitor to set"));
   }
   for (const QString& image : images) {
-    if (QString error = SetProperty(bus_, image, file); !error.isEmpty()) {
-      return error;
+    if (Outcome set = SetProperty(bus_, image, file); !set.ok()) {
+      return set;
     }
     const QString style = image.left(image.size() - kImageKey.size()) + kStyleKey;
     const QVariant current = properties.value(style);
     if (!current.isValid() || current.toInt() == kStyleNone) {
-      if (QString error = SetProperty(bus_, style, kStyleZoomed); !error.isEmpty()) {
-        return error;
+      if (Outcome set = SetProperty(bus_, style, kStyleZoomed); !set.ok()) {
+        return set;
       }
     }
   }

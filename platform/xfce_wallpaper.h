@@ -16,7 +16,7 @@ class XfceWallpaper : public WallpaperMethod {
       : bus_(std::move(bus)), monitors_(std::move(monitors)) {}
   QString name() const override { return QStringLiteral("XFCE"); }
   bool readsBmp() const override;
-  QString install(const QString& file) override;
+  Outcome install(const QString& file) override;
 
  private:
   QDBusConnection bus_;

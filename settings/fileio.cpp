@@ -1,41 +1,36 @@
 #include "settings/fileio.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 
 #include "common/atomic_file.h"
-#include "common/file_descriptor.h"
 
 namespace tessora {
-ReadResult readWholeFile(const std::string& path, std::string& contents) {
-  contents.clear();
-  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) {
-    return (errno == ENOENT || errno == ENOTDIR) ? ReadResult::Missing : ReadResult::Failed;
-  }
-  char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n < 0) {
-      contents.clear();
-      return ReadResult::Failed;  // also EISDIR: a folder where the file should be
-    }
-    if (n == 0) {
-      return ReadResult::Ok;
-    }
-    contents.append(buffer, static_cast<std::size_t>(n));
-  }
+
+ReadResult readTextFile(const std::string& path, std::string& contents) {
+  return ReadWholeFile(path, kMaxTextFileBytes, contents);
 }
 
 bool writeFileAtomically(const std::string& path, std::string_view contents) {
-  AtomicFile file(path);
-  return file.open() && file.write(contents.data(), contents.size()) && file.commit();
+  // A file we would not read is not ours to replace: a FIFO or a device in its place, or
+  // something far larger than any settings or list file.
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 &&
+      (!S_ISREG(st.st_mode) || static_cast<std::uint64_t>(st.st_size) > kMaxTextFileBytes)) {
+    errno = 0;
+    return false;
+  }
+  int error = 0;
+  {
+    AtomicFile file(path);
+    if (file.open() && file.write(contents.data(), contents.size()) && file.commit()) {
+      return true;
+    }
+    error = file.error();
+  }
+  errno = error;  // after the clean-up, which may have changed it
+  return false;
 }
 
 bool isExistingFile(const std::string& path) {

@@ -74,32 +74,46 @@ void checkName(std::string_view name, std::string_view barred) {
 
 }  // namespace
 
-IniFile::IniFile(std::string_view text) {
+IniFile::IniFile(std::string_view text) : buffer_(text) {
+  if (text.size() > UINT32_MAX) {
+    throw std::length_error("IniFile: text too long");
+  }
   std::size_t pos = 0;
   bool newlineSeen = false;
   while (pos < text.size()) {
     const std::size_t stop = text.find_first_of("\r\n", pos);
-    Line line;
+    Line line{pos, 0, End::None};
     if (stop == std::string_view::npos) {
-      line.content = std::string(text.substr(pos));
       pos = text.size();
     } else {
-      line.content = std::string(text.substr(pos, stop - pos));
       const bool crlf = text[stop] == '\r' && stop + 1 < text.size() && text[stop + 1] == '\n';
-      line.end = crlf ? "\r\n" : std::string(1, text[stop]);
-      pos = stop + line.end.size();
+      line.end = crlf ? End::CrLf : text[stop] == '\r' ? End::Cr : End::Lf;
+      pos = stop + (crlf ? 2 : 1);
       if (!newlineSeen) {
         newline_ = line.end;
         newlineSeen = true;
       }
     }
-    lines_.push_back(std::move(line));
+    line.size =
+        static_cast<std::uint32_t>((stop == std::string_view::npos ? pos : stop) - line.start);
+    lines_.push_back(line);
   }
+}
+
+std::string_view IniFile::content(std::size_t line) const {
+  return std::string_view(buffer_).substr(lines_[line].start, lines_[line].size);
+}
+
+void IniFile::setContent(std::size_t line, std::string_view text) {
+  const std::size_t start = buffer_.size();
+  buffer_ += text;
+  lines_[line].start = start;
+  lines_[line].size = static_cast<std::uint32_t>(text.size());
 }
 
 std::optional<std::size_t> IniFile::findSection(std::string_view section) const {
   for (std::size_t i = 0; i < lines_.size(); ++i) {
-    const auto name = sectionName(lines_[i].content);
+    const auto name = sectionName(content(i));
     if (name && sameName(*name, section)) {
       return i;
     }
@@ -109,10 +123,10 @@ std::optional<std::size_t> IniFile::findSection(std::string_view section) const 
 
 std::optional<std::size_t> IniFile::findKey(std::size_t sectionLine, std::string_view key) const {
   for (std::size_t i = sectionLine + 1; i < lines_.size(); ++i) {
-    if (sectionName(lines_[i].content)) {
+    if (sectionName(content(i))) {
       break;
     }
-    const auto name = keyName(lines_[i].content);
+    const auto name = keyName(content(i));
     if (name && sameName(*name, key)) {
       return i;
     }
@@ -127,17 +141,17 @@ std::string IniFile::readString(std::string_view section, std::string_view key,
   if (!keyLine) {
     return std::string(defaultValue);
   }
-  const std::string& content = lines_[*keyLine].content;
-  return std::string(trim(std::string_view(content).substr(content.find('=') + 1)));
+  const std::string_view line = content(*keyLine);
+  return std::string(trim(line.substr(line.find('=') + 1)));
 }
 
-std::size_t IniFile::insertLine(std::size_t index, std::string content) {
+std::size_t IniFile::insertLine(std::size_t index, std::string_view text) {
   // A last line without a line end must get one before anything can follow it.
-  if (index > 0 && lines_[index - 1].end.empty()) {
+  if (index > 0 && lines_[index - 1].end == End::None) {
     lines_[index - 1].end = newline_;
   }
-  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(index),
-                Line{std::move(content), newline_});
+  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(index), Line{0, 0, newline_});
+  setContent(index, text);
   return index;
 }
 
@@ -155,18 +169,17 @@ void IniFile::writeString(std::string_view section, std::string_view key, std::s
     sectionLine = insertLine(lines_.size(), "[" + std::string(section) + "]");
   }
   if (const auto keyLine = findKey(*sectionLine, key)) {
-    std::string& content = lines_[*keyLine].content;
-    const std::size_t valueStart = content.find('=') + 1;
+    const std::string_view line = content(*keyLine);
+    const std::size_t valueStart = line.find('=') + 1;
     // An unchanged value keeps its line byte for byte; a new one keeps the key as spelled.
-    if (trim(std::string_view(content).substr(valueStart)) != value) {
-      content.replace(valueStart, std::string::npos, value);
+    if (trim(line.substr(valueStart)) != value) {
+      setContent(*keyLine, std::string(line.substr(0, valueStart)) + std::string(value));
     }
     return;
   }
   std::size_t after = *sectionLine;
-  for (std::size_t i = *sectionLine + 1; i < lines_.size() && !sectionName(lines_[i].content);
-       ++i) {
-    if (keyName(lines_[i].content)) {
+  for (std::size_t i = *sectionLine + 1; i < lines_.size() && !sectionName(content(i)); ++i) {
+    if (keyName(content(i))) {
       after = i;
     }
   }
@@ -174,10 +187,12 @@ void IniFile::writeString(std::string_view section, std::string_view key, std::s
 }
 
 std::string IniFile::text() const {
+  static constexpr std::string_view kEnds[] = {"", "\n", "\r\n", "\r"};
   std::string out;
-  for (const Line& line : lines_) {
-    out += line.content;
-    out += line.end;
+  out.reserve(buffer_.size());
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    out += content(i);
+    out += kEnds[static_cast<std::size_t>(lines_[i].end)];
   }
   return out;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -9,7 +10,8 @@
 namespace tessora {
 
 /// An INI text held line by line, so that writing one value leaves every other byte as it was:
-/// comments, unknown keys, other sections, blank lines and each line's own line end.
+/// comments, unknown keys, other sections, blank lines and each line's own line end. The lines
+/// are spans of one buffer, some 16 bytes each, so that a file of many short lines stays small.
 ///
 /// "[name]" opens a section; "key=value" holds a value. Section and key names match without
 /// regard to ASCII case and with surrounding blanks removed; values are read trimmed. When a
@@ -35,17 +37,23 @@ class IniFile {
   std::string text() const;
 
  private:
+  /// How a line ends: nothing (a last line), "\n", "\r\n" or "\r".
+  enum class End : std::uint8_t { None, Lf, CrLf, Cr };
   struct Line {
-    std::string content;  // without its line end
-    std::string end;      // "\n", "\r\n", "\r" or "" for a last line without one
+    std::size_t start;  // of its content in buffer_, without its line end
+    std::uint32_t size;
+    End end;
   };
 
+  std::string_view content(std::size_t line) const;
+  void setContent(std::size_t line, std::string_view text);
   std::optional<std::size_t> findSection(std::string_view section) const;
   std::optional<std::size_t> findKey(std::size_t sectionLine, std::string_view key) const;
-  std::size_t insertLine(std::size_t index, std::string content);
+  std::size_t insertLine(std::size_t index, std::string_view content);
 
+  std::string buffer_;  // the text as read; contents written later are appended
   std::vector<Line> lines_;
-  std::string newline_ = "\n";  // the line end of new lines: the first one the text used
+  End newline_ = End::Lf;  // the line end of new lines: the first one the text used
 };
 
 }  // namespace tessora

@@ -34,12 +34,12 @@ void RecentList::select(int index) {
   selected_ = index;
 }
 
-void LoadRecentList(const std::string& listFile, RecentList& list) {
+void LoadRecentList(RecentList& list, const std::string& listFile) {
   list = RecentList();
   std::string text;
-  const ReadResult result = readWholeFile(listFile, text);
-  if (result == ReadResult::Failed) {
-    throw SettingsError("Cannot open file " + listFile);
+  const ReadResult result = readTextFile(listFile, text);
+  if (isUnusable(result)) {
+    throw SettingsError("Cannot open file " + listFile + ": it " + ReadFailureText(result));
   }
   bool mustWrite = result == ReadResult::Missing;
   for (std::string& entry : parseRecentListText(text)) {
@@ -55,7 +55,7 @@ void LoadRecentList(const std::string& listFile, RecentList& list) {
   }
 }
 
-void PushRecentEntry(const std::string& path, const std::string& listFile, RecentList& list) {
+void PushRecentEntry(RecentList& list, const std::string& listFile, const std::string& path) {
   list.entries_.insert(list.entries_.begin(), path);
   list.displayNames_ = displayNamesOf(list.entries_, false);
   list.selected_ = 0;
@@ -78,7 +78,7 @@ void RemoveRecentEntry(RecentList& list, const std::string& listFile) {
   writeListFile(listFile, list.entries_);
 }
 
-std::string selectRecentEntry(RecentList& list, int index, const std::string& listFile) {
+std::string SelectRecentEntry(RecentList& list, const std::string& listFile, int index) {
   if (index < 0 || index >= list.count()) {
     throwOutOfBounds(index);
   }
@@ -86,7 +86,7 @@ std::string selectRecentEntry(RecentList& list, int index, const std::string& li
   std::string path = list.entries_[static_cast<std::size_t>(index)];
   list.entries_.erase(list.entries_.begin() + at);
   list.displayNames_.erase(list.displayNames_.begin() + at);
-  PushRecentEntry(path, listFile, list);
+  PushRecentEntry(list, listFile, path);
   return path;
 }
 

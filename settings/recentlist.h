@@ -9,7 +9,8 @@ namespace tessora {
 /// One panel's list of recently used image files, newest first, together with what its combo box
 /// shows: a display name per entry and the selected index. Keeping all three here means the box
 /// cannot drift from the list; the window mirrors displayNames() and selectedIndex() into its
-/// combo box after every call below, including one that throws.
+/// combo box after every call below, including one that throws. Each of them takes the list
+/// first and its file second, then what else it needs.
 class RecentList {
  public:
   const std::vector<std::string>& entries() const { return entries_; }
@@ -23,11 +24,11 @@ class RecentList {
   void select(int index);
 
  private:
-  friend void LoadRecentList(const std::string& listFile, RecentList& list);
-  friend void PushRecentEntry(const std::string& path, const std::string& listFile,
-                              RecentList& list);
+  friend void LoadRecentList(RecentList& list, const std::string& listFile);
+  friend void PushRecentEntry(RecentList& list, const std::string& listFile,
+                              const std::string& path);
   friend void RemoveRecentEntry(RecentList& list, const std::string& listFile);
-  friend std::string selectRecentEntry(RecentList& list, int index, const std::string& listFile);
+  friend std::string SelectRecentEntry(RecentList& list, const std::string& listFile, int index);
 
   std::vector<std::string> entries_;
   std::vector<std::string> displayNames_;
@@ -39,12 +40,12 @@ class RecentList {
 /// at the first "." of the file name; nothing is selected. Throws SettingsError
 /// "Cannot open file <listFile>" (the list is then empty) or "Cannot create file <listFile>"
 /// (the list then holds the surviving entries).
-void LoadRecentList(const std::string& listFile, RecentList& list);
+void LoadRecentList(RecentList& list, const std::string& listFile);
 
 /// Puts `path` on top (duplicates are kept), shows whole file names and selects item 0, then
 /// rewrites the file. Throws SettingsError "Cannot create file <listFile>"; the list keeps the
 /// new entry and the old file stays.
-void PushRecentEntry(const std::string& path, const std::string& listFile, RecentList& list);
+void PushRecentEntry(RecentList& list, const std::string& listFile, const std::string& path);
 
 /// Removes the selected entry and selects the one before it, or the last one when the first was
 /// removed, then rewrites the file. Throws SettingsError "List index out of bounds (-1)" with
@@ -55,7 +56,7 @@ void RemoveRecentEntry(RecentList& list, const std::string& listFile);
 /// The list part of a pick in the combo box: entry `index` moves to the top as by
 /// PushRecentEntry. Returns its path, for the window to load. Throws like select() and
 /// PushRecentEntry.
-std::string selectRecentEntry(RecentList& list, int index, const std::string& listFile);
+std::string SelectRecentEntry(RecentList& list, const std::string& listFile, int index);
 
 /// The entries of a list file's text: one per line, any of CR LF, LF and CR ending a line.
 std::vector<std::string> parseRecentListText(std::string_view text);

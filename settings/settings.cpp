@@ -1,6 +1,7 @@
 #include "settings/settings.h"
 
 #include <array>
+#include <optional>
 #include <variant>
 
 #include "settings/colortext.h"
@@ -65,19 +66,36 @@ std::string valueText(const Key& key, const Settings& settings) {
 
 bool LoadSettings(const std::string& path, Settings& settings) {
   std::string text;
-  const ReadResult result = readWholeFile(path, text);
+  const ReadResult result = readTextFile(path, text);
   // An unreadable file reads as an empty one, every key its default, so the program still starts.
   const IniFile ini(text);
+  // A bad value is reported, but only its own key falls back to the default: the keys after it
+  // are still read, so that one typo does not cost the user the rest of their settings.
+  std::optional<SettingsError> firstError;
+  if (isUnusable(result)) {
+    firstError = SettingsError("Cannot open file " + path + ": it " + ReadFailureText(result));
+  }
   for (const Key& key : kKeys) {
-    applyValue(key, ini.readString(key.section, key.name, key.defaultText), settings);
+    try {
+      applyValue(key, ini.readString(key.section, key.name, key.defaultText), settings);
+    } catch (const SettingsError& e) {
+      applyValue(key, key.defaultText, settings);
+      if (!firstError) {
+        firstError = e;
+      }
+    }
+  }
+  if (firstError) {
+    throw *firstError;
   }
   return result != ReadResult::Missing;
 }
 
 void SaveSettings(const std::string& path, const Settings& settings) {
   std::string text;
-  if (readWholeFile(path, text) == ReadResult::Failed) {
-    throw SettingsError("Unable to write to " + path);
+  const ReadResult read = readTextFile(path, text);
+  if (isUnusable(read)) {
+    throw SettingsError("Unable to write to " + path + ": it " + ReadFailureText(read));
   }
   IniFile ini(text);
   for (const Key& key : kKeys) {

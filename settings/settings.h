@@ -7,7 +7,7 @@
 namespace tessora {
 
 /// What the program remembers between runs. The member defaults are the state of a window before
-/// any settings are applied; a read that stops at a bad value leaves the later members so.
+/// any settings are applied.
 struct Settings {
   int top = 5;
   int left = 5;
@@ -23,8 +23,9 @@ struct Settings {
 /// Reads the settings file at `path` into `settings`, key by key in the order of the key table.
 /// A missing file or key yields the key's default; a missing or empty "deep background color"
 /// the desktop colour. Returns whether the file existed, so that a first run can centre the
-/// window. Throws SettingsError "'<value>' is not a valid integer value" at the first value
-/// that does not convert: the keys before it are applied, the later ones left untouched.
+/// window. A value that does not convert gives its key the default, the other keys are read all
+/// the same, and then SettingsError "'<value>' is not a valid integer value" for the first such
+/// value is thrown.
 bool LoadSettings(const std::string& path, Settings& settings);
 
 /// Writes all nine keys, keeping every other line of an existing file. The file is replaced as a

@@ -1,8 +1,12 @@
 #include "ui/message_dialogs.h"
 
 #include <QColorDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QStandardPaths>
+
+#include <unistd.h>
 
 #include "ui/error_box.h"
 
@@ -63,6 +67,18 @@ std::optional<Dialogs::SaveChoice> MessageDialogs::chooseSaveFile(QWidget* owner
     }
   }
   return SaveChoice{dialog.selectedFiles().front().toStdString(), index};
+}
+
+std::string SaveDialogFolder(const std::string& programFolder, const std::string& fallback) {
+  return ::access(programFolder.c_str(), W_OK) == 0 ? programFolder : fallback;
+}
+
+std::string PicturesFolder() {
+  QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+  if (pictures.isEmpty() || !QDir(pictures).exists()) {
+    pictures = QDir::homePath();
+  }
+  return pictures.toStdString() + "/";
 }
 
 }  // namespace tessora

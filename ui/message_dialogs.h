@@ -20,4 +20,11 @@ class MessageDialogs : public Dialogs {
 /// "description|pattern|..." pairs.
 QStringList SaveDialogNameFilters(const std::string& filter);
 
+/// The folder the save dialog opens in: the program's folder, or `fallback` (the user's pictures
+/// folder) where the program's folder cannot be written, as for an installed program.
+std::string SaveDialogFolder(const std::string& programFolder, const std::string& fallback);
+
+/// The user's pictures folder, or the home folder where there is none, ending in "/".
+std::string PicturesFolder();
+
 }  // namespace tessora

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QMainWindow>
-#include <array>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,27 +10,23 @@
 #include "engine/feedback.h"
 #include "platform/services.h"
 #include "settings/recentlist.h"
-#include "settings/settings.h"
 #include "ui/dialogs.h"
+#include "ui/form_menus.h"
+#include "ui/source_panel.h"
 
-class QAction;
-class QComboBox;
-class QFrame;
-class QLabel;
 class QMenu;
-class QMimeData;
 class QTimer;
-class QToolButton;
 
 namespace tessora {
 
-class BandBar;
-class ClickLabel;
+class InfoLabel;
+class PaletteBar;
 class PreviewImage;
+class SettingsKeeper;
 
-/// The main window: the preview, the palette, the tile and center panels, the menus. It shows
-/// what the document holds and hands every command to it; Feedback and DocumentView are how the
-/// document reports back.
+/// The main window: the preview, the palette, the tile and center panels, the menus. Its
+/// handlers hand every command to the document or to the part it concerns; the document tells
+/// it what changed (DocumentView) and reports back through Feedback.
 class TForm1 : public QMainWindow, public Feedback, private DocumentView {
   Q_OBJECT
 
@@ -42,32 +38,20 @@ class TForm1 : public QMainWindow, public Feedback, private DocumentView {
     std::string files;
   };
 
-  /// One panel's controls; index 0 is the tile panel, 1 the center panel.
-  struct PanelWidgets {
-    QFrame* panel = nullptr;
-    BandBar* coolBar = nullptr;
-    QComboBox* saveBox = nullptr;
-    std::array<QToolButton*, 4> tools{};
-    QToolButton* folderButton = nullptr;
-    QLabel* pathLabel = nullptr;
-    QWidget* imageFrame = nullptr;
-    QLabel* image = nullptr;
-    QLabel* caption = nullptr;
-  };
-
   TForm1(Platform& platform, Dialogs& dialogs, Folders folders, QWidget* parent = nullptr);
   ~TForm1() override;
 
   Document& document() { return document_; }
-  const std::string& SettingsPath() const { return settingsPath_; }
+  const std::string& SettingsPath() const;
   bool ClipboardUsed() const { return clipboardUsed_; }
   bool started() const { return started_; }
-  const RecentList& TileRecentList() const { return lists_[0]; }
-  const RecentList& CenterRecentList() const { return lists_[1]; }
+  const RecentList& TileRecentList() const { return tilePanel_->recentList(); }
+  const RecentList& CenterRecentList() const { return centerPanel_->recentList(); }
 
   // Feedback
   void ShowInfo(const std::string& text, InfoStyle style) override;
   void HideInfo() override;
+  void ShowLoadFailure(const std::string& path, const std::string& reason) override;
   void PlayCue(Cue cue) override;
   void SetBusy(bool busy) override;
 
@@ -142,71 +126,33 @@ class TForm1 : public QMainWindow, public Feedback, private DocumentView {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void TilePictureChanged(const Bitmap& tile) override;
-  void CenterPictureChanged(const Bitmap& center, bool visible) override;
-  void PreviewChanged(const Bitmap& preview) override;
+  void Changed(DocumentParts parts) override;
 
   void FormCreate();
-  void applySettings(const Settings& settings);
-  QSize logicalScreenSize() const;
-  void clampPosition();
-  Settings currentSettings() const;
-  void buildPreview(QWidget* surface);
-  void buildPalette(QWidget* surface);
-  void buildInfoLabel(QWidget* surface);
-  void buildPanel(int index, QWidget* surface);
-  void buildBands(int index);
-  void buildPanelLabels(int index);
-  void buildMenus();
-  void buildPopups();
-  void showSwapSymbol();
-  void loadRecentLists();
-  void mirrorRecentList(int index);
-  void selectListEntry(int index, int item);
-  void OpenEntryFolder(int index);
-  void dropFiles(int index, const std::vector<std::string>& paths);
-  void stepBack(int index);
-  bool panelEvent(int index, QObject* watched, QEvent* event);
-  bool tilePanelPress(QObject* watched, QEvent* event);
-  void coolBarChange(int index);
+  void buildSurface();
+  void buildPreview();
+  void connectPanels();
+  void OpenEntryFolder(SourcePanel& panel);
   void popupAtPointer(QMenu* menu);
   void runCommand(const std::function<void()>& command);
-  std::string saveDialogFolder() const;
-  void syncWidgets();
-  void showPath(QLabel* label, const std::string& caption);
-  QAction* action(const char* name) const;
 
   Platform& platform_;
   Dialogs& dialogs_;
   Folders folders_;
   Document document_;
-  std::string settingsPath_;
-  std::array<std::string, 2> listPaths_;
-  std::array<RecentList, 2> lists_;
   bool clipboardUsed_ = false;
   int saveFilterIndex_ = 1;
   bool started_ = false;
 
   QWidget* surface_ = nullptr;
   PreviewImage* mainImage_ = nullptr;
-  QFrame* palettePanel_ = nullptr;
-  std::array<ClickLabel*, 2> colorPanels_{};
-  ClickLabel* colorSwitch_ = nullptr;
-  QLabel* infoLabel_ = nullptr;
-  std::array<PanelWidgets, 2> panels_;
-  QMenu* sizingPopup_ = nullptr;
-  QMenu* tileGradientPopup_ = nullptr;
-  QMenu* csmPopup_ = nullptr;
-  QMenu* tileResizePopup_ = nullptr;
+  PaletteBar* palette_ = nullptr;
+  InfoLabel* infoLabel_ = nullptr;
+  SourcePanel* tilePanel_ = nullptr;
+  SourcePanel* centerPanel_ = nullptr;
+  FormMenus menus_;
   QTimer* clipboardCheckTimer_ = nullptr;
+  std::unique_ptr<SettingsKeeper> settings_;
 };
-
-/// The paths of the local files among dropped data: its URLs, or, where a file manager offers
-/// only text, the file URLs or absolute paths on its lines.
-std::vector<std::string> DroppedPaths(const QMimeData& data);
-
-/// The folder the save dialog opens in: the program's folder, or `fallback` (the user's pictures
-/// folder) where the program's folder cannot be written, as for an installed program.
-std::string SaveDialogFolder(const std::string& programFolder, const std::string& fallback);
 
 }  // namespace tessora

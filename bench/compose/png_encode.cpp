@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   tessora::Bitmap bitmap;
-  if (!tessora::LoadImageFile(argv[1], bitmap, tessora::SilentFeedback())) {
+  if (!tessora::LoadImageFile(argv[1], bitmap)) {
     std::fprintf(stderr, "cannot read %s\n", argv[1]);
     return 1;
   }

@@ -1,14 +1,16 @@
 #include "cli/compose.h"
+#include "cli/terminal_text.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "imageio/image_files.h"
-#include "platform/fake_platform.h"
+#include "support/fake_wallpaper_setter.h"
 #include "support/pictures.h"
 #include "support/temp_dir.h"
 
@@ -132,7 +134,7 @@ TEST_F(ComposeTest, FailuresReportAndExitWithOne) {
   Outcome r =
       Compose({"--size", "40x30", "--center", dir.file("notes.txt"), "-o", dir.file("x.png")});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "INVALID: " + dir.file("notes.txt") + "\n");
+  EXPECT_EQ(r.err, "INVALID: " + dir.file("notes.txt") + ": not a BMP file\n");
   EXPECT_FALSE(fs::exists(dir.file("x.png")));
   r = Compose({"--size", "40x30", "-o", dir.file("missing/dir/x.png")});
   EXPECT_EQ(r.status, 1);
@@ -188,6 +190,55 @@ TEST_F(ComposeTest, DesktopSizeAndSettingsFromTheEnvironment) {
   r = Compose({"-o", dir.file("d.bmp")});
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("--size"), std::string::npos);
+}
+
+// The window keeps every other key when one value is bad; so does the tool, and says which.
+TEST_F(ComposeTest, SettingsWithABadValueAreUsedWithAWarning) {
+  std::ofstream(dir.file("t.ini")) << "[general]\ntop of form=12x\n[program parameters]\n"
+                                      "deep background color=clRed\n";
+  std::ostringstream warnings;
+  ComposeEnvironment env;
+  env.settings = LoadComposeSettings(dir.file("t.ini"), warnings);
+  EXPECT_EQ(warnings.str(), "tessora-compose: warning: '12x' is not a valid integer value\n");
+  const Outcome r = Compose({"--size", "8x8", "-o", dir.file("s.bmp")}, env);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(LoadPicture(dir.file("s.bmp")).pixel(4, 4), RGB(255, 0, 0));
+  EXPECT_EQ(LoadComposeSettings(dir.file("none.ini"), warnings), std::nullopt);
+}
+
+TEST(TerminalText, EscapesWhatATerminalWouldActOnAndKeepsUtf8) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"/home/zoë/日本/😀.png", "/home/zoë/日本/😀.png"},
+      {"a\nINVALID: b\r\t", "a\\nINVALID: b\\r\\t"},
+      {"\x1b[2J\x07\x7f", "\\x1b[2J\\x07\\x7f"},
+      {std::string("nul\0", 4), "nul\\x00"},
+      {"\xc2\x9b"
+       "31m \xc2\x85",
+       "\\u009b31m \\u0085"},                                   // C1 controls
+      {"caf\xe9 \xff", "caf\\xe9 \\xff"},                       // Latin-1 names
+      {"\xc0\xaf \xed\xa0\x80", "\\xc0\\xaf \\xed\\xa0\\x80"},  // overlong, surrogate
+      {"end \xe2\x82", "end \\xe2\\x82"},                       // cut short
+  };
+  for (const auto& [text, shown] : cases) {
+    EXPECT_EQ(TerminalText(text), shown) << shown;
+  }
+  // Whatever two bytes a name holds, no control reaches the terminal, and a byte beyond ASCII
+  // only within a whole character that is not a control.
+  for (unsigned a = 0; a < 256; ++a) {
+    for (unsigned b = 0; b < 256; ++b) {
+      const std::string name{static_cast<char>(a), static_cast<char>(b)};
+      const std::string shown = TerminalText(name);
+      const auto beyondAscii = [](char c) { return static_cast<unsigned char>(c) >= 0x80; };
+      for (const char c : shown) {
+        ASSERT_TRUE((c >= 0x20 && c != 0x7F) || beyondAscii(c)) << a << " " << b;
+      }
+      if (std::any_of(shown.begin(), shown.end(), beyondAscii)) {
+        const bool printable =
+            a >= 0xC2 && a <= 0xDF && b >= 0x80 && b <= 0xBF && (a > 0xC2 || b >= 0xA0);
+        ASSERT_TRUE(printable && shown == name) << a << " " << b;
+      }
+    }
+  }
 }
 
 TEST(ComposeArgs, UsageErrors) {

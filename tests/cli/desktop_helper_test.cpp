@@ -67,20 +67,23 @@ TEST(DesktopHelper, AnswersComeFromTheHelperProgram) {
 esac
 )");
   DesktopHelper desktop(helper);
-  const auto g = desktop.geometry();
-  ASSERT_TRUE(g.has_value());
-  EXPECT_EQ(g->workArea.Bottom, 1050);
+  const GeometryResult g = desktop.geometry();
+  ASSERT_TRUE(g.ok);
+  EXPECT_EQ(g.geometry.workArea.Bottom, 1050);
   EXPECT_EQ(desktop.wallpaperFolder().path, "/tmp/walls/");
   const WallpaperResult r = desktop.setWallpaper("/tmp/walls/w.bmp");
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(r.reason, "no desktop would take /tmp/walls/w.bmp");
 
   DesktopHelper broken(s.add("broken", "exit 1\n"));
-  EXPECT_FALSE(broken.geometry().has_value());
-  EXPECT_EQ(broken.lastError(), "the desktop's size could not be read");
+  const GeometryResult unread = broken.geometry();
+  EXPECT_FALSE(unread.ok);
+  EXPECT_EQ(unread.reason, "the desktop's size could not be read");
+  EXPECT_EQ(broken.setWallpaper("/tmp/w.bmp").reason, "the desktop helper failed");
   DesktopHelper absent(s.path("absent"));
-  EXPECT_FALSE(absent.geometry().has_value());
-  EXPECT_NE(absent.lastError().find("absent"), std::string::npos);
+  const GeometryResult unstarted = absent.geometry();
+  EXPECT_FALSE(unstarted.ok);
+  EXPECT_NE(unstarted.reason.find("absent"), std::string::npos);
   EXPECT_FALSE(absent.setWallpaper("/tmp/w.bmp").ok);
 }
 

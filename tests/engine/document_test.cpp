@@ -28,10 +28,12 @@ class Views : public DocumentView {
   }
   void CenterPictureChanged(const Bitmap&, bool visible) override { centerVisible = visible; }
   void PreviewChanged(const Bitmap&) override { ++previews; }
+  void Changed(DocumentParts parts) override { changes.push_back(parts); }
   int tileShown = 0;
   Size tileSize;
   bool centerVisible = false;
   int previews = 0;
+  std::vector<DocumentParts> changes;
 };
 
 // A started document on a 1024 x 768 desktop with the window's layout, files served from a map.
@@ -39,13 +41,11 @@ class DocumentTest : public ::testing::Test {
  protected:
   void SetUp() override {
     doc.setView(&views);
-    doc.setImageLoader([this](const std::string& path, Bitmap& target) {
+    doc.setImageLoader([this](const std::string& path, Bitmap& target) -> LoadResult {
       target.setTransparent(false);
       auto it = files.find(path);
       if (it == files.end()) {
-        fb.PlayCue(Cue::Error);
-        fb.ShowInfo("INVALID", InfoStyle::Fixed);
-        return false;
+        return LoadResult(false, "not a picture");
       }
       target = it->second;
       return true;
@@ -235,7 +235,7 @@ TEST_F(DocumentTest, AFailedLoadChangesNothingElse) {
   EXPECT_EQ(doc.tileCaption(), "/t/stone.bmp");
   EXPECT_EQ(views.tileShown, shown);
   EXPECT_EQ(views.previews, previews);
-  EXPECT_EQ(fb.lastInfo(), "INVALID");
+  EXPECT_EQ(fb.loadFailures, (std::vector<std::string>{"/t/notes.txt: not a picture"}));
   EXPECT_EQ(doc.ComposedBitmap().pixel(1000, 700), kBlue);
 }
 
@@ -344,6 +344,65 @@ TEST_F(DocumentTest, DeepBackgroundColourFromTheDialog) {
   EXPECT_EQ(doc.DeepBackgroundColor(), kRed);
   EXPECT_EQ(doc.TileBitmap().pixel(0, 0), kRed);
   EXPECT_EQ(doc.ComposedBitmap().pixel(1023, 767), kRed);
+}
+
+// A window redraws only what it is told, so a part a command changes without saying so stays
+// stale on the screen. Each row runs on the state the rows before it left.
+TEST_F(DocumentTest, EachCommandTellsTheViewOnceEveryPartItChanged) {
+  files["/t/a.png"] = Solid(20, 10, kBlue);
+  Bitmap clip = Solid(400, 300, kRed);
+  const DocumentParts tile = kTilePicture | kTools | kPreview;
+  const DocumentParts center = kCenterPicture | kTools | kPreview;
+  const DesktopGeometry desktop{800, 600, Rect{0, 0, 800, 600}};
+  const struct {
+    const char* command;
+    std::function<void()> run;
+    DocumentParts parts;  // none: the view hears nothing
+  } rows[] = {
+      {"assign tile", [&] { doc.AssignTileFile("/t/a.png"); }, tile | kCaptions},
+      {"failed load", [&] { doc.AssignTileFile("/t/none.png"); }, 0},
+      {"paste tile", [&] { doc.pasteTile(&clip); }, tile},
+      {"halo", [&] { doc.generateBackground(BackgroundKind::Halo); }, tile | kCaptions},
+      {"scale", [&] { doc.scaleTileHalf(); }, kPreview},
+      {"scale factor", [&] { doc.SetTileResizeFraction(80); }, kTileScale},
+      {"deep colour", [&] { doc.setDeepBackgroundColor(kRed); }, tile},
+      {"reset tile", [&] { doc.resetTile(); }, tile},
+      {"assign center", [&] { doc.AssignCenterFile("/t/a.png"); }, center | kCaptions},
+      {"paste center", [&] { doc.pasteCenter(&clip); }, center},
+      {"sizing", [&] { doc.sizeGoldenArea(); }, kPreview},
+      {"transparent", [&] { doc.setCenterTransparentColor(kRed); }, kPreview},
+      {"deferred",
+       [&] {
+         doc.setDeferredRendering(true);
+         doc.sizeFull();
+         doc.setDeferredRendering(false);
+       },
+       kPreview},
+      {"clear center", [&] { doc.ClearCenter(); }, center},
+      {"pick colour", [&] { doc.previewMouseDown(MouseButton::Left, 3, 3); }, kColors},
+      {"swap", [&] { doc.swapColors(); }, kColors},
+      {"colour dialog", [&] { doc.setColor1(kBlue); }, kColors},
+      {"nothing armed", [&] { doc.formMouseMove(); }, 0},
+      {"arm", [&] { doc.armClickMode(ClickMode::ResizeHeight); }, kClickMode},
+      {"resize press", [&] { doc.previewMouseDown(MouseButton::Left, 10, 40); }, kPreview},
+      {"disarm",
+       [&] {
+         doc.previewMouseMove();
+         doc.formMouseMove();
+       },
+       kClickMode},
+      {"start", [&] { doc.Activate(desktop); }, kAllParts},
+  };
+  for (const auto& row : rows) {
+    views.changes.clear();
+    row.run();
+    if (row.parts == 0) {
+      EXPECT_TRUE(views.changes.empty()) << row.command;
+      continue;
+    }
+    ASSERT_EQ(views.changes.size(), 1U) << row.command;
+    EXPECT_EQ(views.changes[0] & row.parts, row.parts) << row.command << ": " << views.changes[0];
+  }
 }
 
 TEST_F(DocumentTest, TransparentTileShowsTheDeepColour) {
@@ -462,7 +521,7 @@ TEST(DocumentDeferral, RandomCommandSequencesMatchRenderingAtEveryStep) {
     Document eager(eagerFeedback);
     Document lazy(lazyFeedback);
     for (Document* d : {&eager, &lazy}) {
-      d->setImageLoader([&pictures](const std::string& path, Bitmap& target) {
+      d->setImageLoader([&pictures](const std::string& path, Bitmap& target) -> LoadResult {
         const std::size_t i = static_cast<std::size_t>(path.back() - '0');
         if (i >= 3) {
           return false;

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "codec_checks.h"
 #include "image_makers.h"
 #include "imageio/image_error.h"
@@ -355,8 +358,8 @@ TEST(BmpWrite, RoundTripsEveryRowPadding) {
 TEST(BmpWrite, CannotCreateNamesTheFileAndLeavesNothing) {
   TempDir folder;
   const std::string name = folder.file("none/out.bmp");
-  EXPECT_TRUE(
-      FailsWith([&] { SaveBmpFile(name, PatternBitmap(2, 2)); }, "Cannot create file " + name));
+  EXPECT_TRUE(FailsWith([&] { SaveBmpFile(name, PatternBitmap(2, 2)); },
+                        "Cannot create file " + name + ": " + std::strerror(ENOENT)));
   EXPECT_TRUE(filesIn(folder.path(), "").empty());
 }
 

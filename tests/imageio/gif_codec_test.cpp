@@ -79,6 +79,35 @@ TEST(GifRead, AnimationShowsTheFirstFrameAtItsOwnSize) {
   EXPECT_EQ(b.transparentColor(), clNone) << "the first frame has none";
 }
 
+// A later frame's transparent colour, or an index outside the first frame's map, sets the flag
+// without giving a colour: drawing the picture then leaves no pixel out, white ones included.
+TEST(GifRead, AFlagWithoutAColourLeavesOutNoPixel) {
+  GifFrame first = frame(5, 4, 9);
+  first.indices[0] = 7;
+  GifFrame later = frame(5, 4, 10);
+  later.transparentIndex = 7;
+  GifFrame outside = first;
+  outside.localColors = {0xFFFFFF, 0x112233, 0x445566, 0x778899};
+  for (auto& i : outside.indices) {
+    i &= 3;
+  }
+  outside.transparentIndex = 9;
+  const std::pair<const char*, Bytes> files[] = {
+      {"later frame transparent", MakeGif(5, 4, kColors, {first, later})},
+      {"index outside the map", MakeGif(5, 4, kColors, {outside})},
+  };
+  for (const auto& [what, file] : files) {
+    const Bitmap b = read(file);
+    EXPECT_TRUE(b.transparent()) << what;
+    EXPECT_EQ(b.transparentColor(), clNone) << what;
+    Bitmap shown(5, 4);
+    shown.setFillColor(clRed);
+    shown.fill();
+    shown.draw(0, 0, b);
+    EXPECT_TRUE(SamePicture(shown, b)) << what;
+  }
+}
+
 TEST(GifRead, DamageAfterTheFirstFrameStillShowsIt) {
   const GifFrame first = frame(5, 4, 5);
   Bytes file = MakeGif(5, 4, kColors, {first, frame(5, 4, 6)});
@@ -86,13 +115,31 @@ TEST(GifRead, DamageAfterTheFirstFrameStillShowsIt) {
   EXPECT_TRUE(SamePicture(read(file), expected(first, kColors)));
 }
 
+// Past the first frame the records are only walked for their transparency: a file cut anywhere
+// after the first frame still shows it, and is transparent exactly when the cut leaves the
+// transparent frame's descriptor whole, with the code size that follows it.
+TEST(GifRead, LaterFramesCountUpToWhereTheFileEnds) {
+  const GifFrame first = frame(5, 4, 11);
+  GifFrame later = frame(5, 4, 12);
+  later.transparentIndex = 3;
+  const Bytes alone = MakeGif(5, 4, kColors, {first});
+  const Bytes file = MakeGif(5, 4, kColors, {first, later, first});
+  // After the first frame: the graphic control block (8 bytes), the descriptor (10), code size.
+  const std::size_t whole = alone.size() - 1 + 8 + 10 + 1;
+  for (std::size_t size = alone.size() - 1; size <= file.size(); ++size) {
+    const Bitmap b = read(Bytes(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(size)));
+    ASSERT_TRUE(SamePicture(b, expected(first, kColors))) << size;
+    EXPECT_EQ(b.transparent(), size >= whole) << size;
+  }
+}
+
 TEST(GifRead, FailuresLeaveTheBitmap) {
   const Bitmap before = PatternBitmap(3, 3);
-  auto fails = [&](const Bytes& file, const char* what) {
+  auto fails = [&](const Bytes& file, const char* what, const ImageLimits& limits = {}) {
     SCOPED_TRACE(what);
     Bitmap b = before;
-    EXPECT_TRUE(
-        FailsWith([&] { ReadGifMemory(file.data(), file.size(), b); }, "Error Reading File!"));
+    EXPECT_TRUE(FailsWith([&] { ReadGifMemory(file.data(), file.size(), b, limits); },
+                          "Error Reading File!"));
     EXPECT_TRUE(SamePicture(b, before));
   };
   fails(MakeGif(4, 4, kColors, {}), "no frame");
@@ -101,7 +148,9 @@ TEST(GifRead, FailuresLeaveTheBitmap) {
   fails(cut, "first frame cut short");
   fails(Bytes{'G', 'I', 'F', '8', '9', 'a'}, "header only");
   fails(Bytes(100, 0x47), "garbage");
-  fails(MakeGif(20000, 1, kColors, {frame(16385, 1, 8)}), "frame wider than the limit");
+  ImageLimits narrow;
+  narrow.maxDimension = 16384;
+  fails(MakeGif(20000, 1, kColors, {frame(16385, 1, 8)}), "frame wider than the limit", narrow);
   TempDir folder;
   Bitmap b;
   const std::string missing = folder.file("missing.gif");

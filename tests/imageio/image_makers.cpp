@@ -2,6 +2,7 @@
 
 #include <gif_lib.h>
 #include <png.h>
+#include <zlib.h>
 
 // jpeglib.h needs FILE and size_t declared before it.
 #include <jpeglib.h>
@@ -304,6 +305,96 @@ Bytes MakeGif(int screenWidth, int screenHeight, const std::vector<std::uint32_t
     throw std::runtime_error("giflib could not write the test image");
   }
   return out;
+}
+
+Bytes PngChunk(const std::string& type, const Bytes& data) {
+  Bytes chunk(8 + data.size() + 4);
+  png_save_uint_32(chunk.data(), static_cast<png_uint_32>(data.size()));
+  std::copy(type.begin(), type.end(), chunk.begin() + 4);
+  std::copy(data.begin(), data.end(), chunk.begin() + 8);
+  const uLong crc = crc32(0, chunk.data() + 4, static_cast<uInt>(4 + data.size()));
+  png_save_uint_32(chunk.data() + 8 + data.size(), static_cast<png_uint_32>(crc));
+  return chunk;
+}
+
+Bytes AssemblePng(int width, int height, bool interlaced, const std::vector<Bytes>& chunks) {
+  Bytes file{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  Bytes header(13, 0);
+  png_save_uint_32(header.data(), static_cast<png_uint_32>(width));
+  png_save_uint_32(header.data() + 4, static_cast<png_uint_32>(height));
+  header[8] = 8;
+  header[9] = 2;
+  header[12] = interlaced ? 1 : 0;
+  const Bytes ihdr = PngChunk("IHDR", header);
+  file.insert(file.end(), ihdr.begin(), ihdr.end());
+  for (const Bytes& chunk : chunks) {
+    file.insert(file.end(), chunk.begin(), chunk.end());
+  }
+  return file;
+}
+
+Bytes ZlibStream(int emptyBlocks, const Bytes& data) {
+  Bytes out{0x78, 0x01};
+  for (int i = 0; i < emptyBlocks; ++i) {
+    out.insert(out.end(), {0x00, 0x00, 0x00, 0xFF, 0xFF});  // stored, length 0
+  }
+  // Raw deflate after the hand-made header and blocks; runs code as matches, quickly.
+  z_stream z{};
+  deflateInit2(&z, 9, Z_DEFLATED, -15, 8, Z_RLE);
+  const std::size_t at = out.size();
+  out.resize(at + deflateBound(&z, data.size()));
+  z.next_in = const_cast<Bytef*>(data.data());
+  z.avail_in = static_cast<uInt>(data.size());
+  z.next_out = out.data() + at;
+  z.avail_out = static_cast<uInt>(out.size() - at);
+  deflate(&z, Z_FINISH);
+  out.resize(at + z.total_out);
+  deflateEnd(&z);
+  const uLong adler = adler32(adler32(0, nullptr, 0), data.data(), static_cast<uInt>(data.size()));
+  for (int shift = 24; shift >= 0; shift -= 8) {
+    out.push_back(static_cast<std::uint8_t>(adler >> shift));
+  }
+  return out;
+}
+
+Bytes MakeHandMadeJpeg(int side, int skippingScans, bool impossibleScan) {
+  Bytes f{0xFF, 0xD8};
+  auto segment = [&f](std::uint8_t marker, const Bytes& data) {
+    const std::size_t n = data.size() + 2;
+    f.insert(f.end(),
+             {0xFF, marker, static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)});
+    f.insert(f.end(), data.begin(), data.end());
+  };
+  Bytes quant(65, 1);
+  quant[0] = 0;
+  segment(0xDB, quant);
+  const auto hi = static_cast<std::uint8_t>(side >> 8);
+  const auto lo = static_cast<std::uint8_t>(side);
+  segment(0xC2, {8, hi, lo, hi, lo, 1, 1, 0x11, 0});
+  // First coefficients: codes 00 (no change) and 01 (a step of one). Others: the one code 00, a
+  // run of 2^14 empty blocks and more as told by 14 further bits.
+  segment(0xC4, {0x00, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,   1,  //
+                 0x10, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xE0});
+  const int blocks = (side / 8) * (side / 8);
+  segment(0xDA, {1, 1, 0x00, 0, 0, 0});
+  // 01 1 (up), 01 0 (down): eight blocks in three bytes.
+  for (int i = 0; i < blocks / 8; ++i) {
+    f.insert(f.end(), {0x69, 0xA6, 0x9A});
+  }
+  // Runs of 2^14 + 0b10101010101010 = 27306 empty blocks, two bytes each: 00 10101010101010.
+  Bytes runs;
+  for (int run = 0; run < blocks; run += 27306) {
+    runs.insert(runs.end(), {0x2A, 0xAA});
+  }
+  for (int i = 0; i < skippingScans; ++i) {
+    segment(0xDA, {1, 1, 0x00, 1, 63, 0});
+    f.insert(f.end(), runs.begin(), runs.end());
+  }
+  if (impossibleScan) {
+    segment(0xDA, {1, 1, 0x00, 1, 0, 0});
+  }
+  f.insert(f.end(), {0xFF, 0xD9});
+  return f;
 }
 
 }  // namespace tessora::testing

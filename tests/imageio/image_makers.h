@@ -41,6 +41,14 @@ struct GifFrame {
   std::vector<std::uint32_t> localColors;  // 0x00RRGGBB, empty: the global map
 };
 
+/// A PNG put together chunk by chunk, for files no encoder writes: the signature, the header of
+/// an 8-bit RGB picture, then the chunks as given (made with PngChunk).
+Bytes AssemblePng(int width, int height, bool interlaced, const std::vector<Bytes>& chunks);
+/// One chunk: length, type, data and checksum.
+Bytes PngChunk(const std::string& type, const Bytes& data);
+/// A zlib stream of `data` after `emptyBlocks` empty deflate blocks.
+Bytes ZlibStream(int emptyBlocks, const Bytes& data);
+
 /// A GIF with a global map of `globalColors` (0x00RRGGBB, a power of two in size) and the frames.
 Bytes MakeGif(int screenWidth, int screenHeight, const std::vector<std::uint32_t>& globalColors,
               const std::vector<GifFrame>& frames);
@@ -65,6 +73,12 @@ Bytes MakeJpeg(int width, int height, bool gray, bool progressive);
 /// A baseline JPEG of a textured picture: one component (gray) or three with the luma sampled
 /// hSamp x vSamp times the chroma, and a restart marker every restartRows MCU rows (0: none).
 Bytes MakeSampledJpeg(int width, int height, bool gray, int hSamp, int vSamp, int restartRows);
+
+/// A progressive gray JPEG side x side made by hand, for files no encoder writes: a first scan of
+/// each block's first coefficient (blocks going one step up and down in turn), then
+/// `skippingScans` scans of the other coefficients that pass over every block as empty, and,
+/// when asked, a scan of the coefficients from 1 down to 0, which libjpeg refuses.
+Bytes MakeHandMadeJpeg(int side, int skippingScans, bool impossibleScan);
 
 /// A deterministic value in 0..maxValue for a pixel sample.
 std::uint32_t PatternSample(int x, int y, int channel, std::uint32_t maxValue);

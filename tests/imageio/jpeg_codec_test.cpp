@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 
 #include "codec_checks.h"
 #include "image_makers.h"
@@ -138,8 +140,10 @@ TEST(JpegRead, FailuresLeaveTheBitmap) {
       FailsWith([&] { ReadJpegMemory(garbage.data(), garbage.size(), b); }, "Error Reading File!"));
   EXPECT_TRUE(FailsWith([&] { ReadJpegMemory(nullptr, 0, b); }, "Error Reading File!"));
   const Bytes wide = MakeJpeg(16385, 8, true, false);
-  EXPECT_TRUE(
-      FailsWith([&] { ReadJpegMemory(wide.data(), wide.size(), b); }, "Error Reading File!"));
+  ImageLimits narrow;
+  narrow.maxDimension = 16384;
+  EXPECT_TRUE(FailsWith([&] { ReadJpegMemory(wide.data(), wide.size(), b, narrow); },
+                        "Error Reading File!"));
   EXPECT_TRUE(SamePicture(b, before));
   // A file cut short shows what arrived, padded as libjpeg does; it must not crash or hang.
   Bytes cut = MakeJpeg(64, 64, false, true);
@@ -152,16 +156,42 @@ TEST(JpegRead, FailuresLeaveTheBitmap) {
   }
 }
 
+// Every scan is a pass over the blocks it codes, however few bytes it takes to skip them all. A
+// file may make as many passes as real encoders need, and some more; beyond that it is refused.
+TEST(JpegRead, ScansAreBoundedByThePassesTheyMakeOverThePicture) {
+  for (const auto& [scans, loads] : {std::pair{8, true}, {40, false}, {250, false}}) {
+    const Bytes file = MakeHandMadeJpeg(64, scans, false);
+    Bitmap b;
+    if (loads) {
+      EXPECT_NO_THROW(ReadJpegMemory(file.data(), file.size(), b)) << scans;
+      EXPECT_EQ(b.width(), 64);
+    } else {
+      EXPECT_TRUE(
+          FailsWith([&] { ReadJpegMemory(file.data(), file.size(), b); }, "Error Reading File!"))
+          << scans;
+    }
+  }
+}
+
 TEST(JpegWrite, FailuresNameTheFileAndKeepTheOldOne) {
   TempDir folder;
   const std::string noFolder = folder.file("none/out.jpg");
   EXPECT_TRUE(FailsWith([&] { SaveJpegFile(noFolder, PatternBitmap(2, 2)); },
-                        "Cannot create file " + noFolder));
+                        "Cannot create file " + noFolder + ": " + std::strerror(ENOENT)));
   const std::string name = folder.file("kept.jpg");
   ASSERT_TRUE(writeBytes(name, Bytes{9, 8, 7}));
   EXPECT_TRUE(FailsWith([&] { SaveJpegFile(name, Bitmap()); }, "Unable to write to " + name));
   EXPECT_EQ(readBytes(name), (Bytes{9, 8, 7}));
+  // JPEG holds rows of at most 65,500 pixels; a wider picture fails like any write.
+  EXPECT_TRUE(
+      FailsWith([&] { SaveJpegFile(name, Bitmap(65501, 1)); }, "Unable to write to " + name));
+  EXPECT_EQ(readBytes(name), (Bytes{9, 8, 7}));
   EXPECT_EQ(filesIn(folder.path(), ""), std::vector<std::string>{"kept.jpg"});
+  const std::string widest = folder.file("widest.jpg");
+  SaveJpegFile(widest, Bitmap(65500, 1));
+  Bitmap back;
+  LoadJpegFile(widest, back);
+  EXPECT_EQ(back.width(), 65500);
 }
 
 }  // namespace

@@ -25,25 +25,25 @@ class CommandWallpaperTest : public ::testing::Test {
 };
 
 TEST_F(CommandWallpaperTest, SwayGetsTheQuotedPathForEveryOutput) {
-  ASSERT_EQ(SwayWallpaper().install(QStringLiteral("/home/u/T W \"1\".bmp")), QString());
+  ASSERT_TRUE(SwayWallpaper().install(QStringLiteral("/home/u/T W \"1\".bmp")).ok());
   EXPECT_EQ(Log(), QStringLiteral("swaymsg|output|*|bg|\"/home/u/T W \\\"1\\\".bmp\"|fill|"));
 }
 
 TEST_F(CommandWallpaperTest, LxqtAndLxdeKeepTheUsersMode) {
-  ASSERT_EQ(LxqtWallpaper().install(QStringLiteral("/w-1.bmp")), QString());
-  ASSERT_EQ(LxdeWallpaper().install(QStringLiteral("/w-2.bmp")), QString());
+  ASSERT_TRUE(LxqtWallpaper().install(QStringLiteral("/w-1.bmp")).ok());
+  ASSERT_TRUE(LxdeWallpaper().install(QStringLiteral("/w-2.bmp")).ok());
   EXPECT_EQ(Log(), QStringLiteral(
                        "pcmanfm-qt|--set-wallpaper|/w-1.bmp|pcmanfm|--set-wallpaper=/w-2.bmp|"));
 }
 
 TEST_F(CommandWallpaperTest, AFailingOrMissingCommandIsReported) {
   qputenv("STUB_FAIL", "no output matches");
-  EXPECT_EQ(SwayWallpaper().install(QStringLiteral("/w.bmp")),
+  EXPECT_EQ(SwayWallpaper().install(QStringLiteral("/w.bmp")).reason(),
             QStringLiteral("swaymsg failed (exit code 1): no output matches"));
   qputenv("PATH", QByteArray("/nonexistent"));
-  EXPECT_EQ(LxqtWallpaper().install(QStringLiteral("/w.bmp")),
+  EXPECT_EQ(LxqtWallpaper().install(QStringLiteral("/w.bmp")).reason(),
             QStringLiteral("pcmanfm-qt is not installed"));
-  EXPECT_EQ(SwaybgWallpaper().install(QStringLiteral("/w.bmp")),
+  EXPECT_EQ(SwaybgWallpaper().install(QStringLiteral("/w.bmp")).reason(),
             QStringLiteral("swaybg is not installed"));
 }
 

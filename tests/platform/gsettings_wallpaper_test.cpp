@@ -37,7 +37,7 @@ const QString kUri =
 TEST(GSettingsWallpaper, GnomeGetsTheUriInTheLightAndDarkKeys) {
   SetString("org.gnome.desktop.background", "picture-options", "centered");
   GSettingsWallpaper gnome(GnomeBackground());
-  ASSERT_EQ(gnome.install(kFile), QString());
+  ASSERT_TRUE(gnome.install(kFile).ok());
   EXPECT_EQ(Read(GnomeBackground(), "picture-uri"), kUri);
   EXPECT_EQ(Read(GnomeBackground(), "picture-uri-dark"), kUri);
   EXPECT_EQ(Read(GnomeBackground(), "picture-options"), QStringLiteral("centered"));
@@ -46,13 +46,13 @@ TEST(GSettingsWallpaper, GnomeGetsTheUriInTheLightAndDarkKeys) {
 
 TEST(GSettingsWallpaper, AStyleThatHidesThePictureBecomesZoom) {
   SetString("org.gnome.desktop.background", "picture-options", "none");
-  ASSERT_EQ(GSettingsWallpaper(GnomeBackground()).install(kFile), QString());
+  ASSERT_TRUE(GSettingsWallpaper(GnomeBackground()).install(kFile).ok());
   EXPECT_EQ(Read(GnomeBackground(), "picture-options"), QStringLiteral("zoom"));
 }
 
 TEST(GSettingsWallpaper, CinnamonGetsTheUri) {
   SetString("org.cinnamon.desktop.background", "picture-options", "scaled");
-  ASSERT_EQ(GSettingsWallpaper(CinnamonBackground()).install(kFile), QString());
+  ASSERT_TRUE(GSettingsWallpaper(CinnamonBackground()).install(kFile).ok());
   EXPECT_EQ(Read(CinnamonBackground(), "picture-uri"), kUri);
   EXPECT_EQ(Read(CinnamonBackground(), "picture-options"), QStringLiteral("scaled"));
   EXPECT_TRUE(KeyFile().contains(QLatin1String("[org/cinnamon/desktop/background]")));
@@ -60,7 +60,7 @@ TEST(GSettingsWallpaper, CinnamonGetsTheUri) {
 
 TEST(GSettingsWallpaper, MateGetsAPlainPath) {
   SetString("org.mate.background", "picture-options", "stretched");
-  ASSERT_EQ(GSettingsWallpaper(MateBackground()).install(kFile), QString());
+  ASSERT_TRUE(GSettingsWallpaper(MateBackground()).install(kFile).ok());
   EXPECT_EQ(Read(MateBackground(), "picture-filename"), kFile);
   EXPECT_EQ(Read(MateBackground(), "picture-options"), QStringLiteral("stretched"));
 }
@@ -69,11 +69,11 @@ TEST(GSettingsWallpaper, AMissingSchemaIsReportedNotFatal) {
   GSettingsDesktop missing = GnomeBackground();
   missing.name = QStringLiteral("Nowhere");
   missing.schema = "org.example.nowhere.background";
-  EXPECT_EQ(GSettingsWallpaper(missing).install(kFile),
+  EXPECT_EQ(GSettingsWallpaper(missing).install(kFile).reason(),
             QStringLiteral("settings schema org.example.nowhere.background is not installed"));
   GSettingsDesktop noKey = GnomeBackground();
   noKey.pictureKey = "picture-nowhere";
-  EXPECT_EQ(GSettingsWallpaper(noKey).install(kFile),
+  EXPECT_EQ(GSettingsWallpaper(noKey).install(kFile).reason(),
             QStringLiteral("settings schema org.gnome.desktop.background has no key "
                            "picture-nowhere"));
   EXPECT_FALSE(ReadGSettingsString("org.example.nowhere.background", "x").has_value());

@@ -48,8 +48,7 @@ class PlasmaWallpaperTest : public ::testing::Test {
 TEST_F(PlasmaWallpaperTest, EveryDesktopGetsTheImagePluginAndTheUri) {
   ASSERT_TRUE(bus_.ok());
   Serve(false);
-  ASSERT_EQ(PlasmaWallpaper(bus_.connection()).install(QStringLiteral("/home/u/T W-1.bmp")),
-            QString());
+  ASSERT_TRUE(PlasmaWallpaper(bus_.connection()).install(QStringLiteral("/home/u/T W-1.bmp")).ok());
   ASSERT_EQ(shell_->scripts.size(), 1);
   const QString script = shell_->scripts.first();
   EXPECT_TRUE(script.contains(QLatin1String("var uri = \"file:///home/u/T%20W-1.bmp\";")));
@@ -64,7 +63,7 @@ TEST_F(PlasmaWallpaperTest, EveryDesktopGetsTheImagePluginAndTheUri) {
 TEST_F(PlasmaWallpaperTest, ARefusingShellIsReportedWithItsReason) {
   ASSERT_TRUE(bus_.ok());
   Serve(true);
-  EXPECT_EQ(PlasmaWallpaper(bus_.connection()).install(QStringLiteral("/w.bmp")),
+  EXPECT_EQ(PlasmaWallpaper(bus_.connection()).install(QStringLiteral("/w.bmp")).reason(),
             QStringLiteral("plasmashell: Widgets are locked"));
 }
 

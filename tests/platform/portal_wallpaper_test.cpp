@@ -50,6 +50,7 @@ class FakePortal : public QObject, protected QDBusContext {
   bool takesFiles = true;  // false: an old portal, with the URI method only
   QByteArray received;     // the file's bytes, read through the descriptor
   QString uri;
+  QString refusal;  // set: the URI method fails with this error name and no message
   QVariantMap options;
   bool closed = false;
 
@@ -67,6 +68,10 @@ class FakePortal : public QObject, protected QDBusContext {
     return respond(opts);
   }
   QDBusObjectPath SetWallpaperURI(const QString&, const QString& u, const QVariantMap& opts) {
+    if (!refusal.isEmpty()) {
+      sendErrorReply(refusal, QString());
+      return QDBusObjectPath();
+    }
     uri = u;
     return respond(opts);
   }
@@ -125,7 +130,7 @@ TEST_F(PortalWallpaperTest, HandsTheFileItselfAndSucceedsWhenGranted) {
   ASSERT_TRUE(bus_.ok());
   Serve(Answer::Grant);
   PortalWallpaper portal(bus_.connection(), 5000);
-  EXPECT_EQ(portal.install(File()), QString());
+  EXPECT_TRUE(portal.install(File()).ok());
   EXPECT_EQ(portal_->received, QByteArray("BMpicture"));
   EXPECT_EQ(portal_->options.value(QStringLiteral("set-on")).toString(),
             QStringLiteral("background"));
@@ -136,7 +141,7 @@ TEST_F(PortalWallpaperTest, AnOldPortalGetsTheFileUri) {
   ASSERT_TRUE(bus_.ok());
   Serve(Answer::Grant);
   portal_->takesFiles = false;
-  EXPECT_EQ(PortalWallpaper(bus_.connection(), 5000).install(File()), QString());
+  EXPECT_TRUE(PortalWallpaper(bus_.connection(), 5000).install(File()).ok());
   EXPECT_TRUE(portal_->received.isEmpty());
   EXPECT_EQ(portal_->uri, QUrl::fromLocalFile(File()).toString(QUrl::FullyEncoded));
 }
@@ -144,8 +149,17 @@ TEST_F(PortalWallpaperTest, AnOldPortalGetsTheFileUri) {
 TEST_F(PortalWallpaperTest, ARefusalIsReported) {
   ASSERT_TRUE(bus_.ok());
   Serve(Answer::Deny);
-  EXPECT_EQ(PortalWallpaper(bus_.connection(), 5000).install(File()),
+  EXPECT_EQ(PortalWallpaper(bus_.connection(), 5000).install(File()).reason(),
             QStringLiteral("the desktop refused the request"));
+}
+
+// Once taken for success, which left the user told the wallpaper was set.
+TEST_F(PortalWallpaperTest, AnErrorWithoutAMessageFailsUnderTheErrorsName) {
+  ASSERT_TRUE(bus_.ok());
+  Serve(Answer::Grant);
+  portal_->takesFiles = false;
+  portal_->refusal = QStringLiteral("org.freedesktop.portal.Error.NotAllowed");
+  EXPECT_EQ(PortalWallpaper(bus_.connection(), 5000).install(File()).reason(), portal_->refusal);
 }
 
 TEST_F(PortalWallpaperTest, NoAnswerEndsAtTheTimeoutAndClosesTheRequest) {
@@ -153,7 +167,7 @@ TEST_F(PortalWallpaperTest, NoAnswerEndsAtTheTimeoutAndClosesTheRequest) {
   Serve(Answer::Never);
   QElapsedTimer clock;
   clock.start();
-  const QString result = PortalWallpaper(bus_.connection(), 300).install(File());
+  const QString result = PortalWallpaper(bus_.connection(), 300).install(File()).reason();
   EXPECT_TRUE(result.startsWith(QLatin1String("no answer within"))) << result.toStdString();
   EXPECT_LT(clock.elapsed(), 3000);
   EXPECT_TRUE(testing::WaitUntil([this] { return portal_->closed; }, 2000));
@@ -167,11 +181,14 @@ TEST_F(PortalWallpaperTest, APortalWithoutTheWallpaperInterfaceIsReported) {
   ASSERT_TRUE(service_.registerService(QStringLiteral("org.freedesktop.portal.Desktop")));
   EXPECT_TRUE(PortalWallpaper(bus_.connection(), 300)
                   .install(File())
+                  .reason()
                   .startsWith(QLatin1String("no Wallpaper interface")));
 }
 
 TEST(PortalWallpaperNoBus, ReportsTheMissingBus) {
-  EXPECT_EQ(PortalWallpaper(QDBusConnection(QStringLiteral("none"))).install(QStringLiteral("/f")),
+  EXPECT_EQ(PortalWallpaper(QDBusConnection(QStringLiteral("none")))
+                .install(QStringLiteral("/f"))
+                .reason(),
             QStringLiteral("no session bus"));
 }
 

@@ -123,22 +123,22 @@ class RealPortalTest : public ::testing::Test {
 
 TEST_F(RealPortalTest, AGrantedRequestReachesTheDesktopBackend) {
   log_.choice = Choice::Grant;
-  EXPECT_EQ(PortalWallpaper(bus_.connection(), 10000).install(file_), QString());
+  EXPECT_TRUE(PortalWallpaper(bus_.connection(), 10000).install(file_).ok());
   EXPECT_EQ(log_.questions, 1);
   ASSERT_EQ(log_.uris.size(), 1);
   EXPECT_TRUE(log_.uris.first().endsWith(QLatin1String("Tessora%20Wallpaper-1.bmp")))
       << log_.uris.first().toStdString();
   // The answer is remembered: no second question.
-  EXPECT_EQ(PortalWallpaper(bus_.connection(), 10000).install(file_), QString());
+  EXPECT_TRUE(PortalWallpaper(bus_.connection(), 10000).install(file_).ok());
   EXPECT_EQ(log_.questions, 1);
   EXPECT_EQ(log_.uris.size(), 2);
 }
 
 TEST_F(RealPortalTest, ADeniedRequestIsReportedAndRemembered) {
   log_.choice = Choice::Deny;
-  EXPECT_EQ(PortalWallpaper(bus_.connection(), 10000).install(file_),
+  EXPECT_EQ(PortalWallpaper(bus_.connection(), 10000).install(file_).reason(),
             QStringLiteral("the desktop refused the request"));
-  EXPECT_EQ(PortalWallpaper(bus_.connection(), 10000).install(file_),
+  EXPECT_EQ(PortalWallpaper(bus_.connection(), 10000).install(file_).reason(),
             QStringLiteral("the desktop refused the request"));
   EXPECT_EQ(log_.questions, 1);
   EXPECT_TRUE(log_.uris.isEmpty());
@@ -146,7 +146,7 @@ TEST_F(RealPortalTest, ADeniedRequestIsReportedAndRemembered) {
 
 TEST_F(RealPortalTest, AQuestionNeverAnsweredEndsAtTheTimeout) {
   log_.choice = Choice::Never;
-  const QString result = PortalWallpaper(bus_.connection(), 1500).install(file_);
+  const QString result = PortalWallpaper(bus_.connection(), 1500).install(file_).reason();
   EXPECT_TRUE(result.startsWith(QLatin1String("no answer within"))) << result.toStdString();
   EXPECT_TRUE(log_.uris.isEmpty());
 }

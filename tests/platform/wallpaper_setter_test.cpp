@@ -18,9 +18,9 @@ class RecordingMethod : public WallpaperMethod {
       : name_(std::move(name)), bmp_(bmp), error_(std::move(error)), log_(log) {}
   QString name() const override { return name_; }
   bool readsBmp() const override { return bmp_; }
-  QString install(const QString& file) override {
+  Outcome install(const QString& file) override {
     *log_ << file;
-    return error_;
+    return error_.isEmpty() ? Outcome::Done() : Outcome::Failed(error_);
   }
 
  private:
@@ -106,6 +106,32 @@ TEST_F(WallpaperSetterTest, WhenAllFailTheReportNamesEachMethodAndWhy) {
   EXPECT_TRUE(reason.startsWith(QStringLiteral("The wallpaper was saved to %1").arg(picture_)));
   EXPECT_TRUE(reason.contains(QLatin1String("\nM1: schema missing\nM2: no portal")));
   EXPECT_EQ(Files(), QStringList{"Tessora Wallpaper.bmp"});
+}
+
+// Without its fresh copy no method can be handed anything: the attempt ends with the reason.
+TEST_F(WallpaperSetterTest, ACopyThatCannotBeMadeEndsTheAttemptWithItsReason) {
+  const QString inTheWay = dir_.filePath(QStringLiteral("Tessora Wallpaper-1.bmp"));
+  ASSERT_TRUE(QDir().mkdir(inTheWay));
+  const QString notAPicture = dir_.filePath(QStringLiteral("Broken.bmp"));
+  QFile broken(notAPicture);
+  ASSERT_TRUE(broken.open(QIODevice::WriteOnly) && broken.write("not a picture") > 0);
+  broken.close();
+  const struct {
+    bool bmp;
+    QString picture;
+    QString reason;
+  } cases[] = {
+      {true, picture_, QStringLiteral("\nM1: cannot write %1: ").arg(inTheWay)},
+      {false, notAPicture, QStringLiteral("\nM1: cannot read %1").arg(notAPicture)},
+  };
+  for (const auto& c : cases) {
+    log_.clear();
+    DesktopWallpaperSetter setter = Setter({{c.bmp, QString()}, {true, QString()}});
+    const WallpaperResult result = setter.setWallpaper(c.picture.toStdString());
+    EXPECT_FALSE(result.ok);
+    EXPECT_TRUE(QString::fromStdString(result.reason).contains(c.reason)) << result.reason;
+    EXPECT_TRUE(log_.isEmpty());
+  }
 }
 
 TEST_F(WallpaperSetterTest, AMissingFileOrNoMethodIsReported) {

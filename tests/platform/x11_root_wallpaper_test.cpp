@@ -103,7 +103,7 @@ TEST(X11RootWallpaper, RootShowsThePictureAndBothPropertiesNameItsPixmap) {
   ASSERT_TRUE(picture.save(file, "BMP"));
 
   X11RootWallpaper setter;
-  ASSERT_EQ(setter.install(file), QString());
+  ASSERT_TRUE(setter.install(file).ok());
 
   const unsigned long pixmap = reader.pixmapProperty("_XROOTPMAP_ID");
   EXPECT_NE(pixmap, 0UL);
@@ -122,10 +122,10 @@ TEST(X11RootWallpaper, ASecondInstallFreesTheFirstPixmap) {
   ASSERT_TRUE(Pattern(1280, 800, 99).save(second, "BMP"));
 
   X11RootWallpaper setter;
-  ASSERT_EQ(setter.install(first), QString());
+  ASSERT_TRUE(setter.install(first).ok());
   const unsigned long firstPixmap = reader.pixmapProperty("_XROOTPMAP_ID");
   ASSERT_TRUE(reader.pixmapExists(firstPixmap));
-  ASSERT_EQ(setter.install(second), QString());
+  ASSERT_TRUE(setter.install(second).ok());
   const unsigned long secondPixmap = reader.pixmapProperty("_XROOTPMAP_ID");
   EXPECT_NE(secondPixmap, firstPixmap);
   EXPECT_FALSE(reader.pixmapExists(firstPixmap));
@@ -143,7 +143,7 @@ TEST(X11RootWallpaper, CentresThePictureOnEveryMonitor) {
   ASSERT_TRUE(small.save(file, "BMP"));
 
   X11RootWallpaper setter(QByteArray(), {QRect(0, 0, 640, 800), QRect(640, 0, 640, 800)});
-  ASSERT_EQ(setter.install(file), QString());
+  ASSERT_TRUE(setter.install(file).ok());
   const QImage root = reader.rootImage();
   EXPECT_EQ(root.pixelColor(320, 400), QColor(200, 10, 10));
   EXPECT_EQ(root.pixelColor(960, 400), QColor(200, 10, 10));
@@ -151,11 +151,12 @@ TEST(X11RootWallpaper, CentresThePictureOnEveryMonitor) {
 }
 
 TEST(X11RootWallpaper, ReportsAnUnreadableFileOrDisplay) {
-  EXPECT_NE(X11RootWallpaper().install(QStringLiteral("/nonexistent.bmp")), QString());
+  EXPECT_FALSE(X11RootWallpaper().install(QStringLiteral("/nonexistent.bmp")).ok());
   QTemporaryDir dir;
   const QString file = dir.filePath(QStringLiteral("w.bmp"));
   ASSERT_TRUE(Pattern(10, 10, 0).save(file, "BMP"));
-  EXPECT_EQ(X11RootWallpaper(":4097").install(file), QStringLiteral("cannot open the X display"));
+  EXPECT_EQ(X11RootWallpaper(":4097").install(file).reason(),
+            QStringLiteral("cannot open the X display"));
 }
 
 }  // namespace

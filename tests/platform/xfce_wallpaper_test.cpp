@@ -61,7 +61,7 @@ TEST_F(XfceWallpaperTest, EveryMonitorAndWorkspaceGetsThePicture) {
 
   XfceWallpaper xfce(bus_.connection(), {QStringLiteral("ignored")});
   const QString file = QStringLiteral("/home/u/Tessora Wallpaper-2.bmp");
-  ASSERT_EQ(xfce.install(file), QString());
+  ASSERT_TRUE(xfce.install(file).ok());
   for (const QString& workspace : {a, b, c}) {
     EXPECT_EQ(Get(workspace + "/last-image").toString(), file) << workspace.toStdString();
   }
@@ -76,7 +76,7 @@ TEST_F(XfceWallpaperTest, AFreshSetupGetsAnEntryPerMonitor) {
   ASSERT_TRUE(bus_.ok());
   XfceWallpaper xfce(bus_.connection(), {QStringLiteral("Virtual 1"), QStringLiteral("DP-2")});
   const QString file = QStringLiteral("/home/u/Tessora Wallpaper-1.bmp");
-  ASSERT_EQ(xfce.install(file), QString());
+  ASSERT_TRUE(xfce.install(file).ok());
   EXPECT_EQ(
       Get(QStringLiteral("/backdrop/screen0/monitorVirtual1/workspace0/last-image")).toString(),
       file);
@@ -87,7 +87,7 @@ TEST_F(XfceWallpaperTest, AFreshSetupGetsAnEntryPerMonitor) {
 
 TEST(XfceWallpaperNoBus, ReportsWhyNot) {
   const QDBusConnection none(QStringLiteral("no such connection"));
-  EXPECT_FALSE(XfceWallpaper(none, {QStringLiteral("x")}).install(QStringLiteral("/f")).isEmpty());
+  EXPECT_FALSE(XfceWallpaper(none, {QStringLiteral("x")}).install(QStringLiteral("/f")).ok());
 }
 
 }  // namespace

@@ -27,6 +27,36 @@ TEST(FileLocations, ProgramFolderWhenWritableElseTheUsersConfig) {
   EXPECT_EQ(::stat(dir.file(".config/tessora").c_str(), &st), 0);
 }
 
+// A settings or list file that is not a plain file of sensible size is there but unusable: it
+// is never waited for, read into memory or written over.
+TEST(ReadTextFile, OnlyRegularFilesOfBoundedSizeAreRead) {
+  testing::TempDir dir;
+  std::string text = "left over";
+  EXPECT_EQ(readTextFile(dir.file("missing.ini"), text), ReadResult::Missing);
+  EXPECT_EQ(text, "");
+  testing::writeFile(dir.file("plain.ini"), "[general]\n");
+  EXPECT_EQ(readTextFile(dir.file("plain.ini"), text), ReadResult::Ok);
+  EXPECT_EQ(text, "[general]\n");
+  ASSERT_EQ(::mkfifo(dir.file("fifo.ini").c_str(), 0600), 0);
+  ASSERT_EQ(::mkdir(dir.file("folder.ini").c_str(), 0700), 0);
+  testing::writeFile(dir.file("huge.ini"), std::string(kMaxTextFileBytes + 1, '\n'));
+  const std::pair<const char*, ReadResult> unusable[] = {{"fifo.ini", ReadResult::NotRegular},
+                                                         {"folder.ini", ReadResult::NotRegular},
+                                                         {"huge.ini", ReadResult::TooLarge}};
+  for (const auto& [name, result] : unusable) {
+    EXPECT_EQ(readTextFile(dir.file(name), text), result) << name;
+    EXPECT_EQ(text, "") << name;
+    // Nor is it written over.
+    struct stat before {};
+    ASSERT_EQ(::stat(dir.file(name).c_str(), &before), 0);
+    EXPECT_FALSE(writeFileAtomically(dir.file(name), "x")) << name;
+    struct stat after {};
+    ASSERT_EQ(::stat(dir.file(name).c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino) << name;
+    EXPECT_EQ(after.st_size, before.st_size) << name;
+  }
+}
+
 TEST(AtomicWrite, KeepsLinksAndPermissionsLeavesNoTemporaryFile) {
   testing::TempDir dir;
   const std::string real = dir.file("real.ini");

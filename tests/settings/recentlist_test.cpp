@@ -26,7 +26,7 @@ class RecentListTest : public ::testing::Test {
   }
   void push(std::initializer_list<const char*> oldestFirst) {
     for (const char* name : oldestFirst) {
-      PushRecentEntry(image(name), list_file_, list_);
+      PushRecentEntry(list_, list_file_, image(name));
     }
   }
   // The box shows one name per entry and selects within them, whatever happened before.
@@ -54,24 +54,24 @@ TEST_F(RecentListTest, LoadPrunesVanishedFilesAndFolders) {
   ASSERT_EQ(::mkdir(dir_.file("folder.jpg").c_str(), 0755), 0);
   writeFile(list_file_, a + "\r\n" + dir_.file("gone.jpg") + "\n" + c + "\r\n" +
                             dir_.file("folder.jpg") + "\r\n");
-  LoadRecentList(list_file_, list_);
+  LoadRecentList(list_, list_file_);
   EXPECT_THAT(list_.entries(), ElementsAre(a, c));
   EXPECT_THAT(list_.displayNames(), ElementsAre("a", "c"));
   EXPECT_EQ(list_.selectedIndex(), -1);
   EXPECT_EQ(readFile(list_file_), a + "\r\n" + c + "\r\n");
 
   writeFile(list_file_, dir_.file("gone") + "\r\n\r\n");
-  LoadRecentList(list_file_, list_);
+  LoadRecentList(list_, list_file_);
   EXPECT_EQ(list_.count(), 0);
   EXPECT_EQ(readFile(list_file_), "");
 }
 
 TEST_F(RecentListTest, MissingFileIsCreatedEmptyIntactFileLeftAlone) {
-  LoadRecentList(list_file_, list_);
+  LoadRecentList(list_, list_file_);
   EXPECT_EQ(dir_.entryCount(), 1u);
   EXPECT_EQ(readFile(list_file_), "");
   writeFile(list_file_, image("a.jpg") + "\n");
-  LoadRecentList(list_file_, list_);
+  LoadRecentList(list_, list_file_);
   EXPECT_EQ(readFile(list_file_), dir_.file("a.jpg") + "\n");
 }
 
@@ -80,7 +80,7 @@ TEST_F(RecentListTest, PushKeepsDuplicatesPickMovesToTop) {
   EXPECT_THAT(list_.displayNames(), ElementsAre("a.jpg", "a.jpg"));
   EXPECT_EQ(list_.selectedIndex(), 0);
   push({"3.jpg", "2.jpg", "1.jpg"});
-  EXPECT_EQ(selectRecentEntry(list_, 2, list_file_), dir_.file("3.jpg"));
+  EXPECT_EQ(SelectRecentEntry(list_, list_file_, 2), dir_.file("3.jpg"));
   EXPECT_THAT(list_.displayNames(), ElementsAre("3.jpg", "1.jpg", "2.jpg", "a.jpg", "a.jpg"));
   EXPECT_EQ(list_.selectedIndex(), 0);
   EXPECT_EQ(readFile(list_file_), formatRecentListText(list_.entries()));
@@ -120,8 +120,9 @@ TEST_F(RecentListTest, FailuresKeepTheOldFileAndTheBoxInStep) {
   EXPECT_EQ(list_.count(), 1);
   expectConsistent();
 
-  EXPECT_THAT([&] { LoadRecentList(dir_.path(), list_); },
-              ThrowsMessage<SettingsError>("Cannot open file " + dir_.path()));
+  EXPECT_THAT([&] { LoadRecentList(list_, dir_.path()); },
+              ThrowsMessage<SettingsError>("Cannot open file " + dir_.path() +
+                                           ": it is not a regular file"));
   EXPECT_EQ(list_.count(), 0);
   expectConsistent();
 }

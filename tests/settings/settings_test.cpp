@@ -55,14 +55,25 @@ TEST_F(SettingsFile, ValueForms) {
   EXPECT_FALSE(loadLine("program parameters", "use sound effects=1").useSoundEffects);
 }
 
-TEST_F(SettingsFile, ReadingStopsAtTheFailingKey) {
-  writeFile(path_, "[general]\ntop of form=7\nleft of form=oops\nhide tile directory bar=TRUE\n");
+// One typo must not cost the user the rest of their settings, now or when they are written back.
+TEST_F(SettingsFile, ABadValueFallsBackAloneAndIsReported) {
+  writeFile(path_,
+            "[general]\ntop of form=abc\nleft of form=oops\nhide tile directory bar=TRUE\n"
+            "[program parameters]\ndeep background color=$00123456\nshow all tools=TRUE\n");
   Settings s;
-  EXPECT_THROW(LoadSettings(path_, s), SettingsError);
-  EXPECT_EQ(s.top, 7);
+  s.top = 99;
+  EXPECT_THAT([&] { LoadSettings(path_, s); },
+              ThrowsMessage<SettingsError>(HasSubstr("'abc' is not a valid integer value")));
+  EXPECT_EQ(s.top, 5);
   EXPECT_EQ(s.left, 5);
-  EXPECT_FALSE(s.hideTileDirectoryBar);
-  EXPECT_EQ(s.DeepBackgroundColor, clBlack);
+  EXPECT_TRUE(s.hideTileDirectoryBar);
+  EXPECT_TRUE(s.showAllTools);
+  EXPECT_EQ(s.DeepBackgroundColor, TColor{0x00123456});
+  SaveSettings(path_, s);
+  Settings again;
+  EXPECT_NO_THROW(LoadSettings(path_, again));
+  EXPECT_TRUE(again.hideTileDirectoryBar);
+  EXPECT_EQ(again.DeepBackgroundColor, TColor{0x00123456});
 }
 
 TEST_F(SettingsFile, ColoursAreWrittenBackByNameOrInHex) {
@@ -132,9 +143,13 @@ TEST_F(SettingsFile, FailedWritesKeepTheOldFile) {
   const std::string underFile = path_ + "/Tessora.ini";  // the parent is a regular file
   EXPECT_THAT([&] { SaveSettings(underFile, Settings()); },
               ThrowsMessage<SettingsError>("Unable to write to " + underFile));
-  // A file that cannot be read is not replaced: its lines would be lost.
+  // A file that cannot be read is not replaced: its lines would be lost. Reading it says why.
   ASSERT_EQ(::mkdir(dir_.file("dir.ini").c_str(), 0755), 0);
   EXPECT_THROW(SaveSettings(dir_.file("dir.ini"), Settings()), SettingsError);
+  Settings s;
+  EXPECT_THAT([&] { LoadSettings(dir_.file("dir.ini"), s); },
+              ThrowsMessage<SettingsError>("Cannot open file " + dir_.file("dir.ini") +
+                                           ": it is not a regular file"));
 }
 
 }  // namespace

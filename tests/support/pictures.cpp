@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <ostream>
 
-#include "engine/feedback.h"
 #include "imageio/image_files.h"
 
 namespace tessora::testing {
@@ -56,7 +55,8 @@ Bitmap PatternBitmap(int width, int height, int seed) {
 
 Bitmap LoadPicture(const std::string& path) {
   Bitmap b;
-  EXPECT_TRUE(LoadImageFile(path, b, SilentFeedback())) << path;
+  const LoadResult loaded = LoadImageFile(path, b);
+  EXPECT_TRUE(loaded.ok) << path << ": " << loaded.reason;
   return b;
 }
 

@@ -16,6 +16,9 @@ class RecordingFeedback : public Feedback {
     infoVisible = true;
   }
   void HideInfo() override { infoVisible = false; }
+  void ShowLoadFailure(const std::string& path, const std::string& reason) override {
+    loadFailures.push_back(path + ": " + reason);
+  }
   void PlayCue(Cue cue) override { cues.push_back(cue); }
   void SetBusy(bool on) override {
     busyCalls.push_back(on);
@@ -25,6 +28,7 @@ class RecordingFeedback : public Feedback {
   std::string lastInfo() const { return infos.empty() ? std::string() : infos.back().first; }
 
   std::vector<std::pair<std::string, InfoStyle>> infos;
+  std::vector<std::string> loadFailures;
   std::vector<Cue> cues;
   std::vector<bool> busyCalls;
   bool infoVisible = false;

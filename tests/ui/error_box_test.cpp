@@ -24,6 +24,28 @@ TEST(ErrorBox, AFullStopFollowsOnlyWhatSortsAfterIt) {
   EXPECT_EQ(ErrorBoxText(""), QString());
 }
 
+// A settings value a megabyte long must not hold the window up while the box lays it out.
+TEST(ErrorBox, AnAbsurdlyLongMessageIsShortenedInTheMiddle) {
+  const std::string value(1 << 20, '7');
+  for (const std::string& message :
+       {"'" + value + "' is not a valid integer value", "'" + value + "' is not valid.",
+        // Characters beyond 16 bits right where it is cut stay whole.
+        std::string(999, 'a') + "\xf0\x9f\x98\x80" + value + "\xf0\x9f\x98\x80" +
+            std::string(99, 'b')}) {
+    const QString text = ErrorBoxText(message);
+    const QString whole = QString::fromStdString(message);
+    EXPECT_LT(text.size(), 1200);
+    EXPECT_TRUE(whole.startsWith(text.left(900))) << "the start says what went wrong";
+    const QString end = QString::fromStdString(message.substr(message.size() - 60));
+    const bool fullStop = message.back() > '.';
+    EXPECT_TRUE(text.endsWith(fullStop ? end + '.' : end)) << "the end, and the full stop rule";
+    EXPECT_TRUE(text.contains(QChar(0x2026)));
+    EXPECT_TRUE(text.isValidUtf16());
+  }
+  const std::string fits(1000, 'x');
+  EXPECT_EQ(ErrorBoxText(fits), QString::fromStdString(fits) + '.');
+}
+
 class Thrower : public QObject {
  public:
   bool event(QEvent* e) override {

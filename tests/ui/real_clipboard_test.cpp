@@ -53,7 +53,7 @@ TEST(RealClipboard, TheCopiedWallpaperReachesOtherProgramsAndThePasteButtonsFoll
   ASSERT_FALSE(png.isEmpty());
   writeFile(f.dir.file("back.png"), png.toStdString());
   Bitmap back;
-  ASSERT_TRUE(LoadImageFile(f.dir.file("back.png"), back, SilentFeedback()));
+  ASSERT_TRUE(LoadImageFile(f.dir.file("back.png"), back));
   EXPECT_TRUE(back.samePixels(f.form->document().ComposedBitmap()));
 
   auto* paste0 = f.find<QToolButton>("ToolButton0a0");

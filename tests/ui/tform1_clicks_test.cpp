@@ -5,6 +5,7 @@
 #include <QToolButton>
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 #include "ui_test_support.h"
 
@@ -182,6 +183,45 @@ TEST(TForm1Clicks, PanelToolsFollowTheirSources) {
   EXPECT_FALSE(enabled("ToolButton1a1"));
   EXPECT_FALSE(enabled("ToolButton1a3"));
   EXPECT_TRUE(f.find<QWidget>("Image1")->isHidden());
+}
+
+// The widgets follow the document whichever way a command reaches it; here it comes straight to
+// the document, with no window handler in between to redraw anything.
+TEST(TForm1Clicks, WidgetsFollowCommandsThatReachTheDocumentDirectly) {
+  ClickFixture f;
+  auto enabled = [&](const char* name) { return f.find<QToolButton>(name)->isEnabled(); };
+  const struct {
+    const char* command;
+    std::function<void()> run;
+    std::function<bool()> shown;
+  } rows[] = {
+      {"colour", [&] { f.doc().setColor1(RGB(1, 2, 3)); },
+       [&] {
+         return f.find<QWidget>("ColorPanel1")->palette().color(QPalette::Window) ==
+                QColor(1, 2, 3);
+       }},
+      {"arm", [&] { f.doc().armClickMode(ClickMode::ResizeWidth); },
+       [&] { return f.modeButton()->isChecked(); }},
+      {"gradient", [&] { f.doc().generateBackground(BackgroundKind::Vertical); },
+       [&] {
+         return enabled("ToolButton0a2") &&
+                f.find<QLabel>("RxLabel0b")->text() == QStringLiteral("(temporary gradient)");
+       }},
+      {"clear center", [&] { f.doc().ClearCenter(); },
+       [&] { return f.find<QWidget>("Image1")->isHidden() && !enabled("ToolButton1a1"); }},
+      {"scale factor", [&] { f.doc().SetTileResizeFraction(80); },
+       [&] { return f.find<QAction>("TR_GrowCustom")->text() == QStringLiteral("grow by 150%"); }},
+      {"deep colour", [&] { f.doc().setDeepBackgroundColor(RGB(9, 8, 7)); },
+       [&] {
+         return f.previewPixel(3, 3) == QColor(9, 8, 7) &&
+                f.find<QLabel>("Image0")->pixmap().toImage().pixelColor(5, 5) == QColor(9, 8, 7);
+       }},
+  };
+  for (const auto& row : rows) {
+    ASSERT_FALSE(row.shown()) << row.command << " shows before it runs";
+    row.run();
+    EXPECT_TRUE(row.shown()) << row.command;
+  }
 }
 
 }  // namespace

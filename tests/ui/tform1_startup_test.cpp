@@ -50,7 +50,7 @@ TEST(TForm1Startup, ABadSettingsValueIsReportedOnceTheLoopRunsAndTheWindowStillC
   ASSERT_EQ(f.dialogs.errors.size(), 1U);
   EXPECT_EQ(f.dialogs.errors[0], "'zz' is not a valid integer value");
   EXPECT_EQ(f.form->y(), -30) << "no clamping after a failed read";
-  EXPECT_TRUE(f.form->document().options().soundEffects) << "later keys keep their defaults";
+  EXPECT_FALSE(f.form->document().options().soundEffects) << "the keys after the bad one count";
 }
 
 TEST(TForm1Startup, StartWithEmptyListsShowsTheDeepColourAlone) {
@@ -160,7 +160,8 @@ TEST(TForm1Startup, AFailedSettingsWriteIsReportedAndTheWindowStillCloses) {
   std::filesystem::create_directory(f.dir.file("Tessora.ini"));
   EXPECT_TRUE(f.form->close());
   ASSERT_EQ(f.dialogs.errors.size(), 1U);
-  EXPECT_EQ(f.dialogs.errors[0], "Unable to write to " + f.dir.file("Tessora.ini"));
+  EXPECT_EQ(f.dialogs.errors[0],
+            "Unable to write to " + f.dir.file("Tessora.ini") + ": it is not a regular file");
 }
 
 TEST(TForm1Startup, TheFolderButtonOpensTheSelectedEntrysFolderWithoutLoadingIt) {

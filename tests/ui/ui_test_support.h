@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/fake_platform.h"
+#include "support/fake_platform.h"
 #include "support/files.h"
 #include "support/temp_dir.h"
 #include "ui/dialogs.h"

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/services.h"
+#include "support/fake_wallpaper_setter.h"
 
 namespace tessora {
 
@@ -22,20 +23,6 @@ class FakeClipboard : public ImageClipboard {
   void setImage(const Bitmap& image) override { content = image; }
   void clear() override { content.reset(); }
   std::optional<Bitmap> content;
-};
-
-class FakeWallpaperSetter : public WallpaperSetter {
- public:
-  WallpaperFolder wallpaperFolder() const override {
-    return WallpaperFolder{folder, folder.empty() ? "no folder" : ""};
-  }
-  WallpaperResult setWallpaper(const std::string& path) override {
-    installed.push_back(path);
-    return result;
-  }
-  std::string folder = "/tmp/";
-  WallpaperResult result{true, ""};
-  std::vector<std::string> installed;
 };
 
 class FakeDesktopInfo : public DesktopInfo {

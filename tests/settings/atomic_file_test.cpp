@@ -1,0 +1,163 @@
+#include "common/atomic_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "common/file_descriptor.h"
+#include "support/files.h"
+#include "support/temp_dir.h"
+
+namespace tessora {
+namespace {
+
+mode_t nodeType(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & S_IFMT : 0;
+}
+
+std::set<std::string> entries(const testing::TempDir& dir) {
+  std::set<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+    names.insert(e.path().filename().string());
+  }
+  return names;
+}
+
+// A whole write through AtomicFile, with errno saying why it failed (pictures are written so;
+// settings and lists go through writeFileAtomically, which leaves special files alone).
+bool writeWhole(const std::string& path, const std::string& text) {
+  int error = 0;
+  {
+    AtomicFile file(path);
+    if (file.open() && file.write(text.data(), text.size()) && file.commit()) {
+      return true;
+    }
+    error = file.error();
+  }
+  errno = error;
+  return false;
+}
+
+int exitStatus(pid_t child) {
+  int status = 0;
+  return ::waitpid(child, &status, 0) == child && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(AtomicFile, WritesIntoSpecialFilesAndCreatesWhatADanglingLinkNames) {
+  testing::TempDir dir;
+  int pipeEnds[2];
+  ASSERT_EQ(::pipe2(pipeEnds, O_NONBLOCK), 0);
+  const FileDescriptor readEnd(pipeEnds[0]), writeEnd(pipeEnds[1]);
+  // A link to an open file's entry in /proc, as /dev/stdout is.
+  const std::string viaProc = dir.file("stdout.png");
+  ASSERT_EQ(::symlink(("/proc/self/fd/" + std::to_string(writeEnd.get())).c_str(), viaProc.c_str()),
+            0);
+  EXPECT_TRUE(writeWhole(viaProc, "through the pipe"));
+  char got[64];
+  const ssize_t n = ::read(readEnd.get(), got, sizeof got);
+  EXPECT_EQ(std::string(got, static_cast<std::size_t>(std::max<ssize_t>(n, 0))),
+            "through the pipe");
+  // Only once a link to a special file is known to be written through may the next case run:
+  // as root, replacing the link's target would replace the machine's /dev/full.
+  ASSERT_EQ(nodeType(viaProc), S_IFLNK);
+
+  const std::string full = dir.file("full.png");
+  ASSERT_EQ(::symlink("/dev/full", full.c_str()), 0);
+  const bool written = writeWhole(full, "bytes");
+  const int why = errno;
+  EXPECT_FALSE(written);
+  EXPECT_EQ(why, ENOSPC);
+  EXPECT_EQ(nodeType("/dev/full"), S_IFCHR);
+  EXPECT_EQ(nodeType(full), S_IFLNK);
+
+  const std::string dangling = dir.file("dangling.ini");
+  ASSERT_EQ(::symlink("made.ini", dangling.c_str()), 0);
+  ASSERT_TRUE(writeWhole(dangling, "new"));
+  EXPECT_EQ(nodeType(dangling), S_IFLNK);
+  EXPECT_EQ(testing::readFile(dir.file("made.ini")), "new");
+  EXPECT_EQ(entries(dir),
+            (std::set<std::string>{"dangling.ini", "full.png", "made.ini", "stdout.png"}));
+}
+
+TEST(AtomicFile, AFileAPlainWriteMayNotChangeIsNotReplaced) {
+  testing::TempDir dir;
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);
+  const std::string file = dir.file("read-only.ini");
+  testing::writeFile(file, "old");
+  ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    // Root may write any file: the user who may not is someone else.
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+      ::_exit(255);
+    }
+    ::_exit(writeWhole(file, "new") ? 0 : errno);
+  }
+  EXPECT_EQ(exitStatus(child), EACCES);
+  EXPECT_EQ(testing::readFile(file), "old");
+  // Whoever runs the test gets the answer a plain write gets.
+  const bool plainWriteAllowed = FileDescriptor(::open(file.c_str(), O_WRONLY)).get() >= 0;
+  EXPECT_EQ(writeWhole(file, "new"), plainWriteAllowed);
+  EXPECT_EQ(testing::readFile(file), plainWriteAllowed ? "new" : "old");
+  EXPECT_EQ(entries(dir), std::set<std::string>{"read-only.ini"});
+}
+
+// A writer that is killed halfway leaves nothing the next write to its target does not remove;
+// temporaries of other targets, and of writers still alive, stay.
+TEST(AtomicFile, TheNextWriteRemovesWhatKilledWritersLeft) {
+  testing::TempDir dir;
+  const std::string target = dir.file("big.bmp");
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t writer = ::fork();
+  if (writer == 0) {
+    AtomicFile file(target);
+    const std::vector<char> chunk(1 << 20, 'x');
+    for (int i = 0; i < 8 && file.open(); ++i) {
+      file.write(chunk.data(), chunk.size());
+    }
+    static_cast<void>(::write(ready[1], "w", 1));
+    ::sleep(60);  // killed long before; a failed test leaves no process behind for long
+    ::_exit(0);
+  }
+  char byte = 0;
+  ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+  ::close(ready[0]);
+  ::close(ready[1]);
+  const pid_t gone = ::fork();
+  if (gone == 0) {
+    ::_exit(0);
+  }
+  ASSERT_EQ(exitStatus(gone), 0);
+  const std::string dead = std::to_string(gone);
+  const std::string stale[] = {".big.bmp." + dead + ".0.tmp", ".tessora." + dead + ".3.tmp"};
+  const std::string living = ".big.bmp." + std::to_string(writer) + ".7.tmp";
+  const std::string otherTarget = ".other.bmp." + dead + ".0.tmp";
+  for (const std::string& name : {stale[0], stale[1], living, otherTarget}) {
+    testing::writeFile(dir.file(name), "left");
+  }
+  ASSERT_TRUE(writeWhole(target, "first"));
+  const std::set<std::string> afterFirst = entries(dir);
+  EXPECT_EQ(afterFirst.count(stale[0]) + afterFirst.count(stale[1]), 0u);
+  EXPECT_EQ(afterFirst.count(living), 1u);
+
+  ASSERT_EQ(::kill(writer, SIGKILL), 0);
+  EXPECT_EQ(exitStatus(writer), -1);
+  ASSERT_TRUE(writeWhole(target, "second"));
+  EXPECT_EQ(entries(dir), (std::set<std::string>{"big.bmp", otherTarget}));
+  EXPECT_EQ(testing::readFile(target), "second");
+}
+
+}  // namespace
+}  // namespace tessora

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QSize>
+#include <optional>
+#include <string>
+
+#include "settings/settings.h"
+
+class QWidget;
+
+namespace tessora {
+
+class DesktopInfo;
+class Document;
+class SourcePanel;
+struct OptionsMenu;
+
+/// The settings file's side of the window: read once when the window is created and applied to
+/// its place on the screen, its list bars, its options and the deep background colour; gathered
+/// from them again and written once when it closes.
+class SettingsKeeper {
+ public:
+  /// What the settings apply to.
+  struct Targets {
+    QWidget& window;
+    SourcePanel& tilePanel;
+    SourcePanel& centerPanel;
+    OptionsMenu& options;
+    Document& document;
+  };
+
+  SettingsKeeper(std::string path, const DesktopInfo& desktop, Targets targets);
+
+  const std::string& path() const { return path_; }
+  /// Reads the file and applies it; a first run (no file yet) centres the window, and the window
+  /// is pulled back on the screen. A value that does not convert ends the read: what was read
+  /// before it is applied, the window stays where that put it, and the message is returned.
+  std::optional<std::string> load();
+  /// Writes the settings as the window now stands. Throws SettingsError.
+  void save() const;
+
+ private:
+  void apply(const Settings& settings);
+  Settings current() const;
+  QSize logicalScreenSize() const;
+  void centre();
+  void clampOnScreen();
+
+  std::string path_;
+  const DesktopInfo& desktop_;
+  Targets targets_;
+};
+
+}  // namespace tessora

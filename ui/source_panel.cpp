@@ -1,0 +1,383 @@
+#include "ui/source_panel.h"
+
+#include <QComboBox>
+#include <QDropEvent>
+#include <QLabel>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QToolButton>
+#include <QUrl>
+#include <functional>
+#include <utility>
+
+#include "engine/window_geometry.h"
+#include "platform/bitmap_qimage.h"
+#include "settings/filelocations.h"
+#include "settings/texthelpers.h"
+#include "ui/band_bar.h"
+#include "ui/fonts.h"
+#include "ui/glyphs.h"
+#include "ui/label_text.h"
+
+namespace tessora {
+
+/// What one panel shows and does besides its geometry.
+struct SourceKind {
+  int index;  ///< the digit its controls' names end in
+  const char* hint;
+  const char* listFileName;
+  Glyph lastToolGlyph;
+  int sourceTools;      ///< how many tools after the paste button follow the source
+  bool modeButton;      ///< the last tool shows the armed click mode
+  bool reportsPresses;  ///< presses pick the custom tile scale
+  DocumentParts picturePart;
+  const Bitmap& (Document::*picture)() const;
+  bool (Document::*pictureShown)() const;  ///< none: the picture always shows
+  const std::string& (Document::*caption)() const;
+  bool (Document::*toolsEnabled)() const;
+  bool (Document::*assign)(const std::string& path);
+  void (Document::*reset)();
+};
+
+namespace {
+
+constexpr int kPathLabelLength = 74;
+constexpr const char* kNoPathsStored = "no paths stored";
+
+const SourceKind kKinds[2] = {
+    {0, "(drop a tile)", kTileListFileName, Glyph::Gradient, /*sourceTools=*/2,
+     /*modeButton=*/false, /*reportsPresses=*/true, kTilePicture, &Document::TileBitmap,
+     /*pictureShown=*/nullptr, &Document::tileCaption, &Document::tileToolsEnabled,
+     &Document::AssignTileFile, &Document::resetTile},
+    {1, "(drop a tessora)", kCenterListFileName, Glyph::ClickModes, /*sourceTools=*/3,
+     /*modeButton=*/true, /*reportsPresses=*/false, kCenterPicture, &Document::CenterBitmap,
+     &Document::centerPictureShown, &Document::centerCaption, &Document::centerToolsEnabled,
+     &Document::AssignCenterFile, &Document::ClearCenter},
+};
+
+/// The panels share the paste, clear and resize glyphs; the last tool differs.
+Glyph toolGlyph(const SourceKind& kind, int tool) {
+  const Glyph shared[] = {Glyph::Paste, Glyph::Clear, Glyph::Resize};
+  return tool < 3 ? shared[tool] : kind.lastToolGlyph;
+}
+
+QRect toQRect(const Place& p) {
+  return QRect(p.left, p.top, p.width, p.height);
+}
+
+QString q(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+/// Runs a function when the scope ends, however it ends.
+class OnExit {
+ public:
+  explicit OnExit(std::function<void()> f) : f_(std::move(f)) {}
+  OnExit(const OnExit&) = delete;
+  OnExit& operator=(const OnExit&) = delete;
+  ~OnExit() { f_(); }
+
+ private:
+  std::function<void()> f_;
+};
+
+QToolButton* makeToolButton(QWidget* parent, const QString& name, Glyph glyph, int x) {
+  auto* button = new QToolButton(parent);
+  button->setObjectName(name);
+  button->setIcon(QIcon(QPixmap::fromImage(GlyphImage(glyph))));
+  button->setIconSize(QSize(16, 16));
+  button->setAutoRaise(true);
+  button->setGeometry(x, 1, 23, 22);
+  return button;
+}
+
+}  // namespace
+
+SourcePanel::SourcePanel(int index, Document& document, QWidget* parent)
+    : QFrame(parent), kind_(kKinds[index]), document_(document) {
+  const PanelPlaces& g = window_geometry::kPanels[index];
+  setObjectName(QStringLiteral("Panel%1").arg(index));
+  setFrameStyle(QFrame::Panel | QFrame::Raised);
+  setGeometry(toQRect(g.panel));
+  setAcceptDrops(true);
+  QWidget* toolRow = buildToolRow();
+  QWidget* listBar = buildListBar();
+  coolBar_ = new BandBar(toolRow, g.band0Width, listBar, g.band1Width, g.panel.width - 2, this);
+  coolBar_->setObjectName(QStringLiteral("CoolBar%1").arg(index));
+  coolBar_->move(1, 1);
+  connect(coolBar_, &BandBar::changed, this, &SourcePanel::bandsChanged);
+  buildLabels();
+}
+
+QWidget* SourcePanel::buildToolRow() {
+  auto* toolRow = new QWidget;
+  toolRow->setObjectName(QStringLiteral("ToolBar%1a").arg(kind_.index));
+  for (int t = 0; t < 4; ++t) {
+    tools_[t] = makeToolButton(toolRow, QStringLiteral("ToolButton%1a%2").arg(kind_.index).arg(t),
+                               toolGlyph(kind_, t), t * 23);
+    connect(tools_[t], &QToolButton::clicked, this, [this, t] { toolClick(t); });
+  }
+  tools_[3]->setCheckable(kind_.modeButton);
+  return toolRow;
+}
+
+QWidget* SourcePanel::buildListBar() {
+  auto* listBar = new QWidget;
+  listBar->setObjectName(QStringLiteral("ToolBar%1b").arg(kind_.index));
+  saveBox_ = new QComboBox(listBar);
+  saveBox_->setObjectName(QStringLiteral("SaveBox%1").arg(kind_.index));
+  saveBox_->setGeometry(0, 3, 120, 19);
+  saveBox_->setFont(SmallFont(9));
+  connect(saveBox_, qOverload<int>(&QComboBox::activated), this, &SourcePanel::entryPicked);
+  QToolButton* folder = makeToolButton(listBar, QStringLiteral("ToolButton%1b0").arg(kind_.index),
+                                       Glyph::Folder, 121);
+  connect(folder, &QToolButton::clicked, this, &SourcePanel::folderClicked);
+  return listBar;
+}
+
+// The path label, the picture and the hint under it.
+void SourcePanel::buildLabels() {
+  const PanelPlaces& g = window_geometry::kPanels[kind_.index];
+  pathLabel_ = new QLabel(this);
+  pathLabel_->setObjectName(QStringLiteral("RxLabel%1b").arg(kind_.index));
+  pathLabel_->setGeometry(toQRect(g.pathLabel));
+  pathLabel_->setFont(SmallFont(8));
+  pathLabel_->setWordWrap(true);
+  pathLabel_->setTextFormat(Qt::PlainText);
+  pathLabel_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  pathLabel_->lower();
+
+  imageFrame_ = new QWidget(this);
+  imageFrame_->setObjectName(QStringLiteral("Panel%1I").arg(kind_.index));
+  imageFrame_->setGeometry(toQRect(g.imageFrame));
+  imageFrame_->installEventFilter(this);
+  image_ = new QLabel(imageFrame_);
+  image_->setObjectName(QStringLiteral("Image%1").arg(kind_.index));
+  image_->setGeometry(toQRect(g.image));
+  image_->setAlignment(Qt::AlignCenter);
+  image_->setVisible(kind_.pictureShown == nullptr);
+  image_->installEventFilter(this);
+
+  caption_ = new QLabel(this);
+  caption_->setObjectName(QStringLiteral("RxLabel%1").arg(kind_.index));
+  caption_->setGeometry(1, g.panel.height - 11, g.panel.width - 2, 10);
+  caption_->setAlignment(Qt::AlignCenter);
+  caption_->setFont(SmallFont(8));
+}
+
+// --- Showing the document ---
+
+void SourcePanel::follow(DocumentParts parts) {
+  if ((parts & kind_.picturePart) != 0) {
+    showPicture();
+  }
+  if ((parts & kTools) != 0) {
+    const bool on = (document_.*kind_.toolsEnabled)();
+    for (int t = 1; t <= kind_.sourceTools; ++t) {
+      tools_[t]->setEnabled(on);
+    }
+  }
+  if ((parts & kCaptions) != 0) {
+    showCaption();
+  }
+  if (kind_.modeButton && (parts & kClickMode) != 0) {
+    modeArmed_ = document_.PreviewClickMode() != ClickMode::PickColors;
+    tools_[3]->setChecked(modeArmed_);
+  }
+}
+
+void SourcePanel::showPicture() {
+  const bool shown = kind_.pictureShown == nullptr || (document_.*kind_.pictureShown)();
+  image_->setVisible(shown);
+  image_->setPixmap(shown ? QPixmap::fromImage(ToQImage((document_.*kind_.picture)())
+                                                   .scaled(image_->size(), Qt::KeepAspectRatio,
+                                                           Qt::FastTransformation))
+                          : QPixmap());
+}
+
+// The shortened path is all the label has room for; the whole one stays within reach. A newly
+// assigned file also applies the label's visibility rule anew.
+void SourcePanel::showCaption() {
+  const std::string& caption = (document_.*kind_.caption)();
+  pathLabel_->setText(FitPath(*pathLabel_, q(ShortenText(caption, kPathLabelLength))));
+  pathLabel_->setToolTip(q(caption));
+  followBands();
+}
+
+void SourcePanel::showHint() {
+  caption_->setText(QString::fromLatin1(kind_.hint));
+}
+
+void SourcePanel::followBands() {
+  pathLabel_->setVisible(!coolBar_->band1OnOwnRow());
+}
+
+bool SourcePanel::listBarOnOwnRow() const {
+  return coolBar_->band1OnOwnRow();
+}
+
+void SourcePanel::setListBarOnOwnRow(bool ownRow) {
+  coolBar_->setBand1OnOwnRow(ownRow);
+  followBands();
+}
+
+void SourcePanel::setToolEnabled(int tool, bool on) {
+  tools_[tool]->setEnabled(on);
+}
+
+void SourcePanel::setWidth(int width) {
+  resize(width, height());
+  caption_->resize(width - 2, caption_->height());
+}
+
+int SourcePanel::frameLeft() const {
+  return imageFrame_->x();
+}
+
+int SourcePanel::pictureLeft() const {
+  return image_->x();
+}
+
+// The mode button toggles its own down state when clicked; the armed mode decides it instead.
+void SourcePanel::toolClick(int tool) {
+  if (tool == 3 && kind_.modeButton) {
+    tools_[3]->setChecked(modeArmed_);
+  }
+  emit toolClicked(tool);
+}
+
+// --- Commands through the list ---
+
+void SourcePanel::setListFolder(const std::string& folder) {
+  listFile_ = folder + kind_.listFileName;
+  saveBox_->setPlaceholderText(QString::fromLatin1(kNoPathsStored));
+}
+
+// Every change of the list is mirrored in the box, even one that fails half-way.
+void SourcePanel::mirrorList() {
+  const QSignalBlocker quiet(saveBox_);
+  saveBox_->clear();
+  for (const std::string& name : list_.displayNames()) {
+    saveBox_->addItem(q(name));
+  }
+  saveBox_->setCurrentIndex(list_.selectedIndex());
+}
+
+void SourcePanel::loadList() {
+  const OnExit mirror([this] { mirrorList(); });
+  LoadRecentList(list_, listFile_);
+}
+
+int SourcePanel::boxIndex() const {
+  return saveBox_->currentIndex();
+}
+
+void SourcePanel::pickEntry(int item) {
+  std::string path;
+  {
+    const OnExit mirror([this] { mirrorList(); });
+    path = SelectRecentEntry(list_, listFile_, item);
+  }
+  (document_.*kind_.assign)(path);
+}
+
+void SourcePanel::dropFiles(const std::vector<std::string>& paths) {
+  if (paths.empty()) {
+    return;
+  }
+  const std::string& path = paths.front();
+  if ((document_.*kind_.assign)(path)) {
+    const OnExit mirror([this] { mirrorList(); });
+    PushRecentEntry(list_, listFile_, path);
+  }
+}
+
+void SourcePanel::stepBack() {
+  {
+    const OnExit mirror([this] { mirrorList(); });
+    RemoveRecentEntry(list_, listFile_);
+  }
+  if (list_.selectedIndex() >= 0) {
+    pickEntry(list_.selectedIndex());
+  } else {
+    (document_.*kind_.reset)();
+  }
+}
+
+std::optional<std::string> SourcePanel::selectedFolder() {
+  if (list_.selectedIndex() < 0 || saveBox_->currentIndex() < 0) {
+    if (list_.count() == 0) {
+      return std::nullopt;
+    }
+    list_.select(0);
+    mirrorList();
+  }
+  const std::string& entry = list_.entries()[static_cast<std::size_t>(list_.selectedIndex())];
+  return entry.substr(0, entry.rfind('/') + 1);
+}
+
+// --- Events ---
+
+// The pictures step back through the lists; on the tile panel, presses on the picture and its
+// frame pick the custom scaling factor like presses on the panel itself.
+bool SourcePanel::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == image_ && event->type() == QEvent::MouseButtonDblClick) {
+    emit pictureDoubleClicked();
+    return true;
+  }
+  if (kind_.reportsPresses && event->type() == QEvent::MouseButtonPress) {
+    const int x = static_cast<QMouseEvent*>(event)->position().toPoint().x();
+    if (watched == image_) {
+      emit picturePressed(x);
+    } else {
+      emit framePressed(x);
+    }
+    return true;
+  }
+  return QFrame::eventFilter(watched, event);
+}
+
+void SourcePanel::mousePressEvent(QMouseEvent* event) {
+  if (!kind_.reportsPresses) {
+    QFrame::mousePressEvent(event);
+    return;
+  }
+  event->accept();
+  emit pressed(event->position().toPoint().x());
+}
+
+// The panels take files dropped from a file manager.
+void SourcePanel::dragEnterEvent(QDragEnterEvent* event) {
+  if (!DroppedPaths(*event->mimeData()).empty()) {
+    event->acceptProposedAction();
+  }
+}
+
+void SourcePanel::dropEvent(QDropEvent* event) {
+  const std::vector<std::string> paths = DroppedPaths(*event->mimeData());
+  event->acceptProposedAction();
+  emit filesDropped(paths);
+}
+
+std::vector<std::string> DroppedPaths(const QMimeData& data) {
+  std::vector<std::string> paths;
+  for (const QUrl& url : data.urls()) {
+    if (url.isLocalFile()) {
+      paths.push_back(url.toLocalFile().toStdString());
+    }
+  }
+  if (!paths.empty() || !data.hasText()) {
+    return paths;
+  }
+  for (const QString& line : data.text().split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+    const QString item = line.trimmed();
+    if (item.startsWith(QLatin1Char('/'))) {
+      paths.push_back(item.toStdString());
+    } else if (const QUrl url(item); url.isLocalFile()) {
+      paths.push_back(url.toLocalFile().toStdString());
+    }
+  }
+  return paths;
+}
+
+}  // namespace tessora

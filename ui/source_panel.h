@@ -1,0 +1,118 @@
+#pragma once
+
+#include <QFrame>
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/document.h"
+#include "settings/recentlist.h"
+
+class QComboBox;
+class QLabel;
+class QMimeData;
+class QToolButton;
+
+namespace tessora {
+
+class BandBar;
+struct SourceKind;
+
+/// One source panel under the preview: the tile panel `Panel0` (index 0) or the center panel
+/// `Panel1` (index 1), with its tool row, its recent-image list (box, list and list file), path
+/// label, picture and hint. It shows its source as the document holds it and runs the commands
+/// that go through its list; what differs between the two panels is one row of a table.
+class SourcePanel : public QFrame {
+  Q_OBJECT
+
+ public:
+  SourcePanel(int index, Document& document, QWidget* parent);
+
+  const RecentList& recentList() const { return list_; }
+
+  // --- Showing the document ---
+  /// Redraws what of `parts` this panel shows.
+  void follow(DocumentParts parts);
+  /// The hint under the picture: "(drop a tile)" or "(drop a tessora)".
+  void showHint();
+  /// The path label shows exactly while the list bar shares the tool row.
+  void followBands();
+  bool listBarOnOwnRow() const;
+  void setListBarOnOwnRow(bool ownRow);
+  /// Enables one tool button for the clipboard watch, which follows the clipboard, not the
+  /// document.
+  void setToolEnabled(int tool, bool on);
+  /// Gives the panel a new width; the hint keeps spanning it.
+  void setWidth(int width);
+  /// The left edge of the picture's frame within the panel.
+  int frameLeft() const;
+  /// The left edge of the picture within its frame.
+  int pictureLeft() const;
+
+  // --- Commands through the list ---
+  /// The list file in `folder`; the box reads "no paths stored" while nothing is selected.
+  void setListFolder(const std::string& folder);
+  /// Reads the list from its file. Throws SettingsError; the box shows what was read.
+  void loadList();
+  /// The item selected in the box (-1 for none).
+  int boxIndex() const;
+  /// Moves entry `item` to the top of the list and loads its file; an entry whose file no longer
+  /// loads stays on top.
+  void pickEntry(int item);
+  /// Loads the first of `paths` and puts it on the list if it loaded.
+  void dropFiles(const std::vector<std::string>& paths);
+  /// Forgets the selected entry and loads the one before it; with none left the source is reset.
+  void stepBack();
+  /// The folder of the selected entry, selecting the first entry (without loading it) when none
+  /// is selected; nothing for an empty list.
+  std::optional<std::string> selectedFolder();
+
+ signals:
+  void toolClicked(int tool);
+  void folderClicked();
+  /// The user picked an item in the box.
+  void entryPicked();
+  void bandsChanged();
+  void filesDropped(const std::vector<std::string>& paths);
+  void pictureDoubleClicked();
+  /// Presses on the tile panel's surface, its picture's frame and its picture, at x within the
+  /// widget pressed.
+  void pressed(int x);
+  void framePressed(int x);
+  void picturePressed(int x);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  QWidget* buildToolRow();
+  QWidget* buildListBar();
+  void buildLabels();
+  void toolClick(int tool);
+  void showPicture();
+  void showCaption();
+  void mirrorList();
+
+  const SourceKind& kind_;
+  Document& document_;
+  RecentList list_;
+  std::string listFile_;
+  bool modeArmed_ = false;
+  BandBar* coolBar_ = nullptr;
+  std::array<QToolButton*, 4> tools_{};
+  QComboBox* saveBox_ = nullptr;
+  QLabel* pathLabel_ = nullptr;
+  QWidget* imageFrame_ = nullptr;
+  QLabel* image_ = nullptr;
+  QLabel* caption_ = nullptr;
+};
+
+/// The paths of the local files among dropped data: its URLs, or, where a file manager offers
+/// only text, the file URLs or absolute paths on its lines.
+std::vector<std::string> DroppedPaths(const QMimeData& data);
+
+}  // namespace tessora
