@@ -4,6 +4,7 @@
 JOBS       ?= $(shell nproc)
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 BENCH_BUILD?= build-bench
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
@@ -14,7 +15,7 @@ else
 WERROR ?= OFF
 endif
 
-.PHONY: all deps build run test test-main test-asan bench fuzz format clean
+.PHONY: all deps build run test test-main test-asan test-tsan bench fuzz format clean
 
 all: build
 
@@ -42,7 +43,18 @@ test-asan: deps $(ASAN_BUILD)/CMakeCache.txt
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
-test: test-main test-asan
+# ThreadSanitizer over the core and its tests only: the core is what splits work over threads
+# (PNG compression in pieces, JPEG bands). The first report fails the test that made it.
+$(TSAN_BUILD)/CMakeCache.txt: | deps
+	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSORA_SANITIZE=thread \
+	  -DTESSORA_BUILD_UI=OFF -DTESSORA_WERROR=$(WERROR)
+
+test-tsan: deps $(TSAN_BUILD)/CMakeCache.txt
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target tessora_core_tests
+	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+	  ctest -L core --output-on-failure -j $(JOBS)
+
+test: test-main test-asan test-tsan
 
 $(BENCH_BUILD)/CMakeCache.txt: | deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DTESSORA_BUILD_BENCH=ON \
@@ -68,4 +80,4 @@ format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)

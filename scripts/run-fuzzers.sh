@@ -1,22 +1,36 @@
 #!/usr/bin/env bash
-# Runs every fuzz target of a fuzz build for a bounded time, each from its seed corpus.
+# Runs every fuzz target of a fuzz build for a bounded time, each from its seeds and its past
+# crashers. A target that fails leaves its input in BUILD_DIR/fuzz/findings/<target>/; the other
+# targets still run, and the script fails at the end.
 # usage: run-fuzzers.sh BUILD_DIR SECONDS
 set -euo pipefail
 build=$1
 seconds=$2
 root=$(cd "$(dirname "$0")/.." && pwd)
 found=0
+failed=()
 for f in $(find "$build/fuzz" -name 'fuzz_*' -type f -executable | sort); do
   found=1
   name=$(basename "$f")
   corpus="$build/fuzz/corpus/$name"
-  mkdir -p "$corpus"
-  seeds="$root/fuzz/seeds/${name#fuzz_}"
+  findings="$build/fuzz/findings/$name"
+  mkdir -p "$corpus" "$findings"
   args=("$corpus")
-  [ -d "$seeds" ] && args+=("$seeds")
+  for dir in "$root/fuzz/seeds/${name#fuzz_}" "$root/fuzz/crashers/${name#fuzz_}"; do
+    [ -d "$dir" ] && args+=("$dir")
+  done
   echo "== $name for ${seconds}s"
-  "$f" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 "${args[@]}"
+  if ! "$f" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 \
+      -artifact_prefix="$findings/" "${args[@]}"; then
+    failed+=("$name")
+  fi
 done
 if [ "$found" -eq 0 ]; then
   echo "no fuzz targets built"
+fi
+if [ "${#failed[@]}" -gt 0 ]; then
+  echo "== failed: ${failed[*]}"
+  echo "Inputs are in $build/fuzz/findings/. Once fixed, keep each as"
+  echo "fuzz/crashers/<target without fuzz_>/<what is wrong with it>: ctest then replays it."
+  exit 1
 fi

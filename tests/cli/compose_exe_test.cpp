@@ -2,20 +2,22 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdio>
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <iterator>
+#include <string>
 
+#include "engine/feedback.h"
 #include "imageio/image_files.h"
+#include "support/files.h"
+#include "support/pictures.h"
+#include "support/temp_dir.h"
 
 namespace tessora {
 namespace {
-
-namespace fs = std::filesystem;
 
 struct Result {
   int status;
@@ -23,26 +25,17 @@ struct Result {
   std::string err;
 };
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 // Runs the tool without a display, arguments quoted for the shell.
 Result RunTool(const std::string& args) {
-  const fs::path dir = fs::temp_directory_path() / ("tessora-exe-" + std::to_string(getpid()));
-  fs::create_directories(dir);
-  const std::string out = (dir / "out").string();
-  const std::string err = (dir / "err").string();
-  const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME='" + dir.string() +
+  const testing::TempDir dir;
+  const std::string out = dir.file("out");
+  const std::string err = dir.file("err");
+  const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME='" + dir.path() +
                               "' '" TESSORA_COMPOSE_EXE "' " + args + " >'" + out + "' 2>'" + err +
                               "'";
   const int raw = std::system(command.c_str());
-  Result r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), Slurp(err)};
-  fs::remove_all(dir);
-  return r;
+  return Result{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, testing::readFile(out),
+                testing::readFile(err)};
 }
 
 TEST(ComposeExecutable, HelpVersionAndUsageErrors) {
@@ -63,70 +56,63 @@ TEST(ComposeExecutable, HelpVersionAndUsageErrors) {
 }
 
 TEST(ComposeExecutable, ComposesAndSavesWithoutADisplay) {
-  const std::string file =
-      (fs::temp_directory_path() / ("tessora-exe-out-" + std::to_string(getpid()) + ".png"))
-          .string();
+  const testing::TempDir dir;
+  const std::string file = dir.file("out.png");
   const Result r = RunTool(
       "--size 320x200 --color1 '#000000' --color2 '#ffffff' "
       "--background vertical -o '" +
       file + "'");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.err.find("saved: "), std::string::npos);
-  Bitmap b;
-  ASSERT_TRUE(LoadImageFile(file, b));
-  EXPECT_EQ(b.width(), 320);
+  const Bitmap b = testing::LoadPicture(file);
+  ASSERT_EQ(b.width(), 320);
   EXPECT_EQ(b.pixel(10, 0), RGB(0, 0, 0));
   EXPECT_GT(GetRValue(b.pixel(10, 199)), 240);
-  fs::remove(file);
 }
 
 // The tool writes into a pipe, a link to one or a link to its standard output as any program
 // writing to a path does: the node stays what it was, and the picture arrives at the other end.
 TEST(ComposeExecutable, WritesIntoPipesAndStandardOutputWithoutReplacingThem) {
-  const fs::path dir =
-      fs::temp_directory_path() / ("tessora-exe-nodes-" + std::to_string(getpid()));
-  const std::string tool = "env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME='" + dir.string() +
-                           "' '" TESSORA_COMPOSE_EXE "' -q --size 64x48 -o node";
-  // `timeout` spares the reader a writer that never opens the pipe.
-  const std::string throughFifo =
-      "timeout 10 cat node > got.png & " + tool + "; s=$?; wait; exit $s";
   const struct {
     const char* make;
-    std::string run;
+    bool throughFifo;
     mode_t type;
-  } cases[] = {{"mkfifo node", throughFifo, S_IFIFO},
-               {"mkfifo fifo && ln -s fifo node", throughFifo, S_IFLNK},
-               {"ln -s /proc/self/fd/1 node", tool + " | cat > got.png", S_IFLNK}};
+  } cases[] = {{"mkfifo node", true, S_IFIFO},
+               {"mkfifo fifo && ln -s fifo node", true, S_IFLNK},
+               {"ln -s /proc/self/fd/1 node", false, S_IFLNK}};
   for (const auto& c : cases) {
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    const std::string cd = "cd '" + dir.string() + "' && ";
-    ASSERT_EQ(std::system((cd + c.make).c_str()), 0) << c.make;
-    EXPECT_EQ(std::system((cd + "(" + c.run + ")").c_str()), 0) << c.make;
-    Bitmap b;
-    EXPECT_TRUE(LoadImageFile((dir / "got.png").string(), b)) << c.make;
-    EXPECT_EQ(b.width(), 64) << c.make;
+    SCOPED_TRACE(c.make);
+    const testing::TempDir dir;
+    const std::string tool = "env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME='" + dir.path() +
+                             "' '" TESSORA_COMPOSE_EXE "' -q --size 64x48 -o node";
+    // `timeout` spares the reader a writer that never opens the pipe.
+    const std::string run =
+        c.throughFifo ? "timeout 10 cat node > got.png & " + tool + "; s=$?; wait; exit $s"
+                      : tool + " | cat > got.png";
+    const std::string cd = "cd '" + dir.path() + "' && ";
+    ASSERT_EQ(std::system((cd + c.make).c_str()), 0);
+    EXPECT_EQ(std::system((cd + "(" + run + ")").c_str()), 0);
+    EXPECT_EQ(testing::LoadPicture(dir.file("got.png")).width(), 64);
     struct stat st {};
-    EXPECT_EQ(::lstat((dir / "node").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & S_IFMT, c.type) << c.make;
+    EXPECT_EQ(::lstat(dir.file("node").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & S_IFMT, c.type);
   }
-  fs::remove_all(dir);
 }
 
 // What a user sees when a command fails: one line that says why, and the exit status.
 TEST(ComposeExecutable, FailuresSayWhyOnOneLine) {
-  const fs::path dir = fs::temp_directory_path() / ("tessora-exe-why-" + std::to_string(getpid()));
-  fs::create_directories(dir);
-  const std::string d = dir.string();
-  std::ofstream(d + "/notes.png") << "not a picture";
+  const testing::TempDir dir;
+  const std::string& d = dir.path();
+  ASSERT_TRUE(testing::writeFile(d + "/notes.png", "not a picture"));
   SaveComposed(d + "/cut.png", kSavePng, Bitmap(64, 64), SilentFeedback());
-  fs::resize_file(d + "/cut.png", fs::file_size(d + "/cut.png") / 2);
+  testing::Bytes cut = testing::readBytes(d + "/cut.png");
+  cut.resize(cut.size() / 2);
+  ASSERT_TRUE(testing::writeBytes(d + "/cut.png", cut));
   SaveComposed(d + "/huge.bmp", kSaveBmp, Bitmap(2, 2), SilentFeedback());
-  {
-    std::fstream huge(d + "/huge.bmp", std::ios::in | std::ios::out | std::ios::binary);
-    huge.seekp(18);
-    huge.write("\x70\x11\x01\x00\x70\x11\x01\x00", 8);  // 70000 x 70000
-  }
+  testing::Bytes huge = testing::readBytes(d + "/huge.bmp");
+  const std::uint8_t sides[] = {0x70, 0x11, 0x01, 0x00, 0x70, 0x11, 0x01, 0x00};  // 70000 x 70000
+  std::copy(std::begin(sides), std::end(sides), huge.begin() + 18);
+  ASSERT_TRUE(testing::writeBytes(d + "/huge.bmp", huge));
   const struct {
     std::string args;
     std::string line;  // the first line of standard error
@@ -165,8 +151,7 @@ TEST(ComposeExecutable, FailuresSayWhyOnOneLine) {
       EXPECT_EQ(r.err, c.line + "\n") << "one line alone";
     }
   }
-  EXPECT_FALSE(fs::exists(d + "/wide.jpg"));
-  fs::remove_all(dir);
+  EXPECT_FALSE(std::filesystem::exists(d + "/wide.jpg"));
 }
 
 }  // namespace

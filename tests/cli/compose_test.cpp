@@ -2,7 +2,6 @@
 #include "cli/terminal_text.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -12,37 +11,16 @@
 
 #include "imageio/image_files.h"
 #include "support/fake_wallpaper_setter.h"
+#include "support/pictures.h"
+#include "support/temp_dir.h"
 
 namespace tessora {
 namespace {
 
 namespace fs = std::filesystem;
-
-class TempDir {
- public:
-  TempDir() {
-    char name[] = "/tmp/tessora-compose-XXXXXX";
-    path_ = mkdtemp(name);
-  }
-  ~TempDir() { fs::remove_all(path_); }
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
-
-Bitmap Solid(int w, int h, TColor c) {
-  Bitmap b(w, h);
-  b.setFillColor(c);
-  b.fill();
-  return b;
-}
-
-Bitmap Load(const std::string& path) {
-  Bitmap b;
-  EXPECT_TRUE(LoadImageFile(path, b)) << path;
-  return b;
-}
+using testing::LoadPicture;
+using testing::Solid;
+using testing::TempDir;
 
 struct Outcome {
   int status;
@@ -77,7 +55,7 @@ TEST_F(ComposeTest, DefaultSizingPlacesTheCenterAsTheWindowDoes) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.err.find("tessora: 212x143\n"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("saved: "), std::string::npos);
-  const Bitmap b = Load(out);
+  const Bitmap b = LoadPicture(out);
   ASSERT_EQ(b.width(), 1024);
   EXPECT_EQ(b.pixel(196, 147), RGB(255, 0, 0));
   EXPECT_EQ(b.pixel(827, 620), RGB(255, 0, 0));
@@ -92,7 +70,7 @@ TEST_F(ComposeTest, AsIsRoundsHalvesToEven) {
                              dir.file("odd.png"), "--sizing", "as-is", "-o", dir.file("o.png")});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.err.find("(not stretched)"), std::string::npos);
-  const Bitmap b = Load(dir.file("o.png"));
+  const Bitmap b = LoadPicture(dir.file("o.png"));
   EXPECT_EQ(b.pixel(192, 144), RGB(0, 0, 255));
   EXPECT_EQ(b.pixel(191, 144), RGB(0, 0, 0));
 }
@@ -104,7 +82,7 @@ TEST_F(ComposeTest, TilesScalesAndGeneratesBackgrounds) {
   Outcome r = Compose({"--size", "64x48", "--tile", dir.file("tile.bmp"), "--scale-tile", "2", "-o",
                        dir.file("t.bmp")});
   ASSERT_EQ(r.status, 0) << r.err;
-  Bitmap b = Load(dir.file("t.bmp"));
+  Bitmap b = LoadPicture(dir.file("t.bmp"));
   EXPECT_EQ(b.pixel(9, 9), RGB(200, 0, 0));
   EXPECT_EQ(b.pixel(10, 9), RGB(0, 200, 0));
   EXPECT_EQ(b.pixel(20, 20), RGB(200, 0, 0));  // second copy at x = 20, y = 20
@@ -113,7 +91,7 @@ TEST_F(ComposeTest, TilesScalesAndGeneratesBackgrounds) {
     r = Compose({"--size", "64x48", "--color1", "#000000", "--color2", "#FFFFFF", "--background",
                  kind, "--format", "bmp", "-o", dir.file("g")});
     ASSERT_EQ(r.status, 0) << kind << r.err;
-    b = Load(dir.file("g"));  // saved as BMP whatever the name says
+    b = LoadPicture(dir.file("g"));  // saved as BMP whatever the name says
     const TColor far = b.pixel(63, std::string(kind) == "vertical" ? 0 : 47);
     EXPECT_EQ(far, RGB(0, 0, 0)) << kind;
   }
@@ -128,7 +106,7 @@ TEST_F(ComposeTest, TransparentColourShowsTheBackground) {
                "--sizing", "full", "--transparent", "clRed", "-o", dir.file("o.bmp")});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.err.find("transparent RGB: 255, 0, 0"), std::string::npos);
-  const Bitmap b = Load(dir.file("o.bmp"));
+  const Bitmap b = LoadPicture(dir.file("o.bmp"));
   EXPECT_EQ(b.pixel(80, 50), RGB(16, 32, 48));
   EXPECT_EQ(b.pixel(20, 50), RGB(0, 0, 255));
 }
@@ -139,7 +117,7 @@ TEST_F(ComposeTest, EveryOutputFormat) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
   for (const char* name : {"a.png", "a.jpg", "a.bmp"}) {
-    const Bitmap b = Load(dir.file(name));
+    const Bitmap b = LoadPicture(dir.file(name));
     EXPECT_EQ(b.width(), 40) << name;
     const TColor p = b.pixel(20, 15);
     EXPECT_NEAR(GetRValue(p), 0x33, 3) << name;
@@ -176,7 +154,7 @@ TEST_F(ComposeTest, WallpaperIsWrittenAndInstalled) {
   EXPECT_NE(r.err.find("Wallpaper has been set"), std::string::npos);
   ASSERT_EQ(setter.installed.size(), 1U);
   EXPECT_EQ(setter.installed[0], dir.file("Tessora Wallpaper.bmp"));
-  EXPECT_EQ(Load(setter.installed[0]).width(), 40);
+  EXPECT_EQ(LoadPicture(setter.installed[0]).width(), 40);
   setter.result = WallpaperResult{false, "no desktop answered"};
   r = Compose({"--size", "40x30", "--set-wallpaper", "--quiet"}, env);
   EXPECT_EQ(r.status, 1);
@@ -205,7 +183,7 @@ TEST_F(ComposeTest, DesktopSizeAndSettingsFromTheEnvironment) {
   env.settings = settings;
   Outcome r = Compose({"-o", dir.file("d.bmp")}, env);
   ASSERT_EQ(r.status, 0) << r.err;
-  const Bitmap b = Load(dir.file("d.bmp"));
+  const Bitmap b = LoadPicture(dir.file("d.bmp"));
   EXPECT_EQ(b.width(), 300);
   EXPECT_EQ(b.height(), 180);  // the work area's bottom edge
   EXPECT_EQ(b.pixel(5, 5), RGB(1, 2, 3));
@@ -224,7 +202,7 @@ TEST_F(ComposeTest, SettingsWithABadValueAreUsedWithAWarning) {
   EXPECT_EQ(warnings.str(), "tessora-compose: warning: '12x' is not a valid integer value\n");
   const Outcome r = Compose({"--size", "8x8", "-o", dir.file("s.bmp")}, env);
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(Load(dir.file("s.bmp")).pixel(4, 4), RGB(255, 0, 0));
+  EXPECT_EQ(LoadPicture(dir.file("s.bmp")).pixel(4, 4), RGB(255, 0, 0));
   EXPECT_EQ(LoadComposeSettings(dir.file("none.ini"), warnings), std::nullopt);
 }
 

@@ -1,11 +1,11 @@
 #include "cli/desktop_helper.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
+
+#include "support/files.h"
+#include "support/temp_dir.h"
 
 namespace tessora {
 namespace {
@@ -15,21 +15,16 @@ namespace fs = std::filesystem;
 // A temporary folder with executable scripts in it.
 class Scripts {
  public:
-  Scripts() : dir_(fs::temp_directory_path() / ("tessora-helper-" + std::to_string(getpid()))) {
-    fs::create_directories(dir_);
-  }
-  ~Scripts() { fs::remove_all(dir_); }
   std::string add(const std::string& name, const std::string& body) const {
-    const fs::path path = dir_ / name;
-    fs::create_directories(path.parent_path());
-    std::ofstream(path) << "#!/bin/sh\n" << body;
-    ::chmod(path.c_str(), 0755);
-    return path.string();
+    const std::string path = dir_.file(name);
+    fs::create_directories(fs::path(path).parent_path());
+    EXPECT_TRUE(testing::writeScript(path, body)) << path;
+    return path;
   }
-  std::string path(const std::string& name) const { return (dir_ / name).string(); }
+  std::string path(const std::string& name) const { return dir_.file(name); }
 
  private:
-  fs::path dir_;
+  testing::TempDir dir_;
 };
 
 TEST(DesktopHelper, ProgramsReportTheirOutputAndHowTheyEnded) {

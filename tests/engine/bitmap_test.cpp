@@ -10,11 +10,13 @@
 #include <vector>
 
 #include "engine/rounding.h"
-
-#include "test_bitmaps.h"
+#include "support/pictures.h"
 
 namespace tessora {
 namespace {
+
+using testing::Numbered;
+using testing::Solid;
 
 constexpr TColor kBlue = RGB(0, 0, 255);
 constexpr TColor kGreen = RGB(0, 255, 0);

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "test_bitmaps.h"
+#include "support/pictures.h"
 
 namespace tessora {
 namespace {
+
+using testing::Numbered;
 
 constexpr TColor kBlue = RGB(0, 0, 255);
 constexpr TColor kGreen = RGB(0, 255, 0);

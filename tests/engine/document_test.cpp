@@ -6,12 +6,15 @@
 #include <map>
 #include <random>
 
-#include "recording_feedback.h"
-
-#include "test_bitmaps.h"
+#include "support/pictures.h"
+#include "support/recording_feedback.h"
 
 namespace tessora {
 namespace {
+
+using testing::Numbered;
+using testing::RecordingFeedback;
+using testing::Solid;
 
 constexpr TColor kDeep = RGB(10, 20, 30);
 constexpr TColor kRed = RGB(255, 0, 0);

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "engine/rounding.h"
+#include "support/pictures.h"
 
 namespace tessora {
 namespace {
@@ -111,12 +112,7 @@ Bitmap Canvas(int w, int h) {
 }
 
 void ExpectSame(const Bitmap& fast, const Bitmap& ref, const std::string& what) {
-  ASSERT_EQ(fast.width(), ref.width());
-  for (int y = 0; y < ref.height(); ++y) {
-    for (int x = 0; x < ref.width(); ++x) {
-      ASSERT_EQ(fast.pixel(x, y), ref.pixel(x, y)) << what << " at " << x << "," << y;
-    }
-  }
+  EXPECT_TRUE(testing::SamePicture(fast, ref)) << what;
   EXPECT_EQ(fast.fillColor(), ref.fillColor()) << what;
 }
 

@@ -5,11 +5,14 @@
 #include <cerrno>
 #include <cstring>
 
+#include "codec_checks.h"
 #include "image_makers.h"
 #include "imageio/image_error.h"
-#include "test_support.h"
+#include "support/files.h"
+#include "support/pictures.h"
+#include "support/temp_dir.h"
 
-namespace tessora::test {
+namespace tessora::testing {
 namespace {
 
 constexpr int kW = 7;
@@ -333,14 +336,14 @@ TEST(BmpRead, IndicesOutsideThePaletteShowBlack) {
 }
 
 TEST(BmpWrite, RoundTripsEveryRowPadding) {
-  TempFolder folder;
-  const std::string name = folder.path("out.bmp");
+  TempDir folder;
+  const std::string name = folder.file("out.bmp");
   for (int w = 1; w <= 5; ++w) {
     for (int h : {1, 3}) {
       SCOPED_TRACE(::testing::Message() << w << " x " << h);
       const Bitmap original = PatternBitmap(w, h, w);
       SaveBmpFile(name, original);
-      const Bytes file = ReadBytes(name);
+      const Bytes file = readBytes(name);
       const std::size_t stride = (static_cast<std::size_t>(w) * 3 + 3) / 4 * 4;
       EXPECT_EQ(file.size(), 54 + stride * h);
       EXPECT_EQ(file[28], 24);
@@ -353,12 +356,12 @@ TEST(BmpWrite, RoundTripsEveryRowPadding) {
 }
 
 TEST(BmpWrite, CannotCreateNamesTheFileAndLeavesNothing) {
-  TempFolder folder;
-  const std::string name = folder.path("none/out.bmp");
+  TempDir folder;
+  const std::string name = folder.file("none/out.bmp");
   EXPECT_TRUE(FailsWith([&] { SaveBmpFile(name, PatternBitmap(2, 2)); },
                         "Cannot create file " + name + ": " + std::strerror(ENOENT)));
-  EXPECT_TRUE(FilesIn(folder.path(""), "").empty());
+  EXPECT_TRUE(filesIn(folder.path(), "").empty());
 }
 
 }  // namespace
-}  // namespace tessora::test
+}  // namespace tessora::testing

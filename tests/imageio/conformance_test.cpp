@@ -1,16 +1,18 @@
 // The readers against the public conformance suites in ../shared/testdata.
 #include <gtest/gtest.h>
 
+#include "codec_checks.h"
 #include "imageio/bmp_codec.h"
 #include "imageio/gif_codec.h"
 #include "imageio/image_error.h"
 #include "imageio/jpeg_codec.h"
 #include "imageio/png_unit.h"
-#include "test_support.h"
+#include "support/files.h"
+#include "support/pictures.h"
 
 #include <unistd.h>
 
-namespace tessora::test {
+namespace tessora::testing {
 namespace {
 
 constexpr TColor kFill = RGB(10, 200, 30);
@@ -46,7 +48,7 @@ TEST(PngSuite, EveryFileDecodesToItsPixelsOrFailsWhenCorrupt) {
   if (root.empty()) {
     GTEST_SKIP() << "pngsuite not installed";
   }
-  const std::vector<std::string> files = FilesIn(root + "/png", ".png");
+  const std::vector<std::string> files = filesIn(root + "/png", ".png");
   ASSERT_GT(files.size(), 150u);
   int corrupt = 0;
   for (const std::string& name : files) {
@@ -78,7 +80,7 @@ TEST(PngSuite, InterlacedFilesGiveThePixelsOfPlainOnes) {
     GTEST_SKIP() << "pngsuite not installed";
   }
   int pairs = 0;
-  for (const std::string& name : FilesIn(root + "/png", ".png")) {
+  for (const std::string& name : filesIn(root + "/png", ".png")) {
     const auto at = name.find('i', 1);
     if ((name.rfind("bas", 0) != 0 && name[0] != 's') || at != 3) {
       continue;
@@ -109,7 +111,7 @@ TEST(BmpSuite, GoodFilesMatchTheirPictures) {
   if (root.empty()) {
     GTEST_SKIP() << "bmpsuite not installed";
   }
-  const std::vector<std::string> files = FilesIn(root + "/g", ".bmp");
+  const std::vector<std::string> files = filesIn(root + "/g", ".bmp");
   ASSERT_GT(files.size(), 20u);
   for (const std::string& name : files) {
     SCOPED_TRACE(name);
@@ -127,7 +129,7 @@ TEST(BmpSuite, QuestionableFilesMatchOrFailCleanly) {
     GTEST_SKIP() << "bmpsuite not installed";
   }
   int matched = 0;
-  for (const std::string& name : FilesIn(root + "/q", ".bmp")) {
+  for (const std::string& name : filesIn(root + "/q", ".bmp")) {
     SCOPED_TRACE(name);
     const std::string expected = root + "/expected/q-" + name.substr(0, name.size() - 4) + ".png";
     const bool hasPicture = ::access(expected.c_str(), R_OK) == 0;
@@ -154,7 +156,7 @@ TEST(BmpSuite, BadFilesFailCleanlyOrGiveAPicture) {
   if (root.empty()) {
     GTEST_SKIP() << "bmpsuite not installed";
   }
-  for (const std::string& name : FilesIn(root + "/b", ".bmp")) {
+  for (const std::string& name : filesIn(root + "/b", ".bmp")) {
     SCOPED_TRACE(name);
     Bitmap bitmap;
     try {
@@ -174,7 +176,7 @@ TEST(FuzzSeeds, EveryReaderReadsItsSeeds) {
       readers = {
           {"png", ReadPngFile}, {"jpeg", LoadJpegFile}, {"gif", LoadGifFile}, {"bmp", LoadBmpFile}};
   for (const auto& [kind, reader] : readers) {
-    const std::vector<std::string> files = FilesIn(root + "/" + kind, "");
+    const std::vector<std::string> files = filesIn(root + "/" + kind, "");
     EXPECT_FALSE(files.empty()) << kind;
     for (const std::string& name : files) {
       Bitmap bitmap;
@@ -186,4 +188,4 @@ TEST(FuzzSeeds, EveryReaderReadsItsSeeds) {
 }
 
 }  // namespace
-}  // namespace tessora::test
+}  // namespace tessora::testing

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "codec_checks.h"
 #include "image_makers.h"
 #include "imageio/image_error.h"
-#include "test_support.h"
+#include "support/pictures.h"
+#include "support/temp_dir.h"
 
-namespace tessora::test {
+namespace tessora::testing {
 namespace {
 
 const std::vector<std::uint32_t> kColors{0x000000, 0xFF0000, 0x00FF00, 0x0000FF,
@@ -149,11 +151,11 @@ TEST(GifRead, FailuresLeaveTheBitmap) {
   ImageLimits narrow;
   narrow.maxDimension = 16384;
   fails(MakeGif(20000, 1, kColors, {frame(16385, 1, 8)}), "frame wider than the limit", narrow);
-  TempFolder folder;
+  TempDir folder;
   Bitmap b;
-  const std::string missing = folder.path("missing.gif");
+  const std::string missing = folder.file("missing.gif");
   EXPECT_TRUE(FailsWith([&] { LoadGifFile(missing, b); }, "Error Opening File " + missing + "!"));
 }
 
 }  // namespace
-}  // namespace tessora::test
+}  // namespace tessora::testing

@@ -10,6 +10,7 @@
 #include <iterator>
 #include <optional>
 
+#include "codec_checks.h"
 #include "engine/composition.h"
 #include "image_makers.h"
 #include "imageio/bmp_codec.h"
@@ -18,10 +19,13 @@
 #include "imageio/jpeg_codec.h"
 #include "imageio/png_unit.h"
 #include "imageio/read_failure.h"
-#include "settings/tempdir.h"
-#include "test_support.h"
+#include "support/file_size_limit.h"
+#include "support/files.h"
+#include "support/pictures.h"
+#include "support/recording_feedback.h"
+#include "support/temp_dir.h"
 
-namespace tessora::test {
+namespace tessora::testing {
 namespace {
 
 TEST(ImageFileExtension, LowerCasesTheTextFromTheLastDot) {
@@ -36,10 +40,10 @@ TEST(ImageFileExtension, LowerCasesTheTextFromTheLastDot) {
 
 class LoadImageFileTest : public ::testing::Test {
  protected:
-  void SetUp() override { SaveJpegFile(folder_.path("source.jpg"), PatternBitmap(20, 10)); }
+  void SetUp() override { SaveJpegFile(folder_.file("source.jpg"), PatternBitmap(20, 10)); }
   std::string put(const std::string& name, const Bytes& bytes) {
-    const std::string path = folder_.path(name);
-    EXPECT_TRUE(WriteBytes(path, bytes));
+    const std::string path = folder_.file(name);
+    EXPECT_TRUE(writeBytes(path, bytes));
     return path;
   }
   bool load(const std::string& path) {
@@ -50,13 +54,13 @@ class LoadImageFileTest : public ::testing::Test {
   // What the user is told is the front end's business; the loader only says why.
   void expectInvalid() { EXPECT_FALSE(reason_.empty()); }
 
-  TempFolder folder_;
+  TempDir folder_;
   Bitmap bitmap_ = PatternBitmap(4, 4);
   std::string reason_;
 };
 
 TEST_F(LoadImageFileTest, ChoosesTheJpegReaderByExtensionInAnyCase) {
-  const Bytes jpeg = ReadBytes(folder_.path("source.jpg"));
+  const Bytes jpeg = readBytes(folder_.file("source.jpg"));
   for (const char* name : {"Photo.JPG", "photo.Jpeg", "photo.jpeg"}) {
     bitmap_ = PatternBitmap(4, 4);
     EXPECT_TRUE(load(put(name, jpeg))) << name;
@@ -77,14 +81,14 @@ TEST_F(LoadImageFileTest, TheExtensionDecidesNotTheContent) {
 
 TEST_F(LoadImageFileTest, NamesWithoutAKnownExtensionAreReadAsBitmaps) {
   const Bitmap original = PatternBitmap(6, 3, 4);
-  SaveBmpFile(folder_.path("b.bmp"), original);
-  const Bytes bmp = ReadBytes(folder_.path("b.bmp"));
+  SaveBmpFile(folder_.file("b.bmp"), original);
+  const Bytes bmp = readBytes(folder_.file("b.bmp"));
   for (const char* name : {"picture", "picture.bmp", "picture.BMP", "odd.txt"}) {
     bitmap_ = PatternBitmap(4, 4);
     EXPECT_TRUE(load(put(name, bmp))) << name;
     EXPECT_TRUE(SamePicture(bitmap_, original)) << name;
   }
-  EXPECT_FALSE(load(folder_.path("missing.bmp")));
+  EXPECT_FALSE(load(folder_.file("missing.bmp")));
   expectInvalid();
 }
 
@@ -118,7 +122,7 @@ TEST_F(LoadImageFileTest, AFailedLoadSaysWhy) {
   const Bytes gif = MakeGif(4, 3, {0x000000, 0xFFFFFF}, {frame});
   const std::size_t gifFrame = 13 + 6 + 1;  // header, two colours, the frame's introducer
   ASSERT_EQ(gif[gifFrame - 1], ',');
-  const Bytes jpeg = ReadBytes(folder_.path("source.jpg"));
+  const Bytes jpeg = readBytes(folder_.file("source.jpg"));
   const std::size_t sof = Find(jpeg, "\xff\xc0");
   ASSERT_LT(sof, jpeg.size());
   BmpRecipe bmp{40, 2, 2, 24, 0, {}, {}, PackBmpRows(2, 2, 24, {1, 2, 3, 4})};
@@ -153,7 +157,7 @@ TEST_F(LoadImageFileTest, AFailedLoadSaysWhy) {
     EXPECT_FALSE(load(put(c.name, c.bytes))) << c.name;
     EXPECT_EQ(reason_.substr(0, c.reason.size()), c.reason) << c.name;
   }
-  EXPECT_FALSE(load(folder_.path("missing.png")));
+  EXPECT_FALSE(load(folder_.file("missing.png")));
   EXPECT_EQ(reason_, "does not exist");
 }
 
@@ -225,8 +229,8 @@ TEST_F(LoadImageFileTest, ClearsTheTransparentFlagFirstAndGifSetsItAgain) {
 // saved as PNG keyed by its colour and read back over a backdrop. With clNone, which is no colour,
 // each gives what the opaque picture gives; a real colour leaves its pixels out.
 TEST(TransparentKey, ClNoneLeavesOutNoPixelOnAnyPath) {
-  TempFolder folder;
-  const std::string png = folder.path("keyed.png");
+  TempDir folder;
+  const std::string png = folder.file("keyed.png");
   using Paint = std::function<void(const Bitmap& source, Bitmap& target)>;
   const std::pair<const char*, Paint> paths[] = {
       {"draw", [](const Bitmap& s, Bitmap& t) { t.draw(1, 1, s); }},
@@ -263,25 +267,25 @@ TEST(TransparentKey, ClNoneLeavesOutNoPixelOnAnyPath) {
 }
 
 TEST(SaveComposed, WritesEachFormatWhileBusy) {
-  TempFolder folder;
+  TempDir folder;
   const Bitmap composed = PatternBitmap(13, 7);
   RecordingFeedback feedback;
-  SaveComposed(folder.path("a.png"), kSavePng, composed, feedback);
-  SaveComposed(folder.path("a.jpg"), kSaveJpeg, composed, feedback);
-  SaveComposed(folder.path("a.bmp"), kSaveBmp, composed, feedback);
-  SaveComposed(folder.path("a.xyz"), 4, composed, feedback);
-  EXPECT_EQ(feedback.busy_,
+  SaveComposed(folder.file("a.png"), kSavePng, composed, feedback);
+  SaveComposed(folder.file("a.jpg"), kSaveJpeg, composed, feedback);
+  SaveComposed(folder.file("a.bmp"), kSaveBmp, composed, feedback);
+  SaveComposed(folder.file("a.xyz"), 4, composed, feedback);
+  EXPECT_EQ(feedback.busyCalls,
             (std::vector<bool>{true, false, true, false, true, false, true, false}));
-  EXPECT_EQ(FilesIn(folder.path(""), ""), (std::vector<std::string>{"a.bmp", "a.jpg", "a.png"}));
+  EXPECT_EQ(filesIn(folder.path(), ""), (std::vector<std::string>{"a.bmp", "a.jpg", "a.png"}));
   Bitmap png;
-  ReadPngFile(folder.path("a.png"), png);
+  ReadPngFile(folder.file("a.png"), png);
   EXPECT_TRUE(SamePicture(png, composed));
-  EXPECT_EQ(ReadBytes(folder.path("a.png"))[25], 2) << "RGB without alpha";
+  EXPECT_EQ(readBytes(folder.file("a.png"))[25], 2) << "RGB without alpha";
   Bitmap bmp;
-  LoadBmpFile(folder.path("a.bmp"), bmp);
+  LoadBmpFile(folder.file("a.bmp"), bmp);
   EXPECT_TRUE(SamePicture(bmp, composed));
   Bitmap jpeg;
-  LoadJpegFile(folder.path("a.jpg"), jpeg);
+  LoadJpegFile(folder.file("a.jpg"), jpeg);
   EXPECT_EQ(jpeg.width(), 13);
 }
 
@@ -296,10 +300,10 @@ std::string WriteFailureText(int format, const std::string& name, int error, boo
 }
 
 TEST(SaveComposed, FailuresNameTheFileAndTheReasonAfterTheBusyStateEnds) {
-  TempFolder folder;
-  ASSERT_TRUE(WriteBytes(folder.path("file"), Bytes{1}));
-  ASSERT_TRUE(WriteBytes(folder.path("kept"), Bytes{1, 2, 3}));
-  ASSERT_EQ(::mkdir(folder.path("folder").c_str(), 0755), 0);
+  TempDir folder;
+  ASSERT_TRUE(writeBytes(folder.file("file"), Bytes{1}));
+  ASSERT_TRUE(writeBytes(folder.file("kept"), Bytes{1, 2, 3}));
+  ASSERT_EQ(::mkdir(folder.file("folder").c_str(), 0755), 0);
   struct Case {
     std::string name;
     int error;
@@ -313,9 +317,9 @@ TEST(SaveComposed, FailuresNameTheFileAndTheReasonAfterTheBusyStateEnds) {
   const Bitmap composed = PatternBitmap(2, 2);
   for (const Case& c : cases) {
     for (const int format : {kSavePng, kSaveJpeg, kSaveBmp}) {
-      const std::string name = folder.path(c.name);
+      const std::string name = folder.file(c.name);
       // Writes beyond the first bytes fail as on a full disk, even for root.
-      std::optional<tessora::testing::FileSizeLimit> limit;
+      std::optional<FileSizeLimit> limit;
       if (c.error == EFBIG) {
         limit.emplace(16);
       }
@@ -323,12 +327,12 @@ TEST(SaveComposed, FailuresNameTheFileAndTheReasonAfterTheBusyStateEnds) {
                             WriteFailureText(format, name, c.error, c.creating)));
     }
   }
-  EXPECT_EQ(ReadBytes(folder.path("kept")), (Bytes{1, 2, 3}));
-  EXPECT_EQ(FilesIn(folder.path(""), ""), (std::vector<std::string>{"file", "folder", "kept"}));
-  for (std::size_t i = 0; i < feedback.busy_.size(); ++i) {
-    EXPECT_EQ(feedback.busy_[i], i % 2 == 0) << "busy state at " << i;
+  EXPECT_EQ(readBytes(folder.file("kept")), (Bytes{1, 2, 3}));
+  EXPECT_EQ(filesIn(folder.path(), ""), (std::vector<std::string>{"file", "folder", "kept"}));
+  for (std::size_t i = 0; i < feedback.busyCalls.size(); ++i) {
+    EXPECT_EQ(feedback.busyCalls[i], i % 2 == 0) << "busy state at " << i;
   }
-  EXPECT_EQ(feedback.busy_.size(), std::size(cases) * 3 * 2);
+  EXPECT_EQ(feedback.busyCalls.size(), std::size(cases) * 3 * 2);
 }
 
 TEST(ResolveSaveName, AppendsTheFilterExtensionUnlessTheNameHasAKnownOne) {
@@ -360,4 +364,4 @@ TEST(SaveDialogFilter, ListsTheThreeFormatsInCodeOrder) {
 }
 
 }  // namespace
-}  // namespace tessora::test
+}  // namespace tessora::testing

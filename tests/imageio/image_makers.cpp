@@ -12,12 +12,10 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <stdexcept>
 
-namespace tessora::test {
+namespace tessora::testing {
 namespace {
 
 [[noreturn]] void pngFailed(png_structp png, png_const_charp) {
@@ -399,20 +397,9 @@ Bytes MakeHandMadeJpeg(int side, int skippingScans, bool impossibleScan) {
   return f;
 }
 
-bool WriteBytes(const std::string& path, const Bytes& bytes) {
-  std::ofstream f(path, std::ios::binary | std::ios::trunc);
-  f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  return static_cast<bool>(f);
-}
+}  // namespace tessora::testing
 
-Bytes ReadBytes(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
-
-}  // namespace tessora::test
-
-namespace tessora::test {
+namespace tessora::testing {
 namespace {
 
 void putLE(Bytes& b, std::size_t at, std::uint32_t v, int n) {
@@ -562,4 +549,4 @@ Bytes MakeSampledJpeg(int width, int height, bool gray, int hSamp, int vSamp, in
   });
 }
 
-}  // namespace tessora::test
+}  // namespace tessora::testing

@@ -5,12 +5,11 @@
 #include <vector>
 
 #include "engine/bitmap.h"
+#include "support/files.h"
 
 // Builders of image files for the tests and the fuzz seeds, made with the libraries' own encoders
 // (libpng, giflib) or byte by byte (BMP), so the readers are checked against independent input.
-namespace tessora::test {
-
-using Bytes = std::vector<std::uint8_t>;
+namespace tessora::testing {
 
 /// A PNG of a fixed pseudo-random pattern in any colour type and bit depth.
 struct PngRecipe {
@@ -81,11 +80,7 @@ Bytes MakeSampledJpeg(int width, int height, bool gray, int hSamp, int vSamp, in
 /// when asked, a scan of the coefficients from 1 down to 0, which libjpeg refuses.
 Bytes MakeHandMadeJpeg(int side, int skippingScans, bool impossibleScan);
 
-/// Writes bytes to a file; false on failure.
-bool WriteBytes(const std::string& path, const Bytes& bytes);
-Bytes ReadBytes(const std::string& path);
-
 /// A deterministic value in 0..maxValue for a pixel sample.
 std::uint32_t PatternSample(int x, int y, int channel, std::uint32_t maxValue);
 
-}  // namespace tessora::test
+}  // namespace tessora::testing

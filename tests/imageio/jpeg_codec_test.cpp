@@ -6,11 +6,14 @@
 #include <cmath>
 #include <cstring>
 
+#include "codec_checks.h"
 #include "image_makers.h"
 #include "imageio/image_error.h"
-#include "test_support.h"
+#include "support/files.h"
+#include "support/pictures.h"
+#include "support/temp_dir.h"
 
-namespace tessora::test {
+namespace tessora::testing {
 namespace {
 
 // A smooth picture: JPEG keeps it within a few levels.
@@ -48,11 +51,11 @@ std::pair<int, bool> firstQuantAndProgressive(const Bytes& f) {
 }
 
 TEST(JpegWrite, BaselineQuality77RoundTrip) {
-  TempFolder folder;
-  const std::string name = folder.path("out.jpg");
+  TempDir folder;
+  const std::string name = folder.file("out.jpg");
   const Bitmap original = smooth(61, 47);
   SaveJpegFile(name, original);
-  const Bytes file = ReadBytes(name);
+  const Bytes file = readBytes(name);
   const auto [quant, progressive] = firstQuantAndProgressive(file);
   // Quality 77 scales the standard luminance table by 46%: its first entry 16 becomes 7.
   EXPECT_EQ(quant, 7);
@@ -171,20 +174,20 @@ TEST(JpegRead, ScansAreBoundedByThePassesTheyMakeOverThePicture) {
 }
 
 TEST(JpegWrite, FailuresNameTheFileAndKeepTheOldOne) {
-  TempFolder folder;
-  const std::string noFolder = folder.path("none/out.jpg");
+  TempDir folder;
+  const std::string noFolder = folder.file("none/out.jpg");
   EXPECT_TRUE(FailsWith([&] { SaveJpegFile(noFolder, PatternBitmap(2, 2)); },
                         "Cannot create file " + noFolder + ": " + std::strerror(ENOENT)));
-  const std::string name = folder.path("kept.jpg");
-  ASSERT_TRUE(WriteBytes(name, Bytes{9, 8, 7}));
+  const std::string name = folder.file("kept.jpg");
+  ASSERT_TRUE(writeBytes(name, Bytes{9, 8, 7}));
   EXPECT_TRUE(FailsWith([&] { SaveJpegFile(name, Bitmap()); }, "Unable to write to " + name));
-  EXPECT_EQ(ReadBytes(name), (Bytes{9, 8, 7}));
+  EXPECT_EQ(readBytes(name), (Bytes{9, 8, 7}));
   // JPEG holds rows of at most 65,500 pixels; a wider picture fails like any write.
   EXPECT_TRUE(
       FailsWith([&] { SaveJpegFile(name, Bitmap(65501, 1)); }, "Unable to write to " + name));
-  EXPECT_EQ(ReadBytes(name), (Bytes{9, 8, 7}));
-  EXPECT_EQ(FilesIn(folder.path(""), ""), std::vector<std::string>{"kept.jpg"});
-  const std::string widest = folder.path("widest.jpg");
+  EXPECT_EQ(readBytes(name), (Bytes{9, 8, 7}));
+  EXPECT_EQ(filesIn(folder.path(), ""), std::vector<std::string>{"kept.jpg"});
+  const std::string widest = folder.file("widest.jpg");
   SaveJpegFile(widest, Bitmap(65500, 1));
   Bitmap back;
   LoadJpegFile(widest, back);
@@ -192,4 +195,4 @@ TEST(JpegWrite, FailuresNameTheFileAndKeepTheOldOne) {
 }
 
 }  // namespace
-}  // namespace tessora::test
+}  // namespace tessora::testing

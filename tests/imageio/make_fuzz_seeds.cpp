@@ -7,13 +7,13 @@
 
 #include "image_makers.h"
 
-using namespace tessora::test;
+using namespace tessora::testing;
 
 namespace {
 
 void put(const std::string& folder, const std::string& name, const Bytes& bytes) {
   ::mkdir(folder.c_str(), 0777);
-  if (!WriteBytes(folder + "/" + name, bytes)) {
+  if (!writeBytes(folder + "/" + name, bytes)) {
     std::fprintf(stderr, "cannot write %s/%s\n", folder.c_str(), name.c_str());
   }
 }

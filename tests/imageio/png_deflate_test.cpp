@@ -8,7 +8,7 @@
 #include <set>
 #include <vector>
 
-namespace tessora::test {
+namespace tessora::testing {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -189,4 +189,4 @@ TEST(PngDeflate, EmptyInputIsRefused) {
 }
 
 }  // namespace
-}  // namespace tessora::test
+}  // namespace tessora::testing

@@ -8,11 +8,14 @@
 #include <cstring>
 #include <thread>
 
+#include "codec_checks.h"
 #include "image_makers.h"
 #include "imageio/image_error.h"
-#include "test_support.h"
+#include "support/files.h"
+#include "support/pictures.h"
+#include "support/temp_dir.h"
 
-namespace tessora::test {
+namespace tessora::testing {
 namespace {
 
 Bytes onePixelRgba(std::uint32_t r, std::uint32_t g, std::uint32_t b, std::uint32_t a) {
@@ -137,15 +140,15 @@ TEST(PngRead, EveryLayoutDecodesToItsSamples) {
 }
 
 TEST(PngRead, FailuresNameTheFileOrSayReadingAndLeaveTheBitmap) {
-  TempFolder folder;
+  TempDir folder;
   const Bitmap before = PatternBitmap(4, 3);
   Bitmap bitmap = before;
-  const std::string missing = folder.path("missing.png");
+  const std::string missing = folder.file("missing.png");
   EXPECT_TRUE(
       FailsWith([&] { ReadPngFile(missing, bitmap); }, "Error Opening File " + missing + "!"));
 
-  const std::string garbage = folder.path("garbage.png");
-  ASSERT_TRUE(WriteBytes(garbage, Bytes(300, 0x5A)));
+  const std::string garbage = folder.file("garbage.png");
+  ASSERT_TRUE(writeBytes(garbage, Bytes(300, 0x5A)));
   EXPECT_TRUE(FailsWith([&] { ReadPngFile(garbage, bitmap); }, "Error Reading File!"));
 
   PngRecipe s;
@@ -275,12 +278,12 @@ TEST(PngRead, ReadsMayRunSideBySide) {
 }
 
 TEST(PngWrite, RgbRoundTripWithOneSoftwareTextBeforeTheData) {
-  TempFolder folder;
-  const std::string name = folder.path("out.png");
+  TempDir folder;
+  const std::string name = folder.file("out.png");
   for (const auto& [w, h] : std::vector<std::pair<int, int>>{{1, 1}, {3, 2}, {17, 5}}) {
     const Bitmap picture = PatternBitmap(w, h, 9);
     WritePngFile(name, picture, clNone);
-    const Bytes file = ReadBytes(name);
+    const Bytes file = readBytes(name);
     ASSERT_GT(file.size(), 33u);
     EXPECT_EQ(file[25], 2) << "colour type";
     EXPECT_EQ(file[24], 8) << "bit depth";
@@ -299,14 +302,14 @@ TEST(PngWrite, RgbRoundTripWithOneSoftwareTextBeforeTheData) {
 }
 
 TEST(PngWrite, TransparentColourBecomesAlphaZeroAndOnlyIt) {
-  TempFolder folder;
-  const std::string name = folder.path("key.png");
+  TempDir folder;
+  const std::string name = folder.file("key.png");
   Bitmap picture = PatternBitmap(6, 4);
   picture.setPixel(1, 1, RGB(0, 0, 255));
   picture.setPixel(4, 2, RGB(0, 0, 255));
   picture.setPixel(2, 2, RGB(0, 0, 254));
   WritePngFile(name, picture, 0x00FF0000);
-  const Bytes file = ReadBytes(name);
+  const Bytes file = readBytes(name);
   EXPECT_EQ(file[25], 6) << "colour type";
   Bitmap back = PatternBitmap(6, 4, 77);
   const Bitmap under = back;
@@ -318,18 +321,18 @@ TEST(PngWrite, TransparentColourBecomesAlphaZeroAndOnlyIt) {
 }
 
 TEST(PngWrite, FailuresKeepTheFileThatWasThere) {
-  TempFolder folder;
-  const std::string noFolder = folder.path("none/out.png");
+  TempDir folder;
+  const std::string noFolder = folder.file("none/out.png");
   EXPECT_TRUE(FailsWith([&] { WritePngFile(noFolder, PatternBitmap(2, 2), clNone); },
                         "Error Opening File " + noFolder + "! " + std::strerror(ENOENT)));
-  const std::string name = folder.path("kept.png");
-  ASSERT_TRUE(WriteBytes(name, Bytes{1, 2, 3}));
+  const std::string name = folder.file("kept.png");
+  ASSERT_TRUE(writeBytes(name, Bytes{1, 2, 3}));
   // libpng refuses a picture without pixels after the file is open.
   EXPECT_TRUE(
       FailsWith([&] { WritePngFile(name, Bitmap(), clNone); }, "Error Writing PNG File! " + name));
-  EXPECT_EQ(ReadBytes(name), (Bytes{1, 2, 3}));
-  EXPECT_EQ(FilesIn(folder.path(""), ""), std::vector<std::string>{"kept.png"});
+  EXPECT_EQ(readBytes(name), (Bytes{1, 2, 3}));
+  EXPECT_EQ(filesIn(folder.path(), ""), std::vector<std::string>{"kept.png"});
 }
 
 }  // namespace
-}  // namespace tessora::test
+}  // namespace tessora::testing

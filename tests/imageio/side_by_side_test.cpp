@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-namespace tessora::test {
+namespace tessora::testing {
 namespace {
 
 TEST(SideBySide, EveryTaskRunsOnceWhateverTheThreads) {
@@ -61,4 +61,4 @@ TEST(SideBySide, AFailingOrThrowingTaskFailsTheWholeAndStopsTheRest) {
 }
 
 }  // namespace
-}  // namespace tessora::test
+}  // namespace tessora::testing

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/pictures.h"
+
 namespace tessora {
 namespace {
 
@@ -17,7 +19,7 @@ TEST(BitmapQImage, RoundTripKeepsEveryPixelWhateverTheRowPadding) {
   ASSERT_EQ(image.width(), 5);
   EXPECT_EQ(image.pixelColor(4, 2), QColor(160, 140, 196));
   EXPECT_EQ(image.pixelColor(0, 1), QColor(0, 70, 200));
-  EXPECT_TRUE(FromQImage(image).samePixels(b));
+  EXPECT_TRUE(testing::SamePicture(FromQImage(image), b));
 }
 
 TEST(BitmapQImage, AlphaIsDroppedAndEmptyStaysEmpty) {

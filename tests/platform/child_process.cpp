@@ -16,6 +16,8 @@
 #include <QThread>
 #include <QUuid>
 
+#include "support/files.h"
+
 namespace tessora::testing {
 
 bool ChildProcess::start(const QString& program, const QStringList& arguments,
@@ -165,14 +167,7 @@ StandInCommands::~StandInCommands() {
 }
 
 bool StandInCommands::add(const QString& name, const QByteArray& body) {
-  const QString script = dir_.filePath(name);
-  QFile stub(script);
-  if (!stub.open(QIODevice::WriteOnly)) {
-    return false;
-  }
-  stub.write("#!/bin/sh\n" + body);
-  stub.close();
-  return QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  return writeScript(QFile::encodeName(dir_.filePath(name)).toStdString(), body.toStdString());
 }
 
 QString StandInCommands::read(const QString& fileName) const {

@@ -5,9 +5,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include "engine/feedback.h"
-#include "imageio/image_files.h"
 #include "platform/x11_headers.h"
+#include "support/pictures.h"
 
 namespace tessora {
 namespace {
@@ -53,8 +52,7 @@ TEST(ComposeOnTheDesktop, WithoutASizeTheScreenGivesIt) {
   const ToolRun r = Compose(
       {QStringLiteral("--deep-color"), QStringLiteral("#204060"), QStringLiteral("-o"), out});
   ASSERT_EQ(r.status, 0) << r.err.toStdString();
-  Bitmap b;
-  ASSERT_TRUE(LoadImageFile(out.toStdString(), b));
+  const Bitmap b = testing::LoadPicture(out.toStdString());
   // This run's X server has one 1280 x 800 screen and no panels.
   EXPECT_EQ(b.width(), 1280);
   EXPECT_EQ(b.height(), 800);

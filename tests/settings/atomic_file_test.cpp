@@ -15,7 +15,8 @@
 #include <vector>
 
 #include "common/file_descriptor.h"
-#include "tempdir.h"
+#include "support/files.h"
+#include "support/temp_dir.h"
 
 namespace tessora {
 namespace {

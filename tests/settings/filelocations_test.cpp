@@ -6,7 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "settings/fileio.h"
-#include "tempdir.h"
+#include "support/files.h"
+#include "support/temp_dir.h"
 
 namespace tessora {
 namespace {

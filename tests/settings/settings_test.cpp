@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include "settings/settingserror.h"
-#include "tempdir.h"
+#include "support/file_size_limit.h"
+#include "support/files.h"
+#include "support/temp_dir.h"
 
 namespace tessora {
 namespace {

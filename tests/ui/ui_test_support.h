@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "support/fake_platform.h"
-#include "settings/tempdir.h"
+#include "support/files.h"
+#include "support/temp_dir.h"
 #include "ui/dialogs.h"
 #include "ui/tessora_application.h"
 #include "ui/tform1.h"

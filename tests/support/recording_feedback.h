@@ -6,9 +6,9 @@
 
 #include "engine/feedback.h"
 
-namespace tessora {
+namespace tessora::testing {
 
-/// Records what the engine reports, for assertions.
+/// Records what the engine and the image files report, for assertions.
 class RecordingFeedback : public Feedback {
  public:
   void ShowInfo(const std::string& text, InfoStyle style) override {
@@ -35,4 +35,4 @@ class RecordingFeedback : public Feedback {
   bool busy = false;
 };
 
-}  // namespace tessora
+}  // namespace tessora::testing
