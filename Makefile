@@ -15,12 +15,18 @@ else
 WERROR ?= OFF
 endif
 
-.PHONY: all deps build run test test-main test-asan test-tsan bench fuzz format clean
+.PHONY: all deps test-deps build run test test-main test-asan test-tsan test-package package \
+	bench-deps bench fuzz format clean
 
 all: build
 
+# Building and running need the packages of scripts/packages/build.txt and runtime.txt; the tests
+# add test.txt, the benchmarks and fuzz targets bench.txt.
 deps:
-	@bash scripts/install-deps.sh
+	@bash scripts/install-deps.sh run
+
+test-deps:
+	@bash scripts/install-deps.sh test
 
 $(BUILD)/CMakeCache.txt: | deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSORA_WERROR=$(WERROR)
@@ -31,52 +37,66 @@ build: deps $(BUILD)/CMakeCache.txt
 run: build
 	./$(BUILD)/ui/tessora
 
-$(ASAN_BUILD)/CMakeCache.txt: | deps
+# The Debian package dist/tessora_VERSION_amd64.deb, from the normal build.
+package: build
+	cd $(BUILD) && cpack -G DEB
+
+# Builds the package, checks its contents and metadata, installs it, tries the installed
+# programs and removes it again (as root; it installs for real).
+test-package: test-deps package
+	bash scripts/test-package.sh $(BUILD)
+
+$(ASAN_BUILD)/CMakeCache.txt: | test-deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTESSORA_SANITIZE=ON \
 	  -DTESSORA_BUILD_UI=OFF -DTESSORA_WERROR=$(WERROR)
 
-test-main: build
+# Configured again: a build folder first made by `make run` found no GoogleTest, so it has no tests.
+test-main: test-deps $(BUILD)/CMakeCache.txt
+	cmake -S . -B $(BUILD) -DTESSORA_BUILD_TESTS=ON >/dev/null
+	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-test-asan: deps $(ASAN_BUILD)/CMakeCache.txt
+test-asan: test-deps $(ASAN_BUILD)/CMakeCache.txt
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
 # ThreadSanitizer over the core and its tests only: the core is what splits work over threads
 # (PNG compression in pieces, JPEG bands). The first report fails the test that made it.
-$(TSAN_BUILD)/CMakeCache.txt: | deps
+$(TSAN_BUILD)/CMakeCache.txt: | test-deps
 	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSORA_SANITIZE=thread \
 	  -DTESSORA_BUILD_UI=OFF -DTESSORA_WERROR=$(WERROR)
 
-test-tsan: deps $(TSAN_BUILD)/CMakeCache.txt
+test-tsan: test-deps $(TSAN_BUILD)/CMakeCache.txt
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target tessora_core_tests
 	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
 	  ctest -L core --output-on-failure -j $(JOBS)
 
 test: test-main test-asan test-tsan
 
-$(BENCH_BUILD)/CMakeCache.txt: | deps
+$(BENCH_BUILD)/CMakeCache.txt: | bench-deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DTESSORA_BUILD_BENCH=ON \
 	  -DTESSORA_BUILD_TESTS=OFF
 
 # Google Benchmark programs, then tessora-compose against ImageMagick and libvips.
-bench: deps $(BENCH_BUILD)/CMakeCache.txt
-	@bash scripts/install-deps.sh --bench
+bench-deps:
+	@bash scripts/install-deps.sh bench
+
+bench: bench-deps $(BENCH_BUILD)/CMakeCache.txt
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	@status=0; for b in $$(find $(BENCH_BUILD)/bench -name 'tessora_bench_*' -type f -executable); do \
 	  echo "== $$b"; "$$b" || status=1; done; \
 	echo "== bench/compare.sh"; bash bench/compare.sh $(BENCH_BUILD) || status=1; exit $$status
 
-$(FUZZ_BUILD)/CMakeCache.txt: | deps
+$(FUZZ_BUILD)/CMakeCache.txt: | bench-deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DTESSORA_BUILD_FUZZ=ON -DTESSORA_BUILD_TESTS=OFF -DTESSORA_BUILD_UI=OFF
 
-fuzz: deps $(FUZZ_BUILD)/CMakeCache.txt
+fuzz: bench-deps $(FUZZ_BUILD)/CMakeCache.txt
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	@bash scripts/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
-format:
+format: bench-deps
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:

@@ -1,25 +1,28 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages Tessora needs to build, test and run.
+# Installs the Debian 12 packages Tessora needs, by purpose; the lists are in scripts/packages/.
+#   install-deps.sh [run]   building and running (build.txt, runtime.txt)
+#   install-deps.sh test    the same and the tests (test.txt)
+#   install-deps.sh bench   the same and the benchmarks and fuzz targets (bench.txt)
 # Only missing packages are installed; apt-get update runs only when something must be installed.
 set -euo pipefail
 
-PACKAGES=(
-  build-essential cmake pkg-config git
-  qt6-base-dev qt6-base-dev-tools libgl-dev
-  libpng-dev libjpeg62-turbo-dev libgif-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev clang-format
-  xvfb xauth x11-utils fonts-dejavu-core
-  qt6-multimedia-dev libx11-dev libglib2.0-dev
-  dbus-daemon xclip xdg-desktop-portal
-  gsettings-desktop-schemas cinnamon-desktop-data mate-desktop-common
-  xfconf libxfconf-0-3
-)
+lists="$(cd "$(dirname "$0")" && pwd)/packages"
+case "${1:-run}" in
+  run) groups=(build runtime) ;;
+  test) groups=(build runtime test) ;;
+  bench | --bench) groups=(build runtime bench) ;;
+  *)
+    echo "usage: $0 [run|test|bench]" >&2
+    exit 2
+    ;;
+esac
 
-# Tools the benchmarks compare against, only for `make bench`.
-if [ "${1:-}" = "--bench" ]; then
-  PACKAGES=(imagemagick libvips-tools)
-fi
+PACKAGES=()
+for group in "${groups[@]}"; do
+  # Comments and blank lines aside, every word is a package.
+  read -r -a words <<<"$(sed 's/#.*//' "$lists/$group.txt" | tr '\n' ' ')"
+  PACKAGES+=("${words[@]}")
+done
 
 missing=()
 for p in "${PACKAGES[@]}"; do
@@ -38,5 +41,7 @@ if [ "$(id -u)" -ne 0 ]; then
   SUDO="sudo"
 fi
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# Another installation may be running on a shared machine: wait for it rather than fail.
+wait_lock=(-o DPkg::Lock::Timeout=600)
+$SUDO apt-get "${wait_lock[@]}" update -qq
+$SUDO apt-get "${wait_lock[@]}" install -y -qq --no-install-recommends "${missing[@]}"
