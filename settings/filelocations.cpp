@@ -21,6 +21,11 @@ std::string environment(const char* name) {
   return value != nullptr ? value : "";
 }
 
+bool exists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0;
+}
+
 // mkdir -p: each missing component is made in turn; failures show up later, when the files
 // cannot be written, with the messages the user is meant to see.
 void makeFolders(const std::string& dir) {
@@ -46,6 +51,24 @@ std::string programDirectory() {
   }
 }
 
+std::string chooseDataDirectory(const std::string& programDir) {
+  if (programDir.empty()) {
+    return "";
+  }
+  const std::string beside = withSlash(programDir);
+  if (exists(beside + "wav") || exists(beside + "readme.txt")) {
+    return beside;
+  }
+  // Relative to the program rather than a prefix fixed at build time, so that an installation
+  // under /usr/local or a staging folder finds its files as well as one under /usr.
+  const std::string installed = beside + "../share/tessora/";
+  return exists(installed) ? installed : beside;
+}
+
+std::string dataDirectory() {
+  return chooseDataDirectory(programDirectory());
+}
+
 std::string chooseFileDirectory(const std::string& programDir, const std::string& xdgConfigHome,
                                 const std::string& home) {
   if (!programDir.empty() && ::access(programDir.c_str(), W_OK) == 0) {
@@ -61,7 +84,9 @@ std::string chooseFileDirectory(const std::string& programDir, const std::string
 }
 
 std::string fileDirectory() {
-  return chooseFileDirectory(programDirectory(), environment("XDG_CONFIG_HOME"),
+  const std::string program = programDirectory();
+  const bool installed = chooseDataDirectory(program) != withSlash(program);
+  return chooseFileDirectory(installed ? std::string() : program, environment("XDG_CONFIG_HOME"),
                              environment("HOME"));
 }
 

@@ -505,9 +505,11 @@ void TForm1::MI_CopyToClipboardClick() {
 
 void TForm1::MI_SaveAsClick() {
   runCommand([this] {
-    const auto choice =
-        dialogs_.chooseSaveFile(this, SaveDialogFolder(folders_.program, PicturesFolder()),
-                                kSaveDialogFilter, saveFilterIndex_);
+    // A program folder that keeps the user's files is theirs to save in too; an installation's
+    // data folder is not, even for root, who may write there.
+    const std::string own = folders_.files == folders_.program ? folders_.program : std::string();
+    const auto choice = dialogs_.chooseSaveFile(this, SaveDialogFolder(own, PicturesFolder()),
+                                                kSaveDialogFilter, saveFilterIndex_);
     if (!choice) {
       return;
     }

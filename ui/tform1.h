@@ -32,7 +32,8 @@ class TForm1 : public QMainWindow, public Feedback, private DocumentView {
 
  public:
   /// Where the program's files are: `program` holds "wav/" and "readme.txt", `files` the
-  /// settings and the recent-image lists (the two differ when the program folder is read-only).
+  /// settings and the recent-image lists (the two differ when the program folder is read-only
+  /// or the program is installed, its own files then in the installation's data folder).
   struct Folders {
     std::string program;
     std::string files;

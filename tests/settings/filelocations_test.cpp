@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include "settings/fileio.h"
@@ -25,6 +27,26 @@ TEST(FileLocations, ProgramFolderWhenWritableElseTheUsersConfig) {
   struct stat st {};
   EXPECT_EQ(::stat(dir.file("xdg/tessora").c_str(), &st), 0);
   EXPECT_EQ(::stat(dir.file(".config/tessora").c_str(), &st), 0);
+}
+
+TEST(FileLocations, OwnFilesBesideTheProgramElseInTheInstallationsDataFolder) {
+  testing::TempDir dir;
+  // Files beside the program ("own") win over an installation around it (share/tessora).
+  for (const char* folder :
+       {"own/wav", "share/tessora", "readme-only", "usr/bin", "usr/share/tessora", "lone/bin"}) {
+    std::filesystem::create_directories(dir.file(folder));
+  }
+  testing::writeFile(dir.file("readme-only/readme.txt"), "");
+  const std::pair<std::string, std::string> cases[] = {
+      {dir.file("own"), dir.file("own/")},
+      {dir.file("readme-only/"), dir.file("readme-only/")},
+      {dir.file("usr/bin"), dir.file("usr/bin/../share/tessora/")},
+      {dir.file("lone/bin"), dir.file("lone/bin/")},
+      {"", ""},
+  };
+  for (const auto& [program, expected] : cases) {
+    EXPECT_EQ(chooseDataDirectory(program), expected) << program;
+  }
 }
 
 // A settings or list file that is not a plain file of sensible size is there but unusable: it
