@@ -3,6 +3,8 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPolygon>
+#include <iterator>
+#include <vector>
 
 namespace tessora {
 namespace {
@@ -85,15 +87,37 @@ void drawWallpaper(QPainter& p) {
   }
 }
 
-// Dots in diagonal rows, cycling through the given colours.
-void dotField(QPainter& p, int size, const QColor* colors, int count, int step) {
-  p.setPen(Qt::NoPen);
-  for (int y = 1; y < size; y += step) {
-    for (int x = (y / step) % 2 * (step / 2); x < size; x += step) {
-      p.setBrush(colors[((x + y) / step) % count]);
-      p.drawEllipse(x, y, 2, 2);
+// The program icon is designed on a 32 x 32 grid: a white field of dots in diagonal rows,
+// cycling through four colours, under a blue-framed square of a cyan-to-teal gradient. The
+// bitmaps of every size and the scalable SVG are drawn from this one description.
+constexpr int kIconGrid = 32;
+constexpr int kIconDotStep = 4;
+constexpr int kIconDotSize = 2;
+const QColor kIconDotColors[] = {Qt::red, QColor(240, 220, 0), QColor(0, 170, 0), Qt::blue};
+const QRect kIconFrame(6, 6, 20, 20);
+constexpr int kIconFrameWidth = 2;
+const QColor kIconFrameColor(0, 0, 160);
+const QColor kIconSkyTop(200, 255, 255);
+const QColor kIconSkyBottom(0, 96, 96);
+
+struct IconDot {
+  QPoint at;  // top-left corner of the dot's box
+  QColor color;
+};
+
+std::vector<IconDot> iconDots() {
+  std::vector<IconDot> dots;
+  const int count = static_cast<int>(std::size(kIconDotColors));
+  for (int y = 1; y < kIconGrid; y += kIconDotStep) {
+    for (int x = (y / kIconDotStep) % 2 * (kIconDotStep / 2); x < kIconGrid; x += kIconDotStep) {
+      dots.push_back({QPoint(x, y), kIconDotColors[((x + y) / kIconDotStep) % count]});
     }
   }
+  return dots;
+}
+
+QString svgColor(const QColor& c) {
+  return c.name(QColor::HexRgb);
 }
 
 }  // namespace
@@ -128,19 +152,64 @@ QImage GlyphImage(Glyph glyph) {
   return image;
 }
 
-QImage ApplicationIconImage() {
-  QImage image = blank(32);
+QImage ApplicationIconImage(int size) {
+  QImage image = blank(size);
   QPainter p(&image);
-  p.fillRect(0, 0, 32, 32, Qt::white);
-  const QColor dots[] = {Qt::red, QColor(240, 220, 0), QColor(0, 170, 0), Qt::blue};
-  dotField(p, 32, dots, 4, 4);
-  QLinearGradient sky(6, 6, 26, 26);
-  sky.setColorAt(0, QColor(200, 255, 255));
-  sky.setColorAt(1, QColor(0, 96, 96));
-  p.setPen(QPen(QColor(0, 0, 160), 2));
+  // The grid size itself is drawn pixel for pixel, as it always was; other sizes are the same
+  // drawing scaled, smoothed so that the dots do not snap to uneven pixels.
+  if (size != kIconGrid) {
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(static_cast<qreal>(size) / kIconGrid, static_cast<qreal>(size) / kIconGrid);
+  }
+  p.fillRect(0, 0, kIconGrid, kIconGrid, Qt::white);
+  p.setPen(Qt::NoPen);
+  for (const IconDot& dot : iconDots()) {
+    p.setBrush(dot.color);
+    p.drawEllipse(dot.at.x(), dot.at.y(), kIconDotSize, kIconDotSize);
+  }
+  QLinearGradient sky(kIconFrame.topLeft(),
+                      kIconFrame.topLeft() + QPoint(kIconFrame.width(), kIconFrame.height()));
+  sky.setColorAt(0, kIconSkyTop);
+  sky.setColorAt(1, kIconSkyBottom);
+  p.setPen(QPen(kIconFrameColor, kIconFrameWidth));
   p.setBrush(sky);
-  p.drawRect(6, 6, 20, 20);
+  p.drawRect(kIconFrame);
   return image;
+}
+
+std::string ApplicationIconSvg() {
+  const qreal r = kIconDotSize / 2.0;
+  QString svg = QStringLiteral(
+                    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                    "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%1\" height=\"%1\" "
+                    "viewBox=\"0 0 %1 %1\">\n"
+                    "<defs><linearGradient id=\"sky\" gradientUnits=\"userSpaceOnUse\" x1=\"%2\" "
+                    "y1=\"%3\" x2=\"%4\" y2=\"%5\"><stop offset=\"0\" stop-color=\"%6\"/>"
+                    "<stop offset=\"1\" stop-color=\"%7\"/></linearGradient></defs>\n"
+                    "<rect width=\"%1\" height=\"%1\" fill=\"#ffffff\"/>\n")
+                    .arg(kIconGrid)
+                    .arg(kIconFrame.left())
+                    .arg(kIconFrame.top())
+                    .arg(kIconFrame.left() + kIconFrame.width())
+                    .arg(kIconFrame.top() + kIconFrame.height())
+                    .arg(svgColor(kIconSkyTop), svgColor(kIconSkyBottom));
+  for (const IconDot& dot : iconDots()) {
+    svg += QStringLiteral("<circle cx=\"%1\" cy=\"%2\" r=\"%3\" fill=\"%4\"/>\n")
+               .arg(dot.at.x() + r)
+               .arg(dot.at.y() + r)
+               .arg(r)
+               .arg(svgColor(dot.color));
+  }
+  svg += QStringLiteral(
+             "<rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" fill=\"url(#sky)\" "
+             "stroke=\"%5\" stroke-width=\"%6\"/>\n</svg>\n")
+             .arg(kIconFrame.left())
+             .arg(kIconFrame.top())
+             .arg(kIconFrame.width())
+             .arg(kIconFrame.height())
+             .arg(svgColor(kIconFrameColor))
+             .arg(kIconFrameWidth);
+  return svg.toStdString();
 }
 
 QImage WindowIconImage() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <string>
 
 namespace tessora {
 
@@ -19,8 +20,12 @@ enum class Glyph {
 /// One glyph, drawn on a transparent 16 x 16 image.
 QImage GlyphImage(Glyph glyph);
 
-/// The program's 32 x 32 icon: a blue-framed cyan-to-teal gradient on a dotted white field.
-QImage ApplicationIconImage();
+/// The program's icon, `size` x `size` (32 by default, as the window and the about box show it):
+/// a blue-framed cyan-to-teal gradient on a dotted white field.
+QImage ApplicationIconImage(int size = 32);
+
+/// The same icon as a scalable SVG document, for the desktop's icon theme.
+std::string ApplicationIconSvg();
 
 /// The main window's 32 x 32 caption icon: a dark blue disc with a green dotted rim.
 QImage WindowIconImage();
