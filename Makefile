@@ -72,7 +72,8 @@ test-tsan: test-deps $(TSAN_BUILD)/CMakeCache.txt
 	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
 	  ctest -L core --output-on-failure -j $(JOBS)
 
-test: test-main test-asan test-tsan
+# The package's own check takes about a minute, so it is part of every test run.
+test: test-main test-asan test-tsan test-package
 
 $(BENCH_BUILD)/CMakeCache.txt: | bench-deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DTESSORA_BUILD_BENCH=ON \
