@@ -101,7 +101,14 @@ check_programs() { # the folder of tessora and tessora-compose, a label
   [ "$(od -An -tx1 -j54 -N3 "$out" 2>/dev/null | tr -d ' ')" = 336699 ] ||
     fail "$label: the colour of the settings in the XDG folder was not used"
   # The window keeps its lists in the same folder and writes nothing beside itself.
-  QT_QPA_PLATFORM=offscreen timeout 5 "$bin/tessora" >/dev/null 2>&1
+  QT_QPA_PLATFORM=offscreen "$bin/tessora" >/dev/null 2>&1 &
+  local window=$! tries=0
+  until [ -f "$XDG_CONFIG_HOME/tessora/PATHS to tiles.txt" ] || [ $tries -ge 100 ]; do
+    sleep 0.2
+    tries=$((tries + 1))
+  done
+  kill "$window" 2>/dev/null
+  wait "$window" 2>/dev/null
   [ -f "$XDG_CONFIG_HOME/tessora/PATHS to tiles.txt" ] ||
     fail "$label: the window made no lists in the XDG folder"
   for name in Tessora.ini "PATHS to tiles.txt" "PATHS to tessoras.txt"; do
