@@ -38,6 +38,28 @@ QList<QRect> MonitorRects() {
   return rects;
 }
 
+QRect ToQRect(const Rect& r) {
+  return QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
+}
+
+// The files a method of the given spread is handed.
+QList<MonitorFile> FilesFor(MonitorSpread spread, const MonitorPictures& pictures) {
+  QList<MonitorFile> files;
+  if (spread == MonitorSpread::Spanned) {
+    files << MonitorFile{QString(), ToQRect(pictures.bounds),
+                         QString::fromStdString(pictures.spanned), true};
+    return files;
+  }
+  for (std::size_t i = 0; i < pictures.monitors.size(); ++i) {
+    const MonitorPicture& m = pictures.monitors[i];
+    if (spread == MonitorSpread::PerMonitor || i == pictures.primary) {
+      files << MonitorFile{QString::fromStdString(m.name), ToQRect(m.rect),
+                           QString::fromStdString(m.path), i == pictures.primary};
+    }
+  }
+  return files;
+}
+
 std::unique_ptr<WallpaperMethod> NativeMethod(DesktopKind desktop) {
   switch (desktop) {
     case DesktopKind::Gnome:
@@ -128,6 +150,48 @@ WallpaperResult DesktopWallpaperSetter::setWallpaper(const std::string& path) {
     reasons << QStringLiteral("no way of setting the wallpaper is known for this session");
   }
   return failure(reasons);
+}
+
+WallpaperResult DesktopWallpaperSetter::setMonitorWallpapers(const MonitorPictures& pictures) {
+  const QString spanned = QString::fromStdString(pictures.spanned);
+  QStringList reasons;
+  for (const auto& method : methods_) {
+    QList<MonitorFile> files = FilesFor(method->spread(), pictures);
+    // Every file the desktop is handed gets a fresh name, as a single picture does.
+    QString failed;
+    QList<MonitorFile> fresh;
+    for (const MonitorFile& f : files) {
+      const OutcomeOf<QString> copy = files_.prepare(f.file, !method->readsBmp());
+      if (!copy.ok()) {
+        failed = copy.reason();
+        break;
+      }
+      fresh << MonitorFile{f.name, f.rect, copy.value(), f.primary};
+    }
+    const Outcome installed =
+        !failed.isEmpty() || fresh.isEmpty()
+            ? Outcome::Failed(failed.isEmpty() ? QStringLiteral("no monitors") : failed)
+            : method->installMonitors(fresh);
+    for (const MonitorFile& f : fresh) {
+      if (installed.ok()) {
+        WallpaperFiles::accepted(f.file);
+      } else {
+        WallpaperFiles::rejected(f.file);
+      }
+    }
+    if (installed.ok()) {
+      return WallpaperResult{true, std::string()};
+    }
+    reasons << QStringLiteral("%1: %2").arg(method->name(), installed.reason());
+  }
+  if (methods_.empty()) {
+    reasons << QStringLiteral("no way of setting the wallpaper is known for this session");
+  }
+  return WallpaperResult{false,
+                         QStringLiteral("The wallpaper was saved to %1 but could not be installed "
+                                        "automatically.\n%2")
+                             .arg(spanned, reasons.join(QLatin1Char('\n')))
+                             .toStdString()};
 }
 
 }  // namespace tessora

@@ -23,6 +23,9 @@ class DesktopWallpaperSetter : public WallpaperSetter {
       : methods_(std::move(methods)) {}
   WallpaperFolder wallpaperFolder() const override;
   WallpaperResult setWallpaper(const std::string& path) override;
+  /// Each method is handed the form it takes: a picture per monitor, the spanned picture, or
+  /// the primary monitor's.
+  WallpaperResult setMonitorWallpapers(const MonitorPictures& pictures) override;
 
  private:
   std::vector<std::unique_ptr<WallpaperMethod>> methods_;
