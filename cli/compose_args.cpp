@@ -86,8 +86,10 @@ int ParseOffset(const std::string& part, const std::string& text) {
   return part[0] == '-' ? -v : v;
 }
 
-// One monitor, "WxH+X+Y".
-Monitor ParseMonitor(const std::string& text) {
+// One monitor, "WxH+X+Y", or "NAME=WxH+X+Y" for desktops that know monitors by connector name.
+Monitor ParseMonitor(const std::string& spec) {
+  const std::size_t equals = spec.find('=');
+  const std::string text = equals == std::string::npos ? spec : spec.substr(equals + 1);
   const std::size_t x = text.find_first_of("xX");
   const std::size_t at = text.find_first_of("+-");
   const std::size_t second = at == std::string::npos ? at : text.find_first_of("+-", at + 1);
@@ -100,6 +102,7 @@ Monitor ParseMonitor(const std::string& text) {
   const int left = ParseOffset(text.substr(at, second - at), text);
   const int top = ParseOffset(text.substr(second), text);
   Monitor m;
+  m.name = equals == std::string::npos ? std::string() : spec.substr(0, equals);
   m.rect = Rect{left, top, left + s.width, top + s.height};
   m.workArea = Rect{0, 0, s.width, s.height};
   return m;
@@ -287,9 +290,9 @@ settings file, else the desktop colour), no center image, "default" sizing.
                         needs a display)
   --monitors LAYOUT     compose for these monitors instead of the desktop's, e.g.
                         1920x1080+0+0,1080x1920+1920+0 (WxH+X+Y in device pixels, the first
-                        is the primary): -o saves the whole virtual desktop, each monitor
-                        composed as on a desktop of its own, the rest in the deep background
-                        colour
+                        is the primary; NAME=WxH+X+Y names its connector): -o saves the whole
+                        virtual desktop, each monitor composed as on a desktop of its own, the
+                        rest in the deep background colour
   --deep-color C        deep background colour; the background is cleared to it
   --color1 C            first palette colour (top, outside, far from the corner)
   --color2 C            second palette colour (bottom, middle, corner)

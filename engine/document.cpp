@@ -1,6 +1,8 @@
 #include "engine/document.h"
 
 #include <exception>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "engine/gradients.h"
@@ -588,6 +590,13 @@ void Document::writeMonitorPictures(const std::string& folder, const MonitorLayo
   }
   pictures.spanned = folder + kWallpaperFileName;
   SaveComposed(pictures.spanned, kSaveBmp, span, feedback_);
+  // Files of monitors unplugged since would only mislead a script that reads them.
+  for (std::size_t i = composed.size();; ++i) {
+    std::error_code ignored;
+    if (!std::filesystem::remove(folder + MonitorWallpaperFileName(i), ignored)) {
+      break;
+    }
+  }
 }
 
 bool Document::setAsWallpaper(WallpaperSetter* service, const MonitorLayout& layout) {

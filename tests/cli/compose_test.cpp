@@ -249,10 +249,13 @@ TEST_F(ComposeTest, MonitorsComposeEachMonitorAsADesktopOfItsOwn) {
 }
 
 TEST(ComposeArgs, MonitorLayouts) {
-  const MonitorLayout layout = ParseMonitorsArg("1920x1080+0+0,1080x1920+1920-420,800x600-800+0");
+  const MonitorLayout layout =
+      ParseMonitorsArg("1920x1080+0+0,DP-2=1080x1920+1920-420,800x600-800+0");
   ASSERT_EQ(layout.monitors.size(), 3U);
   EXPECT_EQ(layout.primary, 0U);
   EXPECT_EQ(layout.monitors[1].rect, (Rect{1920, -420, 3000, 1500}));
+  EXPECT_EQ(layout.monitors[1].name, "DP-2");
+  EXPECT_EQ(layout.monitors[0].name, "");
   EXPECT_EQ(layout.monitors[1].workArea, (Rect{0, 0, 1080, 1920}));
   EXPECT_EQ(layout.monitors[2].rect, (Rect{-800, 0, 0, 600}));
 }

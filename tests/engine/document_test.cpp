@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -723,6 +724,16 @@ TEST(DocumentMonitors, SetAsWallpaperHandsEveryMonitorItsOwnFile) {
     EXPECT_TRUE(testing::SamePicture(testing::LoadPicture(handed.monitors[i].path), each[i]));
   }
   EXPECT_EQ(fb.lastInfo(), "Wallpaper has been set");
+
+  // A monitor unplugged since: its file goes, the others' stay.
+  layout.monitors.pop_back();
+  layout.monitors.push_back(At(94, 0, 20, 20));
+  layout.monitors.push_back(At(0, 52, 20, 20));
+  ASSERT_TRUE(doc.setAsWallpaper(&setter, layout));
+  layout.monitors.pop_back();
+  ASSERT_TRUE(doc.setAsWallpaper(&setter, layout));
+  EXPECT_TRUE(std::ifstream(setter.folder + Document::MonitorWallpaperFileName(1)).good());
+  EXPECT_FALSE(std::ifstream(setter.folder + Document::MonitorWallpaperFileName(2)).good());
 
   // One monitor: the document's own composition, as it always was.
   ASSERT_TRUE(doc.setAsWallpaper(&setter, MonitorLayout{{layout.monitors[1]}, 0}));
