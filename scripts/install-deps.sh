@@ -9,7 +9,7 @@ PACKAGES=(
   libpng-dev libjpeg62-turbo-dev libgif-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format
-  xvfb xauth x11-utils fonts-dejavu-core
+  xvfb xauth x11-utils x11-xserver-utils fonts-dejavu-core
   qt6-multimedia-dev libx11-dev libglib2.0-dev
   dbus-daemon xclip xdg-desktop-portal
   gsettings-desktop-schemas cinnamon-desktop-data mate-desktop-common

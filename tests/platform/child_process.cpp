@@ -13,6 +13,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDeadlineTimer>
+#include <QStandardPaths>
 #include <QThread>
 #include <QUuid>
 
@@ -156,6 +157,10 @@ bool RunXrandr(const QStringList& arguments) {
 }
 
 }  // namespace
+
+bool RandrMonitors::available() {
+  return !QStandardPaths::findExecutable(QStringLiteral("xrandr")).isEmpty();
+}
 
 RandrMonitors::RandrMonitors(const QStringList& names, const QList<QRect>& rects) : names_(names) {
   for (int i = 0; i < names.size() && ok_; ++i) {

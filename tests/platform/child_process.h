@@ -75,6 +75,8 @@ class XServer {
 /// ok() is false where xrandr is missing or refused.
 class RandrMonitors {
  public:
+  /// Whether xrandr is installed: tests of several monitors skip without it.
+  static bool available();
   RandrMonitors(const QStringList& names, const QList<QRect>& rects);
   ~RandrMonitors();
   RandrMonitors(const RandrMonitors&) = delete;
