@@ -50,8 +50,9 @@ TColor RootPixel(int x, int y) {
 }
 
 // On a desktop of several RandR monitors (landscape and upright, of different sizes, with a
-// gap), --set-wallpaper without a size shows on each monitor exactly what --size of that
-// monitor composes: the generated background generated for it, the center placed on it.
+// gap, one scaled by 2), --set-wallpaper without a size shows on each monitor exactly what
+// --size of that monitor in device pixels composes: the generated background generated for it,
+// the center placed on it.
 TEST(ComposeOnTheDesktop, EveryMonitorShowsTheCompositionOfItsOwnSize) {
   if (!testing::RandrMonitors::available()) {
     GTEST_SKIP() << "needs xrandr";
@@ -64,16 +65,22 @@ TEST(ComposeOnTheDesktop, EveryMonitorShowsTheCompositionOfItsOwnSize) {
   const struct {
     QStringList names;
     QList<QRect> rects;
+    QByteArray scales;  // QT_SCREEN_SCALE_FACTORS for the tool's helper
   } layouts[] = {
-      {{"LEFT", "RIGHT"}, {QRect(0, 0, 800, 500), QRect(800, 0, 480, 800)}},
+      {{"LEFT", "RIGHT"}, {QRect(0, 0, 800, 500), QRect(800, 0, 480, 800)}, {}},
       {{"ONE", "TWO", "THREE"},
-       {QRect(0, 0, 500, 400), QRect(520, 0, 400, 500), QRect(920, 500, 360, 300)}},
+       {QRect(0, 0, 500, 400), QRect(520, 0, 400, 500), QRect(920, 500, 360, 300)},
+       {}},
+      {{"LEFT", "RIGHT"}, {QRect(0, 0, 800, 500), QRect(800, 0, 480, 800)}, "LEFT=1;RIGHT=2"},
   };
   for (const auto& layout : layouts) {
-    SCOPED_TRACE(layout.names.join(QLatin1Char(',')).toStdString());
+    SCOPED_TRACE(layout.names.join(QLatin1Char(',')).toStdString() + " " +
+                 layout.scales.toStdString());
     testing::RandrMonitors monitors(layout.names, layout.rects);
     ASSERT_TRUE(monitors.ok());
+    qputenv("QT_SCREEN_SCALE_FACTORS", layout.scales);
     const ToolRun r = Compose(commands + QStringList{"--set-wallpaper"});
+    qunsetenv("QT_SCREEN_SCALE_FACTORS");
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     for (const QRect& rect : layout.rects) {
       const QString single = dir.filePath(QStringLiteral("single.bmp"));
