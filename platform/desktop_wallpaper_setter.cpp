@@ -60,6 +60,14 @@ QList<MonitorFile> FilesFor(MonitorSpread spread, const MonitorPictures& picture
   return files;
 }
 
+// Every method tried, and why each failed.
+WallpaperResult Failure(const QString& picture, const QStringList& reasons) {
+  return WallpaperResult{false, QStringLiteral("The wallpaper was saved to %1 but could not be "
+                                               "installed automatically.\n%2")
+                                    .arg(picture, reasons.join(QLatin1Char('\n')))
+                                    .toStdString()};
+}
+
 std::unique_ptr<WallpaperMethod> NativeMethod(DesktopKind desktop) {
   switch (desktop) {
     case DesktopKind::Gnome:
@@ -121,13 +129,7 @@ WallpaperFolder DesktopWallpaperSetter::wallpaperFolder() const {
 
 WallpaperResult DesktopWallpaperSetter::setWallpaper(const std::string& path) {
   const QString picture = QString::fromStdString(path);
-  auto failure = [&picture](const QStringList& reasons) {
-    return WallpaperResult{
-        false, QStringLiteral("The wallpaper was saved to %1 but could not be installed "
-                              "automatically.\n%2")
-                   .arg(picture, reasons.join(QLatin1Char('\n')))
-                   .toStdString()};
-  };
+  auto failure = [&picture](const QStringList& reasons) { return Failure(picture, reasons); };
   if (!QFileInfo(picture).isReadable()) {
     return failure({QStringLiteral("the file cannot be read")});
   }
@@ -152,33 +154,38 @@ WallpaperResult DesktopWallpaperSetter::setWallpaper(const std::string& path) {
   return failure(reasons);
 }
 
+Outcome DesktopWallpaperSetter::installFresh(WallpaperMethod& method,
+                                             const QList<MonitorFile>& files) {
+  // Every file the desktop is handed gets a fresh name, as a single picture does.
+  QList<MonitorFile> fresh;
+  for (const MonitorFile& f : files) {
+    const OutcomeOf<QString> copy = files_.prepare(f.file, !method.readsBmp());
+    if (!copy.ok()) {
+      for (const MonitorFile& made : fresh) {
+        WallpaperFiles::rejected(made.file);
+      }
+      return Outcome::Failed(copy.reason());
+    }
+    fresh << MonitorFile{f.name, f.rect, copy.value(), f.primary};
+  }
+  if (fresh.isEmpty()) {
+    return Outcome::Failed(QStringLiteral("no monitor to set"));
+  }
+  const Outcome installed = method.installMonitors(fresh);
+  for (const MonitorFile& f : fresh) {
+    if (installed.ok()) {
+      WallpaperFiles::accepted(f.file);
+    } else {
+      WallpaperFiles::rejected(f.file);
+    }
+  }
+  return installed;
+}
+
 WallpaperResult DesktopWallpaperSetter::setMonitorWallpapers(const MonitorPictures& pictures) {
-  const QString spanned = QString::fromStdString(pictures.spanned);
   QStringList reasons;
   for (const auto& method : methods_) {
-    QList<MonitorFile> files = FilesFor(method->spread(), pictures);
-    // Every file the desktop is handed gets a fresh name, as a single picture does.
-    QString failed;
-    QList<MonitorFile> fresh;
-    for (const MonitorFile& f : files) {
-      const OutcomeOf<QString> copy = files_.prepare(f.file, !method->readsBmp());
-      if (!copy.ok()) {
-        failed = copy.reason();
-        break;
-      }
-      fresh << MonitorFile{f.name, f.rect, copy.value(), f.primary};
-    }
-    const Outcome installed =
-        !failed.isEmpty() || fresh.isEmpty()
-            ? Outcome::Failed(failed.isEmpty() ? QStringLiteral("no monitors") : failed)
-            : method->installMonitors(fresh);
-    for (const MonitorFile& f : fresh) {
-      if (installed.ok()) {
-        WallpaperFiles::accepted(f.file);
-      } else {
-        WallpaperFiles::rejected(f.file);
-      }
-    }
+    const Outcome installed = installFresh(*method, FilesFor(method->spread(), pictures));
     if (installed.ok()) {
       return WallpaperResult{true, std::string()};
     }
@@ -187,11 +194,7 @@ WallpaperResult DesktopWallpaperSetter::setMonitorWallpapers(const MonitorPictur
   if (methods_.empty()) {
     reasons << QStringLiteral("no way of setting the wallpaper is known for this session");
   }
-  return WallpaperResult{false,
-                         QStringLiteral("The wallpaper was saved to %1 but could not be installed "
-                                        "automatically.\n%2")
-                             .arg(spanned, reasons.join(QLatin1Char('\n')))
-                             .toStdString()};
+  return Failure(QString::fromStdString(pictures.spanned), reasons);
 }
 
 }  // namespace tessora

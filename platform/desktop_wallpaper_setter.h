@@ -28,6 +28,9 @@ class DesktopWallpaperSetter : public WallpaperSetter {
   WallpaperResult setMonitorWallpapers(const MonitorPictures& pictures) override;
 
  private:
+  /// Hands the method fresh copies of the files; they stay only when it takes them.
+  Outcome installFresh(WallpaperMethod& method, const QList<MonitorFile>& files);
+
   std::vector<std::unique_ptr<WallpaperMethod>> methods_;
   WallpaperFiles files_;
 };

@@ -672,26 +672,6 @@ TEST(DocumentMonitors, EachMonitorGetsWhatASingleMonitorDesktopOfItsGeometryComp
   }
 }
 
-TEST(DocumentMonitors, TheSpanningPictureFillsGapsAndPanelsWithTheDeepColour) {
-  RecordingFeedback fb;
-  Document doc(fb);
-  doc.setDeepBackgroundColorValue(kDeep);
-  doc.Activate(DesktopGeometry{40, 30, Rect{0, 0, 40, 30}});
-  doc.setColor0(kRed);
-  doc.setColor1(kBlue);
-  doc.generateBackground(BackgroundKind::Vertical);
-  // A gap between the monitors, and a panel along the bottom of the second.
-  const MonitorLayout layout{{At(0, 0, 40, 30), At(50, 5, 30, 20, {0, 0, 30, 16})}, 0};
-  const Bitmap span = doc.composeSpanning(layout);
-  ASSERT_EQ(span.width(), 80);
-  ASSERT_EQ(span.height(), 30);
-  EXPECT_EQ(span.pixel(45, 10), kDeep);  // the gap
-  EXPECT_EQ(span.pixel(60, 2), kDeep);   // above the second monitor
-  EXPECT_EQ(span.pixel(60, 24), kDeep);  // under its panel
-  EXPECT_EQ(span.pixel(60, 5), kRed);    // its own gradient starts at its top
-  EXPECT_NE(span.pixel(60, 20), kDeep);
-}
-
 TEST(DocumentMonitors, SetAsWallpaperHandsEveryMonitorItsOwnFile) {
   testing::TempDir dir;
   FakeWallpaperSetter setter;

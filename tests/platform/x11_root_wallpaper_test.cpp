@@ -150,34 +150,6 @@ TEST(X11RootWallpaper, CentresThePictureOnEveryMonitor) {
   EXPECT_EQ(root.pixelColor(640, 400), QColor(0, 0, 0));
 }
 
-// Several monitors: each picture goes to its own monitor's top-left, cut at the monitor's edge.
-TEST(X11RootWallpaper, EachMonitorShowsItsOwnPicture) {
-  RootReader reader;
-  ASSERT_TRUE(reader.ok());
-  QTemporaryDir dir;
-  const QList<QRect> rects = {QRect(0, 0, 800, 500), QRect(800, 0, 480, 800),
-                              QRect(0, 600, 700, 200)};
-  QList<MonitorFile> files;
-  QList<QImage> pictures;
-  for (int i = 0; i < rects.size(); ++i) {
-    // The last picture is larger than its monitor.
-    pictures << Pattern(rects[i].width() + (i == 2 ? 50 : 0), rects[i].height(), 30 * i);
-    files << MonitorFile{QString(), rects[i], dir.filePath(QStringLiteral("%1.bmp").arg(i))};
-    ASSERT_TRUE(pictures.back().save(files.back().file, "BMP"));
-  }
-  X11RootWallpaper setter;
-  ASSERT_TRUE(setter.installMonitors(files).ok());
-  const QImage root = reader.rootImage();
-  for (int i = 0; i < rects.size(); ++i) {
-    EXPECT_EQ(root.copy(rects[i]), pictures[i]
-                                       .copy(QRect(QPoint(0, 0), rects[i].size()))
-                                       .convertToFormat(QImage::Format_RGB32))
-        << "monitor " << i;
-  }
-  EXPECT_EQ(root.pixelColor(750, 550), QColor(0, 0, 0));  // on no monitor
-  EXPECT_FALSE(setter.installMonitors({MonitorFile{QString(), rects[0], "/nonexistent.bmp"}}).ok());
-}
-
 TEST(X11RootWallpaper, ReportsAnUnreadableFileOrDisplay) {
   EXPECT_FALSE(X11RootWallpaper().install(QStringLiteral("/nonexistent.bmp")).ok());
   QTemporaryDir dir;
