@@ -52,7 +52,10 @@ class Replay {
       doc_.options().useEntireDesktopArea = env_.settings->useEntireDesktopArea;
       doc_.options().retainAspectRatio = env_.settings->retainAspectRatio;
     }
-    if (!outputsCanHold(DesktopTargetSize(*desktop, doc_.options().useEntireDesktopArea))) {
+    const Size outputSize = request_.monitors && request_.monitors->monitors.size() > 1
+                                ? BoundsSize(*request_.monitors)
+                                : DesktopTargetSize(*desktop, doc_.options().useEntireDesktopArea);
+    if (!outputsCanHold(outputSize)) {
       return 1;
     }
     // Only the result is looked at: render once, when it is read, not after every command.
@@ -68,7 +71,28 @@ class Replay {
   }
 
  private:
+  static Size BoundsSize(const MonitorLayout& layout) {
+    const Rect box = LayoutBounds(layout);
+    return Size{box.Right - box.Left, box.Bottom - box.Top};
+  }
+
+  // The monitors the wallpaper is set on: those asked for, else the desktop's (a --size is one
+  // monitor). Unknown monitors count as one.
+  MonitorLayout wallpaperLayout() const {
+    if (request_.monitors) {
+      return *request_.monitors;
+    }
+    if (request_.size || !env_.monitors) {
+      return MonitorLayout{};
+    }
+    return env_.monitors().value_or(MonitorLayout{});
+  }
+
   std::optional<DesktopGeometry> desktopGeometry() const {
+    if (request_.monitors) {
+      const MonitorLayout& layout = *request_.monitors;
+      return MonitorGeometry(layout.monitors[layout.primary]);
+    }
     if (!request_.size) {
       return env_.desktop ? env_.desktop() : std::nullopt;
     }
@@ -129,10 +153,13 @@ class Replay {
         doc_.setCenterTransparentColor(step.color);
         return 0;
       case Kind::Save:
-        doc_.saveComposedAs(step.text, step.format);
+        doc_.saveComposedAs(step.text, step.format,
+                            request_.monitors ? *request_.monitors : MonitorLayout{});
         return 0;
       case Kind::SetWallpaper:
-        return doc_.setAsWallpaper(env_.wallpaper ? env_.wallpaper() : nullptr) ? 0 : 1;
+        return doc_.setAsWallpaper(env_.wallpaper ? env_.wallpaper() : nullptr, wallpaperLayout())
+                   ? 0
+                   : 1;
     }
     return 0;
   }

@@ -7,6 +7,7 @@
 
 #include "cli/compose_args.h"
 #include "engine/composition.h"
+#include "engine/monitor_layout.h"
 #include "engine/wallpaper_service.h"
 #include "settings/settings.h"
 
@@ -16,6 +17,8 @@ namespace tessora {
 struct ComposeEnvironment {
   /// The desktop's geometry, or nothing without a display.
   std::function<std::optional<DesktopGeometry>()> desktop;
+  /// The desktop's monitors as they are now, or nothing without a display.
+  std::function<std::optional<MonitorLayout>()> monitors;
   /// The desktop's wallpaper service, or nullptr without a desktop session.
   std::function<WallpaperSetter*()> wallpaper;
   /// The window's settings (deep background colour, options), when there are any.

@@ -49,11 +49,22 @@ float ParsePositive(const std::string& text, const std::string& what, float max)
 
 // A side as given, digits only. A number longer than any side can be is kept as one just too
 // large, so that it is refused for its size, not as a typo.
-int ParseSide(const std::string& part, const std::string& text) {
+int ParseSide(const std::string& part, const std::string& text,
+              const std::string& option = "--size", const std::string& form = "WIDTHxHEIGHT") {
   if (part.empty() || part.find_first_not_of("0123456789") != std::string::npos) {
-    throw UsageError("--size: '" + text + "' is not WIDTHxHEIGHT");
+    throw UsageError(option + ": '" + text + "' is not " + form);
   }
   return part.size() > 7 ? Bitmap::kMaxDimension + 1 : std::atoi(part.c_str());
+}
+
+void CheckPictureSize(const Size& s, const std::string& option, const std::string& text) {
+  if (s.width < kMinSide || s.height < kMinSide || s.width > Bitmap::kMaxDimension ||
+      s.height > Bitmap::kMaxDimension ||
+      static_cast<std::int64_t>(s.width) * s.height > Bitmap::kMaxPixels) {
+    throw UsageError(option + ": '" + text + "' is out of range: each side " +
+                     std::to_string(kMinSide) + " to " + std::to_string(Bitmap::kMaxDimension) +
+                     " pixels, at most " + std::to_string(Bitmap::kMaxPixels) + " pixels in all");
+  }
 }
 
 Size ParseSize(const std::string& text) {
@@ -62,14 +73,39 @@ Size ParseSize(const std::string& text) {
     throw UsageError("--size: '" + text + "' is not WIDTHxHEIGHT");
   }
   const Size s{ParseSide(text.substr(0, x), text), ParseSide(text.substr(x + 1), text)};
-  if (s.width < kMinSide || s.height < kMinSide || s.width > Bitmap::kMaxDimension ||
-      s.height > Bitmap::kMaxDimension ||
-      static_cast<std::int64_t>(s.width) * s.height > Bitmap::kMaxPixels) {
-    throw UsageError("--size: '" + text + "' is out of range: each side " +
-                     std::to_string(kMinSide) + " to " + std::to_string(Bitmap::kMaxDimension) +
-                     " pixels, at most " + std::to_string(Bitmap::kMaxPixels) + " pixels in all");
-  }
+  CheckPictureSize(s, "--size", text);
   return s;
+}
+
+// A signed offset of one monitor, "+X" or "-X".
+int ParseOffset(const std::string& part, const std::string& text) {
+  const int v = ParseSide(part.substr(part.empty() ? 0 : 1), text, "--monitors", "WxH+X+Y");
+  if (v > Bitmap::kMaxDimension) {
+    throw UsageError("--monitors: '" + text + "' lies too far out");
+  }
+  return part[0] == '-' ? -v : v;
+}
+
+// One monitor, "WxH+X+Y", or "NAME=WxH+X+Y" for desktops that know monitors by connector name.
+Monitor ParseMonitor(const std::string& spec) {
+  const std::size_t equals = spec.find('=');
+  const std::string text = equals == std::string::npos ? spec : spec.substr(equals + 1);
+  const std::size_t x = text.find_first_of("xX");
+  const std::size_t at = text.find_first_of("+-");
+  const std::size_t second = at == std::string::npos ? at : text.find_first_of("+-", at + 1);
+  if (x == std::string::npos || second == std::string::npos || x > at) {
+    throw UsageError("--monitors: '" + text + "' is not WxH+X+Y");
+  }
+  const Size s{ParseSide(text.substr(0, x), text, "--monitors", "WxH+X+Y"),
+               ParseSide(text.substr(x + 1, at - x - 1), text, "--monitors", "WxH+X+Y")};
+  CheckPictureSize(s, "--monitors", text);
+  const int left = ParseOffset(text.substr(at, second - at), text);
+  const int top = ParseOffset(text.substr(second), text);
+  Monitor m;
+  m.name = equals == std::string::npos ? std::string() : spec.substr(0, equals);
+  m.rect = Rect{left, top, left + s.width, top + s.height};
+  m.workArea = Rect{0, 0, s.width, s.height};
+  return m;
 }
 
 BackgroundKind ParseBackground(const std::string& text) {
@@ -116,6 +152,23 @@ int ParseFormat(const std::string& text) {
 }
 
 }  // namespace
+
+MonitorLayout ParseMonitorsArg(const std::string& text) {
+  MonitorLayout layout;
+  std::size_t from = 0;
+  for (;;) {
+    const std::size_t comma = text.find(',', from);
+    layout.monitors.push_back(ParseMonitor(text.substr(from, comma - from)));
+    if (comma == std::string::npos) {
+      break;
+    }
+    from = comma + 1;
+  }
+  // The whole virtual desktop becomes one picture: it must be one the program can hold.
+  const Rect box = LayoutBounds(layout);
+  CheckPictureSize(Size{box.Right - box.Left, box.Bottom - box.Top}, "--monitors", text);
+  return layout;
+}
 
 TColor ParseColorArg(const std::string& text) {
   if (text.size() == 7 && text[0] == '#') {
@@ -172,6 +225,11 @@ ComposeRequest ParseComposeArgs(const std::vector<std::string>& args) {
         throw UsageError("--size may be given once");
       }
       request.size = ParseSize(value());
+    } else if (arg == "--monitors") {
+      if (request.monitors) {
+        throw UsageError("--monitors may be given once");
+      }
+      request.monitors = ParseMonitorsArg(value());
     } else if (arg == "--deep-color") {
       step(Kind::DeepColor).color = ParseColorArg(value());
     } else if (arg == "--color1") {
@@ -211,6 +269,9 @@ ComposeRequest ParseComposeArgs(const std::vector<std::string>& args) {
       throw UsageError("unknown option '" + arg + "'");
     }
   }
+  if (request.size && request.monitors) {
+    throw UsageError("--size and --monitors exclude each other");
+  }
   return request;
 }
 
@@ -225,7 +286,13 @@ Start state: the background is a )" +
          R"( block of the deep background colour (from the
 settings file, else the desktop colour), no center image, "default" sizing.
 
-  --size WxH            size of the wallpaper (default: the desktop's, which needs a display)
+  --size WxH            size of the wallpaper, for one monitor (default: the desktop's, which
+                        needs a display)
+  --monitors LAYOUT     compose for these monitors instead of the desktop's, e.g.
+                        1920x1080+0+0,1080x1920+1920+0 (WxH+X+Y in device pixels, the first
+                        is the primary; NAME=WxH+X+Y names its connector): -o saves the whole
+                        virtual desktop, each monitor composed as on a desktop of its own, the
+                        rest in the deep background colour
   --deep-color C        deep background colour; the background is cleared to it
   --color1 C            first palette colour (top, outside, far from the corner)
   --color2 C            second palette colour (bottom, middle, corner)
@@ -240,7 +307,8 @@ settings file, else the desktop colour), no center image, "default" sizing.
   --transparent C       leave the center picture's pixels of colour C out
   --format FMT          png, jpg or bmp for the outputs that follow
   -o, --output FILE     save the wallpaper (format by --format, else by extension, else PNG)
-  --set-wallpaper       install the wallpaper on the desktop
+  --set-wallpaper       install the wallpaper on the desktop; with several monitors, each
+                        gets the picture composed for its own size
   -q, --quiet           no information texts
   -h, --help            this text
       --version         the version

@@ -7,6 +7,7 @@
 
 #include "engine/color.h"
 #include "engine/document.h"
+#include "engine/monitor_layout.h"
 #include "engine/rect.h"
 
 namespace tessora {
@@ -46,6 +47,8 @@ struct ComposeStep {
 
 struct ComposeRequest {
   std::optional<Size> size;
+  /// --monitors: a layout to compose for instead of the desktop's; the first is the primary.
+  std::optional<MonitorLayout> monitors;
   std::vector<ComposeStep> steps;
   bool quiet = false;
   bool help = false;
@@ -61,6 +64,9 @@ TColor ParseColorArg(const std::string& text);
 
 /// The save format for a file name: by its extension (.png .jpg .jpeg .bmp), else PNG.
 int FormatForFileName(const std::string& fileName);
+
+/// "WxH+X+Y,WxH+X+Y,...": monitors in device pixels, the first the primary. Throws UsageError.
+MonitorLayout ParseMonitorsArg(const std::string& text);
 
 /// The usage text printed by --help and after a usage error.
 std::string ComposeUsage();

@@ -165,4 +165,125 @@ WallpaperResult DesktopHelper::setWallpaper(const std::string& path) {
   return WallpaperResult{true, std::string()};
 }
 
+namespace {
+
+bool ReadInt(const std::string& text, int& value) {
+  std::istringstream s(text);
+  return static_cast<bool>(s >> value) && s.peek() == std::char_traits<char>::eof();
+}
+
+void AddRect(std::vector<std::string>& args, const Rect& r) {
+  for (int v : {r.Left, r.Top, r.Right, r.Bottom}) {
+    args.push_back(std::to_string(v));
+  }
+}
+
+bool ReadRect(const std::vector<std::string>& args, std::size_t at, Rect& r) {
+  return ReadInt(args[at], r.Left) && ReadInt(args[at + 1], r.Top) &&
+         ReadInt(args[at + 2], r.Right) && ReadInt(args[at + 3], r.Bottom) && r.Right > r.Left &&
+         r.Bottom > r.Top;
+}
+
+}  // namespace
+
+std::string DesktopHelper::FormatLayout(const MonitorLayout& layout) {
+  std::ostringstream s;
+  for (std::size_t i = 0; i < layout.monitors.size(); ++i) {
+    const Monitor& m = layout.monitors[i];
+    s << m.rect.Left << ' ' << m.rect.Top << ' ' << m.rect.Right << ' ' << m.rect.Bottom << ' '
+      << m.workArea.Left << ' ' << m.workArea.Top << ' ' << m.workArea.Right << ' '
+      << m.workArea.Bottom << ' ' << (m.workAreaKnown ? 1 : 0) << ' '
+      << (i == layout.primary ? 1 : 0) << ' ' << m.name << '\n';
+  }
+  return s.str();
+}
+
+std::optional<MonitorLayout> DesktopHelper::ParseLayout(const std::string& text) {
+  MonitorLayout layout;
+  std::istringstream lines(text);
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::istringstream s(line);
+    Monitor m;
+    int known = 0;
+    int primary = 0;
+    if (!(s >> m.rect.Left >> m.rect.Top >> m.rect.Right >> m.rect.Bottom >> m.workArea.Left >>
+          m.workArea.Top >> m.workArea.Right >> m.workArea.Bottom >> known >> primary) ||
+        m.rect.Right <= m.rect.Left || m.rect.Bottom <= m.rect.Top) {
+      return std::nullopt;
+    }
+    s >> std::ws;
+    std::getline(s, m.name);
+    m.workAreaKnown = known != 0;
+    if (primary != 0) {
+      layout.primary = layout.monitors.size();
+    }
+    layout.monitors.push_back(std::move(m));
+  }
+  if (layout.monitors.empty()) {
+    return std::nullopt;
+  }
+  return layout;
+}
+
+std::vector<std::string> DesktopHelper::MonitorPicturesArgs(const MonitorPictures& pictures) {
+  std::vector<std::string> args{pictures.spanned, std::to_string(pictures.primary)};
+  AddRect(args, pictures.bounds);
+  for (const MonitorPicture& m : pictures.monitors) {
+    args.push_back(m.name);
+    AddRect(args, m.rect);
+    args.push_back(m.path);
+  }
+  return args;
+}
+
+std::optional<MonitorPictures> DesktopHelper::ParseMonitorPicturesArgs(
+    const std::vector<std::string>& args) {
+  constexpr std::size_t kHead = 6;
+  constexpr std::size_t kPerMonitor = 6;
+  MonitorPictures pictures;
+  int primary = 0;
+  if (args.size() < kHead + kPerMonitor || (args.size() - kHead) % kPerMonitor != 0 ||
+      !ReadInt(args[1], primary) || !ReadRect(args, 2, pictures.bounds)) {
+    return std::nullopt;
+  }
+  pictures.spanned = args[0];
+  for (std::size_t at = kHead; at < args.size(); at += kPerMonitor) {
+    MonitorPicture m;
+    m.name = args[at];
+    if (!ReadRect(args, at + 1, m.rect)) {
+      return std::nullopt;
+    }
+    m.path = args[at + 5];
+    pictures.monitors.push_back(std::move(m));
+  }
+  if (primary < 0 || static_cast<std::size_t>(primary) >= pictures.monitors.size()) {
+    return std::nullopt;
+  }
+  pictures.primary = static_cast<std::size_t>(primary);
+  return pictures;
+}
+
+MonitorsResult DesktopHelper::monitors() const {
+  const ProgramRun run = RunProgram(program_, {"monitors"});
+  if (run.status < 0) {
+    return MonitorsResult{false, MonitorLayout(), program_ + ": " + run.error};
+  }
+  const std::optional<MonitorLayout> layout = run.status == 0 ? ParseLayout(run.out) : std::nullopt;
+  if (!layout) {
+    return MonitorsResult{false, MonitorLayout(), "the desktop's monitors could not be read"};
+  }
+  return MonitorsResult{true, *layout, std::string()};
+}
+
+WallpaperResult DesktopHelper::setMonitorWallpapers(const MonitorPictures& pictures) {
+  std::vector<std::string> args = MonitorPicturesArgs(pictures);
+  args.insert(args.begin(), "install-monitors");
+  const ProgramRun run = RunProgram(program_, args);
+  if (run.status != 0) {
+    return WallpaperResult{false, FailureReason(program_, run)};
+  }
+  return WallpaperResult{true, std::string()};
+}
+
 }  // namespace tessora

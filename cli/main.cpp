@@ -73,6 +73,18 @@ int main(int argc, char** argv) {
     }
     return g.geometry;
   };
+  env.monitors = [&]() -> std::optional<tessora::MonitorLayout> {
+    tessora::DesktopHelper* h = desktopHelper();
+    if (h == nullptr) {
+      return std::nullopt;
+    }
+    const tessora::MonitorsResult m = h->monitors();
+    if (!m.ok) {
+      std::cerr << "tessora-compose: " << tessora::TerminalText(m.reason) << '\n';
+      return std::nullopt;
+    }
+    return m.layout;
+  };
   env.wallpaper = [&]() -> tessora::WallpaperSetter* { return desktopHelper(); };
   env.settings = tessora::LoadComposeSettings(tessora::fileDirectory() + tessora::kSettingsFileName,
                                               std::cerr);

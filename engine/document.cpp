@@ -1,6 +1,8 @@
 #include "engine/document.h"
 
 #include <exception>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "engine/gradients.h"
@@ -127,6 +129,8 @@ void Document::prepareStart(const DesktopGeometry& desktop) {
 
 void Document::SizeToDesktop(const DesktopGeometry& desktop) {
   tessora::SizeToDesktop(composed_, desktop, options_.useEntireDesktopArea);
+  // The other monitors follow the same rule, as it was at start-up.
+  sizedToEntireArea_ = options_.useEntireDesktopArea;
 }
 
 // --- Sizing ---
@@ -209,13 +213,11 @@ void Document::RenderComposition() {
   paintComposition();
 }
 
-Document::CenterPlacement Document::centerPlacement() const {
+Document::CenterPlacement Document::centerPlacement(int w, int h) const {
   CenterPlacement place;
-  if (center_.empty() || composed_.empty()) {
+  if (center_.empty() || w <= 0 || h <= 0) {
     return place;
   }
-  const int w = composed_.width();
-  const int h = composed_.height();
   if (widthFraction_ == 0 && heightFraction_ == 0) {
     place.kind = CenterPlacement::AsIs;
     place.at = AsIsCenterOrigin(w, h, center_.width(), center_.height());
@@ -228,35 +230,108 @@ Document::CenterPlacement Document::centerPlacement() const {
 }
 
 void Document::PlaceCenter() {
-  const CenterPlacement place = centerPlacement();
+  const CenterPlacement place = centerPlacement(composed_.width(), composed_.height());
   if (place.kind == CenterPlacement::AsIs) {
     feedback_.ShowInfo("tessora: " + CenterSizeText() + " (not stretched)", InfoStyle::Small);
   } else if (place.kind == CenterPlacement::Stretched) {
     centerRect_ = ToPreviewRect(place.box, composed_.width(), composed_.height(), preview_.width(),
                                 preview_.height());
+    lastStretch_ =
+        StretchInputs{center_.width(), center_.height(), widthFraction_, heightFraction_};
+  }
+}
+
+void Document::composeInto(Bitmap& out, const Bitmap& tile) const {
+  out.setFillColor(deepBackgroundColor_);
+  // The deep colour shows only through a transparent tile; any other tile covers all of it.
+  if (!TileFillCoversAll(tile)) {
+    out.fill();
+  }
+  TileFill(tile, out);
+  const CenterPlacement place = centerPlacement(out.width(), out.height());
+  if (place.kind == CenterPlacement::AsIs) {
+    out.draw(place.at.x, place.at.y, center_);
+  } else if (place.kind == CenterPlacement::Stretched) {
+    out.stretchDraw(place.box.left, place.box.top, place.box.right, place.box.bottom, center_);
   }
 }
 
 void Document::paintComposition() {
   BusyScope busy(*this);
-  composed_.setFillColor(deepBackgroundColor_);
-  // The deep colour shows only through a transparent tile; any other tile covers all of it.
-  if (!TileFillCoversAll(tile_)) {
-    composed_.fill();
-  }
-  TileFill(tile_, composed_);
-  const CenterPlacement place = centerPlacement();
-  if (place.kind == CenterPlacement::AsIs) {
-    composed_.draw(place.at.x, place.at.y, center_);
-  } else if (place.kind == CenterPlacement::Stretched) {
-    composed_.stretchDraw(place.box.left, place.box.top, place.box.right, place.box.bottom,
-                          center_);
-  }
+  composeInto(composed_, tile_);
   preview_.stretchDraw(0, 0, preview_.width(), preview_.height(), composed_);
   if (view_ != nullptr) {
     view_->PreviewChanged(preview_);
   }
   changed(kPreview);
+}
+
+// --- Several monitors ---
+
+void Document::applyBackgroundStep(Bitmap& tile, const BackgroundStep& step, int w, int h,
+                                   const Rect& halo) {
+  if (!step.generate) {
+    ScaleBitmap(tile, step.factor);
+    return;
+  }
+  tile.setSize(w, h);
+  switch (step.kind) {
+    case BackgroundKind::Vertical:
+      VerticalGradient(tile, step.color0, step.color1);
+      break;
+    case BackgroundKind::Centered:
+      EllipseGradient(tile, step.color0, step.color1, Rect{}, true);
+      break;
+    case BackgroundKind::Halo:
+      EllipseGradient(tile, step.color0, step.color1, halo, false);
+      break;
+    case BackgroundKind::Corner:
+      CornerGradient(tile, step.color0, step.color1);
+      break;
+    case BackgroundKind::Tile:
+      break;
+  }
+}
+
+Bitmap Document::backgroundFor(int w, int h) const {
+  Bitmap tile = *backgroundBase_;
+  for (const BackgroundStep& step : backgroundSteps_) {
+    Rect halo;
+    if (step.haloPlacement) {
+      const StretchInputs& p = *step.haloPlacement;
+      halo = ToPreviewRect(StretchedCenterBox(w, h, p.cw, p.ch, p.widthFraction, p.heightFraction),
+                           w, h, preview_.width(), preview_.height());
+    }
+    applyBackgroundStep(tile, step, w, h, halo);
+  }
+  return tile;
+}
+
+void Document::forgetBackgroundSteps() {
+  backgroundBase_.reset();
+  backgroundSteps_.clear();
+}
+
+std::vector<Bitmap> Document::composeForMonitors(const MonitorLayout& layout) const {
+  std::vector<Bitmap> pictures;
+  pictures.reserve(layout.monitors.size());
+  for (const Monitor& monitor : layout.monitors) {
+    Bitmap out;
+    tessora::SizeToDesktop(out, MonitorGeometry(monitor), sizedToEntireArea_);
+    // A picture or pasted source is the same on every monitor; only a generated one depends
+    // on the size it was generated for.
+    if (backgroundBase_) {
+      composeInto(out, backgroundFor(out.width(), out.height()));
+    } else {
+      composeInto(out, tile_);
+    }
+    pictures.push_back(std::move(out));
+  }
+  return pictures;
+}
+
+Bitmap Document::composeSpanning(const MonitorLayout& layout) const {
+  return SpanMonitors(layout, composeForMonitors(layout), deepBackgroundColor_);
 }
 
 // --- Preview clicks ---
@@ -331,6 +406,7 @@ bool Document::AssignTileFile(const std::string& path) {
     return false;
   }
   const ChangeScope scope(*this);
+  forgetBackgroundSteps();
   tileCaption_ = path;
   changed(kCaptions);
   EnableTileTools(true);
@@ -342,6 +418,7 @@ bool Document::AssignTileFile(const std::string& path) {
 void Document::ClearTile() {
   const ChangeScope scope(*this);
   EnableTileTools(false);
+  forgetBackgroundSteps();
   tile_.setSize(layout_.tilePanel.width, layout_.tilePanel.height);
   tile_.fill();
   tilePictureChanged();
@@ -367,6 +444,9 @@ void Document::pasteInto(Bitmap& target, const Bitmap* clip) {
 
 void Document::pasteTile(const Bitmap* clip) {
   const ChangeScope scope(*this);
+  if (clip != nullptr) {
+    forgetBackgroundSteps();
+  }
   pasteInto(tile_, clip);
   tilePictureChanged();
   EnableTileTools(true);
@@ -379,26 +459,21 @@ void Document::generateBackground(BackgroundKind kind) {
     tile_.setFillColor(color0_);
     ClearTile();
   } else {
-    tile_.setSize(composed_.width(), composed_.height());
+    BackgroundStep step;
+    step.kind = kind;
+    step.color0 = color0_;
+    step.color1 = color1_;
+    if (kind == BackgroundKind::Halo) {
+      step.haloPlacement = lastStretch_;
+    }
+    if (!backgroundBase_) {
+      backgroundBase_ = tile_;
+    }
     {
       BusyScope busy(*this);
-      switch (kind) {
-        case BackgroundKind::Vertical:
-          VerticalGradient(tile_, color0_, color1_);
-          break;
-        case BackgroundKind::Centered:
-          EllipseGradient(tile_, color0_, color1_, Rect{}, true);
-          break;
-        case BackgroundKind::Halo:
-          EllipseGradient(tile_, color0_, color1_, centerRect_, false);
-          break;
-        case BackgroundKind::Corner:
-          CornerGradient(tile_, color0_, color1_);
-          break;
-        case BackgroundKind::Tile:
-          break;
-      }
+      applyBackgroundStep(tile_, step, composed_.width(), composed_.height(), centerRect_);
     }
+    backgroundSteps_.push_back(step);
     tilePictureChanged();
     RenderComposition();
   }
@@ -444,6 +519,12 @@ void Document::scaleTile(float factor) {
     BusyScope busy(*this);
     ScaleBitmap(tile_, factor);
   }
+  if (backgroundBase_) {
+    BackgroundStep step;
+    step.generate = false;
+    step.factor = factor;
+    backgroundSteps_.push_back(step);
+  }
   RenderComposition();
 }
 
@@ -483,7 +564,42 @@ void Document::pasteCenter(const Bitmap* clip) {
 
 // --- Output ---
 
-bool Document::setAsWallpaper(WallpaperSetter* service) {
+std::string Document::MonitorWallpaperFileName(std::size_t index) {
+  return "Tessora Wallpaper monitor " + std::to_string(index + 1) + ".bmp";
+}
+
+void Document::writeMonitorPictures(const std::string& folder, const MonitorLayout& layout,
+                                    MonitorPictures& pictures) {
+  std::vector<Bitmap> composed;
+  {
+    BusyScope busy(*this);
+    composed = composeForMonitors(layout);
+  }
+  pictures.bounds = LayoutBounds(layout);
+  pictures.primary = layout.primary;
+  for (std::size_t i = 0; i < composed.size(); ++i) {
+    const Monitor& m = layout.monitors[i];
+    pictures.monitors.push_back(
+        MonitorPicture{m.name, m.rect, folder + MonitorWallpaperFileName(i)});
+    SaveComposed(pictures.monitors.back().path, kSaveBmp, composed[i], feedback_);
+  }
+  Bitmap span;
+  {
+    BusyScope busy(*this);
+    span = SpanMonitors(layout, composed, deepBackgroundColor_);
+  }
+  pictures.spanned = folder + kWallpaperFileName;
+  SaveComposed(pictures.spanned, kSaveBmp, span, feedback_);
+  // Files of monitors unplugged since would only mislead a script that reads them.
+  for (std::size_t i = composed.size();; ++i) {
+    std::error_code ignored;
+    if (!std::filesystem::remove(folder + MonitorWallpaperFileName(i), ignored)) {
+      break;
+    }
+  }
+}
+
+bool Document::setAsWallpaper(WallpaperSetter* service, const MonitorLayout& layout) {
   const std::string failed = "Wallpaper could not be set: ";
   if (service == nullptr) {
     feedback_.ShowFailure(failed + "there is no desktop session");
@@ -495,11 +611,16 @@ bool Document::setAsWallpaper(WallpaperSetter* service) {
     return false;
   }
   renderPending();
-  const std::string path = folder.path + kWallpaperFileName;
-  SaveComposed(path, kSaveBmp, composed_, feedback_);
   WallpaperResult result;
-  {
+  if (layout.monitors.size() > 1) {
+    MonitorPictures pictures;
+    writeMonitorPictures(folder.path, layout, pictures);
     BusyScope busy(*this);  // desktop services may take seconds to answer
+    result = service->setMonitorWallpapers(pictures);
+  } else {
+    const std::string path = folder.path + kWallpaperFileName;
+    SaveComposed(path, kSaveBmp, composed_, feedback_);
+    BusyScope busy(*this);
     result = service->setWallpaper(path);
   }
   if (!result.ok) {
@@ -511,9 +632,18 @@ bool Document::setAsWallpaper(WallpaperSetter* service) {
   return true;
 }
 
-void Document::saveComposedAs(const std::string& path, int format) {
-  renderPending();
-  SaveComposed(path, format, composed_, feedback_);
+void Document::saveComposedAs(const std::string& path, int format, const MonitorLayout& layout) {
+  if (layout.monitors.size() > 1) {
+    Bitmap span;
+    {
+      BusyScope busy(*this);
+      span = composeSpanning(layout);
+    }
+    SaveComposed(path, format, span, feedback_);
+  } else {
+    renderPending();
+    SaveComposed(path, format, composed_, feedback_);
+  }
   feedback_.ShowInfo(SavedInfoText(path), InfoStyle::Small);
 }
 

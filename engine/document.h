@@ -2,12 +2,15 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/bitmap.h"
 #include "engine/color.h"
 #include "engine/composition.h"
 #include "engine/feedback.h"
+#include "engine/monitor_layout.h"
 #include "engine/rect.h"
 #include "engine/wallpaper_service.h"
 #include "engine/window_geometry.h"
@@ -153,6 +156,15 @@ class Document {
   /// Renders now if a render was deferred.
   void renderPending();
 
+  /// What this document composes for each monitor of `layout`: the picture it would compose on
+  /// a single-monitor desktop of that monitor's geometry (same sources, sizing, colours; a
+  /// generated background generated anew at the monitor's size). Leaves the document's own
+  /// composition and preview alone.
+  std::vector<Bitmap> composeForMonitors(const MonitorLayout& layout) const;
+  /// The whole virtual desktop: composeForMonitors placed on the layout's bounding box, the rest
+  /// in the deep background colour.
+  Bitmap composeSpanning(const MonitorLayout& layout) const;
+
   // --- Preview clicks ---
   /// One of the special click modes is armed from the menu.
   void armClickMode(ClickMode mode);
@@ -213,14 +225,21 @@ class Document {
   // --- Output ---
   /// The file "Set as Wallpaper" writes, in the wallpaper service's folder.
   static constexpr const char* kWallpaperFileName = "Tessora Wallpaper.bmp";
+  /// The file of monitor `index` (from 0) when there are several: "Tessora Wallpaper monitor
+  /// 2.bmp" for the second.
+  static std::string MonitorWallpaperFileName(std::size_t index);
   /// "Set as Wallpaper": writes the composed wallpaper as a BMP file in the service's folder
   /// (the file stays written when no desktop takes it: scripts may rely on it), then hands it
   /// to the desktop and reports the outcome. A missing service means there is no desktop
   /// session. Returns whether the desktop took it; a failed write passes on as ImageError.
-  bool setAsWallpaper(WallpaperSetter* service);
+  /// With several monitors in `layout`, the file holds the whole virtual desktop instead and
+  /// each monitor gets a file of its own (composeForMonitors); the desktop is handed all.
+  bool setAsWallpaper(WallpaperSetter* service, const MonitorLayout& layout = MonitorLayout{});
   /// "Save As": writes the composed wallpaper to `path` in a format of SaveFormat and reports
-  /// where. A failed write passes on as ImageError.
-  void saveComposedAs(const std::string& path, int format);
+  /// where. A failed write passes on as ImageError. With several monitors in `layout`, writes
+  /// the whole virtual desktop instead (composeSpanning).
+  void saveComposedAs(const std::string& path, int format,
+                      const MonitorLayout& layout = MonitorLayout{});
 
   // --- Palette ---
   void setColor0(TColor c) {
@@ -243,7 +262,36 @@ class Document {
     Point at{};
     Box64 box{};
   };
-  CenterPlacement centerPlacement() const;
+  CenterPlacement centerPlacement(int w, int h) const;
+  /// The pixel work of a composition of `out`'s size, with `tile` as the background source.
+  void composeInto(Bitmap& out, const Bitmap& tile) const;
+
+  /// The inputs of the last stretched placement, so that CenterRect can be worked out for
+  /// another wallpaper size.
+  struct StretchInputs {
+    int cw, ch;
+    float widthFraction, heightFraction;
+  };
+  /// A step that made the background source from the one before, replayed for another size.
+  struct BackgroundStep {
+    bool generate = true;  ///< a generated background, else a scaling
+    BackgroundKind kind = BackgroundKind::Vertical;
+    TColor color0 = 0;
+    TColor color1 = 0;
+    /// The halo's rings follow CenterRect: the placement it came from, when there was one.
+    std::optional<StretchInputs> haloPlacement;
+    float factor = 1;  ///< the scaling's
+  };
+  /// Generates or scales `tile` as `step` did, for a w x h wallpaper; `halo` is the CenterRect
+  /// the halo's rings follow.
+  static void applyBackgroundStep(Bitmap& tile, const BackgroundStep& step, int w, int h,
+                                  const Rect& halo);
+  /// The background source a single-monitor desktop of w x h would have.
+  Bitmap backgroundFor(int w, int h) const;
+  /// The background source no longer depends on the wallpaper's size.
+  void forgetBackgroundSteps();
+  void writeMonitorPictures(const std::string& folder, const MonitorLayout& layout,
+                            MonitorPictures& pictures);
   /// What placing the center tells besides pixels: CenterRect, or the "as is" text.
   void PlaceCenter();
   /// The pixel work of a render: the wallpaper rebuilt and stretched into the preview.
@@ -269,6 +317,12 @@ class Document {
   Bitmap center_;
   Bitmap preview_;
   Rect centerRect_;
+  std::optional<StretchInputs> lastStretch_;
+  /// Set while the background source is generated (and maybe scaled since): the source before
+  /// the first generation, and every step since.
+  std::optional<Bitmap> backgroundBase_;
+  std::vector<BackgroundStep> backgroundSteps_;
+  bool sizedToEntireArea_ = false;  ///< the option as it was when the wallpaper was sized
   float widthFraction_ = 0;
   float heightFraction_ = DefaultCenterFraction;
   TColor deepBackgroundColor_;

@@ -49,28 +49,73 @@ Outcome CommandWallpaper::install(const QString& file) {
   return Run(program_, arguments_(file), kTimeoutMs);
 }
 
+Outcome CommandWallpaper::installMonitors(const QList<MonitorFile>& files) {
+  if (!monitorArguments_) {
+    return WallpaperMethod::installMonitors(files);
+  }
+  return Run(program_, monitorArguments_(files), kTimeoutMs);
+}
+
+namespace {
+
+// swaymsg joins its arguments into one command line that sway parses again: quote every word
+// that comes from outside.
+QString SwayQuoted(const QString& text) {
+  QString quoted = text;
+  quoted.replace(QLatin1Char('\\'), QLatin1String("\\\\"))
+      .replace(QLatin1Char('"'), QLatin1String("\\\""));
+  return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+}  // namespace
+
 CommandWallpaper SwayWallpaper() {
-  // swaymsg joins its arguments into one command line that sway parses again: quote the path.
-  return CommandWallpaper(QStringLiteral("sway"), QStringLiteral("swaymsg"), [](const QString& f) {
-    QString quoted = f;
-    quoted.replace(QLatin1Char('\\'), QLatin1String("\\\\"))
-        .replace(QLatin1Char('"'), QLatin1String("\\\""));
+  CommandWallpaper sway(QStringLiteral("sway"), QStringLiteral("swaymsg"), [](const QString& f) {
     return QStringList{QStringLiteral("output"), QStringLiteral("*"), QStringLiteral("bg"),
-                       QLatin1Char('"') + quoted + QLatin1Char('"'), QStringLiteral("fill")};
+                       SwayQuoted(f), QStringLiteral("fill")};
   });
+  // One command line for all outputs, so that they change together. Every output first gets
+  // the primary's picture: one Qt could not name still shows a composition made for a screen.
+  sway.forMonitors(MonitorSpread::PerMonitor, [](const QList<MonitorFile>& files) {
+    QStringList arguments;
+    for (const MonitorFile& m : files) {
+      if (m.primary) {
+        arguments << QStringLiteral("output") << QStringLiteral("*") << QStringLiteral("bg")
+                  << SwayQuoted(m.file) << QStringLiteral("fill");
+      }
+    }
+    for (const MonitorFile& m : files) {
+      if (!m.name.isEmpty()) {
+        arguments << QStringLiteral(";") << QStringLiteral("output") << SwayQuoted(m.name)
+                  << QStringLiteral("bg") << SwayQuoted(m.file) << QStringLiteral("fill");
+      }
+    }
+    return arguments;
+  });
+  return sway;
 }
 
 CommandWallpaper LxqtWallpaper() {
-  return CommandWallpaper(QStringLiteral("LXQt"), QStringLiteral("pcmanfm-qt"),
-                          [](const QString& f) {
-                            return QStringList{QStringLiteral("--set-wallpaper"), f};
-                          });
+  CommandWallpaper lxqt(QStringLiteral("LXQt"), QStringLiteral("pcmanfm-qt"), [](const QString& f) {
+    return QStringList{QStringLiteral("--set-wallpaper"), f};
+  });
+  // pcmanfm-qt paints one picture over the bounding box of all screens.
+  lxqt.forMonitors(MonitorSpread::Spanned, [](const QList<MonitorFile>& files) {
+    return QStringList{QStringLiteral("--set-wallpaper"), files.front().file,
+                       QStringLiteral("--wallpaper-mode"), QStringLiteral("stretch")};
+  });
+  return lxqt;
 }
 
 CommandWallpaper LxdeWallpaper() {
-  return CommandWallpaper(QStringLiteral("LXDE"), QStringLiteral("pcmanfm"), [](const QString& f) {
+  CommandWallpaper lxde(QStringLiteral("LXDE"), QStringLiteral("pcmanfm"), [](const QString& f) {
     return QStringList{QStringLiteral("--set-wallpaper=") + f};
   });
+  lxde.forMonitors(MonitorSpread::Spanned, [](const QList<MonitorFile>& files) {
+    return QStringList{QStringLiteral("--set-wallpaper=") + files.front().file,
+                       QStringLiteral("--wallpaper-mode=screen")};
+  });
+  return lxde;
 }
 
 // swaybg decodes the wallpaper with gdk-pixbuf.
@@ -79,14 +124,31 @@ bool SwaybgWallpaper::readsBmp() const {
 }
 
 Outcome SwaybgWallpaper::install(const QString& file) {
+  return start({QStringLiteral("-o"), QStringLiteral("*"), QStringLiteral("-i"), file,
+                QStringLiteral("-m"), QStringLiteral("fill")});
+}
+
+Outcome SwaybgWallpaper::installMonitors(const QList<MonitorFile>& files) {
+  QStringList arguments;
+  for (const MonitorFile& m : files) {
+    if (m.primary || !m.name.isEmpty()) {
+      arguments << QStringLiteral("-o") << (m.primary ? QStringLiteral("*") : m.name)
+                << QStringLiteral("-i") << m.file << QStringLiteral("-m") << QStringLiteral("fill");
+    }
+    if (m.primary && !m.name.isEmpty()) {
+      arguments << QStringLiteral("-o") << m.name << QStringLiteral("-i") << m.file
+                << QStringLiteral("-m") << QStringLiteral("fill");
+    }
+  }
+  return start(arguments);
+}
+
+Outcome SwaybgWallpaper::start(const QStringList& arguments) {
   if (QStandardPaths::findExecutable(QStringLiteral("swaybg")).isEmpty()) {
     return Outcome::Failed(QStringLiteral("swaybg is not installed"));
   }
   qint64 pid = 0;
-  if (!QProcess::startDetached(QStringLiteral("swaybg"),
-                               {QStringLiteral("-o"), QStringLiteral("*"), QStringLiteral("-i"),
-                                file, QStringLiteral("-m"), QStringLiteral("fill")},
-                               QString(), &pid)) {
+  if (!QProcess::startDetached(QStringLiteral("swaybg"), arguments, QString(), &pid)) {
     return Outcome::Failed(QStringLiteral("swaybg could not be started"));
   }
   if (previous_ > 0) {

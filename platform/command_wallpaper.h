@@ -18,15 +18,29 @@ class CommandWallpaper : public WallpaperMethod {
       : name_(std::move(name)), program_(std::move(program)), arguments_(std::move(arguments)) {}
   QString name() const override { return name_; }
   Outcome install(const QString& file) override;
+  MonitorSpread spread() const override { return spread_; }
+  Outcome installMonitors(const QList<MonitorFile>& files) override;
+
+  /// How the command takes several monitors' pictures, and its arguments for them.
+  CommandWallpaper& forMonitors(MonitorSpread spread,
+                                std::function<QStringList(const QList<MonitorFile>&)> arguments) {
+    spread_ = spread;
+    monitorArguments_ = std::move(arguments);
+    return *this;
+  }
 
  private:
   QString name_;
   QString program_;
   std::function<QStringList(const QString&)> arguments_;
+  MonitorSpread spread_ = MonitorSpread::Primary;
+  std::function<QStringList(const QList<MonitorFile>&)> monitorArguments_;
 };
 
+/// With several monitors, each output gets its own picture.
 CommandWallpaper SwayWallpaper();
-/// Without a --wallpaper-mode the user's own style stays.
+/// Without a --wallpaper-mode the user's own style stays. With several monitors both draw one
+/// picture over the whole virtual desktop: the spanned one, in the mode that puts it there 1:1.
 CommandWallpaper LxqtWallpaper();
 CommandWallpaper LxdeWallpaper();
 
@@ -38,8 +52,13 @@ class SwaybgWallpaper : public WallpaperMethod {
   QString name() const override { return QStringLiteral("swaybg"); }
   bool readsBmp() const override;
   Outcome install(const QString& file) override;
+  /// Each named output gets its own picture, any other the primary's.
+  MonitorSpread spread() const override { return MonitorSpread::PerMonitor; }
+  Outcome installMonitors(const QList<MonitorFile>& files) override;
 
  private:
+  Outcome start(const QStringList& arguments);
+
   qint64 previous_ = 0;
 };
 

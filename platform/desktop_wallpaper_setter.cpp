@@ -38,6 +38,36 @@ QList<QRect> MonitorRects() {
   return rects;
 }
 
+QRect ToQRect(const Rect& r) {
+  return QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
+}
+
+// The files a method of the given spread is handed.
+QList<MonitorFile> FilesFor(MonitorSpread spread, const MonitorPictures& pictures) {
+  QList<MonitorFile> files;
+  if (spread == MonitorSpread::Spanned) {
+    files << MonitorFile{QString(), ToQRect(pictures.bounds),
+                         QString::fromStdString(pictures.spanned), true};
+    return files;
+  }
+  for (std::size_t i = 0; i < pictures.monitors.size(); ++i) {
+    const MonitorPicture& m = pictures.monitors[i];
+    if (spread == MonitorSpread::PerMonitor || i == pictures.primary) {
+      files << MonitorFile{QString::fromStdString(m.name), ToQRect(m.rect),
+                           QString::fromStdString(m.path), i == pictures.primary};
+    }
+  }
+  return files;
+}
+
+// Every method tried, and why each failed.
+WallpaperResult Failure(const QString& picture, const QStringList& reasons) {
+  return WallpaperResult{false, QStringLiteral("The wallpaper was saved to %1 but could not be "
+                                               "installed automatically.\n%2")
+                                    .arg(picture, reasons.join(QLatin1Char('\n')))
+                                    .toStdString()};
+}
+
 std::unique_ptr<WallpaperMethod> NativeMethod(DesktopKind desktop) {
   switch (desktop) {
     case DesktopKind::Gnome:
@@ -99,13 +129,7 @@ WallpaperFolder DesktopWallpaperSetter::wallpaperFolder() const {
 
 WallpaperResult DesktopWallpaperSetter::setWallpaper(const std::string& path) {
   const QString picture = QString::fromStdString(path);
-  auto failure = [&picture](const QStringList& reasons) {
-    return WallpaperResult{
-        false, QStringLiteral("The wallpaper was saved to %1 but could not be installed "
-                              "automatically.\n%2")
-                   .arg(picture, reasons.join(QLatin1Char('\n')))
-                   .toStdString()};
-  };
+  auto failure = [&picture](const QStringList& reasons) { return Failure(picture, reasons); };
   if (!QFileInfo(picture).isReadable()) {
     return failure({QStringLiteral("the file cannot be read")});
   }
@@ -128,6 +152,49 @@ WallpaperResult DesktopWallpaperSetter::setWallpaper(const std::string& path) {
     reasons << QStringLiteral("no way of setting the wallpaper is known for this session");
   }
   return failure(reasons);
+}
+
+Outcome DesktopWallpaperSetter::installFresh(WallpaperMethod& method,
+                                             const QList<MonitorFile>& files) {
+  // Every file the desktop is handed gets a fresh name, as a single picture does.
+  QList<MonitorFile> fresh;
+  for (const MonitorFile& f : files) {
+    const OutcomeOf<QString> copy = files_.prepare(f.file, !method.readsBmp());
+    if (!copy.ok()) {
+      for (const MonitorFile& made : fresh) {
+        WallpaperFiles::rejected(made.file);
+      }
+      return Outcome::Failed(copy.reason());
+    }
+    fresh << MonitorFile{f.name, f.rect, copy.value(), f.primary};
+  }
+  if (fresh.isEmpty()) {
+    return Outcome::Failed(QStringLiteral("no monitor to set"));
+  }
+  const Outcome installed = method.installMonitors(fresh);
+  for (const MonitorFile& f : fresh) {
+    if (installed.ok()) {
+      WallpaperFiles::accepted(f.file);
+    } else {
+      WallpaperFiles::rejected(f.file);
+    }
+  }
+  return installed;
+}
+
+WallpaperResult DesktopWallpaperSetter::setMonitorWallpapers(const MonitorPictures& pictures) {
+  QStringList reasons;
+  for (const auto& method : methods_) {
+    const Outcome installed = installFresh(*method, FilesFor(method->spread(), pictures));
+    if (installed.ok()) {
+      return WallpaperResult{true, std::string()};
+    }
+    reasons << QStringLiteral("%1: %2").arg(method->name(), installed.reason());
+  }
+  if (methods_.empty()) {
+    reasons << QStringLiteral("no way of setting the wallpaper is known for this session");
+  }
+  return Failure(QString::fromStdString(pictures.spanned), reasons);
 }
 
 }  // namespace tessora

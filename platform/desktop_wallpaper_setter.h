@@ -23,8 +23,14 @@ class DesktopWallpaperSetter : public WallpaperSetter {
       : methods_(std::move(methods)) {}
   WallpaperFolder wallpaperFolder() const override;
   WallpaperResult setWallpaper(const std::string& path) override;
+  /// Each method is handed the form it takes: a picture per monitor, the spanned picture, or
+  /// the primary monitor's.
+  WallpaperResult setMonitorWallpapers(const MonitorPictures& pictures) override;
 
  private:
+  /// Hands the method fresh copies of the files; they stay only when it takes them.
+  Outcome installFresh(WallpaperMethod& method, const QList<MonitorFile>& files);
+
   std::vector<std::unique_ptr<WallpaperMethod>> methods_;
   WallpaperFiles files_;
 };

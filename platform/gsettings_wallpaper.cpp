@@ -129,6 +129,27 @@ Outcome GSettingsWallpaper::install(const QString& file) {
   return Outcome::Done();
 }
 
+Outcome GSettingsWallpaper::installMonitors(const QList<MonitorFile>& files) {
+  if (Outcome set = install(files.front().file); !set.ok()) {
+    return set;
+  }
+  // The picture covers all monitors: any other style would repeat it on each.
+  const GRef<GSettingsSchema> schema = LookUp(desktop_.schema);
+  if (schema.get() == nullptr || !HasKey(schema, desktop_.optionsKey)) {
+    return Outcome::Failed(
+        QStringLiteral("settings schema %1 has no key %2")
+            .arg(QString::fromLatin1(desktop_.schema), QString::fromLatin1(desktop_.optionsKey)));
+  }
+  const GRef<GSettings> settings(g_settings_new_full(schema.get(), nullptr, nullptr),
+                                 UnrefSettings);
+  if (!g_settings_set_string(settings.get(), desktop_.optionsKey.constData(), "spanned")) {
+    return Outcome::Failed(
+        QStringLiteral("the key %1 is locked").arg(QString::fromLatin1(desktop_.optionsKey)));
+  }
+  g_settings_sync();
+  return Outcome::Done();
+}
+
 std::optional<QString> ReadGSettingsString(const QByteArray& schemaId, const QByteArray& key) {
   const GRef<GSettingsSchema> schema = LookUp(schemaId);
   if (schema.get() == nullptr || !HasKey(schema, key)) {

@@ -31,6 +31,9 @@ class GSettingsWallpaper : public WallpaperMethod {
   QString name() const override { return desktop_.name; }
   bool readsBmp() const override;
   Outcome install(const QString& file) override;
+  /// One picture for the whole virtual desktop, shown with the desktop's "spanned" style.
+  MonitorSpread spread() const override { return MonitorSpread::Spanned; }
+  Outcome installMonitors(const QList<MonitorFile>& files) override;
 
  private:
   GSettingsDesktop desktop_;

@@ -13,11 +13,19 @@ class PlasmaWallpaper : public WallpaperMethod {
   explicit PlasmaWallpaper(QDBusConnection bus) : bus_(std::move(bus)) {}
   QString name() const override { return QStringLiteral("KDE Plasma"); }
   Outcome install(const QString& file) override;
+  /// Plasma keeps a desktop per screen, each with its own picture.
+  MonitorSpread spread() const override { return MonitorSpread::PerMonitor; }
+  Outcome installMonitors(const QList<MonitorFile>& files) override;
 
   /// The script handed to plasmashell for the file.
   static QString Script(const QString& file);
+  /// The script for a picture per screen: Plasma numbers the primary screen 0, the others
+  /// follow in the desktop's order.
+  static QString ScreensScript(const QList<MonitorFile>& files);
 
  private:
+  Outcome run(const QString& script);
+
   QDBusConnection bus_;
 };
 

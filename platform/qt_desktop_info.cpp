@@ -40,6 +40,27 @@ DesktopGeometry QtDesktopInfo::geometry() const {
                           screen->devicePixelRatio());
 }
 
+MonitorLayout QtDesktopInfo::monitors() const {
+  MonitorLayout layout;
+  const QList<QScreen*> screens = QGuiApplication::screens();
+  for (const QScreen* screen : screens) {
+    const QRect full = screen->geometry();
+    const DesktopGeometry g =
+        PhysicalGeometry(full, screen->availableGeometry(), screen->devicePixelRatio());
+    Monitor m;
+    m.name = screen->name().toStdString();
+    // Qt keeps each screen's top-left native and scales only its size.
+    m.rect =
+        Rect{full.left(), full.top(), full.left() + g.screenWidth, full.top() + g.screenHeight};
+    m.workArea = g.workArea;
+    if (screen == QGuiApplication::primaryScreen()) {
+      layout.primary = layout.monitors.size();
+    }
+    layout.monitors.push_back(std::move(m));
+  }
+  return layout;
+}
+
 TColor QtDesktopInfo::desktopColor() const {
   std::optional<QString> text;
   switch (desktop_) {

@@ -16,6 +16,7 @@ class QtDesktopInfo : public DesktopInfo {
  public:
   explicit QtDesktopInfo(DesktopKind desktop) : desktop_(desktop) {}
   DesktopGeometry geometry() const override;
+  MonitorLayout monitors() const override;
   TColor desktopColor() const override;
   bool fontInstalled(const std::string& family) const override;
 

@@ -7,6 +7,7 @@
 #include "engine/bitmap.h"
 #include "engine/color.h"
 #include "engine/composition.h"
+#include "engine/monitor_layout.h"
 #include "engine/wallpaper_service.h"
 
 namespace tessora {
@@ -40,6 +41,8 @@ class DesktopInfo {
   virtual ~DesktopInfo() = default;
   /// Primary screen size and work area, in physical pixels.
   virtual DesktopGeometry geometry() const = 0;
+  /// Every monitor as it is now, in device pixels (asked anew each time: monitors come and go).
+  virtual MonitorLayout monitors() const { return SingleMonitorLayout(geometry()); }
   /// The desktop's background colour (RGB), for the system colour table's desktop entry.
   virtual TColor desktopColor() const = 0;
   /// Whether a font family is installed.

@@ -92,6 +92,33 @@ Outcome X11RootWallpaper::install(const QString& file) {
   if (loaded.isNull()) {
     return Outcome::Failed(QStringLiteral("cannot read %1").arg(file));
   }
+  return show([&](const QSize& root) {
+    return RootPicture(loaded.convertToFormat(QImage::Format_RGB32), root, monitors_);
+  });
+}
+
+Outcome X11RootWallpaper::installMonitors(const QList<MonitorFile>& files) {
+  QList<QImage> loaded;
+  for (const MonitorFile& f : files) {
+    loaded << QImage(f.file);
+    if (loaded.back().isNull()) {
+      return Outcome::Failed(QStringLiteral("cannot read %1").arg(f.file));
+    }
+  }
+  return show([&](const QSize& root) {
+    QImage canvas(root, QImage::Format_RGB32);
+    canvas.fill(Qt::black);
+    QPainter painter(&canvas);
+    for (int i = 0; i < files.size(); ++i) {
+      painter.setClipRect(files[i].rect);
+      painter.drawImage(files[i].rect.topLeft(), loaded[i]);
+    }
+    painter.end();
+    return canvas;
+  });
+}
+
+Outcome X11RootWallpaper::show(const std::function<QImage(const QSize& root)>& paint) {
   DisplayConnection connection(display_);
   Display* dpy = connection.get();
   if (dpy == nullptr) {
@@ -106,9 +133,7 @@ Outcome X11RootWallpaper::install(const QString& file) {
       visual->green_mask != 0xff00 || visual->blue_mask != 0xff) {
     return Outcome::Failed(QStringLiteral("unsupported root visual (depth %1)").arg(depth));
   }
-  QImage picture =
-      RootPicture(loaded.convertToFormat(QImage::Format_RGB32),
-                  QSize(XDisplayWidth(dpy, screen), XDisplayHeight(dpy, screen)), monitors_);
+  QImage picture = paint(QSize(XDisplayWidth(dpy, screen), XDisplayHeight(dpy, screen)));
   XErrorHandler previous = XSetErrorHandler(IgnoreXError);
   const Atom pixmapType = XInternAtom(dpy, "PIXMAP", False);
   const Atom rootId = XInternAtom(dpy, "_XROOTPMAP_ID", False);

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QImage>
 #include <QList>
 #include <QRect>
+#include <functional>
 
 #include "platform/wallpaper_method.h"
 
@@ -19,8 +21,14 @@ class X11RootWallpaper : public WallpaperMethod {
       : display_(std::move(display)), monitors_(std::move(monitors)) {}
   QString name() const override { return QStringLiteral("X11"); }
   Outcome install(const QString& file) override;
+  /// The root spans every monitor: each picture goes to its monitor's top-left.
+  MonitorSpread spread() const override { return MonitorSpread::PerMonitor; }
+  Outcome installMonitors(const QList<MonitorFile>& files) override;
 
  private:
+  /// Sets the root's background to what `paint` makes for the root's size.
+  Outcome show(const std::function<QImage(const QSize& root)>& paint);
+
   QByteArray display_;
   QList<QRect> monitors_;
 };

@@ -79,6 +79,38 @@ Outcome Verify(const QDBusConnection& bus, const QString& property, const QStrin
              : Outcome::Failed(QStringLiteral("xfconf did not keep %1").arg(property));
 }
 
+// The monitor an entry belongs to: "DP-1" of "/backdrop/screen0/monitorDP-1/workspace0/...".
+QString MonitorOfEntry(const QString& entry) {
+  const QString marker = QStringLiteral("/monitor");
+  const qsizetype from = entry.indexOf(marker);
+  if (from < 0) {
+    return QString();
+  }
+  const qsizetype start = from + marker.size();
+  return entry.mid(start, entry.indexOf(QLatin1Char('/'), start) - start);
+}
+
+QString FileForEntry(const QString& entry, const QList<MonitorFile>& files) {
+  const QString monitor = MonitorOfEntry(entry);
+  for (const MonitorFile& f : files) {
+    if (QString(f.name).remove(QLatin1Char(' ')) == monitor && !monitor.isEmpty()) {
+      return f.file;
+    }
+  }
+  bool isIndex = false;
+  const int index = monitor.toInt(&isIndex);
+  if (isIndex && index >= 0 && index < files.size()) {
+    return files[index].file;
+  }
+  // An entry of a monitor not connected now: it shows the primary's when it comes back.
+  for (const MonitorFile& f : files) {
+    if (f.primary) {
+      return f.file;
+    }
+  }
+  return files.front().file;
+}
+
 }  // namespace
 
 // xfdesktop decodes the wallpaper with gdk-pixbuf.
@@ -87,17 +119,30 @@ bool XfceWallpaper::readsBmp() const {
 }
 
 Outcome XfceWallpaper::install(const QString& file) {
+  return setImages(monitors_, [&file](const QString&) { return file; });
+}
+
+Outcome XfceWallpaper::installMonitors(const QList<MonitorFile>& files) {
+  QStringList names;
+  for (const MonitorFile& f : files) {
+    names << f.name;
+  }
+  return setImages(names, [&files](const QString& entry) { return FileForEntry(entry, files); });
+}
+
+Outcome XfceWallpaper::setImages(const QStringList& monitors,
+                                 const std::function<QString(const QString& entry)>& fileFor) {
   const OutcomeOf<QVariantMap> backdrop = ReadBackdrop(bus_);
   if (!backdrop.ok()) {
     return Outcome::Failed(backdrop.reason());
   }
   const QVariantMap& properties = backdrop.value();
-  const QStringList images = ImageProperties(properties, monitors_);
+  const QStringList images = ImageProperties(properties, monitors);
   if (images.isEmpty()) {
     return Outcome::Failed(QStringLiteral("no monitor to set"));
   }
   for (const QString& image : images) {
-    if (Outcome set = SetProperty(bus_, image, file); !set.ok()) {
+    if (Outcome set = SetProperty(bus_, image, fileFor(image)); !set.ok()) {
       return set;
     }
     const QString style = image.left(image.size() - kImageKey.size()) + kStyleKey;
@@ -108,7 +153,7 @@ Outcome XfceWallpaper::install(const QString& file) {
       }
     }
   }
-  return Verify(bus_, images.first(), file);
+  return Verify(bus_, images.first(), fileFor(images.first()));
 }
 
 }  // namespace tessora

@@ -2,6 +2,7 @@
 
 #include <QDBusConnection>
 #include <QStringList>
+#include <functional>
 
 #include "platform/wallpaper_method.h"
 
@@ -17,8 +18,16 @@ class XfceWallpaper : public WallpaperMethod {
   QString name() const override { return QStringLiteral("XFCE"); }
   bool readsBmp() const override;
   Outcome install(const QString& file) override;
+  /// Each monitor's entries get its own picture, found by connector name ("monitorDP-1") or, in
+  /// old setups, by index ("monitor0").
+  MonitorSpread spread() const override { return MonitorSpread::PerMonitor; }
+  Outcome installMonitors(const QList<MonitorFile>& files) override;
 
  private:
+  /// Sets every picture entry to fileFor(entry).
+  Outcome setImages(const QStringList& monitors,
+                    const std::function<QString(const QString& entry)>& fileFor);
+
   QDBusConnection bus_;
   QStringList monitors_;
 };

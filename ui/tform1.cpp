@@ -492,7 +492,10 @@ void TForm1::Image0MouseDown(int x) {
 // --- Main menu and the clipboard watch ---
 
 void TForm1::MI_SetAsWallpaperClick() {
-  runCommand([this] { document_.setAsWallpaper(platform_.wallpaper.get()); });
+  // The monitors as they are now: they may have changed since the window started.
+  runCommand([this] {
+    document_.setAsWallpaper(platform_.wallpaper.get(), platform_.desktop->monitors());
+  });
 }
 
 void TForm1::MI_CopyToClipboardClick() {

@@ -192,6 +192,74 @@ TEST_F(ComposeTest, DesktopSizeAndSettingsFromTheEnvironment) {
   EXPECT_NE(r.err.find("--size"), std::string::npos);
 }
 
+// --monitors: each monitor's region of the saved picture is what --size of that monitor gives,
+// the rest is the deep background colour; --set-wallpaper hands every monitor its picture, for
+// the given layout or, without one, the desktop's.
+TEST_F(ComposeTest, MonitorsComposeEachMonitorAsADesktopOfItsOwn) {
+  const std::vector<std::string> commands = {
+      "--deep-color", "#102030",      "--color1", "#ff0000",  "--color2",
+      "#0000ff",      "--background", "corner",   "--center", dir.file("center.bmp")};
+  auto with = [&commands](const std::vector<std::string>& rest) {
+    std::vector<std::string> args = commands;
+    args.insert(args.end(), rest.begin(), rest.end());
+    return args;
+  };
+  Outcome r = Compose(with({"--monitors", "64x40+0+0,30x52+70+0", "-o", dir.file("all.png")}));
+  ASSERT_EQ(r.status, 0) << r.err;
+  ASSERT_EQ(Compose(with({"--size", "64x40", "-o", dir.file("a.png")})).status, 0);
+  ASSERT_EQ(Compose(with({"--size", "30x52", "-o", dir.file("b.png")})).status, 0);
+  const Bitmap all = LoadPicture(dir.file("all.png"));
+  ASSERT_EQ(all.width(), 100);
+  ASSERT_EQ(all.height(), 52);
+  const struct {
+    Bitmap picture;
+    int left;
+  } monitors[] = {{LoadPicture(dir.file("a.png")), 0}, {LoadPicture(dir.file("b.png")), 70}};
+  for (const auto& m : monitors) {
+    Bitmap region(m.picture.width(), m.picture.height());
+    region.draw(-m.left, 0, all);
+    EXPECT_TRUE(testing::SamePicture(region, m.picture)) << "monitor at " << m.left;
+  }
+  EXPECT_EQ(all.pixel(66, 20), RGB(0x10, 0x20, 0x30));  // between the monitors
+  EXPECT_EQ(all.pixel(10, 45), RGB(0x10, 0x20, 0x30));  // under the first
+
+  FakeWallpaperSetter setter;
+  setter.folder = dir.file("");
+  ComposeEnvironment env;
+  env.wallpaper = [&]() -> WallpaperSetter* { return &setter; };
+  r = Compose(with({"--monitors", "64x40+0+0,30x52+70+0", "--set-wallpaper"}), env);
+  ASSERT_EQ(r.status, 0) << r.err;
+  ASSERT_EQ(setter.installedMonitors.size(), 1U);
+  EXPECT_TRUE(testing::SamePicture(LoadPicture(setter.installedMonitors[0].spanned), all));
+  EXPECT_TRUE(testing::SamePicture(LoadPicture(setter.installedMonitors[0].monitors[1].path),
+                                   monitors[1].picture));
+  // Without a layout the desktop's is used; --size stays one monitor.
+  env.desktop = []() -> std::optional<DesktopGeometry> {
+    return DesktopGeometry{64, 40, Rect{0, 0, 64, 40}};
+  };
+  env.monitors = []() -> std::optional<MonitorLayout> {
+    return ParseMonitorsArg("64x40+0+0,30x52+70+0");
+  };
+  ASSERT_EQ(Compose(with({"--set-wallpaper"}), env).status, 0);
+  ASSERT_EQ(setter.installedMonitors.size(), 2U);
+  EXPECT_TRUE(testing::SamePicture(LoadPicture(setter.installedMonitors[1].spanned), all));
+  ASSERT_EQ(Compose(with({"--size", "64x40", "--set-wallpaper"}), env).status, 0);
+  EXPECT_EQ(setter.installedMonitors.size(), 2U);
+  EXPECT_EQ(setter.installed.size(), 1U);
+}
+
+TEST(ComposeArgs, MonitorLayouts) {
+  const MonitorLayout layout =
+      ParseMonitorsArg("1920x1080+0+0,DP-2=1080x1920+1920-420,800x600-800+0");
+  ASSERT_EQ(layout.monitors.size(), 3U);
+  EXPECT_EQ(layout.primary, 0U);
+  EXPECT_EQ(layout.monitors[1].rect, (Rect{1920, -420, 3000, 1500}));
+  EXPECT_EQ(layout.monitors[1].name, "DP-2");
+  EXPECT_EQ(layout.monitors[0].name, "");
+  EXPECT_EQ(layout.monitors[1].workArea, (Rect{0, 0, 1080, 1920}));
+  EXPECT_EQ(layout.monitors[2].rect, (Rect{-800, 0, 0, 600}));
+}
+
 // The window keeps every other key when one value is bad; so does the tool, and says which.
 TEST_F(ComposeTest, SettingsWithABadValueAreUsedWithAWarning) {
   std::ofstream(dir.file("t.ini")) << "[general]\ntop of form=12x\n[program parameters]\n"
@@ -262,6 +330,13 @@ TEST(ComposeArgs, UsageErrors) {
       {"--format", "gif"},
       {"--bogus"},
       {"-o"},
+      {"--monitors", "1920x1080"},
+      {"--monitors", "1920x1080+0"},
+      {"--monitors", "1920x1080+0+0,"},
+      {"--monitors", "+0+0x1920"},
+      {"--monitors", "1x1080+0+0"},
+      {"--monitors", "100x100+0+0,100x100+200000+0"},
+      {"--monitors", "10x10+0+0", "--size", "10x10"},
   };
   for (const auto& args : bad) {
     EXPECT_THROW(ParseComposeArgs(args), UsageError) << args[0];

@@ -58,10 +58,53 @@ TEST(DesktopHelper, GeometrySurvivesTheTripThroughText) {
   EXPECT_FALSE(DesktopHelper::ParseGeometry("0 1080 0 0 0 0 1").has_value());
 }
 
+TEST(DesktopHelper, MonitorsAndTheirPicturesSurviveTheTripThroughText) {
+  MonitorLayout layout;
+  layout.monitors = {Monitor{"DP-1", Rect{0, 0, 1920, 1080}, Rect{0, 0, 1920, 1050}, true},
+                     Monitor{"", Rect{1920, -200, 3000, 1720}, Rect{0, 0, 1080, 1920}, false},
+                     Monitor{"Virtual 2", Rect{-800, 0, 0, 600}, Rect{0, 0, 800, 600}, true}};
+  layout.primary = 1;
+  const auto back = DesktopHelper::ParseLayout(DesktopHelper::FormatLayout(layout));
+  ASSERT_TRUE(back.has_value());
+  EXPECT_EQ(back->primary, 1U);
+  ASSERT_EQ(back->monitors.size(), 3U);
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(back->monitors[i].name, layout.monitors[i].name);
+    EXPECT_EQ(back->monitors[i].rect, layout.monitors[i].rect);
+    EXPECT_EQ(back->monitors[i].workArea, layout.monitors[i].workArea);
+    EXPECT_EQ(back->monitors[i].workAreaKnown, layout.monitors[i].workAreaKnown);
+  }
+  EXPECT_FALSE(DesktopHelper::ParseLayout("").has_value());
+  EXPECT_FALSE(DesktopHelper::ParseLayout("0 0 0 1080 0 0 0 0 1 1 X\n").has_value());
+
+  MonitorPictures pictures;
+  pictures.spanned = "/w/all.bmp";
+  pictures.bounds = Rect{-800, -200, 3000, 1720};
+  pictures.primary = 1;
+  pictures.monitors = {MonitorPicture{"DP-1", Rect{0, 0, 1920, 1080}, "/w/1.bmp"},
+                       MonitorPicture{"", Rect{1920, -200, 3000, 1720}, "/w/2 b.bmp"}};
+  std::vector<std::string> args = DesktopHelper::MonitorPicturesArgs(pictures);
+  const auto read = DesktopHelper::ParseMonitorPicturesArgs(args);
+  ASSERT_TRUE(read.has_value());
+  EXPECT_EQ(read->spanned, pictures.spanned);
+  EXPECT_EQ(read->bounds, pictures.bounds);
+  EXPECT_EQ(read->primary, 1U);
+  ASSERT_EQ(read->monitors.size(), 2U);
+  EXPECT_EQ(read->monitors[1].name, "");
+  EXPECT_EQ(read->monitors[1].rect, pictures.monitors[1].rect);
+  EXPECT_EQ(read->monitors[1].path, "/w/2 b.bmp");
+  args[1] = "2";  // no third monitor
+  EXPECT_FALSE(DesktopHelper::ParseMonitorPicturesArgs(args).has_value());
+  args.pop_back();
+  EXPECT_FALSE(DesktopHelper::ParseMonitorPicturesArgs(args).has_value());
+}
+
 TEST(DesktopHelper, AnswersComeFromTheHelperProgram) {
   Scripts s;
   const std::string helper = s.add("helper", R"(case "$1" in
   geometry) echo "1920 1080 0 0 1920 1050 1" ;;
+  monitors) printf '0 0 1920 1080 0 0 1920 1050 1 0 DP-1\n1920 0 3000 1920 0 0 1080 1920 1 1 HDMI-1\n' ;;
+  install-monitors) echo "$2 $3 $8 ${13}"; exit 1 ;;
   folder) echo "/tmp/walls/" ;;
   install) echo "no desktop would take $2"; exit 1 ;;
 esac
@@ -74,11 +117,23 @@ esac
   const WallpaperResult r = desktop.setWallpaper("/tmp/walls/w.bmp");
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(r.reason, "no desktop would take /tmp/walls/w.bmp");
+  const MonitorsResult m = desktop.monitors();
+  ASSERT_TRUE(m.ok);
+  ASSERT_EQ(m.layout.monitors.size(), 2U);
+  EXPECT_EQ(m.layout.primary, 1U);
+  EXPECT_EQ(m.layout.monitors[1].name, "HDMI-1");
+  MonitorPictures pictures;
+  pictures.spanned = "/s.bmp";
+  pictures.bounds = Rect{0, 0, 3000, 1920};
+  pictures.monitors = {MonitorPicture{"DP-1", Rect{0, 0, 1920, 1080}, "/1.bmp"}};
+  // The helper echoes the spanned picture, the primary, the first name and the first picture.
+  EXPECT_EQ(desktop.setMonitorWallpapers(pictures).reason, "/s.bmp 0 DP-1 /1.bmp");
 
   DesktopHelper broken(s.add("broken", "exit 1\n"));
   const GeometryResult unread = broken.geometry();
   EXPECT_FALSE(unread.ok);
   EXPECT_EQ(unread.reason, "the desktop's size could not be read");
+  EXPECT_EQ(broken.monitors().reason, "the desktop's monitors could not be read");
   EXPECT_EQ(broken.setWallpaper("/tmp/w.bmp").reason, "the desktop helper failed");
   DesktopHelper absent(s.path("absent"));
   const GeometryResult unstarted = absent.geometry();

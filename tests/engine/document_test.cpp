@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
 #include <map>
+#include <memory>
 #include <random>
 
+#include "support/fake_wallpaper_setter.h"
 #include "support/pictures.h"
 #include "support/recording_feedback.h"
+#include "support/temp_dir.h"
 
 namespace tessora {
 namespace {
@@ -557,6 +561,165 @@ TEST(DocumentDeferral, RandomCommandSequencesMatchRenderingAtEveryStep) {
     ASSERT_EQ(lazy.color1(), eager.color1());
     ASSERT_EQ(lazyFeedback.infos, eagerFeedback.infos);
   }
+}
+
+// --- Several monitors ---
+
+Monitor At(int left, int top, int width, int height, Rect work = Rect{}) {
+  Monitor m;
+  m.rect = Rect{left, top, left + width, top + height};
+  m.workArea = work == Rect{} ? Rect{0, 0, width, height} : work;
+  return m;
+}
+
+// The part of `picture` at (x, y) of w x h.
+Bitmap Crop(const Bitmap& picture, int x, int y, int w, int h) {
+  Bitmap part(w, h);
+  part.draw(-x, -y, picture);
+  return part;
+}
+
+// Every monitor gets the picture a single-monitor desktop of its geometry composes after the
+// same commands (generated backgrounds, halos and their scalings included), the document's own
+// composition stays as it was, and the spanning picture shows each monitor at its place.
+TEST(DocumentMonitors, EachMonitorGetsWhatASingleMonitorDesktopOfItsGeometryComposes) {
+  struct Case {
+    const char* name;
+    MonitorLayout layout;
+    bool overlapping;
+  };
+  const std::vector<Case> cases = {
+      {"side by side", {{At(0, 0, 64, 40), At(64, 0, 64, 40)}, 0}, false},
+      {"stacked, primary below", {{At(0, 0, 64, 40), At(0, 40, 64, 40)}, 1}, false},
+      {"upright beside landscape", {{At(0, 0, 64, 40), At(64, 0, 30, 52)}, 0}, false},
+      {"different sizes, panels",
+       {{At(0, 0, 80, 50, {0, 0, 80, 44}), At(80, 6, 48, 36, {6, 0, 48, 36})}, 0},
+       false},
+      {"gap, three monitors",
+       {{At(0, 0, 40, 30), At(55, 10, 40, 30), At(100, 0, 24, 36)}, 2},
+       false},
+      {"mirrored", {{At(0, 0, 64, 40), At(0, 0, 64, 40)}, 0}, true},
+      {"mirrored, different sizes", {{At(0, 0, 64, 40), At(0, 0, 48, 36)}, 1}, true},
+  };
+  const std::vector<Bitmap> pictures = {Numbered(40, 30), Numbered(7, 90, 50),
+                                        Solid(120, 12, kBlue), Numbered(3, 3, 200)};
+  auto started = [&pictures](RecordingFeedback& fb, const Monitor& m) {
+    auto d = std::make_unique<Document>(fb);
+    d->setImageLoader([&pictures](const std::string& path, Bitmap& target) -> LoadResult {
+      const std::size_t i = static_cast<std::size_t>(path.back() - '0');
+      if (i >= 3) {
+        return false;
+      }
+      target = pictures[i];
+      return true;
+    });
+    d->setDeepBackgroundColorValue(kDeep);
+    d->Activate(MonitorGeometry(m));
+    return d;
+  };
+  std::mt19937 rng(8122026);
+  for (const Case& c : cases) {
+    for (int sequence = 0; sequence < 40; ++sequence) {
+      // Picking colours from the preview depends on the picture shown, and doubling is limited
+      // by the tile's size: neither is the same command on another size. A bare ClearTile is no
+      // command of its own (its fill colour is always set first). None of them is drawn.
+      static const std::vector<int> kOps = {0,  1,  2,  4,  5,  6,  7,  8,  9, 10,
+                                            11, 13, 14, 15, 16, 17, 18, 19, 20};
+      std::vector<RandomStep> steps;
+      for (int i = 0; i < 12; ++i) {
+        steps.push_back(RandomStep{kOps[rng() % kOps.size()], static_cast<int>(rng() % 1000),
+                                   static_cast<int>(rng() % 1000),
+                                   static_cast<float>(rng() % 3000) / 1000.0F + 0.01F});
+      }
+      RecordingFeedback fb;
+      auto doc = started(fb, c.layout.monitors[c.layout.primary]);
+      for (const RandomStep& s : steps) {
+        ApplyStep(*doc, s, pictures);
+      }
+      const Bitmap composed = doc->ComposedBitmap();
+      const Bitmap preview = doc->PreviewBitmap();
+      const std::size_t infos = fb.infos.size();
+      const std::vector<Bitmap> each = doc->composeForMonitors(c.layout);
+      const Bitmap span = doc->composeSpanning(c.layout);
+      std::string trace;
+      for (const RandomStep& s : steps) {
+        trace += " " + std::to_string(s.op) + "/" + std::to_string(s.a) + "/" + std::to_string(s.b);
+      }
+      SCOPED_TRACE(std::string(c.name) + ", sequence " + std::to_string(sequence) + ":" + trace);
+      ASSERT_EQ(each.size(), c.layout.monitors.size());
+      EXPECT_TRUE(doc->ComposedBitmap().samePixels(composed));
+      EXPECT_TRUE(doc->PreviewBitmap().samePixels(preview));
+      EXPECT_EQ(fb.infos.size(), infos);
+      const Rect box = LayoutBounds(c.layout);
+      ASSERT_EQ(span.width(), box.Right - box.Left);
+      ASSERT_EQ(span.height(), box.Bottom - box.Top);
+      for (std::size_t i = 0; i < each.size(); ++i) {
+        const Monitor& m = c.layout.monitors[i];
+        RecordingFeedback singleFeedback;
+        auto single = started(singleFeedback, m);
+        for (const RandomStep& s : steps) {
+          ApplyStep(*single, s, pictures);
+        }
+        ASSERT_TRUE(testing::SamePicture(each[i], single->ComposedBitmap())) << "monitor " << i;
+        if (!c.overlapping || i == c.layout.primary) {
+          EXPECT_TRUE(testing::SamePicture(Crop(span, m.rect.Left - box.Left, m.rect.Top - box.Top,
+                                                each[i].width(), each[i].height()),
+                                           each[i]))
+              << "monitor " << i << " on the spanning picture";
+        }
+      }
+    }
+  }
+}
+
+TEST(DocumentMonitors, SetAsWallpaperHandsEveryMonitorItsOwnFile) {
+  testing::TempDir dir;
+  FakeWallpaperSetter setter;
+  setter.folder = dir.path() + "/";
+  RecordingFeedback fb;
+  Document doc(fb);
+  doc.setDeepBackgroundColorValue(kDeep);
+  doc.Activate(DesktopGeometry{64, 40, Rect{0, 0, 64, 40}});
+  const Bitmap center = testing::PatternBitmap(20, 30);
+  doc.pasteCenter(&center);
+  MonitorLayout layout{{At(0, 0, 30, 52), At(30, 0, 64, 40)}, 1};
+  layout.monitors[0].name = "DP-2";
+  layout.monitors[1].name = "HDMI-1";
+
+  ASSERT_TRUE(doc.setAsWallpaper(&setter, layout));
+  ASSERT_TRUE(setter.installed.empty());
+  ASSERT_EQ(setter.installedMonitors.size(), 1U);
+  const MonitorPictures& handed = setter.installedMonitors.front();
+  EXPECT_EQ(handed.primary, 1U);
+  EXPECT_EQ(handed.bounds, (Rect{0, 0, 94, 52}));
+  EXPECT_EQ(handed.spanned, setter.folder + Document::kWallpaperFileName);
+  EXPECT_TRUE(
+      testing::SamePicture(testing::LoadPicture(handed.spanned), doc.composeSpanning(layout)));
+  const std::vector<Bitmap> each = doc.composeForMonitors(layout);
+  ASSERT_EQ(handed.monitors.size(), 2U);
+  for (std::size_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(handed.monitors[i].name, layout.monitors[i].name);
+    EXPECT_EQ(handed.monitors[i].rect, layout.monitors[i].rect);
+    EXPECT_EQ(handed.monitors[i].path, setter.folder + Document::MonitorWallpaperFileName(i));
+    EXPECT_TRUE(testing::SamePicture(testing::LoadPicture(handed.monitors[i].path), each[i]));
+  }
+  EXPECT_EQ(fb.lastInfo(), "Wallpaper has been set");
+
+  // A monitor unplugged since: its file goes, the others' stay.
+  layout.monitors.pop_back();
+  layout.monitors.push_back(At(94, 0, 20, 20));
+  layout.monitors.push_back(At(0, 52, 20, 20));
+  ASSERT_TRUE(doc.setAsWallpaper(&setter, layout));
+  layout.monitors.pop_back();
+  ASSERT_TRUE(doc.setAsWallpaper(&setter, layout));
+  EXPECT_TRUE(std::ifstream(setter.folder + Document::MonitorWallpaperFileName(1)).good());
+  EXPECT_FALSE(std::ifstream(setter.folder + Document::MonitorWallpaperFileName(2)).good());
+
+  // One monitor: the document's own composition, as it always was.
+  ASSERT_TRUE(doc.setAsWallpaper(&setter, MonitorLayout{{layout.monitors[1]}, 0}));
+  ASSERT_EQ(setter.installed.size(), 1U);
+  EXPECT_TRUE(
+      testing::SamePicture(testing::LoadPicture(setter.installed.front()), doc.ComposedBitmap()));
 }
 
 }  // namespace

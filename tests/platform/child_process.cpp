@@ -13,6 +13,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDeadlineTimer>
+#include <QStandardPaths>
 #include <QThread>
 #include <QUuid>
 
@@ -144,6 +145,44 @@ PrivateBus::~PrivateBus() {
     }
   }
   daemon_.stop();
+}
+
+namespace {
+
+bool RunXrandr(const QStringList& arguments) {
+  QProcess xrandr;
+  xrandr.start(QStringLiteral("xrandr"), arguments);
+  return xrandr.waitForFinished(10000) && xrandr.exitStatus() == QProcess::NormalExit &&
+         xrandr.exitCode() == 0;
+}
+
+}  // namespace
+
+bool RandrMonitors::available() {
+  return !QStandardPaths::findExecutable(QStringLiteral("xrandr")).isEmpty();
+}
+
+RandrMonitors::RandrMonitors(const QStringList& names, const QList<QRect>& rects) : names_(names) {
+  for (int i = 0; i < names.size() && ok_; ++i) {
+    const QRect& r = rects[i];
+    // Millimetres do not matter here; a monitor needs some. The first takes the server's one
+    // output, so that the whole screen is no monitor of its own any more.
+    const QString geometry = QStringLiteral("%1/%2x%3/%4+%5+%6")
+                                 .arg(r.width())
+                                 .arg(r.width() / 4)
+                                 .arg(r.height())
+                                 .arg(r.height() / 4)
+                                 .arg(r.x())
+                                 .arg(r.y());
+    ok_ = RunXrandr({QStringLiteral("--setmonitor"), (i == 0 ? "*" : "") + names[i], geometry,
+                     i == 0 ? QStringLiteral("screen") : QStringLiteral("none")});
+  }
+}
+
+RandrMonitors::~RandrMonitors() {
+  for (const QString& name : names_) {
+    RunXrandr({QStringLiteral("--delmonitor"), name});
+  }
 }
 
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {

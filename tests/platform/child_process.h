@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QList>
 #include <QProcess>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -66,6 +68,24 @@ class XServer {
  private:
   int pid_ = 0;
   std::string display_;
+};
+
+/// RandR monitors on the X server of $DISPLAY for the life of the object, as `xrandr
+/// --setmonitor` makes them (the first is the primary); they are deleted again at the end.
+/// ok() is false where xrandr is missing or refused.
+class RandrMonitors {
+ public:
+  /// Whether xrandr is installed: tests of several monitors skip without it.
+  static bool available();
+  RandrMonitors(const QStringList& names, const QList<QRect>& rects);
+  ~RandrMonitors();
+  RandrMonitors(const RandrMonitors&) = delete;
+  RandrMonitors& operator=(const RandrMonitors&) = delete;
+  bool ok() const { return ok_; }
+
+ private:
+  QStringList names_;
+  bool ok_ = true;
 };
 
 /// A private session bus (dbus-daemon) for one test; services it starts on demand get the

@@ -5,8 +5,11 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "child_process.h"
+#include "imageio/image_files.h"
 #include "platform/x11_headers.h"
 #include "support/pictures.h"
+#include "support/root_window.h"
 
 namespace tessora {
 namespace {
@@ -44,6 +47,51 @@ TColor RootPixel(int x, int y) {
   }
   XCloseDisplay(dpy);
   return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+}
+
+// On a desktop of several RandR monitors (landscape and upright, of different sizes, with a
+// gap, one scaled by 2), --set-wallpaper without a size shows on each monitor exactly what
+// --size of that monitor in device pixels composes: the generated background generated for it,
+// the center placed on it.
+TEST(ComposeOnTheDesktop, EveryMonitorShowsTheCompositionOfItsOwnSize) {
+  if (!testing::RandrMonitors::available()) {
+    GTEST_SKIP() << "needs xrandr";
+  }
+  QTemporaryDir dir;
+  const QString center = dir.filePath(QStringLiteral("center.bmp"));
+  SaveComposed(center.toStdString(), kSaveBmp, testing::PatternBitmap(90, 60), SilentFeedback());
+  const QStringList commands = {"--color1", "#e02010",  "--color2", "#1020e0",  "--background",
+                                "vertical", "--center", center,     "--sizing", "height=0.5"};
+  const struct {
+    QStringList names;
+    QList<QRect> rects;
+    QByteArray scales;  // QT_SCREEN_SCALE_FACTORS for the tool's helper
+  } layouts[] = {
+      {{"LEFT", "RIGHT"}, {QRect(0, 0, 800, 500), QRect(800, 0, 480, 800)}, {}},
+      {{"ONE", "TWO", "THREE"},
+       {QRect(0, 0, 500, 400), QRect(520, 0, 400, 500), QRect(920, 500, 360, 300)},
+       {}},
+      {{"LEFT", "RIGHT"}, {QRect(0, 0, 800, 500), QRect(800, 0, 480, 800)}, "LEFT=1;RIGHT=2"},
+  };
+  for (const auto& layout : layouts) {
+    SCOPED_TRACE(layout.names.join(QLatin1Char(',')).toStdString() + " " +
+                 layout.scales.toStdString());
+    testing::RandrMonitors monitors(layout.names, layout.rects);
+    ASSERT_TRUE(monitors.ok());
+    qputenv("QT_SCREEN_SCALE_FACTORS", layout.scales);
+    const ToolRun r = Compose(commands + QStringList{"--set-wallpaper"});
+    qunsetenv("QT_SCREEN_SCALE_FACTORS");
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    for (const QRect& rect : layout.rects) {
+      const QString single = dir.filePath(QStringLiteral("single.bmp"));
+      const QString size = QStringLiteral("%1x%2").arg(rect.width()).arg(rect.height());
+      ASSERT_EQ(Compose(commands + QStringList{"--size", size, "-o", single}).status, 0);
+      EXPECT_TRUE(
+          testing::SamePicture(testing::RootRegion(rect.x(), rect.y(), rect.width(), rect.height()),
+                               testing::LoadPicture(single.toStdString())))
+          << "monitor at " << rect.x() << "," << rect.y();
+    }
+  }
 }
 
 TEST(ComposeOnTheDesktop, WithoutASizeTheScreenGivesIt) {

@@ -21,6 +21,33 @@ TEST(QtDesktopInfo, GeometryIsTheTestServersScreen) {
   EXPECT_EQ(g.workArea, (Rect{0, 0, 1280, 800}));
 }
 
+// Monitors plugged in while the program runs are seen at the next question, in device pixels,
+// with their names and the primary one marked; unplugged, the one screen is back.
+TEST(QtDesktopInfo, MonitorsFollowTheServersLayout) {
+  if (!testing::RandrMonitors::available()) {
+    GTEST_SKIP() << "needs xrandr";
+  }
+  {
+    testing::RandrMonitors plugged({"LEFT", "RIGHT"},
+                                   {QRect(0, 0, 800, 500), QRect(800, 0, 480, 800)});
+    ASSERT_TRUE(plugged.ok());
+    ASSERT_TRUE(testing::WaitUntil([] { return QGuiApplication::screens().size() == 2; }, 5000));
+    const MonitorLayout layout = QtDesktopInfo(DesktopKind::Unknown).monitors();
+    ASSERT_EQ(layout.monitors.size(), 2U);
+    const Monitor& primary = layout.monitors[layout.primary];
+    EXPECT_EQ(primary.name, "LEFT");
+    EXPECT_EQ(primary.rect, (Rect{0, 0, 800, 500}));
+    const Monitor& other = layout.monitors[1 - layout.primary];
+    EXPECT_EQ(other.name, "RIGHT");
+    EXPECT_EQ(other.rect, (Rect{800, 0, 1280, 800}));
+    EXPECT_EQ(other.workArea, (Rect{0, 0, 480, 800}));
+  }
+  ASSERT_TRUE(testing::WaitUntil([] { return QGuiApplication::screens().size() == 1; }, 5000));
+  const MonitorLayout layout = QtDesktopInfo(DesktopKind::Unknown).monitors();
+  ASSERT_EQ(layout.monitors.size(), 1U);
+  EXPECT_EQ(layout.monitors[0].rect, (Rect{0, 0, 1280, 800}));
+}
+
 // Sets the work area the way a window manager announces it, and waits for Qt to see it.
 class WorkArea {
  public:

@@ -65,6 +65,21 @@ TEST(GSettingsWallpaper, MateGetsAPlainPath) {
   EXPECT_EQ(Read(MateBackground(), "picture-options"), QStringLiteral("stretched"));
 }
 
+// Several monitors: these desktops take one picture for all screens, spread over them.
+TEST(GSettingsWallpaper, SeveralMonitorsGetTheWholeDesktopSpanned) {
+  for (const GSettingsDesktop& desktop :
+       {GnomeBackground(), CinnamonBackground(), MateBackground()}) {
+    SetString(desktop.schema.constData(), "picture-options", "zoom");
+    GSettingsWallpaper method(desktop);
+    ASSERT_EQ(method.spread(), MonitorSpread::Spanned);
+    ASSERT_TRUE(
+        method.installMonitors({MonitorFile{QString(), QRect(0, 0, 3000, 1920), kFile, true}}).ok())
+        << desktop.name.toStdString();
+    EXPECT_EQ(Read(desktop, desktop.pictureKey), desktop.plainPath ? kFile : kUri);
+    EXPECT_EQ(Read(desktop, "picture-options"), QStringLiteral("spanned"));
+  }
+}
+
 TEST(GSettingsWallpaper, AMissingSchemaIsReportedNotFatal) {
   GSettingsDesktop missing = GnomeBackground();
   missing.name = QStringLiteral("Nowhere");

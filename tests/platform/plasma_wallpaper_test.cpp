@@ -60,6 +60,27 @@ TEST_F(PlasmaWallpaperTest, EveryDesktopGetsTheImagePluginAndTheUri) {
   EXPECT_FALSE(script.contains(QLatin1String("FillMode")));
 }
 
+// Several monitors: each screen's desktop gets its own picture, Plasma's screen 0 the primary's.
+TEST_F(PlasmaWallpaperTest, EveryScreenGetsItsOwnPicture) {
+  ASSERT_TRUE(bus_.ok());
+  Serve(false);
+  PlasmaWallpaper plasma(bus_.connection());
+  ASSERT_EQ(plasma.spread(), MonitorSpread::PerMonitor);
+  ASSERT_TRUE(plasma
+                  .installMonitors({MonitorFile{QStringLiteral("DP-1"), QRect(0, 0, 1080, 1920),
+                                                QStringLiteral("/w/a.bmp")},
+                                    MonitorFile{QStringLiteral("DP-2"), QRect(1080, 0, 1920, 1080),
+                                                QStringLiteral("/w/b.bmp"), true}})
+                  .ok());
+  ASSERT_EQ(shell_->scripts.size(), 1);
+  const QString script = shell_->scripts.first();
+  EXPECT_TRUE(
+      script.contains(QLatin1String("var uris = [\"file:///w/b.bmp\", \"file:///w/a.bmp\"];")))
+      << script.toStdString();
+  EXPECT_TRUE(script.contains(QLatin1String("uris[d.screen]")));
+  EXPECT_TRUE(script.contains(QLatin1String("d.writeConfig(\"Image\", uri);")));
+}
+
 TEST_F(PlasmaWallpaperTest, ARefusingShellIsReportedWithItsReason) {
   ASSERT_TRUE(bus_.ok());
   Serve(true);

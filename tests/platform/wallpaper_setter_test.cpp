@@ -14,12 +14,23 @@ namespace {
 // Records the files it is handed; fails with `error` when that is set.
 class RecordingMethod : public WallpaperMethod {
  public:
-  RecordingMethod(QString name, bool bmp, QString error, QStringList* log)
-      : name_(std::move(name)), bmp_(bmp), error_(std::move(error)), log_(log) {}
+  RecordingMethod(QString name, bool bmp, QString error, QStringList* log,
+                  MonitorSpread spread = MonitorSpread::Primary)
+      : name_(std::move(name)), bmp_(bmp), error_(std::move(error)), log_(log), spread_(spread) {}
   QString name() const override { return name_; }
   bool readsBmp() const override { return bmp_; }
   Outcome install(const QString& file) override {
     *log_ << file;
+    return error_.isEmpty() ? Outcome::Done() : Outcome::Failed(error_);
+  }
+  MonitorSpread spread() const override { return spread_; }
+  Outcome installMonitors(const QList<MonitorFile>& files) override {
+    for (const MonitorFile& f : files) {
+      *log_ << QStringLiteral("%1 %2%3 %4")
+                   .arg(f.name, f.primary ? QStringLiteral("*") : QString())
+                   .arg(f.rect.width())
+                   .arg(QFileInfo(f.file).fileName());
+    }
     return error_.isEmpty() ? Outcome::Done() : Outcome::Failed(error_);
   }
 
@@ -28,6 +39,7 @@ class RecordingMethod : public WallpaperMethod {
   bool bmp_;
   QString error_;
   QStringList* log_;
+  MonitorSpread spread_;
 };
 
 class WallpaperSetterTest : public ::testing::Test {
@@ -142,6 +154,44 @@ TEST_F(WallpaperSetterTest, AMissingFileOrNoMethodIsReported) {
   const WallpaperResult result = none.setWallpaper(picture_.toStdString());
   EXPECT_FALSE(result.ok);
   EXPECT_NE(result.reason.find("no way of setting the wallpaper"), std::string::npos);
+}
+
+// Several monitors: each method gets the form it takes, every file a fresh name, refused copies
+// go and only the shown and the previous copies of each picture stay.
+TEST_F(WallpaperSetterTest, SeveralMonitorsGiveEachMethodTheFormItTakes) {
+  MonitorPictures pictures;
+  pictures.spanned = picture_.toStdString();
+  pictures.bounds = Rect{0, 0, 80, 30};
+  pictures.primary = 1;
+  for (int i = 0; i < 2; ++i) {
+    const QString file =
+        dir_.filePath(QStringLiteral("Tessora Wallpaper monitor %1.bmp").arg(i + 1));
+    ASSERT_TRUE(QFile::copy(picture_, file));
+    pictures.monitors.push_back(MonitorPicture{
+        i == 0 ? "DP-1" : "DP-2", Rect{40 * i, 0, 40 * i + 30 + 10 * i, 30}, file.toStdString()});
+  }
+  std::vector<std::unique_ptr<WallpaperMethod>> list;
+  list.push_back(std::make_unique<RecordingMethod>(
+      QStringLiteral("Each"), true, QStringLiteral("refused"), &log_, MonitorSpread::PerMonitor));
+  list.push_back(std::make_unique<RecordingMethod>(QStringLiteral("Primary"), true,
+                                                   QStringLiteral("refused"), &log_));
+  list.push_back(std::make_unique<RecordingMethod>(QStringLiteral("Span"), true, QString(), &log_,
+                                                   MonitorSpread::Spanned));
+  DesktopWallpaperSetter setter(std::move(list));
+  ASSERT_TRUE(setter.setMonitorWallpapers(pictures).ok);
+  EXPECT_EQ(log_, (QStringList{"DP-1 30 Tessora Wallpaper monitor 1-1.bmp",
+                               "DP-2 *40 Tessora Wallpaper monitor 2-2.bmp",
+                               "DP-2 *40 Tessora Wallpaper monitor 2-3.bmp",
+                               " *80 Tessora Wallpaper-4.bmp"}));
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(setter.setMonitorWallpapers(pictures).ok);
+  }
+  EXPECT_EQ(Files(), (QStringList{"Tessora Wallpaper monitor 1.bmp",
+                                  "Tessora Wallpaper monitor 2.bmp", "Tessora Wallpaper-12.bmp",
+                                  "Tessora Wallpaper-16.bmp", "Tessora Wallpaper.bmp"}));
+  const WallpaperResult none = DesktopWallpaperSetter({}).setMonitorWallpapers(pictures);
+  EXPECT_FALSE(none.ok);
+  EXPECT_NE(none.reason.find(pictures.spanned), std::string::npos);
 }
 
 TEST(WallpaperFolder, IsTheTessoraFolderOfTheDataHome) {

@@ -85,6 +85,36 @@ TEST_F(XfceWallpaperTest, AFreshSetupGetsAnEntryPerMonitor) {
   EXPECT_EQ(Get(QStringLiteral("/backdrop/screen0/monitorDP-2/workspace0/image-style")).toInt(), 5);
 }
 
+// Several monitors: each monitor's entries, on every workspace, get that monitor's picture, found
+// by connector name or, in old setups, by index; a monitor not connected now gets the primary's.
+TEST_F(XfceWallpaperTest, EveryMonitorGetsItsOwnPicture) {
+  ASSERT_TRUE(bus_.ok());
+  const struct {
+    const char* entry;
+    const char* expected;
+  } entries[] = {
+      {"/backdrop/screen0/monitorHDMI-1/workspace0", "/w/hdmi.bmp"},
+      {"/backdrop/screen0/monitorHDMI-1/workspace3", "/w/hdmi.bmp"},
+      {"/backdrop/screen0/monitorVirtual1/workspace0", "/w/virtual.bmp"},
+      {"/backdrop/screen0/monitor1/workspace0", "/w/virtual.bmp"},
+      {"/backdrop/screen0/monitorDP-9/workspace0", "/w/virtual.bmp"},
+  };
+  for (const auto& e : entries) {
+    Set(QLatin1String(e.entry) + "/last-image", QStringLiteral("/old.png"));
+  }
+  XfceWallpaper xfce(bus_.connection(), {});
+  const QList<MonitorFile> files = {
+      MonitorFile{QStringLiteral("HDMI-1"), QRect(0, 0, 1920, 1080), QStringLiteral("/w/hdmi.bmp")},
+      MonitorFile{QStringLiteral("Virtual 1"), QRect(1920, 0, 1080, 1920),
+                  QStringLiteral("/w/virtual.bmp"), true}};
+  ASSERT_EQ(xfce.spread(), MonitorSpread::PerMonitor);
+  ASSERT_TRUE(xfce.installMonitors(files).ok());
+  for (const auto& e : entries) {
+    EXPECT_EQ(Get(QLatin1String(e.entry) + "/last-image").toString(), QLatin1String(e.expected))
+        << e.entry;
+  }
+}
+
 TEST(XfceWallpaperNoBus, ReportsWhyNot) {
   const QDBusConnection none(QStringLiteral("no such connection"));
   EXPECT_FALSE(XfceWallpaper(none, {QStringLiteral("x")}).install(QStringLiteral("/f")).ok());

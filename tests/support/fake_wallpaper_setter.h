@@ -17,9 +17,14 @@ class FakeWallpaperSetter : public WallpaperSetter {
     installed.push_back(path);
     return result;
   }
+  WallpaperResult setMonitorWallpapers(const MonitorPictures& pictures) override {
+    installedMonitors.push_back(pictures);
+    return result;
+  }
   std::string folder = "/tmp/";
   WallpaperResult result{true, ""};
   std::vector<std::string> installed;
+  std::vector<MonitorPictures> installedMonitors;
 };
 
 }  // namespace tessora

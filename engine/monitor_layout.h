@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "engine/bitmap.h"
+#include "engine/color.h"
+#include "engine/composition.h"
+#include "engine/rect.h"
+
+namespace tessora {
+
+/// One monitor of the desktop, in device pixels.
+struct Monitor {
+  std::string name;  ///< the output's connector name ("DP-1"); may be empty
+  Rect rect;         ///< where it lies on the virtual desktop
+  Rect workArea;     ///< the monitor minus its panels, relative to the monitor's top-left
+  bool workAreaKnown = true;
+};
+
+/// The monitors in the desktop's own order (the order a desktop numbers its screens in), and
+/// which of them is the primary one. Empty means unknown: one monitor is assumed.
+struct MonitorLayout {
+  std::vector<Monitor> monitors;
+  std::size_t primary = 0;
+};
+
+/// A monitor as a desktop of its own: what a single-monitor session on it would report.
+DesktopGeometry MonitorGeometry(const Monitor& monitor);
+
+/// A layout of one monitor with the given geometry, at the origin.
+MonitorLayout SingleMonitorLayout(const DesktopGeometry& desktop);
+
+/// The smallest rectangle holding every monitor.
+Rect LayoutBounds(const MonitorLayout& layout);
+
+/// One picture for the whole virtual desktop: each monitor's picture at the monitor's place
+/// (clipped to the monitor), the rest of the bounding box in `background`. Where mirrored
+/// monitors overlap, the primary monitor's picture is the one seen.
+Bitmap SpanMonitors(const MonitorLayout& layout, const std::vector<Bitmap>& pictures,
+                    TColor background);
+
+}  // namespace tessora
