@@ -11,26 +11,19 @@ struct DesktopToken {
   DesktopKind kind;
 };
 
-// GNOME derivatives (Unity, Budgie, Flashback) list "GNOME" too or use its schema.
+// GNOME derivatives (Unity, Budgie, Flashback, Pantheon) list "GNOME" too or use its schema.
 constexpr DesktopToken kTokens[] = {
-    {"gnome", DesktopKind::Gnome},
-    {"unity", DesktopKind::Gnome},
-    {"budgie", DesktopKind::Gnome},
-    {"gnome-flashback", DesktopKind::Gnome},
-    {"kde", DesktopKind::Kde},
-    {"plasma", DesktopKind::Kde},
-    {"plasmawayland", DesktopKind::Kde},
-    {"xfce", DesktopKind::Xfce},
-    {"x-cinnamon", DesktopKind::Cinnamon},
-    {"cinnamon", DesktopKind::Cinnamon},
-    {"mate", DesktopKind::Mate},
-    {"lxqt", DesktopKind::Lxqt},
-    {"lxde", DesktopKind::Lxde},
-    {"sway", DesktopKind::Sway},
-    {"hyprland", DesktopKind::OtherWlroots},
-    {"river", DesktopKind::OtherWlroots},
-    {"wayfire", DesktopKind::OtherWlroots},
-    {"labwc", DesktopKind::OtherWlroots},
+    {"gnome", DesktopKind::Gnome},        {"unity", DesktopKind::Gnome},
+    {"budgie", DesktopKind::Gnome},       {"gnome-flashback", DesktopKind::Gnome},
+    {"pantheon", DesktopKind::Gnome},     {"kde", DesktopKind::Kde},
+    {"plasma", DesktopKind::Kde},         {"plasmawayland", DesktopKind::Kde},
+    {"xfce", DesktopKind::Xfce},          {"x-cinnamon", DesktopKind::Cinnamon},
+    {"cinnamon", DesktopKind::Cinnamon},  {"mate", DesktopKind::Mate},
+    {"lxqt", DesktopKind::Lxqt},          {"lxde", DesktopKind::Lxde},
+    {"sway", DesktopKind::Sway},          {"hyprland", DesktopKind::OtherWlroots},
+    {"river", DesktopKind::OtherWlroots}, {"wayfire", DesktopKind::OtherWlroots},
+    {"labwc", DesktopKind::OtherWlroots}, {"deepin", DesktopKind::Deepin},
+    {"cosmic", DesktopKind::Cosmic},
 };
 
 DesktopKind KindOfToken(const QString& token) {

@@ -150,6 +150,43 @@ TEST(X11RootWallpaper, CentresThePictureOnEveryMonitor) {
   EXPECT_EQ(root.pixelColor(640, 400), QColor(0, 0, 0));
 }
 
+// A desktop (a file manager's desktop, a desktop shell) maps a window of the desktop type over
+// the root: painting the root would show nothing, so the install must fail and say why.
+TEST(X11RootWallpaper, AShownDesktopWindowMakesTheInstallFail) {
+  QTemporaryDir dir;
+  const QString file = dir.filePath(QStringLiteral("w.bmp"));
+  ASSERT_TRUE(Pattern(10, 10, 0).save(file, "BMP"));
+  const struct {
+    bool desktopType;
+    bool mapped;
+    bool covers;
+  } cases[] = {{true, true, true}, {true, false, false}, {false, true, false}};
+  for (const auto& c : cases) {
+    Display* dpy = XOpenDisplay(nullptr);
+    ASSERT_NE(dpy, nullptr);
+    const Window w = XCreateSimpleWindow(dpy, XDefaultRootWindow(dpy), 0, 0, 1280, 800, 0, 0, 0);
+    char name[] = "fm-desktop";
+    char cls[] = "FakeDesktop";
+    XClassHint hint{name, cls};
+    XSetClassHint(dpy, w, &hint);
+    const Atom type = XInternAtom(
+        dpy, c.desktopType ? "_NET_WM_WINDOW_TYPE_DESKTOP" : "_NET_WM_WINDOW_TYPE_NORMAL", False);
+    XChangeProperty(dpy, w, XInternAtom(dpy, "_NET_WM_WINDOW_TYPE", False), XA_ATOM, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(&type), 1);
+    if (c.mapped) {
+      XMapWindow(dpy, w);
+    }
+    XSync(dpy, False);
+    const Outcome outcome = X11RootWallpaper().install(file);
+    XCloseDisplay(dpy);  // the window goes with its client
+    EXPECT_EQ(outcome.ok(), !c.covers) << c.desktopType << c.mapped;
+    if (c.covers) {
+      EXPECT_EQ(outcome.reason(),
+                QStringLiteral("a desktop window (FakeDesktop) covers the root window"));
+    }
+  }
+}
+
 TEST(X11RootWallpaper, ReportsAnUnreadableFileOrDisplay) {
   EXPECT_FALSE(X11RootWallpaper().install(QStringLiteral("/nonexistent.bmp")).ok());
   QTemporaryDir dir;
