@@ -2,9 +2,13 @@
 
 #include <signal.h>
 
+#include <QDeadlineTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QProcess>
+#include <QSaveFile>
 #include <QStandardPaths>
+#include <QThread>
 #include <QTimer>
 
 #include "platform/pixbuf_formats.h"
@@ -43,6 +47,53 @@ Outcome Run(const QString& program, const QStringList& arguments, int timeoutMs)
   return Outcome::Done();
 }
 
+// The swaybg instance we started last, as its record file names it.
+struct SwaybgRecord {
+  qint64 pid = 0;
+  QString file;
+};
+
+SwaybgRecord ReadRecord(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) {
+    return {};
+  }
+  const QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'));
+  return lines.size() < 2 ? SwaybgRecord{} : SwaybgRecord{lines[0].toLongLong(), lines[1]};
+}
+
+void WriteRecord(const QString& path, const SwaybgRecord& record) {
+  QSaveFile f(path);
+  if (f.open(QIODevice::WriteOnly)) {
+    f.write(QStringLiteral("%1\n%2\n").arg(record.pid).arg(record.file).toUtf8());
+    f.commit();
+  }
+}
+
+// Whether the process is there and not a zombie. Not whether it is swaybg yet: it may still be
+// on its way through exec, or a wrapper script.
+bool Running(qint64 pid) {
+  QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+  if (!stat.open(QIODevice::ReadOnly)) {
+    return false;
+  }
+  const QByteArray text = stat.readAll();
+  const qsizetype state = text.lastIndexOf(')') + 2;  // "pid (name) S ..."
+  return state > 1 && state < text.size() && text[state] != 'Z' && text[state] != 'X';
+}
+
+// A program left running must not hold on to our standard streams: whoever reads our output
+// to its end would wait for as long as it runs, and its log would land in our output.
+bool StartDetached(const QString& program, const QStringList& arguments, qint64* pid) {
+  QProcess process;
+  process.setProgram(program);
+  process.setArguments(arguments);
+  process.setStandardInputFile(QProcess::nullDevice());
+  process.setStandardOutputFile(QProcess::nullDevice());
+  process.setStandardErrorFile(QProcess::nullDevice());
+  return process.startDetached(pid);
+}
+
 }  // namespace
 
 Outcome CommandWallpaper::install(const QString& file) {
@@ -78,22 +129,56 @@ bool SwaybgWallpaper::readsBmp() const {
   return PixbufReadsBmp();
 }
 
+SwaybgWallpaper::SwaybgWallpaper(QString record) : record_(std::move(record)) {
+  if (record_.isEmpty()) {
+    record_ = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) +
+              QStringLiteral("/tessora-swaybg.pid");
+  }
+}
+
+bool IsSwaybgShowing(qint64 pid, const QString& file) {
+  QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+  if (pid <= 0 || !cmdline.open(QIODevice::ReadOnly)) {
+    return false;
+  }
+  const QList<QByteArray> args = cmdline.readAll().split('\0');
+  const QByteArray wanted = QFile::encodeName(file);
+  // args is never empty: split() yields at least one part.
+  if (args.first().mid(args.first().lastIndexOf('/') + 1) != "swaybg") {
+    return false;
+  }
+  for (qsizetype i = 1; i + 1 < args.size(); ++i) {
+    if (args[i] == "-i" && args[i + 1] == wanted) {
+      return true;
+    }
+  }
+  return false;
+}
+
 Outcome SwaybgWallpaper::install(const QString& file) {
   if (QStandardPaths::findExecutable(QStringLiteral("swaybg")).isEmpty()) {
     return Outcome::Failed(QStringLiteral("swaybg is not installed"));
   }
+  const SwaybgRecord old = ReadRecord(record_);
   qint64 pid = 0;
-  if (!QProcess::startDetached(QStringLiteral("swaybg"),
-                               {QStringLiteral("-o"), QStringLiteral("*"), QStringLiteral("-i"),
-                                file, QStringLiteral("-m"), QStringLiteral("fill")},
-                               QString(), &pid)) {
+  if (!StartDetached(QStringLiteral("swaybg"),
+                     {QStringLiteral("-o"), QStringLiteral("*"), QStringLiteral("-i"), file,
+                      QStringLiteral("-m"), QStringLiteral("fill")},
+                     &pid)) {
     return Outcome::Failed(QStringLiteral("swaybg could not be started"));
   }
-  if (previous_ > 0) {
-    const auto old = static_cast<pid_t>(previous_);
-    QTimer::singleShot(1000, [old] { ::kill(old, SIGTERM); });
+  // An instance that cannot reach the compositor gives up at once: the old one then stays.
+  QDeadlineTimer settle(kSettleMs);
+  while (!settle.hasExpired()) {
+    if (!Running(pid)) {
+      return Outcome::Failed(QStringLiteral("swaybg exited at once"));
+    }
+    QThread::msleep(20);
   }
-  previous_ = pid;
+  WriteRecord(record_, SwaybgRecord{pid, file});
+  if (old.pid != pid && IsSwaybgShowing(old.pid, old.file)) {
+    ::kill(static_cast<pid_t>(old.pid), SIGTERM);
+  }
   return Outcome::Done();
 }
 

@@ -31,16 +31,26 @@ CommandWallpaper LxqtWallpaper();
 CommandWallpaper LxdeWallpaper();
 
 /// Other wlroots compositors: swaybg draws the picture. It never exits, so it is started
-/// detached; the instance started the time before is stopped a moment later, once the new one
-/// has drawn, to avoid a grey flash.
+/// detached. Every install runs in a fresh helper process, so the instance to replace is
+/// remembered in a record file (its pid and picture); it is stopped once the new one is up, to
+/// avoid a grey flash, and only when /proc still shows it as that very swaybg.
 class SwaybgWallpaper : public WallpaperMethod {
  public:
+  /// How long the new instance must stay up before the old one goes.
+  static constexpr int kSettleMs = 500;
+
+  /// record: the file remembering the running instance; empty: tessora-swaybg.pid in the
+  /// user's runtime folder.
+  explicit SwaybgWallpaper(QString record = {});
   QString name() const override { return QStringLiteral("swaybg"); }
   bool readsBmp() const override;
   Outcome install(const QString& file) override;
 
  private:
-  qint64 previous_ = 0;
+  QString record_;
 };
+
+/// Whether process pid is a swaybg showing file (read from /proc/<pid>/cmdline).
+bool IsSwaybgShowing(qint64 pid, const QString& file);
 
 }  // namespace tessora

@@ -2,9 +2,15 @@
 // for, and --set-wallpaper installs the result on the root window.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
+#include <QFile>
+#include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "child_process.h"
+#include "platform/command_wallpaper.h"
 #include "platform/x11_headers.h"
 #include "support/pictures.h"
 
@@ -16,16 +22,20 @@ struct ToolRun {
   QString err;
 };
 
-ToolRun Compose(const QStringList& args) {
+// extra: variables set for this run only.
+ToolRun Compose(const QStringList& args, const QMap<QString, QString>& extra = {}) {
   QProcess p;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   // No desktop of its own: the portal (no session bus here) fails, the root window remains.
   env.remove(QStringLiteral("XDG_CURRENT_DESKTOP"));
   env.remove(QStringLiteral("DESKTOP_SESSION"));
+  for (auto it = extra.begin(); it != extra.end(); ++it) {
+    env.insert(it.key(), it.value());
+  }
   p.setProcessEnvironment(env);
   p.start(QStringLiteral(TESSORA_COMPOSE_EXE), args);
   ToolRun r;
-  if (p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit) {
+  if (p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit) {
     r.status = p.exitCode();
   }
   r.err = QString::fromUtf8(p.readAllStandardError());
@@ -66,6 +76,54 @@ TEST(ComposeOnTheDesktop, SetWallpaperReachesTheRootWindow) {
   ASSERT_EQ(r.status, 0) << r.err.toStdString();
   EXPECT_EQ(RootPixel(5, 5), RGB(0xa0, 0x30, 0x10));
   EXPECT_EQ(RootPixel(1270, 790), RGB(0xa0, 0x30, 0x10));
+}
+
+// The record of the running swaybg: its pid and picture.
+QStringList SwaybgRecord(const QTemporaryDir& runtime) {
+  QFile f(runtime.filePath(QStringLiteral("tessora-swaybg.pid")));
+  return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'))
+                                     : QStringList();
+}
+
+// A wlroots compositor other than sway: swaybg (a stand-in that talks on its output and stays,
+// as the real one does) is left running, and only the instance we started before is ended.
+TEST(ComposeOnTheDesktop, SwaybgIsLeftRunningAloneAndOnlyOurOldOneIsEnded) {
+  testing::StandInCommands commands;
+  ASSERT_TRUE(commands.add(
+      QStringLiteral("swaybg"),
+      "echo 'swaybg: log line'\n"
+      "exec /usr/bin/python3 -c 'import os, sys; os.execv(sys.executable, [\"swaybg\", \"-c\", "
+      "\"import time; time.sleep(600)\"] + sys.argv[1:])' \"$@\" 2>>\"$(dirname \"$0\")/err\"\n"));
+  QTemporaryDir runtime;
+  const QMap<QString, QString> wayland{{"WAYLAND_DISPLAY", "wayland-tessora-test"},
+                                       {"XDG_CURRENT_DESKTOP", "Hyprland"},
+                                       {"XDG_RUNTIME_DIR", runtime.path()}};
+  const QStringList args{"--size", "64x48", "--deep-color", "#102030", "--set-wallpaper"};
+  testing::ChildProcess stranger;  // a process a stale record may name
+  ASSERT_TRUE(stranger.start(QStringLiteral("sleep"), {QStringLiteral("600")}));
+  QList<QStringList> records;
+  for (int run = 0; run < 3; ++run) {
+    if (run == 2) {  // the record names someone else's process: it must be left alone
+      QFile f(runtime.filePath(QStringLiteral("tessora-swaybg.pid")));
+      ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+      f.write(QStringLiteral("%1\n%2\n").arg(stranger.pid()).arg(records[1][1]).toUtf8());
+    }
+    const ToolRun r = Compose(args, wayland);
+    records << SwaybgRecord(runtime);
+    ASSERT_EQ(r.status, 0) << r.err.toStdString() << run << commands.read("err").toStdString();
+    EXPECT_FALSE(r.err.contains(QLatin1String("log line"))) << r.err.toStdString();
+    ASSERT_GE(records.back().size(), 2);
+  }
+  const auto alive = [&records](int run) {
+    return IsSwaybgShowing(records[run][0].toLongLong(), records[run][1]);
+  };
+  EXPECT_TRUE(testing::WaitUntil([&] { return !alive(0); }, 5000));
+  EXPECT_TRUE(alive(1));
+  EXPECT_TRUE(alive(2));
+  EXPECT_EQ(stranger.process()->state(), QProcess::Running);
+  for (int run = 1; run < 3; ++run) {
+    ::kill(static_cast<pid_t>(records[run][0].toLongLong()), SIGTERM);
+  }
 }
 
 }  // namespace
