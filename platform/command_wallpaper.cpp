@@ -2,11 +2,13 @@
 
 #include <signal.h>
 
+#include <QDBusConnectionInterface>
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QProcess>
 #include <QSaveFile>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
@@ -70,6 +72,26 @@ void WriteRecord(const QString& path, const SwaybgRecord& record) {
   }
 }
 
+// The settings profile a running pcmanfm-qt uses, from its command line.
+QString ProfileOf(uint pid) {
+  QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+  const QList<QByteArray> args =
+      cmdline.open(QIODevice::ReadOnly) ? cmdline.readAll().split('\0') : QList<QByteArray>();
+  for (qsizetype i = 1; i < args.size(); ++i) {
+    const QByteArray& a = args[i];
+    if (a.startsWith("--profile=")) {
+      return QString::fromLocal8Bit(a.mid(10));
+    }
+    if ((a == "--profile" || a == "-p") && i + 1 < args.size()) {
+      return QString::fromLocal8Bit(args[i + 1]);
+    }
+    if (a.startsWith("-p") && !a.startsWith("--")) {
+      return QString::fromLocal8Bit(a.mid(2));
+    }
+  }
+  return QStringLiteral("default");
+}
+
 // Whether the process is there and not a zombie. Not whether it is swaybg yet: it may still be
 // on its way through exec, or a wrapper script.
 bool Running(qint64 pid) {
@@ -100,28 +122,53 @@ Outcome CommandWallpaper::install(const QString& file) {
   return Run(program_, arguments_(file), kTimeoutMs);
 }
 
-CommandWallpaper SwayWallpaper() {
-  // swaymsg joins its arguments into one command line that sway parses again: quote the path.
-  return CommandWallpaper(QStringLiteral("sway"), QStringLiteral("swaymsg"), [](const QString& f) {
-    QString quoted = f;
-    quoted.replace(QLatin1Char('\\'), QLatin1String("\\\\"))
-        .replace(QLatin1Char('"'), QLatin1String("\\\""));
-    return QStringList{QStringLiteral("output"), QStringLiteral("*"), QStringLiteral("bg"),
-                       QLatin1Char('"') + quoted + QLatin1Char('"'), QStringLiteral("fill")};
-  });
+// sway hands the picture to swaybg, LXDE's pcmanfm is a GTK program: both decode with
+// gdk-pixbuf.
+bool CommandWallpaper::readsBmp() const {
+  return !pixbuf_ || PixbufReadsBmp();
 }
 
-CommandWallpaper LxqtWallpaper() {
-  return CommandWallpaper(QStringLiteral("LXQt"), QStringLiteral("pcmanfm-qt"),
-                          [](const QString& f) {
-                            return QStringList{QStringLiteral("--set-wallpaper"), f};
-                          });
+CommandWallpaper SwayWallpaper() {
+  // swaymsg joins its arguments into one command line that sway parses again: quote the path.
+  return CommandWallpaper(
+      QStringLiteral("sway"), QStringLiteral("swaymsg"),
+      [](const QString& f) {
+        QString quoted = f;
+        quoted.replace(QLatin1Char('\\'), QLatin1String("\\\\"))
+            .replace(QLatin1Char('"'), QLatin1String("\\\""));
+        return QStringList{QStringLiteral("output"), QStringLiteral("*"), QStringLiteral("bg"),
+                           QLatin1Char('"') + quoted + QLatin1Char('"'), QStringLiteral("fill")};
+      },
+      true);
 }
 
 CommandWallpaper LxdeWallpaper() {
-  return CommandWallpaper(QStringLiteral("LXDE"), QStringLiteral("pcmanfm"), [](const QString& f) {
-    return QStringList{QStringLiteral("--set-wallpaper=") + f};
-  });
+  return CommandWallpaper(
+      QStringLiteral("LXDE"), QStringLiteral("pcmanfm"),
+      [](const QString& f) { return QStringList{QStringLiteral("--set-wallpaper=") + f}; }, true);
+}
+
+QString PcmanfmQtWallpaperMode(const QString& profile) {
+  const QString path = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                       QStringLiteral("/pcmanfm-qt/%1/settings.conf").arg(profile);
+  return QSettings(path, QSettings::IniFormat)
+      .value(QStringLiteral("Desktop/WallpaperMode"))
+      .toString();
+}
+
+Outcome PcmanfmQtWallpaper::install(const QString& file) {
+  const QString service = QStringLiteral("org.pcmanfm.PCManFM");
+  if (!bus_.isConnected() || !bus_.interface()->isServiceRegistered(service)) {
+    return Outcome::Failed(QStringLiteral(
+        "no pcmanfm-qt desktop is running (pcmanfm-qt --desktop), so nothing would show it"));
+  }
+  const QString profile = ProfileOf(bus_.interface()->servicePid(service).value());
+  QStringList arguments{QStringLiteral("--set-wallpaper=") + file};
+  const QString mode = PcmanfmQtWallpaperMode(profile);
+  if (mode.isEmpty() || mode == QLatin1String("none") || mode == QLatin1String("color")) {
+    arguments << QStringLiteral("--wallpaper-mode=stretch");
+  }
+  return Run(QStringLiteral("pcmanfm-qt"), arguments, CommandWallpaper::kTimeoutMs);
 }
 
 // swaybg decodes the wallpaper with gdk-pixbuf.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDBusConnection>
 #include <QStringList>
 #include <functional>
 
@@ -12,23 +13,46 @@ class CommandWallpaper : public WallpaperMethod {
  public:
   static constexpr int kTimeoutMs = 5000;
 
-  /// arguments: the command's arguments for a file.
+  /// arguments: the command's arguments for a file. pixbuf: the desktop decodes the picture
+  /// with gdk-pixbuf, which may lack BMP.
   CommandWallpaper(QString name, QString program,
-                   std::function<QStringList(const QString&)> arguments)
-      : name_(std::move(name)), program_(std::move(program)), arguments_(std::move(arguments)) {}
+                   std::function<QStringList(const QString&)> arguments, bool pixbuf)
+      : name_(std::move(name)),
+        program_(std::move(program)),
+        arguments_(std::move(arguments)),
+        pixbuf_(pixbuf) {}
   QString name() const override { return name_; }
+  bool readsBmp() const override;
   Outcome install(const QString& file) override;
 
  private:
   QString name_;
   QString program_;
   std::function<QStringList(const QString&)> arguments_;
+  bool pixbuf_;
 };
 
 CommandWallpaper SwayWallpaper();
 /// Without a --wallpaper-mode the user's own style stays.
-CommandWallpaper LxqtWallpaper();
 CommandWallpaper LxdeWallpaper();
+
+/// LXQt: `pcmanfm-qt --set-wallpaper` hands the file to the running `pcmanfm-qt --desktop`.
+/// With no such desktop it stores nothing and still exits 0, so the desktop's bus name is looked
+/// for first. The user's mode stays unless it hides the picture ("none", "color", or none chosen
+/// yet, which is "none"): then the picture is stretched, the composition being made at the
+/// screen's size. pcmanfm-qt is a Qt program and reads BMP itself.
+class PcmanfmQtWallpaper : public WallpaperMethod {
+ public:
+  explicit PcmanfmQtWallpaper(QDBusConnection bus) : bus_(std::move(bus)) {}
+  QString name() const override { return QStringLiteral("LXQt"); }
+  Outcome install(const QString& file) override;
+
+ private:
+  QDBusConnection bus_;
+};
+
+/// The wallpaper mode of a pcmanfm-qt profile as its settings.conf says; empty when not set.
+QString PcmanfmQtWallpaperMode(const QString& profile);
 
 /// Other wlroots compositors: swaybg draws the picture. It never exits, so it is started
 /// detached. Every install runs in a fresh helper process, so the instance to replace is

@@ -51,7 +51,7 @@ std::unique_ptr<WallpaperMethod> NativeMethod(DesktopKind desktop) {
     case DesktopKind::Xfce:
       return std::make_unique<XfceWallpaper>(QDBusConnection::sessionBus(), ScreenNames());
     case DesktopKind::Lxqt:
-      return std::make_unique<CommandWallpaper>(LxqtWallpaper());
+      return std::make_unique<PcmanfmQtWallpaper>(QDBusConnection::sessionBus());
     case DesktopKind::Lxde:
       return std::make_unique<CommandWallpaper>(LxdeWallpaper());
     case DesktopKind::Sway:

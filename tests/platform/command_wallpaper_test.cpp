@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
 #include "child_process.h"
 
 namespace tessora {
@@ -29,11 +33,46 @@ TEST_F(CommandWallpaperTest, SwayGetsTheQuotedPathForEveryOutput) {
   EXPECT_EQ(Log(), QStringLiteral("swaymsg|output|*|bg|\"/home/u/T W \\\"1\\\".bmp\"|fill|"));
 }
 
-TEST_F(CommandWallpaperTest, LxqtAndLxdeKeepTheUsersMode) {
-  ASSERT_TRUE(LxqtWallpaper().install(QStringLiteral("/w-1.bmp")).ok());
+TEST_F(CommandWallpaperTest, LxdeKeepsTheUsersMode) {
   ASSERT_TRUE(LxdeWallpaper().install(QStringLiteral("/w-2.bmp")).ok());
-  EXPECT_EQ(Log(), QStringLiteral(
-                       "pcmanfm-qt|--set-wallpaper|/w-1.bmp|pcmanfm|--set-wallpaper=/w-2.bmp|"));
+  EXPECT_EQ(Log(), QStringLiteral("pcmanfm|--set-wallpaper=/w-2.bmp|"));
+}
+
+// Without its desktop pcmanfm-qt stores nothing and says nothing; with it, a mode that hides the
+// picture (a fresh user's is "none") is replaced, any other stays.
+TEST_F(CommandWallpaperTest, LxqtNeedsItsDesktopAndAModeThatShowsThePicture) {
+  testing::PrivateBus bus;
+  ASSERT_TRUE(bus.ok());
+  EXPECT_TRUE(PcmanfmQtWallpaper(bus.connection())
+                  .install(QStringLiteral("/w.bmp"))
+                  .reason()
+                  .startsWith(QLatin1String("no pcmanfm-qt desktop is running")));
+  EXPECT_EQ(Log(), QString());
+  QDBusConnection desktop = bus.connect(QStringLiteral("desktop"));
+  ASSERT_TRUE(desktop.registerService(QStringLiteral("org.pcmanfm.PCManFM")));
+  const QString conf =
+      qEnvironmentVariable("XDG_CONFIG_HOME") + "/pcmanfm-qt/default/settings.conf";
+  ASSERT_TRUE(QDir().mkpath(QFileInfo(conf).path()));
+  const struct {
+    const char* mode;  // nullptr: no settings file yet
+    bool replaced;
+  } cases[] = {
+      {nullptr, true}, {"none", true}, {"color", true}, {"stretch", false}, {"tile", false}};
+  for (const auto& c : cases) {
+    QFile::remove(conf);
+    if (c.mode != nullptr) {
+      QFile f(conf);
+      ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+      f.write(QByteArray("[Desktop]\nWallpaperMode=") + c.mode + "\n");
+    }
+    const qsizetype before = Log().size();
+    ASSERT_TRUE(PcmanfmQtWallpaper(bus.connection()).install(QStringLiteral("/w.bmp")).ok());
+    EXPECT_EQ(Log().mid(before),
+              QStringLiteral("pcmanfm-qt|--set-wallpaper=/w.bmp|%1")
+                  .arg(c.replaced ? QStringLiteral("--wallpaper-mode=stretch|") : QString()))
+        << (c.mode != nullptr ? c.mode : "no file");
+  }
+  QFile::remove(conf);
 }
 
 TEST_F(CommandWallpaperTest, AFailingOrMissingCommandIsReported) {
@@ -41,8 +80,8 @@ TEST_F(CommandWallpaperTest, AFailingOrMissingCommandIsReported) {
   EXPECT_EQ(SwayWallpaper().install(QStringLiteral("/w.bmp")).reason(),
             QStringLiteral("swaymsg failed (exit code 1): no output matches"));
   qputenv("PATH", QByteArray("/nonexistent"));
-  EXPECT_EQ(LxqtWallpaper().install(QStringLiteral("/w.bmp")).reason(),
-            QStringLiteral("pcmanfm-qt is not installed"));
+  EXPECT_EQ(LxdeWallpaper().install(QStringLiteral("/w.bmp")).reason(),
+            QStringLiteral("pcmanfm is not installed"));
   EXPECT_EQ(SwaybgWallpaper().install(QStringLiteral("/w.bmp")).reason(),
             QStringLiteral("swaybg is not installed"));
 }
