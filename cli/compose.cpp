@@ -169,6 +169,11 @@ class Replay {
 
 int RunCompose(const ComposeRequest& request, ComposeEnvironment& env, std::ostream& err) {
   try {
+    if (request.restore) {
+      LineFeedback feedback(err, request.quiet);
+      Document doc(feedback);
+      return doc.restoreWallpaper(env.wallpaper ? env.wallpaper() : nullptr) ? 0 : 1;
+    }
     return Replay(request, env, err).run();
   } catch (const std::exception& e) {
     err << TerminalText(e.what()) << '\n';

@@ -47,6 +47,7 @@ struct ComposeStep {
 struct ComposeRequest {
   std::optional<Size> size;
   std::vector<ComposeStep> steps;
+  bool restore = false;  ///< --restore: install the last wallpaper file again, nothing else
   bool quiet = false;
   bool help = false;
   bool version = false;

@@ -1,6 +1,7 @@
 #include "engine/document.h"
 
 #include <exception>
+#include <filesystem>
 #include <utility>
 
 #include "engine/gradients.h"
@@ -483,20 +484,21 @@ void Document::pasteCenter(const Bitmap* clip) {
 
 // --- Output ---
 
-bool Document::setAsWallpaper(WallpaperSetter* service) {
-  const std::string failed = "Wallpaper could not be set: ";
+std::string Document::wallpaperPath(WallpaperSetter* service, const std::string& failed) {
   if (service == nullptr) {
     feedback_.ShowFailure(failed + "there is no desktop session");
-    return false;
+    return std::string();
   }
   const WallpaperFolder folder = service->wallpaperFolder();
   if (folder.path.empty()) {
     feedback_.ShowFailure(failed + folder.reason);
-    return false;
+    return std::string();
   }
-  renderPending();
-  const std::string path = folder.path + kWallpaperFileName;
-  SaveComposed(path, kSaveBmp, composed_, feedback_);
+  return folder.path + kWallpaperFileName;
+}
+
+bool Document::installWallpaper(WallpaperSetter* service, const std::string& path,
+                                const std::string& failed) {
   WallpaperResult result;
   {
     BusyScope busy(*this);  // desktop services may take seconds to answer
@@ -509,6 +511,31 @@ bool Document::setAsWallpaper(WallpaperSetter* service) {
   playCue(Cue::SetWallpaper);
   feedback_.ShowInfo("Wallpaper has been set", InfoStyle::Small);
   return true;
+}
+
+bool Document::setAsWallpaper(WallpaperSetter* service) {
+  const std::string failed = "Wallpaper could not be set: ";
+  const std::string path = wallpaperPath(service, failed);
+  if (path.empty()) {
+    return false;
+  }
+  renderPending();
+  SaveComposed(path, kSaveBmp, composed_, feedback_);
+  return installWallpaper(service, path, failed);
+}
+
+bool Document::restoreWallpaper(WallpaperSetter* service) {
+  const std::string failed = "Wallpaper could not be restored: ";
+  const std::string path = wallpaperPath(service, failed);
+  if (path.empty()) {
+    return false;
+  }
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) {
+    feedback_.ShowFailure(failed + "no wallpaper has been set yet (" + path + " does not exist)");
+    return false;
+  }
+  return installWallpaper(service, path, failed);
 }
 
 void Document::saveComposedAs(const std::string& path, int format) {

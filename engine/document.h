@@ -218,6 +218,10 @@ class Document {
   /// to the desktop and reports the outcome. A missing service means there is no desktop
   /// session. Returns whether the desktop took it; a failed write passes on as ImageError.
   bool setAsWallpaper(WallpaperSetter* service);
+  /// Hands the wallpaper file the last "Set as Wallpaper" wrote to the desktop again, as it
+  /// is (a window manager forgets its root picture at every start). Nothing is rendered; no
+  /// file there is told as a failure. Returns whether the desktop took it.
+  bool restoreWallpaper(WallpaperSetter* service);
   /// "Save As": writes the composed wallpaper to `path` in a format of SaveFormat and reports
   /// where. A failed write passes on as ImageError.
   void saveComposedAs(const std::string& path, int format);
@@ -257,6 +261,11 @@ class Document {
   void centerPictureChanged(bool visible);
   void pasteInto(Bitmap& target, const Bitmap* clip);
   bool load(const std::string& path, Bitmap& target);
+  /// The service's wallpaper file, or "" after telling why there is none.
+  std::string wallpaperPath(WallpaperSetter* service, const std::string& failed);
+  /// Hands `path` to the desktop and tells the outcome.
+  bool installWallpaper(WallpaperSetter* service, const std::string& path,
+                        const std::string& failed);
 
   Feedback& feedback_;
   DocumentView* view_ = nullptr;

@@ -78,6 +78,28 @@ TEST(ComposeOnTheDesktop, SetWallpaperReachesTheRootWindow) {
   EXPECT_EQ(RootPixel(1270, 790), RGB(0xa0, 0x30, 0x10));
 }
 
+// A window manager's start-up runs --restore: the root shows the last wallpaper again, whatever
+// painted it since; with no wallpaper ever set, the user is told so.
+TEST(ComposeOnTheDesktop, RestorePaintsTheLastWallpaperAgain) {
+  QTemporaryDir data;
+  const QMap<QString, QString> home{{"XDG_DATA_HOME", data.path()}};
+  ToolRun r = Compose({QStringLiteral("--restore")}, home);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(r.err.contains(QLatin1String("no wallpaper has been set yet")))
+      << r.err.toStdString();
+  r = Compose({"--size", "1280x800", "--deep-color", "#3060c0", "--set-wallpaper"}, home);
+  ASSERT_EQ(r.status, 0) << r.err.toStdString();
+  Display* dpy = XOpenDisplay(nullptr);
+  ASSERT_NE(dpy, nullptr);
+  XSetWindowBackground(dpy, XDefaultRootWindow(dpy), 0x00ff00);  // a restarted session's root
+  XClearWindow(dpy, XDefaultRootWindow(dpy));
+  XCloseDisplay(dpy);
+  ASSERT_EQ(RootPixel(7, 7), RGB(0, 0xff, 0));
+  r = Compose({QStringLiteral("--restore")}, home);
+  ASSERT_EQ(r.status, 0) << r.err.toStdString();
+  EXPECT_EQ(RootPixel(7, 7), RGB(0x30, 0x60, 0xc0));
+}
+
 // The record of the running swaybg: its pid and picture.
 QStringList SwaybgRecord(const QTemporaryDir& runtime) {
   QFile f(runtime.filePath(QStringLiteral("tessora-swaybg.pid")));
