@@ -13,17 +13,27 @@ struct DesktopToken {
 
 // GNOME derivatives (Unity, Budgie, Flashback, Pantheon) list "GNOME" too or use its schema.
 constexpr DesktopToken kTokens[] = {
-    {"gnome", DesktopKind::Gnome},        {"unity", DesktopKind::Gnome},
-    {"budgie", DesktopKind::Gnome},       {"gnome-flashback", DesktopKind::Gnome},
-    {"pantheon", DesktopKind::Gnome},     {"kde", DesktopKind::Kde},
-    {"plasma", DesktopKind::Kde},         {"plasmawayland", DesktopKind::Kde},
-    {"xfce", DesktopKind::Xfce},          {"x-cinnamon", DesktopKind::Cinnamon},
-    {"cinnamon", DesktopKind::Cinnamon},  {"mate", DesktopKind::Mate},
-    {"lxqt", DesktopKind::Lxqt},          {"lxde", DesktopKind::Lxde},
-    {"sway", DesktopKind::Sway},          {"hyprland", DesktopKind::OtherWlroots},
-    {"river", DesktopKind::OtherWlroots}, {"wayfire", DesktopKind::OtherWlroots},
-    {"labwc", DesktopKind::OtherWlroots}, {"deepin", DesktopKind::Deepin},
-    {"cosmic", DesktopKind::Cosmic},
+    {"gnome", DesktopKind::Gnome},
+    {"unity", DesktopKind::Gnome},
+    {"budgie", DesktopKind::Gnome},
+    {"gnome-flashback", DesktopKind::Gnome},
+    {"pantheon", DesktopKind::Gnome},  // its window manager draws the GNOME background keys
+    {"kde", DesktopKind::Kde},
+    {"plasma", DesktopKind::Kde},
+    {"plasmawayland", DesktopKind::Kde},
+    {"xfce", DesktopKind::Xfce},
+    {"x-cinnamon", DesktopKind::Cinnamon},
+    {"cinnamon", DesktopKind::Cinnamon},
+    {"mate", DesktopKind::Mate},
+    {"lxqt", DesktopKind::Lxqt},
+    {"lxde", DesktopKind::Lxde},
+    {"sway", DesktopKind::Sway},
+    {"hyprland", DesktopKind::OtherWlroots},
+    {"river", DesktopKind::OtherWlroots},
+    {"wayfire", DesktopKind::OtherWlroots},
+    {"labwc", DesktopKind::OtherWlroots},
+    {"deepin", DesktopKind::Deepin},  // draws its own desktop window over the root
+    {"cosmic", DesktopKind::Cosmic},  // Wayland, with layer-shell for swaybg
 };
 
 DesktopKind KindOfToken(const QString& token) {
