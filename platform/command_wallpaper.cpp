@@ -176,12 +176,7 @@ bool SwaybgWallpaper::readsBmp() const {
   return PixbufReadsBmp();
 }
 
-SwaybgWallpaper::SwaybgWallpaper(QString record) : record_(std::move(record)) {
-  if (record_.isEmpty()) {
-    record_ = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) +
-              QStringLiteral("/tessora-swaybg.pid");
-  }
-}
+SwaybgWallpaper::SwaybgWallpaper(QString record) : record_(std::move(record)) {}
 
 bool IsSwaybgShowing(qint64 pid, const QString& file) {
   QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
@@ -205,6 +200,14 @@ bool IsSwaybgShowing(qint64 pid, const QString& file) {
 Outcome SwaybgWallpaper::install(const QString& file) {
   if (QStandardPaths::findExecutable(QStringLiteral("swaybg")).isEmpty()) {
     return Outcome::Failed(QStringLiteral("swaybg is not installed"));
+  }
+  // The session's runtime folder as the session names it; Qt's own choice may differ when
+  // the folder's owner is not this process's user.
+  if (record_.isEmpty()) {
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    record_ = (runtime.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)
+                                 : runtime) +
+              QStringLiteral("/tessora-swaybg.pid");
   }
   const SwaybgRecord old = ReadRecord(record_);
   qint64 pid = 0;

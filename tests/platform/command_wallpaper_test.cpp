@@ -3,14 +3,36 @@
 
 #include <gtest/gtest.h>
 
+#include <QDBusConnectionInterface>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include "child_process.h"
+#include "platform/x11_headers.h"
+#include "platform/x11_root_wallpaper.h"
 
 namespace tessora {
 namespace {
+
+// What the screen shows at a point (the root window with everything drawn over it).
+QColor ScreenPixel(int x, int y) {
+  Display* dpy = XOpenDisplay(nullptr);
+  if (dpy == nullptr) {
+    return QColor();
+  }
+  XImage* image = XGetImage(dpy, XDefaultRootWindow(dpy), x, y, 1, 1, 0xffffffffUL, ZPixmap);
+  const unsigned long v = image != nullptr ? XGetPixel(image, 0, 0) : 0;
+  if (image != nullptr) {
+    XDestroyImage(image);
+  }
+  XCloseDisplay(dpy);
+  return QColor(static_cast<int>((v >> 16) & 0xFF), static_cast<int>((v >> 8) & 0xFF),
+                static_cast<int>(v & 0xFF));
+}
 
 class CommandWallpaperTest : public ::testing::Test {
  protected:
@@ -73,6 +95,42 @@ TEST_F(CommandWallpaperTest, LxqtNeedsItsDesktopAndAModeThatShowsThePicture) {
         << (c.mode != nullptr ? c.mode : "no file");
   }
   QFile::remove(conf);
+}
+
+// The real pcmanfm-qt desktop on this run's X server, with a fresh profile (mode "none"): the
+// picture, a BMP, must reach the screen; painting the root under it must fail and say why.
+TEST(PcmanfmQtDesktop, ShowsTheWallpaperAndHidesTheRoot) {
+  if (QStandardPaths::findExecutable(QStringLiteral("pcmanfm-qt")).isEmpty()) {
+    GTEST_SKIP() << "pcmanfm-qt is not installed";
+  }
+  testing::PrivateBus bus;
+  ASSERT_TRUE(bus.ok());
+  const QByteArray oldBus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+  qputenv("DBUS_SESSION_BUS_ADDRESS", bus.address().toUtf8());  // for pcmanfm-qt's own call
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  testing::ChildProcess desktop;
+  ASSERT_TRUE(desktop.start(QStringLiteral("pcmanfm-qt"), {QStringLiteral("--desktop")}, env));
+  const auto registered = [&bus] {
+    return bus.connection()
+        .interface()
+        ->isServiceRegistered(QStringLiteral("org.pcmanfm.PCManFM"))
+        .value();
+  };
+  ASSERT_TRUE(testing::WaitUntil(registered, 10000));
+  QTemporaryDir dir;
+  const QString file = dir.filePath(QStringLiteral("w.bmp"));
+  QImage picture(64, 64, QImage::Format_RGB888);
+  picture.fill(QColor(20, 120, 220));
+  ASSERT_TRUE(picture.save(file, "BMP"));
+  const Outcome installed = PcmanfmQtWallpaper(bus.connection()).install(file);
+  EXPECT_TRUE(installed.ok()) << installed.reason().toStdString();
+  EXPECT_TRUE(
+      testing::WaitUntil([] { return ScreenPixel(640, 400) == QColor(20, 120, 220); }, 5000))
+      << ScreenPixel(640, 400).name().toStdString();
+  EXPECT_EQ(X11RootWallpaper().install(file).reason(),
+            QStringLiteral("a desktop window (pcmanfm-qt) covers the root window"));
+  desktop.stop();
+  qputenv("DBUS_SESSION_BUS_ADDRESS", oldBus);
 }
 
 TEST_F(CommandWallpaperTest, AFailingOrMissingCommandIsReported) {

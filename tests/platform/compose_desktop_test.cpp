@@ -4,9 +4,15 @@
 
 #include <signal.h>
 
+#include <unistd.h>
+
+#include <QColor>
+#include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QMap>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include "child_process.h"
@@ -101,8 +107,8 @@ TEST(ComposeOnTheDesktop, RestorePaintsTheLastWallpaperAgain) {
 }
 
 // The record of the running swaybg: its pid and picture.
-QStringList SwaybgRecord(const QTemporaryDir& runtime) {
-  QFile f(runtime.filePath(QStringLiteral("tessora-swaybg.pid")));
+QStringList SwaybgRecord(const QString& runtime) {
+  QFile f(runtime + QStringLiteral("/tessora-swaybg.pid"));
   return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'))
                                      : QStringList();
 }
@@ -131,7 +137,7 @@ TEST(ComposeOnTheDesktop, SwaybgIsLeftRunningAloneAndOnlyOurOldOneIsEnded) {
       f.write(QStringLiteral("%1\n%2\n").arg(stranger.pid()).arg(records[1][1]).toUtf8());
     }
     const ToolRun r = Compose(args, wayland);
-    records << SwaybgRecord(runtime);
+    records << SwaybgRecord(runtime.path());
     ASSERT_EQ(r.status, 0) << r.err.toStdString() << run << commands.read("err").toStdString();
     EXPECT_FALSE(r.err.contains(QLatin1String("log line"))) << r.err.toStdString();
     ASSERT_GE(records.back().size(), 2);
@@ -146,6 +152,91 @@ TEST(ComposeOnTheDesktop, SwaybgIsLeftRunningAloneAndOnlyOurOldOneIsEnded) {
   for (int run = 1; run < 3; ++run) {
     ::kill(static_cast<pid_t>(records[run][0].toLongLong()), SIGTERM);
   }
+}
+
+// A headless sway of its own, run as an unprivileged user (sway refuses root), as the
+// wlroots compositor swaybg draws on.
+class HeadlessSway {
+ public:
+  HeadlessSway() {
+    for (const char* tool : {"sway", "swaybg", "grim", "setpriv"}) {
+      if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty()) {
+        why_ = QStringLiteral("%1 is not installed").arg(QLatin1String(tool));
+        return;
+      }
+    }
+    QFile config(dir_.filePath(QStringLiteral("config")));
+    if (::geteuid() != 0 || !config.open(QIODevice::WriteOnly) ||
+        config.write("output HEADLESS-1 resolution 320x200\n") < 0 ||
+        ::chown(QFile::encodeName(dir_.path()).constData(), 65534, 65534) != 0) {
+      why_ = QStringLiteral("needs root to run sway as another user");
+      return;
+    }
+    config.close();
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("PATH"), qEnvironmentVariable("PATH"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir_.path());
+    env.insert(QStringLiteral("WLR_BACKENDS"), QStringLiteral("headless"));
+    env.insert(QStringLiteral("WLR_LIBINPUT_NO_DEVICES"), QStringLiteral("1"));
+    env.insert(QStringLiteral("WLR_RENDERER"), QStringLiteral("pixman"));
+    sway_.start(
+        QStringLiteral("setpriv"),
+        {"--reuid=65534", "--regid=65534", "--clear-groups", "sway", "-c", config.fileName()}, env);
+    testing::WaitUntil([this] { return !socket().isEmpty(); }, 10000);
+    if (socket().isEmpty()) {
+      why_ = QStringLiteral("sway did not start");
+    }
+  }
+  const QString& why() const { return why_; }
+  QMap<QString, QString> environment() const {
+    return {{"WAYLAND_DISPLAY", socket()}, {"XDG_RUNTIME_DIR", dir_.path()}};
+  }
+  // What the compositor shows at a point, read with grim.
+  QColor pixel(int x, int y) const {
+    QProcess grim;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("WAYLAND_DISPLAY"), socket());
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir_.path());
+    grim.setProcessEnvironment(env);
+    grim.start(QStringLiteral("grim"),
+               {QStringLiteral("-t"), QStringLiteral("png"), QStringLiteral("-")});
+    grim.waitForFinished(10000);
+    return QImage::fromData(grim.readAllStandardOutput(), "PNG").pixelColor(x, y);
+  }
+
+ private:
+  QString socket() const {
+    const QStringList names =
+        QDir(dir_.path()).entryList({QStringLiteral("wayland-?")}, QDir::System);
+    return names.isEmpty() ? QString() : names.first();
+  }
+  QTemporaryDir dir_;
+  testing::ChildProcess sway_;
+  QString why_;
+};
+
+// The real swaybg on a real wlroots compositor: each install shows the new picture and the
+// instance that showed the one before is gone.
+TEST(ComposeOnTheDesktop, SwaybgShowsEachWallpaperOnAWlrootsCompositor) {
+  HeadlessSway sway;
+  if (!sway.why().isEmpty()) {
+    GTEST_SKIP() << sway.why().toStdString();
+  }
+  QMap<QString, QString> env = sway.environment();
+  env.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QStringLiteral("river"));
+  QList<QStringList> records;
+  for (const char* colour : {"#1478dc", "#dc7814"}) {
+    const ToolRun r =
+        Compose({"--size", "320x200", "--deep-color", colour, "--set-wallpaper"}, env);
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(testing::WaitUntil([&] { return sway.pixel(160, 100) == QColor(colour); }, 5000))
+        << colour << " shows " << sway.pixel(160, 100).name().toStdString();
+    records << SwaybgRecord(env.value(QStringLiteral("XDG_RUNTIME_DIR")));
+    ASSERT_GE(records.back().size(), 2);
+  }
+  EXPECT_TRUE(testing::WaitUntil(
+      [&] { return !IsSwaybgShowing(records[0][0].toLongLong(), records[0][1]); }, 5000));
+  EXPECT_TRUE(IsSwaybgShowing(records[1][0].toLongLong(), records[1][1]));
 }
 
 }  // namespace
