@@ -130,10 +130,32 @@ bool IsShownDesktopWindow(Display* dpy, Window w, Atom typeAtom, Atom desktopTyp
   return desktop;
 }
 
-// The windows a desktop window may be: root's children and, under a reparenting window
-// manager, their children.
-QList<Window> CandidateWindows(Display* dpy, Window root) {
+// The clients a window manager lists on the root, deep as their frames may be.
+QList<Window> ClientList(Display* dpy, Window root) {
   QList<Window> found;
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0;
+  unsigned long remaining = 0;
+  unsigned char* data = nullptr;
+  const Atom list = XInternAtom(dpy, "_NET_CLIENT_LIST", True);
+  if (list != None &&
+      XGetWindowProperty(dpy, root, list, 0, 4096, False, XA_WINDOW, &type, &format, &count,
+                         &remaining, &data) == Success &&
+      type == XA_WINDOW && format == 32 && data != nullptr) {
+    const auto* windows = reinterpret_cast<const Window*>(data);
+    found = QList<Window>(windows, windows + count);
+  }
+  if (data != nullptr) {
+    XFree(data);
+  }
+  return found;
+}
+
+// The windows a desktop window may be: the listed clients, root's children and, under a
+// reparenting window manager, their children.
+QList<Window> CandidateWindows(Display* dpy, Window root) {
+  QList<Window> found = ClientList(dpy, root);
   Window rootReturn = 0;
   Window parent = 0;
   Window* children = nullptr;

@@ -159,12 +159,22 @@ TEST(X11RootWallpaper, AShownDesktopWindowMakesTheInstallFail) {
   const struct {
     bool desktopType;
     bool mapped;
+    bool nested;  // deeper in frames than a walk looks: found through the client list
     bool covers;
-  } cases[] = {{true, true, true}, {true, false, false}, {false, true, false}};
+  } cases[] = {{true, true, false, true},
+               {true, false, false, false},
+               {false, true, false, false},
+               {true, true, true, true}};
   for (const auto& c : cases) {
     Display* dpy = XOpenDisplay(nullptr);
     ASSERT_NE(dpy, nullptr);
-    const Window w = XCreateSimpleWindow(dpy, XDefaultRootWindow(dpy), 0, 0, 1280, 800, 0, 0, 0);
+    const Window root = XDefaultRootWindow(dpy);
+    Window parent = root;
+    for (int level = 0; c.nested && level < 2; ++level) {
+      parent = XCreateSimpleWindow(dpy, parent, 0, 0, 1280, 800, 0, 0, 0);
+      XMapWindow(dpy, parent);
+    }
+    const Window w = XCreateSimpleWindow(dpy, parent, 0, 0, 1280, 800, 0, 0, 0);
     char name[] = "fm-desktop";
     char cls[] = "FakeDesktop";
     XClassHint hint{name, cls};
@@ -173,13 +183,17 @@ TEST(X11RootWallpaper, AShownDesktopWindowMakesTheInstallFail) {
         dpy, c.desktopType ? "_NET_WM_WINDOW_TYPE_DESKTOP" : "_NET_WM_WINDOW_TYPE_NORMAL", False);
     XChangeProperty(dpy, w, XInternAtom(dpy, "_NET_WM_WINDOW_TYPE", False), XA_ATOM, 32,
                     PropModeReplace, reinterpret_cast<const unsigned char*>(&type), 1);
+    const Atom clients = XInternAtom(dpy, "_NET_CLIENT_LIST", False);
+    XChangeProperty(dpy, root, clients, XA_WINDOW, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&w), 1);
     if (c.mapped) {
       XMapWindow(dpy, w);
     }
     XSync(dpy, False);
     const Outcome outcome = X11RootWallpaper().install(file);
-    XCloseDisplay(dpy);  // the window goes with its client
-    EXPECT_EQ(outcome.ok(), !c.covers) << c.desktopType << c.mapped;
+    XDeleteProperty(dpy, root, clients);
+    XCloseDisplay(dpy);  // the windows go with their client
+    EXPECT_EQ(outcome.ok(), !c.covers) << c.desktopType << c.mapped << c.nested;
     if (c.covers) {
       EXPECT_EQ(outcome.reason(),
                 QStringLiteral("a desktop window (FakeDesktop) covers the root window"));
