@@ -196,6 +196,14 @@ class Replay {
 
 int RunCompose(const ComposeRequest& request, ComposeEnvironment& env, std::ostream& err) {
   try {
+    if (request.restore) {
+      LineFeedback feedback(err, request.quiet);
+      Document doc(feedback);
+      WallpaperSetter* service = env.wallpaper ? env.wallpaper() : nullptr;
+      const MonitorLayout layout =
+          env.monitors ? env.monitors().value_or(MonitorLayout{}) : MonitorLayout{};
+      return doc.restoreWallpaper(service, layout) ? 0 : 1;
+    }
     return Replay(request, env, err).run();
   } catch (const std::exception& e) {
     err << TerminalText(e.what()) << '\n';

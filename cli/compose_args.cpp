@@ -263,6 +263,8 @@ ComposeRequest ParseComposeArgs(const std::vector<std::string>& args) {
       s.format = format != 0 ? format : FormatForFileName(name);
     } else if (arg == "--set-wallpaper") {
       step(Kind::SetWallpaper);
+    } else if (arg == "--restore") {
+      request.restore = true;
     } else if (arg == "--quiet" || arg == "-q") {
       request.quiet = true;
     } else {
@@ -271,6 +273,10 @@ ComposeRequest ParseComposeArgs(const std::vector<std::string>& args) {
   }
   if (request.size && request.monitors) {
     throw UsageError("--size and --monitors exclude each other");
+  }
+  // Restoring composes nothing: a command beside it would be silently ignored.
+  if (request.restore && (request.size || request.monitors || !request.steps.empty())) {
+    throw UsageError("--restore takes no other command");
   }
   return request;
 }
@@ -309,6 +315,8 @@ settings file, else the desktop colour), no center image, "default" sizing.
   -o, --output FILE     save the wallpaper (format by --format, else by extension, else PNG)
   --set-wallpaper       install the wallpaper on the desktop; with several monitors, each
                         gets the picture composed for its own size
+  --restore             install the wallpaper the last --set-wallpaper (or the window's "Set
+                        as Wallpaper") wrote again, composing nothing; alone or with --quiet
   -q, --quiet           no information texts
   -h, --help            this text
       --version         the version
@@ -318,6 +326,10 @@ Picture files: PNG, JPEG, GIF and BMP.
 
 The information texts the window would show go to standard error, one per line.
 Exit status: 0 success; 1 a file could not be loaded, saved or installed; 2 a usage error.
+
+A window manager without a desktop (i3, openbox, bspwm...) forgets the wallpaper when it
+starts again: add to its start-up file, e.g. for i3
+  exec --no-startup-id tessora-compose --restore
 )";
 }
 

@@ -50,6 +50,7 @@ struct ComposeRequest {
   /// --monitors: a layout to compose for instead of the desktop's; the first is the primary.
   std::optional<MonitorLayout> monitors;
   std::vector<ComposeStep> steps;
+  bool restore = false;  ///< --restore: install the last wallpaper file again, nothing else
   bool quiet = false;
   bool help = false;
   bool version = false;

@@ -1,6 +1,7 @@
 #include "cli/desktop_helper.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -47,6 +48,47 @@ std::string FailureReason(const std::string& program, const ProgramRun& run) {
   return said.empty() ? "the desktop helper failed" : said;
 }
 
+// Appends what the pipe holds now; false once it is closed.
+bool Drain(int fd, std::string& out) {
+  char buffer[4096];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n > 0) {
+      out.append(buffer, static_cast<std::size_t>(n));
+    } else if (n == 0) {
+      return false;
+    } else if (errno != EINTR) {
+      return true;  // nothing more for now
+    }
+  }
+}
+
+// Reads the child's output until the child has ended. Not until the end of the output: a
+// program the child left running in the background may hold the pipe open for as long as it
+// runs. Once the child is gone, what it wrote is already in the pipe and is taken as it is.
+bool ReadUntilExit(int fd, pid_t pid, std::string& out, int& status) {
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+  for (bool open = true; open;) {
+    pollfd waiting{fd, POLLIN, 0};
+    ::poll(&waiting, 1, 50);
+    open = Drain(fd, out);
+    const pid_t ended = ::waitpid(pid, &status, WNOHANG);
+    if (ended == pid) {
+      Drain(fd, out);
+      return true;
+    }
+    if (ended < 0 && errno != EINTR) {
+      return false;
+    }
+  }
+  while (::waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args) {
@@ -74,21 +116,10 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
   }
   ::close(out.fd[1]);
   out.fd[1] = -1;
-  char buffer[4096];
-  for (;;) {
-    const ssize_t n = ::read(out.fd[0], buffer, sizeof buffer);
-    if (n > 0) {
-      run.out.append(buffer, static_cast<std::size_t>(n));
-    } else if (n == 0 || errno != EINTR) {
-      break;
-    }
-  }
   int status = 0;
-  while (::waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) {
-      run.error = std::strerror(errno);
-      return run;
-    }
+  if (!ReadUntilExit(out.fd[0], pid, run.out, status)) {
+    run.error = std::strerror(errno);
+    return run;
   }
   if (WIFEXITED(status)) {
     run.status = WEXITSTATUS(status);

@@ -599,30 +599,19 @@ void Document::writeMonitorPictures(const std::string& folder, const MonitorLayo
   }
 }
 
-bool Document::setAsWallpaper(WallpaperSetter* service, const MonitorLayout& layout) {
-  const std::string failed = "Wallpaper could not be set: ";
+std::string Document::wallpaperFolder(WallpaperSetter* service, const std::string& failed) {
   if (service == nullptr) {
     feedback_.ShowFailure(failed + "there is no desktop session");
-    return false;
+    return std::string();
   }
   const WallpaperFolder folder = service->wallpaperFolder();
   if (folder.path.empty()) {
     feedback_.ShowFailure(failed + folder.reason);
-    return false;
   }
-  renderPending();
-  WallpaperResult result;
-  if (layout.monitors.size() > 1) {
-    MonitorPictures pictures;
-    writeMonitorPictures(folder.path, layout, pictures);
-    BusyScope busy(*this);  // desktop services may take seconds to answer
-    result = service->setMonitorWallpapers(pictures);
-  } else {
-    const std::string path = folder.path + kWallpaperFileName;
-    SaveComposed(path, kSaveBmp, composed_, feedback_);
-    BusyScope busy(*this);
-    result = service->setWallpaper(path);
-  }
+  return folder.path;
+}
+
+bool Document::reportInstall(const WallpaperResult& result, const std::string& failed) {
   if (!result.ok) {
     feedback_.ShowFailure(failed + result.reason);
     return false;
@@ -630,6 +619,64 @@ bool Document::setAsWallpaper(WallpaperSetter* service, const MonitorLayout& lay
   playCue(Cue::SetWallpaper);
   feedback_.ShowInfo("Wallpaper has been set", InfoStyle::Small);
   return true;
+}
+
+bool Document::setAsWallpaper(WallpaperSetter* service, const MonitorLayout& layout) {
+  const std::string failed = "Wallpaper could not be set: ";
+  const std::string folder = wallpaperFolder(service, failed);
+  if (folder.empty()) {
+    return false;
+  }
+  renderPending();
+  WallpaperResult result;
+  if (layout.monitors.size() > 1) {
+    MonitorPictures pictures;
+    writeMonitorPictures(folder, layout, pictures);
+    BusyScope busy(*this);  // desktop services may take seconds to answer
+    result = service->setMonitorWallpapers(pictures);
+  } else {
+    const std::string path = folder + kWallpaperFileName;
+    SaveComposed(path, kSaveBmp, composed_, feedback_);
+    BusyScope busy(*this);
+    result = service->setWallpaper(path);
+  }
+  return reportInstall(result, failed);
+}
+
+bool Document::restoreWallpaper(WallpaperSetter* service, const MonitorLayout& layout) {
+  const std::string failed = "Wallpaper could not be restored: ";
+  const std::string folder = wallpaperFolder(service, failed);
+  if (folder.empty()) {
+    return false;
+  }
+  const std::string path = folder + kWallpaperFileName;
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) {
+    feedback_.ShowFailure(failed + "no wallpaper has been set yet (" + path + " does not exist)");
+    return false;
+  }
+  // The monitors' own files are handed over again where the last set left one for each
+  // monitor there is now; otherwise the desktop gets the one file as it is.
+  MonitorPictures pictures;
+  pictures.bounds = LayoutBounds(layout);
+  pictures.primary = layout.primary;
+  pictures.spanned = path;
+  for (std::size_t i = 0; layout.monitors.size() > 1 && i < layout.monitors.size(); ++i) {
+    const Monitor& m = layout.monitors[i];
+    const std::string own = folder + MonitorWallpaperFileName(i);
+    if (!std::filesystem::is_regular_file(own, error)) {
+      pictures.monitors.clear();
+      break;
+    }
+    pictures.monitors.push_back(MonitorPicture{m.name, m.rect, own});
+  }
+  WallpaperResult result;
+  {
+    BusyScope busy(*this);
+    result = pictures.monitors.empty() ? service->setWallpaper(path)
+                                       : service->setMonitorWallpapers(pictures);
+  }
+  return reportInstall(result, failed);
 }
 
 void Document::saveComposedAs(const std::string& path, int format, const MonitorLayout& layout) {

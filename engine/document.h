@@ -235,6 +235,11 @@ class Document {
   /// With several monitors in `layout`, the file holds the whole virtual desktop instead and
   /// each monitor gets a file of its own (composeForMonitors); the desktop is handed all.
   bool setAsWallpaper(WallpaperSetter* service, const MonitorLayout& layout = MonitorLayout{});
+  /// Hands the wallpaper files the last "Set as Wallpaper" wrote to the desktop again, as they
+  /// are (a window manager forgets its root picture at every start): the monitors' own files
+  /// when there is one for each monitor of `layout`, else the one file. Nothing is rendered; no
+  /// file there is told as a failure. Returns whether the desktop took it.
+  bool restoreWallpaper(WallpaperSetter* service, const MonitorLayout& layout = MonitorLayout{});
   /// "Save As": writes the composed wallpaper to `path` in a format of SaveFormat and reports
   /// where. A failed write passes on as ImageError. With several monitors in `layout`, writes
   /// the whole virtual desktop instead (composeSpanning).
@@ -305,6 +310,10 @@ class Document {
   void centerPictureChanged(bool visible);
   void pasteInto(Bitmap& target, const Bitmap* clip);
   bool load(const std::string& path, Bitmap& target);
+  /// The service's wallpaper folder, or "" after telling why there is none.
+  std::string wallpaperFolder(WallpaperSetter* service, const std::string& failed);
+  /// Tells the desktop's answer to an install; returns whether it took the wallpaper.
+  bool reportInstall(const WallpaperResult& result, const std::string& failed);
 
   Feedback& feedback_;
   DocumentView* view_ = nullptr;

@@ -2,9 +2,15 @@
 
 #include <signal.h>
 
+#include <QDBusConnectionInterface>
+#include <QDeadlineTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QProcess>
+#include <QSaveFile>
+#include <QSettings>
 #include <QStandardPaths>
+#include <QThread>
 #include <QTimer>
 
 #include "platform/pixbuf_formats.h"
@@ -43,10 +49,83 @@ Outcome Run(const QString& program, const QStringList& arguments, int timeoutMs)
   return Outcome::Done();
 }
 
+// The swaybg instance we started last, as its record file names it.
+struct SwaybgRecord {
+  qint64 pid = 0;
+  QString file;
+};
+
+SwaybgRecord ReadRecord(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) {
+    return {};
+  }
+  const QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'));
+  return lines.size() < 2 ? SwaybgRecord{} : SwaybgRecord{lines[0].toLongLong(), lines[1]};
+}
+
+void WriteRecord(const QString& path, const SwaybgRecord& record) {
+  QSaveFile f(path);
+  if (f.open(QIODevice::WriteOnly)) {
+    f.write(QStringLiteral("%1\n%2\n").arg(record.pid).arg(record.file).toUtf8());
+    f.commit();
+  }
+}
+
+// The settings profile a running pcmanfm-qt uses, from its command line.
+QString ProfileOf(uint pid) {
+  QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+  const QList<QByteArray> args =
+      cmdline.open(QIODevice::ReadOnly) ? cmdline.readAll().split('\0') : QList<QByteArray>();
+  for (qsizetype i = 1; i < args.size(); ++i) {
+    const QByteArray& a = args[i];
+    if (a.startsWith("--profile=")) {
+      return QString::fromLocal8Bit(a.mid(10));
+    }
+    if ((a == "--profile" || a == "-p") && i + 1 < args.size()) {
+      return QString::fromLocal8Bit(args[i + 1]);
+    }
+    if (a.startsWith("-p") && !a.startsWith("--")) {
+      return QString::fromLocal8Bit(a.mid(2));
+    }
+  }
+  return QStringLiteral("default");
+}
+
+// Whether the process is there and not a zombie. Not whether it is swaybg yet: it may still be
+// on its way through exec, or a wrapper script.
+bool Running(qint64 pid) {
+  QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+  if (!stat.open(QIODevice::ReadOnly)) {
+    return false;
+  }
+  const QByteArray text = stat.readAll();
+  const qsizetype state = text.lastIndexOf(')') + 2;  // "pid (name) S ..."
+  return state > 1 && state < text.size() && text[state] != 'Z' && text[state] != 'X';
+}
+
+// A program left running must not hold on to our standard streams: whoever reads our output
+// to its end would wait for as long as it runs, and its log would land in our output.
+bool StartDetached(const QString& program, const QStringList& arguments, qint64* pid) {
+  QProcess process;
+  process.setProgram(program);
+  process.setArguments(arguments);
+  process.setStandardInputFile(QProcess::nullDevice());
+  process.setStandardOutputFile(QProcess::nullDevice());
+  process.setStandardErrorFile(QProcess::nullDevice());
+  return process.startDetached(pid);
+}
+
 }  // namespace
 
 Outcome CommandWallpaper::install(const QString& file) {
   return Run(program_, arguments_(file), kTimeoutMs);
+}
+
+// sway hands the picture to swaybg, LXDE's pcmanfm is a GTK program: both decode with
+// gdk-pixbuf.
+bool CommandWallpaper::readsBmp() const {
+  return !pixbuf_ || PixbufReadsBmp();
 }
 
 Outcome CommandWallpaper::installMonitors(const QList<MonitorFile>& files) {
@@ -73,7 +152,7 @@ CommandWallpaper SwayWallpaper() {
   CommandWallpaper sway(QStringLiteral("sway"), QStringLiteral("swaymsg"), [](const QString& f) {
     return QStringList{QStringLiteral("output"), QStringLiteral("*"), QStringLiteral("bg"),
                        SwayQuoted(f), QStringLiteral("fill")};
-  });
+  }, true);
   // One command line for all outputs, so that they change together. Every output first gets
   // the primary's picture: one Qt could not name still shows a composition made for a screen.
   sway.forMonitors(MonitorSpread::PerMonitor, [](const QList<MonitorFile>& files) {
@@ -95,27 +174,48 @@ CommandWallpaper SwayWallpaper() {
   return sway;
 }
 
-CommandWallpaper LxqtWallpaper() {
-  CommandWallpaper lxqt(QStringLiteral("LXQt"), QStringLiteral("pcmanfm-qt"), [](const QString& f) {
-    return QStringList{QStringLiteral("--set-wallpaper"), f};
-  });
-  // pcmanfm-qt paints one picture over the bounding box of all screens.
-  lxqt.forMonitors(MonitorSpread::Spanned, [](const QList<MonitorFile>& files) {
-    return QStringList{QStringLiteral("--set-wallpaper"), files.front().file,
-                       QStringLiteral("--wallpaper-mode"), QStringLiteral("stretch")};
-  });
-  return lxqt;
-}
-
 CommandWallpaper LxdeWallpaper() {
   CommandWallpaper lxde(QStringLiteral("LXDE"), QStringLiteral("pcmanfm"), [](const QString& f) {
     return QStringList{QStringLiteral("--set-wallpaper=") + f};
-  });
+  }, true);
   lxde.forMonitors(MonitorSpread::Spanned, [](const QList<MonitorFile>& files) {
     return QStringList{QStringLiteral("--set-wallpaper=") + files.front().file,
                        QStringLiteral("--wallpaper-mode=screen")};
   });
   return lxde;
+
+QString PcmanfmQtWallpaperMode(const QString& profile) {
+  const QString path = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                       QStringLiteral("/pcmanfm-qt/%1/settings.conf").arg(profile);
+  return QSettings(path, QSettings::IniFormat)
+      .value(QStringLiteral("Desktop/WallpaperMode"))
+      .toString();
+}
+
+Outcome PcmanfmQtWallpaper::install(const QString& file) {
+  return show(file, false);
+}
+
+// The spanned picture is made for the bounding box of the screens, which is what pcmanfm-qt
+// stretches one picture over.
+Outcome PcmanfmQtWallpaper::installMonitors(const QList<MonitorFile>& files) {
+  return show(files.front().file, true);
+}
+
+Outcome PcmanfmQtWallpaper::show(const QString& file, bool stretch) {
+  const QString service = QStringLiteral("org.pcmanfm.PCManFM");
+  if (!bus_.isConnected() || !bus_.interface()->isServiceRegistered(service)) {
+    return Outcome::Failed(QStringLiteral(
+        "no pcmanfm-qt desktop is running (pcmanfm-qt --desktop), so nothing would show it"));
+  }
+  const QString profile = ProfileOf(bus_.interface()->servicePid(service).value());
+  QStringList arguments{QStringLiteral("--set-wallpaper=") + file};
+  const QString mode = PcmanfmQtWallpaperMode(profile);
+  if (stretch || mode.isEmpty() || mode == QLatin1String("none") ||
+      mode == QLatin1String("color")) {
+    arguments << QStringLiteral("--wallpaper-mode=stretch");
+  }
+  return Run(QStringLiteral("pcmanfm-qt"), arguments, CommandWallpaper::kTimeoutMs);
 }
 
 // swaybg decodes the wallpaper with gdk-pixbuf.
@@ -123,14 +223,40 @@ bool SwaybgWallpaper::readsBmp() const {
   return PixbufReadsBmp();
 }
 
+SwaybgWallpaper::SwaybgWallpaper(QString record) : record_(std::move(record)) {}
+
+bool IsSwaybgShowing(qint64 pid, const QString& file) {
+  QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+  if (pid <= 0 || !cmdline.open(QIODevice::ReadOnly)) {
+    return false;
+  }
+  const QList<QByteArray> args = cmdline.readAll().split('\0');
+  const QByteArray wanted = QFile::encodeName(file);
+  // args is never empty: split() yields at least one part.
+  if (args.first().mid(args.first().lastIndexOf('/') + 1) != "swaybg") {
+    return false;
+  }
+  for (qsizetype i = 1; i + 1 < args.size(); ++i) {
+    if (args[i] == "-i" && args[i + 1] == wanted) {
+      return true;
+    }
+  }
+  return false;
+}
+
 Outcome SwaybgWallpaper::install(const QString& file) {
   return start({QStringLiteral("-o"), QStringLiteral("*"), QStringLiteral("-i"), file,
-                QStringLiteral("-m"), QStringLiteral("fill")});
+                QStringLiteral("-m"), QStringLiteral("fill")},
+               file);
 }
 
 Outcome SwaybgWallpaper::installMonitors(const QList<MonitorFile>& files) {
   QStringList arguments;
+  QString recorded = files.front().file;
   for (const MonitorFile& m : files) {
+    if (m.primary) {
+      recorded = m.file;
+    }
     if (m.primary || !m.name.isEmpty()) {
       arguments << QStringLiteral("-o") << (m.primary ? QStringLiteral("*") : m.name)
                 << QStringLiteral("-i") << m.file << QStringLiteral("-m") << QStringLiteral("fill");
@@ -140,22 +266,39 @@ Outcome SwaybgWallpaper::installMonitors(const QList<MonitorFile>& files) {
                 << QStringLiteral("-m") << QStringLiteral("fill");
     }
   }
-  return start(arguments);
+  return start(arguments, recorded);
 }
 
-Outcome SwaybgWallpaper::start(const QStringList& arguments) {
+// file: one of the pictures in arguments, by which the instance is known again later.
+Outcome SwaybgWallpaper::start(const QStringList& arguments, const QString& file) {
   if (QStandardPaths::findExecutable(QStringLiteral("swaybg")).isEmpty()) {
     return Outcome::Failed(QStringLiteral("swaybg is not installed"));
   }
+  // The session's runtime folder as the session names it; Qt's own choice may differ when
+  // the folder's owner is not this process's user.
+  if (record_.isEmpty()) {
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    record_ = (runtime.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)
+                                 : runtime) +
+              QStringLiteral("/tessora-swaybg.pid");
+  }
+  const SwaybgRecord old = ReadRecord(record_);
   qint64 pid = 0;
-  if (!QProcess::startDetached(QStringLiteral("swaybg"), arguments, QString(), &pid)) {
+  if (!StartDetached(QStringLiteral("swaybg"), arguments, &pid)) {
     return Outcome::Failed(QStringLiteral("swaybg could not be started"));
   }
-  if (previous_ > 0) {
-    const auto old = static_cast<pid_t>(previous_);
-    QTimer::singleShot(1000, [old] { ::kill(old, SIGTERM); });
+  // An instance that cannot reach the compositor gives up at once: the old one then stays.
+  QDeadlineTimer settle(kSettleMs);
+  while (!settle.hasExpired()) {
+    if (!Running(pid)) {
+      return Outcome::Failed(QStringLiteral("swaybg exited at once"));
+    }
+    QThread::msleep(20);
   }
-  previous_ = pid;
+  WriteRecord(record_, SwaybgRecord{pid, file});
+  if (old.pid != pid && IsSwaybgShowing(old.pid, old.file)) {
+    ::kill(static_cast<pid_t>(old.pid), SIGTERM);
+  }
   return Outcome::Done();
 }
 

@@ -81,11 +81,15 @@ std::unique_ptr<WallpaperMethod> NativeMethod(DesktopKind desktop) {
     case DesktopKind::Xfce:
       return std::make_unique<XfceWallpaper>(QDBusConnection::sessionBus(), ScreenNames());
     case DesktopKind::Lxqt:
-      return std::make_unique<CommandWallpaper>(LxqtWallpaper());
+      return std::make_unique<PcmanfmQtWallpaper>(QDBusConnection::sessionBus());
     case DesktopKind::Lxde:
       return std::make_unique<CommandWallpaper>(LxdeWallpaper());
     case DesktopKind::Sway:
       return std::make_unique<CommandWallpaper>(SwayWallpaper());
+    // Deepin keeps the picture in its appearance service, COSMIC in its own settings: the
+    // portal speaks to both.
+    case DesktopKind::Deepin:
+    case DesktopKind::Cosmic:
     case DesktopKind::OtherWlroots:
     case DesktopKind::Unknown:
       break;
@@ -106,8 +110,9 @@ std::vector<std::unique_ptr<WallpaperMethod>> WallpaperMethodsFor(const Session&
   if (session.flatpak) {
     return methods;
   }
-  if (session.wayland && session.desktop != DesktopKind::Sway &&
-      (session.desktop == DesktopKind::OtherWlroots || session.desktop == DesktopKind::Unknown)) {
+  if (session.wayland &&
+      (session.desktop == DesktopKind::OtherWlroots || session.desktop == DesktopKind::Cosmic ||
+       session.desktop == DesktopKind::Unknown)) {
     methods.push_back(std::make_unique<SwaybgWallpaper>());
   }
   // A desktop draws its own window over the root window: a root pixmap would not be seen.

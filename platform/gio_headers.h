@@ -5,4 +5,7 @@
 #pragma GCC diagnostic ignored "-Wold-style-cast"
 #pragma GCC diagnostic ignored "-Wconversion"
 #include <gio/gio.h>
+// The back end behind a GSettings object, to tell whether anything is stored at all.
+#define G_SETTINGS_ENABLE_BACKEND
+#include <gio/gsettingsbackend.h>
 #pragma GCC diagnostic pop

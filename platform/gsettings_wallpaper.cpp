@@ -1,6 +1,7 @@
 #include "platform/gsettings_wallpaper.h"
 
 #include <QUrl>
+#include <cstring>
 
 #include "platform/pixbuf_formats.h"
 
@@ -52,6 +53,21 @@ QString GetString(GSettings* settings, const QByteArray& key) {
   return result;
 }
 
+// Without its dconf module GLib quietly keeps settings in memory: every key reads back what was
+// written, and the desktop, another process, sees none of it.
+bool KeepsOnlyInMemory(GSettings* settings) {
+  GSettingsBackend* backend = nullptr;
+  g_object_get(settings, "backend", &backend, nullptr);
+  const bool memory =
+      backend != nullptr &&
+      std::strcmp(g_type_name_from_instance(reinterpret_cast<GTypeInstance*>(backend)),
+                  "GMemorySettingsBackend") == 0;
+  if (backend != nullptr) {
+    g_object_unref(backend);
+  }
+  return memory;
+}
+
 }  // namespace
 
 GSettingsDesktop GnomeBackground() {
@@ -101,8 +117,13 @@ Outcome GSettingsWallpaper::install(const QString& file) {
         QStringLiteral("settings schema %1 has no key %2")
             .arg(QString::fromLatin1(desktop_.schema), QString::fromLatin1(desktop_.pictureKey)));
   }
-  const GRef<GSettings> settings(g_settings_new_full(schema.get(), nullptr, nullptr),
+  const GRef<GSettings> settings(g_settings_new_full(schema.get(), backend_, nullptr),
                                  UnrefSettings);
+  if (KeepsOnlyInMemory(settings.get())) {
+    return Outcome::Failed(
+        QStringLiteral("GSettings keeps settings only in memory here (GLib has no dconf module, or "
+                       "GSETTINGS_BACKEND=memory): the desktop would never see the change"));
+  }
   // A bare path in a URI key breaks file managers drawing the desktop.
   const QString value =
       desktop_.plainPath ? file : QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded);

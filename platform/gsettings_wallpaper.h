@@ -6,6 +6,8 @@
 
 #include "platform/wallpaper_method.h"
 
+typedef struct _GSettingsBackend GSettingsBackend;
+
 namespace tessora {
 
 /// Where a GSettings desktop keeps its wallpaper.
@@ -24,10 +26,13 @@ GSettingsDesktop CinnamonBackground();
 GSettingsDesktop MateBackground();
 
 /// Sets the picture keys of a GSettings schema in-process through GIO (no `gsettings` child:
-/// another `gsettings` earlier on PATH may write elsewhere).
+/// another `gsettings` earlier on PATH may write elsewhere). Refuses GLib's memory back end,
+/// where the keys read back fine and nothing reaches the desktop.
 class GSettingsWallpaper : public WallpaperMethod {
  public:
-  explicit GSettingsWallpaper(GSettingsDesktop desktop) : desktop_(std::move(desktop)) {}
+  /// backend: where the keys go; nullptr: GLib's default (a test hands its own).
+  explicit GSettingsWallpaper(GSettingsDesktop desktop, GSettingsBackend* backend = nullptr)
+      : desktop_(std::move(desktop)), backend_(backend) {}
   QString name() const override { return desktop_.name; }
   bool readsBmp() const override;
   Outcome install(const QString& file) override;
@@ -37,6 +42,7 @@ class GSettingsWallpaper : public WallpaperMethod {
 
  private:
   GSettingsDesktop desktop_;
+  GSettingsBackend* backend_;
 };
 
 /// A string key of an installed schema, or nothing when the schema or key is missing.

@@ -11,12 +11,13 @@ struct DesktopToken {
   DesktopKind kind;
 };
 
-// GNOME derivatives (Unity, Budgie, Flashback) list "GNOME" too or use its schema.
+// GNOME derivatives (Unity, Budgie, Flashback, Pantheon) list "GNOME" too or use its schema.
 constexpr DesktopToken kTokens[] = {
     {"gnome", DesktopKind::Gnome},
     {"unity", DesktopKind::Gnome},
     {"budgie", DesktopKind::Gnome},
     {"gnome-flashback", DesktopKind::Gnome},
+    {"pantheon", DesktopKind::Gnome},  // its window manager draws the GNOME background keys
     {"kde", DesktopKind::Kde},
     {"plasma", DesktopKind::Kde},
     {"plasmawayland", DesktopKind::Kde},
@@ -31,6 +32,8 @@ constexpr DesktopToken kTokens[] = {
     {"river", DesktopKind::OtherWlroots},
     {"wayfire", DesktopKind::OtherWlroots},
     {"labwc", DesktopKind::OtherWlroots},
+    {"deepin", DesktopKind::Deepin},  // draws its own desktop window over the root
+    {"cosmic", DesktopKind::Cosmic},  // Wayland, with layer-shell for swaybg
 };
 
 DesktopKind KindOfToken(const QString& token) {

@@ -16,7 +16,9 @@ enum class DesktopKind {
   Lxqt,
   Lxde,
   Sway,
-  OtherWlroots
+  OtherWlroots,
+  Deepin,  ///< draws its own desktop; its own setting is not used (yet): the portal is
+  Cosmic   ///< Wayland: the portal, then swaybg
 };
 
 /// What the environment says about the running session.

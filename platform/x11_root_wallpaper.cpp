@@ -3,6 +3,8 @@
 #include <QImage>
 #include <QPainter>
 #include <QSysInfo>
+#include <algorithm>
+#include <optional>
 
 #include "platform/x11_headers.h"
 
@@ -13,6 +15,18 @@ namespace {
 int IgnoreXError(Display*, XErrorEvent*) {
   return 0;
 }
+
+// X errors are noted, not fatal, for the scope's life.
+class QuietErrors {
+ public:
+  QuietErrors() : previous_(XSetErrorHandler(IgnoreXError)) {}
+  ~QuietErrors() { XSetErrorHandler(previous_); }
+  QuietErrors(const QuietErrors&) = delete;
+  QuietErrors& operator=(const QuietErrors&) = delete;
+
+ private:
+  XErrorHandler previous_;
+};
 
 class DisplayConnection {
  public:
@@ -85,6 +99,126 @@ Pixmap Upload(Display* dpy, Window root, Visual* visual, unsigned depth, QImage&
   return pixmap;
 }
 
+// Whether window w is a mapped desktop window (a file manager's desktop, a desktop shell); its
+// class name goes to `owner`.
+bool IsShownDesktopWindow(Display* dpy, Window w, Atom typeAtom, Atom desktopType, QString& owner) {
+  XWindowAttributes attributes;
+  if (XGetWindowAttributes(dpy, w, &attributes) == 0 || attributes.map_state != IsViewable) {
+    return false;
+  }
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0;
+  unsigned long remaining = 0;
+  unsigned char* data = nullptr;
+  bool desktop = false;
+  if (XGetWindowProperty(dpy, w, typeAtom, 0, 16, False, XA_ATOM, &type, &format, &count,
+                         &remaining, &data) == Success &&
+      type == XA_ATOM && format == 32 && data != nullptr) {
+    const auto* types = reinterpret_cast<const Atom*>(data);
+    desktop = std::find(types, types + count, desktopType) != types + count;
+  }
+  if (data != nullptr) {
+    XFree(data);
+  }
+  XClassHint hint{nullptr, nullptr};
+  if (desktop && XGetClassHint(dpy, w, &hint) != 0) {
+    owner = QString::fromLocal8Bit(hint.res_class != nullptr ? hint.res_class : hint.res_name);
+    XFree(hint.res_name);
+    XFree(hint.res_class);
+  }
+  return desktop;
+}
+
+// The clients a window manager lists on the root, deep as their frames may be.
+QList<Window> ClientList(Display* dpy, Window root) {
+  QList<Window> found;
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0;
+  unsigned long remaining = 0;
+  unsigned char* data = nullptr;
+  const Atom list = XInternAtom(dpy, "_NET_CLIENT_LIST", True);
+  if (list != None &&
+      XGetWindowProperty(dpy, root, list, 0, 4096, False, XA_WINDOW, &type, &format, &count,
+                         &remaining, &data) == Success &&
+      type == XA_WINDOW && format == 32 && data != nullptr) {
+    const auto* windows = reinterpret_cast<const Window*>(data);
+    found = QList<Window>(windows, windows + count);
+  }
+  if (data != nullptr) {
+    XFree(data);
+  }
+  return found;
+}
+
+// The windows a desktop window may be: the listed clients, root's children and, under a
+// reparenting window manager, their children.
+QList<Window> CandidateWindows(Display* dpy, Window root) {
+  QList<Window> found = ClientList(dpy, root);
+  Window rootReturn = 0;
+  Window parent = 0;
+  Window* children = nullptr;
+  unsigned count = 0;
+  if (XQueryTree(dpy, root, &rootReturn, &parent, &children, &count) == 0) {
+    return found;
+  }
+  for (unsigned i = 0; i < count; ++i) {
+    found << children[i];
+    Window* inner = nullptr;
+    unsigned innerCount = 0;
+    if (XQueryTree(dpy, children[i], &rootReturn, &parent, &inner, &innerCount) != 0) {
+      found.append(QList<Window>(inner, inner + innerCount));
+      if (inner != nullptr) {
+        XFree(inner);
+      }
+    }
+  }
+  if (children != nullptr) {
+    XFree(children);
+  }
+  return found;
+}
+
+// A desktop draws its own window over the root: a root pixmap would never be seen. Empty when
+// none is shown, else the name of its owner.
+std::optional<QString> CoveringDesktop(Display* dpy, Window root) {
+  const Atom typeAtom = XInternAtom(dpy, "_NET_WM_WINDOW_TYPE", True);
+  const Atom desktopType = XInternAtom(dpy, "_NET_WM_WINDOW_TYPE_DESKTOP", True);
+  if (typeAtom == None || desktopType == None) {
+    return std::nullopt;  // nobody ever named the type: no such window
+  }
+  for (Window w : CandidateWindows(dpy, root)) {
+    QString owner;
+    if (IsShownDesktopWindow(dpy, w, typeAtom, desktopType, owner)) {
+      return owner.isEmpty() ? QStringLiteral("unnamed") : owner;
+    }
+  }
+  return std::nullopt;
+}
+
+// Makes pixmap the root's background and announces it.
+void ShowOnRoot(Display* dpy, Window root, Pixmap pixmap) {
+  const Atom pixmapType = XInternAtom(dpy, "PIXMAP", False);
+  const Atom rootId = XInternAtom(dpy, "_XROOTPMAP_ID", False);
+  const Atom esetrootId = XInternAtom(dpy, "ESETROOT_PMAP_ID", False);
+  // The previous setter kept its pixmap alive after it left; when both properties name it,
+  // killing its client frees it (two differing ids mean someone else owns one of them).
+  const Pixmap old = ReadPixmapProperty(dpy, root, rootId, pixmapType);
+  if (old != 0 && old == ReadPixmapProperty(dpy, root, esetrootId, pixmapType)) {
+    XKillClient(dpy, old);
+  }
+  for (Atom property : {rootId, esetrootId}) {
+    XChangeProperty(dpy, root, property, pixmapType, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&pixmap), 1);
+  }
+  XSetWindowBackgroundPixmap(dpy, root, pixmap);
+  XClearWindow(dpy, root);
+  // The pixmap must outlive this connection; it is never reused after this.
+  XSetCloseDownMode(dpy, RetainPermanent);
+  XSync(dpy, False);
+}
+
 }  // namespace
 
 Outcome X11RootWallpaper::install(const QString& file) {
@@ -124,8 +258,13 @@ Outcome X11RootWallpaper::show(const std::function<QImage(const QSize& root)>& p
   if (dpy == nullptr) {
     return Outcome::Failed(QStringLiteral("cannot open the X display"));
   }
+  const QuietErrors quiet;  // windows may vanish while we look at them
   const int screen = XDefaultScreen(dpy);
   const Window root = XRootWindow(dpy, screen);
+  if (const std::optional<QString> desktop = CoveringDesktop(dpy, root)) {
+    return Outcome::Failed(
+        QStringLiteral("a desktop window (%1) covers the root window").arg(*desktop));
+  }
   Visual* visual = XDefaultVisual(dpy, screen);
   const int depth = XDefaultDepth(dpy, screen);
   // Format_RGB32's 0xffRRGGBB words are the pixel values of such a visual.
@@ -134,28 +273,7 @@ Outcome X11RootWallpaper::show(const std::function<QImage(const QSize& root)>& p
     return Outcome::Failed(QStringLiteral("unsupported root visual (depth %1)").arg(depth));
   }
   QImage picture = paint(QSize(XDisplayWidth(dpy, screen), XDisplayHeight(dpy, screen)));
-  XErrorHandler previous = XSetErrorHandler(IgnoreXError);
-  const Atom pixmapType = XInternAtom(dpy, "PIXMAP", False);
-  const Atom rootId = XInternAtom(dpy, "_XROOTPMAP_ID", False);
-  const Atom esetrootId = XInternAtom(dpy, "ESETROOT_PMAP_ID", False);
-  const Pixmap pixmap = Upload(dpy, root, visual, static_cast<unsigned>(depth), picture);
-
-  // The previous setter kept its pixmap alive after it left; when both properties name it,
-  // killing its client frees it (two differing ids mean someone else owns one of them).
-  const Pixmap old = ReadPixmapProperty(dpy, root, rootId, pixmapType);
-  if (old != 0 && old == ReadPixmapProperty(dpy, root, esetrootId, pixmapType)) {
-    XKillClient(dpy, old);
-  }
-  for (Atom property : {rootId, esetrootId}) {
-    XChangeProperty(dpy, root, property, pixmapType, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(&pixmap), 1);
-  }
-  XSetWindowBackgroundPixmap(dpy, root, pixmap);
-  XClearWindow(dpy, root);
-  // The pixmap must outlive this connection; it is never reused after this.
-  XSetCloseDownMode(dpy, RetainPermanent);
-  XSync(dpy, False);
-  XSetErrorHandler(previous);
+  ShowOnRoot(dpy, root, Upload(dpy, root, visual, static_cast<unsigned>(depth), picture));
   return Outcome::Done();
 }
 

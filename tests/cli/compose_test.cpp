@@ -11,6 +11,7 @@
 
 #include "imageio/image_files.h"
 #include "support/fake_wallpaper_setter.h"
+#include "support/files.h"
 #include "support/pictures.h"
 #include "support/temp_dir.h"
 
@@ -171,6 +172,27 @@ TEST_F(ComposeTest, WallpaperIsWrittenAndInstalled) {
   EXPECT_EQ(r.err, "Wallpaper could not be set: no folder\n");
   EXPECT_TRUE(setter.installed.empty());
   EXPECT_TRUE(fs::is_empty(dir.file("cwd")));
+}
+
+// --restore hands the file the last install wrote to the desktop again, untouched.
+TEST_F(ComposeTest, RestoreInstallsTheLastWallpaperFileAgain) {
+  FakeWallpaperSetter setter;
+  setter.folder = dir.file("");
+  ComposeEnvironment env;
+  env.wallpaper = [&]() -> WallpaperSetter* { return &setter; };
+  Outcome r = Compose({"--restore"}, env);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Wallpaper could not be restored: no wallpaper has been set yet (" +
+                       dir.file("Tessora Wallpaper.bmp") + " does not exist)\n");
+  EXPECT_TRUE(setter.installed.empty());
+  ASSERT_EQ(Compose({"--size", "40x30", "--set-wallpaper"}, env).status, 0);
+  const std::string written = testing::readFile(dir.file("Tessora Wallpaper.bmp"));
+  r = Compose({"--restore"}, env);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "Wallpaper has been set\n");
+  EXPECT_EQ(setter.installed, std::vector<std::string>(2, dir.file("Tessora Wallpaper.bmp")));
+  EXPECT_EQ(testing::readFile(dir.file("Tessora Wallpaper.bmp")), written);
+  EXPECT_EQ(Compose({"--restore"}).status, 1);  // no desktop session
 }
 
 TEST_F(ComposeTest, DesktopSizeAndSettingsFromTheEnvironment) {
@@ -337,6 +359,8 @@ TEST(ComposeArgs, UsageErrors) {
       {"--monitors", "1x1080+0+0"},
       {"--monitors", "100x100+0+0,100x100+200000+0"},
       {"--monitors", "10x10+0+0", "--size", "10x10"},
+      {"--restore", "--set-wallpaper"},
+      {"--size", "10x10", "--restore"},
   };
   for (const auto& args : bad) {
     EXPECT_THROW(ParseComposeArgs(args), UsageError) << args[0];

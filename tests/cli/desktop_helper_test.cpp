@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
+#include <chrono>
 #include <filesystem>
 
 #include "support/files.h"
@@ -38,6 +41,24 @@ TEST(DesktopHelper, ProgramsReportTheirOutputAndHowTheyEnded) {
   run = RunProgram(s.add("crash", "kill -9 $$\n"), {});
   EXPECT_EQ(run.status, -1);
   EXPECT_EQ(run.error, "ended by signal 9");
+}
+
+// A program the helper leaves running (swaybg) keeps the pipe open; the answer must not wait
+// for it.
+TEST(DesktopHelper, TheAnswerEndsWithTheProgramNotWithWhatItLeftRunning) {
+  Scripts s;
+  const std::string pidFile = s.path("left.pid");
+  const auto start = std::chrono::steady_clock::now();
+  const ProgramRun run =
+      RunProgram(s.add("leave", "sleep 30 & echo $! > \"$1\"; echo answer\n"), {pidFile});
+  const auto took = std::chrono::steady_clock::now() - start;
+  const std::string left = testing::readFile(pidFile);
+  if (!left.empty()) {
+    ::kill(std::stoi(left), SIGTERM);
+  }
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "answer\n");
+  EXPECT_LT(took, std::chrono::seconds(10));
 }
 
 TEST(DesktopHelper, GeometrySurvivesTheTripThroughText) {

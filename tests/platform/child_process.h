@@ -101,6 +101,8 @@ class PrivateBus {
   /// A new connection to the bus (a second client, or the connection a fake service uses).
   QDBusConnection connect(const QString& connectionName);
   QDBusConnection connection() const { return connection_; }
+  /// The bus's address, for programs a test starts on it.
+  const QString& address() const { return address_; }
 
  private:
   ChildProcess daemon_;

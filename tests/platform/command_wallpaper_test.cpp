@@ -3,10 +3,36 @@
 
 #include <gtest/gtest.h>
 
+#include <QDBusConnectionInterface>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
 #include "child_process.h"
+#include "platform/x11_headers.h"
+#include "platform/x11_root_wallpaper.h"
 
 namespace tessora {
 namespace {
+
+// What the screen shows at a point (the root window with everything drawn over it).
+QColor ScreenPixel(int x, int y) {
+  Display* dpy = XOpenDisplay(nullptr);
+  if (dpy == nullptr) {
+    return QColor();
+  }
+  XImage* image = XGetImage(dpy, XDefaultRootWindow(dpy), x, y, 1, 1, 0xffffffffUL, ZPixmap);
+  const unsigned long v = image != nullptr ? XGetPixel(image, 0, 0) : 0;
+  if (image != nullptr) {
+    XDestroyImage(image);
+  }
+  XCloseDisplay(dpy);
+  return QColor(static_cast<int>((v >> 16) & 0xFF), static_cast<int>((v >> 8) & 0xFF),
+                static_cast<int>(v & 0xFF));
+}
 
 class CommandWallpaperTest : public ::testing::Test {
  protected:
@@ -29,11 +55,82 @@ TEST_F(CommandWallpaperTest, SwayGetsTheQuotedPathForEveryOutput) {
   EXPECT_EQ(Log(), QStringLiteral("swaymsg|output|*|bg|\"/home/u/T W \\\"1\\\".bmp\"|fill|"));
 }
 
-TEST_F(CommandWallpaperTest, LxqtAndLxdeKeepTheUsersMode) {
-  ASSERT_TRUE(LxqtWallpaper().install(QStringLiteral("/w-1.bmp")).ok());
+TEST_F(CommandWallpaperTest, LxdeKeepsTheUsersMode) {
   ASSERT_TRUE(LxdeWallpaper().install(QStringLiteral("/w-2.bmp")).ok());
-  EXPECT_EQ(Log(), QStringLiteral(
-                       "pcmanfm-qt|--set-wallpaper|/w-1.bmp|pcmanfm|--set-wallpaper=/w-2.bmp|"));
+  EXPECT_EQ(Log(), QStringLiteral("pcmanfm|--set-wallpaper=/w-2.bmp|"));
+}
+
+// Without its desktop pcmanfm-qt stores nothing and says nothing; with it, a mode that hides the
+// picture (a fresh user's is "none") is replaced, any other stays.
+TEST_F(CommandWallpaperTest, LxqtNeedsItsDesktopAndAModeThatShowsThePicture) {
+  testing::PrivateBus bus;
+  ASSERT_TRUE(bus.ok());
+  EXPECT_TRUE(PcmanfmQtWallpaper(bus.connection())
+                  .install(QStringLiteral("/w.bmp"))
+                  .reason()
+                  .startsWith(QLatin1String("no pcmanfm-qt desktop is running")));
+  EXPECT_EQ(Log(), QString());
+  QDBusConnection desktop = bus.connect(QStringLiteral("desktop"));
+  ASSERT_TRUE(desktop.registerService(QStringLiteral("org.pcmanfm.PCManFM")));
+  const QString conf =
+      qEnvironmentVariable("XDG_CONFIG_HOME") + "/pcmanfm-qt/default/settings.conf";
+  ASSERT_TRUE(QDir().mkpath(QFileInfo(conf).path()));
+  const struct {
+    const char* mode;  // nullptr: no settings file yet
+    bool replaced;
+  } cases[] = {
+      {nullptr, true}, {"none", true}, {"color", true}, {"stretch", false}, {"tile", false}};
+  for (const auto& c : cases) {
+    QFile::remove(conf);
+    if (c.mode != nullptr) {
+      QFile f(conf);
+      ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+      f.write(QByteArray("[Desktop]\nWallpaperMode=") + c.mode + "\n");
+    }
+    const qsizetype before = Log().size();
+    ASSERT_TRUE(PcmanfmQtWallpaper(bus.connection()).install(QStringLiteral("/w.bmp")).ok());
+    EXPECT_EQ(Log().mid(before),
+              QStringLiteral("pcmanfm-qt|--set-wallpaper=/w.bmp|%1")
+                  .arg(c.replaced ? QStringLiteral("--wallpaper-mode=stretch|") : QString()))
+        << (c.mode != nullptr ? c.mode : "no file");
+  }
+  QFile::remove(conf);
+}
+
+// The real pcmanfm-qt desktop on this run's X server, with a fresh profile (mode "none"): the
+// picture, a BMP, must reach the screen; painting the root under it must fail and say why.
+TEST(PcmanfmQtDesktop, ShowsTheWallpaperAndHidesTheRoot) {
+  if (QStandardPaths::findExecutable(QStringLiteral("pcmanfm-qt")).isEmpty()) {
+    GTEST_SKIP() << "pcmanfm-qt is not installed";
+  }
+  testing::PrivateBus bus;
+  ASSERT_TRUE(bus.ok());
+  const QByteArray oldBus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+  qputenv("DBUS_SESSION_BUS_ADDRESS", bus.address().toUtf8());  // for pcmanfm-qt's own call
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  testing::ChildProcess desktop;
+  ASSERT_TRUE(desktop.start(QStringLiteral("pcmanfm-qt"), {QStringLiteral("--desktop")}, env));
+  const auto registered = [&bus] {
+    return bus.connection()
+        .interface()
+        ->isServiceRegistered(QStringLiteral("org.pcmanfm.PCManFM"))
+        .value();
+  };
+  ASSERT_TRUE(testing::WaitUntil(registered, 10000));
+  QTemporaryDir dir;
+  const QString file = dir.filePath(QStringLiteral("w.bmp"));
+  QImage picture(64, 64, QImage::Format_RGB888);
+  picture.fill(QColor(20, 120, 220));
+  ASSERT_TRUE(picture.save(file, "BMP"));
+  const Outcome installed = PcmanfmQtWallpaper(bus.connection()).install(file);
+  EXPECT_TRUE(installed.ok()) << installed.reason().toStdString();
+  EXPECT_TRUE(
+      testing::WaitUntil([] { return ScreenPixel(640, 400) == QColor(20, 120, 220); }, 5000))
+      << ScreenPixel(640, 400).name().toStdString();
+  EXPECT_EQ(X11RootWallpaper().install(file).reason(),
+            QStringLiteral("a desktop window (pcmanfm-qt) covers the root window"));
+  desktop.stop();
+  qputenv("DBUS_SESSION_BUS_ADDRESS", oldBus);
 }
 
 // Several monitors: sway sets each output's picture in one command line; pcmanfm-qt and pcmanfm
@@ -74,8 +171,8 @@ TEST_F(CommandWallpaperTest, AFailingOrMissingCommandIsReported) {
   EXPECT_EQ(SwayWallpaper().install(QStringLiteral("/w.bmp")).reason(),
             QStringLiteral("swaymsg failed (exit code 1): no output matches"));
   qputenv("PATH", QByteArray("/nonexistent"));
-  EXPECT_EQ(LxqtWallpaper().install(QStringLiteral("/w.bmp")).reason(),
-            QStringLiteral("pcmanfm-qt is not installed"));
+  EXPECT_EQ(LxdeWallpaper().install(QStringLiteral("/w.bmp")).reason(),
+            QStringLiteral("pcmanfm is not installed"));
   EXPECT_EQ(SwaybgWallpaper().install(QStringLiteral("/w.bmp")).reason(),
             QStringLiteral("swaybg is not installed"));
 }

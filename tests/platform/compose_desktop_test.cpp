@@ -2,11 +2,22 @@
 // for, and --set-wallpaper installs the result on the root window.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
+#include <unistd.h>
+
+#include <QColor>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QMap>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include "child_process.h"
 #include "imageio/image_files.h"
+#include "platform/command_wallpaper.h"
 #include "platform/x11_headers.h"
 #include "support/pictures.h"
 #include "support/root_window.h"
@@ -19,16 +30,20 @@ struct ToolRun {
   QString err;
 };
 
-ToolRun Compose(const QStringList& args) {
+// extra: variables set for this run only.
+ToolRun Compose(const QStringList& args, const QMap<QString, QString>& extra = {}) {
   QProcess p;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   // No desktop of its own: the portal (no session bus here) fails, the root window remains.
   env.remove(QStringLiteral("XDG_CURRENT_DESKTOP"));
   env.remove(QStringLiteral("DESKTOP_SESSION"));
+  for (auto it = extra.begin(); it != extra.end(); ++it) {
+    env.insert(it.key(), it.value());
+  }
   p.setProcessEnvironment(env);
   p.start(QStringLiteral(TESSORA_COMPOSE_EXE), args);
   ToolRun r;
-  if (p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit) {
+  if (p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit) {
     r.status = p.exitCode();
   }
   r.err = QString::fromUtf8(p.readAllStandardError());
@@ -114,6 +129,161 @@ TEST(ComposeOnTheDesktop, SetWallpaperReachesTheRootWindow) {
   ASSERT_EQ(r.status, 0) << r.err.toStdString();
   EXPECT_EQ(RootPixel(5, 5), RGB(0xa0, 0x30, 0x10));
   EXPECT_EQ(RootPixel(1270, 790), RGB(0xa0, 0x30, 0x10));
+}
+
+// A window manager's start-up runs --restore: the root shows the last wallpaper again, whatever
+// painted it since; with no wallpaper ever set, the user is told so.
+TEST(ComposeOnTheDesktop, RestorePaintsTheLastWallpaperAgain) {
+  QTemporaryDir data;
+  const QMap<QString, QString> home{{"XDG_DATA_HOME", data.path()}};
+  ToolRun r = Compose({QStringLiteral("--restore")}, home);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(r.err.contains(QLatin1String("no wallpaper has been set yet")))
+      << r.err.toStdString();
+  r = Compose({"--size", "1280x800", "--deep-color", "#3060c0", "--set-wallpaper"}, home);
+  ASSERT_EQ(r.status, 0) << r.err.toStdString();
+  Display* dpy = XOpenDisplay(nullptr);
+  ASSERT_NE(dpy, nullptr);
+  XSetWindowBackground(dpy, XDefaultRootWindow(dpy), 0x00ff00);  // a restarted session's root
+  XClearWindow(dpy, XDefaultRootWindow(dpy));
+  XCloseDisplay(dpy);
+  ASSERT_EQ(RootPixel(7, 7), RGB(0, 0xff, 0));
+  r = Compose({QStringLiteral("--restore")}, home);
+  ASSERT_EQ(r.status, 0) << r.err.toStdString();
+  EXPECT_EQ(RootPixel(7, 7), RGB(0x30, 0x60, 0xc0));
+}
+
+// The record of the running swaybg: its pid and picture.
+QStringList SwaybgRecord(const QString& runtime) {
+  QFile f(runtime + QStringLiteral("/tessora-swaybg.pid"));
+  return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'))
+                                     : QStringList();
+}
+
+// A wlroots compositor other than sway: swaybg (a stand-in that talks on its output and stays,
+// as the real one does) is left running, and only the instance we started before is ended.
+TEST(ComposeOnTheDesktop, SwaybgIsLeftRunningAloneAndOnlyOurOldOneIsEnded) {
+  testing::StandInCommands commands;
+  ASSERT_TRUE(commands.add(
+      QStringLiteral("swaybg"),
+      "echo 'swaybg: log line'\n"
+      "exec /usr/bin/python3 -c 'import os, sys; os.execv(sys.executable, [\"swaybg\", \"-c\", "
+      "\"import time; time.sleep(600)\"] + sys.argv[1:])' \"$@\" 2>>\"$(dirname \"$0\")/err\"\n"));
+  QTemporaryDir runtime;
+  const QMap<QString, QString> wayland{{"WAYLAND_DISPLAY", "wayland-tessora-test"},
+                                       {"XDG_CURRENT_DESKTOP", "Hyprland"},
+                                       {"XDG_RUNTIME_DIR", runtime.path()}};
+  const QStringList args{"--size", "64x48", "--deep-color", "#102030", "--set-wallpaper"};
+  testing::ChildProcess stranger;  // a process a stale record may name
+  ASSERT_TRUE(stranger.start(QStringLiteral("sleep"), {QStringLiteral("600")}));
+  QList<QStringList> records;
+  for (int run = 0; run < 3; ++run) {
+    if (run == 2) {  // the record names someone else's process: it must be left alone
+      QFile f(runtime.filePath(QStringLiteral("tessora-swaybg.pid")));
+      ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+      f.write(QStringLiteral("%1\n%2\n").arg(stranger.pid()).arg(records[1][1]).toUtf8());
+    }
+    const ToolRun r = Compose(args, wayland);
+    records << SwaybgRecord(runtime.path());
+    ASSERT_EQ(r.status, 0) << r.err.toStdString() << run << commands.read("err").toStdString();
+    EXPECT_FALSE(r.err.contains(QLatin1String("log line"))) << r.err.toStdString();
+    ASSERT_GE(records.back().size(), 2);
+  }
+  const auto alive = [&records](int run) {
+    return IsSwaybgShowing(records[run][0].toLongLong(), records[run][1]);
+  };
+  EXPECT_TRUE(testing::WaitUntil([&] { return !alive(0); }, 5000));
+  EXPECT_TRUE(alive(1));
+  EXPECT_TRUE(alive(2));
+  EXPECT_EQ(stranger.process()->state(), QProcess::Running);
+  for (int run = 1; run < 3; ++run) {
+    ::kill(static_cast<pid_t>(records[run][0].toLongLong()), SIGTERM);
+  }
+}
+
+// A headless sway of its own, run as an unprivileged user (sway refuses root), as the
+// wlroots compositor swaybg draws on.
+class HeadlessSway {
+ public:
+  HeadlessSway() {
+    for (const char* tool : {"sway", "swaybg", "grim", "setpriv"}) {
+      if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty()) {
+        why_ = QStringLiteral("%1 is not installed").arg(QLatin1String(tool));
+        return;
+      }
+    }
+    QFile config(dir_.filePath(QStringLiteral("config")));
+    if (::geteuid() != 0 || !config.open(QIODevice::WriteOnly) ||
+        config.write("output HEADLESS-1 resolution 320x200\n") < 0 ||
+        ::chown(QFile::encodeName(dir_.path()).constData(), 65534, 65534) != 0) {
+      why_ = QStringLiteral("needs root to run sway as another user");
+      return;
+    }
+    config.close();
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("PATH"), qEnvironmentVariable("PATH"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir_.path());
+    env.insert(QStringLiteral("WLR_BACKENDS"), QStringLiteral("headless"));
+    env.insert(QStringLiteral("WLR_LIBINPUT_NO_DEVICES"), QStringLiteral("1"));
+    env.insert(QStringLiteral("WLR_RENDERER"), QStringLiteral("pixman"));
+    sway_.start(
+        QStringLiteral("setpriv"),
+        {"--reuid=65534", "--regid=65534", "--clear-groups", "sway", "-c", config.fileName()}, env);
+    testing::WaitUntil([this] { return !socket().isEmpty(); }, 10000);
+    if (socket().isEmpty()) {
+      why_ = QStringLiteral("sway did not start");
+    }
+  }
+  const QString& why() const { return why_; }
+  QMap<QString, QString> environment() const {
+    return {{"WAYLAND_DISPLAY", socket()}, {"XDG_RUNTIME_DIR", dir_.path()}};
+  }
+  // What the compositor shows at a point, read with grim.
+  QColor pixel(int x, int y) const {
+    QProcess grim;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("WAYLAND_DISPLAY"), socket());
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir_.path());
+    grim.setProcessEnvironment(env);
+    grim.start(QStringLiteral("grim"),
+               {QStringLiteral("-t"), QStringLiteral("png"), QStringLiteral("-")});
+    grim.waitForFinished(10000);
+    return QImage::fromData(grim.readAllStandardOutput(), "PNG").pixelColor(x, y);
+  }
+
+ private:
+  QString socket() const {
+    const QStringList names =
+        QDir(dir_.path()).entryList({QStringLiteral("wayland-?")}, QDir::System);
+    return names.isEmpty() ? QString() : names.first();
+  }
+  QTemporaryDir dir_;
+  testing::ChildProcess sway_;
+  QString why_;
+};
+
+// The real swaybg on a real wlroots compositor: each install shows the new picture and the
+// instance that showed the one before is gone.
+TEST(ComposeOnTheDesktop, SwaybgShowsEachWallpaperOnAWlrootsCompositor) {
+  HeadlessSway sway;
+  if (!sway.why().isEmpty()) {
+    GTEST_SKIP() << sway.why().toStdString();
+  }
+  QMap<QString, QString> env = sway.environment();
+  env.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QStringLiteral("river"));
+  QList<QStringList> records;
+  for (const char* colour : {"#1478dc", "#dc7814"}) {
+    const ToolRun r =
+        Compose({"--size", "320x200", "--deep-color", colour, "--set-wallpaper"}, env);
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(testing::WaitUntil([&] { return sway.pixel(160, 100) == QColor(colour); }, 5000))
+        << colour << " shows " << sway.pixel(160, 100).name().toStdString();
+    records << SwaybgRecord(env.value(QStringLiteral("XDG_RUNTIME_DIR")));
+    ASSERT_GE(records.back().size(), 2);
+  }
+  EXPECT_TRUE(testing::WaitUntil(
+      [&] { return !IsSwaybgShowing(records[0][0].toLongLong(), records[0][1]); }, 5000));
+  EXPECT_TRUE(IsSwaybgShowing(records[1][0].toLongLong(), records[1][1]));
 }
 
 }  // namespace

@@ -80,6 +80,16 @@ TEST(GSettingsWallpaper, SeveralMonitorsGetTheWholeDesktopSpanned) {
   }
 }
 
+// What GLib falls back to without its dconf module: keys read back, nothing is stored.
+TEST(GSettingsWallpaper, TheMemoryBackEndIsRefused) {
+  GSettingsBackend* memory = g_memory_settings_backend_new();
+  const Outcome outcome = GSettingsWallpaper(GnomeBackground(), memory).install(kFile);
+  g_object_unref(memory);
+  EXPECT_FALSE(outcome.ok());
+  EXPECT_TRUE(outcome.reason().contains(QLatin1String("only in memory")))
+      << outcome.reason().toStdString();
+}
+
 TEST(GSettingsWallpaper, AMissingSchemaIsReportedNotFatal) {
   GSettingsDesktop missing = GnomeBackground();
   missing.name = QStringLiteral("Nowhere");

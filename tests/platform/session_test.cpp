@@ -65,6 +65,28 @@ TEST(WallpaperMethods, NativeMethodFirstThenThePortal) {
             (QStringList{"sway", "Portal"}));
 }
 
+// Desktops that draw their own background get what really reaches it, and never the root
+// window, which they cover.
+TEST(WallpaperMethods, EachDesktopGetsTheMethodsThatReachIt) {
+  const struct {
+    const char* desktop;
+    const char* display;  // DISPLAY or WAYLAND_DISPLAY
+    QStringList methods;
+  } cases[] = {
+      {"Pantheon", "DISPLAY", {"GNOME", "Portal"}},
+      {"Budgie:GNOME", "DISPLAY", {"GNOME", "Portal"}},
+      {"Deepin", "DISPLAY", {"Portal"}},
+      {"i3", "DISPLAY", {"Portal", "X11"}},
+      {"COSMIC", "WAYLAND_DISPLAY", {"Portal", "swaybg"}},
+      {"LXQt", "DISPLAY", {"LXQt", "Portal"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(MethodNames(Detect({{"XDG_CURRENT_DESKTOP", c.desktop}, {c.display, ":0"}})),
+              c.methods)
+        << c.desktop;
+  }
+}
+
 TEST(WallpaperMethods, SandboxUsesOnlyThePortal) {
   EXPECT_EQ(MethodNames(Detect({{"XDG_CURRENT_DESKTOP", "GNOME"}}, true)), QStringList{"Portal"});
 }

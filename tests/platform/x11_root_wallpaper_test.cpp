@@ -150,6 +150,57 @@ TEST(X11RootWallpaper, CentresThePictureOnEveryMonitor) {
   EXPECT_EQ(root.pixelColor(640, 400), QColor(0, 0, 0));
 }
 
+// A desktop (a file manager's desktop, a desktop shell) maps a window of the desktop type over
+// the root: painting the root would show nothing, so the install must fail and say why.
+TEST(X11RootWallpaper, AShownDesktopWindowMakesTheInstallFail) {
+  QTemporaryDir dir;
+  const QString file = dir.filePath(QStringLiteral("w.bmp"));
+  ASSERT_TRUE(Pattern(10, 10, 0).save(file, "BMP"));
+  const struct {
+    bool desktopType;
+    bool mapped;
+    bool nested;  // deeper in frames than a walk looks: found through the client list
+    bool covers;
+  } cases[] = {{true, true, false, true},
+               {true, false, false, false},
+               {false, true, false, false},
+               {true, true, true, true}};
+  for (const auto& c : cases) {
+    Display* dpy = XOpenDisplay(nullptr);
+    ASSERT_NE(dpy, nullptr);
+    const Window root = XDefaultRootWindow(dpy);
+    Window parent = root;
+    for (int level = 0; c.nested && level < 2; ++level) {
+      parent = XCreateSimpleWindow(dpy, parent, 0, 0, 1280, 800, 0, 0, 0);
+      XMapWindow(dpy, parent);
+    }
+    const Window w = XCreateSimpleWindow(dpy, parent, 0, 0, 1280, 800, 0, 0, 0);
+    char name[] = "fm-desktop";
+    char cls[] = "FakeDesktop";
+    XClassHint hint{name, cls};
+    XSetClassHint(dpy, w, &hint);
+    const Atom type = XInternAtom(
+        dpy, c.desktopType ? "_NET_WM_WINDOW_TYPE_DESKTOP" : "_NET_WM_WINDOW_TYPE_NORMAL", False);
+    XChangeProperty(dpy, w, XInternAtom(dpy, "_NET_WM_WINDOW_TYPE", False), XA_ATOM, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(&type), 1);
+    const Atom clients = XInternAtom(dpy, "_NET_CLIENT_LIST", False);
+    XChangeProperty(dpy, root, clients, XA_WINDOW, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&w), 1);
+    if (c.mapped) {
+      XMapWindow(dpy, w);
+    }
+    XSync(dpy, False);
+    const Outcome outcome = X11RootWallpaper().install(file);
+    XDeleteProperty(dpy, root, clients);
+    XCloseDisplay(dpy);  // the windows go with their client
+    EXPECT_EQ(outcome.ok(), !c.covers) << c.desktopType << c.mapped << c.nested;
+    if (c.covers) {
+      EXPECT_EQ(outcome.reason(),
+                QStringLiteral("a desktop window (FakeDesktop) covers the root window"));
+    }
+  }
+}
+
 TEST(X11RootWallpaper, ReportsAnUnreadableFileOrDisplay) {
   EXPECT_FALSE(X11RootWallpaper().install(QStringLiteral("/nonexistent.bmp")).ok());
   QTemporaryDir dir;
