@@ -149,10 +149,13 @@ QString SwayQuoted(const QString& text) {
 }  // namespace
 
 CommandWallpaper SwayWallpaper() {
-  CommandWallpaper sway(QStringLiteral("sway"), QStringLiteral("swaymsg"), [](const QString& f) {
-    return QStringList{QStringLiteral("output"), QStringLiteral("*"), QStringLiteral("bg"),
-                       SwayQuoted(f), QStringLiteral("fill")};
-  }, true);
+  CommandWallpaper sway(
+      QStringLiteral("sway"), QStringLiteral("swaymsg"),
+      [](const QString& f) {
+        return QStringList{QStringLiteral("output"), QStringLiteral("*"), QStringLiteral("bg"),
+                           SwayQuoted(f), QStringLiteral("fill")};
+      },
+      true);
   // One command line for all outputs, so that they change together. Every output first gets
   // the primary's picture: one Qt could not name still shows a composition made for a screen.
   sway.forMonitors(MonitorSpread::PerMonitor, [](const QList<MonitorFile>& files) {
@@ -175,14 +178,15 @@ CommandWallpaper SwayWallpaper() {
 }
 
 CommandWallpaper LxdeWallpaper() {
-  CommandWallpaper lxde(QStringLiteral("LXDE"), QStringLiteral("pcmanfm"), [](const QString& f) {
-    return QStringList{QStringLiteral("--set-wallpaper=") + f};
-  }, true);
+  CommandWallpaper lxde(
+      QStringLiteral("LXDE"), QStringLiteral("pcmanfm"),
+      [](const QString& f) { return QStringList{QStringLiteral("--set-wallpaper=") + f}; }, true);
   lxde.forMonitors(MonitorSpread::Spanned, [](const QList<MonitorFile>& files) {
     return QStringList{QStringLiteral("--set-wallpaper=") + files.front().file,
                        QStringLiteral("--wallpaper-mode=screen")};
   });
   return lxde;
+}
 
 QString PcmanfmQtWallpaperMode(const QString& profile) {
   const QString path = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +

@@ -41,7 +41,9 @@ class CommandWallpaperTest : public ::testing::Test {
       ASSERT_TRUE(
           commands_.add(QLatin1String(name),
                         "printf '%s|' \"$(basename \"$0\")\" \"$@\" >> \"$(dirname \"$0\")/log\"\n"
-                        "[ -z \"$STUB_FAIL\" ] || { echo \"$STUB_FAIL\"; exit 1; }\n"));
+                        "[ -z \"$STUB_FAIL\" ] || { echo \"$STUB_FAIL\"; exit 1; }\n"
+                        // swaybg stays up while it shows the picture
+                        "[ \"$(basename \"$0\")\" != swaybg ] || exec sleep 2\n"));
     }
   }
   void TearDown() override { qunsetenv("STUB_FAIL"); }
@@ -147,18 +149,26 @@ TEST_F(CommandWallpaperTest, SeveralMonitorsAreHandedOverAsEachDesktopKeepsThem)
   ASSERT_TRUE(sway.installMonitors(monitors).ok());
   EXPECT_EQ(Log(), QStringLiteral("swaymsg|output|*|bg|\"/m 2.bmp\"|fill|;|output|\"DP-1\"|bg|"
                                   "\"/m1.bmp\"|fill|;|output|\"HDMI-A-1\"|bg|\"/m 2.bmp\"|fill|"));
-  CommandWallpaper lxqt = LxqtWallpaper();
+  testing::PrivateBus bus;
+  ASSERT_TRUE(bus.ok());
+  QDBusConnection desktop = bus.connect(QStringLiteral("desktop"));
+  ASSERT_TRUE(desktop.registerService(QStringLiteral("org.pcmanfm.PCManFM")));
+  PcmanfmQtWallpaper lxqt(bus.connection());
   CommandWallpaper lxde = LxdeWallpaper();
   ASSERT_EQ(lxqt.spread(), MonitorSpread::Spanned);
   ASSERT_EQ(lxde.spread(), MonitorSpread::Spanned);
-  ASSERT_TRUE(lxqt.installMonitors(spanned).ok());
+  const Outcome lxqtInstalled = lxqt.installMonitors(spanned);
+  ASSERT_TRUE(lxqtInstalled.ok()) << lxqtInstalled.reason().toStdString();
   ASSERT_TRUE(lxde.installMonitors(spanned).ok());
   EXPECT_TRUE(
-      Log().endsWith(QStringLiteral("pcmanfm-qt|--set-wallpaper|/all.bmp|--wallpaper-mode|stretch|"
+      Log().endsWith(QStringLiteral("pcmanfm-qt|--set-wallpaper=/all.bmp|--wallpaper-mode=stretch|"
                                     "pcmanfm|--set-wallpaper=/all.bmp|--wallpaper-mode=screen|")))
       << Log().toStdString();
   // swaybg runs detached: its arguments come when it has started.
-  ASSERT_TRUE(SwaybgWallpaper().installMonitors(monitors).ok());
+  QTemporaryDir runtime;
+  const Outcome swaybgStarted =
+      SwaybgWallpaper(runtime.filePath(QStringLiteral("swaybg.pid"))).installMonitors(monitors);
+  ASSERT_TRUE(swaybgStarted.ok()) << swaybgStarted.reason().toStdString();
   const QString swaybg = QStringLiteral(
       "swaybg|-o|DP-1|-i|/m1.bmp|-m|fill|-o|*|-i|/m 2.bmp|-m|fill|-o|HDMI-A-1|-i|/m "
       "2.bmp|-m|fill|");
