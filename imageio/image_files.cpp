@@ -7,6 +7,7 @@
 #include "imageio/gif_codec.h"
 #include "imageio/image_error.h"
 #include "imageio/jpeg_codec.h"
+#include "imageio/photo_codecs.h"
 #include "imageio/png_unit.h"
 
 namespace tessora {
@@ -37,6 +38,16 @@ void readByExtension(const std::string& fileName, Bitmap& bitmap) {
     LoadJpegFile(fileName, bitmap);
   } else if (ext == ".png") {
     ReadPngFile(fileName, bitmap);
+  } else if (ext == ".webp") {
+    LoadWebpFile(fileName, bitmap);
+  } else if (ext == ".avif") {
+    LoadAvifFile(fileName, bitmap);
+  } else if (ext == ".heic" || ext == ".heif") {
+    LoadHeifFile(fileName, bitmap);
+  } else if (ext == ".tif" || ext == ".tiff") {
+    LoadTiffFile(fileName, bitmap);
+  } else if (ext == ".jxl") {
+    LoadJxlFile(fileName, bitmap);
   } else {
     LoadBmpFile(fileName, bitmap);
   }

@@ -31,7 +31,8 @@ struct LoadResult {
 };
 
 /// Reads an image file into the bitmap, the reader chosen by the extension alone (".gif", ".jpg",
-/// ".jpeg", ".png", anything else as a Windows bitmap). Clears the bitmap's transparent flag
+/// ".jpeg", ".png", ".webp", ".avif", ".heic", ".heif", ".tif", ".tiff", ".jxl", anything else as
+/// a Windows bitmap). Clears the bitmap's transparent flag
 /// first. A failed read keeps the pixels and says why; it never throws. What the user is told
 /// is the front end's business.
 LoadResult LoadImageFile(const std::string& FileName, Bitmap& bitmap);

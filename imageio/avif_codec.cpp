@@ -1,0 +1,85 @@
+#include <avif/avif.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "imageio/photo_codecs.h"
+#include "imageio/photo_reader.h"
+#include "imageio/read_file.h"
+
+namespace tessora {
+namespace {
+
+using photo::Fail;
+
+struct DecoderDestroy {
+  void operator()(avifDecoder* d) const { avifDecoderDestroy(d); }
+};
+
+const char* resultReason(avifResult result) {
+  return result == AVIF_RESULT_TRUNCATED_DATA ? photo::kTruncated : photo::kDamaged;
+}
+
+void check(avifResult result) {
+  if (result != AVIF_RESULT_OK) {
+    Fail(resultReason(result));
+  }
+}
+
+// libavif's own bounds, which it applies while it parses, before the AV1 decoder sees a byte. The
+// side is left at the Bitmap's so that a picture beyond our limits gets to say its size below;
+// libavif refuses a pixel bound above its default (16384 x 16384) as not implemented.
+void limitDecoder(avifDecoder& decoder, const ImageLimits& limits) {
+  decoder.maxThreads = 1;
+  decoder.ignoreExif = AVIF_TRUE;
+  decoder.ignoreXMP = AVIF_TRUE;
+  decoder.imageDimensionLimit = static_cast<std::uint32_t>(Bitmap::kMaxDimension);
+  decoder.imageSizeLimit = static_cast<std::uint32_t>(std::min<std::int64_t>(
+      {limits.maxPixels, Bitmap::kMaxPixels, std::int64_t{AVIF_DEFAULT_IMAGE_SIZE_LIMIT}}));
+}
+
+}  // namespace
+
+void ReadAvifMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
+                    const ImageLimits& limits) {
+  std::unique_ptr<avifDecoder, DecoderDestroy> decoder(avifDecoderCreate());
+  if (decoder == nullptr || data == nullptr) {
+    Fail(photo::kDamaged);
+  }
+  limitDecoder(*decoder, limits);
+  check(avifDecoderSetIOMemory(decoder.get(), data, size));
+  check(avifDecoderParse(decoder.get()));
+  const avifImage& header = *decoder->image;
+  const bool deep = header.depth > 8;
+  const bool alpha = header.alphaPlane != nullptr || decoder->alphaPresent;
+  const SampleLayout layout = deep ? (alpha ? SampleLayout::Rgba16 : SampleLayout::Rgb16)
+                                   : (alpha ? SampleLayout::Rgba8 : SampleLayout::Rgb8);
+  photo::PixelBuffer out(static_cast<int>(header.width), static_cast<int>(header.height), layout,
+                         limits);
+  check(avifDecoderNextImage(decoder.get()));
+  const avifImage& image = *decoder->image;
+  if (image.width != header.width || image.height != header.height) {
+    Fail(photo::kDamaged);
+  }
+  avifRGBImage rgb;
+  avifRGBImageSetDefaults(&rgb, &image);
+  rgb.depth = deep ? 16 : 8;
+  rgb.format = alpha ? AVIF_RGB_FORMAT_RGBA : AVIF_RGB_FORMAT_RGB;
+  rgb.alphaPremultiplied = AVIF_FALSE;
+  rgb.pixels = out.bytes.data();
+  rgb.rowBytes = static_cast<std::uint32_t>(out.pixels.stride);
+  check(avifImageYUVToRGB(&image, &rgb));
+  if (deep) {
+    HostSamplesToLittleEndian(out.samples16(), out.sampleCount16());
+  }
+  photo::DrawOver(bitmap, out.pixels);
+}
+
+void LoadAvifFile(const std::string& FileName, Bitmap& bitmap, const ImageLimits& limits) {
+  DecodeFileBytes(FileName, PictureFormat::Avif, limits,
+                  [&](const std::uint8_t* data, std::size_t size) {
+                    ReadAvifMemory(data, size, bitmap, limits);
+                  });
+}
+
+}  // namespace tessora
