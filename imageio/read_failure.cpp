@@ -198,8 +198,8 @@ std::string bmpReason(const Outline& file, const ImageLimits& limits) {
   return bmpRowsEnd(d, file.size, width, height) > file.size ? kTruncated : kDamaged;
 }
 
-// The signature each library-read format starts with, and its name; ISO media files (AVIF and
-// HEIF) open with their file type box.
+// The signature each library-read format starts with, and its name with its article; ISO media
+// files (AVIF and HEIF) open with their file type box.
 bool hasSignature(PictureFormat format, const Outline& file) {
   switch (format) {
     case PictureFormat::Webp:
@@ -224,22 +224,22 @@ bool hasSignature(PictureFormat format, const Outline& file) {
 const char* formatName(PictureFormat format) {
   switch (format) {
     case PictureFormat::Webp:
-      return "WebP";
+      return "a WebP";
     case PictureFormat::Avif:
-      return "AVIF";
+      return "an AVIF";
     case PictureFormat::Heif:
-      return "HEIF";
+      return "a HEIF";
     case PictureFormat::Tiff:
-      return "TIFF";
+      return "a TIFF";
     default:
-      return "JPEG XL";
+      return "a JPEG XL";
   }
 }
 
 std::string libraryReason(PictureFormat format, const Outline& file,
                           const std::string& readerSays) {
   if (!hasSignature(format, file)) {
-    return std::string("not a ") + formatName(format) + " file";
+    return std::string("not ") + formatName(format) + " file";
   }
   return readerSays.empty() ? kDamaged : readerSays;
 }

@@ -78,6 +78,18 @@ struct OptionsFree {
   void operator()(TIFFOpenOptions* o) const { TIFFOpenOptionsFree(o); }
 };
 
+// Writers often put the first directory after the pictures' strips: a file cut short loses it.
+bool directoryPastEnd(const MemoryFile& file) {
+  if (file.size < 8) {
+    return true;
+  }
+  const bool little = file.data[0] == 'I';
+  const std::uint32_t offset =
+      little ? byte_order::ReadLE32(file.data + 4) : byte_order::ReadBE32(file.data + 4);
+  const bool big = (little ? file.data[2] : file.data[3]) == 43;
+  return big ? file.size < 16 : offset >= file.size - 2;
+}
+
 std::unique_ptr<TIFF, TiffClose> open(MemoryFile& file, const ImageLimits& limits) {
   const std::unique_ptr<TIFFOpenOptions, OptionsFree> options(TIFFOpenOptionsAlloc());
   if (options == nullptr) {
@@ -91,7 +103,7 @@ std::unique_ptr<TIFF, TiffClose> open(MemoryFile& file, const ImageLimits& limit
       TIFFClientOpenExt("memory", "r", &file, readMemory, writeNothing, seekMemory, closeNothing,
                         sizeOf, mapMemory, unmapNothing, options.get()));
   if (tif == nullptr) {
-    Fail(photo::kDamaged);
+    Fail(directoryPastEnd(file) ? photo::kTruncated : photo::kDamaged);
   }
   return tif;
 }

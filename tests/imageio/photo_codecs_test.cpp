@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "image_makers.h"
@@ -133,6 +134,54 @@ TEST(PhotoFormats, HeifPicturesComeOutTurnedAndMirroredAsTheFileSays) {
       }
     }
     EXPECT_TRUE(SamePicture(turned, expected)) << "orientation " << orientation;
+  }
+}
+
+// Damage of every kind fails cleanly, with a reason, and leaves the bitmap as it was: a file of
+// another format, every cut of a whole file, bytes overwritten, and a picture beyond the limits,
+// which is refused from its header.
+TEST(PhotoFormats, DamagedFilesFailCleanlyAndSayWhy) {
+  TempDir folder;
+  const Bytes png = MakePng(PngRecipe{});
+  const struct {
+    const Storage& storage;
+    const char* notThisFormat;
+  } formats[] = {{kStorages[0], "not a WebP file"},
+                 {kStorages[2], "not an AVIF file"},
+                 {kStorages[4], "not a HEIF file"},
+                 {kStorages[6], "not a TIFF file"},
+                 {kStorages[10], "not a JPEG XL file"}};
+  for (const auto& f : formats) {
+    const Storage& s = f.storage;
+    const Bytes whole = s.make(MakePhotoPicture(7, 5, s.alpha, s.bitDepth));
+    const auto refused = [&](const Bytes& bytes, const ImageLimits& limits = {}) -> std::string {
+      Bitmap bitmap = previous();
+      try {
+        s.read(bytes.data(), bytes.size(), bitmap, limits);
+        return "";
+      } catch (const ImageError& e) {
+        EXPECT_TRUE(SamePicture(bitmap, previous())) << s.name << " changed the bitmap";
+        return *e.detail() != '\0' ? e.detail() : "(no reason)";
+      }
+    };
+    const std::string path = folder.file(std::string("png") + s.extension);
+    ASSERT_TRUE(writeBytes(path, png));
+    Bitmap bitmap;
+    EXPECT_EQ(LoadImageFile(path, bitmap).reason, f.notThisFormat);
+    EXPECT_EQ(refused(Bytes(whole.begin(), whole.begin() + whole.size() / 2)), "truncated")
+        << s.name;
+    for (std::size_t n = 0; n < whole.size(); n += 1 + whole.size() / 40) {
+      EXPECT_NE(refused(Bytes(whole.begin(), whole.begin() + n)), "") << s.name << " cut to " << n;
+      Bytes overwritten = whole;
+      for (std::size_t i = n; i < std::min(n + 8, whole.size()); ++i) {
+        overwritten[i] ^= 0x5A;
+      }
+      refused(overwritten);
+    }
+    ImageLimits small;
+    small.maxDimension = 4;
+    EXPECT_EQ(refused(whole, small).rfind("picture of 7 x 5 is larger than 4 x 4", 0), 0u)
+        << s.name << ": " << refused(whole, small);
   }
 }
 
