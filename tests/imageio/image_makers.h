@@ -101,7 +101,8 @@ Bytes MakeWebp(const PhotoPicture& picture);
 Bytes MakeAnimatedWebp(const std::vector<PhotoPicture>& frames);
 Bytes MakeAvif(const PhotoPicture& picture);
 Bytes MakeHeif(const PhotoPicture& picture, int orientation = 1);
-Bytes MakeTiff(const PhotoPicture& picture, int compression, int rowsPerStrip);
+/// TIFF in strips of rowsPerStrip rows, or with tileSide > 0 (8-bit only) in square tiles.
+Bytes MakeTiff(const PhotoPicture& picture, int compression, int rowsPerStrip, int tileSide = 0);
 Bytes MakeJxl(const PhotoPicture& picture);
 
 /// A deterministic value in 0..maxValue for a pixel sample.

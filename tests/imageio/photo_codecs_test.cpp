@@ -48,6 +48,9 @@ const Storage kStorages[] = {
      [](const PhotoPicture& p) { return MakeTiff(p, COMPRESSION_NONE, 1); }, false, 16, 0},
     {"TIFF PackBits", ".tif", ReadTiffMemory,
      [](const PhotoPicture& p) { return MakeTiff(p, COMPRESSION_PACKBITS, 5); }, false, 8, 0},
+    // Tiles take libtiff's RGBA path, whose alpha comes premultiplied.
+    {"TIFF tiled", ".tif", ReadTiffMemory,
+     [](const PhotoPicture& p) { return MakeTiff(p, COMPRESSION_LZW, 0, 16); }, true, 8, 1},
     {"JPEG XL", ".jxl", ReadJxlMemory, MakeJxl, true, 8, 0},
     {"JPEG XL 16-bit", ".jxl", ReadJxlMemory, MakeJxl, true, 16, 0},
 };
@@ -150,7 +153,7 @@ TEST(PhotoFormats, DamagedFilesFailCleanlyAndSayWhy) {
                  {kStorages[2], "not an AVIF file"},
                  {kStorages[4], "not a HEIF file"},
                  {kStorages[6], "not a TIFF file"},
-                 {kStorages[10], "not a JPEG XL file"}};
+                 {kStorages[11], "not a JPEG XL file"}};
   for (const auto& f : formats) {
     const Storage& s = f.storage;
     const Bytes whole = s.make(MakePhotoPicture(7, 5, s.alpha, s.bitDepth));

@@ -46,6 +46,46 @@ void webpPictureOf(const PhotoPicture& p, WebPPicture& picture) {
           "WebP import");
 }
 
+bool writeRows(TIFF* tif, const PhotoPicture& p, int rowsPerStrip) {
+  TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, static_cast<std::uint32_t>(rowsPerStrip));
+  std::vector<std::uint8_t> b8 = bytes8(p);
+  std::vector<std::uint16_t> b16 = samples16(p);
+  const std::size_t row = static_cast<std::size_t>(p.width * channels(p));
+  bool ok = true;
+  for (int y = 0; y < p.height; ++y) {
+    void* line = p.bitDepth == 8 ? static_cast<void*>(b8.data() + row * y)
+                                 : static_cast<void*>(b16.data() + row * y);
+    ok = ok && TIFFWriteScanline(tif, line, static_cast<std::uint32_t>(y), 0) == 1;
+  }
+  return ok;
+}
+
+// 8-bit pictures in tiles of side x side pixels.
+bool writeTiles(TIFF* tif, const PhotoPicture& p, int side) {
+  TIFFSetField(tif, TIFFTAG_TILEWIDTH, static_cast<std::uint32_t>(side));
+  TIFFSetField(tif, TIFFTAG_TILELENGTH, static_cast<std::uint32_t>(side));
+  const std::size_t ch = static_cast<std::size_t>(channels(p));
+  std::vector<std::uint8_t> tile(static_cast<std::size_t>(side * side) * ch);
+  bool ok = p.bitDepth == 8;
+  for (int ty = 0; ty < p.height; ty += side) {
+    for (int tx = 0; tx < p.width; tx += side) {
+      std::fill(tile.begin(), tile.end(), 0);
+      for (int y = ty; y < std::min(ty + side, p.height); ++y) {
+        for (int x = tx; x < std::min(tx + side, p.width); ++x) {
+          for (std::size_t c = 0; c < ch; ++c) {
+            tile[(static_cast<std::size_t>((y - ty) * side + x - tx)) * ch + c] =
+                static_cast<std::uint8_t>(
+                    p.samples[(static_cast<std::size_t>(y * p.width + x)) * ch + c]);
+          }
+        }
+      }
+      ok = ok && TIFFWriteTile(tif, tile.data(), static_cast<std::uint32_t>(tx),
+                               static_cast<std::uint32_t>(ty), 0, 0) > 0;
+    }
+  }
+  return ok;
+}
+
 }  // namespace
 
 PhotoPicture MakePhotoPicture(int width, int height, bool alpha, int bitDepth) {
@@ -199,7 +239,7 @@ Bytes MakeHeif(const PhotoPicture& p, int orientation) {
   return out;
 }
 
-Bytes MakeTiff(const PhotoPicture& p, int compression, int rowsPerStrip) {
+Bytes MakeTiff(const PhotoPicture& p, int compression, int rowsPerStrip, int tileSide) {
   char name[] = "/tmp/tessora-tiff-XXXXXX";
   const int fd = ::mkstemp(name);
   require(fd >= 0, "temporary TIFF");
@@ -213,20 +253,11 @@ Bytes MakeTiff(const PhotoPicture& p, int compression, int rowsPerStrip) {
   TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
   TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
   TIFFSetField(tif, TIFFTAG_COMPRESSION, static_cast<std::uint16_t>(compression));
-  TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, static_cast<std::uint32_t>(rowsPerStrip));
   if (p.alpha) {
     const std::uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
     TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, extra);
   }
-  std::vector<std::uint8_t> b8 = bytes8(p);
-  std::vector<std::uint16_t> b16 = samples16(p);
-  const std::size_t row = static_cast<std::size_t>(p.width * channels(p));
-  bool ok = true;
-  for (int y = 0; y < p.height; ++y) {
-    void* line = p.bitDepth == 8 ? static_cast<void*>(b8.data() + row * y)
-                                 : static_cast<void*>(b16.data() + row * y);
-    ok = ok && TIFFWriteScanline(tif, line, static_cast<std::uint32_t>(y), 0) == 1;
-  }
+  const bool ok = tileSide > 0 ? writeTiles(tif, p, tileSide) : writeRows(tif, p, rowsPerStrip);
   TIFFClose(tif);
   Bytes out = readBytes(name);
   ::unlink(name);
