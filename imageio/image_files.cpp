@@ -16,6 +16,8 @@ const char* const kSaveDialogFilter =
     "PNG - Portable Network Graphics|*.png|JPG (77) - Joint Photographic Experts Group|*.jpg|"
     "BMP - Windows Bitmap|*.bmp";
 
+const char* const kLoadableFormats = "PNG, JPEG, GIF, BMP, WebP, AVIF, HEIF/HEIC, TIFF and JPEG XL";
+
 namespace {
 
 // Sends the busy state for the span of one save, on every exit.
