@@ -7,6 +7,7 @@ PACKAGES=(
   build-essential cmake pkg-config git
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libpng-dev libjpeg62-turbo-dev libgif-dev
+  libwebp-dev libavif-dev libheif-dev libtiff-dev libjxl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format
   xvfb xauth x11-utils fonts-dejavu-core
