@@ -95,8 +95,8 @@ PhotoPicture MakePhotoPicture(int width, int height, bool alpha, int bitDepth);
 PngRecipe PngOf(const PhotoPicture& picture);
 
 /// Files written by each format's own library, lossless where the format has it. AVIF keeps 12
-/// of 16 bits; HEIF is 8-bit, lossy at the highest quality, and carries `orientation` (the Exif
-/// values 1 to 8) as its rotation and mirroring properties.
+/// of 16 bits, HEIF 10, and HEIF's lossless mode still rounds through YCbCr; HEIF carries
+/// `orientation` (the Exif values 1 to 8) as its rotation and mirroring properties.
 Bytes MakeWebp(const PhotoPicture& picture);
 Bytes MakeAnimatedWebp(const std::vector<PhotoPicture>& frames);
 Bytes MakeAvif(const PhotoPicture& picture);

@@ -40,6 +40,8 @@ const Storage kStorages[] = {
      2},
     {"HEIF opaque", ".heif", ReadHeifMemory, [](const PhotoPicture& p) { return MakeHeif(p); },
      false, 8, 2},
+    {"HEIF 10-bit", ".heic", ReadHeifMemory, [](const PhotoPicture& p) { return MakeHeif(p); },
+     true, 16, 2},
     {"TIFF LZW", ".tif", ReadTiffMemory,
      [](const PhotoPicture& p) { return MakeTiff(p, COMPRESSION_LZW, 2); }, true, 8, 0},
     {"TIFF 16-bit deflate", ".tiff", ReadTiffMemory,
@@ -152,8 +154,8 @@ TEST(PhotoFormats, DamagedFilesFailCleanlyAndSayWhy) {
   } formats[] = {{kStorages[0], "not a WebP file"},
                  {kStorages[2], "not an AVIF file"},
                  {kStorages[4], "not a HEIF file"},
-                 {kStorages[6], "not a TIFF file"},
-                 {kStorages[11], "not a JPEG XL file"}};
+                 {kStorages[7], "not a TIFF file"},
+                 {kStorages[12], "not a JPEG XL file"}};
   for (const auto& f : formats) {
     const Storage& s = f.storage;
     const Bytes whole = s.make(MakePhotoPicture(7, 5, s.alpha, s.bitDepth));

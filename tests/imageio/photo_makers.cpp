@@ -193,8 +193,31 @@ Bytes MakeAvif(const PhotoPicture& p) {
   return bytes;
 }
 
+// The rows of a HEIF picture's interleaved plane: 8-bit samples, or 16-bit ones cut to 10 bits,
+// low byte first.
+void fillHeifPlane(heif_image* image, const PhotoPicture& p) {
+  int stride = 0;
+  std::uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
+  const std::size_t row = static_cast<std::size_t>(p.width * channels(p));
+  for (int y = 0; y < p.height; ++y) {
+    std::uint8_t* out = plane + static_cast<std::size_t>(stride) * y;
+    for (std::size_t i = 0; i < row; ++i) {
+      const std::uint32_t v = p.samples[row * static_cast<std::size_t>(y) + i];
+      if (p.bitDepth == 8) {
+        out[i] = static_cast<std::uint8_t>(v);
+      } else {
+        out[2 * i] = static_cast<std::uint8_t>((v >> 6) & 0xFF);
+        out[2 * i + 1] = static_cast<std::uint8_t>(v >> 14);
+      }
+    }
+  }
+}
+
 Bytes MakeHeif(const PhotoPicture& p, int orientation) {
-  require(p.bitDepth == 8, "8-bit HEIF");
+  const bool deep = p.bitDepth > 8;
+  const heif_chroma chroma =
+      deep ? (p.alpha ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RRGGBB_LE)
+           : (p.alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB);
   heif_context* context = heif_context_alloc();
   heif_encoder* encoder = nullptr;
   heif_image* image = nullptr;
@@ -205,20 +228,12 @@ Bytes MakeHeif(const PhotoPicture& p, int orientation) {
           heif_error_Ok &&
       heif_encoder_set_lossless(encoder, 1).code == heif_error_Ok &&
       heif_encoder_set_parameter_string(encoder, "chroma", "444").code == heif_error_Ok &&
-      heif_image_create(p.width, p.height, heif_colorspace_RGB,
-                        p.alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
-                        &image)
-              .code == heif_error_Ok &&
-      heif_image_add_plane(image, heif_channel_interleaved, p.width, p.height, 8).code ==
-          heif_error_Ok;
+      heif_image_create(p.width, p.height, heif_colorspace_RGB, chroma, &image).code ==
+          heif_error_Ok &&
+      heif_image_add_plane(image, heif_channel_interleaved, p.width, p.height, deep ? 10 : 8)
+              .code == heif_error_Ok;
   if (ok) {
-    int stride = 0;
-    std::uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
-    const std::vector<std::uint8_t> b8 = bytes8(p);
-    const std::size_t row = static_cast<std::size_t>(p.width * channels(p));
-    for (int y = 0; y < p.height; ++y) {
-      std::copy_n(b8.data() + row * y, row, plane + static_cast<std::size_t>(stride) * y);
-    }
+    fillHeifPlane(image, p);
     options->image_orientation = static_cast<heif_orientation>(orientation);
     heif_writer writer{1, [](heif_context*, const void* data, std::size_t size, void* user) {
                          auto* bytes = static_cast<Bytes*>(user);
