@@ -149,6 +149,7 @@ void photoSeeds(const std::string& root) {
   put(root + "/avif", "deep.avif", MakeAvif(deep));
   put(root + "/heif", "rgba.heic", MakeHeif(rgba));
   put(root + "/heif", "rotated.heic", MakeHeif(rgb, 6));
+  put(root + "/heif", "deep.heic", MakeHeif(deep));
   put(root + "/tiff", "rgba-lzw.tif", MakeTiff(rgba, COMPRESSION_LZW, 2));
   put(root + "/tiff", "deep-deflate.tif", MakeTiff(deep, COMPRESSION_ADOBE_DEFLATE, 4));
   put(root + "/tiff", "rgb-packbits.tif", MakeTiff(rgb, COMPRESSION_PACKBITS, 1));
