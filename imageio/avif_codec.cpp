@@ -38,6 +38,28 @@ void limitDecoder(avifDecoder& decoder, const ImageLimits& limits) {
       {limits.maxPixels, Bitmap::kMaxPixels, std::int64_t{AVIF_DEFAULT_IMAGE_SIZE_LIMIT}}));
 }
 
+// The decoded picture as RGB or RGBA, 16-bit when it is deeper than 8 bits.
+photo::PixelBuffer toRgb(const avifImage& image, const ImageLimits& limits) {
+  const bool deep = image.depth > 8;
+  const bool alpha = image.alphaPlane != nullptr;
+  const SampleLayout layout = deep ? (alpha ? SampleLayout::Rgba16 : SampleLayout::Rgb16)
+                                   : (alpha ? SampleLayout::Rgba8 : SampleLayout::Rgb8);
+  photo::PixelBuffer out(static_cast<int>(image.width), static_cast<int>(image.height), layout,
+                         limits);
+  avifRGBImage rgb;
+  avifRGBImageSetDefaults(&rgb, &image);
+  rgb.depth = deep ? 16 : 8;
+  rgb.format = alpha ? AVIF_RGB_FORMAT_RGBA : AVIF_RGB_FORMAT_RGB;
+  rgb.alphaPremultiplied = AVIF_FALSE;
+  rgb.pixels = out.bytes.data();
+  rgb.rowBytes = static_cast<std::uint32_t>(out.pixels.stride);
+  check(avifImageYUVToRGB(&image, &rgb));
+  if (deep) {
+    HostSamplesToLittleEndian(out.samples16(), out.sampleCount16());
+  }
+  return out;
+}
+
 }  // namespace
 
 void ReadAvifMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
@@ -49,28 +71,18 @@ void ReadAvifMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
   limitDecoder(*decoder, limits);
   check(avifDecoderSetIOMemory(decoder.get(), data, size));
   check(avifDecoderParse(decoder.get()));
-  const avifImage& header = *decoder->image;
-  const bool deep = header.depth > 8;
-  const bool alpha = header.alphaPlane != nullptr || decoder->alphaPresent;
-  const SampleLayout layout = deep ? (alpha ? SampleLayout::Rgba16 : SampleLayout::Rgb16)
-                                   : (alpha ? SampleLayout::Rgba8 : SampleLayout::Rgb8);
-  photo::PixelBuffer out(static_cast<int>(header.width), static_cast<int>(header.height), layout,
-                         limits);
+  // The header's size refuses a picture beyond the limits before it is decoded. libavif does not
+  // hold the coded picture to that size (some writers store it turned), so the buffer is made
+  // for the picture as decoded.
+  photo::CheckSize(decoder->image->width, decoder->image->height, 8, limits);
   check(avifDecoderNextImage(decoder.get()));
   const avifImage& image = *decoder->image;
-  if (image.width != header.width || image.height != header.height) {
-    Fail(photo::kDamaged);
-  }
-  avifRGBImage rgb;
-  avifRGBImageSetDefaults(&rgb, &image);
-  rgb.depth = deep ? 16 : 8;
-  rgb.format = alpha ? AVIF_RGB_FORMAT_RGBA : AVIF_RGB_FORMAT_RGB;
-  rgb.alphaPremultiplied = AVIF_FALSE;
-  rgb.pixels = out.bytes.data();
-  rgb.rowBytes = static_cast<std::uint32_t>(out.pixels.stride);
-  check(avifImageYUVToRGB(&image, &rgb));
-  if (deep) {
-    HostSamplesToLittleEndian(out.samples16(), out.sampleCount16());
+  photo::PixelBuffer out = toRgb(image, limits);
+  // libavif leaves the file's rotation and mirroring to its caller.
+  const int turns = (image.transformFlags & AVIF_TRANSFORM_IROT) != 0 ? image.irot.angle % 4 : 0;
+  const int mirror = (image.transformFlags & AVIF_TRANSFORM_IMIR) != 0 ? image.imir.mode % 2 : -1;
+  if (turns != 0 || mirror >= 0) {
+    out = photo::Turned(out, turns, mirror, limits);
   }
   photo::DrawOver(bitmap, out.pixels);
 }

@@ -20,7 +20,8 @@ void LoadWebpFile(const std::string& FileName, Bitmap& bitmap, const ImageLimits
 void ReadWebpMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
                     const ImageLimits& limits = {});
 
-/// AVIF: the primary picture (the first of a sequence), 8 to 12 bits.
+/// AVIF: the primary picture (the first of a sequence), 8 to 12 bits, turned and mirrored as the
+/// file says.
 void LoadAvifFile(const std::string& FileName, Bitmap& bitmap, const ImageLimits& limits = {});
 void ReadAvifMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
                     const ImageLimits& limits = {});

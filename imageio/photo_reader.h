@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,11 @@ struct PixelBuffer {
     bytes.resize(pixels.stride * static_cast<std::size_t>(height));
     pixels.data = bytes.data();
   }
+  // `pixels` points into `bytes`: a move keeps the block, a copy would not.
+  PixelBuffer(const PixelBuffer&) = delete;
+  PixelBuffer& operator=(const PixelBuffer&) = delete;
+  PixelBuffer(PixelBuffer&&) = default;
+  PixelBuffer& operator=(PixelBuffer&&) = default;
   std::uint8_t* row(int y) { return bytes.data() + pixels.stride * static_cast<std::size_t>(y); }
   std::uint16_t* samples16() { return reinterpret_cast<std::uint16_t*>(bytes.data()); }
   std::size_t sampleCount16() const { return bytes.size() / 2; }
@@ -52,6 +58,37 @@ struct PixelBuffer {
   std::vector<std::uint8_t> bytes;
   DecodedPixels pixels;
 };
+
+/// The picture turned `quarterTurns` times anti-clockwise, then mirrored (`mirror`: 0 exchanges
+/// top and bottom, 1 left and right, -1 neither), as the rotation and mirror properties of ISO
+/// media files ask.
+inline PixelBuffer Turned(const PixelBuffer& in, int quarterTurns, int mirror,
+                          const ImageLimits& limits) {
+  const DecodedPixels& p = in.pixels;
+  const bool across = quarterTurns % 2 != 0;
+  PixelBuffer out(across ? p.height : p.width, across ? p.width : p.height, p.layout, limits);
+  const auto bpp = static_cast<std::size_t>(BytesPerPixel(p.layout));
+  const int w = out.pixels.width;
+  const int h = out.pixels.height;
+  for (int y = 0; y < p.height; ++y) {
+    for (int x = 0; x < p.width; ++x) {
+      int tx = x;
+      int ty = y;
+      for (int turn = 0, span = p.width; turn < quarterTurns % 4; ++turn) {
+        const int next = ty;
+        ty = span - 1 - tx;
+        tx = next;
+        span = turn % 2 == 0 ? p.height : p.width;
+      }
+      tx = mirror == 1 ? w - 1 - tx : tx;
+      ty = mirror == 0 ? h - 1 - ty : ty;
+      std::memcpy(
+          out.row(ty) + static_cast<std::size_t>(tx) * bpp,
+          p.data + p.stride * static_cast<std::size_t>(y) + static_cast<std::size_t>(x) * bpp, bpp);
+    }
+  }
+  return out;
+}
 
 /// The end of every read: the bitmap takes the picture's size and the pixels are drawn over what
 /// it showed, as a PNG's are.

@@ -95,11 +95,11 @@ PhotoPicture MakePhotoPicture(int width, int height, bool alpha, int bitDepth);
 PngRecipe PngOf(const PhotoPicture& picture);
 
 /// Files written by each format's own library, lossless where the format has it. AVIF keeps 12
-/// of 16 bits, HEIF 10, and HEIF's lossless mode still rounds through YCbCr; HEIF carries
-/// `orientation` (the Exif values 1 to 8) as its rotation and mirroring properties.
+/// of 16 bits, HEIF 10, and HEIF's lossless mode still rounds through YCbCr. HEIF and AVIF carry
+/// `orientation` (the Exif values 1 to 8) as their rotation and mirroring properties.
 Bytes MakeWebp(const PhotoPicture& picture);
 Bytes MakeAnimatedWebp(const std::vector<PhotoPicture>& frames);
-Bytes MakeAvif(const PhotoPicture& picture);
+Bytes MakeAvif(const PhotoPicture& picture, int orientation = 1);
 Bytes MakeHeif(const PhotoPicture& picture, int orientation = 1);
 /// TIFF in strips of rowsPerStrip rows, or with tileSide > 0 (8-bit only) in square tiles.
 Bytes MakeTiff(const PhotoPicture& picture, int compression, int rowsPerStrip, int tileSide = 0);

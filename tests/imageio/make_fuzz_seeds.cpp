@@ -147,6 +147,7 @@ void photoSeeds(const std::string& root) {
   put(root + "/webp", "animated.webp", MakeAnimatedWebp({rgba, MakePhotoPicture(9, 6, false, 8)}));
   put(root + "/avif", "rgba.avif", MakeAvif(rgba));
   put(root + "/avif", "deep.avif", MakeAvif(deep));
+  put(root + "/avif", "transposed.avif", MakeAvif(rgb, 5));
   put(root + "/heif", "rgba.heic", MakeHeif(rgba));
   put(root + "/heif", "rotated.heic", MakeHeif(rgb, 6));
   put(root + "/heif", "deep.heic", MakeHeif(deep));

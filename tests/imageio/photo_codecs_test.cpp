@@ -34,8 +34,10 @@ struct Storage {
 const Storage kStorages[] = {
     {"WebP", ".webp", ReadWebpMemory, MakeWebp, true, 8, 0},
     {"WebP opaque", ".WEBP", ReadWebpMemory, MakeWebp, false, 8, 0},
-    {"AVIF", ".avif", ReadAvifMemory, MakeAvif, true, 8, 0},
-    {"AVIF 12-bit", ".avif", ReadAvifMemory, MakeAvif, true, 16, 0},
+    {"AVIF", ".avif", ReadAvifMemory, [](const PhotoPicture& p) { return MakeAvif(p); }, true, 8,
+     0},
+    {"AVIF 12-bit", ".avif", ReadAvifMemory, [](const PhotoPicture& p) { return MakeAvif(p); },
+     true, 16, 0},
     {"HEIC", ".heic", ReadHeifMemory, [](const PhotoPicture& p) { return MakeHeif(p); }, true, 8,
      2},
     {"HEIF opaque", ".heif", ReadHeifMemory, [](const PhotoPicture& p) { return MakeHeif(p); },
@@ -118,27 +120,34 @@ std::pair<int, int> shownAt(int orientation, int x, int y, int w, int h) {
   }
 }
 
-// A phone's photo is stored as the sensor saw it, with the turn that makes it upright.
-TEST(PhotoFormats, HeifPicturesComeOutTurnedAndMirroredAsTheFileSays) {
+// A phone's photo is stored as the sensor saw it, with the turn that makes it upright, in HEIF
+// or AVIF alike.
+TEST(PhotoFormats, PicturesComeOutTurnedAndMirroredAsTheFileSays) {
   const PhotoPicture picture = MakePhotoPicture(6, 4, false, 8);
-  const Bytes plain = MakeHeif(picture);
-  Bitmap upright;
-  ReadHeifMemory(plain.data(), plain.size(), upright);
-  for (int orientation = 2; orientation <= 8; ++orientation) {
-    const Bytes file = MakeHeif(picture, orientation);
-    Bitmap turned;
-    ReadHeifMemory(file.data(), file.size(), turned);
-    const bool swapped = orientation >= 5;
-    ASSERT_EQ(turned.width(), swapped ? 4 : 6) << orientation;
-    ASSERT_EQ(turned.height(), swapped ? 6 : 4) << orientation;
-    Bitmap expected(turned.width(), turned.height());
-    for (int y = 0; y < 4; ++y) {
-      for (int x = 0; x < 6; ++x) {
-        const auto [tx, ty] = shownAt(orientation, x, y, 6, 4);
-        expected.setPixel(tx, ty, upright.pixel(x, y));
+  for (const bool av1 : {false, true}) {
+    const Reader read = av1 ? ReadAvifMemory : ReadHeifMemory;
+    const auto make = [&](int orientation) {
+      return av1 ? MakeAvif(picture, orientation) : MakeHeif(picture, orientation);
+    };
+    const Bytes plain = make(1);
+    Bitmap upright;
+    read(plain.data(), plain.size(), upright, {});
+    for (int orientation = 2; orientation <= 8; ++orientation) {
+      const Bytes file = make(orientation);
+      Bitmap turned;
+      read(file.data(), file.size(), turned, {});
+      const bool swapped = orientation >= 5;
+      ASSERT_EQ(turned.width(), swapped ? 4 : 6) << orientation << " AV1 " << av1;
+      ASSERT_EQ(turned.height(), swapped ? 6 : 4) << orientation << " AV1 " << av1;
+      Bitmap expected(turned.width(), turned.height());
+      for (int y = 0; y < 4; ++y) {
+        for (int x = 0; x < 6; ++x) {
+          const auto [tx, ty] = shownAt(orientation, x, y, 6, 4);
+          expected.setPixel(tx, ty, upright.pixel(x, y));
+        }
       }
+      EXPECT_TRUE(SamePicture(turned, expected)) << "orientation " << orientation << " AV1 " << av1;
     }
-    EXPECT_TRUE(SamePicture(turned, expected)) << "orientation " << orientation;
   }
 }
 

@@ -163,7 +163,7 @@ Bytes MakeAnimatedWebp(const std::vector<PhotoPicture>& frames) {
   return out;
 }
 
-Bytes MakeAvif(const PhotoPicture& p) {
+Bytes MakeAvif(const PhotoPicture& p, int orientation) {
   // Lossless: full-range RGB stored as is (identity matrix, no chroma subsampling).
   const std::uint32_t depth = p.bitDepth == 8 ? 8 : 12;
   std::unique_ptr<avifImage, void (*)(avifImage*)> image(
@@ -181,6 +181,19 @@ Bytes MakeAvif(const PhotoPicture& p) {
   rgb.pixels = p.bitDepth == 8 ? b8.data() : reinterpret_cast<std::uint8_t*>(b16.data());
   rgb.rowBytes = static_cast<std::uint32_t>(p.width * channels(p) * (p.bitDepth == 8 ? 1 : 2));
   require(avifImageRGBToYUV(image.get(), &rgb) == AVIF_RESULT_OK, "AVIF conversion");
+  // Each Exif orientation as anti-clockwise quarter turns, then a mirror (0 top and bottom, 1
+  // left and right, -1 none).
+  const int turns[] = {0, 0, 2, 0, 1, 3, 1, 1};
+  const int mirrors[] = {-1, 1, -1, 0, 0, -1, 1, -1};
+  const int o = std::clamp(orientation, 1, 8) - 1;
+  if (turns[o] != 0) {
+    image->transformFlags |= AVIF_TRANSFORM_IROT;
+    image->irot.angle = static_cast<std::uint8_t>(turns[o]);
+  }
+  if (mirrors[o] >= 0) {
+    image->transformFlags |= AVIF_TRANSFORM_IMIR;
+    image->imir.mode = static_cast<std::uint8_t>(mirrors[o]);
+  }
   std::unique_ptr<avifEncoder, void (*)(avifEncoder*)> encoder(avifEncoderCreate(),
                                                                avifEncoderDestroy);
   encoder->minQuantizer = encoder->maxQuantizer = AVIF_QUANTIZER_LOSSLESS;
