@@ -37,14 +37,18 @@ void check(const heif_error& error) {
   Fail(photo::kDamaged);
 }
 
-// The decoded picture: turned and mirrored already, and of the depth it was asked for.
-DecodedPixels pixelsOf(heif_image* image, bool deep, bool alpha) {
+// The decoded picture: turned and mirrored already, and of the depth it was asked for. A damaged
+// file may decode to another size than its header said: the limits hold for that one too.
+DecodedPixels pixelsOf(heif_image* image, bool deep, bool alpha, const ImageLimits& limits) {
   DecodedPixels pixels;
   int stride = 0;
   std::uint8_t* data = heif_image_get_plane(image, heif_channel_interleaved, &stride);
   pixels.width = heif_image_get_width(image, heif_channel_interleaved);
   pixels.height = heif_image_get_height(image, heif_channel_interleaved);
-  if (data == nullptr || stride <= 0 || pixels.width <= 0 || pixels.height <= 0) {
+  photo::CheckSize(pixels.width, pixels.height, deep ? 8 : 4, limits);
+  const std::size_t perRow = static_cast<std::size_t>(pixels.width) * (alpha ? 4 : 3);
+  if (data == nullptr || stride <= 0 ||
+      static_cast<std::size_t>(stride) < perRow * (deep ? 2 : 1)) {
     Fail(photo::kDamaged);
   }
   pixels.data = data;
@@ -54,7 +58,6 @@ DecodedPixels pixelsOf(heif_image* image, bool deep, bool alpha) {
   if (deep) {
     // libheif leaves 10- and 12-bit samples at their own scale.
     const int bits = heif_image_get_bits_per_pixel_range(image, heif_channel_interleaved);
-    const std::size_t perRow = static_cast<std::size_t>(pixels.width) * (alpha ? 4 : 3);
     for (int y = 0; y < pixels.height; ++y) {
       auto* row =
           reinterpret_cast<std::uint16_t*>(data + pixels.stride * static_cast<std::size_t>(y));
@@ -96,7 +99,7 @@ void ReadHeifMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
   heif_image* rawImage = nullptr;
   check(heif_decode_image(rawHandle, &rawImage, heif_colorspace_RGB, chroma, options.get()));
   const std::unique_ptr<heif_image, ImageRelease> image(rawImage);
-  photo::DrawOver(bitmap, pixelsOf(rawImage, deep, alpha));
+  photo::DrawOver(bitmap, pixelsOf(rawImage, deep, alpha, limits));
 }
 
 void LoadHeifFile(const std::string& FileName, Bitmap& bitmap, const ImageLimits& limits) {
