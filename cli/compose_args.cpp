@@ -322,7 +322,8 @@ settings file, else the desktop colour), no center image, "default" sizing.
       --version         the version
 
 Colours: #RRGGBB, a colour name (clRed, clNavy, ...), $00BBGGRR, 0x00BBGGRR or a decimal value.
-Picture files: PNG, JPEG, GIF and BMP.
+Picture files: )" +
+         std::string(kLoadableFormats) + R"(.
 
 The information texts the window would show go to standard error, one per line.
 Exit status: 0 success; 1 a file could not be loaded, saved or installed; 2 a usage error.

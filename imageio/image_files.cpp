@@ -7,6 +7,7 @@
 #include "imageio/gif_codec.h"
 #include "imageio/image_error.h"
 #include "imageio/jpeg_codec.h"
+#include "imageio/photo_codecs.h"
 #include "imageio/png_unit.h"
 
 namespace tessora {
@@ -14,6 +15,8 @@ namespace tessora {
 const char* const kSaveDialogFilter =
     "PNG - Portable Network Graphics|*.png|JPG (77) - Joint Photographic Experts Group|*.jpg|"
     "BMP - Windows Bitmap|*.bmp";
+
+const char* const kLoadableFormats = "PNG, JPEG, GIF, BMP, WebP, AVIF, HEIF/HEIC, TIFF and JPEG XL";
 
 namespace {
 
@@ -37,6 +40,16 @@ void readByExtension(const std::string& fileName, Bitmap& bitmap) {
     LoadJpegFile(fileName, bitmap);
   } else if (ext == ".png") {
     ReadPngFile(fileName, bitmap);
+  } else if (ext == ".webp") {
+    LoadWebpFile(fileName, bitmap);
+  } else if (ext == ".avif") {
+    LoadAvifFile(fileName, bitmap);
+  } else if (ext == ".heic" || ext == ".heif") {
+    LoadHeifFile(fileName, bitmap);
+  } else if (ext == ".tif" || ext == ".tiff") {
+    LoadTiffFile(fileName, bitmap);
+  } else if (ext == ".jxl") {
+    LoadJxlFile(fileName, bitmap);
   } else {
     LoadBmpFile(fileName, bitmap);
   }

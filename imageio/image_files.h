@@ -15,6 +15,10 @@ enum SaveFormat { kSavePng = 1, kSaveJpeg = 2, kSaveBmp = 3 };
 /// The save dialog's filter: description and pattern pairs, separated by "|".
 extern const char* const kSaveDialogFilter;
 
+/// The kinds of picture file LoadImageFile reads, in words for the user:
+/// "PNG, JPEG, GIF, BMP, WebP, AVIF, HEIF/HEIC, TIFF and JPEG XL".
+extern const char* const kLoadableFormats;
+
 /// The extension of a file name: the text from its last "." to the end, lower-cased in A to Z
 /// only, or "" when there is no "." or a "/" follows it.
 std::string ImageFileExtension(const std::string& fileName);
@@ -31,7 +35,8 @@ struct LoadResult {
 };
 
 /// Reads an image file into the bitmap, the reader chosen by the extension alone (".gif", ".jpg",
-/// ".jpeg", ".png", anything else as a Windows bitmap). Clears the bitmap's transparent flag
+/// ".jpeg", ".png", ".webp", ".avif", ".heic", ".heif", ".tif", ".tiff", ".jxl", anything else as
+/// a Windows bitmap). Clears the bitmap's transparent flag
 /// first. A failed read keeps the pixels and says why; it never throws. What the user is told
 /// is the front end's business.
 LoadResult LoadImageFile(const std::string& FileName, Bitmap& bitmap);

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "common/atomic_file.h"
-#include "imageio/byte_order.h"
+#include "imageio/decoded_pixels.h"
 #include "imageio/image_error.h"
 #include "imageio/png_deflate.h"
 #include "imageio/read_file.h"
@@ -232,115 +232,6 @@ bool writeImageGuarded(png_structp png, png_infop info, const PngImage* image, p
   return true;
 }
 
-// Decoded sample layouts after the reading transforms; the alpha byte is inverted (0 = opaque).
-enum class Layout { None, Gray8, GrayAlpha8, Rgb8, Rgba8, Gray16, GrayAlpha16, Rgb16, Rgba16 };
-
-Layout layoutOf(const PngImage& image) {
-  const bool deep = image.PngBitDepth == 16;
-  switch (image.PngBytesPerPixel) {
-    case 1:
-      return Layout::Gray8;
-    case 2:
-      return deep ? Layout::Gray16 : Layout::GrayAlpha8;
-    case 3:
-      return Layout::Rgb8;
-    case 4:
-      return deep ? Layout::GrayAlpha16 : Layout::Rgba8;
-    case 6:
-      return Layout::Rgb16;
-    case 8:
-      return Layout::Rgba16;
-    default:
-      return Layout::None;
-  }
-}
-
-template <Layout L>
-constexpr bool kDeep =
-    L == Layout::Gray16 || L == Layout::GrayAlpha16 || L == Layout::Rgb16 || L == Layout::Rgba16;
-
-// One decoded pixel: samples and inverted alpha (0 = opaque) on the layout's own scale, 0..255 or
-// 0..65535.
-struct Rgba {
-  std::uint32_t r, g, b;
-  std::uint32_t inverseAlpha;
-};
-
-template <Layout L>
-inline Rgba fetch(const std::uint8_t* p) {
-  // 16-bit samples are stored low byte first by the swap transform.
-  auto s = [p](int i) -> std::uint32_t { return byte_order::ReadLE16(p + 2 * i); };
-  if constexpr (L == Layout::Gray8) {
-    return {p[0], p[0], p[0], 0};
-  } else if constexpr (L == Layout::GrayAlpha8) {
-    return {p[0], p[0], p[0], p[1]};
-  } else if constexpr (L == Layout::Rgb8) {
-    return {p[0], p[1], p[2], 0};
-  } else if constexpr (L == Layout::Rgba8) {
-    return {p[0], p[1], p[2], p[3]};
-  } else if constexpr (L == Layout::Gray16) {
-    return {s(0), s(0), s(0), 0};
-  } else if constexpr (L == Layout::GrayAlpha16) {
-    return {s(0), s(0), s(0), s(1)};
-  } else if constexpr (L == Layout::Rgb16) {
-    return {s(0), s(1), s(2), 0};
-  } else {
-    return {s(0), s(1), s(2), s(3)};
-  }
-}
-
-inline std::uint8_t reduce16(std::uint32_t v) {
-  return static_cast<std::uint8_t>((v * 255u + 32767u) / 65535u);
-}
-
-// The decoded colour weighs alpha, the present one the rest: old x A' + (255 - A') x new, over 255.
-inline std::uint8_t mix8(std::uint32_t old, std::uint32_t fresh, std::uint32_t inverseAlpha) {
-  return static_cast<std::uint8_t>((old * inverseAlpha + (255 - inverseAlpha) * fresh) / 255);
-}
-
-// The same at 16-bit precision, rounded, so deep files lose nothing to an early cut of alpha.
-inline std::uint8_t mix16(std::uint32_t old, std::uint32_t fresh, std::uint32_t inverseAlpha) {
-  constexpr std::uint64_t kScale = 65535u * 257u;
-  const std::uint64_t sum = std::uint64_t{old} * 257u * inverseAlpha +
-                            std::uint64_t{65535u - inverseAlpha} * fresh + kScale / 2;
-  return static_cast<std::uint8_t>(sum / kScale);
-}
-
-template <Layout L>
-void drawLayout(const PngImage& image, Bitmap& surface, int left, int top) {
-  constexpr std::uint32_t kFullyTransparent = kDeep<L> ? 65535u : 255u;
-  const auto bpp = static_cast<std::size_t>(image.PngBytesPerPixel);
-  const int w = static_cast<int>(image.PngWidth);
-  const int h = static_cast<int>(image.PngHeight);
-  const int x0 = std::max(0, -left);
-  const int x1 = std::min(w, surface.width() - left);
-  const int y0 = std::max(0, -top);
-  const int y1 = std::min(h, surface.height() - top);
-  for (int y = y0; y < y1; ++y) {
-    const std::uint8_t* src = image.PngData.get() + (static_cast<std::size_t>(y) * w + x0) * bpp;
-    std::uint8_t* dst = surface.scanLine(top + y) + static_cast<std::size_t>(left + x0) * 3;
-    for (int x = x0; x < x1; ++x, src += bpp, dst += 3) {
-      const Rgba c = fetch<L>(src);
-      if (c.inverseAlpha == 0) {
-        if constexpr (kDeep<L>) {
-          dst[0] = reduce16(c.r);
-          dst[1] = reduce16(c.g);
-          dst[2] = reduce16(c.b);
-        } else {
-          dst[0] = static_cast<std::uint8_t>(c.r);
-          dst[1] = static_cast<std::uint8_t>(c.g);
-          dst[2] = static_cast<std::uint8_t>(c.b);
-        }
-      } else if (c.inverseAlpha != kFullyTransparent) {
-        auto mix = kDeep<L> ? mix16 : mix8;
-        dst[0] = mix(dst[0], c.r, c.inverseAlpha);
-        dst[1] = mix(dst[1], c.g, c.inverseAlpha);
-        dst[2] = mix(dst[2], c.b, c.inverseAlpha);
-      }
-    }
-  }
-}
-
 // The bytes of the filtered rows: each row's samples and its filter byte. Interlaced files have a
 // few more (a filter byte for each row of each pass), which the allowances below cover.
 std::uint64_t filteredBytes(const PngHeader& header) {
@@ -482,30 +373,41 @@ void AllocPngBuffers(PngImage& image) {
   }
 }
 
+// The reading transforms leave one of the shared layouts, alpha inverted and 16-bit samples low
+// byte first (png_set_invert_alpha, png_set_swap).
+std::optional<SampleLayout> layoutOf(const PngImage& image) {
+  const bool deep = image.PngBitDepth == 16;
+  switch (image.PngBytesPerPixel) {
+    case 1:
+      return SampleLayout::Gray8;
+    case 2:
+      return deep ? SampleLayout::Gray16 : SampleLayout::GrayAlpha8;
+    case 3:
+      return SampleLayout::Rgb8;
+    case 4:
+      return deep ? SampleLayout::GrayAlpha16 : SampleLayout::Rgba8;
+    case 6:
+      return SampleLayout::Rgb16;
+    case 8:
+      return SampleLayout::Rgba16;
+    default:
+      return std::nullopt;
+  }
+}
+
 void DrawPngPixels(const PngImage& image, Bitmap& surface, int left, int top) {
-  if (image.PngData == nullptr) {
+  const std::optional<SampleLayout> layout = layoutOf(image);
+  if (image.PngData == nullptr || !layout) {
     return;
   }
-  switch (layoutOf(image)) {
-    case Layout::Gray8:
-      return drawLayout<Layout::Gray8>(image, surface, left, top);
-    case Layout::GrayAlpha8:
-      return drawLayout<Layout::GrayAlpha8>(image, surface, left, top);
-    case Layout::Rgb8:
-      return drawLayout<Layout::Rgb8>(image, surface, left, top);
-    case Layout::Rgba8:
-      return drawLayout<Layout::Rgba8>(image, surface, left, top);
-    case Layout::Gray16:
-      return drawLayout<Layout::Gray16>(image, surface, left, top);
-    case Layout::GrayAlpha16:
-      return drawLayout<Layout::GrayAlpha16>(image, surface, left, top);
-    case Layout::Rgb16:
-      return drawLayout<Layout::Rgb16>(image, surface, left, top);
-    case Layout::Rgba16:
-      return drawLayout<Layout::Rgba16>(image, surface, left, top);
-    case Layout::None:
-      return;
-  }
+  DecodedPixels pixels;
+  pixels.data = image.PngData.get();
+  pixels.width = static_cast<int>(image.PngWidth);
+  pixels.height = static_cast<int>(image.PngHeight);
+  pixels.stride = std::size_t{image.PngWidth} * static_cast<std::size_t>(image.PngBytesPerPixel);
+  pixels.layout = *layout;
+  pixels.invertedAlpha = true;
+  DrawDecodedPixels(pixels, surface, left, top);
 }
 
 }  // namespace

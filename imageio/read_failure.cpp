@@ -198,10 +198,56 @@ std::string bmpReason(const Outline& file, const ImageLimits& limits) {
   return bmpRowsEnd(d, file.size, width, height) > file.size ? kTruncated : kDamaged;
 }
 
+// The signature each library-read format starts with, and its name with its article; ISO media
+// files (AVIF and HEIF) open with their file type box.
+bool hasSignature(PictureFormat format, const Outline& file) {
+  switch (format) {
+    case PictureFormat::Webp:
+      return file.startsWith("RIFF") && file.size >= 12 &&
+             std::memcmp(file.data + 8, "WEBP", 4) == 0;
+    case PictureFormat::Avif:
+    case PictureFormat::Heif:
+      return file.size >= 8 && std::memcmp(file.data + 4, "ftyp", 4) == 0;
+    case PictureFormat::Tiff:
+      // Byte order, then 42 (classic) or 43 (BigTIFF) in that order.
+      return file.size >= 4 &&
+             ((file.startsWith("II") && (file.data[2] == 42 || file.data[2] == 43)) ||
+              (file.startsWith("MM") && (file.data[3] == 42 || file.data[3] == 43)));
+    case PictureFormat::Jxl:
+      return file.startsWith("\xff\x0a") ||
+             (file.size >= 12 && std::memcmp(file.data, "\0\0\0\x0cJXL \r\n\x87\n", 12) == 0);
+    default:
+      return true;
+  }
+}
+
+const char* formatName(PictureFormat format) {
+  switch (format) {
+    case PictureFormat::Webp:
+      return "a WebP";
+    case PictureFormat::Avif:
+      return "an AVIF";
+    case PictureFormat::Heif:
+      return "a HEIF";
+    case PictureFormat::Tiff:
+      return "a TIFF";
+    default:
+      return "a JPEG XL";
+  }
+}
+
+std::string libraryReason(PictureFormat format, const Outline& file,
+                          const std::string& readerSays) {
+  if (!hasSignature(format, file)) {
+    return std::string("not ") + formatName(format) + " file";
+  }
+  return readerSays.empty() ? kDamaged : readerSays;
+}
+
 }  // namespace
 
 std::string WhyUnreadable(PictureFormat format, const std::uint8_t* data, std::size_t size,
-                          const ImageLimits& limits) {
+                          const ImageLimits& limits, const std::string& readerSays) {
   if (data == nullptr || size == 0) {
     return "empty file";
   }
@@ -214,9 +260,15 @@ std::string WhyUnreadable(PictureFormat format, const std::uint8_t* data, std::s
     case PictureFormat::Jpeg:
       return jpegReason(file, limits);
     case PictureFormat::Bmp:
+      return bmpReason(file, limits);
+    case PictureFormat::Webp:
+    case PictureFormat::Avif:
+    case PictureFormat::Heif:
+    case PictureFormat::Tiff:
+    case PictureFormat::Jxl:
       break;
   }
-  return bmpReason(file, limits);
+  return libraryReason(format, file, readerSays);
 }
 
 std::string TooLargeText(std::int64_t width, std::int64_t height, const ImageLimits& limits) {

@@ -24,7 +24,8 @@ void DecodeFileBytes(const std::string& fileName, PictureFormat format, const Im
   try {
     decode(bytes.data(), bytes.size());
   } catch (const ImageError& e) {
-    throw ImageError(e.what(), WhyUnreadable(format, bytes.data(), bytes.size(), limits));
+    throw ImageError(e.what(),
+                     WhyUnreadable(format, bytes.data(), bytes.size(), limits, e.detail()));
   }
 }
 

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "engine/window_geometry.h"
+#include "imageio/image_files.h"
 #include "platform/bitmap_qimage.h"
 #include "settings/filelocations.h"
 #include "settings/texthelpers.h"
@@ -204,8 +205,11 @@ void SourcePanel::showCaption() {
   followBands();
 }
 
+// The hint has room for a few words only; the kinds of file a drop takes are a hover away.
 void SourcePanel::showHint() {
   caption_->setText(QString::fromLatin1(kind_.hint));
+  caption_->setToolTip(
+      QStringLiteral("Drop a picture: %1").arg(QString::fromLatin1(kLoadableFormats)));
 }
 
 void SourcePanel::followBands() {

@@ -99,11 +99,31 @@ TEST(ComposeExecutable, WritesIntoPipesAndStandardOutputWithoutReplacingThem) {
   }
 }
 
+// Pictures of the photo formats compose as the same pictures saved as PNG do.
+TEST(ComposeExecutable, ComposesPicturesOfThePhotoFormats) {
+  const testing::TempDir dir;
+  const std::string tile = TESSORA_FUZZ_SEEDS_DIR "/webp/rgb-lossless.webp";
+  const std::string center = TESSORA_FUZZ_SEEDS_DIR "/heif/rotated.heic";
+  SaveComposed(dir.file("tile.png"), kSavePng, testing::LoadPicture(tile), SilentFeedback());
+  SaveComposed(dir.file("center.png"), kSavePng, testing::LoadPicture(center), SilentFeedback());
+  const std::string common = "--size 40x30 --sizing as-is -o ";
+  const Result photo = RunTool("--tile '" + tile + "' --center '" + center + "' " + common + "'" +
+                               dir.file("photo.png") + "'");
+  ASSERT_EQ(photo.status, 0) << photo.err;
+  const Result png =
+      RunTool("--tile '" + dir.file("tile.png") + "' --center '" + dir.file("center.png") + "' " +
+              common + "'" + dir.file("png.png") + "'");
+  ASSERT_EQ(png.status, 0) << png.err;
+  EXPECT_TRUE(testing::SamePicture(testing::LoadPicture(dir.file("photo.png")),
+                                   testing::LoadPicture(dir.file("png.png"))));
+}
+
 // What a user sees when a command fails: one line that says why, and the exit status.
 TEST(ComposeExecutable, FailuresSayWhyOnOneLine) {
   const testing::TempDir dir;
   const std::string& d = dir.path();
   ASSERT_TRUE(testing::writeFile(d + "/notes.png", "not a picture"));
+  ASSERT_TRUE(testing::writeFile(d + "/notes.webp", "not a picture"));
   SaveComposed(d + "/cut.png", kSavePng, Bitmap(64, 64), SilentFeedback());
   testing::Bytes cut = testing::readBytes(d + "/cut.png");
   cut.resize(cut.size() / 2);
@@ -120,6 +140,8 @@ TEST(ComposeExecutable, FailuresSayWhyOnOneLine) {
   } cases[] = {
       {"--size 40x30 --center '" + d + "/notes.png'",
        "INVALID: " + d + "/notes.png: not a PNG file", 1},
+      {"--size 40x30 --tile '" + d + "/notes.webp'",
+       "INVALID: " + d + "/notes.webp: not a WebP file", 1},
       {"--size 40x30 --tile '" + d + "/cut.png'", "INVALID: " + d + "/cut.png: truncated", 1},
       {"--size 40x30 --center '" + d + "/huge.bmp'",
        "INVALID: " + d + "/huge.bmp: picture of 70000 x 70000 is larger than 65535 x 65535 or " +

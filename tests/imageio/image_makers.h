@@ -80,6 +80,31 @@ Bytes MakeSampledJpeg(int width, int height, bool gray, int hSamp, int vSamp, in
 /// when asked, a scan of the coefficients from 1 down to 0, which libjpeg refuses.
 Bytes MakeHandMadeJpeg(int side, int skippingScans, bool impossibleScan);
 
+/// A picture for the encoders of the photo formats: RGB or RGBA samples row by row, each in
+/// 0..2^bitDepth - 1 (8 or 16), in a pattern whose alpha mixes opaque, fully and partly
+/// transparent pixels.
+struct PhotoPicture {
+  int width;
+  int height;
+  bool alpha;
+  int bitDepth;
+  std::vector<std::uint32_t> samples;
+};
+PhotoPicture MakePhotoPicture(int width, int height, bool alpha, int bitDepth);
+/// A PNG of the same samples: what every photo format must read like.
+PngRecipe PngOf(const PhotoPicture& picture);
+
+/// Files written by each format's own library, lossless where the format has it. AVIF keeps 12
+/// of 16 bits, HEIF 10, and HEIF's lossless mode still rounds through YCbCr. HEIF and AVIF carry
+/// `orientation` (the Exif values 1 to 8) as their rotation and mirroring properties.
+Bytes MakeWebp(const PhotoPicture& picture);
+Bytes MakeAnimatedWebp(const std::vector<PhotoPicture>& frames);
+Bytes MakeAvif(const PhotoPicture& picture, int orientation = 1);
+Bytes MakeHeif(const PhotoPicture& picture, int orientation = 1);
+/// TIFF in strips of rowsPerStrip rows, or with tileSide > 0 (8-bit only) in square tiles.
+Bytes MakeTiff(const PhotoPicture& picture, int compression, int rowsPerStrip, int tileSide = 0);
+Bytes MakeJxl(const PhotoPicture& picture);
+
 /// A deterministic value in 0..maxValue for a pixel sample.
 std::uint32_t PatternSample(int x, int y, int channel, std::uint32_t maxValue);
 

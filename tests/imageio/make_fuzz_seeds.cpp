@@ -1,6 +1,8 @@
 // Writes the small seed corpora of the image fuzzers: make_fuzz_seeds FOLDER writes FOLDER/png,
-// FOLDER/jpeg, FOLDER/gif and FOLDER/bmp. Run once after a format change; the files are committed.
+// FOLDER/jpeg, FOLDER/gif, FOLDER/bmp and a folder for each photo format (webp, avif, heif, tiff,
+// jxl). Run once after a format change; the files are committed.
 #include <sys/stat.h>
+#include <tiffio.h>
 
 #include <cstdio>
 #include <string>
@@ -135,6 +137,28 @@ void jpegSeeds(const std::string& dir) {
   put(dir, "progressive.jpg", MakeJpeg(16, 9, false, true));
 }
 
+// The photo formats: with and without alpha, 8 and 16 bits where the format has them.
+void photoSeeds(const std::string& root) {
+  const PhotoPicture rgba = MakePhotoPicture(9, 6, true, 8);
+  const PhotoPicture rgb = MakePhotoPicture(7, 5, false, 8);
+  const PhotoPicture deep = MakePhotoPicture(6, 5, true, 16);
+  put(root + "/webp", "rgba-lossless.webp", MakeWebp(rgba));
+  put(root + "/webp", "rgb-lossless.webp", MakeWebp(rgb));
+  put(root + "/webp", "animated.webp", MakeAnimatedWebp({rgba, MakePhotoPicture(9, 6, false, 8)}));
+  put(root + "/avif", "rgba.avif", MakeAvif(rgba));
+  put(root + "/avif", "deep.avif", MakeAvif(deep));
+  put(root + "/avif", "transposed.avif", MakeAvif(rgb, 5));
+  put(root + "/heif", "rgba.heic", MakeHeif(rgba));
+  put(root + "/heif", "rotated.heic", MakeHeif(rgb, 6));
+  put(root + "/heif", "deep.heic", MakeHeif(deep));
+  put(root + "/tiff", "rgba-lzw.tif", MakeTiff(rgba, COMPRESSION_LZW, 2));
+  put(root + "/tiff", "deep-deflate.tif", MakeTiff(deep, COMPRESSION_ADOBE_DEFLATE, 4));
+  put(root + "/tiff", "rgb-packbits.tif", MakeTiff(rgb, COMPRESSION_PACKBITS, 1));
+  put(root + "/tiff", "rgba-tiled.tif", MakeTiff(rgba, COMPRESSION_NONE, 0, 16));
+  put(root + "/jxl", "rgba.jxl", MakeJxl(rgba));
+  put(root + "/jxl", "deep.jxl", MakeJxl(deep));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -147,5 +171,6 @@ int main(int argc, char** argv) {
   bmpSeeds(root + "/bmp");
   gifSeeds(root + "/gif");
   jpegSeeds(root + "/jpeg");
+  photoSeeds(root);
   return 0;
 }

@@ -66,6 +66,9 @@ TEST(TForm1Startup, StartWithEmptyListsShowsTheDeepColourAlone) {
   }
   EXPECT_EQ(f.find<QLabel>("RxLabel0")->text(), QStringLiteral("(drop a tile)"));
   EXPECT_EQ(f.find<QLabel>("RxLabel1")->text(), QStringLiteral("(drop a tessora)"));
+  for (const char* hint : {"RxLabel0", "RxLabel1"}) {
+    EXPECT_TRUE(f.find<QLabel>(hint)->toolTip().contains(QStringLiteral("HEIF/HEIC"))) << hint;
+  }
   EXPECT_EQ(f.previewPixel(172, 115), QColor(18, 52, 86));
   EXPECT_EQ(f.find<QLabel>("Image0")->pixmap().toImage().pixelColor(10, 10), QColor(18, 52, 86));
   EXPECT_EQ(f.form->document().ComposedBitmap().width(), 1024);
