@@ -1,0 +1,36 @@
+# Sourced: start_sway starts a headless sway of its own (pixman renderer, no input devices) in
+# the folder $1, with output HEADLESS-1 set to $2, and exports WAYLAND_DISPLAY, SWAYSOCK and
+# XDG_RUNTIME_DIR for it; SWAY_PID holds its id. sway refuses to run as root, so when we are root
+# it runs as "nobody" in a runtime folder handed to that user, while our own programs stay root.
+# Returns 1, with the reason in SWAY_FAILURE, where it does not start.
+start_sway() {
+  local work=$1 output=$2 runtime="$1/sway-runtime" socket="" ipc="" _
+  SWAY_FAILURE=""
+  command -v sway > /dev/null || { SWAY_FAILURE="sway is not installed"; return 1; }
+  mkdir -m 700 "$runtime"
+  printf 'output HEADLESS-1 %s\noutput * bg #000000 solid_color\ndefault_border none\n' \
+    "$output" > "$work/sway.config"
+  local run_as=()
+  if [ "$(id -u)" -eq 0 ]; then
+    chmod 755 "$work"
+    chown 65534:65534 "$runtime"
+    run_as=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+  fi
+  env -i PATH="$PATH" HOME="$work" XDG_RUNTIME_DIR="$runtime" WLR_BACKENDS=headless \
+    WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman "${run_as[@]}" sway -c "$work/sway.config" \
+    > "$work/sway.log" 2>&1 &
+  SWAY_PID=$!
+  for _ in $(seq 100); do
+    socket=$(find "$runtime" -maxdepth 1 -name 'wayland-*' ! -name '*.lock' | head -n 1)
+    ipc=$(find "$runtime" -maxdepth 1 -name 'sway-ipc.*' | head -n 1)
+    [ -n "$socket" ] && [ -n "$ipc" ] && break
+    kill -0 "$SWAY_PID" 2> /dev/null || break
+    sleep 0.1
+  done
+  if [ -z "$socket" ] || [ -z "$ipc" ]; then
+    SWAY_FAILURE="sway did not start: $(tail -n 2 "$work/sway.log" | tr '\n' ' ')"
+    return 1
+  fi
+  export XDG_RUNTIME_DIR="$runtime" WAYLAND_DISPLAY="$socket" SWAYSOCK="$ipc"
+  unset DISPLAY
+}
