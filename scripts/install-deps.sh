@@ -14,11 +14,24 @@ PACKAGES=(
   dbus-daemon xclip xdg-desktop-portal
   gsettings-desktop-schemas cinnamon-desktop-data mate-desktop-common
   xfconf libxfconf-0-3
+  qt6-wayland libwayland-dev libwayland-bin sway wl-clipboard
 )
 
 # Tools the benchmarks compare against, only for `make bench`.
 if [ "${1:-}" = "--bench" ]; then
   PACKAGES=(imagemagick libvips-tools)
+fi
+
+# The desktops `make test-desktops` starts headless, and what it reads the screen with.
+if [ "${1:-}" = "--desktops" ]; then
+  PACKAGES=(
+    xvfb x11-apps x11-utils netpbm dbus-daemon procps libglib2.0-bin
+    picom
+    xfdesktop4 xfconf
+    caja dconf-service dconf-cli mate-desktop-common
+    pcmanfm-qt
+    sway swaybg grim
+  )
 fi
 
 missing=()
