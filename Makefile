@@ -15,7 +15,7 @@ else
 WERROR ?= OFF
 endif
 
-.PHONY: all deps build run test test-main test-asan test-tsan bench fuzz format clean
+.PHONY: all deps build run test test-main test-asan test-tsan test-desktops bench fuzz format clean
 
 all: build
 
@@ -55,6 +55,12 @@ test-tsan: deps $(TSAN_BUILD)/CMakeCache.txt
 	  ctest -L core --output-on-failure -j $(JOBS)
 
 test: test-main test-asan test-tsan
+
+# Real desktops started headless (X11 + picom, XFCE, MATE, LXQt, sway): three wallpapers in a
+# row through tessora-compose, checked on the screen and in what each desktop stored.
+test-desktops: build
+	@bash scripts/install-deps.sh --desktops
+	bash tests/desktops/test_desktops.sh --build $(BUILD)
 
 $(BENCH_BUILD)/CMakeCache.txt: | deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DTESSORA_BUILD_BENCH=ON \

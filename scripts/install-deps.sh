@@ -15,6 +15,7 @@ PACKAGES=(
   gsettings-desktop-schemas cinnamon-desktop-data mate-desktop-common
   xfconf libxfconf-0-3
   qt6-wayland libwayland-dev libwayland-bin sway wl-clipboard
+  x11-apps netpbm picom xfdesktop4 swaybg grim
 )
 
 # Tools the benchmarks compare against, only for `make bench`.
