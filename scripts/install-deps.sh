@@ -14,7 +14,7 @@ PACKAGES=(
   dbus-daemon xclip xdg-desktop-portal
   gsettings-desktop-schemas cinnamon-desktop-data mate-desktop-common
   xfconf libxfconf-0-3
-  qt6-wayland libwayland-dev libwayland-bin sway wl-clipboard
+  qt6-wayland libwayland-dev libwayland-bin sway wl-clipboard xwayland x11-xserver-utils
   x11-apps netpbm picom xfdesktop4 swaybg grim
 )
 

@@ -1,6 +1,7 @@
 # Sourced: start_sway starts a headless sway of its own (pixman renderer, no input devices) in
 # the folder $1, with output HEADLESS-1 set to $2, and exports WAYLAND_DISPLAY, SWAYSOCK and
-# XDG_RUNTIME_DIR for it; SWAY_PID holds its id. sway refuses to run as root, so when we are root
+# XDG_RUNTIME_DIR for it; SWAY_PID holds its id. With SWAY_XWAYLAND=1 sway starts XWayland at
+# once, and DISPLAY names it (else DISPLAY is unset). sway refuses to run as root, so when we are root
 # it runs as "nobody" in a runtime folder handed to that user, while our own programs stay root.
 # Returns 1, with the reason in SWAY_FAILURE, where it does not start.
 start_sway() {
@@ -10,6 +11,10 @@ start_sway() {
   mkdir -m 700 "$runtime"
   printf 'output HEADLESS-1 %s\noutput * bg #000000 solid_color\ndefault_border none\n' \
     "$output" > "$work/sway.config"
+  if [ "${SWAY_XWAYLAND:-0}" = 1 ]; then
+    command -v Xwayland > /dev/null || { SWAY_FAILURE="Xwayland is not installed"; return 1; }
+    echo "xwayland force" >> "$work/sway.config"
+  fi
   local run_as=()
   if [ "$(id -u)" -eq 0 ]; then
     chmod 755 "$work"
@@ -33,4 +38,23 @@ start_sway() {
   fi
   export XDG_RUNTIME_DIR="$runtime" WAYLAND_DISPLAY="$socket" SWAYSOCK="$ipc"
   unset DISPLAY
+  [ "${SWAY_XWAYLAND:-0}" = 1 ] || return 0
+  # XWayland takes the first display number it finds free; sway hands it to what it starts.
+  local x=""
+  for _ in $(seq 50); do
+    swaymsg -q exec "printenv DISPLAY > $runtime/display" > /dev/null 2>&1
+    sleep 0.1
+    x=$(cat "$runtime/display" 2> /dev/null)
+    [ -n "$x" ] && [ -e "/tmp/.X11-unix/X${x#:}" ] && break
+  done
+  [ -n "$x" ] || { SWAY_FAILURE="XWayland did not start"; return 1; }
+  # XWayland admits only sway's own user; let ours in too.
+  if [ "$(id -u)" -eq 0 ]; then
+    swaymsg -q exec "xhost +si:localuser:root > $runtime/xhost.log 2>&1" > /dev/null
+    for _ in $(seq 30); do
+      xhost > /dev/null 2>&1 && break
+      sleep 0.1
+    done
+  fi
+  export DISPLAY=$x
 }

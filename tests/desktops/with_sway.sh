@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs a command inside a headless sway of its own; its output HEADLESS-1 gets SWAY_OUTPUT
-# (default "resolution 1600x1200 scale 2"). Exits 77 (skipped) where sway does not start.
+# (default "resolution 1600x1200 scale 2"); SWAY_XWAYLAND=1 adds XWayland, named by DISPLAY.
+# Exits 77 (skipped) where sway does not start.
 set -uo pipefail
 
 source "$(dirname "$0")/sway_session.sh"

@@ -147,5 +147,17 @@ TEST(WaylandWindow, TheWatchHearsOfEveryChangeOnItsOwnConnection) {
   }
 }
 
+// Without a compositor that offers it, the watch says why rather than staying silent.
+TEST(WaylandSelectionWatch, SaysWhyItCannotWatch) {
+  App();
+  const bool hadDisplay = qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
+  const QByteArray display = qgetenv("WAYLAND_DISPLAY");
+  qputenv("WAYLAND_DISPLAY", "/nonexistent/wayland-0");
+  const WaylandSelectionWatch watch;
+  hadDisplay ? qputenv("WAYLAND_DISPLAY", display) : qunsetenv("WAYLAND_DISPLAY");
+  EXPECT_FALSE(watch.available());
+  EXPECT_FALSE(watch.unavailableReason().isEmpty());
+}
+
 }  // namespace
 }  // namespace tessora::testing
