@@ -15,7 +15,7 @@ PACKAGES=(
   gsettings-desktop-schemas cinnamon-desktop-data mate-desktop-common
   xfconf libxfconf-0-3
   qt6-wayland libwayland-dev libwayland-bin sway wl-clipboard xwayland x11-xserver-utils
-  x11-apps netpbm picom xfdesktop4 swaybg grim
+  x11-apps netpbm picom xfdesktop4 swaybg grim jq
 )
 
 # Tools the benchmarks compare against, only for `make bench`.

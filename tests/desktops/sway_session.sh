@@ -9,8 +9,8 @@ start_sway() {
   SWAY_FAILURE=""
   command -v sway > /dev/null || { SWAY_FAILURE="sway is not installed"; return 1; }
   mkdir -m 700 "$runtime"
-  printf 'output HEADLESS-1 %s\noutput * bg #000000 solid_color\ndefault_border none\n' \
-    "$output" > "$work/sway.config"
+  printf '%s\n' "output HEADLESS-1 $output" 'output * bg #000000 solid_color' \
+    'default_border none' 'default_floating_border none' > "$work/sway.config"
   if [ "${SWAY_XWAYLAND:-0}" = 1 ]; then
     command -v Xwayland > /dev/null || { SWAY_FAILURE="Xwayland is not installed"; return 1; }
     echo "xwayland force" >> "$work/sway.config"
