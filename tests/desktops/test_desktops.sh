@@ -243,6 +243,9 @@ fi
 
 [ -x "$compose" ] || { echo "no $compose: build first"; exit 2; }
 [ ${#desktops[@]} -gt 0 ] || desktops=(x11 xfce mate lxqt sway)
+for desktop in "${desktops[@]}"; do
+  declare -F "desktop_$desktop" > /dev/null || { echo "unknown desktop '$desktop'"; exit 2; }
+done
 summary=()
 failed=0
 for desktop in "${desktops[@]}"; do
