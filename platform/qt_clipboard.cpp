@@ -76,6 +76,18 @@ void QtImageClipboard::watchWayland() {
           &QtImageClipboard::follow);
 }
 
+bool QtImageClipboard::hasImage() const {
+  if (!limitation_.isEmpty()) {
+    // Not silence: the user should know why the paste buttons lag behind other programs.
+    qWarning(
+        "Tessora: %s; the paste buttons follow a picture copied in another program only "
+        "once the Tessora window is active again.",
+        qUtf8Printable(limitation_));
+    limitation_.clear();
+  }
+  return hasImage_;
+}
+
 void QtImageClipboard::follow(const QStringList& types, const QByteArray& uriList) {
   QMimeData offered;
   offered.setData(QStringLiteral("text/uri-list"), uriList);

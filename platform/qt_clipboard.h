@@ -20,7 +20,7 @@ class QtImageClipboard : public QObject, public ImageClipboard {
   ~QtImageClipboard() override;
   QtImageClipboard(const QtImageClipboard&) = delete;
   QtImageClipboard& operator=(const QtImageClipboard&) = delete;
-  bool hasImage() const override { return hasImage_; }
+  bool hasImage() const override;
   std::optional<Bitmap> image() override;
   void setImage(const Bitmap& image) override;
   void clear() override;
@@ -39,6 +39,9 @@ class QtImageClipboard : public QObject, public ImageClipboard {
 
   bool hasImage_ = false;
   std::unique_ptr<WaylandSelectionWatch> wayland_;
+  /// Why changes elsewhere reach us only on activation; told once, to the first asker, so that
+  /// a program that never asks (the command-line tool's helper) stays quiet.
+  mutable QString limitation_;
 };
 
 }  // namespace tessora
