@@ -1,6 +1,6 @@
 # Sourced: start_sway starts a headless sway of its own (pixman renderer, no input devices) in
-# the folder $1, with output HEADLESS-1 set to $2, and exports WAYLAND_DISPLAY, SWAYSOCK and
-# XDG_RUNTIME_DIR for it; SWAY_PID holds its id. With SWAY_XWAYLAND=1 sway starts XWayland at
+# the folder $1, with output HEADLESS-1 set to $2, and exports WAYLAND_DISPLAY, SWAYSOCK and a
+# XDG_RUNTIME_DIR for its clients; SWAY_PID holds its id. With SWAY_XWAYLAND=1 sway starts XWayland at
 # once, and DISPLAY names it (else DISPLAY is unset). sway refuses to run as root, so when we are root
 # it runs as "nobody" in a runtime folder handed to that user, while our own programs stay root.
 # Returns 1, with the reason in SWAY_FAILURE, where it does not start.
@@ -36,7 +36,13 @@ start_sway() {
     SWAY_FAILURE="sway did not start: $(tail -n 2 "$work/sway.log" | tr '\n' ' ')"
     return 1
   fi
-  export XDG_RUNTIME_DIR="$runtime" WAYLAND_DISPLAY="$socket" SWAYSOCK="$ipc"
+  export WAYLAND_DISPLAY="$socket" SWAYSOCK="$ipc"  # full paths: any runtime folder will do
+  if [ "$(id -u)" -eq 0 ]; then  # one of our own, or Qt complains of a stranger's
+    mkdir -m 700 "$work/client-runtime"
+    export XDG_RUNTIME_DIR="$work/client-runtime"
+  else
+    export XDG_RUNTIME_DIR="$runtime"
+  fi
   unset DISPLAY
   [ "${SWAY_XWAYLAND:-0}" = 1 ] || return 0
   # XWayland takes the first display number it finds free; sway hands it to what it starts.
