@@ -235,11 +235,12 @@ desktop_sway_like() {
   export XDG_CURRENT_DESKTOP=$1 XDG_SESSION_TYPE=wayland
   # sway runs as "nobody" when we are root: the wallpaper files must be readable to it.
   chmod 755 "$HOME"
+  # The picture of the newest swaybg showing one of our files (other swaybg may run here).
   stored() {
     local pid
-    for pid in $(pgrep -x swaybg); do
-      tr '\0' '\n' < "/proc/$pid/cmdline" | grep -A1 -x -- "-i" | tail -n 1
-    done | tail -n 1
+    for pid in $(ps -o pid= --sort=-start_time -C swaybg); do
+      tr '\0' '\n' < "/proc/$pid/cmdline" 2> /dev/null | grep -A1 -x -- "-i" | tail -n 1
+    done | grep -m1 -F "$HOME/"
   }
   three_wallpapers sway_pixel stored
 }
