@@ -15,7 +15,7 @@ else
 WERROR ?= OFF
 endif
 
-.PHONY: all deps test-deps build run test test-main test-asan test-tsan test-package package \
+.PHONY: all deps test-deps build run test test-main test-asan test-tsan test-package test-desktops package \
 	bench-deps bench fuzz format clean
 
 all: build
@@ -74,6 +74,12 @@ test-tsan: test-deps $(TSAN_BUILD)/CMakeCache.txt
 
 # The package's own check takes about a minute, so it is part of every test run.
 test: test-main test-asan test-tsan test-package
+
+# Real desktops started headless (X11 + picom, XFCE, MATE, LXQt, sway): three wallpapers in a
+# row through tessora-compose, checked on the screen and in what each desktop stored.
+test-desktops: build
+	@bash scripts/install-deps.sh desktops
+	bash tests/desktops/test_desktops.sh --build $(BUILD)
 
 $(BENCH_BUILD)/CMakeCache.txt: | bench-deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DTESSORA_BUILD_BENCH=ON \

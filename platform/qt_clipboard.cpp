@@ -9,6 +9,7 @@
 #include <QUrl>
 
 #include "platform/bitmap_qimage.h"
+#include "platform/wayland_selection_watch.h"
 
 namespace tessora {
 namespace {
@@ -28,6 +29,16 @@ QString ImageFileIn(const QMimeData* data) {
   return QString();
 }
 
+bool OffersImageType(const QStringList& types) {
+  const QList<QByteArray> readable = QImageReader::supportedMimeTypes();
+  for (const QString& type : types) {
+    if (readable.contains(type.toLatin1())) {
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 QtImageClipboard::QtImageClipboard() {
@@ -38,7 +49,49 @@ QtImageClipboard::QtImageClipboard() {
               refresh();
             }
           });
+  if (QGuiApplication::platformName() == QLatin1String("wayland")) {
+    watchWayland();
+  }
   refresh();
+}
+
+QtImageClipboard::~QtImageClipboard() = default;
+
+bool QtImageClipboard::followsEveryChange() const {
+  return QGuiApplication::platformName() != QLatin1String("wayland") || wayland_ != nullptr;
+}
+
+void QtImageClipboard::watchWayland() {
+  wayland_ = std::make_unique<WaylandSelectionWatch>();
+  if (!wayland_->available()) {
+    // Not silence: the user should know why the paste buttons lag behind other programs.
+    qWarning(
+        "Tessora: %s; the paste buttons follow a picture copied in another program only "
+        "once the Tessora window is active again.",
+        qUtf8Printable(wayland_->unavailableReason()));
+    wayland_.reset();
+    return;
+  }
+  connect(wayland_.get(), &WaylandSelectionWatch::selectionChanged, this,
+          &QtImageClipboard::follow);
+}
+
+bool QtImageClipboard::hasImage() const {
+  if (!limitation_.isEmpty()) {
+    // Not silence: the user should know why the paste buttons lag behind other programs.
+    qWarning(
+        "Tessora: %s; the paste buttons follow a picture copied in another program only "
+        "once the Tessora window is active again.",
+        qUtf8Printable(limitation_));
+    limitation_.clear();
+  }
+  return hasImage_;
+}
+
+void QtImageClipboard::follow(const QStringList& types, const QByteArray& uriList) {
+  QMimeData offered;
+  offered.setData(QStringLiteral("text/uri-list"), uriList);
+  hasImage_ = OffersImageType(types) || !ImageFileIn(&offered).isEmpty();
 }
 
 void QtImageClipboard::refresh() {

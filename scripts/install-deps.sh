@@ -11,8 +11,9 @@ case "${1:-run}" in
   run) groups=(build runtime) ;;
   test) groups=(build runtime test) ;;
   bench | --bench) groups=(build runtime bench) ;;
+  desktops | --desktops) groups=(build runtime test desktops) ;;
   *)
-    echo "usage: $0 [run|test|bench]" >&2
+    echo "usage: $0 [run|test|bench|desktops]" >&2
     exit 2
     ;;
 esac

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QLabel>
+#include <QPixmap>
 
 #include "engine/document.h"
 
@@ -14,6 +15,12 @@ class PreviewImage : public QLabel {
  public:
   explicit PreviewImage(QWidget* parent = nullptr);
 
+  /// Shows `preview`, the composition at the preview's own size (what a click picks its colour
+  /// from). On a scaled screen `composed` is stretched straight into the screen's pixels
+  /// instead, so the preview is as sharp as the screen rather than a magnified small copy.
+  /// `composed` must outlive the next call.
+  void showComposition(const Bitmap& preview, const Bitmap& composed);
+
  signals:
   void mouseDown(tessora::MouseButton button, int x, int y);
   void mouseMoved();
@@ -21,6 +28,11 @@ class PreviewImage : public QLabel {
  protected:
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  const Bitmap* composed_ = nullptr;
+  QPixmap sharp_;  ///< `composed_` in device pixels, made on demand
 };
 
 }  // namespace tessora

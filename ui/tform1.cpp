@@ -290,7 +290,7 @@ void TForm1::Changed(DocumentParts parts) {
   tilePanel_->follow(parts);
   centerPanel_->follow(parts);
   if ((parts & kPreview) != 0) {
-    mainImage_->setPixmap(QPixmap::fromImage(ToQImage(document_.PreviewBitmap())));
+    mainImage_->showComposition(document_.PreviewBitmap(), document_.ComposedBitmap());
   }
   if ((parts & kColors) != 0) {
     palette_->showColors(document_.color0(), document_.color1());

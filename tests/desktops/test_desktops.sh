@@ -1,0 +1,310 @@
+#!/usr/bin/env bash
+# Sets the wallpaper on real desktops started headless here, three times in a row with
+# `tessora-compose --set-wallpaper` (a different solid colour each time), and checks after each
+# the colour on the screen and what the desktop stored.
+#
+#   test_desktops.sh [--build DIR] [DESKTOP...]
+#
+# DESKTOP: x11 xfce mate lxqt sway wlroots (default: all); wlroots is sway posing as another
+# wlroots compositor, where swaybg is started directly.
+#
+# Each desktop runs in a dbus-run-session of its own, with a temporary HOME and XDG folders; every
+# process it starts is stopped by id on the way out. A desktop that cannot be started here is
+# SKIPPED with the reason, never counted as passed. Exit status: 1 when any desktop FAILED, 77
+# when every one was SKIPPED, else 0.
+#
+# Faults known and not mended yet show here as XFAIL (an expected failure, not counted): they are
+# listed in KNOWN_FAULTS below, with the reason. TESSORA_KNOWN_FAULTS_FIXED=1 treats them as
+# ordinary failures.
+set -uo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+build="$here/../../build"
+desktops=()
+while [ $# -gt 0 ]; do
+  case $1 in
+    --build) build=$2; shift 2 ;;
+    --inside) shift; break ;;
+    -h|--help) sed -n '2,18p' "$0"; exit 0 ;;
+    *) desktops+=("$1"); shift ;;
+  esac
+done
+build=$(cd "$build" 2> /dev/null && pwd) || { echo "no build folder"; exit 2; }
+compose="$build/cli/tessora-compose"
+
+# desktop:check -> why it fails today. Checks: "screen N" and "stored N" (N = 1..3). None now.
+declare -A KNOWN_FAULTS=()
+
+COLORS=("#c81e28" "#1e8c46" "#2832b4")
+
+# --- Helpers shared by the desktops (run inside the per-desktop session) ---
+
+log() { echo "  $*"; }
+
+# Starts a program in the background, noting its pid for the clean-up.
+spawn() {
+  local name=$1
+  shift
+  "$@" > "$WORK/$name.log" 2>&1 &
+  echo $! >> "$WORK/pids"
+}
+
+stop_spawned() {
+  [ -f "$WORK/pids" ] || return 0
+  local pid
+  for pid in $(tac "$WORK/pids"); do
+    kill "$pid" 2> /dev/null
+  done
+  sleep 0.3
+  for pid in $(cat "$WORK/pids"); do
+    kill -9 "$pid" 2> /dev/null
+  done
+  rm -f "$WORK/pids"
+}
+
+# Starts an X server (Xvfb picks a free display itself) and exports DISPLAY.
+start_x() {
+  exec 3> "$WORK/display"
+  spawn xvfb Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset
+  exec 3>&-
+  local _
+  for _ in $(seq 50); do
+    [ -s "$WORK/display" ] && break
+    sleep 0.1
+  done
+  [ -s "$WORK/display" ] || return 1
+  export DISPLAY=":$(head -n 1 "$WORK/display")"
+}
+
+# Waits up to $1 tenths of a second for the command after it to succeed.
+wait_for() {
+  local tenths=$1 _
+  shift
+  for _ in $(seq "$tenths"); do
+    "$@" > /dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# "R G B" of a plain PPM read from standard input, at pixel (x, y).
+ppm_pixel() {
+  pamcut -left "$1" -top "$2" -width 1 -height 1 | pnmtoplainpnm | tail -n +4 | tr -s ' \n' ' ' |
+    sed 's/^ //; s/ $//'
+}
+
+x_pixel() { xwd -root -silent | xwdtopnm 2> /dev/null | ppm_pixel "$1" "$2"; }
+sway_pixel() { grim -t ppm - | ppm_pixel "$1" "$2"; }
+
+rgb_of() {
+  local c=${1#\#}
+  echo "$((16#${c:0:2})) $((16#${c:2:2})) $((16#${c:4:2}))"
+}
+
+# Records one check's result: name, whether it held, what was seen.
+RESULTS=()
+check() {
+  local name=$1 ok=$2 seen=$3 known=${KNOWN_FAULTS[$DESKTOP:$1]:-}
+  if [ "$ok" = 1 ]; then
+    log "ok    $name: $seen"
+    [ -n "$known" ] && RESULTS+=("XPASS $name")
+  elif [ -n "$known" ] && [ "${TESSORA_KNOWN_FAULTS_FIXED:-0}" != 1 ]; then
+    log "XFAIL $name: $seen (expected: $known)"
+    RESULTS+=("XFAIL $name")
+  else
+    log "FAIL  $name: $seen"
+    RESULTS+=("FAIL $name")
+  fi
+}
+
+# Sets the three colours in turn; after each, $1 reads the screen's colour and $2 prints what the
+# desktop stored (it must change every time and name a file that exists, if it names a file).
+three_wallpapers() {
+  local pixel=$1 stored=$2 i color want got before="" now
+  for i in 1 2 3; do
+    color=${COLORS[$((i - 1))]}
+    want=$(rgb_of "$color")
+    timeout 20 "$compose" --color1 "$color" --color2 "$color" --background vertical \
+      --set-wallpaper > "$WORK/compose$i.log" 2>&1
+    local status=$?
+    if [ $status -ne 0 ]; then
+      [ $status -eq 124 ] && echo "(did not finish within 20 s)" >> "$WORK/compose$i.log"
+      check "set $i" 0 "tessora-compose exit status $status: $(tr '\n' ' ' < "$WORK/compose$i.log")"
+      continue
+    fi
+    got=""
+    for _ in $(seq 30); do
+      got=$($pixel 500 400 2> /dev/null)
+      [ "$got" = "$want" ] && break
+      sleep 0.2
+    done
+    check "screen $i" "$([ "$got" = "$want" ] && echo 1 || echo 0)" "want $want, got '$got'"
+    now=$($stored 2> /dev/null)
+    local ok=1
+    [ -n "$now" ] && [ "$now" != "$before" ] || ok=0
+    case $now in /*) [ -e "$now" ] || ok=0 ;; esac
+    check "stored $i" "$ok" "'$now'"
+    before=$now
+  done
+}
+
+# --- The desktops. Each prints "SKIP: reason" and returns 77 when it cannot start. ---
+
+desktop_x11() {
+  command -v picom > /dev/null || { echo "SKIP: picom is not installed"; return 77; }
+  start_x || { echo "SKIP: Xvfb did not start"; return 77; }
+  unset XDG_CURRENT_DESKTOP
+  spawn picom picom --backend xrender
+  sleep 1
+  kill -0 "$(tail -n 1 "$WORK/pids")" 2> /dev/null ||
+    { echo "SKIP: picom did not start: $(tail -n 3 "$WORK/picom.log")"; return 77; }
+  stored() {
+    local a b
+    a=$(xprop -root _XROOTPMAP_ID | awk '{print $NF}')
+    b=$(xprop -root ESETROOT_PMAP_ID | awk '{print $NF}')
+    [ "$a" = "$b" ] && echo "$a"
+  }
+  three_wallpapers x_pixel stored
+}
+
+desktop_xfce() {
+  command -v xfdesktop > /dev/null || { echo "SKIP: xfdesktop is not installed"; return 77; }
+  start_x || { echo "SKIP: Xvfb did not start"; return 77; }
+  export XDG_CURRENT_DESKTOP=XFCE
+  spawn xfdesktop xfdesktop --disable-wm-check
+  wait_for 100 xfconf-query -c xfce4-desktop -p /backdrop -l ||
+    { echo "SKIP: xfdesktop did not start: $(tail -n 3 "$WORK/xfdesktop.log")"; return 77; }
+  sleep 1
+  stored() {
+    xfconf-query -c xfce4-desktop -p /backdrop -l | grep 'workspace0/last-image$' | head -n 1 |
+      xargs -r xfconf-query -c xfce4-desktop -p
+  }
+  three_wallpapers x_pixel stored
+}
+
+desktop_mate() {
+  command -v caja > /dev/null || { echo "SKIP: caja is not installed"; return 77; }
+  [ -e /usr/libexec/dconf-service ] || { echo "SKIP: dconf-service is not installed"; return 77; }
+  start_x || { echo "SKIP: Xvfb did not start"; return 77; }
+  export XDG_CURRENT_DESKTOP=MATE GSETTINGS_BACKEND=dconf
+  spawn caja caja --no-default-window --force-desktop
+  wait_for 150 sh -c 'xprop -root _NET_WM_CM_S0 > /dev/null; xwininfo -root -tree | grep -qi "desktop"' ||
+    { echo "SKIP: caja did not draw a desktop: $(tail -n 3 "$WORK/caja.log")"; return 77; }
+  sleep 1
+  stored() { gsettings get org.mate.background picture-filename | tr -d "'"; }
+  three_wallpapers x_pixel stored
+}
+
+desktop_lxqt() {
+  command -v pcmanfm-qt > /dev/null || { echo "SKIP: pcmanfm-qt is not installed"; return 77; }
+  start_x || { echo "SKIP: Xvfb did not start"; return 77; }
+  export XDG_CURRENT_DESKTOP=LXQt QT_QPA_PLATFORM=xcb
+  # No desktop drawn yet: nothing can show a wallpaper, and the tool must not claim it did.
+  timeout 20 "$compose" --color1 "#000000" --color2 "#000000" --background vertical \
+    --set-wallpaper > "$WORK/compose0.log" 2>&1
+  local status=$?
+  check "refused while no desktop runs" "$([ $status -eq 1 ] && echo 1 || echo 0)" \
+    "exit status $status: $(tail -n 2 "$WORK/compose0.log" | tr '\n' ' ')"
+  spawn pcmanfm-qt pcmanfm-qt --desktop --profile=lxqt
+  wait_for 150 sh -c 'xwininfo -root -tree | grep -qi "pcmanfm"' ||
+    { echo "SKIP: pcmanfm-qt did not draw a desktop: $(tail -n 3 "$WORK/pcmanfm-qt.log")"; return 77; }
+  sleep 1
+  stored() {
+    sed -n 's/^Wallpaper=//p' "$XDG_CONFIG_HOME/pcmanfm-qt/lxqt/settings.conf" 2> /dev/null
+  }
+  three_wallpapers x_pixel stored
+}
+
+desktop_sway() {
+  desktop_sway_like sway
+}
+
+desktop_sway_like() {
+  command -v grim > /dev/null || { echo "SKIP: grim is not installed"; return 77; }
+  source "$here/sway_session.sh"
+  start_sway "$WORK" "resolution 1024x768" || { echo "SKIP: $SWAY_FAILURE"; return 77; }
+  echo "$SWAY_PID" >> "$WORK/pids"
+  export XDG_CURRENT_DESKTOP=$1 XDG_SESSION_TYPE=wayland
+  # sway runs as "nobody" when we are root: the wallpaper files must be readable to it.
+  chmod 755 "$HOME"
+  # The picture of the newest swaybg showing one of our files (other swaybg may run here).
+  stored() {
+    local pid
+    for pid in $(ps -o pid= --sort=-start_time -C swaybg); do
+      tr '\0' '\n' < "/proc/$pid/cmdline" 2> /dev/null | grep -A1 -x -- "-i" | tail -n 1
+    done | grep -m1 -F "$HOME/"
+  }
+  three_wallpapers sway_pixel stored
+}
+
+# Another wlroots compositor, with no wallpaper command of its own: swaybg is started directly.
+desktop_wlroots() {
+  command -v swaybg > /dev/null || { echo "SKIP: swaybg is not installed"; return 77; }
+  desktop_sway_like river
+}
+
+# One desktop, inside its own session bus; prints its checks and ends with its verdict line.
+inside() {
+  DESKTOP=$1
+  trap stop_spawned EXIT
+  "desktop_$DESKTOP"
+  local status=$?
+  [ $status -eq 77 ] && return 77
+  printf '%s\n' "${RESULTS[@]}" > "$WORK/results"
+}
+
+if [ "${1:-}" != "" ] && [ "${TESSORA_DESKTOPS_INSIDE:-}" = 1 ]; then
+  inside "$1"
+  exit $?
+fi
+
+# --- The run: one desktop after the other, then the summary ---
+
+[ -x "$compose" ] || { echo "no $compose: build first"; exit 2; }
+[ ${#desktops[@]} -gt 0 ] || desktops=(x11 xfce mate lxqt sway wlroots)
+for desktop in "${desktops[@]}"; do
+  declare -F "desktop_$desktop" > /dev/null || { echo "unknown desktop '$desktop'"; exit 2; }
+done
+summary=()
+failed=0
+for desktop in "${desktops[@]}"; do
+  echo "== $desktop"
+  work=$(mktemp -d)
+  mkdir -p "$work/home" "$work/runtime"
+  chmod 700 "$work/runtime"
+  (
+    export WORK=$work HOME=$work/home XDG_CONFIG_HOME=$work/home/.config
+    export XDG_DATA_HOME=$work/home/.local/share XDG_CACHE_HOME=$work/home/.cache
+    export XDG_RUNTIME_DIR=$work/runtime TESSORA_DESKTOPS_INSIDE=1 compose here
+    unset DISPLAY WAYLAND_DISPLAY SWAYSOCK DBUS_SESSION_BUS_ADDRESS GSETTINGS_BACKEND
+    unset XDG_SESSION_TYPE XDG_CURRENT_DESKTOP
+    export NO_AT_BRIDGE=1  # no accessibility bus for the desktops' toolkits
+    exec timeout 300 dbus-run-session -- bash "$0" --build "$build" --inside "$desktop" \
+      2> "$work/session.log"
+  ) | tee "$work/out"
+  status=${PIPESTATUS[0]}
+  if [ "$status" -eq 77 ]; then
+    summary+=("SKIPPED $desktop: $(sed -n 's/^SKIP: //p' "$work/out" | head -n 1)")
+  elif [ ! -f "$work/results" ]; then
+    tail -n 20 "$work/session.log"
+    summary+=("FAILED  $desktop: the run ended early (exit status $status)")
+    failed=1
+  elif grep -q '^FAIL' "$work/results"; then
+    summary+=("FAILED  $desktop: $(grep '^FAIL' "$work/results" | cut -d' ' -f2- | paste -sd, -)")
+    failed=1
+  elif grep -q '^XFAIL' "$work/results"; then
+    summary+=("XFAILED $desktop: $(grep '^XFAIL' "$work/results" | cut -d' ' -f2- | paste -sd, -)")
+    while read -r reason; do
+      summary+=("        known fault: $reason")
+    done < <(grep '^XFAIL' "$work/results" | cut -d' ' -f2- |
+      while read -r name; do echo "${KNOWN_FAULTS[$desktop:$name]}"; done | sort -u)
+  else
+    note=$(grep '^XPASS' "$work/results" | paste -sd, -)
+    summary+=("PASSED  $desktop${note:+ ($note: listed as a known fault, now passing)}")
+  fi
+  rm -rf "$work"
+done
+echo "== summary"
+printf '%s\n' "${summary[@]}"
+[ $failed -eq 0 ] && ! printf '%s\n' "${summary[@]}" | grep -q '^PASSED' && exit 77
+exit $failed
