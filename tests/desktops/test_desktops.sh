@@ -240,7 +240,8 @@ desktop_sway_like() {
 # Another wlroots compositor, with no wallpaper command of its own: swaybg is started directly.
 desktop_wlroots() {
   command -v swaybg > /dev/null || { echo "SKIP: swaybg is not installed"; return 77; }
-  desktop_sway_like river
+  # Such a compositor draws no background of its own (sway's would stay above ours).
+  SWAY_NO_BACKGROUND=1 desktop_sway_like river
 }
 
 # One desktop, inside its own session bus; prints its checks and ends with its verdict line.
