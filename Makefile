@@ -69,7 +69,7 @@ $(TSAN_BUILD)/CMakeCache.txt: | test-deps
 
 test-tsan: test-deps $(TSAN_BUILD)/CMakeCache.txt
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target tessora_core_tests
-	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan.supp" \
 	  ctest -L core --output-on-failure -j $(JOBS)
 
 # The package's own check takes about a minute, so it is part of every test run.
