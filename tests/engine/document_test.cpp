@@ -511,6 +511,18 @@ void ApplyStep(Document& d, const RandomStep& s, const std::vector<Bitmap>& pict
   commands[static_cast<std::size_t>(s.op) % commands.size()]();
 }
 
+// Pictures by the last digit of their name: "x0" to "x2" load, any other fails as a file would.
+void LoadNumberedPictures(Document& d, const std::vector<Bitmap>& pictures) {
+  d.setImageLoader([&pictures](const std::string& path, Bitmap& target) -> LoadResult {
+    const std::size_t i = static_cast<std::size_t>(path.back() - '0');
+    if (i >= 3) {
+      return false;
+    }
+    target = pictures[i];
+    return true;
+  });
+}
+
 // Deferring the pixel work must be invisible: any sequence of commands gives the same state and
 // picture as rendering at every step.
 TEST(DocumentDeferral, RandomCommandSequencesMatchRenderingAtEveryStep) {
@@ -525,14 +537,7 @@ TEST(DocumentDeferral, RandomCommandSequencesMatchRenderingAtEveryStep) {
     Document eager(eagerFeedback);
     Document lazy(lazyFeedback);
     for (Document* d : {&eager, &lazy}) {
-      d->setImageLoader([&pictures](const std::string& path, Bitmap& target) -> LoadResult {
-        const std::size_t i = static_cast<std::size_t>(path.back() - '0');
-        if (i >= 3) {
-          return false;
-        }
-        target = pictures[i];
-        return true;
-      });
+      LoadNumberedPictures(*d, pictures);
       d->setDeepBackgroundColorValue(kDeep);
     }
     lazy.setDeferredRendering(true);
@@ -605,14 +610,7 @@ TEST(DocumentMonitors, EachMonitorGetsWhatASingleMonitorDesktopOfItsGeometryComp
                                         Solid(120, 12, kBlue), Numbered(3, 3, 200)};
   auto started = [&pictures](RecordingFeedback& fb, const Monitor& m) {
     auto d = std::make_unique<Document>(fb);
-    d->setImageLoader([&pictures](const std::string& path, Bitmap& target) -> LoadResult {
-      const std::size_t i = static_cast<std::size_t>(path.back() - '0');
-      if (i >= 3) {
-        return false;
-      }
-      target = pictures[i];
-      return true;
-    });
+    LoadNumberedPictures(*d, pictures);
     d->setDeepBackgroundColorValue(kDeep);
     d->Activate(MonitorGeometry(m));
     return d;
