@@ -169,6 +169,43 @@ start_x_dual() {
       return 1
     first=0
   done
+  MONITORS=("${X_MONITORS[@]}")
+}
+
+# GTK desktops see only the monitors that have an output, and Xvfb has one: for them the X.Org
+# server with its dummy driver, whose outputs DUMMY0..15 take whatever modes we give them.
+XORG_MONITORS=("DUMMY0 800x600+0+0" "DUMMY1 480x640+800+0")
+
+start_xorg_dual() {
+  command -v Xorg > /dev/null && [ -e /usr/lib/xorg/modules/drivers/dummy_drv.so ] || {
+    echo "SKIP: needs two X outputs: Xorg with the dummy driver is not installed"
+    return 77
+  }
+  printf '%s\n' 'Section "ServerFlags"' '  Option "AutoAddDevices" "false"' 'EndSection' \
+    'Section "Device"' '  Identifier "dummy"' '  Driver "dummy"' '  VideoRam 65536' 'EndSection' \
+    'Section "Monitor"' '  Identifier "any"' '  HorizSync 5-1000' '  VertRefresh 5-200' \
+    'EndSection' 'Section "Screen"' '  Identifier "screen"' '  Device "dummy"' \
+    '  Monitor "any"' '  DefaultDepth 24' '  SubSection "Display"' '    Depth 24' \
+    "    Virtual ${X_SCREEN/x/ }" '  EndSubSection' 'EndSection' > "$WORK/xorg.conf"
+  mkdir -p "$WORK/xorg.conf.d"
+  exec 3> "$WORK/display"
+  spawn xorg Xorg -displayfd 3 -config "$WORK/xorg.conf" -configdir "$WORK/xorg.conf.d" \
+    -logfile "$WORK/xorg.log" -noreset -nolisten tcp
+  exec 3>&-
+  wait_for 100 test -s "$WORK/display" || { echo "SKIP: Xorg did not start"; return 77; }
+  export DISPLAY=":$(head -n 1 "$WORK/display")"
+  local m name w h x y args=()
+  for m in "${XORG_MONITORS[@]}"; do
+    read -r name w h x y <<< "$(monitor_fields "$m")"
+    # Any timing will do: nothing scans these modes out.
+    { xrandr --newmode "tessora$name" 25 "$w" "$((w + 8))" "$((w + 16))" "$((w + 24))" \
+        "$h" "$((h + 2))" "$((h + 4))" "$((h + 6))" && xrandr --addmode "$name" "tessora$name"; } \
+      >> "$WORK/xrandr.log" 2>&1 || { echo "SKIP: Xorg took no mode for $name"; return 77; }
+    args+=(--output "$name" --mode "tessora$name" --pos "${x}x$y")
+  done
+  xrandr "${args[@]}" --output "${XORG_MONITORS[0]%% *}" --primary >> "$WORK/xrandr.log" 2>&1 ||
+    { echo "SKIP: Xorg did not take the two monitors"; return 77; }
+  MONITORS=("${XORG_MONITORS[@]}")
 }
 
 # "NAME WxH+X+Y" -> "NAME W H X Y".
@@ -224,10 +261,12 @@ monitor_wallpapers() {
 
 # --- The desktops. Each prints "SKIP: reason" and returns 77 when it cannot start. ---
 
-# Starts the X server: for two monitors when $1 is "dual", else for one. Prints SKIP where it
-# cannot.
+# Starts the X server: for two monitors when $1 is "dual" (with two outputs when $2 is
+# "outputs"), else for one. Prints SKIP where it cannot.
 start_screen() {
-  if [ "${1:-}" = dual ]; then
+  if [ "${1:-}" = dual ] && [ "${2:-}" = outputs ]; then
+    start_xorg_dual || return 77
+  elif [ "${1:-}" = dual ]; then
     start_x_dual || { echo "SKIP: Xvfb with two RandR monitors did not start"; return 77; }
   else
     start_x || { echo "SKIP: Xvfb did not start"; return 77; }
@@ -260,23 +299,35 @@ desktop_x11() {
     b=$(xprop -root ESETROOT_PMAP_ID | awk '{print $NF}')
     [ "$a" = "$b" ] && echo "$a"
   }
-  MONITORS=("${X_MONITORS[@]}")
   wallpaper_checks x_pixel stored "${1:-}" x_grab
 }
 
 desktop_xfce() {
   command -v xfdesktop > /dev/null || { echo "SKIP: xfdesktop is not installed"; return 77; }
-  start_screen "$@" || return 77
+  start_screen "${1:-}" outputs || return 77
   export XDG_CURRENT_DESKTOP=XFCE
+  # No icons over the monitors' pictures.
+  [ "${1:-}" = dual ] && xfconf-query -c xfce4-desktop -p /desktop-icons/style -n -t int -s 0
   spawn xfdesktop xfdesktop --disable-wm-check
   wait_for 100 xfconf-query -c xfce4-desktop -p /backdrop -l ||
     { echo "SKIP: xfdesktop did not start: $(tail -n 3 "$WORK/xfdesktop.log")"; return 77; }
   sleep 1
+  if [ "${1:-}" = dual ]; then
+    # With no window manager to size it, xfdesktop's window keeps GTK's first size (200x200)
+    # until the server reports the screen again: a probe of the outputs and a setting that moves
+    # nothing make it span both monitors, once it is ready to listen.
+    local last=${MONITORS[-1]} _
+    for _ in $(seq 20); do
+      { xrandr --listmonitors &&
+        xrandr --output "${last%% *}" --pos "$(monitor_fields "$last" | awk '{print $4 "x" $5}')"
+      } >> "$WORK/xrandr.log" 2>&1
+      wait_for 5 sh -c "xwininfo -root -tree | grep -q '\"Desktop\".* ${X_SCREEN}+0+0'" && break
+    done
+  fi
   stored() {
     xfconf-query -c xfce4-desktop -p /backdrop -l | grep 'workspace0/last-image$' | head -n 1 |
       xargs -r xfconf-query -c xfce4-desktop -p
   }
-  MONITORS=("${X_MONITORS[@]}")
   wallpaper_checks x_pixel stored "${1:-}" x_grab
 }
 
@@ -285,12 +336,18 @@ desktop_mate() {
   [ -e /usr/libexec/dconf-service ] || { echo "SKIP: dconf-service is not installed"; return 77; }
   start_screen "$@" || return 77
   export XDG_CURRENT_DESKTOP=MATE GSETTINGS_BACKEND=dconf
+  if [ "${1:-}" = dual ]; then  # no icons over the monitors' pictures
+    local icon
+    for icon in computer-icon-visible home-icon-visible trash-icon-visible volumes-visible \
+      network-icon-visible; do
+      gsettings set org.mate.caja.desktop "$icon" false
+    done
+  fi
   spawn caja caja --no-default-window --force-desktop
   wait_for 150 sh -c 'xprop -root _NET_WM_CM_S0 > /dev/null; xwininfo -root -tree | grep -qi "desktop"' ||
     { echo "SKIP: caja did not draw a desktop: $(tail -n 3 "$WORK/caja.log")"; return 77; }
   sleep 1
   stored() { gsettings get org.mate.background picture-filename | tr -d "'"; }
-  MONITORS=("${X_MONITORS[@]}")
   wallpaper_checks x_pixel stored "${1:-}" x_grab
 }
 
@@ -311,7 +368,6 @@ desktop_lxqt() {
   stored() {
     sed -n 's/^Wallpaper=//p' "$XDG_CONFIG_HOME/pcmanfm-qt/lxqt/settings.conf" 2> /dev/null
   }
-  MONITORS=("${X_MONITORS[@]}")
   wallpaper_checks x_pixel stored "${1:-}" x_grab
 }
 
