@@ -5,8 +5,11 @@
 #
 #   test_desktops.sh [--build DIR] [DESKTOP...]
 #
-# DESKTOP: x11 xfce mate lxqt sway wlroots (default: all); wlroots is sway posing as another
-# wlroots compositor, where swaybg is started directly.
+# DESKTOP: x11 xfce mate lxqt sway wlroots (default: all, then each with two monitors); wlroots
+# is sway posing as another wlroots compositor, where swaybg is started directly. NAME-dual
+# (x11-dual ...) runs the desktop with two monitors of different sizes and orientations instead,
+# and checks each monitor's rectangle on the screen against a single-monitor composition of its
+# size. TESSORA_DESKTOPS_KEEP=DIR keeps the rectangles grabbed there.
 #
 # Each desktop runs in a dbus-run-session of its own, with a temporary HOME and XDG folders; every
 # process it starts is stopped by id on the way out. A desktop that cannot be started here is
@@ -25,7 +28,7 @@ while [ $# -gt 0 ]; do
   case $1 in
     --build) build=$2; shift 2 ;;
     --inside) shift; break ;;
-    -h|--help) sed -n '2,18p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,21p' "$0"; exit 0 ;;
     *) desktops+=("$1"); shift ;;
   esac
 done
