@@ -68,17 +68,6 @@ QStringList ImageProperties(const QVariantMap& properties, const QStringList& mo
   return images;
 }
 
-Outcome Verify(const QDBusConnection& bus, const QString& property, const QString& file) {
-  const QDBusMessage check = CallAndWait(bus, XfconfCall("GetProperty", {kChannel, property}));
-  if (check.type() == QDBusMessage::ErrorMessage) {
-    return ReplyOutcome(check);
-  }
-  const QVariant stored = check.arguments().value(0).value<QDBusVariant>().variant();
-  return stored.toString() == file
-             ? Outcome::Done()
-             : Outcome::Failed(QStringLiteral("xfconf did not keep %1").arg(property));
-}
-
 // The monitor an entry belongs to: "DP-1" of "/backdrop/screen0/monitorDP-1/workspace0/...".
 QString MonitorOfEntry(const QString& entry) {
   const QString marker = QStringLiteral("/monitor");
@@ -88,6 +77,47 @@ QString MonitorOfEntry(const QString& entry) {
   }
   const qsizetype start = from + marker.size();
   return entry.mid(start, entry.indexOf(QLatin1Char('/'), start) - start);
+}
+
+// Picture entries for the monitors among `monitors` that have none yet, on every workspace the
+// others have one for. xfdesktop writes a monitor's entries only some time after it first shows
+// it, so a monitor plugged in lately would otherwise keep its old picture.
+QStringList MissingMonitorEntries(const QStringList& images, const QStringList& monitors) {
+  QStringList known;
+  QStringList workspaces;
+  for (const QString& image : images) {
+    known << MonitorOfEntry(image);
+    const QString workspace = image.section(QLatin1Char('/'), -2, -2);
+    if (workspace.startsWith(QLatin1String("workspace")) && !workspaces.contains(workspace)) {
+      workspaces << workspace;
+    }
+  }
+  if (workspaces.isEmpty()) {
+    workspaces << QStringLiteral("workspace0");
+  }
+  QStringList missing;
+  for (QString monitor : monitors) {
+    monitor.remove(QLatin1Char(' '));
+    if (monitor.isEmpty() || known.contains(monitor)) {
+      continue;
+    }
+    for (const QString& workspace : workspaces) {
+      missing
+          << QStringLiteral("/backdrop/screen0/monitor%1/%2%3").arg(monitor, workspace, kImageKey);
+    }
+  }
+  return missing;
+}
+
+Outcome Verify(const QDBusConnection& bus, const QString& property, const QString& file) {
+  const QDBusMessage check = CallAndWait(bus, XfconfCall("GetProperty", {kChannel, property}));
+  if (check.type() == QDBusMessage::ErrorMessage) {
+    return ReplyOutcome(check);
+  }
+  const QVariant stored = check.arguments().value(0).value<QDBusVariant>().variant();
+  return stored.toString() == file
+             ? Outcome::Done()
+             : Outcome::Failed(QStringLiteral("xfconf did not keep %1").arg(property));
 }
 
 QString FileForEntry(const QString& entry, const QList<MonitorFile>& files) {
@@ -127,17 +157,22 @@ Outcome XfceWallpaper::installMonitors(const QList<MonitorFile>& files) {
   for (const MonitorFile& f : files) {
     names << f.name;
   }
-  return setImages(names, [&files](const QString& entry) { return FileForEntry(entry, files); });
+  return setImages(
+      names, [&files](const QString& entry) { return FileForEntry(entry, files); }, true);
 }
 
 Outcome XfceWallpaper::setImages(const QStringList& monitors,
-                                 const std::function<QString(const QString& entry)>& fileFor) {
+                                 const std::function<QString(const QString& entry)>& fileFor,
+                                 bool everyMonitor) {
   const OutcomeOf<QVariantMap> backdrop = ReadBackdrop(bus_);
   if (!backdrop.ok()) {
     return Outcome::Failed(backdrop.reason());
   }
   const QVariantMap& properties = backdrop.value();
-  const QStringList images = ImageProperties(properties, monitors);
+  QStringList images = ImageProperties(properties, monitors);
+  if (everyMonitor) {
+    images << MissingMonitorEntries(images, monitors);
+  }
   if (images.isEmpty()) {
     return Outcome::Failed(QStringLiteral("no monitor to set"));
   }

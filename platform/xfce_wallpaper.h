@@ -24,9 +24,11 @@ class XfceWallpaper : public WallpaperMethod {
   Outcome installMonitors(const QList<MonitorFile>& files) override;
 
  private:
-  /// Sets every picture entry to fileFor(entry).
+  /// Sets every picture entry to fileFor(entry); with everyMonitor, each of `monitors` gets
+  /// entries of its own where it has none yet.
   Outcome setImages(const QStringList& monitors,
-                    const std::function<QString(const QString& entry)>& fileFor);
+                    const std::function<QString(const QString& entry)>& fileFor,
+                    bool everyMonitor = false);
 
   QDBusConnection bus_;
   QStringList monitors_;

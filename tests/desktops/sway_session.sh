@@ -1,20 +1,21 @@
 # Sourced: start_sway starts a headless sway of its own (pixman renderer, no input devices) in
-# the folder $1, with output HEADLESS-1 set to $2, and exports WAYLAND_DISPLAY, SWAYSOCK and a
+# the folder $1, with output HEADLESS-1 set to $2 (and, given $3, a second output HEADLESS-2 set
+# to $3), and exports WAYLAND_DISPLAY, SWAYSOCK and a
 # XDG_RUNTIME_DIR for its clients; SWAY_PID holds its id. With SWAY_XWAYLAND=1 sway starts XWayland at
 # once, and DISPLAY names it (else DISPLAY is unset). With SWAY_NO_BACKGROUND=1 sway starts no
 # swaybg of its own. sway refuses to run as root, so when we are root
 # it runs as "nobody" in a runtime folder handed to that user, while our own programs stay root.
 # Returns 1, with the reason in SWAY_FAILURE, where it does not start.
 start_sway() {
-  local work=$1 output=$2 runtime="$1/sway-runtime" socket="" ipc="" _
+  local work=$1 output=$2 second=${3:-} runtime="$1/sway-runtime" socket="" ipc="" _
   SWAY_FAILURE=""
   command -v sway > /dev/null || { SWAY_FAILURE="sway is not installed"; return 1; }
   mkdir -m 700 "$runtime"
   # SWAY_NO_BACKGROUND=1: no background program of sway's own, as on a compositor that has none.
   local background='output * bg #000000 solid_color'
   [ "${SWAY_NO_BACKGROUND:-0}" = 1 ] && background='swaybg_command -'
-  printf '%s\n' "output HEADLESS-1 $output" "$background" \
-    'default_border none' 'default_floating_border none' > "$work/sway.config"
+  printf '%s\n' "output HEADLESS-1 $output" ${second:+"output HEADLESS-2 $second"} \
+    "$background" 'default_border none' 'default_floating_border none' > "$work/sway.config"
   if [ "${SWAY_XWAYLAND:-0}" = 1 ]; then
     command -v Xwayland > /dev/null || { SWAY_FAILURE="Xwayland is not installed"; return 1; }
     echo "xwayland force" >> "$work/sway.config"
@@ -26,6 +27,7 @@ start_sway() {
     run_as=(setpriv --reuid=65534 --regid=65534 --clear-groups)
   fi
   env -i PATH="$PATH" HOME="$work" XDG_RUNTIME_DIR="$runtime" WLR_BACKENDS=headless \
+    WLR_HEADLESS_OUTPUTS=$([ -n "$second" ] && echo 2 || echo 1) \
     WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman "${run_as[@]}" sway -c "$work/sway.config" \
     > "$work/sway.log" 2>&1 &
   SWAY_PID=$!

@@ -5,8 +5,11 @@
 #
 #   test_desktops.sh [--build DIR] [DESKTOP...]
 #
-# DESKTOP: x11 xfce mate lxqt sway wlroots (default: all); wlroots is sway posing as another
-# wlroots compositor, where swaybg is started directly.
+# DESKTOP: x11 xfce mate lxqt sway wlroots (default: all, then each with two monitors); wlroots
+# is sway posing as another wlroots compositor, where swaybg is started directly. NAME-dual
+# (x11-dual ...) runs the desktop with two monitors of different sizes and orientations instead,
+# and checks each monitor's rectangle on the screen against a single-monitor composition of its
+# size. TESSORA_DESKTOPS_KEEP=DIR keeps the rectangles grabbed there.
 #
 # Each desktop runs in a dbus-run-session of its own, with a temporary HOME and XDG folders; every
 # process it starts is stopped by id on the way out. A desktop that cannot be started here is
@@ -25,7 +28,7 @@ while [ $# -gt 0 ]; do
   case $1 in
     --build) build=$2; shift 2 ;;
     --inside) shift; break ;;
-    -h|--help) sed -n '2,18p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,21p' "$0"; exit 0 ;;
     *) desktops+=("$1"); shift ;;
   esac
 done
@@ -62,10 +65,11 @@ stop_spawned() {
   rm -f "$WORK/pids"
 }
 
-# Starts an X server (Xvfb picks a free display itself) and exports DISPLAY.
+# Starts an X server of screen size $1 (default 1024x768; Xvfb picks a free display itself) and
+# exports DISPLAY.
 start_x() {
   exec 3> "$WORK/display"
-  spawn xvfb Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset
+  spawn xvfb Xvfb -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp -noreset
   exec 3>&-
   local _
   for _ in $(seq 50); do
@@ -148,11 +152,145 @@ three_wallpapers() {
   done
 }
 
+# --- Two monitors ---
+
+# A landscape primary and, beside it, an upright monitor of another size: a picture handed to
+# the wrong monitor, cut from a spanned one or stretched over both shows at once. "NAME WxH+X+Y".
+X_MONITORS=("LEFT 800x600+0+0" "RIGHT 480x640+800+0")
+X_SCREEN=1280x640
+
+# Xvfb has one output, "screen"; RandR monitors of our own split it in two, as a desktop's
+# monitors would.
+start_x_dual() {
+  start_x "$X_SCREEN" || return 1
+  local m name w h x y first=1
+  for m in "${X_MONITORS[@]}"; do
+    read -r name w h x y <<< "$(monitor_fields "$m")"
+    xrandr --setmonitor "$([ $first = 1 ] && echo '*')$name" \
+      "$w/$((w / 4))x$h/$((h / 4))+$x+$y" "$([ $first = 1 ] && echo screen || echo none)" \
+      >> "$WORK/xrandr.log" 2>&1 ||
+      return 1
+    first=0
+  done
+  MONITORS=("${X_MONITORS[@]}")
+}
+
+# GTK desktops see only the monitors that have an output, and Xvfb has one: for them the X.Org
+# server with its dummy driver, whose outputs DUMMY0..15 take whatever modes we give them.
+XORG_MONITORS=("DUMMY0 800x600+0+0" "DUMMY1 480x640+800+0")
+
+start_xorg_dual() {
+  command -v Xorg > /dev/null && [ -e /usr/lib/xorg/modules/drivers/dummy_drv.so ] || {
+    echo "SKIP: needs two X outputs: Xorg with the dummy driver is not installed"
+    return 77
+  }
+  printf '%s\n' 'Section "ServerFlags"' '  Option "AutoAddDevices" "false"' 'EndSection' \
+    'Section "Device"' '  Identifier "dummy"' '  Driver "dummy"' '  VideoRam 65536' 'EndSection' \
+    'Section "Monitor"' '  Identifier "any"' '  HorizSync 5-1000' '  VertRefresh 5-200' \
+    'EndSection' 'Section "Screen"' '  Identifier "screen"' '  Device "dummy"' \
+    '  Monitor "any"' '  DefaultDepth 24' '  SubSection "Display"' '    Depth 24' \
+    "    Virtual ${X_SCREEN/x/ }" '  EndSubSection' 'EndSection' > "$WORK/xorg.conf"
+  mkdir -p "$WORK/xorg.conf.d"
+  exec 3> "$WORK/display"
+  spawn xorg Xorg -displayfd 3 -config "$WORK/xorg.conf" -configdir "$WORK/xorg.conf.d" \
+    -logfile "$WORK/xorg.log" -noreset -nolisten tcp
+  exec 3>&-
+  wait_for 100 test -s "$WORK/display" || { echo "SKIP: Xorg did not start"; return 77; }
+  export DISPLAY=":$(head -n 1 "$WORK/display")"
+  local m name w h x y args=()
+  for m in "${XORG_MONITORS[@]}"; do
+    read -r name w h x y <<< "$(monitor_fields "$m")"
+    # Any timing will do: nothing scans these modes out.
+    { xrandr --newmode "tessora$name" 25 "$w" "$((w + 8))" "$((w + 16))" "$((w + 24))" \
+        "$h" "$((h + 2))" "$((h + 4))" "$((h + 6))" && xrandr --addmode "$name" "tessora$name"; } \
+      >> "$WORK/xrandr.log" 2>&1 || { echo "SKIP: Xorg took no mode for $name"; return 77; }
+    args+=(--output "$name" --mode "tessora$name" --pos "${x}x$y")
+  done
+  xrandr "${args[@]}" --output "${XORG_MONITORS[0]%% *}" --primary >> "$WORK/xrandr.log" 2>&1 ||
+    { echo "SKIP: Xorg did not take the two monitors"; return 77; }
+  MONITORS=("${XORG_MONITORS[@]}")
+}
+
+# "NAME WxH+X+Y" -> "NAME W H X Y".
+monitor_fields() { echo "$1" | sed 's/[x+]/ /g'; }
+
+# Monitor $1's rectangle ($2..$5 = x y w h) as a PPM.
+# (xwdtopnm writes 16 bits a channel when a client has installed a colormap of its own.)
+x_grab() {
+  xwd -root -silent | xwdtopnm 2> /dev/null |
+    pamcut -left "$2" -top "$3" -width "$4" -height "$5" | pamdepth 255
+}
+sway_grab() { grim -o "$1" -t ppm -; }
+
+# A center picture and a halo around it, both asymmetric, the halo generated for each size.
+monitor_commands() {
+  echo --deep-color "#203040" --center "$WORK/center.png" --sizing default \
+    --color1 "$1" --color2 "$2" --background halo
+}
+
+# Sets a two-colour composition twice (the colours swapped the second time) on the monitors
+# $MONITORS and checks each monitor's rectangle, grabbed by $1, against what tessora-compose
+# composes for a single monitor of that size. $2 $3: tolerance and share for same_picture.py
+# (exact by default).
+monitor_wallpapers() {
+  local grab=$1 tolerance=${2:-0} share=${3:-0} i m name w h x y verdict args status same
+  "$compose" --size 160x100 --color1 "#f0d010" --color2 "#10a050" --background corner \
+    -o "$WORK/center.png" > /dev/null 2>&1 || { check "center picture" 0 "not composed"; return; }
+  for i in 1 2; do
+    if [ $i = 1 ]; then args=($(monitor_commands "#c81e28" "#2832b4")); else
+      args=($(monitor_commands "#2832b4" "#c81e28")); fi
+    timeout 20 "$compose" "${args[@]}" --set-wallpaper > "$WORK/compose$i.log" 2>&1
+    status=$?
+    if [ $status -ne 0 ]; then
+      check "set $i" 0 "tessora-compose exit status $status: $(tr '\n' ' ' < "$WORK/compose$i.log")"
+      continue
+    fi
+    for m in "${MONITORS[@]}"; do
+      read -r name w h x y <<< "$(monitor_fields "$m")"
+      "$compose" --size "${w}x$h" "${args[@]}" --format png -o /dev/stdout 2> /dev/null |
+        pngtopnm > "$WORK/want-$name.ppm"
+      same=0
+      for _ in $(seq 30); do
+        $grab "$name" "$x" "$y" "$w" "$h" > "$WORK/seen-$name.ppm" 2> /dev/null
+        verdict=$(/usr/bin/python3 "$here/same_picture.py" "$WORK/seen-$name.ppm" \
+          "$WORK/want-$name.ppm" "$tolerance" "$share") && same=1 && break
+        sleep 0.2
+      done
+      check "screen $i $name" "$same" "$verdict"
+      [ -n "${TESSORA_DESKTOPS_KEEP:-}" ] && cp "$WORK/seen-$name.ppm" "$TESSORA_DESKTOPS_KEEP/$DESKTOP-$i-$name.ppm"
+    done
+  done
+}
+
 # --- The desktops. Each prints "SKIP: reason" and returns 77 when it cannot start. ---
 
+# Starts the X server: for two monitors when $1 is "dual" (with two outputs when $2 is
+# "outputs"), else for one. Prints SKIP where it cannot.
+start_screen() {
+  if [ "${1:-}" = dual ] && [ "${2:-}" = outputs ]; then
+    start_xorg_dual || return 77
+  elif [ "${1:-}" = dual ]; then
+    start_x_dual || { echo "SKIP: Xvfb with two RandR monitors did not start"; return 77; }
+  else
+    start_x || { echo "SKIP: Xvfb did not start"; return 77; }
+  fi
+}
+
+# The checks of one monitor ($3 = "" or "one": three solid colours, $2 printing what the desktop
+# stored) or two ($3 = "dual": a composition per monitor, grabbed by $4; $5 $6 a tolerance).
+wallpaper_checks() {
+  local pixel=$1 stored=$2
+  if [ "${3:-}" = dual ]; then
+    monitor_wallpapers "$4" "${5:-0}" "${6:-0}"
+  else
+    three_wallpapers "$pixel" "$stored"
+  fi
+}
+
+# A bare window manager's session: the root window, drawn by the picom compositor.
 desktop_x11() {
   command -v picom > /dev/null || { echo "SKIP: picom is not installed"; return 77; }
-  start_x || { echo "SKIP: Xvfb did not start"; return 77; }
+  start_screen "$@" || return 77
   unset XDG_CURRENT_DESKTOP
   spawn picom picom --backend xrender
   sleep 1
@@ -164,40 +302,61 @@ desktop_x11() {
     b=$(xprop -root ESETROOT_PMAP_ID | awk '{print $NF}')
     [ "$a" = "$b" ] && echo "$a"
   }
-  three_wallpapers x_pixel stored
+  wallpaper_checks x_pixel stored "${1:-}" x_grab
 }
 
 desktop_xfce() {
   command -v xfdesktop > /dev/null || { echo "SKIP: xfdesktop is not installed"; return 77; }
-  start_x || { echo "SKIP: Xvfb did not start"; return 77; }
+  start_screen "${1:-}" outputs || return 77
   export XDG_CURRENT_DESKTOP=XFCE
+  # No icons over the monitors' pictures.
+  [ "${1:-}" = dual ] && xfconf-query -c xfce4-desktop -p /desktop-icons/style -n -t int -s 0
   spawn xfdesktop xfdesktop --disable-wm-check
   wait_for 100 xfconf-query -c xfce4-desktop -p /backdrop -l ||
     { echo "SKIP: xfdesktop did not start: $(tail -n 3 "$WORK/xfdesktop.log")"; return 77; }
   sleep 1
+  if [ "${1:-}" = dual ]; then
+    # With no window manager to size it, xfdesktop's window keeps GTK's first size (200x200)
+    # until the server reports the screen again: a probe of the outputs and a setting that moves
+    # nothing make it span both monitors, once it is ready to listen.
+    local last=${MONITORS[-1]} _
+    for _ in $(seq 20); do
+      { xrandr --listmonitors &&
+        xrandr --output "${last%% *}" --pos "$(monitor_fields "$last" | awk '{print $4 "x" $5}')"
+      } >> "$WORK/xrandr.log" 2>&1
+      wait_for 5 sh -c "xwininfo -root -tree | grep -q '\"Desktop\".* ${X_SCREEN}+0+0'" && break
+    done
+  fi
   stored() {
     xfconf-query -c xfce4-desktop -p /backdrop -l | grep 'workspace0/last-image$' | head -n 1 |
       xargs -r xfconf-query -c xfce4-desktop -p
   }
-  three_wallpapers x_pixel stored
+  wallpaper_checks x_pixel stored "${1:-}" x_grab
 }
 
 desktop_mate() {
   command -v caja > /dev/null || { echo "SKIP: caja is not installed"; return 77; }
   [ -e /usr/libexec/dconf-service ] || { echo "SKIP: dconf-service is not installed"; return 77; }
-  start_x || { echo "SKIP: Xvfb did not start"; return 77; }
+  start_screen "$@" || return 77
   export XDG_CURRENT_DESKTOP=MATE GSETTINGS_BACKEND=dconf
+  if [ "${1:-}" = dual ]; then  # no icons over the monitors' pictures
+    local icon
+    for icon in computer-icon-visible home-icon-visible trash-icon-visible volumes-visible \
+      network-icon-visible; do
+      gsettings set org.mate.caja.desktop "$icon" false
+    done
+  fi
   spawn caja caja --no-default-window --force-desktop
   wait_for 150 sh -c 'xprop -root _NET_WM_CM_S0 > /dev/null; xwininfo -root -tree | grep -qi "desktop"' ||
     { echo "SKIP: caja did not draw a desktop: $(tail -n 3 "$WORK/caja.log")"; return 77; }
   sleep 1
   stored() { gsettings get org.mate.background picture-filename | tr -d "'"; }
-  three_wallpapers x_pixel stored
+  wallpaper_checks x_pixel stored "${1:-}" x_grab
 }
 
 desktop_lxqt() {
   command -v pcmanfm-qt > /dev/null || { echo "SKIP: pcmanfm-qt is not installed"; return 77; }
-  start_x || { echo "SKIP: Xvfb did not start"; return 77; }
+  start_screen "$@" || return 77
   export XDG_CURRENT_DESKTOP=LXQt QT_QPA_PLATFORM=xcb
   # No desktop drawn yet: nothing can show a wallpaper, and the tool must not claim it did.
   timeout 20 "$compose" --color1 "#000000" --color2 "#000000" --background vertical \
@@ -212,17 +371,24 @@ desktop_lxqt() {
   stored() {
     sed -n 's/^Wallpaper=//p' "$XDG_CONFIG_HOME/pcmanfm-qt/lxqt/settings.conf" 2> /dev/null
   }
-  three_wallpapers x_pixel stored
+  wallpaper_checks x_pixel stored "${1:-}" x_grab
 }
 
 desktop_sway() {
-  desktop_sway_like sway
+  desktop_sway_like sway "$@"
 }
 
+# Two outputs: a landscape primary and a rotated one of another size beside it.
+SWAY_MONITORS=("HEADLESS-1 800x600+0+0" "HEADLESS-2 480x640+800+0")
+
+# $1: the desktop sway poses as; $2: "dual" for two outputs.
 desktop_sway_like() {
   command -v grim > /dev/null || { echo "SKIP: grim is not installed"; return 77; }
   source "$here/sway_session.sh"
-  start_sway "$WORK" "resolution 1024x768" || { echo "SKIP: $SWAY_FAILURE"; return 77; }
+  local outputs=("resolution 1024x768")
+  [ "${2:-}" = dual ] &&
+    outputs=("resolution 800x600 position 0 0" "resolution 640x480 position 800 0 transform 90")
+  start_sway "$WORK" "${outputs[@]}" || { echo "SKIP: $SWAY_FAILURE"; return 77; }
   echo "$SWAY_PID" >> "$WORK/pids"
   export XDG_CURRENT_DESKTOP=$1 XDG_SESSION_TYPE=wayland
   # sway runs as "nobody" when we are root: the wallpaper files must be readable to it.
@@ -234,21 +400,27 @@ desktop_sway_like() {
       tr '\0' '\n' < "/proc/$pid/cmdline" 2> /dev/null | grep -A1 -x -- "-i" | tail -n 1
     done | grep -m1 -F "$HOME/"
   }
-  three_wallpapers sway_pixel stored
+  MONITORS=("${SWAY_MONITORS[@]}")
+  wallpaper_checks sway_pixel stored "${2:-}" sway_grab
 }
 
 # Another wlroots compositor, with no wallpaper command of its own: swaybg is started directly.
 desktop_wlroots() {
   command -v swaybg > /dev/null || { echo "SKIP: swaybg is not installed"; return 77; }
   # Such a compositor draws no background of its own (sway's would stay above ours).
-  SWAY_NO_BACKGROUND=1 desktop_sway_like river
+  SWAY_NO_BACKGROUND=1 desktop_sway_like river "$@"
 }
 
 # One desktop, inside its own session bus; prints its checks and ends with its verdict line.
 inside() {
   DESKTOP=$1
   trap stop_spawned EXIT
-  "desktop_$DESKTOP"
+  # NAME-dual: the desktop NAME with two monitors.
+  if [[ $DESKTOP == *-dual ]]; then
+    "desktop_${DESKTOP%-dual}" dual
+  else
+    "desktop_$DESKTOP"
+  fi
   local status=$?
   [ $status -eq 77 ] && return 77
   printf '%s\n' "${RESULTS[@]}" > "$WORK/results"
@@ -262,9 +434,10 @@ fi
 # --- The run: one desktop after the other, then the summary ---
 
 [ -x "$compose" ] || { echo "no $compose: build first"; exit 2; }
-[ ${#desktops[@]} -gt 0 ] || desktops=(x11 xfce mate lxqt sway wlroots)
+[ ${#desktops[@]} -gt 0 ] || desktops=(x11 xfce mate lxqt sway wlroots
+  x11-dual xfce-dual mate-dual lxqt-dual sway-dual wlroots-dual)
 for desktop in "${desktops[@]}"; do
-  declare -F "desktop_$desktop" > /dev/null || { echo "unknown desktop '$desktop'"; exit 2; }
+  declare -F "desktop_${desktop%-dual}" > /dev/null || { echo "unknown desktop '$desktop'"; exit 2; }
 done
 summary=()
 failed=0

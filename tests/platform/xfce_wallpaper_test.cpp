@@ -115,6 +115,31 @@ TEST_F(XfceWallpaperTest, EveryMonitorGetsItsOwnPicture) {
   }
 }
 
+// xfdesktop writes the entries of a monitor some time after it shows it: a monitor without any
+// yet gets its own, on each workspace the others have, and then its own picture.
+TEST_F(XfceWallpaperTest, AMonitorWithoutEntriesGetsItsOwn) {
+  ASSERT_TRUE(bus_.ok());
+  for (const char* workspace : {"workspace0", "workspace2"}) {
+    Set(QStringLiteral("/backdrop/screen0/monitorDUMMY0/%1/last-image").arg(workspace),
+        QStringLiteral("/old.png"));
+  }
+  XfceWallpaper xfce(bus_.connection(), {});
+  ASSERT_TRUE(xfce.installMonitors({MonitorFile{QStringLiteral("DUMMY0"), QRect(0, 0, 800, 600),
+                                                QStringLiteral("/w/0.bmp"), true},
+                                    MonitorFile{QStringLiteral("DUMMY1"), QRect(800, 0, 480, 640),
+                                                QStringLiteral("/w/1.bmp")}})
+                  .ok());
+  for (const char* workspace : {"workspace0", "workspace2"}) {
+    const QString monitor0 = QStringLiteral("/backdrop/screen0/monitorDUMMY0/") + workspace;
+    const QString monitor1 = QStringLiteral("/backdrop/screen0/monitorDUMMY1/") + workspace;
+    EXPECT_EQ(Get(monitor0 + "/last-image").toString(), QStringLiteral("/w/0.bmp")) << workspace;
+    EXPECT_EQ(Get(monitor1 + "/last-image").toString(), QStringLiteral("/w/1.bmp")) << workspace;
+    EXPECT_EQ(Get(monitor1 + "/image-style").toInt(), 5) << workspace;
+  }
+  EXPECT_FALSE(
+      Get(QStringLiteral("/backdrop/screen0/monitorDUMMY1/workspace1/last-image")).isValid());
+}
+
 TEST(XfceWallpaperNoBus, ReportsWhyNot) {
   const QDBusConnection none(QStringLiteral("no such connection"));
   EXPECT_FALSE(XfceWallpaper(none, {QStringLiteral("x")}).install(QStringLiteral("/f")).ok());
