@@ -210,6 +210,12 @@ debian_sources() {
     awk '$1 == "Debian" && $3 ~ /^bookworm/ { print $2, $3, $4 }' | sort -u
 }
 
+# What a killed run (or debootstrap, which mounts /proc and /sys in its target) left mounted.
+unmount_below() { # folder
+  awk -v dir="$1/" 'index($2 "/", dir) == 1 { print $2 }' /proc/mounts | sort -r |
+    while read -r target; do umount -l "$target"; done
+}
+
 make_base() { # folder
   local base=$1 partial=$1.partial sources mirror
   sources=$(debian_sources)
@@ -217,7 +223,6 @@ make_base() { # folder
   mirror=${mirror:-http://deb.debian.org/debian/}
   echo "== debootstrap bookworm (minbase) from $mirror into $base"
   local t0=$SECONDS
-  rm -rf --one-file-system "$partial"
   debootstrap --variant=minbase bookworm "$partial" "$mirror" >"$build/fresh-debootstrap.log" 2>&1 ||
     {
       tail -20 "$build/fresh-debootstrap.log" >&2
@@ -247,6 +252,18 @@ read -r -a build_only <<<"$(sed 's/#.*//' scripts/packages/build.txt scripts/pac
 for name in $depends; do
   case " ${build_only[*]} " in *" $name "*) depends_fault+=" $name" ;; esac
   case "$name" in *-dev | *-dbg) depends_fault+=" $name" ;; esac
+done
+
+# One run at a time: a run's folders left by one that was killed outright can then go safely.
+exec 9>"$build/fresh.lock"
+flock -n 9 || {
+  echo "another test-package-fresh run is using $build" >&2
+  exit 2
+}
+for stale in "$build"/fresh-run.* "$build/fresh-root.partial"; do
+  [ -d "$stale" ] || continue
+  unmount_below "$stale"
+  rm -rf --one-file-system "$stale"
 done
 
 base=$build/fresh-root
@@ -309,8 +326,10 @@ if [ -n "$depends_fault" ]; then
   echo "FAIL: Depends names packages for building or testing:$depends_fault" >&2
   status=1
 fi
+# In the background, so that a signal stops the run at once rather than after the chroot's end.
 chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin TERM=dumb \
-  bash "$inside_dir/$(basename "$0")" --inside "$recommends" "$(basename "$deb")" || status=$?
+  bash "$inside_dir/$(basename "$0")" --inside "$recommends" "$(basename "$deb")" &
+wait $! || status=$?
 
 # What apt did and what came with the package, for a look afterwards.
 mkdir -p "$build/fresh-last"
