@@ -313,8 +313,9 @@ box=$root$inside_dir
 mkdir -p "$box/pictures" "$box/expected" "$box/loaded"
 cp "$deb" "$here/$(basename "$0")" "$box/"
 for format in png jpeg gif bmp webp avif heif tiff jxl; do
-  first=$(find "fuzz/seeds/$format" -type f | sort | head -1)
-  cp "$first" "$box/pictures/"
+  for seed in "fuzz/seeds/$format"/*; do
+    cp "$seed" "$box/pictures/$format-$(basename "$seed")"
+  done
 done
 for picture in "$box"/pictures/*; do
   XDG_CONFIG_HOME=$run/host-config "$compose" -q --size 40x30 --deep-color '#000000' --tile "$picture" \
