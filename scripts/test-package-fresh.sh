@@ -88,7 +88,12 @@ check_programs() {
   for program in /usr/bin/tessora /usr/bin/tessora-compose /usr/libexec/tessora/*; do
     ! ldd "$program" | grep 'not found' || fail "$program lacks a library"
   done
-  tessora-compose -q --size 64x48 --deep-color '#336699' -o wall.png || fail "composing a PNG"
+  # The user's settings, where an installed program reads them: ~/.config with no XDG variable.
+  # Their deep background colour ($00BBGGRR) is the composition's colour.
+  mkdir -p /root/.config/tessora
+  printf '[program parameters]\r\ndeep background color=$00996633\r\n' \
+    >/root/.config/tessora/Tessora.ini
+  tessora-compose -q --size 64x48 -o wall.png || fail "composing a PNG"
   # The PNG's header: its width and height, big-endian, from byte 16.
   [ "$(od -An -tu1 -j16 -N8 wall.png | tr -s ' ')" = " 0 0 0 64 0 0 0 48" ] ||
     fail "wall.png is not 64 x 48"
