@@ -15,7 +15,8 @@ else
 WERROR ?= OFF
 endif
 
-.PHONY: all deps test-deps build run test test-main test-asan test-tsan test-package test-desktops package \
+.PHONY: all deps test-deps build run test test-main test-asan test-tsan test-package test-package-fresh \
+	test-desktops package \
 	bench-deps bench fuzz format clean
 
 all: build
@@ -45,6 +46,13 @@ package: build
 # programs and removes it again (as root; it installs for real).
 test-package: test-deps package
 	bash scripts/test-package.sh $(BUILD)
+
+# The same package on a minimal Debian 12 made with debootstrap (BUILD/fresh-root, made once),
+# installed from the mirror, tried, removed; not part of `make test`, it downloads the system.
+# FRESH_OPTS=--no-install-recommends installs without the recommended packages.
+test-package-fresh: package
+	@bash scripts/install-deps.sh fresh
+	bash scripts/test-package-fresh.sh $(FRESH_OPTS) $(BUILD)
 
 $(ASAN_BUILD)/CMakeCache.txt: | test-deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTESSORA_SANITIZE=ON \

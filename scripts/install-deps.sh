@@ -3,6 +3,7 @@
 #   install-deps.sh [run]   building and running (build.txt, runtime.txt)
 #   install-deps.sh test    the same and the tests (test.txt)
 #   install-deps.sh bench   the same and the benchmarks and fuzz targets (bench.txt)
+#   install-deps.sh fresh   the same and what makes a fresh Debian 12 for the package (fresh.txt)
 # Only missing packages are installed; apt-get update runs only when something must be installed.
 set -euo pipefail
 
@@ -12,8 +13,9 @@ case "${1:-run}" in
   test) groups=(build runtime test) ;;
   bench | --bench) groups=(build runtime bench) ;;
   desktops | --desktops) groups=(build runtime test desktops) ;;
+  fresh | --fresh) groups=(build runtime fresh) ;;
   *)
-    echo "usage: $0 [run|test|bench|desktops]" >&2
+    echo "usage: $0 [run|test|bench|desktops|fresh]" >&2
     exit 2
     ;;
 esac

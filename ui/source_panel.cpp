@@ -189,11 +189,13 @@ void SourcePanel::follow(DocumentParts parts) {
 
 void SourcePanel::showPicture() {
   const bool shown = kind_.pictureShown == nullptr || (document_.*kind_.pictureShown)();
+  const Bitmap& picture = (document_.*kind_.picture)();
   image_->setVisible(shown);
-  image_->setPixmap(shown ? QPixmap::fromImage(ToQImage((document_.*kind_.picture)())
-                                                   .scaled(image_->size(), Qt::KeepAspectRatio,
-                                                           Qt::FastTransformation))
-                          : QPixmap());
+  // No picture yet is an empty frame, not a null image handed to Qt's scaler (which warns).
+  image_->setPixmap(shown && !picture.empty()
+                        ? QPixmap::fromImage(ToQImage(picture).scaled(
+                              image_->size(), Qt::KeepAspectRatio, Qt::FastTransformation))
+                        : QPixmap());
 }
 
 // The shortened path is all the label has room for; the whole one stays within reach. A newly
