@@ -20,7 +20,15 @@ class LineFeedback : public Feedback {
       out_ << TerminalText(text) << '\n';
     }
   }
-  void ShowFailure(const std::string& text) override { out_ << TerminalText(text) << '\n'; }
+  // A failure may tell one reason a line (each way of reaching the desktop that was tried): the
+  // lines stay lines, and only what is inside them is escaped.
+  void ShowFailure(const std::string& text) override {
+    std::size_t from = 0;
+    for (std::size_t end; (end = text.find('\n', from)) != std::string::npos; from = end + 1) {
+      out_ << TerminalText(text.substr(from, end - from)) << '\n';
+    }
+    out_ << TerminalText(text.substr(from)) << '\n';
+  }
   // The window's one word, with the file's name and, as there is room for it here, the reason.
   void ShowLoadFailure(const std::string& path, const std::string& reason) override {
     out_ << "INVALID: " << TerminalText(path);

@@ -8,6 +8,7 @@
 //                   installs several monitors' pictures, as install does
 #include <QGuiApplication>
 #include <algorithm>
+#include <cstdlib>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -15,6 +16,33 @@
 
 #include "cli/desktop_helper.h"
 #include "platform/services.h"
+
+namespace {
+
+// What Qt says while it starts: held back until it is known whether it could start at all.
+std::vector<std::string> g_startupMessages;  // NOLINT: one per process, before any thread
+std::string g_platformTrouble;               // NOLINT: the first word of the display plugin
+
+// Qt ends the process when the display it is given cannot be reached (a DISPLAY left over from
+// another session, a compositor that has gone). The caller then hears the reason as the
+// helper's answer, on one line, instead of an abort and Qt's advice to reinstall.
+void StartupMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (type == QtFatalMsg) {
+    std::cout << "the desktop cannot be reached: "
+              << (g_platformTrouble.empty() ? "no display could be opened" : g_platformTrouble)
+              << '\n'
+              << std::flush;
+    std::_Exit(1);
+  }
+  const bool platform =
+      context.category != nullptr && std::string(context.category).rfind("qt.qpa", 0) == 0;
+  if (platform && g_platformTrouble.empty() && (type == QtWarningMsg || type == QtCriticalMsg)) {
+    g_platformTrouble = text.toStdString();
+  }
+  g_startupMessages.push_back(text.toStdString());
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   const std::string command = argc > 1 ? argv[1] : "";
@@ -29,7 +57,12 @@ int main(int argc, char** argv) {
                  "L T R B [NAME L T R B FILE]...\n";
     return 2;
   }
+  const QtMessageHandler usual = qInstallMessageHandler(StartupMessages);
   QGuiApplication app(argc, argv);
+  qInstallMessageHandler(usual);
+  for (const std::string& message : g_startupMessages) {
+    std::cerr << message << '\n';
+  }
   tessora::Platform platform = tessora::CreateDesktopPlatform();
   if (command == "geometry") {
     std::cout << tessora::DesktopHelper::FormatGeometry(platform.desktop->geometry());

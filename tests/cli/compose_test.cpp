@@ -160,6 +160,10 @@ TEST_F(ComposeTest, WallpaperIsWrittenAndInstalled) {
   r = Compose({"--size", "40x30", "--set-wallpaper", "--quiet"}, env);
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "Wallpaper could not be set: no desktop answered\n");
+  // One line for each way that was tried; what is inside a line is still escaped.
+  setter.result = WallpaperResult{false, "\nPortal: no bus\nX11: cannot read /a\x1b.bmp"};
+  r = Compose({"--size", "40x30", "--set-wallpaper", "--quiet"}, env);
+  EXPECT_EQ(r.err, "Wallpaper could not be set: \nPortal: no bus\nX11: cannot read /a\\x1b.bmp\n");
   // Without a folder nothing is written anywhere, and the reason is told.
   setter.folder.clear();
   setter.installed.clear();

@@ -131,6 +131,18 @@ TEST(ComposeOnTheDesktop, SetWallpaperReachesTheRootWindow) {
   EXPECT_EQ(RootPixel(1270, 790), RGB(0xa0, 0x30, 0x10));
 }
 
+// A DISPLAY left over from another session: the user hears that the desktop cannot be reached,
+// on one line, not that a helper died of a signal.
+TEST(ComposeOnTheDesktop, AnUnreachableDisplayIsToldNotCrashedOn) {
+  QTemporaryDir home;
+  const ToolRun r =
+      Compose({QStringLiteral("--size"), QStringLiteral("8x8"), QStringLiteral("--set-wallpaper")},
+              {{"DISPLAY", ":9997"}, {"XDG_DATA_HOME", home.path()}});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, QStringLiteral("Wallpaper could not be set: the desktop cannot be reached: "
+                                  "could not connect to display :9997\n"));
+}
+
 // A window manager's start-up runs --restore: the root shows the last wallpaper again, whatever
 // painted it since; with no wallpaper ever set, the user is told so.
 TEST(ComposeOnTheDesktop, RestorePaintsTheLastWallpaperAgain) {
