@@ -590,8 +590,13 @@ void Document::writeMonitorPictures(const std::string& folder, const MonitorLayo
   }
   pictures.spanned = folder + kWallpaperFileName;
   SaveComposed(pictures.spanned, kSaveBmp, span, feedback_);
-  // Files of monitors unplugged since would only mislead a script that reads them.
-  for (std::size_t i = composed.size();; ++i) {
+  removeMonitorFiles(folder, composed.size());
+}
+
+// Files of monitors unplugged since, or of all monitors once one picture serves them all again,
+// would only mislead a script that reads them, and a later restore.
+void Document::removeMonitorFiles(const std::string& folder, std::size_t from) {
+  for (std::size_t i = from;; ++i) {
     std::error_code ignored;
     if (!std::filesystem::remove(folder + MonitorWallpaperFileName(i), ignored)) {
       break;
@@ -637,6 +642,7 @@ bool Document::setAsWallpaper(WallpaperSetter* service, const MonitorLayout& lay
   } else {
     const std::string path = folder + kWallpaperFileName;
     SaveComposed(path, kSaveBmp, composed_, feedback_);
+    removeMonitorFiles(folder, 0);
     BusyScope busy(*this);
     result = service->setWallpaper(path);
   }

@@ -297,6 +297,7 @@ class Document {
   void forgetBackgroundSteps();
   void writeMonitorPictures(const std::string& folder, const MonitorLayout& layout,
                             MonitorPictures& pictures);
+  static void removeMonitorFiles(const std::string& folder, std::size_t from);
   /// What placing the center tells besides pixels: CenterRect, or the "as is" text.
   void PlaceCenter();
   /// The pixel work of a render: the wallpaper rebuilt and stretched into the preview.

@@ -712,12 +712,28 @@ TEST(DocumentMonitors, SetAsWallpaperHandsEveryMonitorItsOwnFile) {
   ASSERT_TRUE(doc.setAsWallpaper(&setter, layout));
   EXPECT_TRUE(std::ifstream(setter.folder + Document::MonitorWallpaperFileName(1)).good());
   EXPECT_FALSE(std::ifstream(setter.folder + Document::MonitorWallpaperFileName(2)).good());
+  // Restoring hands every monitor its own file again; a monitor without one gets the whole.
+  setter.installedMonitors.clear();
+  ASSERT_TRUE(doc.restoreWallpaper(&setter, layout));
+  ASSERT_EQ(setter.installedMonitors.size(), 1U);
+  EXPECT_EQ(setter.installedMonitors[0].monitors[1].path,
+            setter.folder + Document::MonitorWallpaperFileName(1));
+  layout.monitors.push_back(At(0, 52, 20, 20));
+  ASSERT_TRUE(doc.restoreWallpaper(&setter, layout));
+  const std::string spanned = setter.folder + Document::kWallpaperFileName;
+  EXPECT_EQ(setter.installed, std::vector<std::string>{spanned});
 
-  // One monitor: the document's own composition, as it always was.
+  // One monitor: the document's own composition, as it always was, and no monitor's file left
+  // for a later restore to hand over in its place.
+  setter.installed.clear();
   ASSERT_TRUE(doc.setAsWallpaper(&setter, MonitorLayout{{layout.monitors[1]}, 0}));
   ASSERT_EQ(setter.installed.size(), 1U);
   EXPECT_TRUE(
       testing::SamePicture(testing::LoadPicture(setter.installed.front()), doc.ComposedBitmap()));
+  EXPECT_FALSE(std::ifstream(setter.folder + Document::MonitorWallpaperFileName(0)).good());
+  ASSERT_TRUE(doc.restoreWallpaper(&setter, layout));
+  EXPECT_EQ(setter.installed.back(), spanned);
+  EXPECT_EQ(setter.installedMonitors.size(), 1U);
 }
 
 }  // namespace
