@@ -2,11 +2,13 @@
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 #include "cli/compose.h"
 #include "cli/desktop_helper.h"
 #include "cli/terminal_text.h"
 #include "engine/bitmap.h"
+#include "engine/monitor_layout.h"
 #include "settings/filelocations.h"
 #include "tessora_version.h"
 
@@ -60,30 +62,31 @@ int main(int argc, char** argv) {
     return helper.get();
   };
 
+  // One question to the helper serves both the monitors and the desktop's size (the primary
+  // monitor's): each question starts the desktop libraries in a process of its own.
+  std::optional<std::optional<tessora::MonitorLayout>> monitors;
   tessora::ComposeEnvironment env;
-  env.desktop = [&]() -> std::optional<tessora::DesktopGeometry> {
-    tessora::DesktopHelper* h = desktopHelper();
-    if (h == nullptr) {
-      return std::nullopt;
-    }
-    const tessora::GeometryResult g = h->geometry();
-    if (!g.ok) {
-      std::cerr << "tessora-compose: " << tessora::TerminalText(g.reason) << '\n';
-      return std::nullopt;
-    }
-    return g.geometry;
-  };
   env.monitors = [&]() -> std::optional<tessora::MonitorLayout> {
-    tessora::DesktopHelper* h = desktopHelper();
-    if (h == nullptr) {
+    if (monitors) {
+      return *monitors;
+    }
+    monitors.emplace();
+    if (tessora::DesktopHelper* h = desktopHelper()) {
+      const tessora::MonitorsResult m = h->monitors();
+      if (m.ok) {
+        *monitors = m.layout;
+      } else {
+        std::cerr << "tessora-compose: " << tessora::TerminalText(m.reason) << '\n';
+      }
+    }
+    return *monitors;
+  };
+  env.desktop = [&]() -> std::optional<tessora::DesktopGeometry> {
+    const std::optional<tessora::MonitorLayout> layout = env.monitors();
+    if (!layout || layout->monitors.empty()) {
       return std::nullopt;
     }
-    const tessora::MonitorsResult m = h->monitors();
-    if (!m.ok) {
-      std::cerr << "tessora-compose: " << tessora::TerminalText(m.reason) << '\n';
-      return std::nullopt;
-    }
-    return m.layout;
+    return tessora::MonitorGeometry(layout->monitors[layout->primary]);
   };
   env.wallpaper = [&]() -> tessora::WallpaperSetter* { return desktopHelper(); };
   env.settings = tessora::LoadComposeSettings(tessora::fileDirectory() + tessora::kSettingsFileName,

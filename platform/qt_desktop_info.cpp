@@ -53,6 +53,7 @@ MonitorLayout QtDesktopInfo::monitors() const {
     m.rect =
         Rect{full.left(), full.top(), full.left() + g.screenWidth, full.top() + g.screenHeight};
     m.workArea = g.workArea;
+    m.workAreaKnown = g.workAreaKnown;
     if (screen == QGuiApplication::primaryScreen()) {
       layout.primary = layout.monitors.size();
     }
