@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/document.h"
+#include "document/document.h"
 #include "engine/gradients.h"
 
 namespace tessora {

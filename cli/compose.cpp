@@ -3,9 +3,8 @@
 #include <ostream>
 
 #include "cli/terminal_text.h"
-#include "engine/document.h"
+#include "document/document.h"
 #include "imageio/image_files.h"
-#include "settings/settingserror.h"
 
 namespace tessora {
 namespace {
@@ -55,20 +54,16 @@ class Replay {
               "WxH\n";
       return 2;
     }
-    if (env_.settings) {
-      doc_.setDeepBackgroundColorValue(env_.settings->DeepBackgroundColor);
-      doc_.options().useEntireDesktopArea = env_.settings->useEntireDesktopArea;
-      doc_.options().retainAspectRatio = env_.settings->retainAspectRatio;
-    }
+    const StartState start = startState(*desktop);
     const Size outputSize = request_.monitors && request_.monitors->monitors.size() > 1
                                 ? BoundsSize(*request_.monitors)
-                                : DesktopTargetSize(*desktop, doc_.options().useEntireDesktopArea);
+                                : DesktopTargetSize(*desktop, start.options.useEntireDesktopArea);
     if (!outputsCanHold(outputSize)) {
       return 1;
     }
     // Only the result is looked at: render once, when it is read, not after every command.
     doc_.setDeferredRendering(true);
-    doc_.Activate(*desktop);
+    doc_.Activate(start);
     for (const ComposeStep& step : request_.steps) {
       const int status = apply(step);
       if (status != 0) {
@@ -79,6 +74,18 @@ class Replay {
   }
 
  private:
+  // The window's start on the same desktop: its settings, and where they name no deep background
+  // colour the desktop's own, asked only then.
+  StartState startState(const DesktopGeometry& desktop) const {
+    const Settings settings = env_.settings.value_or(Settings());
+    TColor desktopColor = kDefaultDesktopColor;
+    if (!settings.DeepBackgroundColor || *settings.DeepBackgroundColor == clBackground) {
+      desktopColor = env_.desktopColor ? env_.desktopColor().value_or(kDefaultDesktopColor)
+                                       : kDefaultDesktopColor;
+    }
+    return StartStateFor(settings, desktop, desktopColor);
+  }
+
   static Size BoundsSize(const MonitorLayout& layout) {
     const Rect box = LayoutBounds(layout);
     return Size{box.Right - box.Left, box.Bottom - box.Top};
@@ -139,9 +146,12 @@ class Replay {
         return doc_.AssignTileFile(step.text) ? 0 : 1;
       case Kind::Center:
         return doc_.AssignCenterFile(step.text) ? 0 : 1;
-      case Kind::RetainAspect:
-        doc_.options().retainAspectRatio = true;
+      case Kind::RetainAspect: {
+        Options options = doc_.options();
+        options.retainAspectRatio = true;
+        doc_.setOptions(options);
         return 0;
+      }
       case Kind::ClearTile:
         doc_.resetTile();
         return 0;
@@ -221,15 +231,12 @@ int RunCompose(const ComposeRequest& request, ComposeEnvironment& env, std::ostr
 
 std::optional<Settings> LoadComposeSettings(const std::string& path, std::ostream& err) {
   Settings settings;
-  try {
-    if (!LoadSettings(path, settings)) {
-      return std::nullopt;
-    }
-  } catch (const SettingsError& e) {
-    // As in the window: a bad value costs only its own key.
-    err << "tessora-compose: warning: " << TerminalText(e.what()) << '\n';
-  } catch (const std::exception& e) {
-    err << "tessora-compose: settings not used: " << TerminalText(e.what()) << '\n';
+  const SettingsLoad load = LoadSettings(path, settings);
+  // As in the window: a bad value costs only its own key.
+  if (load.warning) {
+    err << "tessora-compose: warning: " << TerminalText(*load.warning) << '\n';
+  }
+  if (!load.existed) {
     return std::nullopt;
   }
   return settings;

@@ -6,7 +6,8 @@
 #include <string>
 
 #include "cli/compose_args.h"
-#include "engine/composition.h"
+#include "engine/color.h"
+#include "engine/desktop_geometry.h"
 #include "engine/monitor_layout.h"
 #include "engine/wallpaper_service.h"
 #include "settings/settings.h"
@@ -19,6 +20,8 @@ struct ComposeEnvironment {
   std::function<std::optional<DesktopGeometry>()> desktop;
   /// The desktop's monitors as they are now, or nothing without a display.
   std::function<std::optional<MonitorLayout>()> monitors;
+  /// The desktop's own background colour, or nothing without a display.
+  std::function<std::optional<TColor>()> desktopColor;
   /// The desktop's wallpaper service, or nullptr without a desktop session.
   std::function<WallpaperSetter*()> wallpaper;
   /// The window's settings (deep background colour, options), when there are any.

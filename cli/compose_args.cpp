@@ -6,8 +6,8 @@
 
 #include "engine/window_geometry.h"
 #include "imageio/image_files.h"
-#include "settings/colortext.h"
-#include "settings/settingserror.h"
+#include "settings/color_text.h"
+#include "settings/settings_error.h"
 
 namespace tessora {
 namespace {
@@ -141,13 +141,13 @@ void ParseSizing(const std::string& text, ComposeStep& step) {
   }
 }
 
-int ParseFormat(const std::string& text) {
+SaveFormat ParseFormat(const std::string& text) {
   if (text == "png")
-    return kSavePng;
+    return SaveFormat::Png;
   if (text == "jpg" || text == "jpeg")
-    return kSaveJpeg;
+    return SaveFormat::Jpeg;
   if (text == "bmp")
-    return kSaveBmp;
+    return SaveFormat::Bmp;
   throw UsageError("--format: '" + text + "' is not png, jpg or bmp");
 }
 
@@ -192,18 +192,18 @@ TColor ParseColorArg(const std::string& text) {
   }
 }
 
-int FormatForFileName(const std::string& fileName) {
+SaveFormat FormatForFileName(const std::string& fileName) {
   const std::string ext = ImageFileExtension(fileName);
   if (ext == ".jpg" || ext == ".jpeg")
-    return kSaveJpeg;
+    return SaveFormat::Jpeg;
   if (ext == ".bmp")
-    return kSaveBmp;
-  return kSavePng;
+    return SaveFormat::Bmp;
+  return SaveFormat::Png;
 }
 
 ComposeRequest ParseComposeArgs(const std::vector<std::string>& args) {
   ComposeRequest request;
-  int format = 0;  // --format for the outputs that follow; 0: by extension
+  std::optional<SaveFormat> format;  // --format for the outputs that follow, else by extension
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     auto value = [&]() -> const std::string& {
@@ -260,7 +260,7 @@ ComposeRequest ParseComposeArgs(const std::vector<std::string>& args) {
       const std::string& name = value();
       ComposeStep& s = step(Kind::Save);
       s.text = name;
-      s.format = format != 0 ? format : FormatForFileName(name);
+      s.format = format ? *format : FormatForFileName(name);
     } else if (arg == "--set-wallpaper") {
       step(Kind::SetWallpaper);
     } else if (arg == "--restore") {

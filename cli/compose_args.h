@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine/color.h"
-#include "engine/document.h"
+#include "document/document.h"
 #include "engine/monitor_layout.h"
 #include "engine/rect.h"
 
@@ -42,7 +42,7 @@ struct ComposeStep {
   BackgroundKind background = BackgroundKind::Tile;
   float factor = 0;  ///< --scale-tile, and the fraction of --sizing height=/width=
   enum class Sizing { AsIs, Default, Full, Height, Width } sizing = Sizing::Default;
-  int format = 0;  ///< --output: 1 PNG, 2 JPEG, 3 BMP
+  SaveFormat format = SaveFormat::Png;  ///< --output's
 };
 
 struct ComposeRequest {
@@ -64,7 +64,7 @@ ComposeRequest ParseComposeArgs(const std::vector<std::string>& args);
 TColor ParseColorArg(const std::string& text);
 
 /// The save format for a file name: by its extension (.png .jpg .jpeg .bmp), else PNG.
-int FormatForFileName(const std::string& fileName);
+SaveFormat FormatForFileName(const std::string& fileName);
 
 /// "WxH+X+Y,WxH+X+Y,...": monitors in device pixels, the first the primary. Throws UsageError.
 MonitorLayout ParseMonitorsArg(const std::string& text);

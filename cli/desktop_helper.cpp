@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <sstream>
 
@@ -160,40 +161,40 @@ std::optional<DesktopGeometry> DesktopHelper::ParseGeometry(const std::string& t
   return g;
 }
 
-GeometryResult DesktopHelper::geometry() const {
+OutcomeOf<DesktopGeometry> DesktopHelper::geometry() const {
   const ProgramRun run = RunProgram(program_, {"geometry"});
   if (run.status < 0) {
-    return GeometryResult{false, DesktopGeometry(), program_ + ": " + run.error};
+    return OutcomeOf<DesktopGeometry>::Failed(program_ + ": " + run.error);
   }
   const std::optional<DesktopGeometry> g = run.status == 0 ? ParseGeometry(run.out) : std::nullopt;
   if (!g) {
-    return GeometryResult{false, DesktopGeometry(), "the desktop's size could not be read"};
+    return OutcomeOf<DesktopGeometry>::Failed("the desktop's size could not be read");
   }
-  return GeometryResult{true, *g, std::string()};
+  return OutcomeOf<DesktopGeometry>::Done(*g);
 }
 
-WallpaperFolder DesktopHelper::wallpaperFolder() const {
+OutcomeOf<std::string> DesktopHelper::wallpaperFolder() const {
   const ProgramRun run = RunProgram(program_, {"folder"});
   if (run.status != 0) {
-    return WallpaperFolder{std::string(), FailureReason(program_, run)};
+    return OutcomeOf<std::string>::Failed(FailureReason(program_, run));
   }
   std::string text = AnswerLine(run.out);
   // A folder must be absolute: anything else would put the file where the tool happens to run.
   if (text.empty() || text.front() != '/') {
-    return WallpaperFolder{std::string(), "the desktop helper gave no wallpaper folder"};
+    return OutcomeOf<std::string>::Failed("the desktop helper gave no wallpaper folder");
   }
   if (text.back() != '/') {
     text += '/';
   }
-  return WallpaperFolder{text, std::string()};
+  return OutcomeOf<std::string>::Done(text);
 }
 
-WallpaperResult DesktopHelper::setWallpaper(const std::string& path) {
+Outcome DesktopHelper::setWallpaper(const std::string& path) {
   const ProgramRun run = RunProgram(program_, {"install", path});
   if (run.status != 0) {
-    return WallpaperResult{false, FailureReason(program_, run)};
+    return Outcome::Failed(FailureReason(program_, run));
   }
-  return WallpaperResult{true, std::string()};
+  return Outcome::Done();
 }
 
 namespace {
@@ -295,26 +296,56 @@ std::optional<MonitorPictures> DesktopHelper::ParseMonitorPicturesArgs(
   return pictures;
 }
 
-MonitorsResult DesktopHelper::monitors() const {
-  const ProgramRun run = RunProgram(program_, {"monitors"});
-  if (run.status < 0) {
-    return MonitorsResult{false, MonitorLayout(), program_ + ": " + run.error};
-  }
-  const std::optional<MonitorLayout> layout = run.status == 0 ? ParseLayout(run.out) : std::nullopt;
-  if (!layout) {
-    return MonitorsResult{false, MonitorLayout(), "the desktop's monitors could not be read"};
-  }
-  return MonitorsResult{true, *layout, std::string()};
+std::string DesktopHelper::FormatDesktop(const MonitorLayout& layout, TColor color) {
+  char line[32];
+  std::snprintf(line, sizeof line, "color %02X%02X%02X\n", GetRValue(color), GetGValue(color),
+                GetBValue(color));
+  return FormatLayout(layout) + line;
 }
 
-WallpaperResult DesktopHelper::setMonitorWallpapers(const MonitorPictures& pictures) {
+std::optional<DesktopFacts> DesktopHelper::ParseDesktop(const std::string& text) {
+  DesktopFacts facts;
+  std::string monitors = text;
+  const std::size_t at = text.rfind("color ");
+  if (at != std::string::npos && (at == 0 || text[at - 1] == '\n')) {
+    monitors = text.substr(0, at);
+    const std::string hex = text.substr(at + 6);
+    if (hex.size() != 7 || hex.back() != '\n' ||
+        hex.find_first_not_of("0123456789ABCDEFabcdef") != 6) {
+      return std::nullopt;
+    }
+    const unsigned long rgb = std::stoul(hex, nullptr, 16);
+    facts.color = RGB(static_cast<int>(rgb >> 16), static_cast<int>(rgb >> 8),
+                      static_cast<int>(rgb));
+  }
+  std::optional<MonitorLayout> layout = ParseLayout(monitors);
+  if (!layout) {
+    return std::nullopt;
+  }
+  facts.layout = std::move(*layout);
+  return facts;
+}
+
+OutcomeOf<DesktopFacts> DesktopHelper::desktop() const {
+  const ProgramRun run = RunProgram(program_, {"monitors"});
+  if (run.status < 0) {
+    return OutcomeOf<DesktopFacts>::Failed(program_ + ": " + run.error);
+  }
+  std::optional<DesktopFacts> facts = run.status == 0 ? ParseDesktop(run.out) : std::nullopt;
+  if (!facts) {
+    return OutcomeOf<DesktopFacts>::Failed("the desktop's monitors could not be read");
+  }
+  return OutcomeOf<DesktopFacts>::Done(std::move(*facts));
+}
+
+Outcome DesktopHelper::setMonitorWallpapers(const MonitorPictures& pictures) {
   std::vector<std::string> args = MonitorPicturesArgs(pictures);
   args.insert(args.begin(), "install-monitors");
   const ProgramRun run = RunProgram(program_, args);
   if (run.status != 0) {
-    return WallpaperResult{false, FailureReason(program_, run)};
+    return Outcome::Failed(FailureReason(program_, run));
   }
-  return WallpaperResult{true, std::string()};
+  return Outcome::Done();
 }
 
 }  // namespace tessora

@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/composition.h"
+#include "common/outcome.h"
+#include "engine/color.h"
+#include "engine/desktop_geometry.h"
 #include "engine/monitor_layout.h"
 #include "engine/wallpaper_service.h"
 
@@ -22,18 +24,11 @@ struct ProgramRun {
   std::string error;
 };
 
-/// The desktop's geometry, or why it could not be read.
-struct GeometryResult {
-  bool ok = false;
-  DesktopGeometry geometry;  ///< when ok
-  std::string reason;        ///< for the user when !ok
-};
-
-/// The desktop's monitors, or why they could not be read.
-struct MonitorsResult {
-  bool ok = false;
-  MonitorLayout layout;  ///< when ok
-  std::string reason;    ///< for the user when !ok
+/// What the helper tells of the desktop in one answer, so that one start of the desktop
+/// libraries serves every question: the monitors and the desktop's own background colour.
+struct DesktopFacts {
+  MonitorLayout layout;
+  std::optional<TColor> color;  ///< nothing when the helper did not tell it
 };
 
 /// Runs a program with arguments, its standard error shared with ours, and waits for it.
@@ -49,12 +44,13 @@ class DesktopHelper : public WallpaperSetter {
   explicit DesktopHelper(std::string program) : program_(std::move(program)) {}
 
   /// The screen and work area, or why the helper could not tell them.
-  GeometryResult geometry() const;
-  WallpaperFolder wallpaperFolder() const override;
-  WallpaperResult setWallpaper(const std::string& path) override;
-  /// The monitors as they are now, or why the helper could not tell them.
-  MonitorsResult monitors() const;
-  WallpaperResult setMonitorWallpapers(const MonitorPictures& pictures) override;
+  OutcomeOf<DesktopGeometry> geometry() const;
+  OutcomeOf<std::string> wallpaperFolder() const override;
+  Outcome setWallpaper(const std::string& path) override;
+  /// The monitors as they are now and the desktop's colour, or why the helper could not tell
+  /// them.
+  OutcomeOf<DesktopFacts> desktop() const;
+  Outcome setMonitorWallpapers(const MonitorPictures& pictures) override;
 
   /// The helper's answer to "geometry", read back.
   static std::optional<DesktopGeometry> ParseGeometry(const std::string& text);
@@ -64,6 +60,10 @@ class DesktopHelper : public WallpaperSetter {
   /// workTop workRight workBottom known primary name"; and read back.
   static std::string FormatLayout(const MonitorLayout& layout);
   static std::optional<MonitorLayout> ParseLayout(const std::string& text);
+  /// The answer to "monitors" as the helper prints it: the layout, then "color RRGGBB" (hex,
+  /// red first); and read back, the colour line being optional.
+  static std::string FormatDesktop(const MonitorLayout& layout, TColor color);
+  static std::optional<DesktopFacts> ParseDesktop(const std::string& text);
   /// The arguments after "install-monitors": the spanned picture, the primary's index, the
   /// bounding box's four edges, then per monitor its name, four edges and picture; and read
   /// back.

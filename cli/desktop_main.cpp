@@ -3,7 +3,8 @@
 //   folder          prints the folder wallpaper files are written to; on failure prints the
 //                   reason, exit status 1
 //   install FILE    installs FILE as the wallpaper; on failure prints the reason, exit status 1
-//   monitors        prints a line per monitor (see DesktopHelper::FormatLayout)
+//   monitors        prints a line per monitor, then the desktop's colour (see
+//                   DesktopHelper::FormatDesktop)
 //   install-monitors SPANNED PRIMARY L T R B [NAME L T R B FILE]...
 //                   installs several monitors' pictures, as install does
 #include <QGuiApplication>
@@ -69,19 +70,19 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (command == "monitors") {
-    std::cout << tessora::DesktopHelper::FormatLayout(platform.desktop->monitors());
+    std::cout << tessora::DesktopHelper::FormatDesktop(platform.desktop->monitors(),
+                                                       platform.desktop->desktopColor());
     return 0;
   }
   if (command == "folder") {
-    const tessora::WallpaperFolder folder = platform.wallpaper->wallpaperFolder();
-    std::cout << (folder.path.empty() ? folder.reason : folder.path) << '\n';
-    return folder.path.empty() ? 1 : 0;
+    const tessora::OutcomeOf<std::string> folder = platform.wallpaper->wallpaperFolder();
+    std::cout << (folder ? folder.value() : folder.reason()) << '\n';
+    return folder ? 0 : 1;
   }
-  const tessora::WallpaperResult result = pictures
-                                              ? platform.wallpaper->setMonitorWallpapers(*pictures)
-                                              : platform.wallpaper->setWallpaper(argv[2]);
-  if (!result.ok) {
-    std::cout << result.reason << '\n';
+  const tessora::Outcome result = pictures ? platform.wallpaper->setMonitorWallpapers(*pictures)
+                                           : platform.wallpaper->setWallpaper(argv[2]);
+  if (!result) {
+    std::cout << result.reason() << '\n';
     return 1;
   }
   return 0;

@@ -9,7 +9,7 @@
 #include "cli/terminal_text.h"
 #include "engine/bitmap.h"
 #include "engine/monitor_layout.h"
-#include "settings/filelocations.h"
+#include "settings/file_locations.h"
 #include "tessora_version.h"
 
 namespace {
@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
       return nullptr;
     }
     if (!helper) {
-      const std::string program = tessora::FindDesktopHelper(tessora::programDirectory());
+      const std::string program = tessora::FindDesktopHelper(tessora::ProgramDirectory());
       if (program.empty()) {
         std::cerr << "tessora-compose: " << tessora::kDesktopHelperName
                   << " is missing beside the program\n";
@@ -62,24 +62,31 @@ int main(int argc, char** argv) {
     return helper.get();
   };
 
-  // One question to the helper serves both the monitors and the desktop's size (the primary
-  // monitor's): each question starts the desktop libraries in a process of its own.
-  std::optional<std::optional<tessora::MonitorLayout>> monitors;
-  tessora::ComposeEnvironment env;
-  env.monitors = [&]() -> std::optional<tessora::MonitorLayout> {
-    if (monitors) {
-      return *monitors;
-    }
-    monitors.emplace();
-    if (tessora::DesktopHelper* h = desktopHelper()) {
-      const tessora::MonitorsResult m = h->monitors();
-      if (m.ok) {
-        *monitors = m.layout;
-      } else {
-        std::cerr << "tessora-compose: " << tessora::TerminalText(m.reason) << '\n';
+  // One question to the helper serves the monitors, the desktop's size (the primary monitor's)
+  // and its colour: each question starts the desktop libraries in a process of its own.
+  std::optional<std::optional<tessora::DesktopFacts>> facts;
+  auto desktopFacts = [&]() -> const std::optional<tessora::DesktopFacts>& {
+    if (!facts) {
+      facts.emplace();
+      if (tessora::DesktopHelper* h = desktopHelper()) {
+        const tessora::OutcomeOf<tessora::DesktopFacts> answer = h->desktop();
+        if (answer) {
+          *facts = answer.value();
+        } else {
+          std::cerr << "tessora-compose: " << tessora::TerminalText(answer.reason()) << '\n';
+        }
       }
     }
-    return *monitors;
+    return *facts;
+  };
+  tessora::ComposeEnvironment env;
+  env.monitors = [&]() -> std::optional<tessora::MonitorLayout> {
+    const std::optional<tessora::DesktopFacts>& f = desktopFacts();
+    return f ? std::optional(f->layout) : std::nullopt;
+  };
+  env.desktopColor = [&]() -> std::optional<tessora::TColor> {
+    const std::optional<tessora::DesktopFacts>& f = desktopFacts();
+    return f ? f->color : std::nullopt;
   };
   env.desktop = [&]() -> std::optional<tessora::DesktopGeometry> {
     const std::optional<tessora::MonitorLayout> layout = env.monitors();
@@ -89,7 +96,7 @@ int main(int argc, char** argv) {
     return tessora::MonitorGeometry(layout->monitors[layout->primary]);
   };
   env.wallpaper = [&]() -> tessora::WallpaperSetter* { return desktopHelper(); };
-  env.settings = tessora::LoadComposeSettings(tessora::fileDirectory() + tessora::kSettingsFileName,
+  env.settings = tessora::LoadComposeSettings(tessora::FileDirectory() + tessora::kSettingsFileName,
                                               std::cerr);
   return tessora::RunCompose(request, env, std::cerr);
 }

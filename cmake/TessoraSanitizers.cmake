@@ -28,8 +28,10 @@ function(tessora_tsan_spare_resolvers target)
   endforeach()
 endfunction()
 if(TESSORA_SANITIZE STREQUAL "thread")
-  # Deferred to the end of the top folder, when every part has added its sources to the core.
-  cmake_language(DEFER DIRECTORY "${CMAKE_SOURCE_DIR}" CALL tessora_tsan_spare_resolvers tessora_core)
+  # Deferred to the end of the top folder, when every library of the core has its sources.
+  foreach(library tessora_pixels tessora_engine)
+    cmake_language(DEFER DIRECTORY "${CMAKE_SOURCE_DIR}" CALL tessora_tsan_spare_resolvers ${library})
+  endforeach()
 endif()
 
 # Fuzz builds instrument the whole core for coverage; the fuzzer main is linked into the targets only.

@@ -5,9 +5,11 @@
 namespace tessora {
 namespace {
 
-// Fixed values for the system colours, indexed as the platform's colour indices. They follow the
-// classic desktop scheme; the desktop layer may replace the desktop colour with the real one.
-std::array<TColor, kSystemColorCount> systemColors = {
+// Fixed values for the system colours, indexed as the platform's colour indices, in the classic
+// desktop scheme. Fixed on purpose: the real desktop colour is the desktop service's answer, which
+// each front end hands to the document at start, so no process-wide state can make two of them
+// disagree.
+constexpr std::array<TColor, kSystemColorCount> kSystemColors = {
     RGB(212, 208, 200),  //  0 scroll bar
     RGB(58, 110, 165),   //  1 desktop
     RGB(10, 36, 106),    //  2 active caption
@@ -47,13 +49,7 @@ TColor GetSysColor(int index) {
   if (index < 0 || index >= kSystemColorCount) {
     return 0;
   }
-  return systemColors[static_cast<std::size_t>(index)];
-}
-
-void SetSysColor(int index, TColor rgb) {
-  if (index >= 0 && index < kSystemColorCount) {
-    systemColors[static_cast<std::size_t>(index)] = rgb & 0xFFFFFF;
-  }
+  return kSystemColors[static_cast<std::size_t>(index)];
 }
 
 TColor ColorToRGB(TColor c) {

@@ -43,19 +43,4 @@ Rect ToPreviewRect(const Box64& box, int w, int h, int pw, int ph);
 /// colour stays. On failure (the new size cannot be held) the bitmap is unchanged.
 void ScaleBitmap(Bitmap& bmp, float factor);
 
-/// What the desktop layer reports about the primary screen, in physical pixels.
-struct DesktopGeometry {
-  int screenWidth = 0;
-  int screenHeight = 0;
-  Rect workArea;  ///< the desktop minus panels and docks
-  bool workAreaKnown = true;
-};
-
-/// The size of the composed wallpaper: the whole screen, or the work area's right and bottom
-/// edges (not its size: a panel at the top or left still gives the full extent).
-Size DesktopTargetSize(const DesktopGeometry& desktop, bool useEntireDesktopArea);
-
-/// Gives the bitmap the desktop target size.
-void SizeToDesktop(Bitmap& bmp, const DesktopGeometry& desktop, bool useEntireDesktopArea);
-
 }  // namespace tessora

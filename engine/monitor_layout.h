@@ -6,7 +6,7 @@
 
 #include "engine/bitmap.h"
 #include "engine/color.h"
-#include "engine/composition.h"
+#include "engine/desktop_geometry.h"
 #include "engine/rect.h"
 
 namespace tessora {

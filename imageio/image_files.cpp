@@ -20,18 +20,6 @@ const char* const kLoadableFormats = "PNG, JPEG, GIF, BMP, WebP, AVIF, HEIF/HEIC
 
 namespace {
 
-// Sends the busy state for the span of one save, on every exit.
-class BusySpan {
- public:
-  explicit BusySpan(Feedback& feedback) : feedback_(feedback) { feedback_.SetBusy(true); }
-  BusySpan(const BusySpan&) = delete;
-  BusySpan& operator=(const BusySpan&) = delete;
-  ~BusySpan() { feedback_.SetBusy(false); }
-
- private:
-  Feedback& feedback_;
-};
-
 void readByExtension(const std::string& fileName, Bitmap& bitmap) {
   const std::string ext = ImageFileExtension(fileName);
   if (ext == ".gif") {
@@ -83,42 +71,38 @@ std::string ImageFileExtension(const std::string& fileName) {
   return ext;
 }
 
-LoadResult LoadImageFile(const std::string& FileName, Bitmap& bitmap) {
+Outcome LoadImageFile(const std::string& FileName, Bitmap& bitmap) {
   try {
     bitmap.setTransparent(false);
     readByExtension(FileName, bitmap);
-    return true;
+    return Outcome::Done();
   } catch (const ImageError& e) {
-    return LoadResult(false, *e.detail() != '\0' ? e.detail() : e.what());
+    return Outcome::Failed(*e.detail() != '\0' ? e.detail() : e.what());
   } catch (const std::bad_alloc&) {
-    return LoadResult(false, "not enough memory");
+    return Outcome::Failed("not enough memory");
   } catch (const std::exception& e) {
-    return LoadResult(false, e.what());
+    return Outcome::Failed(e.what());
   } catch (...) {
-    return LoadResult(false, "Error Reading File!");
+    return Outcome::Failed("Error Reading File!");
   }
 }
 
-void SaveComposed(const std::string& FileName, int format, const Bitmap& composed,
-                  Feedback& feedback) {
-  BusySpan busy(feedback);
+void SaveComposed(const std::string& FileName, SaveFormat format, const Bitmap& composed) {
   switch (format) {
-    case kSavePng:
+    case SaveFormat::Png:
       WritePngFile(FileName, composed, clNone);
-      break;
-    case kSaveJpeg:
+      return;
+    case SaveFormat::Jpeg:
       SaveJpegFile(FileName, composed);
-      break;
-    case kSaveBmp:
+      return;
+    case SaveFormat::Bmp:
       SaveBmpFile(FileName, composed);
-      break;
-    default:
-      break;
+      return;
   }
 }
 
-std::string SaveSizeProblem(int format, int width, int height) {
-  if (format != kSaveJpeg || (width <= kJpegMaxDimension && height <= kJpegMaxDimension)) {
+std::string SaveSizeProblem(SaveFormat format, int width, int height) {
+  if (format != SaveFormat::Jpeg || (width <= kJpegMaxDimension && height <= kJpegMaxDimension)) {
     return std::string();
   }
   const std::string most = std::to_string(kJpegMaxDimension);
@@ -126,21 +110,20 @@ std::string SaveSizeProblem(int format, int width, int height) {
          std::to_string(width) + " x " + std::to_string(height);
 }
 
-std::optional<std::string> ResolveSaveName(const std::string& chosenName, int filterIndex) {
+std::string ResolveSaveName(const std::string& chosenName, SaveFormat format) {
   const std::string ext = ImageFileExtension(chosenName);
   if (ext == ".bmp" || ext == ".png" || ext == ".jpg" || ext == ".jpeg") {
     return chosenName;
   }
-  switch (filterIndex) {
-    case kSavePng:
+  switch (format) {
+    case SaveFormat::Png:
       return chosenName + ".png";
-    case kSaveJpeg:
+    case SaveFormat::Jpeg:
       return chosenName + ".jpg";
-    case kSaveBmp:
+    case SaveFormat::Bmp:
       return chosenName + ".bmp";
-    default:
-      return std::nullopt;
   }
+  return chosenName;
 }
 
 std::string SavedInfoText(const std::string& fileName) {

@@ -8,13 +8,6 @@
 #include "platform/gsettings_wallpaper.h"
 
 namespace tessora {
-namespace {
-
-// For desktops that keep no colour of their own (or only a picture).
-constexpr TColor kFixedDesktopColor = RGB(58, 110, 165);
-
-}  // namespace
-
 DesktopGeometry PhysicalGeometry(const QRect& full, const QRect& available, qreal ratio) {
   // Device pixels, so that a scaled screen gets a full-resolution picture; rounded, since
   // truncating 853 x 1.5 loses a pixel.
@@ -79,7 +72,7 @@ TColor QtDesktopInfo::desktopColor() const {
   }
   const QColor color = text ? QColor::fromString(*text) : QColor();
   if (!color.isValid()) {
-    return kFixedDesktopColor;
+    return kDefaultDesktopColor;
   }
   return RGB(color.red(), color.green(), color.blue());
 }

@@ -5,8 +5,9 @@
 #include <string>
 
 #include "engine/bitmap.h"
+#include "engine/clipboard_sink.h"
 #include "engine/color.h"
-#include "engine/composition.h"
+#include "engine/desktop_geometry.h"
 #include "engine/monitor_layout.h"
 #include "engine/wallpaper_service.h"
 
@@ -21,16 +22,13 @@ class SoundPlayer {
 };
 
 /// The system clipboard's image, as the paste and copy commands need it.
-class ImageClipboard {
+class ImageClipboard : public ClipboardSink {
  public:
-  virtual ~ImageClipboard() = default;
   /// Whether the clipboard holds an image; answered from state kept current by change
   /// notifications, so it never waits for the clipboard's owner.
   virtual bool hasImage() const = 0;
   /// The clipboard's image, or nothing.
   virtual std::optional<Bitmap> image() = 0;
-  /// Puts an image on the clipboard.
-  virtual void setImage(const Bitmap& image) = 0;
   /// Empties the clipboard.
   virtual void clear() = 0;
 };
@@ -43,7 +41,8 @@ class DesktopInfo {
   virtual DesktopGeometry geometry() const = 0;
   /// Every monitor as it is now, in device pixels (asked anew each time: monitors come and go).
   virtual MonitorLayout monitors() const { return SingleMonitorLayout(geometry()); }
-  /// The desktop's background colour (RGB), for the system colour table's desktop entry.
+  /// The desktop's background colour (RGB), the deep background colour of a start without one
+  /// of its own.
   virtual TColor desktopColor() const = 0;
   /// Whether a font family is installed.
   virtual bool fontInstalled(const std::string& family) const = 0;

@@ -4,16 +4,16 @@
 #include <optional>
 #include <variant>
 
-#include "settings/colortext.h"
-#include "settings/fileio.h"
-#include "settings/inifile.h"
-#include "settings/settingserror.h"
-#include "settings/texthelpers.h"
+#include "settings/color_text.h"
+#include "settings/file_io.h"
+#include "settings/ini_file.h"
+#include "settings/settings_error.h"
+#include "settings/text_helpers.h"
 
 namespace tessora {
 namespace {
 
-using Field = std::variant<int Settings::*, bool Settings::*, TColor Settings::*>;
+using Field = std::variant<int Settings::*, bool Settings::*, std::optional<TColor> Settings::*>;
 
 struct Key {
   const char* section;
@@ -44,10 +44,10 @@ Overloaded(Ts...) -> Overloaded<Ts...>;
 
 void applyValue(const Key& key, const std::string& text, Settings& settings) {
   std::visit(Overloaded{
-                 [&](int Settings::*m) { settings.*m = textToInt(text); },
+                 [&](int Settings::*m) { settings.*m = TextToInt(text); },
                  [&](bool Settings::*m) { settings.*m = TextToBool(text); },
-                 [&](TColor Settings::*m) {
-                   settings.*m = text.empty() ? GetSysColor(COLOR_BACKGROUND) : TextToColor(text);
+                 [&](std::optional<TColor> Settings::*m) {
+                   settings.*m = text.empty() ? std::nullopt : std::optional(TextToColor(text));
                  },
              },
              key.field);
@@ -57,51 +57,52 @@ std::string valueText(const Key& key, const Settings& settings) {
   return std::visit(Overloaded{
                         [&](int Settings::*m) { return std::to_string(settings.*m); },
                         [&](bool Settings::*m) { return BoolToText(settings.*m); },
-                        [&](TColor Settings::*m) { return ColorToText(settings.*m); },
+                        [&](std::optional<TColor> Settings::*m) {
+                          const std::optional<TColor>& c = settings.*m;
+                          return c ? ColorToText(*c) : std::string();
+                        },
                     },
                     key.field);
 }
 
 }  // namespace
 
-bool LoadSettings(const std::string& path, Settings& settings) {
+SettingsLoad LoadSettings(const std::string& path, Settings& settings) {
   std::string text;
-  const ReadResult result = readTextFile(path, text);
+  const ReadResult result = ReadTextFile(path, text);
   // An unreadable file reads as an empty one, every key its default, so the program still starts.
   const IniFile ini(text);
   // A bad value is reported, but only its own key falls back to the default: the keys after it
   // are still read, so that one typo does not cost the user the rest of their settings.
-  std::optional<SettingsError> firstError;
-  if (isUnusable(result)) {
-    firstError = SettingsError("Cannot open file " + path + ": it " + ReadFailureText(result));
+  SettingsLoad load;
+  load.existed = result != ReadResult::Missing;
+  if (IsUnusable(result)) {
+    load.warning = "Cannot open file " + path + ": it " + ReadFailureText(result);
   }
   for (const Key& key : kKeys) {
     try {
       applyValue(key, ini.readString(key.section, key.name, key.defaultText), settings);
     } catch (const SettingsError& e) {
       applyValue(key, key.defaultText, settings);
-      if (!firstError) {
-        firstError = e;
+      if (!load.warning) {
+        load.warning = e.what();
       }
     }
   }
-  if (firstError) {
-    throw *firstError;
-  }
-  return result != ReadResult::Missing;
+  return load;
 }
 
 void SaveSettings(const std::string& path, const Settings& settings) {
   std::string text;
-  const ReadResult read = readTextFile(path, text);
-  if (isUnusable(read)) {
+  const ReadResult read = ReadTextFile(path, text);
+  if (IsUnusable(read)) {
     throw SettingsError("Unable to write to " + path + ": it " + ReadFailureText(read));
   }
   IniFile ini(text);
   for (const Key& key : kKeys) {
     ini.writeString(key.section, key.name, valueText(key, settings));
   }
-  if (!writeFileAtomically(path, ini.text())) {
+  if (!WriteFileAtomically(path, ini.text())) {
     throw SettingsError("Unable to write to " + path);
   }
 }

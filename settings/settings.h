@@ -1,8 +1,9 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
-#include "engine/color.h"
+#include "common/color.h"
 
 namespace tessora {
 
@@ -17,16 +18,23 @@ struct Settings {
   bool useEntireDesktopArea = false;
   bool retainAspectRatio = false;
   bool showAllTools = false;
-  TColor DeepBackgroundColor = clBlack;
+  /// Nothing when the file names none: the desktop's own colour then.
+  std::optional<TColor> DeepBackgroundColor;
+};
+
+/// How a read of the settings file went.
+struct SettingsLoad {
+  bool existed = false;  ///< the file was there: a first run centres the window
+  /// The first value that did not convert ("'<value>' is not a valid integer value"), or why an
+  /// existing file could not be read: told to the user, the rest of the settings still apply.
+  std::optional<std::string> warning;
 };
 
 /// Reads the settings file at `path` into `settings`, key by key in the order of the key table.
 /// A missing file or key yields the key's default; a missing or empty "deep background color"
-/// the desktop colour. Returns whether the file existed, so that a first run can centre the
-/// window. A value that does not convert gives its key the default, the other keys are read all
-/// the same, and then SettingsError "'<value>' is not a valid integer value" for the first such
-/// value is thrown.
-bool LoadSettings(const std::string& path, Settings& settings);
+/// none (the desktop colour). A value that does not convert gives its key the default and the
+/// other keys are read all the same.
+SettingsLoad LoadSettings(const std::string& path, Settings& settings);
 
 /// Writes all nine keys, keeping every other line of an existing file. The file is replaced as a
 /// whole, so a failed write changes nothing on disk; it throws SettingsError

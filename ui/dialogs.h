@@ -5,10 +5,26 @@
 #include <string>
 
 #include "engine/color.h"
+#include "imageio/image_files.h"
 
 class QWidget;
 
 namespace tessora {
+
+/// The format of the save dialog's filter entry `filterIndex` (1 for the first, in the order of
+/// kSaveDialogFilter: PNG, JPEG, BMP); nothing for an index that names no entry.
+inline std::optional<SaveFormat> SaveFormatOfFilter(int filterIndex) {
+  switch (filterIndex) {
+    case 1:
+      return SaveFormat::Png;
+    case 2:
+      return SaveFormat::Jpeg;
+    case 3:
+      return SaveFormat::Bmp;
+    default:
+      return std::nullopt;
+  }
+}
 
 /// The modal questions and reports the window puts to the user. Tests answer them with a fake, so
 /// that no nested event loop waits for a click.

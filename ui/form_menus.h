@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/document.h"
+#include "document/document.h"
 
 class QAction;
 class QMenu;

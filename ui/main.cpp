@@ -1,9 +1,8 @@
 #include <QIcon>
 #include <QPixmap>
 
-#include "engine/color.h"
 #include "platform/services.h"
-#include "settings/filelocations.h"
+#include "settings/file_locations.h"
 #include "ui/glyphs.h"
 #include "ui/message_dialogs.h"
 #include "ui/tessora_application.h"
@@ -16,10 +15,8 @@ int main(int argc, char** argv) {
   tessora::TessoraApplication::setWindowIcon(
       QIcon(QPixmap::fromImage(tessora::ApplicationIconImage())));
   tessora::Platform platform = tessora::CreateDesktopPlatform();
-  // The settings' default background colour is the desktop's own: it must be known first.
-  tessora::SetSysColor(tessora::COLOR_BACKGROUND, platform.desktop->desktopColor());
   tessora::MessageDialogs dialogs;
-  tessora::TForm1 window(platform, dialogs, {tessora::dataDirectory(), tessora::fileDirectory()});
+  tessora::TForm1 window(platform, dialogs, {tessora::DataDirectory(), tessora::FileDirectory()});
   window.show();
   window.activateWindow();
   return tessora::TessoraApplication::exec();

@@ -3,7 +3,7 @@
 #include <QLabel>
 #include <QPixmap>
 
-#include "engine/document.h"
+#include "document/document.h"
 
 namespace tessora {
 

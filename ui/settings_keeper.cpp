@@ -5,10 +5,9 @@
 #include <QWidget>
 #include <utility>
 
-#include "engine/document.h"
+#include "document/document.h"
 #include "engine/rounding.h"
 #include "platform/services.h"
-#include "settings/settingserror.h"
 #include "ui/form_menus.h"
 #include "ui/source_panel.h"
 
@@ -18,18 +17,15 @@ SettingsKeeper::SettingsKeeper(std::string path, const DesktopInfo& desktop, Tar
     : path_(std::move(path)), desktop_(desktop), targets_(targets) {}
 
 std::optional<std::string> SettingsKeeper::load() {
-  Settings settings;
-  try {
-    const bool existed = LoadSettings(path_, settings);
-    apply(settings);
-    if (!existed) {
-      centre();
-    }
-    clampOnScreen();
-  } catch (const SettingsError& e) {
-    apply(settings);
-    return std::string(e.what());
+  const SettingsLoad load = LoadSettings(path_, loaded_);
+  apply(loaded_);
+  if (load.warning) {
+    return load.warning;
   }
+  if (!load.existed) {
+    centre();
+  }
+  clampOnScreen();
   return std::nullopt;
 }
 
@@ -47,8 +43,7 @@ void SettingsKeeper::apply(const Settings& settings) {
   options.retainAspectRatio = settings.retainAspectRatio;
   options.showAllTools = settings.showAllTools;
   targets_.options.check(options);
-  targets_.document.options() = options;
-  targets_.document.setDeepBackgroundColorValue(settings.DeepBackgroundColor);
+  targets_.document.setOptions(options);
 }
 
 Settings SettingsKeeper::current() const {

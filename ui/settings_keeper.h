@@ -32,6 +32,8 @@ class SettingsKeeper {
   SettingsKeeper(std::string path, const DesktopInfo& desktop, Targets targets);
 
   const std::string& path() const { return path_; }
+  /// The settings as the file had them, for the start of the document.
+  const Settings& loaded() const { return loaded_; }
   /// Reads the file and applies it; a first run (no file yet) centres the window, and the window
   /// is pulled back on the screen. A value that does not convert ends the read: what was read
   /// before it is applied, the window stays where that put it, and the message is returned.
@@ -47,6 +49,7 @@ class SettingsKeeper {
   void clampOnScreen();
 
   std::string path_;
+  Settings loaded_;
   const DesktopInfo& desktop_;
   Targets targets_;
 };

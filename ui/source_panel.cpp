@@ -7,14 +7,12 @@
 #include <QMouseEvent>
 #include <QToolButton>
 #include <QUrl>
-#include <functional>
 #include <utility>
 
 #include "engine/window_geometry.h"
 #include "imageio/image_files.h"
 #include "platform/bitmap_qimage.h"
-#include "settings/filelocations.h"
-#include "settings/texthelpers.h"
+#include "settings/text_helpers.h"
 #include "ui/band_bar.h"
 #include "ui/fonts.h"
 #include "ui/glyphs.h"
@@ -25,8 +23,8 @@ namespace tessora {
 /// What one panel shows and does besides its geometry.
 struct SourceKind {
   int index;  ///< the digit its controls' names end in
+  Source source;
   const char* hint;
-  const char* listFileName;
   Glyph lastToolGlyph;
   int sourceTools;      ///< how many tools after the paste button follow the source
   bool modeButton;      ///< the last tool shows the armed click mode
@@ -36,8 +34,6 @@ struct SourceKind {
   bool (Document::*pictureShown)() const;  ///< none: the picture always shows
   const std::string& (Document::*caption)() const;
   bool (Document::*toolsEnabled)() const;
-  bool (Document::*assign)(const std::string& path);
-  void (Document::*reset)();
 };
 
 namespace {
@@ -46,14 +42,12 @@ constexpr int kPathLabelLength = 74;
 constexpr const char* kNoPathsStored = "no paths stored";
 
 const SourceKind kKinds[2] = {
-    {0, "(drop a tile)", kTileListFileName, Glyph::Gradient, /*sourceTools=*/2,
+    {0, Source::Tile, "(drop a tile)", Glyph::Gradient, /*sourceTools=*/2,
      /*modeButton=*/false, /*reportsPresses=*/true, kTilePicture, &Document::TileBitmap,
-     /*pictureShown=*/nullptr, &Document::tileCaption, &Document::tileToolsEnabled,
-     &Document::AssignTileFile, &Document::resetTile},
-    {1, "(drop a tessora)", kCenterListFileName, Glyph::ClickModes, /*sourceTools=*/3,
+     /*pictureShown=*/nullptr, &Document::tileCaption, &Document::tileToolsEnabled},
+    {1, Source::Center, "(drop a tessora)", Glyph::ClickModes, /*sourceTools=*/3,
      /*modeButton=*/true, /*reportsPresses=*/false, kCenterPicture, &Document::CenterBitmap,
-     &Document::centerPictureShown, &Document::centerCaption, &Document::centerToolsEnabled,
-     &Document::AssignCenterFile, &Document::ClearCenter},
+     &Document::centerPictureShown, &Document::centerCaption, &Document::centerToolsEnabled},
 };
 
 /// The panels share the paste, clear and resize glyphs; the last tool differs.
@@ -69,18 +63,6 @@ QRect toQRect(const Place& p) {
 QString q(const std::string& text) {
   return QString::fromStdString(text);
 }
-
-/// Runs a function when the scope ends, however it ends.
-class OnExit {
- public:
-  explicit OnExit(std::function<void()> f) : f_(std::move(f)) {}
-  OnExit(const OnExit&) = delete;
-  OnExit& operator=(const OnExit&) = delete;
-  ~OnExit() { f_(); }
-
- private:
-  std::function<void()> f_;
-};
 
 QToolButton* makeToolButton(QWidget* parent, const QString& name, Glyph glyph, int x) {
   auto* button = new QToolButton(parent);
@@ -129,6 +111,7 @@ QWidget* SourcePanel::buildListBar() {
   saveBox_->setObjectName(QStringLiteral("SaveBox%1").arg(kind_.index));
   saveBox_->setGeometry(0, 3, 120, 19);
   saveBox_->setFont(SmallFont(9));
+  saveBox_->setPlaceholderText(QString::fromLatin1(kNoPathsStored));
   connect(saveBox_, qOverload<int>(&QComboBox::activated), this, &SourcePanel::entryPicked);
   QToolButton* folder = makeToolButton(listBar, QStringLiteral("ToolButton%1b0").arg(kind_.index),
                                        Glyph::Folder, 121);
@@ -184,6 +167,9 @@ void SourcePanel::follow(DocumentParts parts) {
   if (kind_.modeButton && (parts & kClickMode) != 0) {
     modeArmed_ = document_.PreviewClickMode() != ClickMode::PickColors;
     tools_[3]->setChecked(modeArmed_);
+  }
+  if ((parts & kRecentLists) != 0) {
+    mirrorList();
   }
 }
 
@@ -252,74 +238,26 @@ void SourcePanel::toolClick(int tool) {
   emit toolClicked(tool);
 }
 
-// --- Commands through the list ---
+// --- The recent list ---
 
-void SourcePanel::setListFolder(const std::string& folder) {
-  listFile_ = folder + kind_.listFileName;
-  saveBox_->setPlaceholderText(QString::fromLatin1(kNoPathsStored));
+Source SourcePanel::source() const {
+  return kind_.source;
 }
 
-// Every change of the list is mirrored in the box, even one that fails half-way.
+// The box shows the document's list and its selection; its own signals stay quiet meanwhile, so
+// that only the user's picks reach the document.
 void SourcePanel::mirrorList() {
+  const RecentList& list = document_.recentList(kind_.source);
   const QSignalBlocker quiet(saveBox_);
   saveBox_->clear();
-  for (const std::string& name : list_.displayNames()) {
+  for (const std::string& name : list.displayNames()) {
     saveBox_->addItem(q(name));
   }
-  saveBox_->setCurrentIndex(list_.selectedIndex());
-}
-
-void SourcePanel::loadList() {
-  const OnExit mirror([this] { mirrorList(); });
-  LoadRecentList(list_, listFile_);
+  saveBox_->setCurrentIndex(list.selectedIndex());
 }
 
 int SourcePanel::boxIndex() const {
   return saveBox_->currentIndex();
-}
-
-void SourcePanel::pickEntry(int item) {
-  std::string path;
-  {
-    const OnExit mirror([this] { mirrorList(); });
-    path = SelectRecentEntry(list_, listFile_, item);
-  }
-  (document_.*kind_.assign)(path);
-}
-
-void SourcePanel::dropFiles(const std::vector<std::string>& paths) {
-  if (paths.empty()) {
-    return;
-  }
-  const std::string& path = paths.front();
-  if ((document_.*kind_.assign)(path)) {
-    const OnExit mirror([this] { mirrorList(); });
-    PushRecentEntry(list_, listFile_, path);
-  }
-}
-
-void SourcePanel::stepBack() {
-  {
-    const OnExit mirror([this] { mirrorList(); });
-    RemoveRecentEntry(list_, listFile_);
-  }
-  if (list_.selectedIndex() >= 0) {
-    pickEntry(list_.selectedIndex());
-  } else {
-    (document_.*kind_.reset)();
-  }
-}
-
-std::optional<std::string> SourcePanel::selectedFolder() {
-  if (list_.selectedIndex() < 0 || saveBox_->currentIndex() < 0) {
-    if (list_.count() == 0) {
-      return std::nullopt;
-    }
-    list_.select(0);
-    mirrorList();
-  }
-  const std::string& entry = list_.entries()[static_cast<std::size_t>(list_.selectedIndex())];
-  return entry.substr(0, entry.rfind('/') + 1);
 }
 
 // --- Events ---

@@ -6,8 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/document.h"
-#include "settings/recentlist.h"
+#include "document/document.h"
 
 class QComboBox;
 class QLabel;
@@ -29,7 +28,8 @@ class SourcePanel : public QFrame {
  public:
   SourcePanel(int index, Document& document, QWidget* parent);
 
-  const RecentList& recentList() const { return list_; }
+  /// The source this panel shows.
+  Source source() const;
 
   // --- Showing the document ---
   /// Redraws what of `parts` this panel shows.
@@ -50,23 +50,8 @@ class SourcePanel : public QFrame {
   /// The left edge of the picture within its frame.
   int pictureLeft() const;
 
-  // --- Commands through the list ---
-  /// The list file in `folder`; the box reads "no paths stored" while nothing is selected.
-  void setListFolder(const std::string& folder);
-  /// Reads the list from its file. Throws SettingsError; the box shows what was read.
-  void loadList();
   /// The item selected in the box (-1 for none).
   int boxIndex() const;
-  /// Moves entry `item` to the top of the list and loads its file; an entry whose file no longer
-  /// loads stays on top.
-  void pickEntry(int item);
-  /// Loads the first of `paths` and puts it on the list if it loaded.
-  void dropFiles(const std::vector<std::string>& paths);
-  /// Forgets the selected entry and loads the one before it; with none left the source is reset.
-  void stepBack();
-  /// The folder of the selected entry, selecting the first entry (without loading it) when none
-  /// is selected; nothing for an empty list.
-  std::optional<std::string> selectedFolder();
 
  signals:
   void toolClicked(int tool);
@@ -99,8 +84,6 @@ class SourcePanel : public QFrame {
 
   const SourceKind& kind_;
   Document& document_;
-  RecentList list_;
-  std::string listFile_;
   bool modeArmed_ = false;
   BandBar* coolBar_ = nullptr;
   std::array<QToolButton*, 4> tools_{};

@@ -15,8 +15,8 @@
 #include "engine/window_geometry.h"
 #include "imageio/image_files.h"
 #include "platform/bitmap_qimage.h"
-#include "settings/filelocations.h"
-#include "settings/settingserror.h"
+#include "settings/file_locations.h"
+#include "settings/settings_error.h"
 #include "ui/about_box.h"
 #include "ui/glyphs.h"
 #include "ui/info_label.h"
@@ -161,20 +161,10 @@ void TForm1::FormActivate() {
   if (document_.options().showAllTools) {
     O_ShowAllToolsClick();
   }
-  for (SourcePanel* panel : {tilePanel_, centerPanel_}) {
-    panel->setListFolder(folders_.files);
-  }
-  document_.prepareStart(platform_.desktop->geometry());
-  // The center list comes first, so a failure there is the one reported.
-  for (SourcePanel* panel : {centerPanel_, tilePanel_}) {
-    panel->loadList();
-  }
-  document_.resetTile();
-  for (SourcePanel* panel : {tilePanel_, centerPanel_}) {
-    if (panel->recentList().count() > 0) {
-      panel->pickEntry(0);
-    }
-  }
+  StartState start = StartStateFor(settings_->loaded(), platform_.desktop->geometry(),
+                                   platform_.desktop->desktopColor());
+  start.listFolder = folders_.files;
+  document_.Activate(start);
 }
 
 void TForm1::FormCloseQuery() {
@@ -249,7 +239,7 @@ void TForm1::CoolBar1Change() {
 }
 
 void TForm1::OptionsClick() {
-  document_.options() = menus_.options.checked();
+  document_.setOptions(menus_.options.checked());
 }
 
 // --- Feedback ---
@@ -387,15 +377,15 @@ void TForm1::ToolButton1b0Click() {
 }
 
 void TForm1::SaveBox0Click() {
-  tilePanel_->pickEntry(tilePanel_->boxIndex());
+  document_.pickRecent(Source::Tile, tilePanel_->boxIndex());
 }
 
 void TForm1::SaveBox1Click() {
-  centerPanel_->pickEntry(centerPanel_->boxIndex());
+  document_.pickRecent(Source::Center, centerPanel_->boxIndex());
 }
 
 void TForm1::OpenEntryFolder(SourcePanel& panel) {
-  if (const std::optional<std::string> folder = panel.selectedFolder()) {
+  if (const std::optional<std::string> folder = document_.selectedFolder(panel.source())) {
     PlayCue(Cue::OpenFolder);
     platform_.shell->openFolder(*folder);
   }
@@ -418,19 +408,19 @@ void TForm1::ColorSwitchStaticTextClick() {
 }
 
 void TForm1::FileDrop0FileDroped(const std::vector<std::string>& paths) {
-  tilePanel_->dropFiles(paths);
+  document_.dropFiles(Source::Tile, paths);
 }
 
 void TForm1::FileDrop1FileDroped(const std::vector<std::string>& paths) {
-  centerPanel_->dropFiles(paths);
+  document_.dropFiles(Source::Center, paths);
 }
 
 void TForm1::Image0DblClick() {
-  runCommand([this] { tilePanel_->stepBack(); });
+  runCommand([this] { document_.stepBack(Source::Tile); });
 }
 
 void TForm1::Image1DblClick() {
-  runCommand([this] { centerPanel_->stepBack(); });
+  runCommand([this] { document_.stepBack(Source::Center); });
 }
 
 // --- Background menus and the tile panel's presses ---
@@ -500,9 +490,8 @@ void TForm1::MI_SetAsWallpaperClick() {
 
 void TForm1::MI_CopyToClipboardClick() {
   runCommand([this] {
-    platform_.clipboard->setImage(document_.ComposedBitmap());
+    document_.copyToClipboard(*platform_.clipboard);
     clipboardUsed_ = true;
-    PlayCue(Cue::ImageAssign);
   });
 }
 
@@ -517,11 +506,11 @@ void TForm1::MI_SaveAsClick() {
       return;
     }
     saveFilterIndex_ = choice->filterIndex;
-    const std::optional<std::string> name = ResolveSaveName(choice->fileName, choice->filterIndex);
-    if (!name) {
+    const std::optional<SaveFormat> format = SaveFormatOfFilter(choice->filterIndex);
+    if (!format) {
       return;
     }
-    document_.saveComposedAs(*name, choice->filterIndex);
+    document_.saveComposedAs(ResolveSaveName(choice->fileName, *format), *format);
   });
 }
 

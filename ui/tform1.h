@@ -6,10 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/document.h"
+#include "document/document.h"
 #include "engine/feedback.h"
 #include "platform/services.h"
-#include "settings/recentlist.h"
 #include "ui/dialogs.h"
 #include "ui/form_menus.h"
 #include "ui/source_panel.h"
@@ -46,8 +45,8 @@ class TForm1 : public QMainWindow, public Feedback, private DocumentView {
   const std::string& SettingsPath() const;
   bool ClipboardUsed() const { return clipboardUsed_; }
   bool started() const { return started_; }
-  const RecentList& TileRecentList() const { return tilePanel_->recentList(); }
-  const RecentList& CenterRecentList() const { return centerPanel_->recentList(); }
+  const RecentList& TileRecentList() const { return document_.recentList(Source::Tile); }
+  const RecentList& CenterRecentList() const { return document_.recentList(Source::Center); }
 
   // Feedback
   void ShowInfo(const std::string& text, InfoStyle style) override;

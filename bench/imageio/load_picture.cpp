@@ -16,12 +16,12 @@ int main(int argc, char** argv) {
   }
   tessora::Bitmap bitmap(4, 4);
   const auto start = std::chrono::steady_clock::now();
-  const tessora::LoadResult result = tessora::LoadImageFile(argv[1], bitmap);
+  const tessora::Outcome result = tessora::LoadImageFile(argv[1], bitmap);
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   std::printf("%s: %.3f s, peak %ld MB, %s %dx%d%s%s\n", argv[1], took.count(),
-              usage.ru_maxrss / 1024, result.ok ? "loaded" : "refused", bitmap.width(),
-              bitmap.height(), result.ok ? "" : ": ", result.reason.c_str());
-  return result.ok ? 0 : 1;
+              usage.ru_maxrss / 1024, result.ok() ? "loaded" : "refused", bitmap.width(),
+              bitmap.height(), result.ok() ? "" : ": ", result.reason().c_str());
+  return result.ok() ? 0 : 1;
 }

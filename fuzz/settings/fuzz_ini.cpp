@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "settings/colortext.h"
-#include "settings/inifile.h"
-#include "settings/settingserror.h"
+#include "settings/color_text.h"
+#include "settings/ini_file.h"
+#include "settings/settings_error.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "settings/recentlist.h"
-#include "settings/texthelpers.h"
+#include "settings/recent_list.h"
+#include "settings/text_helpers.h"
 
 namespace {
 
@@ -34,8 +34,8 @@ bool endsWith(std::string_view s, std::string_view tail) {
 }
 
 void checkDisplayNames(const std::string& entry) {
-  const std::string whole = tessora::recentDisplayName(entry, false);
-  const std::string cut = tessora::recentDisplayName(entry, true);
+  const std::string whole = tessora::RecentDisplayName(entry, false);
+  const std::string cut = tessora::RecentDisplayName(entry, true);
   check(whole.find('/') == std::string::npos && endsWith(entry, whole));
   check(whole.compare(0, cut.size(), cut) == 0);
 }
@@ -66,12 +66,12 @@ void checkShortened(const std::string& entry, int maxLength) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
-  const std::vector<std::string> entries = tessora::parseRecentListText(text);
+  const std::vector<std::string> entries = tessora::ParseRecentListText(text);
   for (const std::string& entry : entries) {
     check(entry.find_first_of("\r\n") == std::string::npos);
   }
-  const std::string written = tessora::formatRecentListText(entries);
-  check(tessora::parseRecentListText(written) == entries);
+  const std::string written = tessora::FormatRecentListText(entries);
+  check(tessora::ParseRecentListText(written) == entries);
   check(entries.empty() == written.empty());
 
   // The last byte picks the label width, so that small and large maximums are both explored.

@@ -104,8 +104,8 @@ TEST(ComposeExecutable, ComposesPicturesOfThePhotoFormats) {
   const testing::TempDir dir;
   const std::string tile = TESSORA_FUZZ_SEEDS_DIR "/webp/rgb-lossless.webp";
   const std::string center = TESSORA_FUZZ_SEEDS_DIR "/heif/rotated.heic";
-  SaveComposed(dir.file("tile.png"), kSavePng, testing::LoadPicture(tile), SilentFeedback());
-  SaveComposed(dir.file("center.png"), kSavePng, testing::LoadPicture(center), SilentFeedback());
+  SaveComposed(dir.file("tile.png"), SaveFormat::Png, testing::LoadPicture(tile));
+  SaveComposed(dir.file("center.png"), SaveFormat::Png, testing::LoadPicture(center));
   const std::string common = "--size 40x30 --sizing as-is -o ";
   const Result photo = RunTool("--tile '" + tile + "' --center '" + center + "' " + common + "'" +
                                dir.file("photo.png") + "'");
@@ -124,11 +124,11 @@ TEST(ComposeExecutable, FailuresSayWhyOnOneLine) {
   const std::string& d = dir.path();
   ASSERT_TRUE(testing::writeFile(d + "/notes.png", "not a picture"));
   ASSERT_TRUE(testing::writeFile(d + "/notes.webp", "not a picture"));
-  SaveComposed(d + "/cut.png", kSavePng, Bitmap(64, 64), SilentFeedback());
+  SaveComposed(d + "/cut.png", SaveFormat::Png, Bitmap(64, 64));
   testing::Bytes cut = testing::readBytes(d + "/cut.png");
   cut.resize(cut.size() / 2);
   ASSERT_TRUE(testing::writeBytes(d + "/cut.png", cut));
-  SaveComposed(d + "/huge.bmp", kSaveBmp, Bitmap(2, 2), SilentFeedback());
+  SaveComposed(d + "/huge.bmp", SaveFormat::Bmp, Bitmap(2, 2));
   testing::Bytes huge = testing::readBytes(d + "/huge.bmp");
   const std::uint8_t sides[] = {0x70, 0x11, 0x01, 0x00, 0x70, 0x11, 0x01, 0x00};  // 70000 x 70000
   std::copy(std::begin(sides), std::end(sides), huge.begin() + 18);

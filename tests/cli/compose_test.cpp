@@ -43,8 +43,7 @@ Outcome Compose(const std::vector<std::string>& args, ComposeEnvironment env = {
 class ComposeTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SaveComposed(dir.file("center.bmp"), kSaveBmp, Solid(800, 600, RGB(255, 0, 0)),
-                 SilentFeedback());
+    SaveComposed(dir.file("center.bmp"), SaveFormat::Bmp, Solid(800, 600, RGB(255, 0, 0)));
   }
   TempDir dir;
 };
@@ -66,7 +65,7 @@ TEST_F(ComposeTest, DefaultSizingPlacesTheCenterAsTheWindowDoes) {
 }
 
 TEST_F(ComposeTest, AsIsRoundsHalvesToEven) {
-  SaveComposed(dir.file("odd.png"), kSavePng, Solid(641, 480, RGB(0, 0, 255)), SilentFeedback());
+  SaveComposed(dir.file("odd.png"), SaveFormat::Png, Solid(641, 480, RGB(0, 0, 255)));
   const Outcome r = Compose({"--size", "1024x768", "--deep-color", "clBlack", "--center",
                              dir.file("odd.png"), "--sizing", "as-is", "-o", dir.file("o.png")});
   ASSERT_EQ(r.status, 0) << r.err;
@@ -79,7 +78,7 @@ TEST_F(ComposeTest, AsIsRoundsHalvesToEven) {
 TEST_F(ComposeTest, TilesScalesAndGeneratesBackgrounds) {
   Bitmap tile = Solid(10, 10, RGB(0, 200, 0));
   tile.fillRect(0, 0, 5, 5, RGB(200, 0, 0));
-  SaveComposed(dir.file("tile.bmp"), kSaveBmp, tile, SilentFeedback());
+  SaveComposed(dir.file("tile.bmp"), SaveFormat::Bmp, tile);
   Outcome r = Compose({"--size", "64x48", "--tile", dir.file("tile.bmp"), "--scale-tile", "2", "-o",
                        dir.file("t.bmp")});
   ASSERT_EQ(r.status, 0) << r.err;
@@ -101,7 +100,7 @@ TEST_F(ComposeTest, TilesScalesAndGeneratesBackgrounds) {
 TEST_F(ComposeTest, TransparentColourShowsTheBackground) {
   Bitmap c = Solid(100, 100, RGB(255, 0, 0));
   c.fillRect(0, 0, 50, 100, RGB(0, 0, 255));
-  SaveComposed(dir.file("c.png"), kSavePng, c, SilentFeedback());
+  SaveComposed(dir.file("c.png"), SaveFormat::Png, c);
   const Outcome r =
       Compose({"--size", "100x100", "--deep-color", "#102030", "--center", dir.file("c.png"),
                "--sizing", "full", "--transparent", "clRed", "-o", dir.file("o.bmp")});
@@ -156,12 +155,12 @@ TEST_F(ComposeTest, WallpaperIsWrittenAndInstalled) {
   ASSERT_EQ(setter.installed.size(), 1U);
   EXPECT_EQ(setter.installed[0], dir.file("Tessora Wallpaper.bmp"));
   EXPECT_EQ(LoadPicture(setter.installed[0]).width(), 40);
-  setter.result = WallpaperResult{false, "no desktop answered"};
+  setter.result = tessora::Outcome::Failed("no desktop answered");
   r = Compose({"--size", "40x30", "--set-wallpaper", "--quiet"}, env);
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "Wallpaper could not be set: no desktop answered\n");
   // One line for each way that was tried; what is inside a line is still escaped.
-  setter.result = WallpaperResult{false, "\nPortal: no bus\nX11: cannot read /a\x1b.bmp"};
+  setter.result = tessora::Outcome::Failed("\nPortal: no bus\nX11: cannot read /a\x1b.bmp");
   r = Compose({"--size", "40x30", "--set-wallpaper", "--quiet"}, env);
   EXPECT_EQ(r.err, "Wallpaper could not be set: \nPortal: no bus\nX11: cannot read /a\\x1b.bmp\n");
   // Without a folder nothing is written anywhere, and the reason is told.
@@ -377,14 +376,14 @@ TEST(ComposeArgs, ColoursFormatsAndOrder) {
   EXPECT_EQ(ParseColorArg("$00FF0000"), RGB(0, 0, 255));
   EXPECT_EQ(ParseColorArg("255"), RGB(255, 0, 0));
   EXPECT_EQ(ParseColorArg("0x0000FF00"), RGB(0, 255, 0));
-  EXPECT_EQ(FormatForFileName("a.JPEG"), kSaveJpeg);
-  EXPECT_EQ(FormatForFileName("a.bmp"), kSaveBmp);
-  EXPECT_EQ(FormatForFileName("a"), kSavePng);
+  EXPECT_EQ(FormatForFileName("a.JPEG"), SaveFormat::Jpeg);
+  EXPECT_EQ(FormatForFileName("a.bmp"), SaveFormat::Bmp);
+  EXPECT_EQ(FormatForFileName("a"), SaveFormat::Png);
   const ComposeRequest r = ParseComposeArgs(
       {"-o", "a.jpg", "--format", "bmp", "-o", "b.png", "--sizing", "height=0.4", "--quiet"});
   ASSERT_EQ(r.steps.size(), 3U);
-  EXPECT_EQ(r.steps[0].format, kSaveJpeg);
-  EXPECT_EQ(r.steps[1].format, kSaveBmp);
+  EXPECT_EQ(r.steps[0].format, SaveFormat::Jpeg);
+  EXPECT_EQ(r.steps[1].format, SaveFormat::Bmp);
   EXPECT_EQ(r.steps[2].sizing, ComposeStep::Sizing::Height);
   EXPECT_FLOAT_EQ(r.steps[2].factor, 0.4F);
   EXPECT_TRUE(r.quiet);

@@ -85,8 +85,11 @@ TEST(DesktopHelper, MonitorsAndTheirPicturesSurviveTheTripThroughText) {
                      Monitor{"", Rect{1920, -200, 3000, 1720}, Rect{0, 0, 1080, 1920}, false},
                      Monitor{"Virtual 2", Rect{-800, 0, 0, 600}, Rect{0, 0, 800, 600}, true}};
   layout.primary = 1;
-  const auto back = DesktopHelper::ParseLayout(DesktopHelper::FormatLayout(layout));
-  ASSERT_TRUE(back.has_value());
+  const auto facts =
+      DesktopHelper::ParseDesktop(DesktopHelper::FormatDesktop(layout, RGB(2, 60, 136)));
+  ASSERT_TRUE(facts.has_value());
+  EXPECT_EQ(facts->color, RGB(2, 60, 136)) << "the desktop's colour comes along";
+  const std::optional<MonitorLayout> back = facts->layout;
   EXPECT_EQ(back->primary, 1U);
   ASSERT_EQ(back->monitors.size(), 3U);
   for (std::size_t i = 0; i < 3; ++i) {
@@ -97,6 +100,7 @@ TEST(DesktopHelper, MonitorsAndTheirPicturesSurviveTheTripThroughText) {
   }
   EXPECT_FALSE(DesktopHelper::ParseLayout("").has_value());
   EXPECT_FALSE(DesktopHelper::ParseLayout("0 0 0 1080 0 0 0 0 1 1 X\n").has_value());
+  EXPECT_FALSE(DesktopHelper::ParseDesktop(DesktopHelper::FormatLayout(layout) + "color 12\n"));
 
   MonitorPictures pictures;
   pictures.spanned = "/w/all.bmp";
@@ -131,36 +135,37 @@ TEST(DesktopHelper, AnswersComeFromTheHelperProgram) {
 esac
 )");
   DesktopHelper desktop(helper);
-  const GeometryResult g = desktop.geometry();
-  ASSERT_TRUE(g.ok);
-  EXPECT_EQ(g.geometry.workArea.Bottom, 1050);
-  EXPECT_EQ(desktop.wallpaperFolder().path, "/tmp/walls/");
-  const WallpaperResult r = desktop.setWallpaper("/tmp/walls/w.bmp");
-  EXPECT_FALSE(r.ok);
-  EXPECT_EQ(r.reason, "no desktop would take /tmp/walls/w.bmp");
-  const MonitorsResult m = desktop.monitors();
-  ASSERT_TRUE(m.ok);
-  ASSERT_EQ(m.layout.monitors.size(), 2U);
-  EXPECT_EQ(m.layout.primary, 1U);
-  EXPECT_EQ(m.layout.monitors[1].name, "HDMI-1");
+  const OutcomeOf<DesktopGeometry> g = desktop.geometry();
+  ASSERT_TRUE(g.ok());
+  EXPECT_EQ(g.value().workArea.Bottom, 1050);
+  EXPECT_EQ(desktop.wallpaperFolder().value(), "/tmp/walls/");
+  const Outcome r = desktop.setWallpaper("/tmp/walls/w.bmp");
+  EXPECT_FALSE(r.ok());
+  EXPECT_EQ(r.reason(), "no desktop would take /tmp/walls/w.bmp");
+  const OutcomeOf<DesktopFacts> m = desktop.desktop();
+  ASSERT_TRUE(m.ok());
+  ASSERT_EQ(m.value().layout.monitors.size(), 2U);
+  EXPECT_EQ(m.value().layout.primary, 1U);
+  EXPECT_EQ(m.value().layout.monitors[1].name, "HDMI-1");
+  EXPECT_EQ(m.value().color, std::nullopt) << "a helper that does not tell the colour";
   MonitorPictures pictures;
   pictures.spanned = "/s.bmp";
   pictures.bounds = Rect{0, 0, 3000, 1920};
   pictures.monitors = {MonitorPicture{"DP-1", Rect{0, 0, 1920, 1080}, "/1.bmp"}};
   // The helper echoes the spanned picture, the primary, the first name and the first picture.
-  EXPECT_EQ(desktop.setMonitorWallpapers(pictures).reason, "/s.bmp 0 DP-1 /1.bmp");
+  EXPECT_EQ(desktop.setMonitorWallpapers(pictures).reason(), "/s.bmp 0 DP-1 /1.bmp");
 
   DesktopHelper broken(s.add("broken", "exit 1\n"));
-  const GeometryResult unread = broken.geometry();
-  EXPECT_FALSE(unread.ok);
-  EXPECT_EQ(unread.reason, "the desktop's size could not be read");
-  EXPECT_EQ(broken.monitors().reason, "the desktop's monitors could not be read");
-  EXPECT_EQ(broken.setWallpaper("/tmp/w.bmp").reason, "the desktop helper failed");
+  const OutcomeOf<DesktopGeometry> unread = broken.geometry();
+  EXPECT_FALSE(unread.ok());
+  EXPECT_EQ(unread.reason(), "the desktop's size could not be read");
+  EXPECT_EQ(broken.desktop().reason(), "the desktop's monitors could not be read");
+  EXPECT_EQ(broken.setWallpaper("/tmp/w.bmp").reason(), "the desktop helper failed");
   DesktopHelper absent(s.path("absent"));
-  const GeometryResult unstarted = absent.geometry();
-  EXPECT_FALSE(unstarted.ok);
-  EXPECT_NE(unstarted.reason.find("absent"), std::string::npos);
-  EXPECT_FALSE(absent.setWallpaper("/tmp/w.bmp").ok);
+  const OutcomeOf<DesktopGeometry> unstarted = absent.geometry();
+  EXPECT_FALSE(unstarted.ok());
+  EXPECT_NE(unstarted.reason().find("absent"), std::string::npos);
+  EXPECT_FALSE(absent.setWallpaper("/tmp/w.bmp").ok());
 }
 
 // Without a usable folder the wallpaper file would land wherever the tool runs.
@@ -174,13 +179,13 @@ TEST(DesktopHelper, AWallpaperFolderIsAbsoluteOrComesWithTheReason) {
   };
   int n = 0;
   for (const auto& [script, reason] : answers) {
-    const WallpaperFolder folder =
+    const OutcomeOf<std::string> folder =
         DesktopHelper(s.add("h" + std::to_string(n++), script)).wallpaperFolder();
-    EXPECT_EQ(folder.path, "") << script;
-    EXPECT_EQ(folder.reason, reason) << script;
+    EXPECT_FALSE(folder.ok()) << script;
+    EXPECT_EQ(folder.reason(), reason) << script;
   }
-  EXPECT_EQ(DesktopHelper(s.add("plain", "echo /w\n")).wallpaperFolder().path, "/w/");
-  EXPECT_NE(DesktopHelper(s.path("absent")).wallpaperFolder().reason.find("absent"),
+  EXPECT_EQ(DesktopHelper(s.add("plain", "echo /w\n")).wallpaperFolder().value(), "/w/");
+  EXPECT_NE(DesktopHelper(s.path("absent")).wallpaperFolder().reason().find("absent"),
             std::string::npos);
 }
 

@@ -1,4 +1,5 @@
 #include "engine/composition.h"
+#include "engine/desktop_geometry.h"
 
 #include <gtest/gtest.h>
 

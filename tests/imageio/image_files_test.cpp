@@ -47,9 +47,9 @@ class LoadImageFileTest : public ::testing::Test {
     return path;
   }
   bool load(const std::string& path) {
-    const LoadResult result = LoadImageFile(path, bitmap_);
-    reason_ = result.reason;
-    return result.ok;
+    const Outcome result = LoadImageFile(path, bitmap_);
+    reason_ = result.reason();
+    return result.ok();
   }
   // What the user is told is the front end's business; the loader only says why.
   void expectInvalid() { EXPECT_FALSE(reason_.empty()); }
@@ -266,16 +266,12 @@ TEST(TransparentKey, ClNoneLeavesOutNoPixelOnAnyPath) {
   }
 }
 
-TEST(SaveComposed, WritesEachFormatWhileBusy) {
+TEST(SaveComposed, WritesEachFormat) {
   TempDir folder;
   const Bitmap composed = PatternBitmap(13, 7);
-  RecordingFeedback feedback;
-  SaveComposed(folder.file("a.png"), kSavePng, composed, feedback);
-  SaveComposed(folder.file("a.jpg"), kSaveJpeg, composed, feedback);
-  SaveComposed(folder.file("a.bmp"), kSaveBmp, composed, feedback);
-  SaveComposed(folder.file("a.xyz"), 4, composed, feedback);
-  EXPECT_EQ(feedback.busyCalls,
-            (std::vector<bool>{true, false, true, false, true, false, true, false}));
+  SaveComposed(folder.file("a.png"), SaveFormat::Png, composed);
+  SaveComposed(folder.file("a.jpg"), SaveFormat::Jpeg, composed);
+  SaveComposed(folder.file("a.bmp"), SaveFormat::Bmp, composed);
   EXPECT_EQ(filesIn(folder.path(), ""), (std::vector<std::string>{"a.bmp", "a.jpg", "a.png"}));
   Bitmap png;
   ReadPngFile(folder.file("a.png"), png);
@@ -290,16 +286,17 @@ TEST(SaveComposed, WritesEachFormatWhileBusy) {
 }
 
 // The writer's own text for the step that failed, then the system's reason.
-std::string WriteFailureText(int format, const std::string& name, int error, bool creating) {
+std::string WriteFailureText(SaveFormat format, const std::string& name, int error,
+                             bool creating) {
   const std::string why = std::strerror(error);
-  if (format == kSavePng) {
+  if (format == SaveFormat::Png) {
     return creating ? "Error Opening File " + name + "! " + why
                     : "Error Writing PNG File! " + name + ": " + why;
   }
   return (creating ? "Cannot create file " : "Unable to write to ") + name + ": " + why;
 }
 
-TEST(SaveComposed, FailuresNameTheFileAndTheReasonAfterTheBusyStateEnds) {
+TEST(SaveComposed, FailuresNameTheFileAndTheReason) {
   TempDir folder;
   ASSERT_TRUE(writeBytes(folder.file("file"), Bytes{1}));
   ASSERT_TRUE(writeBytes(folder.file("kept"), Bytes{1, 2, 3}));
@@ -313,40 +310,32 @@ TEST(SaveComposed, FailuresNameTheFileAndTheReasonAfterTheBusyStateEnds) {
                         {"folder", EISDIR, true},
                         {"file/a", ENOTDIR, true},
                         {"kept", EFBIG, false}};
-  RecordingFeedback feedback;
   const Bitmap composed = PatternBitmap(2, 2);
   for (const Case& c : cases) {
-    for (const int format : {kSavePng, kSaveJpeg, kSaveBmp}) {
+    for (const SaveFormat format : {SaveFormat::Png, SaveFormat::Jpeg, SaveFormat::Bmp}) {
       const std::string name = folder.file(c.name);
       // Writes beyond the first bytes fail as on a full disk, even for root.
       std::optional<FileSizeLimit> limit;
       if (c.error == EFBIG) {
         limit.emplace(16);
       }
-      EXPECT_TRUE(FailsWith([&] { SaveComposed(name, format, composed, feedback); },
+      EXPECT_TRUE(FailsWith([&] { SaveComposed(name, format, composed); },
                             WriteFailureText(format, name, c.error, c.creating)));
     }
   }
   EXPECT_EQ(readBytes(folder.file("kept")), (Bytes{1, 2, 3}));
   EXPECT_EQ(filesIn(folder.path(), ""), (std::vector<std::string>{"file", "folder", "kept"}));
-  for (std::size_t i = 0; i < feedback.busyCalls.size(); ++i) {
-    EXPECT_EQ(feedback.busyCalls[i], i % 2 == 0) << "busy state at " << i;
-  }
-  EXPECT_EQ(feedback.busyCalls.size(), std::size(cases) * 3 * 2);
 }
 
 TEST(ResolveSaveName, AppendsTheFilterExtensionUnlessTheNameHasAKnownOne) {
-  EXPECT_EQ(ResolveSaveName("/w/wall", kSavePng), "/w/wall.png");
-  EXPECT_EQ(ResolveSaveName("/w/wall", kSaveJpeg), "/w/wall.jpg");
-  EXPECT_EQ(ResolveSaveName("/w/wall", kSaveBmp), "/w/wall.bmp");
-  EXPECT_EQ(ResolveSaveName("/w/wall.png", kSaveBmp), "/w/wall.png");
-  EXPECT_EQ(ResolveSaveName("/w/wall.jpeg", kSaveJpeg), "/w/wall.jpeg");
-  EXPECT_EQ(ResolveSaveName("/w/wall.JPG", kSavePng), "/w/wall.JPG");
-  EXPECT_EQ(ResolveSaveName("/w/wall.gif", kSaveJpeg), "/w/wall.gif.jpg");
-  EXPECT_EQ(ResolveSaveName("/my.pics/wall", kSavePng), "/my.pics/wall.png");
-  EXPECT_EQ(ResolveSaveName("/w/wall", 0), std::nullopt);
-  EXPECT_EQ(ResolveSaveName("/w/wall", 4), std::nullopt);
-  EXPECT_EQ(ResolveSaveName("/w/wall.bmp", 4), "/w/wall.bmp");
+  EXPECT_EQ(ResolveSaveName("/w/wall", SaveFormat::Png), "/w/wall.png");
+  EXPECT_EQ(ResolveSaveName("/w/wall", SaveFormat::Jpeg), "/w/wall.jpg");
+  EXPECT_EQ(ResolveSaveName("/w/wall", SaveFormat::Bmp), "/w/wall.bmp");
+  EXPECT_EQ(ResolveSaveName("/w/wall.png", SaveFormat::Bmp), "/w/wall.png");
+  EXPECT_EQ(ResolveSaveName("/w/wall.jpeg", SaveFormat::Jpeg), "/w/wall.jpeg");
+  EXPECT_EQ(ResolveSaveName("/w/wall.JPG", SaveFormat::Png), "/w/wall.JPG");
+  EXPECT_EQ(ResolveSaveName("/w/wall.gif", SaveFormat::Jpeg), "/w/wall.gif.jpg");
+  EXPECT_EQ(ResolveSaveName("/my.pics/wall", SaveFormat::Png), "/my.pics/wall.png");
 }
 
 TEST(SavedInfoText, ShowsElevenCharactersOfTheFolderAndTheFileName) {

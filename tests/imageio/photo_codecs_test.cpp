@@ -77,8 +77,8 @@ TEST(PhotoFormats, LoadLikeAPngOfTheSameSamples) {
     const std::string path = folder.file(std::string("picture") + s.extension);
     ASSERT_TRUE(writeBytes(path, s.make(picture))) << s.name;
     Bitmap loaded = previous();
-    const LoadResult result = LoadImageFile(path, loaded);
-    ASSERT_TRUE(result.ok) << s.name << ": " << result.reason;
+    const Outcome result = LoadImageFile(path, loaded);
+    ASSERT_TRUE(result.ok()) << s.name << ": " << result.reason();
     EXPECT_TRUE(SamePicture(loaded, expected, s.tolerance)) << s.name;
   }
 }
@@ -181,7 +181,7 @@ TEST(PhotoFormats, DamagedFilesFailCleanlyAndSayWhy) {
     const std::string path = folder.file(std::string("png") + s.extension);
     ASSERT_TRUE(writeBytes(path, png));
     Bitmap bitmap;
-    EXPECT_EQ(LoadImageFile(path, bitmap).reason, f.notThisFormat);
+    EXPECT_EQ(LoadImageFile(path, bitmap).reason(), f.notThisFormat);
     EXPECT_EQ(refused(Bytes(whole.begin(), whole.begin() + whole.size() / 2)), "truncated")
         << s.name;
     for (std::size_t n = 0; n < whole.size(); n += 1 + whole.size() / 40) {

@@ -74,7 +74,7 @@ TEST(ComposeOnTheDesktop, EveryMonitorShowsTheCompositionOfItsOwnSize) {
   }
   QTemporaryDir dir;
   const QString center = dir.filePath(QStringLiteral("center.bmp"));
-  SaveComposed(center.toStdString(), kSaveBmp, testing::PatternBitmap(90, 60), SilentFeedback());
+  SaveComposed(center.toStdString(), SaveFormat::Bmp, testing::PatternBitmap(90, 60));
   const QStringList commands = {"--color1", "#e02010",  "--color2", "#1020e0",  "--background",
                                 "vertical", "--center", center,     "--sizing", "height=0.5"};
   const struct {

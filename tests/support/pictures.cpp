@@ -55,8 +55,8 @@ Bitmap PatternBitmap(int width, int height, int seed) {
 
 Bitmap LoadPicture(const std::string& path) {
   Bitmap b;
-  const LoadResult loaded = LoadImageFile(path, b);
-  EXPECT_TRUE(loaded.ok) << path << ": " << loaded.reason;
+  const Outcome loaded = LoadImageFile(path, b);
+  EXPECT_TRUE(loaded.ok()) << path << ": " << loaded.reason();
   return b;
 }
 

@@ -64,8 +64,10 @@ bool Plug(const std::vector<Screen>& screens, const std::vector<Screen>& before)
 Bitmap SingleMonitorComposition(const Screen& s, const std::function<void(Document&)>& commands) {
   RecordingFeedback fb;
   Document doc(fb);
-  doc.setDeepBackgroundColorValue(RGB(0x20, 0x40, 0x60));
-  doc.Activate(DesktopGeometry{s.w, s.h, Rect{0, 0, s.w, s.h}});
+  StartState start;
+  start.desktop = DesktopGeometry{s.w, s.h, Rect{0, 0, s.w, s.h}};
+  start.deepBackgroundColor = RGB(0x20, 0x40, 0x60);
+  doc.Activate(start);
   commands(doc);
   return doc.ComposedBitmap();
 }

@@ -143,11 +143,11 @@ TEST(TForm1Output, SaveAsWritesTheSelectedFormatUnderTheResolvedName) {
     const char* written;
     const char* magic;
   } rows[] = {
-      {"wall", kSavePng, "wall.png", "\x89PNG"},
-      {"wall.png", kSaveBmp, "wall.png", "BM"},
-      {"wall.jpeg", kSaveJpeg, "wall.jpeg", "\xFF\xD8\xFF"},
-      {"wall.gif", kSaveJpeg, "wall.gif.jpg", "\xFF\xD8\xFF"},
-      {"Wall.BMP", kSaveBmp, "Wall.BMP", "BM"},
+      {"wall", 1, "wall.png", "\x89PNG"},
+      {"wall.png", 3, "wall.png", "BM"},
+      {"wall.jpeg", 2, "wall.jpeg", "\xFF\xD8\xFF"},
+      {"wall.gif", 2, "wall.gif.jpg", "\xFF\xD8\xFF"},
+      {"Wall.BMP", 3, "Wall.BMP", "BM"},
   };
   int expectedIndex = 1;
   for (const auto& row : rows) {
@@ -166,13 +166,13 @@ TEST(TForm1Output, SaveAsWritesTheSelectedFormatUnderTheResolvedName) {
     EXPECT_EQ(f.info().toStdString(), SavedInfoText(written));
     // The readers go by the extension: a copy named for the format is read back.
     const std::string copy = d + "check" +
-                             (row.filter == kSavePng    ? ".png"
-                              : row.filter == kSaveJpeg ? ".jpg"
+                             (row.filter == 1    ? ".png"
+                              : row.filter == 2 ? ".jpg"
                                                         : ".bmp");
     std::filesystem::copy_file(written, copy, std::filesystem::copy_options::overwrite_existing);
     const Bitmap back = f.load(copy);
     EXPECT_EQ(back.width(), 1024) << row.written;
-    if (row.filter != kSaveJpeg) {
+    if (row.filter != 2) {
       EXPECT_TRUE(back.samePixels(f.doc().ComposedBitmap())) << row.written;
     }
   }
@@ -187,7 +187,7 @@ TEST(TForm1Output, SaveAsCancelledOrFailingLeavesNoSavedText) {
   EXPECT_EQ(f.form->document().ComposedBitmap().width(), 1024);
   EXPECT_FALSE(f.info().startsWith(QStringLiteral("saved: ")));
 
-  f.dialogs.saveChoice = Dialogs::SaveChoice{f.dir.file("no/such/folder/x.png"), kSavePng};
+  f.dialogs.saveChoice = Dialogs::SaveChoice{f.dir.file("no/such/folder/x.png"), 1};
   f.find<QAction>("MI_SaveAs")->trigger();
   ASSERT_EQ(f.dialogs.errors.size(), 1U);
   EXPECT_EQ(f.dialogs.errors[0], "Error Opening File " + f.dir.file("no/such/folder/x.png") + "! " +
@@ -247,7 +247,7 @@ TEST(TForm1Output, TheRealSaveDialogShowsTheFilterAndReturnsTheChosenEntry) {
   EXPECT_TRUE(confirms) << "the dialog asks before an existing file is replaced";
   ASSERT_TRUE(choice.has_value());
   EXPECT_EQ(choice->fileName, dir.file("wall"));
-  EXPECT_EQ(choice->filterIndex, kSaveBmp);
+  EXPECT_EQ(choice->filterIndex, 3);
 
   QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
   EXPECT_FALSE(dialogs.chooseSaveFile(nullptr, dir.path() + "/", kSaveDialogFilter, 1));

@@ -9,7 +9,7 @@
 #include <filesystem>
 
 #include "imageio/image_files.h"
-#include "settings/texthelpers.h"
+#include "settings/text_helpers.h"
 #include "ui_test_support.h"
 
 namespace tessora::testing {
@@ -23,12 +23,12 @@ struct PanelFixture : FormFixture {
     form->document().setImageLoader([this](const std::string& path, Bitmap& target) {
       loaded.push_back(path);
       if (path.size() < 5 || path.compare(path.size() - 5, 5, ".good") != 0) {
-        return false;
+        return Outcome::Failed("not a picture");
       }
       target.setSize(40, 30);
       target.setFillColor(RGB(0, 0, static_cast<int>(path.size())));
       target.fill();
-      return true;
+      return Outcome::Done();
     });
   }
   std::string file(const std::string& name) const {
@@ -49,10 +49,10 @@ struct FileFixture : FormFixture {
     const std::string path = dir.file(name);
     const std::string ext = ImageFileExtension(name);
     SaveComposed(path,
-                 ext == ".png"   ? kSavePng
-                 : ext == ".jpg" ? kSaveJpeg
-                                 : kSaveBmp,
-                 bitmap, SilentFeedback());
+                 ext == ".png"   ? SaveFormat::Png
+                 : ext == ".jpg" ? SaveFormat::Jpeg
+                                 : SaveFormat::Bmp,
+                 bitmap);
     return path;
   }
   void drop(const char* panel, const std::vector<std::string>& paths) const {

@@ -101,7 +101,7 @@ TEST(TForm1Startup, StartWithStoredListsLoadsTheLastTileAndCenterImage) {
     target.setSize(40, 30);
     target.setFillColor(path == sun ? RGB(0, 200, 0) : RGB(200, 0, 0));
     target.fill();
-    return true;
+    return Outcome::Done();
   });
   f.form->FormActivate();
   EXPECT_EQ(loaded, (std::vector<std::string>{moss, sun}));

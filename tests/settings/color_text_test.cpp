@@ -1,9 +1,9 @@
-#include "settings/colortext.h"
+#include "settings/color_text.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "settings/settingserror.h"
+#include "settings/settings_error.h"
 
 namespace tessora {
 namespace {
@@ -11,19 +11,19 @@ namespace {
 using ::testing::ThrowsMessage;
 
 TEST(TextToInt, SignsPrefixesAndRange) {
-  EXPECT_EQ(textToInt("-40"), -40);
-  EXPECT_EQ(textToInt(" +7"), 7);
-  EXPECT_EQ(textToInt("$20"), 32);
-  EXPECT_EQ(textToInt("x1f") + textToInt("X1F") + textToInt("0x1F") + textToInt("0X1f"), 4 * 31);
-  EXPECT_EQ(textToInt("-$10"), -16);
-  EXPECT_EQ(textToInt("-2147483648"), -2147483647 - 1);
-  EXPECT_EQ(textToInt("$FFFFFFFF"), -1);
-  EXPECT_EQ(textToInt("$0000000000FF"), 255);  // leading zeros are not significant
+  EXPECT_EQ(TextToInt("-40"), -40);
+  EXPECT_EQ(TextToInt(" +7"), 7);
+  EXPECT_EQ(TextToInt("$20"), 32);
+  EXPECT_EQ(TextToInt("x1f") + TextToInt("X1F") + TextToInt("0x1F") + TextToInt("0X1f"), 4 * 31);
+  EXPECT_EQ(TextToInt("-$10"), -16);
+  EXPECT_EQ(TextToInt("-2147483648"), -2147483647 - 1);
+  EXPECT_EQ(TextToInt("$FFFFFFFF"), -1);
+  EXPECT_EQ(TextToInt("$0000000000FF"), 255);  // leading zeros are not significant
   for (const char* bad :
        {"2147483648", "-2147483649", "$100000000", "$", "0x", "-", "+-1", "1 ", "1.5", "$G"}) {
-    EXPECT_THROW(textToInt(bad), SettingsError) << bad;
+    EXPECT_THROW(TextToInt(bad), SettingsError) << bad;
   }
-  EXPECT_THAT([] { textToInt("12px"); },
+  EXPECT_THAT([] { TextToInt("12px"); },
               ThrowsMessage<SettingsError>("'12px' is not a valid integer value"));
 }
 

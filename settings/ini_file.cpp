@@ -1,4 +1,4 @@
-#include "settings/inifile.h"
+#include "settings/ini_file.h"
 
 #include <stdexcept>
 

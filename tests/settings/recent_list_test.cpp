@@ -1,11 +1,11 @@
-#include "settings/recentlist.h"
+#include "settings/recent_list.h"
 
 #include <sys/stat.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "settings/settingserror.h"
+#include "settings/settings_error.h"
 #include "support/file_size_limit.h"
 #include "support/files.h"
 #include "support/temp_dir.h"
@@ -41,12 +41,12 @@ class RecentListTest : public ::testing::Test {
 };
 
 TEST(RecentListText, FormatAndDisplayNames) {
-  EXPECT_THAT(parseRecentListText("a\r\nb\nc\rd\r\n\r\n"), ElementsAre("a", "b", "c", "d", ""));
-  EXPECT_EQ(formatRecentListText({"/x/a.jpg", ""}), "/x/a.jpg\r\n\r\n");
-  EXPECT_EQ(formatRecentListText({}), "");
-  EXPECT_EQ(recentDisplayName("/p.d/stone.old.jpg", true), "stone");
-  EXPECT_EQ(recentDisplayName("/p.d/stone.old.jpg", false), "stone.old.jpg");
-  EXPECT_EQ(recentDisplayName("/p.d/.png", true), ".png");
+  EXPECT_THAT(ParseRecentListText("a\r\nb\nc\rd\r\n\r\n"), ElementsAre("a", "b", "c", "d", ""));
+  EXPECT_EQ(FormatRecentListText({"/x/a.jpg", ""}), "/x/a.jpg\r\n\r\n");
+  EXPECT_EQ(FormatRecentListText({}), "");
+  EXPECT_EQ(RecentDisplayName("/p.d/stone.old.jpg", true), "stone");
+  EXPECT_EQ(RecentDisplayName("/p.d/stone.old.jpg", false), "stone.old.jpg");
+  EXPECT_EQ(RecentDisplayName("/p.d/.png", true), ".png");
 }
 
 TEST_F(RecentListTest, LoadPrunesVanishedFilesAndFolders) {
@@ -83,7 +83,7 @@ TEST_F(RecentListTest, PushKeepsDuplicatesPickMovesToTop) {
   EXPECT_EQ(SelectRecentEntry(list_, list_file_, 2), dir_.file("3.jpg"));
   EXPECT_THAT(list_.displayNames(), ElementsAre("3.jpg", "1.jpg", "2.jpg", "a.jpg", "a.jpg"));
   EXPECT_EQ(list_.selectedIndex(), 0);
-  EXPECT_EQ(readFile(list_file_), formatRecentListText(list_.entries()));
+  EXPECT_EQ(readFile(list_file_), FormatRecentListText(list_.entries()));
 }
 
 TEST_F(RecentListTest, RemoveSelectsThePreviousOrAfterTheFirstTheLast) {

@@ -1,4 +1,4 @@
-#include "settings/fileio.h"
+#include "settings/file_io.h"
 
 #include <sys/stat.h>
 
@@ -8,11 +8,11 @@
 
 namespace tessora {
 
-ReadResult readTextFile(const std::string& path, std::string& contents) {
+ReadResult ReadTextFile(const std::string& path, std::string& contents) {
   return ReadWholeFile(path, kMaxTextFileBytes, contents);
 }
 
-bool writeFileAtomically(const std::string& path, std::string_view contents) {
+bool WriteFileAtomically(const std::string& path, std::string_view contents) {
   // A file we would not read is not ours to replace: a FIFO or a device in its place, or
   // something far larger than any settings or list file.
   struct stat st {};
@@ -33,7 +33,7 @@ bool writeFileAtomically(const std::string& path, std::string_view contents) {
   return false;
 }
 
-bool isExistingFile(const std::string& path) {
+bool IsExistingFile(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }

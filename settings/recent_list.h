@@ -59,13 +59,13 @@ void RemoveRecentEntry(RecentList& list, const std::string& listFile);
 std::string SelectRecentEntry(RecentList& list, const std::string& listFile, int index);
 
 /// The entries of a list file's text: one per line, any of CR LF, LF and CR ending a line.
-std::vector<std::string> parseRecentListText(std::string_view text);
+std::vector<std::string> ParseRecentListText(std::string_view text);
 
 /// The text of a list file: every entry followed by CR LF; nothing for an empty list.
-std::string formatRecentListText(const std::vector<std::string>& entries);
+std::string FormatRecentListText(const std::vector<std::string>& entries);
 
 /// The file name part of `path`; with `cutAtDot`, cut before its first "." unless that "." is
 /// the name's first character (stone.old.jpg gives stone, .png stays .png).
-std::string recentDisplayName(std::string_view path, bool cutAtDot);
+std::string RecentDisplayName(std::string_view path, bool cutAtDot);
 
 }  // namespace tessora

@@ -1,4 +1,4 @@
-#include "settings/filelocations.h"
+#include "settings/file_locations.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,7 +36,7 @@ void makeFolders(const std::string& dir) {
 
 }  // namespace
 
-std::string programDirectory() {
+std::string ProgramDirectory() {
   std::vector<char> buffer(4096);
   for (;;) {
     const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
@@ -51,7 +51,7 @@ std::string programDirectory() {
   }
 }
 
-std::string chooseDataDirectory(const std::string& programDir) {
+std::string ChooseDataDirectory(const std::string& programDir) {
   if (programDir.empty()) {
     return "";
   }
@@ -65,11 +65,11 @@ std::string chooseDataDirectory(const std::string& programDir) {
   return exists(installed) ? installed : beside;
 }
 
-std::string dataDirectory() {
-  return chooseDataDirectory(programDirectory());
+std::string DataDirectory() {
+  return ChooseDataDirectory(ProgramDirectory());
 }
 
-std::string chooseFileDirectory(const std::string& programDir, const std::string& xdgConfigHome,
+std::string ChooseFileDirectory(const std::string& programDir, const std::string& xdgConfigHome,
                                 const std::string& home) {
   if (!programDir.empty() && ::access(programDir.c_str(), W_OK) == 0) {
     return withSlash(programDir);
@@ -83,10 +83,10 @@ std::string chooseFileDirectory(const std::string& programDir, const std::string
   return dir;
 }
 
-std::string fileDirectory() {
-  const std::string program = programDirectory();
-  const bool installed = chooseDataDirectory(program) != withSlash(program);
-  return chooseFileDirectory(installed ? std::string() : program, environment("XDG_CONFIG_HOME"),
+std::string FileDirectory() {
+  const std::string program = ProgramDirectory();
+  const bool installed = ChooseDataDirectory(program) != withSlash(program);
+  return ChooseFileDirectory(installed ? std::string() : program, environment("XDG_CONFIG_HOME"),
                              environment("HOME"));
 }
 

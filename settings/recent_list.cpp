@@ -1,7 +1,7 @@
-#include "settings/recentlist.h"
+#include "settings/recent_list.h"
 
-#include "settings/fileio.h"
-#include "settings/settingserror.h"
+#include "settings/file_io.h"
+#include "settings/settings_error.h"
 
 namespace tessora {
 namespace {
@@ -11,7 +11,7 @@ namespace {
 }
 
 void writeListFile(const std::string& listFile, const std::vector<std::string>& entries) {
-  if (!writeFileAtomically(listFile, formatRecentListText(entries))) {
+  if (!WriteFileAtomically(listFile, FormatRecentListText(entries))) {
     throw SettingsError("Cannot create file " + listFile);
   }
 }
@@ -20,7 +20,7 @@ std::vector<std::string> displayNamesOf(const std::vector<std::string>& entries,
   std::vector<std::string> names;
   names.reserve(entries.size());
   for (const std::string& entry : entries) {
-    names.push_back(recentDisplayName(entry, cutAtDot));
+    names.push_back(RecentDisplayName(entry, cutAtDot));
   }
   return names;
 }
@@ -37,13 +37,13 @@ void RecentList::select(int index) {
 void LoadRecentList(RecentList& list, const std::string& listFile) {
   list = RecentList();
   std::string text;
-  const ReadResult result = readTextFile(listFile, text);
-  if (isUnusable(result)) {
+  const ReadResult result = ReadTextFile(listFile, text);
+  if (IsUnusable(result)) {
     throw SettingsError("Cannot open file " + listFile + ": it " + ReadFailureText(result));
   }
   bool mustWrite = result == ReadResult::Missing;
-  for (std::string& entry : parseRecentListText(text)) {
-    if (isExistingFile(entry)) {
+  for (std::string& entry : ParseRecentListText(text)) {
+    if (IsExistingFile(entry)) {
       list.entries_.push_back(std::move(entry));
     } else {
       mustWrite = true;
@@ -90,7 +90,7 @@ std::string SelectRecentEntry(RecentList& list, const std::string& listFile, int
   return path;
 }
 
-std::vector<std::string> parseRecentListText(std::string_view text) {
+std::vector<std::string> ParseRecentListText(std::string_view text) {
   std::vector<std::string> entries;
   std::size_t pos = 0;
   while (pos < text.size()) {
@@ -106,7 +106,7 @@ std::vector<std::string> parseRecentListText(std::string_view text) {
   return entries;
 }
 
-std::string formatRecentListText(const std::vector<std::string>& entries) {
+std::string FormatRecentListText(const std::vector<std::string>& entries) {
   std::string text;
   for (const std::string& entry : entries) {
     text += entry;
@@ -115,7 +115,7 @@ std::string formatRecentListText(const std::vector<std::string>& entries) {
   return text;
 }
 
-std::string recentDisplayName(std::string_view path, bool cutAtDot) {
+std::string RecentDisplayName(std::string_view path, bool cutAtDot) {
   const std::size_t slash = path.rfind('/');
   std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
   if (cutAtDot) {

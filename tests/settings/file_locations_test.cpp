@@ -1,4 +1,4 @@
-#include "settings/filelocations.h"
+#include "settings/file_locations.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "settings/fileio.h"
+#include "settings/file_io.h"
 #include "support/files.h"
 #include "support/temp_dir.h"
 
@@ -15,15 +15,15 @@ namespace tessora {
 namespace {
 
 TEST(FileLocations, ProgramFolderWhenWritableElseTheUsersConfig) {
-  const std::string program = programDirectory();
+  const std::string program = ProgramDirectory();
   EXPECT_EQ(::access((program + "tessora_settings_tests").c_str(), X_OK), 0);
 
   testing::TempDir dir;
-  EXPECT_EQ(chooseFileDirectory(dir.path(), "/unused", "/unused"), dir.path() + "/");
+  EXPECT_EQ(ChooseFileDirectory(dir.path(), "/unused", "/unused"), dir.path() + "/");
   // Root may write everywhere, so a missing program folder stands in for one under /usr.
   const std::string usrBin = dir.file("usr/bin");
-  EXPECT_EQ(chooseFileDirectory(usrBin, dir.file("xdg"), "/unused"), dir.file("xdg/tessora/"));
-  EXPECT_EQ(chooseFileDirectory(usrBin, "relative", dir.path()), dir.file(".config/tessora/"));
+  EXPECT_EQ(ChooseFileDirectory(usrBin, dir.file("xdg"), "/unused"), dir.file("xdg/tessora/"));
+  EXPECT_EQ(ChooseFileDirectory(usrBin, "relative", dir.path()), dir.file(".config/tessora/"));
   struct stat st {};
   EXPECT_EQ(::stat(dir.file("xdg/tessora").c_str(), &st), 0);
   EXPECT_EQ(::stat(dir.file(".config/tessora").c_str(), &st), 0);
@@ -45,7 +45,7 @@ TEST(FileLocations, OwnFilesBesideTheProgramElseInTheInstallationsDataFolder) {
       {"", ""},
   };
   for (const auto& [program, expected] : cases) {
-    EXPECT_EQ(chooseDataDirectory(program), expected) << program;
+    EXPECT_EQ(ChooseDataDirectory(program), expected) << program;
   }
 }
 
@@ -54,10 +54,10 @@ TEST(FileLocations, OwnFilesBesideTheProgramElseInTheInstallationsDataFolder) {
 TEST(ReadTextFile, OnlyRegularFilesOfBoundedSizeAreRead) {
   testing::TempDir dir;
   std::string text = "left over";
-  EXPECT_EQ(readTextFile(dir.file("missing.ini"), text), ReadResult::Missing);
+  EXPECT_EQ(ReadTextFile(dir.file("missing.ini"), text), ReadResult::Missing);
   EXPECT_EQ(text, "");
   testing::writeFile(dir.file("plain.ini"), "[general]\n");
-  EXPECT_EQ(readTextFile(dir.file("plain.ini"), text), ReadResult::Ok);
+  EXPECT_EQ(ReadTextFile(dir.file("plain.ini"), text), ReadResult::Ok);
   EXPECT_EQ(text, "[general]\n");
   ASSERT_EQ(::mkfifo(dir.file("fifo.ini").c_str(), 0600), 0);
   ASSERT_EQ(::mkdir(dir.file("folder.ini").c_str(), 0700), 0);
@@ -66,12 +66,12 @@ TEST(ReadTextFile, OnlyRegularFilesOfBoundedSizeAreRead) {
                                                          {"folder.ini", ReadResult::NotRegular},
                                                          {"huge.ini", ReadResult::TooLarge}};
   for (const auto& [name, result] : unusable) {
-    EXPECT_EQ(readTextFile(dir.file(name), text), result) << name;
+    EXPECT_EQ(ReadTextFile(dir.file(name), text), result) << name;
     EXPECT_EQ(text, "") << name;
     // Nor is it written over.
     struct stat before {};
     ASSERT_EQ(::stat(dir.file(name).c_str(), &before), 0);
-    EXPECT_FALSE(writeFileAtomically(dir.file(name), "x")) << name;
+    EXPECT_FALSE(WriteFileAtomically(dir.file(name), "x")) << name;
     struct stat after {};
     ASSERT_EQ(::stat(dir.file(name).c_str(), &after), 0);
     EXPECT_EQ(after.st_ino, before.st_ino) << name;
@@ -85,7 +85,7 @@ TEST(AtomicWrite, KeepsLinksAndPermissionsLeavesNoTemporaryFile) {
   testing::writeFile(real, "old");
   ASSERT_EQ(::chmod(real.c_str(), 0640), 0);
   ASSERT_EQ(::symlink(real.c_str(), dir.file("link.ini").c_str()), 0);
-  ASSERT_TRUE(writeFileAtomically(dir.file("link.ini"), "new"));
+  ASSERT_TRUE(WriteFileAtomically(dir.file("link.ini"), "new"));
   EXPECT_EQ(testing::readFile(real), "new");
   struct stat st {};
   ASSERT_EQ(::lstat(dir.file("link.ini").c_str(), &st), 0);
@@ -94,7 +94,7 @@ TEST(AtomicWrite, KeepsLinksAndPermissionsLeavesNoTemporaryFile) {
   EXPECT_EQ(st.st_mode & 07777, 0640u);
 
   ASSERT_EQ(::mkdir(dir.file("folder").c_str(), 0755), 0);
-  EXPECT_FALSE(writeFileAtomically(dir.file("folder"), "x"));
+  EXPECT_FALSE(WriteFileAtomically(dir.file("folder"), "x"));
   EXPECT_EQ(dir.entryCount(), 3u);
 }
 

@@ -1,4 +1,5 @@
-#include "engine/document.h"
+#include "document/document.h"
+#include "document/wallpaper_output.h"
 
 #include <gtest/gtest.h>
 
@@ -24,15 +25,37 @@ constexpr TColor kDeep = RGB(10, 20, 30);
 constexpr TColor kRed = RGB(255, 0, 0);
 constexpr TColor kBlue = RGB(0, 0, 255);
 
+// The start of a document on a desktop of this geometry, the deep background colour kDeep.
+StartState StartAt(const DesktopGeometry& desktop) {
+  StartState start;
+  start.desktop = desktop;
+  start.deepBackgroundColor = kDeep;
+  return start;
+}
+
+// Changes one option the way the Options menu does.
+void SetOption(Document& doc, bool Options::*option, bool on) {
+  Options options = doc.options();
+  options.*option = on;
+  doc.setOptions(options);
+}
+
+// What a window would redraw, as the document's notices tell it.
 class Views : public DocumentView {
  public:
-  void TilePictureChanged(const Bitmap& tile) override {
-    ++tileShown;
-    tileSize = Size{tile.width(), tile.height()};
+  explicit Views(const Document& doc) : doc_(doc) {}
+  void Changed(DocumentParts parts) override {
+    changes.push_back(parts);
+    if ((parts & kTilePicture) != 0) {
+      ++tileShown;
+      tileSize = Size{doc_.TileBitmap().width(), doc_.TileBitmap().height()};
+    }
+    if ((parts & kCenterPicture) != 0) {
+      centerVisible = doc_.centerPictureShown();
+    }
+    previews += (parts & kPreview) != 0 ? 1 : 0;
   }
-  void CenterPictureChanged(const Bitmap&, bool visible) override { centerVisible = visible; }
-  void PreviewChanged(const Bitmap&) override { ++previews; }
-  void Changed(DocumentParts parts) override { changes.push_back(parts); }
+  const Document& doc_;
   int tileShown = 0;
   Size tileSize;
   bool centerVisible = false;
@@ -45,24 +68,23 @@ class DocumentTest : public ::testing::Test {
  protected:
   void SetUp() override {
     doc.setView(&views);
-    doc.setImageLoader([this](const std::string& path, Bitmap& target) -> LoadResult {
+    doc.setImageLoader([this](const std::string& path, Bitmap& target) -> Outcome {
       target.setTransparent(false);
       auto it = files.find(path);
       if (it == files.end()) {
-        return LoadResult(false, "not a picture");
+        return Outcome::Failed("not a picture");
       }
       target = it->second;
-      return true;
+      return Outcome::Done();
     });
-    doc.setDeepBackgroundColorValue(kDeep);
-    doc.Activate(DesktopGeometry{1024, 768, Rect{0, 0, 1024, 768}});
+    doc.Activate(StartAt(DesktopGeometry{1024, 768, Rect{0, 0, 1024, 768}}));
     fb.cues.clear();
     fb.infos.clear();
   }
 
   RecordingFeedback fb;
-  Views views;
   Document doc{fb};
+  Views views{doc};
   std::map<std::string, Bitmap> files;
 };
 
@@ -217,7 +239,7 @@ TEST_F(DocumentTest, AssigningFilesResetsTheSizingUnlessAspectIsRetained) {
   files["/pics/a.png"] = Solid(80, 60, kRed);
   Bitmap pasted = Solid(10, 10, kBlue);
   for (bool retain : {false, true}) {
-    doc.options().retainAspectRatio = retain;
+    SetOption(doc, &Options::retainAspectRatio, retain);
     doc.setFractions(0, 0.4F);
     ASSERT_TRUE(doc.AssignCenterFile("/pics/a.png"));
     EXPECT_EQ(doc.HeightFraction(), retain ? 0.4F : DefaultCenterFraction);
@@ -395,7 +417,7 @@ TEST_F(DocumentTest, EachCommandTellsTheViewOnceEveryPartItChanged) {
          doc.formMouseMove();
        },
        kClickMode},
-      {"start", [&] { doc.Activate(desktop); }, kAllParts},
+      {"start", [&] { doc.Activate(StartAt(desktop)); }, kAllParts},
   };
   for (const auto& row : rows) {
     views.changes.clear();
@@ -430,7 +452,7 @@ TEST_F(DocumentTest, CuesFollowTheSoundOption) {
   EXPECT_EQ(doc.color0(), clBtnHighlight);
   EXPECT_EQ(doc.color1(), clActiveCaption);
   EXPECT_EQ(fb.cues.size(), 2U);
-  doc.options().soundEffects = false;
+  SetOption(doc, &Options::soundEffects, false);
   doc.RenderComposition();
   doc.swapColors();
   EXPECT_EQ(fb.cues.size(), 2U);
@@ -451,7 +473,7 @@ TEST_F(DocumentTest, DeferredRenderingGivesTheSamePictureWithFewerRenders) {
   };
   RecordingFeedback eagerFeedback;
   Document eager(eagerFeedback);
-  eager.Activate(DesktopGeometry{1024, 768, Rect{0, 0, 1024, 768}});
+  eager.Activate(StartAt(DesktopGeometry{1024, 768, Rect{0, 0, 1024, 768}}));
   replay(eager);
 
   doc.setDeferredRendering(true);
@@ -502,7 +524,7 @@ void ApplyStep(Document& d, const RandomStep& s, const std::vector<Bitmap>& pict
       [&] { d.swapColors(); },
       [&] { d.setDeepBackgroundColor(colour); },
       [&] { d.setCenterTransparentColor(picture.pixel(s.a % picture.width(), 0)); },
-      [&] { d.options().retainAspectRatio = s.b % 2 != 0; },
+      [&] { SetOption(d, &Options::retainAspectRatio, s.b % 2 != 0); },
       [&] {
         d.armClickMode(static_cast<ClickMode>(s.a % 4));
         d.previewMouseDown(s.b % 2 ? MouseButton::Left : MouseButton::Right, s.a % 344, s.b % 231);
@@ -513,13 +535,13 @@ void ApplyStep(Document& d, const RandomStep& s, const std::vector<Bitmap>& pict
 
 // Pictures by the last digit of their name: "x0" to "x2" load, any other fails as a file would.
 void LoadNumberedPictures(Document& d, const std::vector<Bitmap>& pictures) {
-  d.setImageLoader([&pictures](const std::string& path, Bitmap& target) -> LoadResult {
+  d.setImageLoader([&pictures](const std::string& path, Bitmap& target) -> Outcome {
     const std::size_t i = static_cast<std::size_t>(path.back() - '0');
     if (i >= 3) {
-      return false;
+      return Outcome::Failed("not a picture");
     }
     target = pictures[i];
-    return true;
+    return Outcome::Done();
   });
 }
 
@@ -538,11 +560,10 @@ TEST(DocumentDeferral, RandomCommandSequencesMatchRenderingAtEveryStep) {
     Document lazy(lazyFeedback);
     for (Document* d : {&eager, &lazy}) {
       LoadNumberedPictures(*d, pictures);
-      d->setDeepBackgroundColorValue(kDeep);
     }
     lazy.setDeferredRendering(true);
-    eager.Activate(DesktopGeometry{w, h, Rect{0, 0, w, h}});
-    lazy.Activate(DesktopGeometry{w, h, Rect{0, 0, w, h}});
+    eager.Activate(StartAt(DesktopGeometry{w, h, Rect{0, 0, w, h}}));
+    lazy.Activate(StartAt(DesktopGeometry{w, h, Rect{0, 0, w, h}}));
     std::string trace;
     for (int step = 0; step < 25; ++step) {
       const RandomStep s{static_cast<int>(rng() % 64), static_cast<int>(rng() % 1000),
@@ -611,8 +632,7 @@ TEST(DocumentMonitors, EachMonitorGetsWhatASingleMonitorDesktopOfItsGeometryComp
   auto started = [&pictures](RecordingFeedback& fb, const Monitor& m) {
     auto d = std::make_unique<Document>(fb);
     LoadNumberedPictures(*d, pictures);
-    d->setDeepBackgroundColorValue(kDeep);
-    d->Activate(MonitorGeometry(m));
+    d->Activate(StartAt(MonitorGeometry(m)));
     return d;
   };
   std::mt19937 rng(8122026);
@@ -676,8 +696,7 @@ TEST(DocumentMonitors, SetAsWallpaperHandsEveryMonitorItsOwnFile) {
   setter.folder = dir.path() + "/";
   RecordingFeedback fb;
   Document doc(fb);
-  doc.setDeepBackgroundColorValue(kDeep);
-  doc.Activate(DesktopGeometry{64, 40, Rect{0, 0, 64, 40}});
+  doc.Activate(StartAt(DesktopGeometry{64, 40, Rect{0, 0, 64, 40}}));
   const Bitmap center = testing::PatternBitmap(20, 30);
   doc.pasteCenter(&center);
   MonitorLayout layout{{At(0, 0, 30, 52), At(30, 0, 64, 40)}, 1};
@@ -690,7 +709,7 @@ TEST(DocumentMonitors, SetAsWallpaperHandsEveryMonitorItsOwnFile) {
   const MonitorPictures& handed = setter.installedMonitors.front();
   EXPECT_EQ(handed.primary, 1U);
   EXPECT_EQ(handed.bounds, (Rect{0, 0, 94, 52}));
-  EXPECT_EQ(handed.spanned, setter.folder + Document::kWallpaperFileName);
+  EXPECT_EQ(handed.spanned, setter.folder + WallpaperOutput::kWallpaperFileName);
   EXPECT_TRUE(
       testing::SamePicture(testing::LoadPicture(handed.spanned), doc.composeSpanning(layout)));
   const std::vector<Bitmap> each = doc.composeForMonitors(layout);
@@ -698,7 +717,7 @@ TEST(DocumentMonitors, SetAsWallpaperHandsEveryMonitorItsOwnFile) {
   for (std::size_t i = 0; i < 2; ++i) {
     EXPECT_EQ(handed.monitors[i].name, layout.monitors[i].name);
     EXPECT_EQ(handed.monitors[i].rect, layout.monitors[i].rect);
-    EXPECT_EQ(handed.monitors[i].path, setter.folder + Document::MonitorWallpaperFileName(i));
+    EXPECT_EQ(handed.monitors[i].path, setter.folder + WallpaperOutput::MonitorFileName(i));
     EXPECT_TRUE(testing::SamePicture(testing::LoadPicture(handed.monitors[i].path), each[i]));
   }
   EXPECT_EQ(fb.lastInfo(), "Wallpaper has been set");
@@ -710,17 +729,17 @@ TEST(DocumentMonitors, SetAsWallpaperHandsEveryMonitorItsOwnFile) {
   ASSERT_TRUE(doc.setAsWallpaper(&setter, layout));
   layout.monitors.pop_back();
   ASSERT_TRUE(doc.setAsWallpaper(&setter, layout));
-  EXPECT_TRUE(std::ifstream(setter.folder + Document::MonitorWallpaperFileName(1)).good());
-  EXPECT_FALSE(std::ifstream(setter.folder + Document::MonitorWallpaperFileName(2)).good());
+  EXPECT_TRUE(std::ifstream(setter.folder + WallpaperOutput::MonitorFileName(1)).good());
+  EXPECT_FALSE(std::ifstream(setter.folder + WallpaperOutput::MonitorFileName(2)).good());
   // Restoring hands every monitor its own file again; a monitor without one gets the whole.
   setter.installedMonitors.clear();
   ASSERT_TRUE(doc.restoreWallpaper(&setter, layout));
   ASSERT_EQ(setter.installedMonitors.size(), 1U);
   EXPECT_EQ(setter.installedMonitors[0].monitors[1].path,
-            setter.folder + Document::MonitorWallpaperFileName(1));
+            setter.folder + WallpaperOutput::MonitorFileName(1));
   layout.monitors.push_back(At(0, 52, 20, 20));
   ASSERT_TRUE(doc.restoreWallpaper(&setter, layout));
-  const std::string spanned = setter.folder + Document::kWallpaperFileName;
+  const std::string spanned = setter.folder + WallpaperOutput::kWallpaperFileName;
   EXPECT_EQ(setter.installed, std::vector<std::string>{spanned});
 
   // One monitor: the document's own composition, as it always was, and no monitor's file left
@@ -730,7 +749,7 @@ TEST(DocumentMonitors, SetAsWallpaperHandsEveryMonitorItsOwnFile) {
   ASSERT_EQ(setter.installed.size(), 1U);
   EXPECT_TRUE(
       testing::SamePicture(testing::LoadPicture(setter.installed.front()), doc.ComposedBitmap()));
-  EXPECT_FALSE(std::ifstream(setter.folder + Document::MonitorWallpaperFileName(0)).good());
+  EXPECT_FALSE(std::ifstream(setter.folder + WallpaperOutput::MonitorFileName(0)).good());
   ASSERT_TRUE(doc.restoreWallpaper(&setter, layout));
   EXPECT_EQ(setter.installed.back(), spanned);
   EXPECT_EQ(setter.installedMonitors.size(), 1U);

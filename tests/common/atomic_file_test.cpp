@@ -35,7 +35,7 @@ std::set<std::string> entries(const testing::TempDir& dir) {
 }
 
 // A whole write through AtomicFile, with errno saying why it failed (pictures are written so;
-// settings and lists go through writeFileAtomically, which leaves special files alone).
+// settings and lists go through WriteFileAtomically, which leaves special files alone).
 bool writeWhole(const std::string& path, const std::string& text) {
   int error = 0;
   {

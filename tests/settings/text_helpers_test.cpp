@@ -1,4 +1,4 @@
-#include "settings/texthelpers.h"
+#include "settings/text_helpers.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/color.h"
+#include "common/color.h"
 
 namespace tessora {
 
@@ -23,12 +23,12 @@ extern const std::array<ColorIdent, 49> ColorIdentTable;
 /// hexadecimal digits behind "$", "x", "X", "0x" or "0X", and nothing after them. Decimal values
 /// must fit 32 signed bits; hexadecimal ones may use all 32 bits (they wrap into the negative).
 /// Throws SettingsError "'<text>' is not a valid integer value".
-std::int32_t textToInt(std::string_view text);
+std::int32_t TextToInt(std::string_view text);
 
 /// The first row's name whose value is `color`, else "$" and eight upper-case hex digits.
 std::string ColorToText(TColor color);
 
-/// A row name (ASCII case ignored) or the integer form. Throws SettingsError like textToInt.
+/// A row name (ASCII case ignored) or the integer form. Throws SettingsError like TextToInt.
 TColor TextToColor(std::string_view text);
 
 }  // namespace tessora

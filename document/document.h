@@ -6,15 +6,21 @@
 #include <string>
 #include <vector>
 
+#include "common/outcome.h"
+#include "engine/background_recipe.h"
 #include "engine/bitmap.h"
+#include "engine/clipboard_sink.h"
 #include "engine/color.h"
 #include "engine/composition.h"
+#include "engine/desktop_geometry.h"
 #include "engine/feedback.h"
 #include "engine/monitor_layout.h"
 #include "engine/rect.h"
 #include "engine/wallpaper_service.h"
 #include "engine/window_geometry.h"
 #include "imageio/image_files.h"
+#include "settings/recent_list.h"
+#include "settings/settings.h"
 
 namespace tessora {
 
@@ -36,8 +42,8 @@ enum class ClickMode : std::uint8_t {
 
 enum class MouseButton { Left, Right, Middle };
 
-/// The backgrounds the tile/gradient menu generates.
-enum class BackgroundKind { Tile, Vertical, Centered, Halo, Corner };
+/// The two sources of a composition, each with its panel and its list of recent pictures.
+enum class Source { Tile, Center };
 
 /// The caption shown for a generated background ("(temporary gradient)", ...).
 const char* BackgroundCaption(BackgroundKind kind);
@@ -53,7 +59,8 @@ enum DocumentPart : unsigned {
   kClickMode = 1U << 5,      ///< the armed click mode of the preview
   kColors = 1U << 6,         ///< the two palette colours
   kTileScale = 1U << 7,      ///< the custom tile-scaling factor
-  kAllParts = (1U << 8) - 1,
+  kRecentLists = 1U << 8,    ///< the lists of recent pictures and their selections
+  kAllParts = (1U << 9) - 1,
 };
 /// A set of DocumentPart bits.
 using DocumentParts = unsigned;
@@ -65,25 +72,31 @@ class DocumentView {
   virtual ~DocumentView() = default;
   /// A command ended having changed `parts`: told once per command, when the outermost one ends,
   /// so a view redraws exactly those parts from the document.
-  virtual void Changed(DocumentParts parts) { (void)parts; }
-  /// The tile panel shows a new copy of the background source.
-  virtual void TilePictureChanged(const Bitmap& tile) { (void)tile; }
-  /// The center panel shows a new copy of the center image, or hides it.
-  virtual void CenterPictureChanged(const Bitmap& center, bool visible) {
-    (void)center;
-    (void)visible;
-  }
-  /// The preview was repainted.
-  virtual void PreviewChanged(const Bitmap& preview) { (void)preview; }
+  virtual void Changed(DocumentParts parts) = 0;
 };
 
+/// How a front end starts the document: the desktop it composes for, the deep background colour,
+/// the options, and where the lists of recent pictures are kept.
+struct StartState {
+  DesktopGeometry desktop;
+  TColor deepBackgroundColor = kDefaultDesktopColor;
+  Options options;
+  /// The folder of the two list files, with its trailing separator; "" keeps no lists.
+  std::string listFolder;
+};
+
+/// The start of a front end with `settings` on a desktop of this geometry and colour: the
+/// settings' deep background colour, or the desktop's own where they name none.
+StartState StartStateFor(const Settings& settings, const DesktopGeometry& desktop,
+                         TColor desktopColor);
+
 /// The one document of the program: the background source, the center image, the composed
-/// wallpaper and its preview, the sizing and colours, and every command that changes them.
-/// The window and the command-line tool both work through it.
+/// wallpaper and its preview, the sizing and colours, the lists of recent pictures, and every
+/// command that changes them. The window and the command-line tool both work through it.
 class Document {
  public:
   /// Loads an image file into a bitmap: LoadImageFile, unless a test serves pictures itself.
-  using ImageLoader = std::function<LoadResult(const std::string& path, Bitmap& target)>;
+  using ImageLoader = std::function<Outcome(const std::string& path, Bitmap& target)>;
 
   explicit Document(Feedback& feedback, Layout layout = Layout{});
 
@@ -105,7 +118,6 @@ class Document {
   ClickMode PreviewClickMode() const { return clickMode_; }
   bool PreviewEntered() const { return previewEntered_; }
   float TileResizeFraction() const { return tileResizeFraction_; }
-  Options& options() { return options_; }
   const Options& options() const { return options_; }
   /// Whether the background tools (clear, resize) are enabled: a background is assigned.
   bool tileToolsEnabled() const { return tileToolsEnabled_; }
@@ -117,19 +129,20 @@ class Document {
   /// The path or generated-background caption of each source, as its path label shows it.
   const std::string& tileCaption() const { return tileCaption_; }
   const std::string& centerCaption() const { return centerCaption_; }
+  /// A source's list of recent pictures, as its box shows it.
+  const RecentList& recentList(Source source) const;
+  /// The file a source's list is kept in ("" while no list is kept).
+  std::string recentListFile(Source source) const;
 
   // --- Start-up ---
-  /// The first activation of the window: prepareStart(), then the tile cleared to the deep
-  /// background colour (which renders).
-  void Activate(const DesktopGeometry& desktop);
-  /// The first steps of the activation: default sizing, the wallpaper sized to the desktop, the
-  /// click mode reset. The window loads its recent lists before it clears the tile.
-  void prepareStart(const DesktopGeometry& desktop);
-  /// Sizes the composed wallpaper to the desktop (only at start-up: options take effect at the
-  /// next start).
-  void SizeToDesktop(const DesktopGeometry& desktop);
-  /// Sets the deep background colour without any other effect (as read from the settings).
-  void setDeepBackgroundColorValue(TColor c) { deepBackgroundColor_ = c; }
+  /// The start of either front end: the options and deep background colour taken, default
+  /// sizing, the wallpaper sized to the desktop (options take effect at the next start), the
+  /// click mode reset, the lists read (the center's first, so that a failure there is the one
+  /// reported), the tile cleared to the deep background colour, then each list's newest
+  /// picture loaded.
+  void Activate(const StartState& start);
+  /// The options of the Options menu.
+  void setOptions(const Options& options);
 
   // --- Sizing ---
   /// Gives `value` to the fraction of the sizing axis (height, unless the center frame is at most
@@ -149,9 +162,9 @@ class Document {
   void RenderComposition();
   /// While on, RenderComposition does everything but the pixel work (CenterRect, the texts and
   /// the cue come at once) and notes that the pixels are out of date; the document paints them
-  /// before it reads them itself (the preview for a click). For a caller that replays many
-  /// commands and looks at the result once: it calls renderPending() before reading the
-  /// composed wallpaper or the preview. Turning it off paints what is pending.
+  /// before it reads them itself (the preview for a click, every output). For a caller that
+  /// replays many commands and looks at the result once: it calls renderPending() before reading
+  /// the composed wallpaper or the preview. Turning it off paints what is pending.
   void setDeferredRendering(bool on);
   /// Renders now if a render was deferred.
   void renderPending();
@@ -169,7 +182,7 @@ class Document {
   /// One of the special click modes is armed from the menu.
   void armClickMode(ClickMode mode);
   /// The pointer moved over the preview.
-  void previewMouseMove() { previewEntered_ = true; }
+  void previewMouseMove();
   /// The pointer moved over the window's bare surface: an armed mode ends once the pointer has
   /// been over the preview.
   void formMouseMove();
@@ -177,10 +190,6 @@ class Document {
   void previewMouseDown(MouseButton button, int x, int y);
 
   // --- Background source ---
-  void EnableTileTools(bool on) {
-    tileToolsEnabled_ = on;
-    changed(kTools);
-  }
   /// Loads a file as the background source; false (nothing else changed, the failure reported)
   /// when it fails.
   bool AssignTileFile(const std::string& path);
@@ -208,10 +217,6 @@ class Document {
   void scaleTileGrowCustom() { scaleTile(1.0F + tileResizeFraction_); }
 
   // --- Center image ---
-  void EnableCenterTools(bool on) {
-    centerToolsEnabled_ = on;
-    changed(kTools);
-  }
   /// Loads a file as the center image; false (nothing else changed, the failure reported) when
   /// it fails.
   bool AssignCenterFile(const std::string& path);
@@ -222,12 +227,23 @@ class Document {
   /// Marks a transparent colour of the center image and renders.
   void setCenterTransparentColor(TColor c);
 
+  // --- Recent pictures ---
+  // Each list command rewrites the list's file and throws SettingsError when that fails; the
+  // view hears of the list as it then stands all the same.
+  /// Files dropped on a source's panel: the first is loaded and, when it loads, goes on top of
+  /// the list. Returns whether it loaded.
+  bool dropFiles(Source source, const std::vector<std::string>& paths);
+  /// Entry `index` picked in the box: it moves to the top of the list and its file is loaded (an
+  /// entry whose file no longer loads stays on top).
+  void pickRecent(Source source, int index);
+  /// A double click on a source's picture: the selected entry is forgotten and the one before it
+  /// loaded; with none left the source is cleared.
+  void stepBack(Source source);
+  /// The folder of the selected entry, selecting the first entry (without loading it) when none
+  /// is selected; nothing for an empty list.
+  std::optional<std::string> selectedFolder(Source source);
+
   // --- Output ---
-  /// The file "Set as Wallpaper" writes, in the wallpaper service's folder.
-  static constexpr const char* kWallpaperFileName = "Tessora Wallpaper.bmp";
-  /// The file of monitor `index` (from 0) when there are several: "Tessora Wallpaper monitor
-  /// 2.bmp" for the second.
-  static std::string MonitorWallpaperFileName(std::size_t index);
   /// "Set as Wallpaper": writes the composed wallpaper as a BMP file in the service's folder
   /// (the file stays written when no desktop takes it: scripts may rely on it), then hands it
   /// to the desktop and reports the outcome. A missing service means there is no desktop
@@ -240,21 +256,17 @@ class Document {
   /// when there is one for each monitor of `layout`, else the one file. Nothing is rendered; no
   /// file there is told as a failure. Returns whether the desktop took it.
   bool restoreWallpaper(WallpaperSetter* service, const MonitorLayout& layout = MonitorLayout{});
-  /// "Save As": writes the composed wallpaper to `path` in a format of SaveFormat and reports
-  /// where. A failed write passes on as ImageError. With several monitors in `layout`, writes
-  /// the whole virtual desktop instead (composeSpanning).
-  void saveComposedAs(const std::string& path, int format,
+  /// "Save As": writes the composed wallpaper to `path` in `format` and reports where. A failed
+  /// write passes on as ImageError. With several monitors in `layout`, writes the whole virtual
+  /// desktop instead (composeSpanning).
+  void saveComposedAs(const std::string& path, SaveFormat format,
                       const MonitorLayout& layout = MonitorLayout{});
+  /// "Copy to Clipboard": hands the composed wallpaper to `clipboard`.
+  void copyToClipboard(ClipboardSink& clipboard);
 
   // --- Palette ---
-  void setColor0(TColor c) {
-    color0_ = c;
-    changed(kColors);
-  }
-  void setColor1(TColor c) {
-    color1_ = c;
-    changed(kColors);
-  }
+  void setColor0(TColor c);
+  void setColor1(TColor c);
   void swapColors();
 
  private:
@@ -270,34 +282,8 @@ class Document {
   CenterPlacement centerPlacement(int w, int h) const;
   /// The pixel work of a composition of `out`'s size, with `tile` as the background source.
   void composeInto(Bitmap& out, const Bitmap& tile) const;
-
-  /// The inputs of the last stretched placement, so that CenterRect can be worked out for
-  /// another wallpaper size.
-  struct StretchInputs {
-    int cw, ch;
-    float widthFraction, heightFraction;
-  };
-  /// A step that made the background source from the one before, replayed for another size.
-  struct BackgroundStep {
-    bool generate = true;  ///< a generated background, else a scaling
-    BackgroundKind kind = BackgroundKind::Vertical;
-    TColor color0 = 0;
-    TColor color1 = 0;
-    /// The halo's rings follow CenterRect: the placement it came from, when there was one.
-    std::optional<StretchInputs> haloPlacement;
-    float factor = 1;  ///< the scaling's
-  };
-  /// Generates or scales `tile` as `step` did, for a w x h wallpaper; `halo` is the CenterRect
-  /// the halo's rings follow.
-  static void applyBackgroundStep(Bitmap& tile, const BackgroundStep& step, int w, int h,
-                                  const Rect& halo);
   /// The background source a single-monitor desktop of w x h would have.
   Bitmap backgroundFor(int w, int h) const;
-  /// The background source no longer depends on the wallpaper's size.
-  void forgetBackgroundSteps();
-  void writeMonitorPictures(const std::string& folder, const MonitorLayout& layout,
-                            MonitorPictures& pictures);
-  static void removeMonitorFiles(const std::string& folder, std::size_t from);
   /// What placing the center tells besides pixels: CenterRect, or the "as is" text.
   void PlaceCenter();
   /// The pixel work of a render: the wallpaper rebuilt and stretched into the preview.
@@ -307,14 +293,21 @@ class Document {
   void changed(DocumentParts parts);
   void tellView();
   void showSizeInfo();
-  void tilePictureChanged();
+  void enableTileTools(bool on);
+  void enableCenterTools(bool on);
   void centerPictureChanged(bool visible);
   void pasteInto(Bitmap& target, const Bitmap* clip);
   bool load(const std::string& path, Bitmap& target);
+  bool assign(Source source, const std::string& path);
+  void clearSource(Source source);
+  RecentList& list(Source source);
+  /// Runs a change of a source's list; the view hears of the list even when the change throws.
+  void editList(const std::function<void()>& edit);
+  void loadRecentLists();
   /// The service's wallpaper folder, or "" after telling why there is none.
   std::string wallpaperFolder(WallpaperSetter* service, const std::string& failed);
   /// Tells the desktop's answer to an install; returns whether it took the wallpaper.
-  bool reportInstall(const WallpaperResult& result, const std::string& failed);
+  bool reportInstall(const Outcome& result, const std::string& failed);
 
   Feedback& feedback_;
   DocumentView* view_ = nullptr;
@@ -327,15 +320,14 @@ class Document {
   Bitmap center_;
   Bitmap preview_;
   Rect centerRect_;
-  std::optional<StretchInputs> lastStretch_;
-  /// Set while the background source is generated (and maybe scaled since): the source before
-  /// the first generation, and every step since.
-  std::optional<Bitmap> backgroundBase_;
-  std::vector<BackgroundStep> backgroundSteps_;
+  /// The inputs of the last stretched placement, which a halo generated later follows.
+  std::optional<CenterStretch> lastStretch_;
+  /// Set while the background source is generated (and maybe scaled since).
+  std::optional<BackgroundRecipe> recipe_;
   bool sizedToEntireArea_ = false;  ///< the option as it was when the wallpaper was sized
   float widthFraction_ = 0;
   float heightFraction_ = DefaultCenterFraction;
-  TColor deepBackgroundColor_;
+  TColor deepBackgroundColor_ = kDefaultDesktopColor;
   TColor color0_ = clBtnHighlight;
   TColor color1_ = clActiveCaption;
   ClickMode clickMode_ = ClickMode::PickColors;
@@ -347,6 +339,9 @@ class Document {
   bool centerShown_ = false;
   std::string tileCaption_;
   std::string centerCaption_;
+  std::string listFolder_;
+  RecentList tileList_;
+  RecentList centerList_;
   int busyDepth_ = 0;
   bool deferRendering_ = false;
   bool renderDeferred_ = false;

@@ -1,9 +1,9 @@
-#include "settings/colortext.h"
+#include "settings/color_text.h"
 
 #include <cstdio>
 #include <optional>
 
-#include "settings/settingserror.h"
+#include "settings/settings_error.h"
 
 namespace tessora {
 
@@ -114,7 +114,7 @@ bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-std::int32_t textToInt(std::string_view text) {
+std::int32_t TextToInt(std::string_view text) {
   std::string_view rest = text;
   while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t')) {
     rest.remove_prefix(1);
@@ -164,7 +164,7 @@ TColor TextToColor(std::string_view text) {
       return row.value;
     }
   }
-  return static_cast<TColor>(textToInt(text));
+  return static_cast<TColor>(TextToInt(text));
 }
 
 }  // namespace tessora

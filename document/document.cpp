@@ -1,0 +1,310 @@
+#include "document/document.h"
+
+#include <utility>
+
+#include "document/document_scopes.h"
+#include "engine/rounding.h"
+
+namespace tessora {
+
+const char* BackgroundCaption(BackgroundKind kind) {
+  switch (kind) {
+    case BackgroundKind::Tile:
+      return "(temporary tile)";
+    case BackgroundKind::Vertical:
+      return "(temporary gradient)";
+    case BackgroundKind::Centered:
+      return "(temporary centered gradient)";
+    case BackgroundKind::Halo:
+      return "(temporary halo)";
+    case BackgroundKind::Corner:
+      return "(temporary corner gradient)";
+  }
+  return "";
+}
+
+// A settings file may name the desktop's system colour rather than a value: that is the desktop's
+// colour as the desktop service tells it.
+StartState StartStateFor(const Settings& settings, const DesktopGeometry& desktop,
+                         TColor desktopColor) {
+  StartState start;
+  start.desktop = desktop;
+  const std::optional<TColor>& deep = settings.DeepBackgroundColor;
+  start.deepBackgroundColor = !deep || *deep == clBackground ? desktopColor : *deep;
+  start.options.soundEffects = settings.useSoundEffects;
+  start.options.useEntireDesktopArea = settings.useEntireDesktopArea;
+  start.options.retainAspectRatio = settings.retainAspectRatio;
+  start.options.showAllTools = settings.showAllTools;
+  return start;
+}
+
+Document::Document(Feedback& feedback, Layout layout) : feedback_(feedback), layout_(layout) {
+  preview_.setSize(layout_.preview.width, layout_.preview.height);
+}
+
+void Document::playCue(Cue cue) {
+  if (options_.soundEffects) {
+    feedback_.PlayCue(cue);
+  }
+}
+
+void Document::changed(DocumentParts parts) {
+  changedParts_ |= parts;
+  if (commandDepth_ == 0) {
+    tellView();
+  }
+}
+
+void Document::tellView() {
+  const DocumentParts parts = std::exchange(changedParts_, 0);
+  if (parts != 0 && view_ != nullptr) {
+    view_->Changed(parts);
+  }
+}
+
+// --- Start-up ---
+
+void Document::Activate(const StartState& start) {
+  const ChangeScope scope(*this);
+  options_ = start.options;
+  deepBackgroundColor_ = start.deepBackgroundColor;
+  widthFraction_ = 0;
+  heightFraction_ = DefaultCenterFraction;
+  SizeToDesktop(composed_, start.desktop, options_.useEntireDesktopArea);
+  // The other monitors follow the same rule, as it was at start-up.
+  sizedToEntireArea_ = options_.useEntireDesktopArea;
+  clickMode_ = ClickMode::PickColors;
+  previewEntered_ = false;
+  // A start sets the document anew: a view draws all of it.
+  changed(kAllParts);
+  listFolder_ = start.listFolder;
+  loadRecentLists();
+  resetTile();
+  for (const Source source : {Source::Tile, Source::Center}) {
+    if (list(source).count() > 0) {
+      pickRecent(source, 0);
+    }
+  }
+}
+
+void Document::setOptions(const Options& options) {
+  const ChangeScope scope(*this);
+  options_ = options;
+}
+
+// --- Sizing ---
+
+void Document::SetCenterFraction(float value) {
+  const ChangeScope scope(*this);
+  const long double ratio = static_cast<long double>(layout_.centerFrame.width) /
+                            static_cast<long double>(layout_.centerFrame.height);
+  if (ratio <= 4.0L / 3.0L) {
+    widthFraction_ = value;
+    heightFraction_ = 0;
+  } else {
+    heightFraction_ = value;
+    widthFraction_ = 0;
+  }
+}
+
+std::string Document::CenterSizeText() const {
+  const std::int64_t w = std::int64_t{centerRect_.Right} - centerRect_.Left;
+  const std::int64_t h = std::int64_t{centerRect_.Bottom} - centerRect_.Top;
+  return std::to_string(w) + "x" + std::to_string(h);
+}
+
+void Document::showSizeInfo() {
+  feedback_.ShowInfo("tessora: " + CenterSizeText(), InfoStyle::Small);
+}
+
+void Document::sizeAsIs() {
+  const ChangeScope scope(*this);
+  widthFraction_ = 0;
+  heightFraction_ = 0;
+  RenderComposition();
+}
+
+void Document::sizeFull() {
+  const ChangeScope scope(*this);
+  SetCenterFraction(FullCenterFraction);
+  RenderComposition();
+}
+
+void Document::sizeGoldenArea() {
+  const ChangeScope scope(*this);
+  SetCenterFraction(DefaultCenterFraction);
+  RenderComposition();
+  showSizeInfo();
+}
+
+void Document::setFractions(float widthFraction, float heightFraction) {
+  const ChangeScope scope(*this);
+  widthFraction_ = widthFraction;
+  heightFraction_ = widthFraction != 0 ? 0 : heightFraction;
+  RenderComposition();
+  showSizeInfo();
+}
+
+// --- Rendering ---
+
+void Document::setDeferredRendering(bool on) {
+  const ChangeScope scope(*this);
+  deferRendering_ = on;
+  if (!on) {
+    renderPending();
+  }
+}
+
+void Document::renderPending() {
+  const ChangeScope scope(*this);
+  if (renderDeferred_) {
+    renderDeferred_ = false;
+    paintComposition();
+  }
+}
+
+// Everything a render reports besides its pixels (the center's place, the information text, the
+// cue) happens here at once, deferred or not: later commands read it (the halo's rings and the
+// size texts come from CenterRect), so deferring it would change what they produce. Only the
+// pixel work waits.
+void Document::RenderComposition() {
+  const ChangeScope scope(*this);
+  BusyScope busy(*this);
+  feedback_.HideInfo();
+  PlaceCenter();
+  playCue(Cue::ExamplePainted);
+  if (deferRendering_) {
+    renderDeferred_ = true;
+    return;
+  }
+  paintComposition();
+}
+
+Document::CenterPlacement Document::centerPlacement(int w, int h) const {
+  CenterPlacement place;
+  if (center_.empty() || w <= 0 || h <= 0) {
+    return place;
+  }
+  if (widthFraction_ == 0 && heightFraction_ == 0) {
+    place.kind = CenterPlacement::AsIs;
+    place.at = AsIsCenterOrigin(w, h, center_.width(), center_.height());
+  } else {
+    place.kind = CenterPlacement::Stretched;
+    place.box = StretchedCenterBox(w, h, center_.width(), center_.height(), widthFraction_,
+                                   heightFraction_);
+  }
+  return place;
+}
+
+void Document::PlaceCenter() {
+  const CenterPlacement place = centerPlacement(composed_.width(), composed_.height());
+  if (place.kind == CenterPlacement::AsIs) {
+    feedback_.ShowInfo("tessora: " + CenterSizeText() + " (not stretched)", InfoStyle::Small);
+  } else if (place.kind == CenterPlacement::Stretched) {
+    centerRect_ = ToPreviewRect(place.box, composed_.width(), composed_.height(), preview_.width(),
+                                preview_.height());
+    lastStretch_ =
+        CenterStretch{center_.width(), center_.height(), widthFraction_, heightFraction_};
+  }
+}
+
+void Document::composeInto(Bitmap& out, const Bitmap& tile) const {
+  out.setFillColor(deepBackgroundColor_);
+  // The deep colour shows only through a transparent tile; any other tile covers all of it.
+  if (!TileFillCoversAll(tile)) {
+    out.fill();
+  }
+  TileFill(tile, out);
+  const CenterPlacement place = centerPlacement(out.width(), out.height());
+  if (place.kind == CenterPlacement::AsIs) {
+    out.draw(place.at.x, place.at.y, center_);
+  } else if (place.kind == CenterPlacement::Stretched) {
+    out.stretchDraw(place.box.left, place.box.top, place.box.right, place.box.bottom, center_);
+  }
+}
+
+void Document::paintComposition() {
+  BusyScope busy(*this);
+  composeInto(composed_, tile_);
+  preview_.stretchDraw(0, 0, preview_.width(), preview_.height(), composed_);
+  changed(kPreview);
+}
+
+// --- Preview clicks ---
+
+void Document::armClickMode(ClickMode mode) {
+  const ChangeScope scope(*this);
+  clickMode_ = mode;
+  previewEntered_ = false;
+  changed(kClickMode);
+}
+
+void Document::previewMouseMove() {
+  const ChangeScope scope(*this);
+  previewEntered_ = true;
+}
+
+void Document::formMouseMove() {
+  const ChangeScope scope(*this);
+  if (previewEntered_ && clickMode_ != ClickMode::PickColors) {
+    clickMode_ = ClickMode::PickColors;
+    changed(kClickMode);
+  }
+}
+
+void Document::previewMouseDown(MouseButton button, int x, int y) {
+  const ChangeScope scope(*this);
+  renderPending();
+  const TColor shown = preview_.pixel(x, y);
+  switch (clickMode_) {
+    case ClickMode::PickColors:
+      if (shown != clNone && button == MouseButton::Left) {
+        setColor0(shown);
+      } else if (shown != clNone && button == MouseButton::Right) {
+        setColor1(shown);
+      }
+      playCue(Cue::ColorStored);
+      return;
+    case ClickMode::MarkTransparent:
+      if (shown != clNone) {
+        setCenterTransparentColor(shown);
+      }
+      return;
+    case ClickMode::ResizeHeight: {
+      const int hp = preview_.height();
+      const int d = static_cast<double>(hp) / 2 >= y ? y : hp - y;
+      setFractions(0, ToSingle(static_cast<long double>(hp - 2 * d) / hp));
+      return;
+    }
+    case ClickMode::ResizeWidth: {
+      const int wp = preview_.width();
+      const int d = static_cast<double>(wp) / 2 >= x ? x : wp - x;
+      // A press on the middle column gives no width: the sizing becomes "as is".
+      setFractions(ToSingle(static_cast<long double>(wp - 2 * d) / wp), 0);
+      return;
+    }
+  }
+}
+
+// --- Palette ---
+
+void Document::setColor0(TColor c) {
+  const ChangeScope scope(*this);
+  color0_ = c;
+  changed(kColors);
+}
+
+void Document::setColor1(TColor c) {
+  const ChangeScope scope(*this);
+  color1_ = c;
+  changed(kColors);
+}
+
+void Document::swapColors() {
+  const ChangeScope scope(*this);
+  playCue(Cue::ColorStored);
+  std::swap(color0_, color1_);
+  changed(kColors);
+}
+
+}  // namespace tessora

@@ -1,0 +1,52 @@
+#include "engine/background_recipe.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "support/pictures.h"
+
+namespace tessora {
+namespace {
+
+using testing::SamePicture;
+
+// Random recipes: their text reads back as the same steps, and the recipe read back makes the
+// same background at any size.
+TEST(BackgroundRecipe, TheStepsTextReadsBackAsTheSameRecipe) {
+  std::mt19937 random(7);
+  Bitmap base(30, 20);
+  base.setFillColor(RGB(9, 99, 199));
+  base.fill();
+  for (int round = 0; round < 40; ++round) {
+    BackgroundRecipe recipe(base);
+    for (int i = static_cast<int>(random() % 4); i >= 0; --i) {
+      BackgroundRecipe::Step step;
+      step.generate = random() % 3 != 0;
+      step.kind = static_cast<BackgroundKind>(random() % 5);
+      step.color0 = random() % 2 != 0 ? clBtnHighlight : static_cast<TColor>(random() & 0xFFFFFF);
+      step.color1 = static_cast<TColor>(random() & 0xFFFFFF);
+      if (random() % 2 != 0) {
+        step.halo = CenterStretch{static_cast<int>(random() % 900) + 1, 77, 0.618034F, 0};
+      }
+      step.factor = step.generate ? 1.0F : 0.1F * static_cast<float>(random() % 30 + 1) / 3;
+      recipe.add(step);
+    }
+    const std::optional<BackgroundRecipe> back = BackgroundRecipe::FromText(base, recipe.stepsText());
+    ASSERT_TRUE(back.has_value()) << recipe.stepsText();
+    EXPECT_EQ(back->steps(), recipe.steps()) << recipe.stepsText();
+    EXPECT_TRUE(SamePicture(back->replay(61, 33, 344, 231), recipe.replay(61, 33, 344, 231)));
+  }
+}
+
+TEST(BackgroundRecipe, TextThatIsNoRecipeIsRefused) {
+  for (const char* text : {"generate plaid 0 0\n", "generate halo 00000001\n", "scale\n",
+                           "scale 2x\n", "scale 2 3\n", "generate halo 1 2 halo 1 2 3\n", "x\n",
+                           "generate corner 1 2 extra\n"}) {
+    EXPECT_FALSE(BackgroundRecipe::FromText(Bitmap(), text).has_value()) << text;
+  }
+  EXPECT_TRUE(BackgroundRecipe::FromText(Bitmap(), "").has_value()) << "no steps yet";
+}
+
+}  // namespace
+}  // namespace tessora
