@@ -4,21 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "common/outcome.h"
 #include "engine/rect.h"
 
 namespace tessora {
-
-/// The outcome of installing a wallpaper: ok, or why not.
-struct WallpaperResult {
-  bool ok = false;
-  std::string reason;  ///< for the user when !ok: every method tried and why it failed
-};
-
-/// The folder the wallpaper file goes to, or why there is none.
-struct WallpaperFolder {
-  std::string path;    ///< with its trailing separator; empty when there is no folder
-  std::string reason;  ///< for the user when path is empty
-};
 
 /// One monitor's picture file.
 struct MonitorPicture {
@@ -41,13 +30,14 @@ struct MonitorPictures {
 class WallpaperSetter {
  public:
   virtual ~WallpaperSetter() = default;
-  /// The folder the wallpaper file lives in (it replaces the system folder of the original
-  /// design): `$XDG_DATA_HOME/tessora/`, created when missing.
-  virtual WallpaperFolder wallpaperFolder() const = 0;
-  /// Hands the picture file to the desktop.
-  virtual WallpaperResult setWallpaper(const std::string& path) = 0;
+  /// The folder the wallpaper files live in, with its trailing separator: the user's own data
+  /// folder `$XDG_DATA_HOME/tessora/`, created when missing, so that a wallpaper never needs
+  /// rights beyond the user's. Or why there is none.
+  virtual OutcomeOf<std::string> wallpaperFolder() const = 0;
+  /// Hands the picture file to the desktop; a failure tells every method tried and why it failed.
+  virtual Outcome setWallpaper(const std::string& path) = 0;
   /// Hands the pictures of several monitors to the desktop, in whichever form it takes.
-  virtual WallpaperResult setMonitorWallpapers(const MonitorPictures& pictures) = 0;
+  virtual Outcome setMonitorWallpapers(const MonitorPictures& pictures) = 0;
 };
 
 }  // namespace tessora

@@ -21,7 +21,7 @@ namespace {
 // Runs the program to its end (or kills it at the timeout) with the event loop running.
 Outcome Run(const QString& program, const QStringList& arguments, int timeoutMs) {
   if (QStandardPaths::findExecutable(program).isEmpty()) {
-    return Outcome::Failed(QStringLiteral("%1 is not installed").arg(program));
+    return FailedWith(QStringLiteral("%1 is not installed").arg(program));
   }
   QProcess process;
   process.setProcessChannelMode(QProcess::MergedChannels);
@@ -36,15 +36,15 @@ Outcome Run(const QString& program, const QStringList& arguments, int timeoutMs)
   if (process.state() != QProcess::NotRunning) {
     process.kill();
     process.waitForFinished(1000);
-    return Outcome::Failed(
+    return FailedWith(
         QStringLiteral("%1 did not finish within %2 s").arg(program).arg(timeoutMs / 1000));
   }
   if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
     const QString output = QString::fromLocal8Bit(process.readAll()).trimmed();
-    return Outcome::Failed(QStringLiteral("%1 failed (exit code %2)%3")
-                               .arg(program)
-                               .arg(process.exitCode())
-                               .arg(output.isEmpty() ? QString() : QStringLiteral(": ") + output));
+    return FailedWith(QStringLiteral("%1 failed (exit code %2)%3")
+                          .arg(program)
+                          .arg(process.exitCode())
+                          .arg(output.isEmpty() ? QString() : QStringLiteral(": ") + output));
   }
   return Outcome::Done();
 }
@@ -209,7 +209,7 @@ Outcome PcmanfmQtWallpaper::installMonitors(const QList<MonitorFile>& files) {
 Outcome PcmanfmQtWallpaper::show(const QString& file, bool stretch) {
   const QString service = QStringLiteral("org.pcmanfm.PCManFM");
   if (!bus_.isConnected() || !bus_.interface()->isServiceRegistered(service)) {
-    return Outcome::Failed(QStringLiteral(
+    return FailedWith(QStringLiteral(
         "no pcmanfm-qt desktop is running (pcmanfm-qt --desktop), so nothing would show it"));
   }
   const QString profile = ProfileOf(bus_.interface()->servicePid(service).value());
@@ -276,7 +276,7 @@ Outcome SwaybgWallpaper::installMonitors(const QList<MonitorFile>& files) {
 // file: one of the pictures in arguments, by which the instance is known again later.
 Outcome SwaybgWallpaper::start(const QStringList& arguments, const QString& file) {
   if (QStandardPaths::findExecutable(QStringLiteral("swaybg")).isEmpty()) {
-    return Outcome::Failed(QStringLiteral("swaybg is not installed"));
+    return FailedWith(QStringLiteral("swaybg is not installed"));
   }
   // The session's runtime folder as the session names it; Qt's own choice may differ when
   // the folder's owner is not this process's user.
@@ -289,13 +289,13 @@ Outcome SwaybgWallpaper::start(const QStringList& arguments, const QString& file
   const SwaybgRecord old = ReadRecord(record_);
   qint64 pid = 0;
   if (!StartDetached(QStringLiteral("swaybg"), arguments, &pid)) {
-    return Outcome::Failed(QStringLiteral("swaybg could not be started"));
+    return FailedWith(QStringLiteral("swaybg could not be started"));
   }
   // An instance that cannot reach the compositor gives up at once: the old one then stays.
   QDeadlineTimer settle(kSettleMs);
   while (!settle.hasExpired()) {
     if (!Running(pid)) {
-      return Outcome::Failed(QStringLiteral("swaybg exited at once"));
+      return FailedWith(QStringLiteral("swaybg exited at once"));
     }
     QThread::msleep(20);
   }

@@ -10,19 +10,20 @@ namespace tessora {
 /// Records the pictures it is asked to install and answers from fields, for tests.
 class FakeWallpaperSetter : public WallpaperSetter {
  public:
-  WallpaperFolder wallpaperFolder() const override {
-    return WallpaperFolder{folder, folder.empty() ? "no folder" : ""};
+  OutcomeOf<std::string> wallpaperFolder() const override {
+    return folder.empty() ? OutcomeOf<std::string>::Failed("no folder")
+                          : OutcomeOf<std::string>::Done(folder);
   }
-  WallpaperResult setWallpaper(const std::string& path) override {
+  Outcome setWallpaper(const std::string& path) override {
     installed.push_back(path);
     return result;
   }
-  WallpaperResult setMonitorWallpapers(const MonitorPictures& pictures) override {
+  Outcome setMonitorWallpapers(const MonitorPictures& pictures) override {
     installedMonitors.push_back(pictures);
     return result;
   }
   std::string folder = "/tmp/";
-  WallpaperResult result{true, ""};
+  Outcome result = Outcome::Done();
   std::vector<std::string> installed;
   std::vector<MonitorPictures> installedMonitors;
 };
