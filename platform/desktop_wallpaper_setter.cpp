@@ -10,8 +10,10 @@
 
 #include "platform/command_wallpaper.h"
 #include "platform/gsettings_wallpaper.h"
+#include "platform/pcmanfm_qt_wallpaper.h"
 #include "platform/plasma_wallpaper.h"
 #include "platform/portal_wallpaper.h"
+#include "platform/swaybg_wallpaper.h"
 #include "platform/x11_root_wallpaper.h"
 #include "platform/xfce_wallpaper.h"
 

@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 
 #include "child_process.h"
+#include "platform/pcmanfm_qt_wallpaper.h"
+#include "platform/swaybg_wallpaper.h"
 #include "platform/x11_headers.h"
 #include "platform/x11_root_wallpaper.h"
 
