@@ -10,8 +10,10 @@
 
 #include "platform/command_wallpaper.h"
 #include "platform/gsettings_wallpaper.h"
+#include "platform/pcmanfm_qt_wallpaper.h"
 #include "platform/plasma_wallpaper.h"
 #include "platform/portal_wallpaper.h"
+#include "platform/swaybg_wallpaper.h"
 #include "platform/x11_root_wallpaper.h"
 #include "platform/xfce_wallpaper.h"
 
@@ -61,11 +63,15 @@ QList<MonitorFile> FilesFor(MonitorSpread spread, const MonitorPictures& picture
 }
 
 // Every method tried, and why each failed.
-WallpaperResult Failure(const QString& picture, const QStringList& reasons) {
-  return WallpaperResult{false, QStringLiteral("The wallpaper was saved to %1 but could not be "
-                                               "installed automatically.\n%2")
-                                    .arg(picture, reasons.join(QLatin1Char('\n')))
-                                    .toStdString()};
+Outcome Failure(const QString& picture, const QStringList& reasons) {
+  return FailedWith(QStringLiteral("The wallpaper was saved to %1 but could not be "
+                                   "installed automatically.\n%2")
+                        .arg(picture, reasons.join(QLatin1Char('\n'))));
+}
+
+// One line of the failure report: the method and why it failed.
+QString MethodFailure(const WallpaperMethod& method, const std::string& reason) {
+  return QStringLiteral("%1: %2").arg(method.name(), QString::fromStdString(reason));
 }
 
 std::unique_ptr<WallpaperMethod> NativeMethod(DesktopKind desktop) {
@@ -122,17 +128,17 @@ std::vector<std::unique_ptr<WallpaperMethod>> WallpaperMethodsFor(const Session&
   return methods;
 }
 
-WallpaperFolder DesktopWallpaperSetter::wallpaperFolder() const {
+OutcomeOf<std::string> DesktopWallpaperSetter::wallpaperFolder() const {
   const QString folder = QDir::cleanPath(
       QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/tessora");
   if (!QDir().mkpath(folder)) {
-    return WallpaperFolder{std::string(),
-                           "the folder " + folder.toStdString() + " cannot be created"};
+    return OutcomeOf<std::string>::Failed("the folder " + folder.toStdString() +
+                                          " cannot be created");
   }
-  return WallpaperFolder{folder.toStdString() + "/", std::string()};
+  return OutcomeOf<std::string>::Done(folder.toStdString() + "/");
 }
 
-WallpaperResult DesktopWallpaperSetter::setWallpaper(const std::string& path) {
+Outcome DesktopWallpaperSetter::setWallpaper(const std::string& path) {
   const QString picture = QString::fromStdString(path);
   auto failure = [&picture](const QStringList& reasons) { return Failure(picture, reasons); };
   if (!QFileInfo(picture).isReadable()) {
@@ -142,16 +148,16 @@ WallpaperResult DesktopWallpaperSetter::setWallpaper(const std::string& path) {
   for (const auto& method : methods_) {
     const OutcomeOf<QString> fresh = files_.prepare(picture, !method->readsBmp());
     if (!fresh.ok()) {
-      reasons << QStringLiteral("%1: %2").arg(method->name(), fresh.reason());
+      reasons << MethodFailure(*method, fresh.reason());
       break;
     }
     const Outcome installed = method->install(fresh.value());
     if (installed.ok()) {
       WallpaperFiles::accepted(fresh.value());
-      return WallpaperResult{true, std::string()};
+      return Outcome::Done();
     }
     WallpaperFiles::rejected(fresh.value());
-    reasons << QStringLiteral("%1: %2").arg(method->name(), installed.reason());
+    reasons << MethodFailure(*method, installed.reason());
   }
   if (methods_.empty()) {
     reasons << QStringLiteral("no way of setting the wallpaper is known for this session");
@@ -174,7 +180,7 @@ Outcome DesktopWallpaperSetter::installFresh(WallpaperMethod& method,
     fresh << MonitorFile{f.name, f.rect, copy.value(), f.primary};
   }
   if (fresh.isEmpty()) {
-    return Outcome::Failed(QStringLiteral("no monitor to set"));
+    return FailedWith(QStringLiteral("no monitor to set"));
   }
   const Outcome installed = method.installMonitors(fresh);
   for (const MonitorFile& f : fresh) {
@@ -187,14 +193,14 @@ Outcome DesktopWallpaperSetter::installFresh(WallpaperMethod& method,
   return installed;
 }
 
-WallpaperResult DesktopWallpaperSetter::setMonitorWallpapers(const MonitorPictures& pictures) {
+Outcome DesktopWallpaperSetter::setMonitorWallpapers(const MonitorPictures& pictures) {
   QStringList reasons;
   for (const auto& method : methods_) {
     const Outcome installed = installFresh(*method, FilesFor(method->spread(), pictures));
     if (installed.ok()) {
-      return WallpaperResult{true, std::string()};
+      return Outcome::Done();
     }
-    reasons << QStringLiteral("%1: %2").arg(method->name(), installed.reason());
+    reasons << MethodFailure(*method, installed.reason());
   }
   if (methods_.empty()) {
     reasons << QStringLiteral("no way of setting the wallpaper is known for this session");

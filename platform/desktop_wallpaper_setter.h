@@ -21,11 +21,11 @@ class DesktopWallpaperSetter : public WallpaperSetter {
  public:
   explicit DesktopWallpaperSetter(std::vector<std::unique_ptr<WallpaperMethod>> methods)
       : methods_(std::move(methods)) {}
-  WallpaperFolder wallpaperFolder() const override;
-  WallpaperResult setWallpaper(const std::string& path) override;
+  OutcomeOf<std::string> wallpaperFolder() const override;
+  Outcome setWallpaper(const std::string& path) override;
   /// Each method is handed the form it takes: a picture per monitor, the spanned picture, or
   /// the primary monitor's.
-  WallpaperResult setMonitorWallpapers(const MonitorPictures& pictures) override;
+  Outcome setMonitorWallpapers(const MonitorPictures& pictures) override;
 
  private:
   /// Hands the method fresh copies of the files; they stay only when it takes them.

@@ -109,18 +109,18 @@ bool GSettingsWallpaper::readsBmp() const {
 Outcome GSettingsWallpaper::install(const QString& file) {
   const GRef<GSettingsSchema> schema = LookUp(desktop_.schema);
   if (schema.get() == nullptr) {
-    return Outcome::Failed(QStringLiteral("settings schema %1 is not installed")
-                               .arg(QString::fromLatin1(desktop_.schema)));
+    return FailedWith(QStringLiteral("settings schema %1 is not installed")
+                          .arg(QString::fromLatin1(desktop_.schema)));
   }
   if (!HasKey(schema, desktop_.pictureKey)) {
-    return Outcome::Failed(
+    return FailedWith(
         QStringLiteral("settings schema %1 has no key %2")
             .arg(QString::fromLatin1(desktop_.schema), QString::fromLatin1(desktop_.pictureKey)));
   }
   const GRef<GSettings> settings(g_settings_new_full(schema.get(), backend_, nullptr),
                                  UnrefSettings);
   if (KeepsOnlyInMemory(settings.get())) {
-    return Outcome::Failed(
+    return FailedWith(
         QStringLiteral("GSettings keeps settings only in memory here (GLib has no dconf module, or "
                        "GSETTINGS_BACKEND=memory): the desktop would never see the change"));
   }
@@ -129,7 +129,7 @@ Outcome GSettingsWallpaper::install(const QString& file) {
       desktop_.plainPath ? file : QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded);
   const QByteArray utf8 = value.toUtf8();
   if (!g_settings_set_string(settings.get(), desktop_.pictureKey.constData(), utf8.constData())) {
-    return Outcome::Failed(
+    return FailedWith(
         QStringLiteral("the key %1 is locked").arg(QString::fromLatin1(desktop_.pictureKey)));
   }
   // Forgetting the dark variant changes nothing on screen while the dark style is on.
@@ -144,8 +144,8 @@ Outcome GSettingsWallpaper::install(const QString& file) {
   // dconf writes asynchronously: without this the process may quit before the write.
   g_settings_sync();
   if (GetString(settings.get(), desktop_.pictureKey) != value) {
-    return Outcome::Failed(QStringLiteral("the key %1 did not keep the new value")
-                               .arg(QString::fromLatin1(desktop_.pictureKey)));
+    return FailedWith(QStringLiteral("the key %1 did not keep the new value")
+                          .arg(QString::fromLatin1(desktop_.pictureKey)));
   }
   return Outcome::Done();
 }
@@ -157,14 +157,14 @@ Outcome GSettingsWallpaper::installMonitors(const QList<MonitorFile>& files) {
   // The picture covers all monitors: any other style would repeat it on each.
   const GRef<GSettingsSchema> schema = LookUp(desktop_.schema);
   if (schema.get() == nullptr || !HasKey(schema, desktop_.optionsKey)) {
-    return Outcome::Failed(
+    return FailedWith(
         QStringLiteral("settings schema %1 has no key %2")
             .arg(QString::fromLatin1(desktop_.schema), QString::fromLatin1(desktop_.optionsKey)));
   }
   const GRef<GSettings> settings(g_settings_new_full(schema.get(), nullptr, nullptr),
                                  UnrefSettings);
   if (!g_settings_set_string(settings.get(), desktop_.optionsKey.constData(), "spanned")) {
-    return Outcome::Failed(
+    return FailedWith(
         QStringLiteral("the key %1 is locked").arg(QString::fromLatin1(desktop_.optionsKey)));
   }
   g_settings_sync();

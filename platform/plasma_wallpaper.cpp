@@ -73,7 +73,7 @@ Outcome PlasmaWallpaper::run(const QString& script) {
   const QDBusMessage reply = CallAndWait(bus_, call);
   // plasmashell refuses with "Widgets are locked" under a kiosk lock, among others.
   if (reply.type() == QDBusMessage::ErrorMessage) {
-    return Outcome::Failed(QStringLiteral("plasmashell: %1").arg(reply.errorMessage()));
+    return FailedWith(QStringLiteral("plasmashell: %1").arg(reply.errorMessage()));
   }
   return Outcome::Done();
 }

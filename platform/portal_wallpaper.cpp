@@ -115,9 +115,9 @@ Outcome ResponseOutcome(uint response) {
     case 0:
       return Outcome::Done();
     case 1:
-      return Outcome::Failed(QStringLiteral("the request was cancelled"));
+      return FailedWith(QStringLiteral("the request was cancelled"));
     default:
-      return Outcome::Failed(QStringLiteral("the desktop refused the request"));
+      return FailedWith(QStringLiteral("the desktop refused the request"));
   }
 }
 
@@ -133,14 +133,14 @@ Outcome PortalWallpaper::probe() const {
     return Outcome::Done();
   }
   if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NoReply")) {
-    return Outcome::Failed(QStringLiteral("the portal did not answer"));
+    return FailedWith(QStringLiteral("the portal did not answer"));
   }
-  return Outcome::Failed(QStringLiteral("no Wallpaper interface (%1)").arg(reply.errorMessage()));
+  return FailedWith(QStringLiteral("no Wallpaper interface (%1)").arg(reply.errorMessage()));
 }
 
 Outcome PortalWallpaper::install(const QString& file) {
   if (!bus_.isConnected()) {
-    return Outcome::Failed(QStringLiteral("no session bus"));
+    return FailedWith(QStringLiteral("no session bus"));
   }
   if (Outcome probed = probe(); !probed.ok()) {
     return probed;
@@ -152,8 +152,7 @@ Outcome PortalWallpaper::install(const QString& file) {
   const QDBusMessage reply = SendRequest(bus_, file, token);
   if (reply.type() == QDBusMessage::ErrorMessage) {
     // An error reply need not carry a message; its name still tells the user something.
-    return Outcome::Failed(reply.errorMessage().isEmpty() ? reply.errorName()
-                                                          : reply.errorMessage());
+    return FailedWith(reply.errorMessage().isEmpty() ? reply.errorName() : reply.errorMessage());
   }
   // Old portals chose the handle themselves.
   QString handle = reply.arguments().value(0).value<QDBusObjectPath>().path();
@@ -167,7 +166,7 @@ Outcome PortalWallpaper::install(const QString& file) {
     QDBusMessage close =
         QDBusMessage::createMethodCall(kPortal, handle, kRequest, QStringLiteral("Close"));
     CallAndWait(bus_, close, 1000);
-    return Outcome::Failed(QStringLiteral("no answer within %1 s").arg(answerTimeoutMs_ / 1000));
+    return FailedWith(QStringLiteral("no answer within %1 s").arg(answerTimeoutMs_ / 1000));
   }
   return ResponseOutcome(waiter.response());
 }

@@ -36,11 +36,11 @@ QString BaseOfFresh(const QFileInfo& fresh) {
 Outcome CopyTo(const QString& from, const QString& to) {
   QFile in(from);
   if (!in.open(QIODevice::ReadOnly)) {
-    return Outcome::Failed(QStringLiteral("cannot read %1: %2").arg(from, in.errorString()));
+    return FailedWith(QStringLiteral("cannot read %1: %2").arg(from, in.errorString()));
   }
   QSaveFile out(to);
   if (!out.open(QIODevice::WriteOnly) || out.write(in.readAll()) < 0 || !out.commit()) {
-    return Outcome::Failed(QStringLiteral("cannot write %1: %2").arg(to, out.errorString()));
+    return FailedWith(QStringLiteral("cannot write %1: %2").arg(to, out.errorString()));
   }
   return Outcome::Done();
 }
@@ -48,11 +48,11 @@ Outcome CopyTo(const QString& from, const QString& to) {
 Outcome SaveAsPng(const QString& from, const QString& to) {
   const QImage image(from);
   if (image.isNull()) {
-    return Outcome::Failed(QStringLiteral("cannot read %1").arg(from));
+    return FailedWith(QStringLiteral("cannot read %1").arg(from));
   }
   QSaveFile out(to);
   if (!out.open(QIODevice::WriteOnly) || !image.save(&out, "PNG") || !out.commit()) {
-    return Outcome::Failed(QStringLiteral("cannot write %1").arg(to));
+    return FailedWith(QStringLiteral("cannot write %1").arg(to));
   }
   return Outcome::Done();
 }

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "platform/outcome.h"
+#include "platform/qt_outcome.h"
 
 namespace tessora {
 

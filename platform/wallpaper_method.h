@@ -4,7 +4,7 @@
 #include <QRect>
 #include <QString>
 
-#include "platform/outcome.h"
+#include "platform/qt_outcome.h"
 
 namespace tessora {
 

@@ -224,7 +224,7 @@ void ShowOnRoot(Display* dpy, Window root, Pixmap pixmap) {
 Outcome X11RootWallpaper::install(const QString& file) {
   const QImage loaded(file);
   if (loaded.isNull()) {
-    return Outcome::Failed(QStringLiteral("cannot read %1").arg(file));
+    return FailedWith(QStringLiteral("cannot read %1").arg(file));
   }
   return show([&](const QSize& root) {
     return RootPicture(loaded.convertToFormat(QImage::Format_RGB32), root, monitors_);
@@ -236,7 +236,7 @@ Outcome X11RootWallpaper::installMonitors(const QList<MonitorFile>& files) {
   for (const MonitorFile& f : files) {
     loaded << QImage(f.file);
     if (loaded.back().isNull()) {
-      return Outcome::Failed(QStringLiteral("cannot read %1").arg(f.file));
+      return FailedWith(QStringLiteral("cannot read %1").arg(f.file));
     }
   }
   return show([&](const QSize& root) {
@@ -256,21 +256,20 @@ Outcome X11RootWallpaper::show(const std::function<QImage(const QSize& root)>& p
   DisplayConnection connection(display_);
   Display* dpy = connection.get();
   if (dpy == nullptr) {
-    return Outcome::Failed(QStringLiteral("cannot open the X display"));
+    return FailedWith(QStringLiteral("cannot open the X display"));
   }
   const QuietErrors quiet;  // windows may vanish while we look at them
   const int screen = XDefaultScreen(dpy);
   const Window root = XRootWindow(dpy, screen);
   if (const std::optional<QString> desktop = CoveringDesktop(dpy, root)) {
-    return Outcome::Failed(
-        QStringLiteral("a desktop window (%1) covers the root window").arg(*desktop));
+    return FailedWith(QStringLiteral("a desktop window (%1) covers the root window").arg(*desktop));
   }
   Visual* visual = XDefaultVisual(dpy, screen);
   const int depth = XDefaultDepth(dpy, screen);
   // Format_RGB32's 0xffRRGGBB words are the pixel values of such a visual.
   if ((depth != 24 && depth != 32) || visual->red_mask != 0xff0000 ||
       visual->green_mask != 0xff00 || visual->blue_mask != 0xff) {
-    return Outcome::Failed(QStringLiteral("unsupported root visual (depth %1)").arg(depth));
+    return FailedWith(QStringLiteral("unsupported root visual (depth %1)").arg(depth));
   }
   QImage picture = paint(QSize(XDisplayWidth(dpy, screen), XDisplayHeight(dpy, screen)));
   ShowOnRoot(dpy, root, Upload(dpy, root, visual, static_cast<unsigned>(depth), picture));

@@ -27,7 +27,7 @@ QDBusMessage XfconfCall(const char* method, const QVariantList& args) {
 
 Outcome ReplyOutcome(const QDBusMessage& reply) {
   return reply.type() == QDBusMessage::ErrorMessage
-             ? Outcome::Failed(QStringLiteral("xfconf: %1").arg(reply.errorMessage()))
+             ? FailedWith(QStringLiteral("xfconf: %1").arg(reply.errorMessage()))
              : Outcome::Done();
 }
 
@@ -117,7 +117,7 @@ Outcome Verify(const QDBusConnection& bus, const QString& property, const QStrin
   const QVariant stored = check.arguments().value(0).value<QDBusVariant>().variant();
   return stored.toString() == file
              ? Outcome::Done()
-             : Outcome::Failed(QStringLiteral("xfconf did not keep %1").arg(property));
+             : FailedWith(QStringLiteral("xfconf did not keep %1").arg(property));
 }
 
 QString FileForEntry(const QString& entry, const QList<MonitorFile>& files) {
@@ -174,7 +174,7 @@ Outcome XfceWallpaper::setImages(const QStringList& monitors,
     images << MissingMonitorEntries(images, monitors);
   }
   if (images.isEmpty()) {
-    return Outcome::Failed(QStringLiteral("no monitor to set"));
+    return FailedWith(QStringLiteral("no monitor to set"));
   }
   for (const QString& image : images) {
     if (Outcome set = SetProperty(bus_, image, fileFor(image)); !set.ok()) {

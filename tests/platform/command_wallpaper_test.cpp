@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 
 #include "child_process.h"
+#include "platform/pcmanfm_qt_wallpaper.h"
+#include "platform/swaybg_wallpaper.h"
 #include "platform/x11_headers.h"
 #include "platform/x11_root_wallpaper.h"
 
@@ -67,9 +69,8 @@ TEST_F(CommandWallpaperTest, LxdeKeepsTheUsersMode) {
 TEST_F(CommandWallpaperTest, LxqtNeedsItsDesktopAndAModeThatShowsThePicture) {
   testing::PrivateBus bus;
   ASSERT_TRUE(bus.ok());
-  EXPECT_TRUE(PcmanfmQtWallpaper(bus.connection())
-                  .install(QStringLiteral("/w.bmp"))
-                  .reason()
+  EXPECT_TRUE(QString::fromStdString(
+                  PcmanfmQtWallpaper(bus.connection()).install(QStringLiteral("/w.bmp")).reason())
                   .startsWith(QLatin1String("no pcmanfm-qt desktop is running")));
   EXPECT_EQ(Log(), QString());
   QDBusConnection desktop = bus.connect(QStringLiteral("desktop"));
@@ -125,12 +126,12 @@ TEST(PcmanfmQtDesktop, ShowsTheWallpaperAndHidesTheRoot) {
   picture.fill(QColor(20, 120, 220));
   ASSERT_TRUE(picture.save(file, "BMP"));
   const Outcome installed = PcmanfmQtWallpaper(bus.connection()).install(file);
-  EXPECT_TRUE(installed.ok()) << installed.reason().toStdString();
+  EXPECT_TRUE(installed.ok()) << installed.reason();
   EXPECT_TRUE(
       testing::WaitUntil([] { return ScreenPixel(640, 400) == QColor(20, 120, 220); }, 5000))
       << ScreenPixel(640, 400).name().toStdString();
   EXPECT_EQ(X11RootWallpaper().install(file).reason(),
-            QStringLiteral("a desktop window (pcmanfm-qt) covers the root window"));
+            "a desktop window (pcmanfm-qt) covers the root window");
   desktop.stop();
   qputenv("DBUS_SESSION_BUS_ADDRESS", oldBus);
 }
@@ -158,7 +159,7 @@ TEST_F(CommandWallpaperTest, SeveralMonitorsAreHandedOverAsEachDesktopKeepsThem)
   ASSERT_EQ(lxqt.spread(), MonitorSpread::Spanned);
   ASSERT_EQ(lxde.spread(), MonitorSpread::Spanned);
   const Outcome lxqtInstalled = lxqt.installMonitors(spanned);
-  ASSERT_TRUE(lxqtInstalled.ok()) << lxqtInstalled.reason().toStdString();
+  ASSERT_TRUE(lxqtInstalled.ok()) << lxqtInstalled.reason();
   ASSERT_TRUE(lxde.installMonitors(spanned).ok());
   EXPECT_TRUE(
       Log().endsWith(QStringLiteral("pcmanfm-qt|--set-wallpaper=/all.bmp|--wallpaper-mode=stretch|"
@@ -168,7 +169,7 @@ TEST_F(CommandWallpaperTest, SeveralMonitorsAreHandedOverAsEachDesktopKeepsThem)
   QTemporaryDir runtime;
   const Outcome swaybgStarted =
       SwaybgWallpaper(runtime.filePath(QStringLiteral("swaybg.pid"))).installMonitors(monitors);
-  ASSERT_TRUE(swaybgStarted.ok()) << swaybgStarted.reason().toStdString();
+  ASSERT_TRUE(swaybgStarted.ok()) << swaybgStarted.reason();
   const QString swaybg = QStringLiteral(
       "swaybg|-o|DP-1|-i|/m1.bmp|-m|fill|-o|*|-i|/m 2.bmp|-m|fill|-o|HDMI-A-1|-i|/m "
       "2.bmp|-m|fill|");
@@ -179,12 +180,11 @@ TEST_F(CommandWallpaperTest, SeveralMonitorsAreHandedOverAsEachDesktopKeepsThem)
 TEST_F(CommandWallpaperTest, AFailingOrMissingCommandIsReported) {
   qputenv("STUB_FAIL", "no output matches");
   EXPECT_EQ(SwayWallpaper().install(QStringLiteral("/w.bmp")).reason(),
-            QStringLiteral("swaymsg failed (exit code 1): no output matches"));
+            "swaymsg failed (exit code 1): no output matches");
   qputenv("PATH", QByteArray("/nonexistent"));
-  EXPECT_EQ(LxdeWallpaper().install(QStringLiteral("/w.bmp")).reason(),
-            QStringLiteral("pcmanfm is not installed"));
+  EXPECT_EQ(LxdeWallpaper().install(QStringLiteral("/w.bmp")).reason(), "pcmanfm is not installed");
   EXPECT_EQ(SwaybgWallpaper().install(QStringLiteral("/w.bmp")).reason(),
-            QStringLiteral("swaybg is not installed"));
+            "swaybg is not installed");
 }
 
 }  // namespace

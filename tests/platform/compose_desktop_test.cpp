@@ -17,7 +17,7 @@
 
 #include "child_process.h"
 #include "imageio/image_files.h"
-#include "platform/command_wallpaper.h"
+#include "platform/swaybg_wallpaper.h"
 #include "platform/x11_headers.h"
 #include "support/pictures.h"
 #include "support/root_window.h"

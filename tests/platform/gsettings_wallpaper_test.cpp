@@ -86,8 +86,8 @@ TEST(GSettingsWallpaper, TheMemoryBackEndIsRefused) {
   const Outcome outcome = GSettingsWallpaper(GnomeBackground(), memory).install(kFile);
   g_object_unref(memory);
   EXPECT_FALSE(outcome.ok());
-  EXPECT_TRUE(outcome.reason().contains(QLatin1String("only in memory")))
-      << outcome.reason().toStdString();
+  EXPECT_TRUE(QString::fromStdString(outcome.reason()).contains(QLatin1String("only in memory")))
+      << outcome.reason();
 }
 
 TEST(GSettingsWallpaper, AMissingSchemaIsReportedNotFatal) {
@@ -95,12 +95,12 @@ TEST(GSettingsWallpaper, AMissingSchemaIsReportedNotFatal) {
   missing.name = QStringLiteral("Nowhere");
   missing.schema = "org.example.nowhere.background";
   EXPECT_EQ(GSettingsWallpaper(missing).install(kFile).reason(),
-            QStringLiteral("settings schema org.example.nowhere.background is not installed"));
+            "settings schema org.example.nowhere.background is not installed");
   GSettingsDesktop noKey = GnomeBackground();
   noKey.pictureKey = "picture-nowhere";
   EXPECT_EQ(GSettingsWallpaper(noKey).install(kFile).reason(),
-            QStringLiteral("settings schema org.gnome.desktop.background has no key "
-                           "picture-nowhere"));
+            "settings schema org.gnome.desktop.background has no key "
+            "picture-nowhere");
   EXPECT_FALSE(ReadGSettingsString("org.example.nowhere.background", "x").has_value());
 }
 

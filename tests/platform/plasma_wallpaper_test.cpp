@@ -85,7 +85,7 @@ TEST_F(PlasmaWallpaperTest, ARefusingShellIsReportedWithItsReason) {
   ASSERT_TRUE(bus_.ok());
   Serve(true);
   EXPECT_EQ(PlasmaWallpaper(bus_.connection()).install(QStringLiteral("/w.bmp")).reason(),
-            QStringLiteral("plasmashell: Widgets are locked"));
+            "plasmashell: Widgets are locked");
 }
 
 TEST(PlasmaWallpaperScript, QuotesInThePathStayInsideTheString) {

@@ -150,7 +150,7 @@ TEST_F(PortalWallpaperTest, ARefusalIsReported) {
   ASSERT_TRUE(bus_.ok());
   Serve(Answer::Deny);
   EXPECT_EQ(PortalWallpaper(bus_.connection(), 5000).install(File()).reason(),
-            QStringLiteral("the desktop refused the request"));
+            "the desktop refused the request");
 }
 
 // Once taken for success, which left the user told the wallpaper was set.
@@ -159,7 +159,8 @@ TEST_F(PortalWallpaperTest, AnErrorWithoutAMessageFailsUnderTheErrorsName) {
   Serve(Answer::Grant);
   portal_->takesFiles = false;
   portal_->refusal = QStringLiteral("org.freedesktop.portal.Error.NotAllowed");
-  EXPECT_EQ(PortalWallpaper(bus_.connection(), 5000).install(File()).reason(), portal_->refusal);
+  EXPECT_EQ(PortalWallpaper(bus_.connection(), 5000).install(File()).reason(),
+            portal_->refusal.toStdString());
 }
 
 TEST_F(PortalWallpaperTest, NoAnswerEndsAtTheTimeoutAndClosesTheRequest) {
@@ -167,7 +168,8 @@ TEST_F(PortalWallpaperTest, NoAnswerEndsAtTheTimeoutAndClosesTheRequest) {
   Serve(Answer::Never);
   QElapsedTimer clock;
   clock.start();
-  const QString result = PortalWallpaper(bus_.connection(), 300).install(File()).reason();
+  const QString result =
+      QString::fromStdString(PortalWallpaper(bus_.connection(), 300).install(File()).reason());
   EXPECT_TRUE(result.startsWith(QLatin1String("no answer within"))) << result.toStdString();
   EXPECT_LT(clock.elapsed(), 3000);
   EXPECT_TRUE(testing::WaitUntil([this] { return portal_->closed; }, 2000));
@@ -179,17 +181,16 @@ TEST_F(PortalWallpaperTest, APortalWithoutTheWallpaperInterfaceIsReported) {
   QObject empty;
   ASSERT_TRUE(service_.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), &empty));
   ASSERT_TRUE(service_.registerService(QStringLiteral("org.freedesktop.portal.Desktop")));
-  EXPECT_TRUE(PortalWallpaper(bus_.connection(), 300)
-                  .install(File())
-                  .reason()
-                  .startsWith(QLatin1String("no Wallpaper interface")));
+  EXPECT_TRUE(
+      QString::fromStdString(PortalWallpaper(bus_.connection(), 300).install(File()).reason())
+          .startsWith(QLatin1String("no Wallpaper interface")));
 }
 
 TEST(PortalWallpaperNoBus, ReportsTheMissingBus) {
   EXPECT_EQ(PortalWallpaper(QDBusConnection(QStringLiteral("none")))
                 .install(QStringLiteral("/f"))
                 .reason(),
-            QStringLiteral("no session bus"));
+            "no session bus");
 }
 
 }  // namespace

@@ -137,16 +137,17 @@ TEST_F(RealPortalTest, AGrantedRequestReachesTheDesktopBackend) {
 TEST_F(RealPortalTest, ADeniedRequestIsReportedAndRemembered) {
   log_.choice = Choice::Deny;
   EXPECT_EQ(PortalWallpaper(bus_.connection(), 10000).install(file_).reason(),
-            QStringLiteral("the desktop refused the request"));
+            "the desktop refused the request");
   EXPECT_EQ(PortalWallpaper(bus_.connection(), 10000).install(file_).reason(),
-            QStringLiteral("the desktop refused the request"));
+            "the desktop refused the request");
   EXPECT_EQ(log_.questions, 1);
   EXPECT_TRUE(log_.uris.isEmpty());
 }
 
 TEST_F(RealPortalTest, AQuestionNeverAnsweredEndsAtTheTimeout) {
   log_.choice = Choice::Never;
-  const QString result = PortalWallpaper(bus_.connection(), 1500).install(file_).reason();
+  const QString result =
+      QString::fromStdString(PortalWallpaper(bus_.connection(), 1500).install(file_).reason());
   EXPECT_TRUE(result.startsWith(QLatin1String("no answer within"))) << result.toStdString();
   EXPECT_TRUE(log_.uris.isEmpty());
 }

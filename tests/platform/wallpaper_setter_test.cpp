@@ -21,7 +21,7 @@ class RecordingMethod : public WallpaperMethod {
   bool readsBmp() const override { return bmp_; }
   Outcome install(const QString& file) override {
     *log_ << file;
-    return error_.isEmpty() ? Outcome::Done() : Outcome::Failed(error_);
+    return error_.isEmpty() ? Outcome::Done() : FailedWith(error_);
   }
   MonitorSpread spread() const override { return spread_; }
   Outcome installMonitors(const QList<MonitorFile>& files) override {
@@ -31,7 +31,7 @@ class RecordingMethod : public WallpaperMethod {
                    .arg(f.rect.width())
                    .arg(QFileInfo(f.file).fileName());
     }
-    return error_.isEmpty() ? Outcome::Done() : Outcome::Failed(error_);
+    return error_.isEmpty() ? Outcome::Done() : FailedWith(error_);
   }
 
  private:
@@ -69,8 +69,8 @@ class WallpaperSetterTest : public ::testing::Test {
 
 TEST_F(WallpaperSetterTest, EachInstallHandsTheDesktopAFreshCopy) {
   DesktopWallpaperSetter setter = Setter({{true, QString()}});
-  ASSERT_TRUE(setter.setWallpaper(picture_.toStdString()).ok);
-  ASSERT_TRUE(setter.setWallpaper(picture_.toStdString()).ok);
+  ASSERT_TRUE(setter.setWallpaper(picture_.toStdString()).ok());
+  ASSERT_TRUE(setter.setWallpaper(picture_.toStdString()).ok());
   ASSERT_EQ(log_.size(), 2);
   EXPECT_EQ(QFileInfo(log_[0]).fileName(), QStringLiteral("Tessora Wallpaper-1.bmp"));
   EXPECT_EQ(QFileInfo(log_[1]).fileName(), QStringLiteral("Tessora Wallpaper-2.bmp"));
@@ -83,7 +83,7 @@ TEST_F(WallpaperSetterTest, EachInstallHandsTheDesktopAFreshCopy) {
 TEST_F(WallpaperSetterTest, KeepsTheShownAndThePreviousCopyOnly) {
   DesktopWallpaperSetter setter = Setter({{true, QString()}});
   for (int i = 0; i < 4; ++i) {
-    ASSERT_TRUE(setter.setWallpaper(picture_.toStdString()).ok);
+    ASSERT_TRUE(setter.setWallpaper(picture_.toStdString()).ok());
   }
   EXPECT_EQ(Files(), (QStringList{"Tessora Wallpaper-3.bmp", "Tessora Wallpaper-4.bmp",
                                   "Tessora Wallpaper.bmp"}));
@@ -91,7 +91,7 @@ TEST_F(WallpaperSetterTest, KeepsTheShownAndThePreviousCopyOnly) {
 
 TEST_F(WallpaperSetterTest, DesktopsWithoutBmpGetAPngOfTheSamePicture) {
   DesktopWallpaperSetter setter = Setter({{false, QString()}});
-  ASSERT_TRUE(setter.setWallpaper(picture_.toStdString()).ok);
+  ASSERT_TRUE(setter.setWallpaper(picture_.toStdString()).ok());
   ASSERT_EQ(log_.size(), 1);
   EXPECT_TRUE(log_[0].endsWith(QLatin1String(".png")));
   const QImage png(log_[0], "PNG");
@@ -102,7 +102,7 @@ TEST_F(WallpaperSetterTest, DesktopsWithoutBmpGetAPngOfTheSamePicture) {
 
 TEST_F(WallpaperSetterTest, TriesTheNextMethodAndDropsTheRefusedCopy) {
   DesktopWallpaperSetter setter = Setter({{true, QStringLiteral("no")}, {true, QString()}});
-  ASSERT_TRUE(setter.setWallpaper(picture_.toStdString()).ok);
+  ASSERT_TRUE(setter.setWallpaper(picture_.toStdString()).ok());
   ASSERT_EQ(log_.size(), 2);
   EXPECT_NE(log_[0], log_[1]);
   EXPECT_FALSE(QFile::exists(log_[0]));
@@ -112,9 +112,9 @@ TEST_F(WallpaperSetterTest, TriesTheNextMethodAndDropsTheRefusedCopy) {
 TEST_F(WallpaperSetterTest, WhenAllFailTheReportNamesEachMethodAndWhy) {
   DesktopWallpaperSetter setter =
       Setter({{true, QStringLiteral("schema missing")}, {true, QStringLiteral("no portal")}});
-  const WallpaperResult result = setter.setWallpaper(picture_.toStdString());
-  EXPECT_FALSE(result.ok);
-  const QString reason = QString::fromStdString(result.reason);
+  const Outcome result = setter.setWallpaper(picture_.toStdString());
+  EXPECT_FALSE(result.ok());
+  const QString reason = QString::fromStdString(result.reason());
   EXPECT_TRUE(reason.startsWith(QStringLiteral("The wallpaper was saved to %1").arg(picture_)));
   EXPECT_TRUE(reason.contains(QLatin1String("\nM1: schema missing\nM2: no portal")));
   EXPECT_EQ(Files(), QStringList{"Tessora Wallpaper.bmp"});
@@ -139,21 +139,21 @@ TEST_F(WallpaperSetterTest, ACopyThatCannotBeMadeEndsTheAttemptWithItsReason) {
   for (const auto& c : cases) {
     log_.clear();
     DesktopWallpaperSetter setter = Setter({{c.bmp, QString()}, {true, QString()}});
-    const WallpaperResult result = setter.setWallpaper(c.picture.toStdString());
-    EXPECT_FALSE(result.ok);
-    EXPECT_TRUE(QString::fromStdString(result.reason).contains(c.reason)) << result.reason;
+    const Outcome result = setter.setWallpaper(c.picture.toStdString());
+    EXPECT_FALSE(result.ok());
+    EXPECT_TRUE(QString::fromStdString(result.reason()).contains(c.reason)) << result.reason();
     EXPECT_TRUE(log_.isEmpty());
   }
 }
 
 TEST_F(WallpaperSetterTest, AMissingFileOrNoMethodIsReported) {
   DesktopWallpaperSetter setter = Setter({{true, QString()}});
-  EXPECT_FALSE(setter.setWallpaper(dir_.filePath("missing.bmp").toStdString()).ok);
+  EXPECT_FALSE(setter.setWallpaper(dir_.filePath("missing.bmp").toStdString()).ok());
   EXPECT_TRUE(log_.isEmpty());
   DesktopWallpaperSetter none({});
-  const WallpaperResult result = none.setWallpaper(picture_.toStdString());
-  EXPECT_FALSE(result.ok);
-  EXPECT_NE(result.reason.find("no way of setting the wallpaper"), std::string::npos);
+  const Outcome result = none.setWallpaper(picture_.toStdString());
+  EXPECT_FALSE(result.ok());
+  EXPECT_NE(result.reason().find("no way of setting the wallpaper"), std::string::npos);
 }
 
 // Several monitors: each method gets the form it takes, every file a fresh name, refused copies
@@ -178,26 +178,28 @@ TEST_F(WallpaperSetterTest, SeveralMonitorsGiveEachMethodTheFormItTakes) {
   list.push_back(std::make_unique<RecordingMethod>(QStringLiteral("Span"), true, QString(), &log_,
                                                    MonitorSpread::Spanned));
   DesktopWallpaperSetter setter(std::move(list));
-  ASSERT_TRUE(setter.setMonitorWallpapers(pictures).ok);
+  ASSERT_TRUE(setter.setMonitorWallpapers(pictures).ok());
   EXPECT_EQ(log_, (QStringList{"DP-1 30 Tessora Wallpaper monitor 1-1.bmp",
                                "DP-2 *40 Tessora Wallpaper monitor 2-2.bmp",
                                "DP-2 *40 Tessora Wallpaper monitor 2-3.bmp",
                                " *80 Tessora Wallpaper-4.bmp"}));
   for (int i = 0; i < 3; ++i) {
-    ASSERT_TRUE(setter.setMonitorWallpapers(pictures).ok);
+    ASSERT_TRUE(setter.setMonitorWallpapers(pictures).ok());
   }
   EXPECT_EQ(Files(), (QStringList{"Tessora Wallpaper monitor 1.bmp",
                                   "Tessora Wallpaper monitor 2.bmp", "Tessora Wallpaper-12.bmp",
                                   "Tessora Wallpaper-16.bmp", "Tessora Wallpaper.bmp"}));
-  const WallpaperResult none = DesktopWallpaperSetter({}).setMonitorWallpapers(pictures);
-  EXPECT_FALSE(none.ok);
-  EXPECT_NE(none.reason.find(pictures.spanned), std::string::npos);
+  const Outcome none = DesktopWallpaperSetter({}).setMonitorWallpapers(pictures);
+  EXPECT_FALSE(none.ok());
+  EXPECT_NE(none.reason().find(pictures.spanned), std::string::npos);
 }
 
 TEST(WallpaperFolder, IsTheTessoraFolderOfTheDataHome) {
   DesktopWallpaperSetter setter({});
   const QString expected = qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/tessora/");
-  EXPECT_EQ(QString::fromStdString(setter.wallpaperFolder().path), expected);
+  const OutcomeOf<std::string> folder = setter.wallpaperFolder();
+  ASSERT_TRUE(folder.ok()) << folder.reason();
+  EXPECT_EQ(QString::fromStdString(folder.value()), expected);
   EXPECT_TRUE(QDir(expected).exists());
 }
 

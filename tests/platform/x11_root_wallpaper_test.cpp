@@ -195,8 +195,7 @@ TEST(X11RootWallpaper, AShownDesktopWindowMakesTheInstallFail) {
     XCloseDisplay(dpy);  // the windows go with their client
     EXPECT_EQ(outcome.ok(), !c.covers) << c.desktopType << c.mapped << c.nested;
     if (c.covers) {
-      EXPECT_EQ(outcome.reason(),
-                QStringLiteral("a desktop window (FakeDesktop) covers the root window"));
+      EXPECT_EQ(outcome.reason(), "a desktop window (FakeDesktop) covers the root window");
     }
   }
 }
@@ -206,8 +205,7 @@ TEST(X11RootWallpaper, ReportsAnUnreadableFileOrDisplay) {
   QTemporaryDir dir;
   const QString file = dir.filePath(QStringLiteral("w.bmp"));
   ASSERT_TRUE(Pattern(10, 10, 0).save(file, "BMP"));
-  EXPECT_EQ(X11RootWallpaper(":4097").install(file).reason(),
-            QStringLiteral("cannot open the X display"));
+  EXPECT_EQ(X11RootWallpaper(":4097").install(file).reason(), "cannot open the X display");
 }
 
 }  // namespace

@@ -73,7 +73,8 @@ TEST(TForm1Output, SetAsWallpaperWritesTheBitmapFileAndInstallsIt) {
 
 TEST(TForm1Output, AWallpaperNoServiceTakesIsReportedWithTheReasonAndTheFileStays) {
   OutputFixture f;
-  f.fake.wallpaper->result = {false, "GNOME: schema not installed; Portal: no Wallpaper interface"};
+  f.fake.wallpaper->result =
+      Outcome::Failed("GNOME: schema not installed; Portal: no Wallpaper interface");
   const std::size_t cues = f.fake.sound->played.size();
   f.find<QAction>("MI_SetAsWallpaper")->trigger();
   const QString report = QStringLiteral(
