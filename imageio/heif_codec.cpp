@@ -4,7 +4,7 @@
 
 #include "imageio/photo_codecs.h"
 #include "imageio/photo_reader.h"
-#include "imageio/read_file.h"
+#include "imageio/picture_formats.h"
 
 namespace tessora {
 namespace {
@@ -73,6 +73,7 @@ DecodedPixels pixelsOf(heif_image* image, bool deep, bool alpha, const ImageLimi
 
 void ReadHeifMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
                     const ImageLimits& limits) {
+  CheckPictureStart(PictureFormat::Heif, data, size);
   std::unique_ptr<heif_context, ContextFree> context(heif_context_alloc());
   if (context == nullptr || data == nullptr) {
     Fail(photo::kDamaged);
@@ -100,13 +101,6 @@ void ReadHeifMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
   check(heif_decode_image(rawHandle, &rawImage, heif_colorspace_RGB, chroma, options.get()));
   const std::unique_ptr<heif_image, ImageRelease> image(rawImage);
   photo::DrawOver(bitmap, pixelsOf(rawImage, deep, alpha, limits));
-}
-
-void LoadHeifFile(const std::string& FileName, Bitmap& bitmap, const ImageLimits& limits) {
-  DecodeFileBytes(FileName, PictureFormat::Heif, limits,
-                  [&](const std::uint8_t* data, std::size_t size) {
-                    ReadHeifMemory(data, size, bitmap, limits);
-                  });
 }
 
 }  // namespace tessora
