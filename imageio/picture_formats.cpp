@@ -44,7 +44,7 @@ bool isWebp(const std::uint8_t* d, std::size_t n) {
 
 // ISO media files (AVIF and HEIF) open with their file type box; which brands it lists is the
 // library's business.
-bool isIsoMedia(const std::uint8_t* d, std::size_t n) {
+bool isIsoBmff(const std::uint8_t* d, std::size_t n) {
   return startsWith(d, n, 4, "ftyp");
 }
 
@@ -64,47 +64,22 @@ void readJpeg(const std::uint8_t* d, std::size_t n, Bitmap& bitmap, const ImageL
   ReadJpegMemory(d, n, bitmap, limits);
 }
 
+using F = PictureFormat;
+
+// A row a line, so that the table reads as one.
+// clang-format off
 constexpr std::array<PictureFormatRow, kPictureFormatCount> kRows = {{
-    {PictureFormat::Png, "png", "PNG", "not a PNG file", {".png", nullptr}, isPng, ReadPngMemory},
-    {PictureFormat::Jpeg, "jpeg", "JPEG", "not a JPEG file", {".jpg", ".jpeg"}, isJpeg, readJpeg},
-    {PictureFormat::Gif, "gif", "GIF", "not a GIF file", {".gif", nullptr}, isGif, ReadGifMemory},
-    {PictureFormat::Bmp, "bmp", "BMP", "not a BMP file", {".bmp", nullptr}, isBmp, ReadBmpMemory},
-    {PictureFormat::Webp,
-     "webp",
-     "WebP",
-     "not a WebP file",
-     {".webp", nullptr},
-     isWebp,
-     ReadWebpMemory},
-    {PictureFormat::Avif,
-     "avif",
-     "AVIF",
-     "not an AVIF file",
-     {".avif", nullptr},
-     isIsoMedia,
-     ReadAvifMemory},
-    {PictureFormat::Heif,
-     "heif",
-     "HEIF/HEIC",
-     "not a HEIF file",
-     {".heic", ".heif"},
-     isIsoMedia,
-     ReadHeifMemory},
-    {PictureFormat::Tiff,
-     "tiff",
-     "TIFF",
-     "not a TIFF file",
-     {".tif", ".tiff"},
-     isTiff,
-     ReadTiffMemory},
-    {PictureFormat::Jxl,
-     "jxl",
-     "JPEG XL",
-     "not a JPEG XL file",
-     {".jxl", nullptr},
-     isJxl,
-     ReadJxlMemory},
+  {F::Png,  "png",  "PNG",       "not a PNG file", {".png", nullptr}, isPng, ReadPngMemory},
+  {F::Jpeg, "jpeg", "JPEG",      "not a JPEG file", {".jpg", ".jpeg"}, isJpeg, readJpeg},
+  {F::Gif,  "gif",  "GIF",       "not a GIF file", {".gif", nullptr}, isGif, ReadGifMemory},
+  {F::Bmp,  "bmp",  "BMP",       "not a BMP file", {".bmp", nullptr}, isBmp, ReadBmpMemory},
+  {F::Webp, "webp", "WebP",      "not a WebP file", {".webp", nullptr}, isWebp, ReadWebpMemory},
+  {F::Avif, "avif", "AVIF",      "not an AVIF file", {".avif", nullptr}, isIsoBmff, ReadAvifMemory},
+  {F::Heif, "heif", "HEIF/HEIC", "not a HEIF file", {".heic", ".heif"}, isIsoBmff, ReadHeifMemory},
+  {F::Tiff, "tiff", "TIFF",      "not a TIFF file", {".tif", ".tiff"}, isTiff, ReadTiffMemory},
+  {F::Jxl,  "jxl",  "JPEG XL",   "not a JPEG XL file", {".jxl", nullptr}, isJxl, ReadJxlMemory},
 }};
+// clang-format on
 
 }  // namespace
 
