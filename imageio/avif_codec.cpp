@@ -5,7 +5,7 @@
 
 #include "imageio/photo_codecs.h"
 #include "imageio/photo_reader.h"
-#include "imageio/read_file.h"
+#include "imageio/picture_formats.h"
 
 namespace tessora {
 namespace {
@@ -64,6 +64,7 @@ photo::PixelBuffer toRgb(const avifImage& image, const ImageLimits& limits) {
 
 void ReadAvifMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
                     const ImageLimits& limits) {
+  CheckPictureStart(PictureFormat::Avif, data, size);
   std::unique_ptr<avifDecoder, DecoderDestroy> decoder(avifDecoderCreate());
   if (decoder == nullptr || data == nullptr) {
     Fail(photo::kDamaged);
@@ -85,13 +86,6 @@ void ReadAvifMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
     out = photo::Turned(out, turns, mirror, limits);
   }
   photo::DrawOver(bitmap, out.pixels);
-}
-
-void LoadAvifFile(const std::string& FileName, Bitmap& bitmap, const ImageLimits& limits) {
-  DecodeFileBytes(FileName, PictureFormat::Avif, limits,
-                  [&](const std::uint8_t* data, std::size_t size) {
-                    ReadAvifMemory(data, size, bitmap, limits);
-                  });
 }
 
 }  // namespace tessora

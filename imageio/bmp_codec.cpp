@@ -8,7 +8,8 @@
 #include "imageio/adopt_pixels.h"
 #include "imageio/byte_order.h"
 #include "imageio/image_error.h"
-#include "imageio/read_file.h"
+#include "imageio/picture_formats.h"
+#include "imageio/read_failure.h"
 
 namespace tessora {
 namespace {
@@ -17,7 +18,6 @@ using byte_order::ReadLE16;
 using byte_order::ReadLE32;
 using byte_order::ReadLE32Signed;
 
-constexpr const char* kReadError = "Error Reading File!";
 constexpr std::size_t kFileHeaderSize = 14;
 constexpr std::size_t kInfoHeaderSize = 40;
 
@@ -27,8 +27,9 @@ constexpr std::uint32_t kRle4 = 2;
 constexpr std::uint32_t kBitFields = 3;
 constexpr std::uint32_t kAlphaBitFields = 6;
 
+// Refuses a header or data no writer makes.
 [[noreturn]] void fail() {
-  throw ImageError(kReadError);
+  FailRead(kDamaged);
 }
 
 // Fields wider than this are read by their top bits: 16 bits a channel is already beyond what a
@@ -153,7 +154,7 @@ void readInfoHeader(const std::uint8_t* d, std::size_t size, std::uint32_t heade
   // The masks follow a 40-byte header and are part of every later one.
   const std::size_t maskAt = kFileHeaderSize + kInfoHeaderSize;
   if (maskAt + 12 > size) {
-    fail();
+    FailRead(kTruncated);
   }
   for (std::size_t i = 0; i < 3; ++i) {
     h.masks[i] = ReadLE32(d + maskAt + 4 * i);
@@ -163,15 +164,18 @@ void readInfoHeader(const std::uint8_t* d, std::size_t size, std::uint32_t heade
   }
 }
 
-// Refuses combinations no writer produces and pictures beyond the limits.
+// Refuses pictures beyond the limits and combinations no writer produces.
 void checkHeader(BmpHeader& h, const ImageLimits& limits) {
+  if (!limits.allows(h.width, h.height, 3)) {
+    FailRead(RefusedSizeText(h.width, h.height, limits));
+  }
   const int bpp = h.bitsPerPixel;
   const bool rle = h.compression == kRle8 || h.compression == kRle4;
   const bool fields = h.compression == kBitFields || h.compression == kAlphaBitFields;
   if ((bpp != 1 && bpp != 2 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) ||
       (h.compression == kRle8 && bpp != 8) || (h.compression == kRle4 && bpp != 4) ||
       (fields && bpp != 16 && bpp != 32) || (!rle && !fields && h.compression != kRgb) ||
-      (rle && h.topDown) || !limits.allows(h.width, h.height, 3)) {
+      (rle && h.topDown)) {
     fail();
   }
   // A mask with a gap has no single value to widen; no writer makes one.
@@ -188,13 +192,15 @@ void checkHeader(BmpHeader& h, const ImageLimits& limits) {
 }
 
 BmpHeader readHeader(const std::uint8_t* d, std::size_t size, const ImageLimits& limits) {
-  if (size < kFileHeaderSize + 12 || d[0] != 'B' || d[1] != 'M') {
-    fail();
+  if (size < kFileHeaderSize + 12) {
+    FailRead(kTruncated);
   }
   const std::uint32_t headerSize = ReadLE32(d + 14);
-  if (headerSize < 12 || (headerSize > 12 && headerSize < 16) || headerSize > size ||
-      kFileHeaderSize + headerSize > size) {
+  if (headerSize < 12 || (headerSize > 12 && headerSize < 16)) {
     fail();
+  }
+  if (headerSize > size || kFileHeaderSize + headerSize > size) {
+    FailRead(kTruncated);
   }
   BmpHeader h;
   h.paletteOffset = kFileHeaderSize + headerSize;
@@ -206,7 +212,7 @@ BmpHeader readHeader(const std::uint8_t* d, std::size_t size, const ImageLimits&
   checkHeader(h, limits);
   const std::uint32_t offBits = ReadLE32(d + 10);
   if (offBits > size) {
-    fail();
+    FailRead(kTruncated);
   }
   h.pixelOffset = offBits != 0 ? offBits : h.paletteOffset;
   // Every uncompressed row must be in the file before the picture's memory is taken; the last
@@ -217,7 +223,7 @@ BmpHeader readHeader(const std::uint8_t* d, std::size_t size, const ImageLimits&
       h.pixelOffset + (bitsPerRow + 31) / 32 * 4 * static_cast<std::uint64_t>(h.height - 1) +
       (bitsPerRow + 7) / 8;
   if (h.compression != kRle8 && h.compression != kRle4 && rowsEnd > size) {
-    fail();
+    FailRead(kTruncated);
   }
   return h;
 }
@@ -381,7 +387,7 @@ class RleCanvas {
 void decodeRle(const std::uint8_t* d, std::size_t size, const BmpHeader& h, Bitmap& out) {
   RleCanvas canvas(h);
   if (!canvas.paint(d, size, h.pixelOffset)) {
-    fail();
+    FailRead(kTruncated);
   }
   const Palette palette = readPalette(d, size, h);
   const auto w = static_cast<std::size_t>(h.width);
@@ -420,9 +426,7 @@ std::array<std::uint8_t, kFileHeaderSize + kInfoHeaderSize> fileHeaders(std::uin
 
 void ReadBmpMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
                    const ImageLimits& limits) {
-  if (data == nullptr) {
-    fail();
-  }
+  CheckPictureStart(PictureFormat::Bmp, data, size);
   const BmpHeader h = readHeader(data, size, limits);
   Bitmap decoded(static_cast<int>(h.width), static_cast<int>(h.height));
   if (h.compression == kRle8 || h.compression == kRle4) {
@@ -434,10 +438,7 @@ void ReadBmpMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
 }
 
 void LoadBmpFile(const std::string& FileName, Bitmap& bitmap, const ImageLimits& limits) {
-  DecodeFileBytes(FileName, PictureFormat::Bmp, limits,
-                  [&](const std::uint8_t* data, std::size_t size) {
-                    ReadBmpMemory(data, size, bitmap, limits);
-                  });
+  LoadPictureFile(PictureFormat::Bmp, FileName, bitmap, limits);
 }
 
 void SaveBmpFile(const std::string& FileName, const Bitmap& bitmap) {

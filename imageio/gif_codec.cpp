@@ -7,36 +7,40 @@
 #include <vector>
 
 #include "imageio/adopt_pixels.h"
-#include "imageio/image_error.h"
-#include "imageio/read_file.h"
+#include "imageio/picture_formats.h"
+#include "imageio/read_failure.h"
 
 namespace tessora {
 namespace {
 
-constexpr const char* kReadError = "Error Reading File!";
 // The bytes that start an extension and an image record.
 constexpr std::uint8_t kExtensionIntroducer = 0x21;
 constexpr std::uint8_t kImageIntroducer = 0x2C;
-
-[[noreturn]] void fail() {
-  throw ImageError(kReadError);
-}
 
 struct MemoryReader {
   const std::uint8_t* data;
   std::size_t size;
   std::size_t pos;
+  // Set when giflib asked for bytes past the end of the file: whatever fails then, the file is
+  // truncated.
+  bool ranOut = false;
 };
 
 int readFromMemory(GifFileType* gif, GifByteType* out, int count) {
   auto* reader = static_cast<MemoryReader*>(gif->UserData);
-  const std::size_t n =
-      std::min(static_cast<std::size_t>(std::max(count, 0)), reader->size - reader->pos);
+  const auto wanted = static_cast<std::size_t>(std::max(count, 0));
+  const std::size_t n = std::min(wanted, reader->size - reader->pos);
   if (n > 0) {
     std::memcpy(out, reader->data + reader->pos, n);
   }
   reader->pos += n;
+  reader->ranOut = reader->ranOut || n < wanted;
   return static_cast<int>(n);
+}
+
+// Fails the read after giflib gave up on the file.
+[[noreturn]] void fail(const GifFileType* gif) {
+  FailRead(static_cast<const MemoryReader*>(gif->UserData)->ranOut ? kTruncated : kDamaged);
 }
 
 class GifHandle {
@@ -86,12 +90,12 @@ void readExtension(GifFileType* gif, GifScan& scan) {
   int code = 0;
   GifByteType* block = nullptr;
   if (DGifGetExtension(gif, &code, &block) == GIF_ERROR) {
-    fail();
+    fail(gif);
   }
   noteExtension(code, block, scan);
   while (block != nullptr) {
     if (DGifGetExtensionNext(gif, &block) == GIF_ERROR) {
-      fail();
+      fail(gif);
     }
   }
 }
@@ -125,7 +129,7 @@ std::vector<GifByteType> readIndexRows(GifFileType* gif, int w, int h) {
     indices.resize(indices.size() + static_cast<std::size_t>(w));
     if (DGifGetLine(gif, indices.data() + indices.size() - static_cast<std::size_t>(w), w) ==
         GIF_ERROR) {
-      fail();
+      fail(gif);
     }
   }
   return indices;
@@ -153,8 +157,11 @@ void readFirstFrame(GifFileType* gif, GifScan& scan, const ImageLimits& limits) 
   const int w = gif->Image.Width;
   const int h = gif->Image.Height;
   // One byte a pixel for the indices, three for the picture.
-  if (!limits.allows(w, h, 4) || !mayHoldFrame(gif)) {
-    fail();
+  if (!limits.allows(w, h, 4)) {
+    FailRead(RefusedSizeText(w, h, limits));
+  }
+  if (!mayHoldFrame(gif)) {
+    FailRead(kTruncated);
   }
   const ColorMapObject* map = gif->Image.ColorMap != nullptr ? gif->Image.ColorMap : gif->SColorMap;
   TColor palette[256];
@@ -186,7 +193,7 @@ void readFirstFrame(GifFileType* gif, GifScan& scan, const ImageLimits& limits) 
 bool readRecord(GifFileType* gif, GifScan& scan, const ImageLimits& limits) {
   GifRecordType type = UNDEFINED_RECORD_TYPE;
   if (DGifGetRecordType(gif, &type) == GIF_ERROR) {
-    fail();
+    fail(gif);
   }
   switch (type) {
     case EXTENSION_RECORD_TYPE:
@@ -194,7 +201,7 @@ bool readRecord(GifFileType* gif, GifScan& scan, const ImageLimits& limits) {
       return true;
     case IMAGE_DESC_RECORD_TYPE:
       if (DGifGetImageDesc(gif) == GIF_ERROR) {
-        fail();
+        fail(gif);
       }
       readFirstFrame(gif, scan, limits);
       noteFrame(scan);
@@ -202,7 +209,7 @@ bool readRecord(GifFileType* gif, GifScan& scan, const ImageLimits& limits) {
     case TERMINATE_RECORD_TYPE:
       return false;
     default:
-      fail();
+      FailRead(kDamaged);
   }
 }
 
@@ -261,17 +268,18 @@ void scanLaterFrames(const MemoryReader& reader, GifScan& scan) {
 
 void ReadGifMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
                    const ImageLimits& limits) {
-  MemoryReader reader{data, data == nullptr ? 0 : size, 0};
+  CheckPictureStart(PictureFormat::Gif, data, size);
+  MemoryReader reader{data, size, 0};
   GifHandle handle(&reader);
   if (handle.get() == nullptr) {
-    fail();
+    FailRead(reader.ranOut ? kTruncated : kDamaged);
   }
   GifScan scan;
   while (!scan.haveFirst && readRecord(handle.get(), scan, limits)) {
   }
   // A GIF without a frame has nothing to show.
   if (!scan.haveFirst) {
-    fail();
+    FailRead("holds no picture");
   }
   // giflib reads no further than it is asked to: the first frame's data ends here. Damage after
   // it only hides the later frames' transparency, as a viewer that stops at the damage shows it.
@@ -284,10 +292,7 @@ void ReadGifMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
 }
 
 void LoadGifFile(const std::string& FileName, Bitmap& bitmap, const ImageLimits& limits) {
-  DecodeFileBytes(FileName, PictureFormat::Gif, limits,
-                  [&](const std::uint8_t* data, std::size_t size) {
-                    ReadGifMemory(data, size, bitmap, limits);
-                  });
+  LoadPictureFile(PictureFormat::Gif, FileName, bitmap, limits);
 }
 
 }  // namespace tessora

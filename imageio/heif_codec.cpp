@@ -2,9 +2,10 @@
 
 #include <memory>
 
+#include "imageio/byte_order.h"
 #include "imageio/photo_codecs.h"
 #include "imageio/photo_reader.h"
-#include "imageio/read_file.h"
+#include "imageio/picture_formats.h"
 
 namespace tessora {
 namespace {
@@ -35,6 +36,34 @@ void check(const heif_error& error) {
     Fail("picture is larger than the reader's limits");
   }
   Fail(photo::kDamaged);
+}
+
+// libheif does not tell a file cut inside one of its boxes from one that lacks the box ("No 'meta'
+// box" for both). The top-level boxes do: each starts with its size (32 bits, or 1 and then 64
+// bits, or 0 for the rest of the file), and one reaching past the end of the file was cut.
+bool boxPastEnd(const std::uint8_t* data, std::size_t size) {
+  std::size_t at = 0;
+  while (at < size) {
+    if (size - at < 8) {
+      return true;
+    }
+    std::uint64_t box = byte_order::ReadBE32(data + at);
+    if (box == 1) {
+      if (size - at < 16) {
+        return true;
+      }
+      box = std::uint64_t{byte_order::ReadBE32(data + at + 8)} << 32 |
+            byte_order::ReadBE32(data + at + 12);
+    }
+    if (box < 8) {
+      return false;
+    }
+    if (box > size - at) {
+      return true;
+    }
+    at += static_cast<std::size_t>(box);
+  }
+  return false;
 }
 
 // The decoded picture: turned and mirrored already, and of the depth it was asked for. A damaged
@@ -73,6 +102,7 @@ DecodedPixels pixelsOf(heif_image* image, bool deep, bool alpha, const ImageLimi
 
 void ReadHeifMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
                     const ImageLimits& limits) {
+  CheckPictureStart(PictureFormat::Heif, data, size);
   std::unique_ptr<heif_context, ContextFree> context(heif_context_alloc());
   if (context == nullptr || data == nullptr) {
     Fail(photo::kDamaged);
@@ -80,7 +110,12 @@ void ReadHeifMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
   // Tiles are decoded on this thread; the side bound applies while the file is parsed.
   heif_context_set_max_decoding_threads(context.get(), 0);
   heif_context_set_maximum_image_size_limit(context.get(), Bitmap::kMaxDimension);
-  check(heif_context_read_from_memory_without_copy(context.get(), data, size, nullptr));
+  const heif_error read =
+      heif_context_read_from_memory_without_copy(context.get(), data, size, nullptr);
+  if (read.code != heif_error_Ok && boxPastEnd(data, size)) {
+    Fail(photo::kTruncated);
+  }
+  check(read);
   heif_image_handle* rawHandle = nullptr;
   check(heif_context_get_primary_image_handle(context.get(), &rawHandle));
   const std::unique_ptr<const heif_image_handle, HandleRelease> handle(rawHandle);
@@ -100,13 +135,6 @@ void ReadHeifMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
   check(heif_decode_image(rawHandle, &rawImage, heif_colorspace_RGB, chroma, options.get()));
   const std::unique_ptr<heif_image, ImageRelease> image(rawImage);
   photo::DrawOver(bitmap, pixelsOf(rawImage, deep, alpha, limits));
-}
-
-void LoadHeifFile(const std::string& FileName, Bitmap& bitmap, const ImageLimits& limits) {
-  DecodeFileBytes(FileName, PictureFormat::Heif, limits,
-                  [&](const std::uint8_t* data, std::size_t size) {
-                    ReadHeifMemory(data, size, bitmap, limits);
-                  });
 }
 
 }  // namespace tessora

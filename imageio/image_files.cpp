@@ -4,10 +4,9 @@
 #include <new>
 
 #include "imageio/bmp_codec.h"
-#include "imageio/gif_codec.h"
 #include "imageio/image_error.h"
 #include "imageio/jpeg_codec.h"
-#include "imageio/photo_codecs.h"
+#include "imageio/picture_formats.h"
 #include "imageio/png_unit.h"
 
 namespace tessora {
@@ -16,31 +15,15 @@ const char* const kSaveDialogFilter =
     "PNG - Portable Network Graphics|*.png|JPG (77) - Joint Photographic Experts Group|*.jpg|"
     "BMP - Windows Bitmap|*.bmp";
 
+// The names of the picture format table in its order; the table test holds the two together.
 const char* const kLoadableFormats = "PNG, JPEG, GIF, BMP, WebP, AVIF, HEIF/HEIC, TIFF and JPEG XL";
 
 namespace {
 
+// A name with none of the table's extensions is read as a Windows bitmap.
 void readByExtension(const std::string& fileName, Bitmap& bitmap) {
-  const std::string ext = ImageFileExtension(fileName);
-  if (ext == ".gif") {
-    LoadGifFile(fileName, bitmap);
-  } else if (ext == ".jpg" || ext == ".jpeg") {
-    LoadJpegFile(fileName, bitmap);
-  } else if (ext == ".png") {
-    ReadPngFile(fileName, bitmap);
-  } else if (ext == ".webp") {
-    LoadWebpFile(fileName, bitmap);
-  } else if (ext == ".avif") {
-    LoadAvifFile(fileName, bitmap);
-  } else if (ext == ".heic" || ext == ".heif") {
-    LoadHeifFile(fileName, bitmap);
-  } else if (ext == ".tif" || ext == ".tiff") {
-    LoadTiffFile(fileName, bitmap);
-  } else if (ext == ".jxl") {
-    LoadJxlFile(fileName, bitmap);
-  } else {
-    LoadBmpFile(fileName, bitmap);
-  }
+  const std::optional<PictureFormat> format = FormatOfExtension(ImageFileExtension(fileName));
+  LoadPictureFile(format.value_or(PictureFormat::Bmp), fileName, bitmap);
 }
 
 // The first `count` characters of UTF-8 text; a character is never cut in the middle.

@@ -16,14 +16,14 @@
 #include "common/side_by_side.h"
 #include "imageio/adopt_pixels.h"
 #include "imageio/image_error.h"
-#include "imageio/read_file.h"
+#include "imageio/picture_formats.h"
+#include "imageio/read_failure.h"
 
 static_assert(tessora::kJpegMaxDimension == JPEG_MAX_DIMENSION);
 
 namespace tessora {
 namespace {
 
-constexpr const char* kReadError = "Error Reading File!";
 // Progressive files may hold any number of scans, each a pass over the blocks of the components it
 // codes; real encoders use about ten, and code each block in five to ten of them (a component's
 // coefficients in bands, then refined). A scan that skips every block costs a few bytes and a
@@ -37,16 +37,24 @@ constexpr std::uint64_t kSplitPixels = std::uint64_t{1} << 20;
 constexpr unsigned kMaxBands = 4;
 
 struct ErrorManager {
-  jpeg_error_mgr pub;
+  jpeg_error_mgr pub;  // first, so that libjpeg's pointer to it leads here
   std::jmp_buf jump;
+  // The memory source warns when the data ends and goes on with an end-of-image marker of its
+  // own: whatever fails after that, the file is truncated.
+  bool sawEnd;
 };
 
 // libjpeg's fatal errors must not return: jump back into the guarded function that called it.
 [[noreturn]] void onJpegError(j_common_ptr info) {
   std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1);
 }
-// Warnings (corrupt data that libjpeg works around) would only reach stderr.
-void onJpegMessage(j_common_ptr /*info*/, int /*level*/) {}
+// Warnings (corrupt data that libjpeg works around) would only reach stderr; the end of the data
+// is noted.
+void onJpegMessage(j_common_ptr info, int /*level*/) {
+  if (info->err->msg_code == JWRN_JPEG_EOF) {
+    reinterpret_cast<ErrorManager*>(info->err)->sawEnd = true;
+  }
+}
 
 // The progress monitor of a decompressor, with what its scans may still cost.
 struct ScanWork {
@@ -97,6 +105,8 @@ struct Decompressor {
   Decompressor(const Decompressor&) = delete;
   Decompressor& operator=(const Decompressor&) = delete;
   ~Decompressor() { jpeg_destroy_decompress(&info); }
+  // Why libjpeg gave up on the file.
+  const char* failureReason() const { return errors.sawEnd ? kTruncated : kDamaged; }
 };
 
 struct FileDestination {
@@ -355,40 +365,40 @@ bool decodeBands(Decompressor* first, const std::uint8_t* data, std::size_t size
 
 void ReadJpegMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
                     const ImageLimits& limits, unsigned threads) {
+  CheckPictureStart(PictureFormat::Jpeg, data, size);
   Decompressor d;
   if (!prepareGuarded(&d, data, size, limits)) {
-    throw ImageError(kReadError);
+    FailRead(d.failureReason());
   }
   const bool cmyk = d.info.out_color_space == JCS_CMYK;
-  if (!limits.allows(d.info.image_width, d.info.image_height, cmyk ? 4 : 3) ||
-      !mayHoldPicture(d.info)) {
-    throw ImageError(kReadError);
+  if (!limits.allows(d.info.image_width, d.info.image_height, cmyk ? 4 : 3)) {
+    FailRead(RefusedSizeText(d.info.image_width, d.info.image_height, limits));
+  }
+  if (!mayHoldPicture(d.info)) {
+    FailRead(kTruncated);
   }
   // The picture's memory is taken once the scans of a multi-scan file have been read: a file that
   // fails in them costs only libjpeg's buffers.
   if (!startGuarded(&d)) {
-    throw ImageError(kReadError);
+    FailRead(d.failureReason());
   }
   Bitmap decoded(static_cast<int>(d.info.image_width), static_cast<int>(d.info.image_height));
   const std::vector<JDIMENSION> cuts = bandCuts(d.info, ThreadsFor(threads, kMaxBands));
   if (!cuts.empty()) {
     if (!decodeBands(&d, data, size, limits, cuts, &decoded)) {
-      throw ImageError(kReadError);
+      FailRead(d.failureReason());
     }
   } else {
     std::vector<JSAMPLE> cmykRow(cmyk ? static_cast<std::size_t>(d.info.image_width) * 4 : 0);
     if (!decodeRowsGuarded(&d, &decoded, 0, d.info.image_height, cmyk ? cmykRow.data() : nullptr)) {
-      throw ImageError(kReadError);
+      FailRead(d.failureReason());
     }
   }
   AdoptPixels(bitmap, std::move(decoded));
 }
 
 void LoadJpegFile(const std::string& FileName, Bitmap& bitmap, const ImageLimits& limits) {
-  DecodeFileBytes(FileName, PictureFormat::Jpeg, limits,
-                  [&](const std::uint8_t* data, std::size_t size) {
-                    ReadJpegMemory(data, size, bitmap, limits);
-                  });
+  LoadPictureFile(PictureFormat::Jpeg, FileName, bitmap, limits);
 }
 
 void SaveJpegFile(const std::string& FileName, const Bitmap& bitmap) {

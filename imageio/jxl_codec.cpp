@@ -4,7 +4,7 @@
 
 #include "imageio/photo_codecs.h"
 #include "imageio/photo_reader.h"
-#include "imageio/read_file.h"
+#include "imageio/picture_formats.h"
 
 namespace tessora {
 namespace {
@@ -45,6 +45,7 @@ std::unique_ptr<photo::PixelBuffer> bufferFor(JxlDecoder* decoder, const ImageLi
 
 void ReadJxlMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
                    const ImageLimits& limits) {
+  CheckPictureStart(PictureFormat::Jxl, data, size);
   // Without a parallel runner the decoder works on this thread alone.
   std::unique_ptr<JxlDecoder, DecoderDestroy> decoder(JxlDecoderCreate(nullptr));
   if (decoder == nullptr || data == nullptr ||
@@ -79,13 +80,6 @@ void ReadJxlMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
     }
   }
   photo::DrawOver(bitmap, out->pixels);
-}
-
-void LoadJxlFile(const std::string& FileName, Bitmap& bitmap, const ImageLimits& limits) {
-  DecodeFileBytes(FileName, PictureFormat::Jxl, limits,
-                  [&](const std::uint8_t* data, std::size_t size) {
-                    ReadJxlMemory(data, size, bitmap, limits);
-                  });
 }
 
 }  // namespace tessora

@@ -14,13 +14,12 @@
 // What the readers in photo_codecs.h share.
 namespace tessora::photo {
 
-constexpr const char* kReadError = "Error Reading File!";
-constexpr const char* kTruncated = "truncated";
-constexpr const char* kDamaged = "damaged or not supported";
+using tessora::kDamaged;
+using tessora::kTruncated;
 
 /// Fails the read, saying why.
 [[noreturn]] inline void Fail(const std::string& why) {
-  throw ImageError(kReadError, why);
+  FailRead(why);
 }
 
 /// Refuses a picture the limits do not allow before any of its memory is taken.

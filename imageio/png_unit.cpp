@@ -6,14 +6,17 @@
 #include <csetjmp>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <optional>
 #include <vector>
 
 #include "common/atomic_file.h"
+#include "imageio/byte_order.h"
 #include "imageio/decoded_pixels.h"
 #include "imageio/image_error.h"
+#include "imageio/picture_formats.h"
 #include "imageio/png_deflate.h"
-#include "imageio/read_file.h"
+#include "imageio/read_failure.h"
 
 namespace tessora {
 
@@ -44,7 +47,6 @@ void DrawPngPixels(const PngImage& image, Bitmap& surface, int left, int top);
 /// Writes the working image (8-bit RGB or RGBA) as a PNG file.
 void EncodePngFile(const std::string& FileName, const PngImage& image);
 
-constexpr const char* kReadError = "Error Reading File!";
 constexpr const char* kWriteError = "Error Writing PNG File!";
 
 // libpng reports fatal errors by calling this and expecting it not to return: the longjmp lands in
@@ -70,7 +72,15 @@ struct MemoryReader {
   bool interlaced = false;
   png_uint_32 height = 0;
   bool rowsComplete = false;
+  // Set when libpng asked for bytes past the end of the file: whatever fails then, the file is
+  // truncated.
+  bool ranOut = false;
 };
+
+// Why libpng gave up on the file.
+const char* failureReason(const MemoryReader& reader) {
+  return reader.ranOut ? kTruncated : kDamaged;
+}
 
 // True once libpng has made every row. What it would read from then on (the rest of the
 // compressed stream, any further image data) cannot change a pixel, yet a stream may go on to the
@@ -97,8 +107,12 @@ void readFromMemory(png_structp png, png_bytep out, png_size_t count) {
     reader->rowsComplete = true;
     png_error(png, "rows complete");
   }
-  if (count > reader->size - reader->pos || count > reader->bytesLeft) {
+  if (count > reader->size - reader->pos) {
+    reader->ranOut = true;
     png_error(png, "truncated");
+  }
+  if (count > reader->bytesLeft) {
+    png_error(png, "too much data");
   }
   std::memcpy(out, reader->data + reader->pos, count);
   reader->pos += count;
@@ -244,24 +258,32 @@ std::uint64_t filteredBytes(const PngHeader& header) {
 // output make small chunks) beyond the chunks any file may have.
 constexpr std::uint64_t kImageChunkBytes = 64;
 
-// The image data present in the run of IDAT chunks whose first header starts at `at`; nullopt
-// when the file ends inside one of them (a truncated file) or the run has more chunks than may be
+// The image data present in the run of IDAT chunks whose first header starts at `at`, or why it
+// cannot be counted: the file ends inside one of them, or the run has more chunks than may be
 // read.
-std::optional<std::uint64_t> imageDataInRun(const MemoryReader& reader, std::size_t at) {
-  std::uint64_t total = 0;
+struct ImageDataRun {
+  std::uint64_t bytes = 0;
+  const char* problem = nullptr;
+  bool endsFile = false;  // nothing but the run follows: the file has no end chunk
+};
+
+ImageDataRun imageDataInRun(const MemoryReader& reader, std::size_t at) {
+  ImageDataRun run;
   for (std::uint64_t chunks = 0; reader.size - at >= 8; ++chunks) {
     const std::uint8_t* p = reader.data + at;
     if (std::memcmp(p + 4, "IDAT", 4) != 0) {
-      break;
+      return run;
     }
     const std::uint64_t length = png_get_uint_32(p);
     if (chunks > reader.chunksLeft || length + 12 > reader.size - at) {
-      return std::nullopt;
+      run.problem = chunks > reader.chunksLeft ? kDamaged : kTruncated;
+      return run;
     }
-    total += length;
+    run.bytes += length;
     at += static_cast<std::size_t>(length) + 12;
   }
-  return total;
+  run.endsFile = true;
+  return run;
 }
 
 // Deflate makes at most 1032 bytes of one (a 258-byte match coded in two bits). A file whose
@@ -270,15 +292,19 @@ std::optional<std::uint64_t> imageDataInRun(const MemoryReader& reader, std::siz
 // is taken.
 constexpr std::uint64_t kMaxDeflateRatio = 1032;
 
-bool mayHoldPicture(const PngHeader& header, const MemoryReader& reader) {
+// Why the image data cannot hold the picture, or nullptr when it may.
+const char* imageDataProblem(const PngHeader& header, const MemoryReader& reader) {
   // libpng has read the header of the first IDAT chunk when it returns the picture's header.
   if (reader.pos < 8) {
-    return false;
+    return kDamaged;
   }
-  const std::optional<std::uint64_t> imageData = imageDataInRun(reader, reader.pos - 8);
+  const ImageDataRun run = imageDataInRun(reader, reader.pos - 8);
   const std::uint64_t sampleBytes = std::uint64_t{header.width} * header.height *
                                     static_cast<std::uint64_t>(header.fileBitsPerPixel) / 8;
-  return imageData.has_value() && sampleBytes / kMaxDeflateRatio <= *imageData;
+  if (run.problem != nullptr || sampleBytes / kMaxDeflateRatio <= run.bytes) {
+    return run.problem;
+  }
+  return run.endsFile ? kTruncated : kDamaged;
 }
 
 std::uint64_t addCapped(std::uint64_t a, std::uint64_t b) {
@@ -291,19 +317,23 @@ void readHeader(png_structp png, png_infop info, MemoryReader& reader, PngHeader
                 const ImageLimits& limits) {
   const auto maxSide = static_cast<png_uint_32>(std::max(1, limits.maxDimension));
   png_set_user_limits(png, maxSide, maxSide);
-  if (!readHeaderGuarded(png, info, &header) || header.width == 0 ||
-      header.rowBytes % header.width != 0 ||
-      !limits.allows(header.width, header.height,
+  if (!readHeaderGuarded(png, info, &header)) {
+    FailRead(failureReason(reader));
+  }
+  if (header.width == 0 || header.rowBytes % header.width != 0) {
+    FailRead(kDamaged);
+  }
+  if (!limits.allows(header.width, header.height,
                      static_cast<std::int64_t>(header.rowBytes / header.width)) ||
       !limits.allows(header.width, header.height, 3)) {
-    throw ImageError(kReadError);
+    FailRead(RefusedSizeText(header.width, header.height, limits));
   }
   const std::uint64_t filtered = filteredBytes(header);
   reader.bytesLeft =
       addCapped(reader.bytesLeft, addCapped(2 * filtered, limits.spareImageDataBytes));
   reader.chunksLeft = addCapped(reader.chunksLeft, filtered / kImageChunkBytes);
-  if (!mayHoldPicture(header, reader)) {
-    throw ImageError(kReadError);
+  if (const char* problem = imageDataProblem(header, reader)) {
+    FailRead(problem);
   }
 }
 
@@ -322,7 +352,7 @@ void decodeWith(png_structp png, png_infop info, MemoryReader& reader, PngImage&
   reader.height = header.height;
   // Reading stops with an error once the rows are complete; the picture is whole then.
   if (!readImageGuarded(png, image.PngRows.data()) && !reader.rowsComplete) {
-    throw ImageError(kReadError);
+    FailRead(failureReason(reader));
   }
 }
 
@@ -330,31 +360,44 @@ void decodeWith(png_structp png, png_infop info, MemoryReader& reader, PngImage&
 
 namespace {
 
+// libpng refuses sides beyond the user limits inside the header chunk, without a word of the
+// size; the chunk, which must come first, is looked at here to say it.
+void checkDeclaredSize(const std::uint8_t* data, std::size_t size, const ImageLimits& limits) {
+  if (size < 24 || std::memcmp(data + 12, "IHDR", 4) != 0) {
+    return;
+  }
+  const std::uint32_t width = byte_order::ReadBE32(data + 16);
+  const std::uint32_t height = byte_order::ReadBE32(data + 20);
+  if (width > 0 && height > 0 && !limits.allows(width, height, 3)) {
+    FailRead(TooLargeText(width, height, limits));
+  }
+}
+
 void DecodePngMemory(const std::uint8_t* data, std::size_t size, PngImage& image,
                      const ImageLimits& limits) {
   image = PngImage{};
+  CheckPictureStart(PictureFormat::Png, data, size);
+  checkDeclaredSize(data, size, limits);
   PngHandle handle(false);
   // Without its structures libpng has read nothing: that is a failed read, not an empty picture.
   if (handle.png() == nullptr || handle.info() == nullptr) {
-    throw ImageError(kReadError);
+    FailRead("not enough memory");
   }
-  MemoryReader reader{data, data == nullptr ? 0 : size, 0, limits.maxMetadataBytes,
-                      limits.maxMetadataChunks};
+  MemoryReader reader{data, size, 0, limits.maxMetadataBytes, limits.maxMetadataChunks};
   png_set_read_fn(handle.png(), &reader, readFromMemory);
   png_set_read_status_fn(handle.png(), nullptr);
   try {
     decodeWith(handle.png(), handle.info(), reader, image, limits);
+  } catch (const ImageError&) {
+    image = PngImage{};
+    throw;
+  } catch (const std::bad_alloc&) {
+    image = PngImage{};
+    FailRead("not enough memory");
   } catch (...) {
     image = PngImage{};
-    throw ImageError(kReadError);
+    FailRead(kDamaged);
   }
-}
-
-void DecodePngFile(const std::string& FileName, PngImage& image, const ImageLimits& limits) {
-  DecodeFileBytes(FileName, PictureFormat::Png, limits,
-                  [&](const std::uint8_t* data, std::size_t size) {
-                    DecodePngMemory(data, size, image, limits);
-                  });
 }
 
 void AllocPngBuffers(PngImage& image) {
@@ -421,10 +464,7 @@ void ReadPngMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
 }
 
 void ReadPngFile(const std::string& FileName, Bitmap& bitmap, const ImageLimits& limits) {
-  PngImage image;
-  DecodePngFile(FileName, image, limits);
-  bitmap.setSize(static_cast<int>(image.PngWidth), static_cast<int>(image.PngHeight));
-  DrawPngPixels(image, bitmap, 0, 0);
+  LoadPictureFile(PictureFormat::Png, FileName, bitmap, limits);
 }
 
 void WritePngFile(const std::string& FileName, const Bitmap& bitmap, TColor TransparentColor) {

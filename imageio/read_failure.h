@@ -1,27 +1,30 @@
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "imageio/image_limits.h"
 
+// The words a reader gives for refusing a file (ImageError::detail()), so that every reader says
+// the same thing for the same kind of failure.
 namespace tessora {
 
-enum class PictureFormat { Bmp, Gif, Jpeg, Png, Webp, Avif, Heif, Tiff, Jxl };
+/// The reason for a file of no bytes.
+constexpr const char* kEmptyFile = "empty file";
+/// The reason for a file that ends before its picture does.
+constexpr const char* kTruncated = "truncated";
+/// The reason when nothing plainer applies: broken data, or a variant no reader here decodes.
+constexpr const char* kDamaged = "damaged or not supported";
 
-/// Why a reader refused a file's bytes, in a few words: "not a PNG file", "truncated", "picture
-/// of 70000 x 70000 is larger than ...", or "damaged or not supported" when nothing plainer
-/// shows. Asked only after the reader has failed, it looks at the outline of the file (signature,
-/// declared size, where the data ends), so the readers stay one path through a file and need not
-/// carry a reason along every way out. The formats read through a library of their own (WebP,
-/// AVIF, HEIF, TIFF, JPEG XL) are looked at only as far as their signature: past it, that
-/// library knows best, and `readerSays` (the failure's detail) is the reason.
-std::string WhyUnreadable(PictureFormat format, const std::uint8_t* data, std::size_t size,
-                          const ImageLimits& limits, const std::string& readerSays = {});
+/// Fails a read: throws ImageError "Error Reading File!" with `why` as its detail.
+[[noreturn]] void FailRead(const std::string& why);
 
 /// "picture of W x H is larger than 65535 x 65535 or 536870912 pixels", with the bounds of
 /// `limits`.
 std::string TooLargeText(std::int64_t width, std::int64_t height, const ImageLimits& limits);
+
+/// Why a picture of width x height that the limits refuse is refused: its size, or kDamaged when
+/// a side is zero or negative, which is no size at all.
+std::string RefusedSizeText(std::int64_t width, std::int64_t height, const ImageLimits& limits);
 
 }  // namespace tessora

@@ -9,7 +9,7 @@
 #include "imageio/byte_order.h"
 #include "imageio/photo_codecs.h"
 #include "imageio/photo_reader.h"
-#include "imageio/read_file.h"
+#include "imageio/picture_formats.h"
 
 namespace tessora {
 namespace {
@@ -212,6 +212,7 @@ void readAsRgba(TIFF* tif, photo::PixelBuffer& out) {
 
 void ReadTiffMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
                     const ImageLimits& limits) {
+  CheckPictureStart(PictureFormat::Tiff, data, size);
   if (data == nullptr) {
     Fail(photo::kDamaged);
   }
@@ -234,13 +235,6 @@ void ReadTiffMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
     readAsRgba(tif.get(), out);
   }
   photo::DrawOver(bitmap, out.pixels);
-}
-
-void LoadTiffFile(const std::string& FileName, Bitmap& bitmap, const ImageLimits& limits) {
-  DecodeFileBytes(FileName, PictureFormat::Tiff, limits,
-                  [&](const std::uint8_t* data, std::size_t size) {
-                    ReadTiffMemory(data, size, bitmap, limits);
-                  });
 }
 
 }  // namespace tessora

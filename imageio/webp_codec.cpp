@@ -6,7 +6,7 @@
 
 #include "imageio/photo_codecs.h"
 #include "imageio/photo_reader.h"
-#include "imageio/read_file.h"
+#include "imageio/picture_formats.h"
 
 namespace tessora {
 namespace {
@@ -56,6 +56,7 @@ const char* statusReason(VP8StatusCode status) {
 
 void ReadWebpMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
                     const ImageLimits& limits) {
+  CheckPictureStart(PictureFormat::Webp, data, size);
   WebPDecoderConfig config;
   if (data == nullptr || WebPInitDecoderConfig(&config) == 0) {
     Fail(photo::kDamaged);
@@ -83,13 +84,6 @@ void ReadWebpMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
     Fail(statusReason(decoded));
   }
   photo::DrawOver(bitmap, out.pixels);
-}
-
-void LoadWebpFile(const std::string& FileName, Bitmap& bitmap, const ImageLimits& limits) {
-  DecodeFileBytes(FileName, PictureFormat::Webp, limits,
-                  [&](const std::uint8_t* data, std::size_t size) {
-                    ReadWebpMemory(data, size, bitmap, limits);
-                  });
 }
 
 }  // namespace tessora

@@ -1,0 +1,51 @@
+#include "imageio/picture_formats.h"
+
+#include <gtest/gtest.h>
+
+#include "imageio/image_error.h"
+#include "imageio/image_files.h"
+#include "support/files.h"
+
+namespace tessora::testing {
+namespace {
+
+// What the row's reader gives as the reason for refusing `bytes`, or "" when it reads them.
+std::string refusal(const PictureFormatRow& row, const Bytes& bytes, const ImageLimits& limits) {
+  Bitmap bitmap(3, 2);
+  try {
+    row.read(bytes.data(), bytes.size(), bitmap, limits);
+    return "";
+  } catch (const ImageError& e) {
+    EXPECT_STREQ(e.what(), "Error Reading File!") << row.key;
+    return e.detail();
+  }
+}
+
+// Each row's reader says itself why it refuses the plainest bad files: none at all, another
+// format, the start of a whole file (its first seed), and a whole file whose header declares more
+// than the limits allow (small limits, so that the seed will do). The table and the loader's
+// list of formats agree.
+TEST(PictureFormats, EveryReaderSaysWhyItRefusesAFile) {
+  const std::string text = "not a picture, only text";
+  ImageLimits small;
+  small.maxDimension = 1;
+  for (const PictureFormatRow& row : PictureFormats()) {
+    EXPECT_EQ(&RowOf(row.format), &row) << row.key;
+    EXPECT_EQ(FormatOfExtension(row.extensions[0]), row.format) << row.key;
+    const std::string folder = std::string(TESSORA_FUZZ_SEEDS_DIR) + "/" + row.key;
+    const std::vector<std::string> seeds = filesIn(folder, "");
+    ASSERT_FALSE(seeds.empty()) << row.key;
+    const Bytes whole = readBytes(folder + "/" + seeds.front());
+    EXPECT_EQ(refusal(row, {}, {}), "empty file") << row.key;
+    EXPECT_EQ(refusal(row, Bytes(text.begin(), text.end()), {}), row.notThisFormat);
+    EXPECT_EQ(refusal(row, Bytes(whole.begin(), whole.begin() + 16), {}), "truncated") << row.key;
+    const std::string tooLarge = refusal(row, whole, small);
+    EXPECT_EQ(tooLarge.rfind("picture of ", 0), 0u) << row.key << ": " << tooLarge;
+    EXPECT_NE(tooLarge.find(" is larger than 1 x 1 or "), std::string::npos) << row.key;
+  }
+  EXPECT_EQ(LoadableFormatsText(), kLoadableFormats);
+  EXPECT_EQ(FormatOfExtension(".txt"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace tessora::testing
