@@ -3,6 +3,7 @@
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "cli/compose.h"
 #include "cli/desktop_helper.h"
@@ -64,29 +65,30 @@ int main(int argc, char** argv) {
 
   // One question to the helper serves the monitors, the desktop's size (the primary monitor's)
   // and its colour: each question starts the desktop libraries in a process of its own.
-  std::optional<std::optional<tessora::DesktopFacts>> facts;
-  auto desktopFacts = [&]() -> const std::optional<tessora::DesktopFacts>& {
+  // Why the question failed is told where the monitors were needed; the colour alone falls back
+  // to the usual one without a word (the command that needs the desktop will say why it failed).
+  std::optional<tessora::OutcomeOf<tessora::DesktopFacts>> facts;
+  auto desktopFacts = [&]() -> const tessora::OutcomeOf<tessora::DesktopFacts>& {
     if (!facts) {
-      facts.emplace();
-      if (tessora::DesktopHelper* h = desktopHelper()) {
-        const tessora::OutcomeOf<tessora::DesktopFacts> answer = h->desktop();
-        if (answer) {
-          *facts = answer.value();
-        } else {
-          std::cerr << "tessora-compose: " << tessora::TerminalText(answer.reason()) << '\n';
-        }
-      }
+      tessora::DesktopHelper* h = desktopHelper();
+      facts = h != nullptr
+                  ? h->desktop()
+                  : tessora::OutcomeOf<tessora::DesktopFacts>::Failed(std::string());
     }
     return *facts;
   };
+  bool told = false;
   tessora::ComposeEnvironment env;
   env.monitors = [&]() -> std::optional<tessora::MonitorLayout> {
-    const std::optional<tessora::DesktopFacts>& f = desktopFacts();
-    return f ? std::optional(f->layout) : std::nullopt;
+    const tessora::OutcomeOf<tessora::DesktopFacts>& f = desktopFacts();
+    if (!f && !f.reason().empty() && !std::exchange(told, true)) {
+      std::cerr << "tessora-compose: " << tessora::TerminalText(f.reason()) << '\n';
+    }
+    return f ? std::optional(f.value().layout) : std::nullopt;
   };
   env.desktopColor = [&]() -> std::optional<tessora::TColor> {
-    const std::optional<tessora::DesktopFacts>& f = desktopFacts();
-    return f ? f->color : std::nullopt;
+    const tessora::OutcomeOf<tessora::DesktopFacts>& f = desktopFacts();
+    return f ? f.value().color : std::nullopt;
   };
   env.desktop = [&]() -> std::optional<tessora::DesktopGeometry> {
     const std::optional<tessora::MonitorLayout> layout = env.monitors();

@@ -292,16 +292,18 @@ void Document::stepBack(Source source) {
   }
 }
 
+// The box is told of the list again even when nothing changed: it shows the entry whose folder
+// opens.
 std::optional<std::string> Document::selectedFolder(Source source) {
   const ChangeScope scope(*this);
   RecentList& entries = list(source);
-  if (entries.selectedIndex() < 0) {
-    if (entries.count() == 0) {
-      return std::nullopt;
-    }
-    entries.select(0);
-    changed(kRecentLists);
+  if (entries.count() == 0) {
+    return std::nullopt;
   }
+  if (entries.selectedIndex() < 0) {
+    entries.select(0);
+  }
+  changed(kRecentLists);
   const std::string& entry = entries.entries()[static_cast<std::size_t>(entries.selectedIndex())];
   return entry.substr(0, entry.rfind('/') + 1);
 }
