@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/color.h"
 #include "document/document.h"
+#include "engine/color.h"
 #include "engine/monitor_layout.h"
 #include "engine/rect.h"
 

@@ -315,8 +315,8 @@ std::optional<DesktopFacts> DesktopHelper::ParseDesktop(const std::string& text)
       return std::nullopt;
     }
     const unsigned long rgb = std::stoul(hex, nullptr, 16);
-    facts.color = RGB(static_cast<int>(rgb >> 16), static_cast<int>(rgb >> 8),
-                      static_cast<int>(rgb));
+    facts.color =
+        RGB(static_cast<int>(rgb >> 16), static_cast<int>(rgb >> 8), static_cast<int>(rgb));
   }
   std::optional<MonitorLayout> layout = ParseLayout(monitors);
   if (!layout) {

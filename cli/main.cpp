@@ -71,9 +71,8 @@ int main(int argc, char** argv) {
   auto desktopFacts = [&]() -> const tessora::OutcomeOf<tessora::DesktopFacts>& {
     if (!facts) {
       tessora::DesktopHelper* h = desktopHelper();
-      facts = h != nullptr
-                  ? h->desktop()
-                  : tessora::OutcomeOf<tessora::DesktopFacts>::Failed(std::string());
+      facts = h != nullptr ? h->desktop()
+                           : tessora::OutcomeOf<tessora::DesktopFacts>::Failed(std::string());
     }
     return *facts;
   };

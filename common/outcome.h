@@ -30,9 +30,7 @@ template <typename T>
 class OutcomeOf {
  public:
   static OutcomeOf Done(T value) { return OutcomeOf(std::move(value), std::string()); }
-  static OutcomeOf Failed(std::string reason) {
-    return OutcomeOf(std::nullopt, std::move(reason));
-  }
+  static OutcomeOf Failed(std::string reason) { return OutcomeOf(std::nullopt, std::move(reason)); }
   bool ok() const { return value_.has_value(); }
   explicit operator bool() const { return value_.has_value(); }
   /// Why the step failed; empty when it is done.

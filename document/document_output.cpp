@@ -59,10 +59,10 @@ bool Document::setAsWallpaper(WallpaperSetter* service, const MonitorLayout& lay
     BusyScope busy(*this);
     renderPending();
     WallpaperOutput output(*service);
-    result = layout.monitors.size() > 1
-                 ? output.setMonitors(folder, layout, composeForMonitors(layout),
-                                      deepBackgroundColor_)
-                 : output.setOne(folder, composed_);
+    result =
+        layout.monitors.size() > 1
+            ? output.setMonitors(folder, layout, composeForMonitors(layout), deepBackgroundColor_)
+            : output.setOne(folder, composed_);
   }
   return reportInstall(result, failed);
 }

@@ -32,7 +32,8 @@ TEST(BackgroundRecipe, TheStepsTextReadsBackAsTheSameRecipe) {
       step.factor = step.generate ? 1.0F : 0.1F * static_cast<float>(random() % 30 + 1) / 3;
       recipe.add(step);
     }
-    const std::optional<BackgroundRecipe> back = BackgroundRecipe::FromText(base, recipe.stepsText());
+    const std::optional<BackgroundRecipe> back =
+        BackgroundRecipe::FromText(base, recipe.stepsText());
     ASSERT_TRUE(back.has_value()) << recipe.stepsText();
     EXPECT_EQ(back->steps(), recipe.steps()) << recipe.stepsText();
     EXPECT_TRUE(SamePicture(back->replay(61, 33, 344, 231), recipe.replay(61, 33, 344, 231)));
@@ -40,9 +41,9 @@ TEST(BackgroundRecipe, TheStepsTextReadsBackAsTheSameRecipe) {
 }
 
 TEST(BackgroundRecipe, TextThatIsNoRecipeIsRefused) {
-  for (const char* text : {"generate plaid 0 0\n", "generate halo 00000001\n", "scale\n",
-                           "scale 2x\n", "scale 2 3\n", "generate halo 1 2 halo 1 2 3\n", "x\n",
-                           "generate corner 1 2 extra\n"}) {
+  for (const char* text :
+       {"generate plaid 0 0\n", "generate halo 00000001\n", "scale\n", "scale 2x\n", "scale 2 3\n",
+        "generate halo 1 2 halo 1 2 3\n", "x\n", "generate corner 1 2 extra\n"}) {
     EXPECT_FALSE(BackgroundRecipe::FromText(Bitmap(), text).has_value()) << text;
   }
   EXPECT_TRUE(BackgroundRecipe::FromText(Bitmap(), "").has_value()) << "no steps yet";

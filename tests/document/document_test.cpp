@@ -703,7 +703,9 @@ TEST(DocumentMonitors, SetAsWallpaperHandsEveryMonitorItsOwnFile) {
   layout.monitors[0].name = "DP-2";
   layout.monitors[1].name = "HDMI-1";
 
+  fb.busyCalls.clear();
   ASSERT_TRUE(doc.setAsWallpaper(&setter, layout));
+  EXPECT_EQ(fb.busyCalls, (std::vector<bool>{true, false})) << "one busy span for the whole set";
   ASSERT_TRUE(setter.installed.empty());
   ASSERT_EQ(setter.installedMonitors.size(), 1U);
   const MonitorPictures& handed = setter.installedMonitors.front();

@@ -48,9 +48,7 @@ class RecentLists : public ::testing::Test, public DocumentView {
     doc.Activate(s);
     loads.clear();
   }
-  std::vector<std::string> entries(Source source) const {
-    return doc.recentList(source).entries();
-  }
+  std::vector<std::string> entries(Source source) const { return doc.recentList(source).entries(); }
 
   testing::TempDir dir;
   testing::RecordingFeedback fb;
@@ -90,13 +88,22 @@ TEST_F(RecentLists, DropPickAndStepBack) {
     std::vector<std::string> loaded;
     std::string caption;
   } rows[] = {
-      {"drop", [&] { doc.dropFiles(Source::Tile, {n, a}); }, {n, b, a}, {n}, n},
+      {"drop",
+       [&] {
+         doc.dropFiles(Source::Tile, {n, a});
+       },
+       {n, b, a},
+       {n},
+       n},
       {"drop a bad file", [&] { doc.dropFiles(Source::Tile, {bad}); }, {b, a}, {bad}, b},
       {"drop nothing", [&] { doc.dropFiles(Source::Tile, {}); }, {b, a}, {}, b},
       {"pick", [&] { doc.pickRecent(Source::Tile, 1); }, {a, b}, {a}, a},
       {"step back", [&] { doc.stepBack(Source::Tile); }, {a}, {a}, a},
-      {"step back twice", [&] { doc.stepBack(Source::Tile), doc.stepBack(Source::Tile); },
-       {}, {a}, a},
+      {"step back twice",
+       [&] { doc.stepBack(Source::Tile), doc.stepBack(Source::Tile); },
+       {},
+       {a},
+       a},
   };
   for (const auto& row : rows) {
     writeFile(dir.file("PATHS to tiles.txt"), b + "\r\n" + a + "\r\n");

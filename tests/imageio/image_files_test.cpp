@@ -284,8 +284,7 @@ TEST(SaveComposed, WritesEachFormat) {
 }
 
 // The writer's own text for the step that failed, then the system's reason.
-std::string WriteFailureText(SaveFormat format, const std::string& name, int error,
-                             bool creating) {
+std::string WriteFailureText(SaveFormat format, const std::string& name, int error, bool creating) {
   const std::string why = std::strerror(error);
   if (format == SaveFormat::Png) {
     return creating ? "Error Opening File " + name + "! " + why

@@ -167,9 +167,9 @@ TEST(TForm1Output, SaveAsWritesTheSelectedFormatUnderTheResolvedName) {
     EXPECT_EQ(f.info().toStdString(), SavedInfoText(written));
     // The readers go by the extension: a copy named for the format is read back.
     const std::string copy = d + "check" +
-                             (row.filter == 1    ? ".png"
+                             (row.filter == 1   ? ".png"
                               : row.filter == 2 ? ".jpg"
-                                                        : ".bmp");
+                                                : ".bmp");
     std::filesystem::copy_file(written, copy, std::filesystem::copy_options::overwrite_existing);
     const Bitmap back = f.load(copy);
     EXPECT_EQ(back.width(), 1024) << row.written;
