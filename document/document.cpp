@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "document/document_scopes.h"
 #include "engine/rounding.h"
 
 namespace tessora {
@@ -23,21 +22,6 @@ const char* BackgroundCaption(BackgroundKind kind) {
   return "";
 }
 
-// A settings file may name the desktop's system colour rather than a value: that is the desktop's
-// colour as the desktop service tells it.
-StartState StartStateFor(const Settings& settings, const DesktopGeometry& desktop,
-                         TColor desktopColor) {
-  StartState start;
-  start.desktop = desktop;
-  const std::optional<TColor>& deep = settings.DeepBackgroundColor;
-  start.deepBackgroundColor = !deep || *deep == clBackground ? desktopColor : *deep;
-  start.options.soundEffects = settings.useSoundEffects;
-  start.options.useEntireDesktopArea = settings.useEntireDesktopArea;
-  start.options.retainAspectRatio = settings.retainAspectRatio;
-  start.options.showAllTools = settings.showAllTools;
-  return start;
-}
-
 Document::Document(Feedback& feedback, Layout layout) : feedback_(feedback), layout_(layout) {
   preview_.setSize(layout_.preview.width, layout_.preview.height);
 }
@@ -48,24 +32,10 @@ void Document::playCue(Cue cue) {
   }
 }
 
-void Document::changed(DocumentParts parts) {
-  changedParts_ |= parts;
-  if (commandDepth_ == 0) {
-    tellView();
-  }
-}
-
-void Document::tellView() {
-  const DocumentParts parts = std::exchange(changedParts_, 0);
-  if (parts != 0 && view_ != nullptr) {
-    view_->Changed(parts);
-  }
-}
-
 // --- Start-up ---
 
 void Document::Activate(const StartState& start) {
-  const ChangeScope scope(*this);
+  const ChangeScope scope(notices_);
   options_ = start.options;
   deepBackgroundColor_ = start.deepBackgroundColor;
   widthFraction_ = 0;
@@ -73,29 +43,32 @@ void Document::Activate(const StartState& start) {
   SizeToDesktop(composed_, start.desktop, options_.useEntireDesktopArea);
   // The other monitors follow the same rule, as it was at start-up.
   sizedToEntireArea_ = options_.useEntireDesktopArea;
-  clickMode_ = ClickMode::PickColors;
-  previewEntered_ = false;
+  clicks_ = ClickModes();
   // A start sets the document anew: a view draws all of it.
   changed(kAllParts);
-  listFolder_ = start.listFolder;
-  loadRecentLists();
+  recent_.setFolder(start.listFolder);
+  // The center list comes first, so that a failure there is the one reported.
+  editLists([this] {
+    recent_.load(Source::Center);
+    recent_.load(Source::Tile);
+  });
   resetTile();
   for (const Source source : {Source::Tile, Source::Center}) {
-    if (list(source).count() > 0) {
+    if (recent_.list(source).count() > 0) {
       pickRecent(source, 0);
     }
   }
 }
 
 void Document::setOptions(const Options& options) {
-  const ChangeScope scope(*this);
+  const ChangeScope scope(notices_);
   options_ = options;
 }
 
 // --- Sizing ---
 
 void Document::SetCenterFraction(float value) {
-  const ChangeScope scope(*this);
+  const ChangeScope scope(notices_);
   const long double ratio = static_cast<long double>(layout_.centerFrame.width) /
                             static_cast<long double>(layout_.centerFrame.height);
   if (ratio <= 4.0L / 3.0L) {
@@ -118,27 +91,27 @@ void Document::showSizeInfo() {
 }
 
 void Document::sizeAsIs() {
-  const ChangeScope scope(*this);
+  const ChangeScope scope(notices_);
   widthFraction_ = 0;
   heightFraction_ = 0;
   RenderComposition();
 }
 
 void Document::sizeFull() {
-  const ChangeScope scope(*this);
+  const ChangeScope scope(notices_);
   SetCenterFraction(FullCenterFraction);
   RenderComposition();
 }
 
 void Document::sizeGoldenArea() {
-  const ChangeScope scope(*this);
+  const ChangeScope scope(notices_);
   SetCenterFraction(DefaultCenterFraction);
   RenderComposition();
   showSizeInfo();
 }
 
 void Document::setFractions(float widthFraction, float heightFraction) {
-  const ChangeScope scope(*this);
+  const ChangeScope scope(notices_);
   widthFraction_ = widthFraction;
   heightFraction_ = widthFraction != 0 ? 0 : heightFraction;
   RenderComposition();
@@ -148,7 +121,7 @@ void Document::setFractions(float widthFraction, float heightFraction) {
 // --- Rendering ---
 
 void Document::setDeferredRendering(bool on) {
-  const ChangeScope scope(*this);
+  const ChangeScope scope(notices_);
   deferRendering_ = on;
   if (!on) {
     renderPending();
@@ -156,7 +129,7 @@ void Document::setDeferredRendering(bool on) {
 }
 
 void Document::renderPending() {
-  const ChangeScope scope(*this);
+  const ChangeScope scope(notices_);
   if (renderDeferred_) {
     renderDeferred_ = false;
     paintComposition();
@@ -168,8 +141,8 @@ void Document::renderPending() {
 // size texts come from CenterRect), so deferring it would change what they produce. Only the
 // pixel work waits.
 void Document::RenderComposition() {
-  const ChangeScope scope(*this);
-  BusyScope busy(*this);
+  const ChangeScope scope(notices_);
+  BusyScope busy(busySpans_);
   feedback_.HideInfo();
   PlaceCenter();
   playCue(Cue::ExamplePainted);
@@ -224,7 +197,7 @@ void Document::composeInto(Bitmap& out, const Bitmap& tile) const {
 }
 
 void Document::paintComposition() {
-  BusyScope busy(*this);
+  BusyScope busy(busySpans_);
   composeInto(composed_, tile_);
   preview_.stretchDraw(0, 0, preview_.width(), preview_.height(), composed_);
   changed(kPreview);
@@ -233,30 +206,28 @@ void Document::paintComposition() {
 // --- Preview clicks ---
 
 void Document::armClickMode(ClickMode mode) {
-  const ChangeScope scope(*this);
-  clickMode_ = mode;
-  previewEntered_ = false;
+  const ChangeScope scope(notices_);
+  clicks_.arm(mode);
   changed(kClickMode);
 }
 
 void Document::previewMouseMove() {
-  const ChangeScope scope(*this);
-  previewEntered_ = true;
+  const ChangeScope scope(notices_);
+  clicks_.pointerOverPreview();
 }
 
 void Document::formMouseMove() {
-  const ChangeScope scope(*this);
-  if (previewEntered_ && clickMode_ != ClickMode::PickColors) {
-    clickMode_ = ClickMode::PickColors;
+  const ChangeScope scope(notices_);
+  if (clicks_.pointerOverSurface()) {
     changed(kClickMode);
   }
 }
 
 void Document::previewMouseDown(MouseButton button, int x, int y) {
-  const ChangeScope scope(*this);
+  const ChangeScope scope(notices_);
   renderPending();
   const TColor shown = preview_.pixel(x, y);
-  switch (clickMode_) {
+  switch (clicks_.mode()) {
     case ClickMode::PickColors:
       if (shown != clNone && button == MouseButton::Left) {
         setColor0(shown);
@@ -289,19 +260,19 @@ void Document::previewMouseDown(MouseButton button, int x, int y) {
 // --- Palette ---
 
 void Document::setColor0(TColor c) {
-  const ChangeScope scope(*this);
+  const ChangeScope scope(notices_);
   color0_ = c;
   changed(kColors);
 }
 
 void Document::setColor1(TColor c) {
-  const ChangeScope scope(*this);
+  const ChangeScope scope(notices_);
   color1_ = c;
   changed(kColors);
 }
 
 void Document::swapColors() {
-  const ChangeScope scope(*this);
+  const ChangeScope scope(notices_);
   playCue(Cue::ColorStored);
   std::swap(color0_, color1_);
   changed(kColors);

@@ -7,6 +7,12 @@
 #include <vector>
 
 #include "common/outcome.h"
+#include "document/click_modes.h"
+#include "document/command_scopes.h"
+#include "document/custom_scale.h"
+#include "document/document_view.h"
+#include "document/recent_pictures.h"
+#include "document/start_state.h"
 #include "engine/background_recipe.h"
 #include "engine/bitmap.h"
 #include "engine/clipboard_sink.h"
@@ -19,76 +25,13 @@
 #include "engine/wallpaper_service.h"
 #include "engine/window_geometry.h"
 #include "imageio/image_files.h"
-#include "settings/recent_list.h"
-#include "settings/settings.h"
 
 namespace tessora {
 
-/// The options of the Options menu.
-struct Options {
-  bool useEntireDesktopArea = false;  ///< "part of wallpaper under taskbar"
-  bool retainAspectRatio = false;     ///< "retain aspect ratio"
-  bool showAllTools = false;          ///< "show all tools"
-  bool soundEffects = true;           ///< "sound effects"
-};
-
-/// What a press on the preview does.
-enum class ClickMode : std::uint8_t {
-  PickColors = 0,
-  MarkTransparent = 1,
-  ResizeHeight = 2,
-  ResizeWidth = 3,
-};
-
 enum class MouseButton { Left, Right, Middle };
-
-/// The two sources of a composition, each with its panel and its list of recent pictures.
-enum class Source { Tile, Center };
 
 /// The caption shown for a generated background ("(temporary gradient)", ...).
 const char* BackgroundCaption(BackgroundKind kind);
-
-/// The parts of the document a window shows, one bit each, so that a command can tell all it
-/// changed at once.
-enum DocumentPart : unsigned {
-  kTilePicture = 1U << 0,    ///< the background source's picture
-  kCenterPicture = 1U << 1,  ///< the center image's picture and whether it is shown
-  kPreview = 1U << 2,        ///< the stretched composition
-  kTools = 1U << 3,          ///< which source tools are enabled
-  kCaptions = 1U << 4,       ///< each source's path or generated-background caption
-  kClickMode = 1U << 5,      ///< the armed click mode of the preview
-  kColors = 1U << 6,         ///< the two palette colours
-  kTileScale = 1U << 7,      ///< the custom tile-scaling factor
-  kRecentLists = 1U << 8,    ///< the lists of recent pictures and their selections
-  kAllParts = (1U << 9) - 1,
-};
-/// A set of DocumentPart bits.
-using DocumentParts = unsigned;
-
-/// Notified when what the window shows changes. The window mirrors the document in its widgets;
-/// the command-line tool ignores it.
-class DocumentView {
- public:
-  virtual ~DocumentView() = default;
-  /// A command ended having changed `parts`: told once per command, when the outermost one ends,
-  /// so a view redraws exactly those parts from the document.
-  virtual void Changed(DocumentParts parts) = 0;
-};
-
-/// How a front end starts the document: the desktop it composes for, the deep background colour,
-/// the options, and where the lists of recent pictures are kept.
-struct StartState {
-  DesktopGeometry desktop;
-  TColor deepBackgroundColor = kDefaultDesktopColor;
-  Options options;
-  /// The folder of the two list files, with its trailing separator; "" keeps no lists.
-  std::string listFolder;
-};
-
-/// The start of a front end with `settings` on a desktop of this geometry and colour: the
-/// settings' deep background colour, or the desktop's own where they name none.
-StartState StartStateFor(const Settings& settings, const DesktopGeometry& desktop,
-                         TColor desktopColor);
 
 /// The one document of the program: the background source, the center image, the composed
 /// wallpaper and its preview, the sizing and colours, the lists of recent pictures, and every
@@ -100,7 +43,7 @@ class Document {
 
   explicit Document(Feedback& feedback, Layout layout = Layout{});
 
-  void setView(DocumentView* view) { view_ = view; }
+  void setView(DocumentView* view) { notices_.setView(view); }
   void setImageLoader(ImageLoader loader) { loader_ = std::move(loader); }
 
   // --- State ---
@@ -115,9 +58,9 @@ class Document {
   TColor DeepBackgroundColor() const { return deepBackgroundColor_; }
   TColor color0() const { return color0_; }
   TColor color1() const { return color1_; }
-  ClickMode PreviewClickMode() const { return clickMode_; }
-  bool PreviewEntered() const { return previewEntered_; }
-  float TileResizeFraction() const { return tileResizeFraction_; }
+  ClickMode PreviewClickMode() const { return clicks_.mode(); }
+  bool PreviewEntered() const { return clicks_.previewEntered(); }
+  float TileResizeFraction() const { return customScale_.fraction(); }
   const Options& options() const { return options_; }
   /// Whether the background tools (clear, resize) are enabled: a background is assigned.
   bool tileToolsEnabled() const { return tileToolsEnabled_; }
@@ -130,9 +73,7 @@ class Document {
   const std::string& tileCaption() const { return tileCaption_; }
   const std::string& centerCaption() const { return centerCaption_; }
   /// A source's list of recent pictures, as its box shows it.
-  const RecentList& recentList(Source source) const;
-  /// The file a source's list is kept in ("" while no list is kept).
-  std::string recentListFile(Source source) const;
+  const RecentList& recentList(Source source) const { return recent_.list(source); }
 
   // --- Start-up ---
   /// The start of either front end: the options and deep background colour taken, default
@@ -207,14 +148,14 @@ class Document {
   // --- Tile scaling ---
   /// A press on the tile panel at x (panel coordinates) sets the custom scaling factor.
   void SetTileResizeFraction(std::int32_t x);
-  bool customScaleArmed() const { return customScaleArmed_; }
-  std::string shrinkCustomCaption() const;
-  std::string growCustomCaption() const;
+  bool customScaleArmed() const { return customScale_.armed(); }
+  std::string shrinkCustomCaption() const { return customScale_.shrinkCaption(); }
+  std::string growCustomCaption() const { return customScale_.growCaption(); }
   void scaleTile(float factor);
   void scaleTileHalf() { scaleTile(0.5F); }
   void scaleTileDouble() { scaleTile(2.0F); }
-  void scaleTileShrinkCustom() { scaleTile(tileResizeFraction_); }
-  void scaleTileGrowCustom() { scaleTile(1.0F + tileResizeFraction_); }
+  void scaleTileShrinkCustom() { scaleTile(customScale_.fraction()); }
+  void scaleTileGrowCustom() { scaleTile(1.0F + customScale_.fraction()); }
 
   // --- Center image ---
   /// Loads a file as the center image; false (nothing else changed, the failure reported) when
@@ -270,9 +211,6 @@ class Document {
   void swapColors();
 
  private:
-  class BusyScope;
-  class ChangeScope;
-
   /// Where the center image lands on the composed wallpaper, from the current state.
   struct CenterPlacement {
     enum Kind { None, AsIs, Stretched } kind = None;
@@ -290,8 +228,7 @@ class Document {
   void paintComposition();
   void playCue(Cue cue);
   /// Notes parts a command changed; the view hears of them when the outermost command ends.
-  void changed(DocumentParts parts);
-  void tellView();
+  void changed(DocumentParts parts) { notices_.add(parts); }
   void showSizeInfo();
   void enableTileTools(bool on);
   void enableCenterTools(bool on);
@@ -300,17 +237,16 @@ class Document {
   bool load(const std::string& path, Bitmap& target);
   bool assign(Source source, const std::string& path);
   void clearSource(Source source);
-  RecentList& list(Source source);
-  /// Runs a change of a source's list; the view hears of the list even when the change throws.
-  void editList(const std::function<void()>& edit);
-  void loadRecentLists();
+  /// Runs a change of the lists; the view hears of them even when the change throws.
+  void editLists(const std::function<void()>& edit);
   /// The service's wallpaper folder, or "" after telling why there is none.
   std::string wallpaperFolder(WallpaperSetter* service, const std::string& failed);
   /// Tells the desktop's answer to an install; returns whether it took the wallpaper.
   bool reportInstall(const Outcome& result, const std::string& failed);
 
   Feedback& feedback_;
-  DocumentView* view_ = nullptr;
+  ChangeNotices notices_;
+  BusySpans busySpans_{feedback_};
   ImageLoader loader_ = LoadImageFile;
   Layout layout_;
   Options options_;
@@ -330,23 +266,16 @@ class Document {
   TColor deepBackgroundColor_ = kDefaultDesktopColor;
   TColor color0_ = clBtnHighlight;
   TColor color1_ = clActiveCaption;
-  ClickMode clickMode_ = ClickMode::PickColors;
-  bool previewEntered_ = false;
-  float tileResizeFraction_ = 0;
-  bool customScaleArmed_ = false;
+  ClickModes clicks_;
+  CustomScale customScale_;
   bool tileToolsEnabled_ = false;
   bool centerToolsEnabled_ = true;
   bool centerShown_ = false;
   std::string tileCaption_;
   std::string centerCaption_;
-  std::string listFolder_;
-  RecentList tileList_;
-  RecentList centerList_;
-  int busyDepth_ = 0;
+  RecentPictures recent_;
   bool deferRendering_ = false;
   bool renderDeferred_ = false;
-  int commandDepth_ = 0;
-  DocumentParts changedParts_ = 0;
 };
 
 }  // namespace tessora

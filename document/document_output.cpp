@@ -1,7 +1,6 @@
 // The document's outputs: the composition for each monitor, "Set as Wallpaper" and its restore,
 // "Save As" and "Copy to Clipboard".
 #include "document/document.h"
-#include "document/document_scopes.h"
 #include "document/wallpaper_output.h"
 
 namespace tessora {
@@ -48,7 +47,7 @@ bool Document::reportInstall(const Outcome& result, const std::string& failed) {
 // One busy span for the whole of it: composing, writing, and the desktop, which may take
 // seconds to answer.
 bool Document::setAsWallpaper(WallpaperSetter* service, const MonitorLayout& layout) {
-  const ChangeScope scope(*this);
+  const ChangeScope scope(notices_);
   const std::string failed = "Wallpaper could not be set: ";
   const std::string folder = wallpaperFolder(service, failed);
   if (folder.empty()) {
@@ -56,7 +55,7 @@ bool Document::setAsWallpaper(WallpaperSetter* service, const MonitorLayout& lay
   }
   Outcome result = Outcome::Done();
   {
-    BusyScope busy(*this);
+    BusyScope busy(busySpans_);
     renderPending();
     WallpaperOutput output(*service);
     result =
@@ -68,7 +67,7 @@ bool Document::setAsWallpaper(WallpaperSetter* service, const MonitorLayout& lay
 }
 
 bool Document::restoreWallpaper(WallpaperSetter* service, const MonitorLayout& layout) {
-  const ChangeScope scope(*this);
+  const ChangeScope scope(notices_);
   const std::string failed = "Wallpaper could not be restored: ";
   const std::string folder = wallpaperFolder(service, failed);
   if (folder.empty()) {
@@ -76,7 +75,7 @@ bool Document::restoreWallpaper(WallpaperSetter* service, const MonitorLayout& l
   }
   Outcome result = Outcome::Done();
   {
-    BusyScope busy(*this);
+    BusyScope busy(busySpans_);
     result = WallpaperOutput(*service).restore(folder, layout);
   }
   return reportInstall(result, failed);
@@ -84,9 +83,9 @@ bool Document::restoreWallpaper(WallpaperSetter* service, const MonitorLayout& l
 
 void Document::saveComposedAs(const std::string& path, SaveFormat format,
                               const MonitorLayout& layout) {
-  const ChangeScope scope(*this);
+  const ChangeScope scope(notices_);
   {
-    BusyScope busy(*this);
+    BusyScope busy(busySpans_);
     if (layout.monitors.size() > 1) {
       SaveComposed(path, format, composeSpanning(layout));
     } else {
@@ -98,7 +97,7 @@ void Document::saveComposedAs(const std::string& path, SaveFormat format,
 }
 
 void Document::copyToClipboard(ClipboardSink& clipboard) {
-  const ChangeScope scope(*this);
+  const ChangeScope scope(notices_);
   renderPending();
   clipboard.setImage(composed_);
   playCue(Cue::ImageAssign);

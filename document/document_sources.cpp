@@ -3,10 +3,7 @@
 #include <utility>
 
 #include "document/document.h"
-#include "document/document_scopes.h"
 #include "engine/composition.h"
-#include "engine/rounding.h"
-#include "settings/file_locations.h"
 
 namespace tessora {
 
@@ -36,7 +33,7 @@ bool Document::load(const std::string& path, Bitmap& target) {
 // --- Background source ---
 
 bool Document::AssignTileFile(const std::string& path) {
-  const ChangeScope scope(*this);
+  const ChangeScope scope(notices_);
   if (!load(path, tile_)) {
     return false;
   }
@@ -50,7 +47,7 @@ bool Document::AssignTileFile(const std::string& path) {
 }
 
 void Document::ClearTile() {
-  const ChangeScope scope(*this);
+  const ChangeScope scope(notices_);
   enableTileTools(false);
   recipe_.reset();
   tile_.setSize(layout_.tilePanel.width, layout_.tilePanel.height);
@@ -60,7 +57,7 @@ void Document::ClearTile() {
 }
 
 void Document::resetTile() {
-  const ChangeScope scope(*this);
+  const ChangeScope scope(notices_);
   tile_.setFillColor(deepBackgroundColor_);
   ClearTile();
 }
@@ -78,7 +75,7 @@ void Document::pasteInto(Bitmap& target, const Bitmap* clip) {
 }
 
 void Document::pasteTile(const Bitmap* clip) {
-  const ChangeScope scope(*this);
+  const ChangeScope scope(notices_);
   if (clip != nullptr) {
     recipe_.reset();
   }
@@ -89,7 +86,7 @@ void Document::pasteTile(const Bitmap* clip) {
 }
 
 void Document::generateBackground(BackgroundKind kind) {
-  const ChangeScope scope(*this);
+  const ChangeScope scope(notices_);
   if (kind == BackgroundKind::Tile) {
     tile_.setFillColor(color0_);
     ClearTile();
@@ -105,7 +102,7 @@ void Document::generateBackground(BackgroundKind kind) {
       recipe_.emplace(tile_);
     }
     {
-      BusyScope busy(*this);
+      BusyScope busy(busySpans_);
       BackgroundRecipe::Apply(tile_, step, composed_.width(), composed_.height(), centerRect_);
     }
     recipe_->add(step);
@@ -118,7 +115,7 @@ void Document::generateBackground(BackgroundKind kind) {
 }
 
 void Document::setDeepBackgroundColor(TColor c) {
-  const ChangeScope scope(*this);
+  const ChangeScope scope(notices_);
   deepBackgroundColor_ = c;
   tile_.setFillColor(c);
   ClearTile();
@@ -133,33 +130,15 @@ Bitmap Document::backgroundFor(int w, int h) const {
 // --- Tile scaling ---
 
 void Document::SetTileResizeFraction(std::int32_t x) {
-  const ChangeScope scope(*this);
-  tileResizeFraction_ =
-      ToSingle(static_cast<long double>(x) / static_cast<long double>(layout_.tilePanel.width));
-  customScaleArmed_ = true;
+  const ChangeScope scope(notices_);
+  customScale_.pick(x, layout_.tilePanel.width);
   changed(kTileScale);
 }
 
-std::string Document::shrinkCustomCaption() const {
-  if (!customScaleArmed_) {
-    return "(click on panel...)";
-  }
-  return "shrink to " + std::to_string(Round(static_cast<long double>(tileResizeFraction_) * 100)) +
-         "%";
-}
-
-std::string Document::growCustomCaption() const {
-  if (!customScaleArmed_) {
-    return "(click on panel...)";
-  }
-  return "grow by " +
-         std::to_string(Round(static_cast<long double>(tileResizeFraction_) * 100) + 100) + "%";
-}
-
 void Document::scaleTile(float factor) {
-  const ChangeScope scope(*this);
+  const ChangeScope scope(notices_);
   {
-    BusyScope busy(*this);
+    BusyScope busy(busySpans_);
     ScaleBitmap(tile_, factor);
   }
   if (recipe_) {
@@ -174,7 +153,7 @@ void Document::scaleTile(float factor) {
 // --- Center image ---
 
 bool Document::AssignCenterFile(const std::string& path) {
-  const ChangeScope scope(*this);
+  const ChangeScope scope(notices_);
   if (!load(path, center_)) {
     return false;
   }
@@ -190,7 +169,7 @@ bool Document::AssignCenterFile(const std::string& path) {
 }
 
 void Document::ClearCenter() {
-  const ChangeScope scope(*this);
+  const ChangeScope scope(notices_);
   center_.clear();
   enableCenterTools(false);
   centerPictureChanged(false);
@@ -198,7 +177,7 @@ void Document::ClearCenter() {
 }
 
 void Document::pasteCenter(const Bitmap* clip) {
-  const ChangeScope scope(*this);
+  const ChangeScope scope(notices_);
   pasteInto(center_, clip);
   centerPictureChanged(true);
   enableCenterTools(true);
@@ -206,7 +185,7 @@ void Document::pasteCenter(const Bitmap* clip) {
 }
 
 void Document::setCenterTransparentColor(TColor c) {
-  const ChangeScope scope(*this);
+  const ChangeScope scope(notices_);
   center_.setTransparent(true);
   center_.setTransparentColor(c);
   RenderComposition();
@@ -214,21 +193,6 @@ void Document::setCenterTransparentColor(TColor c) {
 }
 
 // --- Recent pictures ---
-
-const RecentList& Document::recentList(Source source) const {
-  return source == Source::Tile ? tileList_ : centerList_;
-}
-
-RecentList& Document::list(Source source) {
-  return source == Source::Tile ? tileList_ : centerList_;
-}
-
-std::string Document::recentListFile(Source source) const {
-  if (listFolder_.empty()) {
-    return std::string();
-  }
-  return listFolder_ + (source == Source::Tile ? kTileListFileName : kCenterListFileName);
-}
 
 bool Document::assign(Source source, const std::string& path) {
   return source == Source::Tile ? AssignTileFile(path) : AssignCenterFile(path);
@@ -244,49 +208,38 @@ void Document::clearSource(Source source) {
 
 // The box mirrors its list after every change, even one whose file could not be written: what
 // the list holds then is told before the failure goes on to the front end.
-void Document::editList(const std::function<void()>& edit) {
+void Document::editLists(const std::function<void()>& edit) {
   changed(kRecentLists);
   try {
     edit();
   } catch (...) {
-    tellView();
+    notices_.flush();
     throw;
   }
 }
 
-// The center list comes first, so that a failure there is the one reported.
-void Document::loadRecentLists() {
-  if (listFolder_.empty()) {
-    return;
-  }
-  for (const Source source : {Source::Center, Source::Tile}) {
-    editList([&] { LoadRecentList(list(source), recentListFile(source)); });
-  }
-}
-
 bool Document::dropFiles(Source source, const std::vector<std::string>& paths) {
-  const ChangeScope scope(*this);
+  const ChangeScope scope(notices_);
   if (paths.empty() || !assign(source, paths.front())) {
     return false;
   }
-  if (!listFolder_.empty()) {
-    editList([&] { PushRecentEntry(list(source), recentListFile(source), paths.front()); });
-  }
+  editLists([&] { recent_.push(source, paths.front()); });
   return true;
 }
 
 void Document::pickRecent(Source source, int index) {
-  const ChangeScope scope(*this);
+  const ChangeScope scope(notices_);
   std::string path;
-  editList([&] { path = SelectRecentEntry(list(source), recentListFile(source), index); });
+  editLists([&] { path = recent_.pick(source, index); });
   assign(source, path);
 }
 
 void Document::stepBack(Source source) {
-  const ChangeScope scope(*this);
-  editList([&] { RemoveRecentEntry(list(source), recentListFile(source)); });
-  if (list(source).selectedIndex() >= 0) {
-    pickRecent(source, list(source).selectedIndex());
+  const ChangeScope scope(notices_);
+  editLists([&] { recent_.removeSelected(source); });
+  const int selected = recent_.list(source).selectedIndex();
+  if (selected >= 0) {
+    pickRecent(source, selected);
   } else {
     clearSource(source);
   }
@@ -295,17 +248,9 @@ void Document::stepBack(Source source) {
 // The box is told of the list again even when nothing changed: it shows the entry whose folder
 // opens.
 std::optional<std::string> Document::selectedFolder(Source source) {
-  const ChangeScope scope(*this);
-  RecentList& entries = list(source);
-  if (entries.count() == 0) {
-    return std::nullopt;
-  }
-  if (entries.selectedIndex() < 0) {
-    entries.select(0);
-  }
+  const ChangeScope scope(notices_);
   changed(kRecentLists);
-  const std::string& entry = entries.entries()[static_cast<std::size_t>(entries.selectedIndex())];
-  return entry.substr(0, entry.rfind('/') + 1);
+  return recent_.selectedFolder(source);
 }
 
 }  // namespace tessora
