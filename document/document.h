@@ -13,6 +13,7 @@
 #include "document/document_view.h"
 #include "document/recent_pictures.h"
 #include "document/start_state.h"
+#include "document/wallpaper_output.h"
 #include "engine/background_recipe.h"
 #include "engine/bitmap.h"
 #include "engine/clipboard_sink.h"
@@ -239,9 +240,10 @@ class Document {
   void clearSource(Source source);
   /// Runs a change of the lists; the view hears of them even when the change throws.
   void editLists(const std::function<void()>& edit);
-  /// The service's wallpaper folder, or "" after telling why there is none.
-  std::string wallpaperFolder(WallpaperSetter* service, const std::string& failed);
-  /// Tells the desktop's answer to an install; returns whether it took the wallpaper.
+  /// Runs `step` on the service's wallpaper folder and tells how it went, failures prefixed with
+  /// `failed`; returns whether the desktop took the wallpaper.
+  bool install(WallpaperSetter* service, const std::string& failed,
+               const std::function<Outcome(WallpaperOutput&, const std::string&)>& step);
   bool reportInstall(const Outcome& result, const std::string& failed);
 
   Feedback& feedback_;

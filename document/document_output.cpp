@@ -21,19 +21,7 @@ Bitmap Document::composeSpanning(const MonitorLayout& layout) const {
   return SpanMonitors(layout, composeForMonitors(layout), deepBackgroundColor_);
 }
 
-std::string Document::wallpaperFolder(WallpaperSetter* service, const std::string& failed) {
-  if (service == nullptr) {
-    feedback_.ShowFailure(failed + "there is no desktop session");
-    return std::string();
-  }
-  const OutcomeOf<std::string> folder = service->wallpaperFolder();
-  if (!folder) {
-    feedback_.ShowFailure(failed + folder.reason());
-    return std::string();
-  }
-  return folder.value();
-}
-
+// Tells the desktop's answer to an install; returns whether it took the wallpaper.
 bool Document::reportInstall(const Outcome& result, const std::string& failed) {
   if (!result) {
     feedback_.ShowFailure(failed + result.reason());
@@ -44,41 +32,46 @@ bool Document::reportInstall(const Outcome& result, const std::string& failed) {
   return true;
 }
 
-// One busy span for the whole of it: composing, writing, and the desktop, which may take
-// seconds to answer.
-bool Document::setAsWallpaper(WallpaperSetter* service, const MonitorLayout& layout) {
+// The files go to the service's folder; without a service there is no desktop session. One busy
+// span covers all the rest: composing, writing, and the desktop, which may take seconds to answer.
+bool Document::install(WallpaperSetter* service, const std::string& failed,
+                       const std::function<Outcome(WallpaperOutput&, const std::string&)>& step) {
   const ChangeScope scope(notices_);
-  const std::string failed = "Wallpaper could not be set: ";
-  const std::string folder = wallpaperFolder(service, failed);
-  if (folder.empty()) {
+  if (service == nullptr) {
+    feedback_.ShowFailure(failed + "there is no desktop session");
+    return false;
+  }
+  WallpaperOutput output(*service);
+  const OutcomeOf<std::string> folder = output.folder();
+  if (!folder) {
+    feedback_.ShowFailure(failed + folder.reason());
     return false;
   }
   Outcome result = Outcome::Done();
   {
     BusyScope busy(busySpans_);
-    renderPending();
-    WallpaperOutput output(*service);
-    result =
-        layout.monitors.size() > 1
-            ? output.setMonitors(folder, layout, composeForMonitors(layout), deepBackgroundColor_)
-            : output.setOne(folder, composed_);
+    result = step(output, folder.value());
   }
   return reportInstall(result, failed);
 }
 
+bool Document::setAsWallpaper(WallpaperSetter* service, const MonitorLayout& layout) {
+  return install(service, "Wallpaper could not be set: ",
+                 [&](WallpaperOutput& output, const std::string& folder) {
+                   renderPending();
+                   if (layout.monitors.size() > 1) {
+                     return output.setMonitors(folder, layout, composeForMonitors(layout),
+                                               deepBackgroundColor_);
+                   }
+                   return output.setOne(folder, composed_);
+                 });
+}
+
 bool Document::restoreWallpaper(WallpaperSetter* service, const MonitorLayout& layout) {
-  const ChangeScope scope(notices_);
-  const std::string failed = "Wallpaper could not be restored: ";
-  const std::string folder = wallpaperFolder(service, failed);
-  if (folder.empty()) {
-    return false;
-  }
-  Outcome result = Outcome::Done();
-  {
-    BusyScope busy(busySpans_);
-    result = WallpaperOutput(*service).restore(folder, layout);
-  }
-  return reportInstall(result, failed);
+  return install(service, "Wallpaper could not be restored: ",
+                 [&](WallpaperOutput& output, const std::string& folder) {
+                   return output.restore(folder, layout);
+                 });
 }
 
 void Document::saveComposedAs(const std::string& path, SaveFormat format,

@@ -2,7 +2,8 @@
 # The window and tessora-compose start from the same deep background colour on the same desktop:
 # with no colour in the settings, both take the desktop's own. The desktop here is GNOME's
 # background settings (a GSettings key file) on an X server of its own, and its colour is not the
-# one used where a desktop has none, so a tool that ignored the desktop would show.
+# one used where a desktop has none, so a tool that ignored the desktop would show. Run it on an X
+# server of its own (with_xvfb.sh).
 # Arguments: tessora, tessora-compose, the screen-pixel reader, the build folder holding wav/.
 set -uo pipefail
 
@@ -12,11 +13,9 @@ pixel=$3
 files=$4
 
 work=$(mktemp -d)
-xvfb_pid=""
 app_pid=""
 cleanup() {
   [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -32,23 +31,8 @@ printf "$settings" > "$work/cli/Tessora.ini"
 printf "[org/gnome/desktop/background]\nprimary-color='#2a5f9e'\n" \
   > "$work/config/glib-2.0/settings/keyfile"
 
-display=""
-for n in $(seq 71 99); do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-    display=":$n"
-    break
-  fi
-done
-[ -n "$display" ] || { echo "no free display number"; exit 1; }
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 50); do
-  [ -e "/tmp/.X11-unix/X${display#:}" ] && break
-  sleep 0.1
-done
-
-export DISPLAY=$display QT_QPA_PLATFORM=xcb HOME="$work/home" XDG_RUNTIME_DIR="$work" \
-  XDG_CONFIG_HOME="$work/config" GSETTINGS_BACKEND=keyfile XDG_CURRENT_DESKTOP=GNOME
+export QT_QPA_PLATFORM=xcb HOME="$work/home" XDG_CONFIG_HOME="$work/config" \
+  GSETTINGS_BACKEND=keyfile XDG_CURRENT_DESKTOP=GNOME
 unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
 
 expected="42 95 158"
