@@ -19,9 +19,10 @@ class BandBar;
 struct SourceKind;
 
 /// One source panel under the preview: the tile panel `Panel0` (index 0) or the center panel
-/// `Panel1` (index 1), with its tool row, its recent-image list (box, list and list file), path
-/// label, picture and hint. It shows its source as the document holds it and runs the commands
-/// that go through its list; what differs between the two panels is one row of a table.
+/// `Panel1` (index 1), with its tool row, the box of its recent-image list, path label, picture
+/// and hint. It shows its source and list as the document holds them; what the user does with
+/// them goes to the document through the window. What differs between the two panels is one row
+/// of a table.
 class SourcePanel : public QFrame {
   Q_OBJECT
 
