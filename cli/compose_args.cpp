@@ -6,6 +6,7 @@
 
 #include "engine/window_geometry.h"
 #include "imageio/image_files.h"
+#include "imageio/picture_formats.h"
 #include "settings/color_text.h"
 #include "settings/settings_error.h"
 
@@ -323,7 +324,7 @@ settings file, else the desktop colour), no center image, "default" sizing.
 
 Colours: #RRGGBB, a colour name (clRed, clNavy, ...), $00BBGGRR, 0x00BBGGRR or a decimal value.
 Picture files: )" +
-         std::string(kLoadableFormats) + R"(.
+         LoadableFormatsText() + R"(.
 
 The information texts the window would show go to standard error, one per line.
 Exit status: 0 success; 1 a file could not be loaded, saved or installed; 2 a usage error.

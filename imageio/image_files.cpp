@@ -15,9 +15,6 @@ const char* const kSaveDialogFilter =
     "PNG - Portable Network Graphics|*.png|JPG (77) - Joint Photographic Experts Group|*.jpg|"
     "BMP - Windows Bitmap|*.bmp";
 
-// The names of the picture format table in its order; the table test holds the two together.
-const char* const kLoadableFormats = "PNG, JPEG, GIF, BMP, WebP, AVIF, HEIF/HEIC, TIFF and JPEG XL";
-
 namespace {
 
 // A name with none of the table's extensions is read as a Windows bitmap.

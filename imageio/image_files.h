@@ -14,10 +14,6 @@ enum class SaveFormat { Png, Jpeg, Bmp };
 /// The save dialog's filter: description and pattern pairs, separated by "|".
 extern const char* const kSaveDialogFilter;
 
-/// The kinds of picture file LoadImageFile reads, in words for the user:
-/// "PNG, JPEG, GIF, BMP, WebP, AVIF, HEIF/HEIC, TIFF and JPEG XL".
-extern const char* const kLoadableFormats;
-
 /// The extension of a file name: the text from its last "." to the end, lower-cased in A to Z
 /// only, or "" when there is no "." or a "/" follows it.
 std::string ImageFileExtension(const std::string& fileName);

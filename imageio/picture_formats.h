@@ -48,8 +48,8 @@ const PictureFormatRow& RowOf(PictureFormat format);
 /// The format whose row lists `extension` (lower-cased, with its dot), or nullopt.
 std::optional<PictureFormat> FormatOfExtension(const std::string& extension);
 
-/// The rows' names as a sentence's list: "PNG, JPEG, GIF, BMP, WebP, AVIF, HEIF/HEIC, TIFF and
-/// JPEG XL".
+/// The kinds of picture file LoadImageFile reads, in words for the user: the rows' names as a
+/// sentence's list, "PNG, JPEG, GIF, BMP, WebP, AVIF, HEIF/HEIC, TIFF and JPEG XL".
 std::string LoadableFormatsText();
 
 /// What every reader checks first: throws ImageError "Error Reading File!" with "empty file" for

@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "engine/window_geometry.h"
-#include "imageio/image_files.h"
+#include "imageio/picture_formats.h"
 #include "platform/bitmap_qimage.h"
 #include "settings/text_helpers.h"
 #include "ui/band_bar.h"
@@ -197,7 +197,7 @@ void SourcePanel::showCaption() {
 void SourcePanel::showHint() {
   caption_->setText(QString::fromLatin1(kind_.hint));
   caption_->setToolTip(
-      QStringLiteral("Drop a picture: %1").arg(QString::fromLatin1(kLoadableFormats)));
+      QStringLiteral("Drop a picture: %1").arg(QString::fromStdString(LoadableFormatsText())));
 }
 
 void SourcePanel::followBands() {
