@@ -80,7 +80,9 @@ Bitmap Pattern(int w, int h) {
 
 void BM_RenderComposition(benchmark::State& state) {
   Document doc(SilentFeedback());
-  doc.SizeToDesktop(DesktopGeometry{kW, kH, Rect{0, 0, kW, kH}});
+  StartState start;
+  start.desktop = DesktopGeometry{kW, kH, Rect{0, 0, kW, kH}};
+  doc.Activate(start);
   const Bitmap tile = Pattern(256, 256);
   const Bitmap center = Pattern(4000, 3000);
   doc.pasteTile(&tile);

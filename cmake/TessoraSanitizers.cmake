@@ -28,10 +28,14 @@ function(tessora_tsan_spare_resolvers target)
   endforeach()
 endfunction()
 if(TESSORA_SANITIZE STREQUAL "thread")
-  # Deferred to the end of the top folder, when every library of the core has its sources.
-  foreach(library tessora_pixels tessora_engine)
-    cmake_language(DEFER DIRECTORY "${CMAKE_SOURCE_DIR}" CALL tessora_tsan_spare_resolvers ${library})
-  endforeach()
+  # Deferred to the end of the top folder, when the core's libraries have their sources (a
+  # deferred call's arguments are read only then, so the libraries are named inside).
+  function(tessora_tsan_spare_core_resolvers)
+    foreach(library tessora_pixels tessora_engine)
+      tessora_tsan_spare_resolvers(${library})
+    endforeach()
+  endfunction()
+  cmake_language(DEFER DIRECTORY "${CMAKE_SOURCE_DIR}" CALL tessora_tsan_spare_core_resolvers)
 endif()
 
 # Fuzz builds instrument the whole core for coverage; the fuzzer main is linked into the targets only.
