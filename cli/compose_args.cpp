@@ -317,7 +317,8 @@ settings file, else the desktop colour), no center image, "default" sizing.
   --set-wallpaper       install the wallpaper on the desktop; with several monitors, each
                         gets the picture composed for its own size
   --restore             install the wallpaper the last --set-wallpaper (or the window's "Set
-                        as Wallpaper") wrote again, composing nothing; alone or with --quiet
+                        as Wallpaper") made again; on monitors changed since, it is composed
+                        again for them; alone or with --quiet
   -q, --quiet           no information texts
   -h, --help            this text
       --version         the version

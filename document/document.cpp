@@ -153,24 +153,19 @@ void Document::RenderComposition() {
   paintComposition();
 }
 
-Document::CenterPlacement Document::centerPlacement(int w, int h) const {
-  CenterPlacement place;
-  if (center_.empty() || w <= 0 || h <= 0) {
-    return place;
-  }
-  if (widthFraction_ == 0 && heightFraction_ == 0) {
-    place.kind = CenterPlacement::AsIs;
-    place.at = AsIsCenterOrigin(w, h, center_.width(), center_.height());
-  } else {
-    place.kind = CenterPlacement::Stretched;
-    place.box = StretchedCenterBox(w, h, center_.width(), center_.height(), widthFraction_,
-                                   heightFraction_);
-  }
-  return place;
+CompositionInputs Document::inputs() const {
+  CompositionInputs in{tile_, recipe_ ? &*recipe_ : nullptr, center_};
+  in.widthFraction = widthFraction_;
+  in.heightFraction = heightFraction_;
+  in.deepBackgroundColor = deepBackgroundColor_;
+  in.entireArea = sizedToEntireArea_;
+  in.previewWidth = preview_.width();
+  in.previewHeight = preview_.height();
+  return in;
 }
 
 void Document::PlaceCenter() {
-  const CenterPlacement place = centerPlacement(composed_.width(), composed_.height());
+  const CenterPlacement place = PlaceCenterImage(inputs(), composed_.width(), composed_.height());
   if (place.kind == CenterPlacement::AsIs) {
     feedback_.ShowInfo("tessora: " + CenterSizeText() + " (not stretched)", InfoStyle::Small);
   } else if (place.kind == CenterPlacement::Stretched) {
@@ -181,24 +176,9 @@ void Document::PlaceCenter() {
   }
 }
 
-void Document::composeInto(Bitmap& out, const Bitmap& tile) const {
-  out.setFillColor(deepBackgroundColor_);
-  // The deep colour shows only through a transparent tile; any other tile covers all of it.
-  if (!TileFillCoversAll(tile)) {
-    out.fill();
-  }
-  TileFill(tile, out);
-  const CenterPlacement place = centerPlacement(out.width(), out.height());
-  if (place.kind == CenterPlacement::AsIs) {
-    out.draw(place.at.x, place.at.y, center_);
-  } else if (place.kind == CenterPlacement::Stretched) {
-    out.stretchDraw(place.box.left, place.box.top, place.box.right, place.box.bottom, center_);
-  }
-}
-
 void Document::paintComposition() {
   BusyScope busy(busySpans_);
-  composeInto(composed_, tile_);
+  ComposeInto(inputs(), composed_, tile_);
   preview_.stretchDraw(0, 0, preview_.width(), preview_.height(), composed_);
   changed(kPreview);
 }

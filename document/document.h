@@ -14,6 +14,7 @@
 #include "document/recent_pictures.h"
 #include "document/start_state.h"
 #include "document/wallpaper_output.h"
+#include "document/wallpaper_recipe.h"
 #include "engine/background_recipe.h"
 #include "engine/bitmap.h"
 #include "engine/clipboard_sink.h"
@@ -23,6 +24,7 @@
 #include "engine/feedback.h"
 #include "engine/monitor_layout.h"
 #include "engine/rect.h"
+#include "engine/wallpaper_composition.h"
 #include "engine/wallpaper_service.h"
 #include "engine/window_geometry.h"
 #include "imageio/image_files.h"
@@ -191,12 +193,15 @@ class Document {
   /// to the desktop and reports the outcome. A missing service means there is no desktop
   /// session. Returns whether the desktop took it; a failed write passes on as ImageError.
   /// With several monitors in `layout`, the file holds the whole virtual desktop instead and
-  /// each monitor gets a file of its own (composeForMonitors); the desktop is handed all.
+  /// each monitor gets a file of its own (composeForMonitors); the desktop is handed all. The
+  /// recipe of the wallpaper is written beside the files, for a restore on other monitors.
   bool setAsWallpaper(WallpaperSetter* service, const MonitorLayout& layout = MonitorLayout{});
-  /// Hands the wallpaper files the last "Set as Wallpaper" wrote to the desktop again, as they
-  /// are (a window manager forgets its root picture at every start): the monitors' own files
-  /// when there is one for each monitor of `layout`, else the one file. Nothing is rendered; no
-  /// file there is told as a failure. Returns whether the desktop took it.
+  /// Hands the wallpaper the last "Set as Wallpaper" made to the desktop again (a window manager
+  /// forgets its root picture at every start). On the monitors it was made for, the files go as
+  /// they are: the monitors' own files when there is one for each monitor of `layout`, else the
+  /// one file. When the monitors have changed since, it is composed again for `layout` from the
+  /// recipe the set left, and that is told. No file there is told as a failure. Returns whether
+  /// the desktop took it.
   bool restoreWallpaper(WallpaperSetter* service, const MonitorLayout& layout = MonitorLayout{});
   /// "Save As": writes the composed wallpaper to `path` in `format` and reports where. A failed
   /// write passes on as ImageError. With several monitors in `layout`, writes the whole virtual
@@ -212,17 +217,13 @@ class Document {
   void swapColors();
 
  private:
-  /// Where the center image lands on the composed wallpaper, from the current state.
-  struct CenterPlacement {
-    enum Kind { None, AsIs, Stretched } kind = None;
-    Point at{};
-    Box64 box{};
-  };
-  CenterPlacement centerPlacement(int w, int h) const;
-  /// The pixel work of a composition of `out`'s size, with `tile` as the background source.
-  void composeInto(Bitmap& out, const Bitmap& tile) const;
-  /// The background source a single-monitor desktop of w x h would have.
-  Bitmap backgroundFor(int w, int h) const;
+  /// What the document composes, for a wallpaper of any size.
+  CompositionInputs inputs() const;
+  /// The same as a recipe of its own, made for `layout`.
+  WallpaperRecipe remembered(const MonitorLayout& layout) const;
+  /// Installs the last set composed again for `layout` from its recipe.
+  Outcome recompose(WallpaperOutput& output, const std::string& folder, WallpaperRecipe recipe,
+                    const MonitorLayout& layout);
   /// What placing the center tells besides pixels: CenterRect, or the "as is" text.
   void PlaceCenter();
   /// The pixel work of a render: the wallpaper rebuilt and stretched into the preview.

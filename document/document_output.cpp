@@ -6,15 +6,7 @@
 namespace tessora {
 
 std::vector<Bitmap> Document::composeForMonitors(const MonitorLayout& layout) const {
-  std::vector<Bitmap> pictures;
-  pictures.reserve(layout.monitors.size());
-  for (const Monitor& monitor : layout.monitors) {
-    Bitmap out;
-    SizeToDesktop(out, MonitorGeometry(monitor), sizedToEntireArea_);
-    composeInto(out, backgroundFor(out.width(), out.height()));
-    pictures.push_back(std::move(out));
-  }
-  return pictures;
+  return ComposeForMonitors(inputs(), layout);
 }
 
 Bitmap Document::composeSpanning(const MonitorLayout& layout) const {
@@ -55,23 +47,55 @@ bool Document::install(WallpaperSetter* service, const std::string& failed,
   return reportInstall(result, failed);
 }
 
+WallpaperRecipe Document::remembered(const MonitorLayout& layout) const {
+  WallpaperRecipe r;
+  r.tile = recipe_ ? Bitmap() : tile_;
+  r.generated = recipe_;
+  r.center = center_;
+  r.widthFraction = widthFraction_;
+  r.heightFraction = heightFraction_;
+  r.deepBackgroundColor = deepBackgroundColor_;
+  r.entireArea = sizedToEntireArea_;
+  r.previewWidth = preview_.width();
+  r.previewHeight = preview_.height();
+  r.layout = layout;
+  return r;
+}
+
 bool Document::setAsWallpaper(WallpaperSetter* service, const MonitorLayout& layout) {
   return install(service, "Wallpaper could not be set: ",
                  [&](WallpaperOutput& output, const std::string& folder) {
                    renderPending();
+                   const WallpaperRecipe recipe = remembered(layout);
                    if (layout.monitors.size() > 1) {
-                     return output.setMonitors(folder, layout, composeForMonitors(layout),
-                                               deepBackgroundColor_);
+                     return output.setMonitors(folder, layout, composeForMonitors(layout), recipe);
                    }
-                   return output.setOne(folder, composed_);
+                   return output.setOne(folder, composed_, recipe);
                  });
 }
 
+// Monitors that are not known now, or were not known then, are taken to be the same.
 bool Document::restoreWallpaper(WallpaperSetter* service, const MonitorLayout& layout) {
   return install(service, "Wallpaper could not be restored: ",
                  [&](WallpaperOutput& output, const std::string& folder) {
-                   return output.restore(folder, layout);
+                   OutcomeOf<WallpaperRecipe> last = ReadWallpaperRecipe(folder);
+                   if (!last || layout.monitors.empty() || last.value().layout.monitors.empty() ||
+                       last.value().layout == layout) {
+                     return output.restore(folder, layout);
+                   }
+                   return recompose(output, folder, last.value(), layout);
                  });
+}
+
+Outcome Document::recompose(WallpaperOutput& output, const std::string& folder,
+                            WallpaperRecipe recipe, const MonitorLayout& layout) {
+  feedback_.ShowInfo(
+      "The monitors have changed since the wallpaper was set: it is composed again for them",
+      InfoStyle::Small);
+  const std::vector<Bitmap> pictures = ComposeForMonitors(recipe.inputs(), layout);
+  recipe.layout = layout;
+  return layout.monitors.size() > 1 ? output.setMonitors(folder, layout, pictures, recipe)
+                                    : output.setOne(folder, pictures.front(), recipe);
 }
 
 void Document::saveComposedAs(const std::string& path, SaveFormat format,

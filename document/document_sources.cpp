@@ -121,12 +121,6 @@ void Document::setDeepBackgroundColor(TColor c) {
   ClearTile();
 }
 
-Bitmap Document::backgroundFor(int w, int h) const {
-  // A picture or pasted source is the same on every monitor; only a generated one depends on the
-  // size it was generated for.
-  return recipe_ ? recipe_->replay(w, h, preview_.width(), preview_.height()) : tile_;
-}
-
 // --- Tile scaling ---
 
 void Document::SetTileResizeFraction(std::int32_t x) {

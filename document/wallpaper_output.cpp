@@ -22,15 +22,18 @@ void WallpaperOutput::RemoveMonitorFiles(const std::string& folder, std::size_t 
   }
 }
 
-Outcome WallpaperOutput::setOne(const std::string& folder, const Bitmap& picture) {
+Outcome WallpaperOutput::setOne(const std::string& folder, const Bitmap& picture,
+                                const WallpaperRecipe& recipe) {
   const std::string path = folder + kWallpaperFileName;
   SaveComposed(path, SaveFormat::Bmp, picture);
   RemoveMonitorFiles(folder, 0);
+  WriteWallpaperRecipe(folder, recipe);
   return service_.setWallpaper(path);
 }
 
 Outcome WallpaperOutput::setMonitors(const std::string& folder, const MonitorLayout& layout,
-                                     const std::vector<Bitmap>& pictures, TColor background) {
+                                     const std::vector<Bitmap>& pictures,
+                                     const WallpaperRecipe& recipe) {
   MonitorPictures files;
   files.bounds = LayoutBounds(layout);
   files.primary = layout.primary;
@@ -40,8 +43,10 @@ Outcome WallpaperOutput::setMonitors(const std::string& folder, const MonitorLay
     SaveComposed(files.monitors.back().path, SaveFormat::Bmp, pictures[i]);
   }
   files.spanned = folder + kWallpaperFileName;
-  SaveComposed(files.spanned, SaveFormat::Bmp, SpanMonitors(layout, pictures, background));
+  SaveComposed(files.spanned, SaveFormat::Bmp,
+               SpanMonitors(layout, pictures, recipe.deepBackgroundColor));
   RemoveMonitorFiles(folder, pictures.size());
+  WriteWallpaperRecipe(folder, recipe);
   return service_.setMonitorWallpapers(files);
 }
 

@@ -17,6 +17,11 @@ struct Monitor {
   Rect rect;         ///< where it lies on the virtual desktop
   Rect workArea;     ///< the monitor minus its panels, relative to the monitor's top-left
   bool workAreaKnown = true;
+
+  friend bool operator==(const Monitor& a, const Monitor& b) {
+    return a.name == b.name && a.rect == b.rect && a.workArea == b.workArea &&
+           a.workAreaKnown == b.workAreaKnown;
+  }
 };
 
 /// The monitors in the desktop's own order (the order a desktop numbers its screens in), and
@@ -24,6 +29,11 @@ struct Monitor {
 struct MonitorLayout {
   std::vector<Monitor> monitors;
   std::size_t primary = 0;
+
+  friend bool operator==(const MonitorLayout& a, const MonitorLayout& b) {
+    return a.monitors == b.monitors && a.primary == b.primary;
+  }
+  friend bool operator!=(const MonitorLayout& a, const MonitorLayout& b) { return !(a == b); }
 };
 
 /// A monitor as a desktop of its own: what a single-monitor session on it would report.

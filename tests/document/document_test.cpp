@@ -733,16 +733,12 @@ TEST(DocumentMonitors, SetAsWallpaperHandsEveryMonitorItsOwnFile) {
   ASSERT_TRUE(doc.setAsWallpaper(&setter, layout));
   EXPECT_TRUE(std::ifstream(setter.folder + WallpaperOutput::MonitorFileName(1)).good());
   EXPECT_FALSE(std::ifstream(setter.folder + WallpaperOutput::MonitorFileName(2)).good());
-  // Restoring hands every monitor its own file again; a monitor without one gets the whole.
+  // Restoring on the same monitors hands every monitor its own file again, as it is.
   setter.installedMonitors.clear();
   ASSERT_TRUE(doc.restoreWallpaper(&setter, layout));
   ASSERT_EQ(setter.installedMonitors.size(), 1U);
   EXPECT_EQ(setter.installedMonitors[0].monitors[1].path,
             setter.folder + WallpaperOutput::MonitorFileName(1));
-  layout.monitors.push_back(At(0, 52, 20, 20));
-  ASSERT_TRUE(doc.restoreWallpaper(&setter, layout));
-  const std::string spanned = setter.folder + WallpaperOutput::kWallpaperFileName;
-  EXPECT_EQ(setter.installed, std::vector<std::string>{spanned});
 
   // One monitor: the document's own composition, as it always was, and no monitor's file left
   // for a later restore to hand over in its place.
@@ -752,9 +748,56 @@ TEST(DocumentMonitors, SetAsWallpaperHandsEveryMonitorItsOwnFile) {
   EXPECT_TRUE(
       testing::SamePicture(testing::LoadPicture(setter.installed.front()), doc.ComposedBitmap()));
   EXPECT_FALSE(std::ifstream(setter.folder + WallpaperOutput::MonitorFileName(0)).good());
-  ASSERT_TRUE(doc.restoreWallpaper(&setter, layout));
-  EXPECT_EQ(setter.installed.back(), spanned);
-  EXPECT_EQ(setter.installedMonitors.size(), 1U);
+}
+
+// After the monitors changed, a restore composes the last wallpaper again for them from the
+// recipe its set left, whatever the document holds by then (a fresh tool knows nothing else).
+TEST(DocumentMonitors, ARestoreOnChangedMonitorsComposesTheWallpaperAgainForThem) {
+  testing::TempDir dir;
+  FakeWallpaperSetter setter;
+  setter.folder = dir.path() + "/";
+  RecordingFeedback fb;
+  Document doc(fb);
+  doc.Activate(StartAt(DesktopGeometry{64, 40, Rect{0, 0, 64, 40}}));
+  const Bitmap center = testing::PatternBitmap(20, 30);
+  doc.pasteCenter(&center);
+  doc.setColor1(kBlue);
+  doc.generateBackground(BackgroundKind::Halo);
+  doc.setCenterTransparentColor(center.pixel(0, 0));
+  const MonitorLayout before{{At(0, 0, 64, 40), At(64, 0, 30, 52)}, 0};
+  ASSERT_TRUE(doc.setAsWallpaper(&setter, before));
+  const std::vector<MonitorLayout> changes = {
+      MonitorLayout{{At(0, 0, 64, 40)}, 0},                                        // unplugged
+      MonitorLayout{{At(0, 0, 64, 40), At(64, 0, 52, 30), At(0, 40, 20, 20)}, 2},  // added, turned
+      MonitorLayout{{At(64, 0, 30, 52), At(0, 0, 64, 40)}, 1},                     // reordered
+  };
+  for (const MonitorLayout& layout : changes) {
+    const std::vector<Bitmap> expected = doc.composeForMonitors(layout);
+    Document fresh(fb);
+    setter.installed.clear();
+    setter.installedMonitors.clear();
+    fb.infos.clear();
+    ASSERT_TRUE(fresh.restoreWallpaper(&setter, layout)) << layout.monitors.size();
+    EXPECT_EQ(fb.infos.front().first,
+              "The monitors have changed since the wallpaper was set: it is composed again for "
+              "them");
+    std::vector<std::string> handed = setter.installed;
+    for (const MonitorPictures& p : setter.installedMonitors) {
+      for (const MonitorPicture& m : p.monitors) {
+        handed.push_back(m.path);
+      }
+    }
+    ASSERT_EQ(handed.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+      EXPECT_TRUE(testing::SamePicture(testing::LoadPicture(handed[i]), expected[i]))
+          << layout.monitors.size() << " monitors, monitor " << i;
+    }
+    // The next restore on the same monitors hands over what this one made, as it is.
+    fb.infos.clear();
+    ASSERT_TRUE(fresh.restoreWallpaper(&setter, layout));
+    EXPECT_EQ(fb.lastInfo(), "Wallpaper has been set");
+    EXPECT_EQ(fb.infos.size(), 1U);
+  }
 }
 
 }  // namespace

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "common/outcome.h"
+#include "engine/background_recipe.h"
+#include "engine/bitmap.h"
+#include "engine/color.h"
+#include "engine/monitor_layout.h"
+#include "engine/wallpaper_composition.h"
+
+namespace tessora {
+
+/// What a wallpaper that was set is composed of, kept beside its files so that it can be composed
+/// again when the monitors change: lossless copies of the pictures (so that moving or deleting
+/// the user's files changes nothing), the sizing and colours, and the layout it was made for.
+struct WallpaperRecipe {
+  /// The background source; for a generated background, the picture its recipe starts from.
+  Bitmap tile;
+  std::optional<BackgroundRecipe> generated;
+  Bitmap center;  ///< empty when there is no center image
+  float widthFraction = 0;
+  float heightFraction = 0;
+  TColor deepBackgroundColor = clBlack;
+  bool entireArea = false;
+  int previewWidth = 0;
+  int previewHeight = 0;
+  /// The monitors it was composed for; empty when they were not known.
+  MonitorLayout layout;
+
+  CompositionInputs inputs() const;
+};
+
+/// The files of a recipe in the wallpaper folder: the text, and the two pictures.
+constexpr const char* kRecipeFileName = "Tessora Wallpaper recipe.txt";
+constexpr const char* kRecipeTileFileName = "Tessora Wallpaper tile.bmp";
+constexpr const char* kRecipeCenterFileName = "Tessora Wallpaper center.bmp";
+
+/// Writes the recipe into `folder` (with its trailing separator), each file whole or not at all.
+/// A failed write passes on as ImageError.
+void WriteWallpaperRecipe(const std::string& folder, const WallpaperRecipe& recipe);
+
+/// Reads the recipe a set left in `folder`, or says why there is none that can be used.
+OutcomeOf<WallpaperRecipe> ReadWallpaperRecipe(const std::string& folder);
+
+/// The recipe's text: everything but the pictures' pixels; and read back onto the pictures.
+std::string WallpaperRecipeText(const WallpaperRecipe& recipe);
+std::optional<WallpaperRecipe> ParseWallpaperRecipe(const std::string& text, Bitmap tile,
+                                                    Bitmap center);
+
+}  // namespace tessora

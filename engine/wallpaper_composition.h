@@ -1,0 +1,51 @@
+#pragma once
+
+#include <vector>
+
+#include "engine/background_recipe.h"
+#include "engine/bitmap.h"
+#include "engine/color.h"
+#include "engine/composition.h"
+#include "engine/monitor_layout.h"
+
+namespace tessora {
+
+/// Where the center image lands on a wallpaper: nowhere, at its own size, or stretched.
+struct CenterPlacement {
+  enum Kind { None, AsIs, Stretched } kind = None;
+  Point at{};
+  Box64 box{};
+};
+
+/// What a wallpaper is composed of, whatever its size: the background source (a picture, or
+/// the recipe that generates one for each size), the center image and its sizing, the deep
+/// background colour. It refers to pictures it does not own.
+struct CompositionInputs {
+  const Bitmap& tile;
+  /// Set when the background is generated: then it is made anew for each size.
+  const BackgroundRecipe* generated = nullptr;
+  const Bitmap& center;
+  float widthFraction = 0;
+  float heightFraction = 0;
+  TColor deepBackgroundColor = clBlack;
+  /// Whether a monitor's wallpaper covers its panels too ("part of wallpaper under taskbar").
+  bool entireArea = false;
+  /// The preview's size: a halo's rings follow the center's place in it.
+  int previewWidth = 0;
+  int previewHeight = 0;
+};
+
+/// Where the center image of `in` lands on a w x h wallpaper.
+CenterPlacement PlaceCenterImage(const CompositionInputs& in, int w, int h);
+
+/// Composes `in` into `out` at out's size, with `tile` as the background source.
+void ComposeInto(const CompositionInputs& in, Bitmap& out, const Bitmap& tile);
+
+/// The background source a single-monitor desktop of w x h gets.
+Bitmap BackgroundFor(const CompositionInputs& in, int w, int h);
+
+/// The picture each monitor of `layout` gets: what a single-monitor desktop of that monitor's
+/// geometry composes, a generated background generated anew at its size.
+std::vector<Bitmap> ComposeForMonitors(const CompositionInputs& in, const MonitorLayout& layout);
+
+}  // namespace tessora
