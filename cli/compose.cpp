@@ -1,6 +1,8 @@
 #include "cli/compose.h"
 
+#include <filesystem>
 #include <ostream>
+#include <system_error>
 
 #include "cli/terminal_text.h"
 #include "document/document.h"
@@ -212,8 +214,41 @@ class Replay {
 
 }  // namespace
 
+// --follow: a restore now and after every change of the monitors, the same monitors twice in a
+// row restored once. Without a wallpaper ever set there is nothing to follow, and nothing to say.
+int Follow(const ComposeRequest& request, ComposeEnvironment& env, std::ostream& err) {
+  LineFeedback feedback(err, request.quiet);
+  Document doc(feedback);
+  WallpaperSetter* service = env.wallpaper ? env.wallpaper() : nullptr;
+  if (service == nullptr || !env.followMonitors) {
+    err << "tessora-compose: --follow: there is no desktop session\n";
+    return 1;
+  }
+  const OutcomeOf<std::string> folder = service->wallpaperFolder();
+  std::error_code error;
+  if (!folder || !std::filesystem::is_regular_file(
+                     folder.value() + WallpaperOutput::kWallpaperFileName, error)) {
+    return 0;
+  }
+  std::optional<MonitorLayout> last;
+  const Outcome followed = env.followMonitors([&](const MonitorLayout& layout) {
+    if (last != layout) {
+      last = layout;
+      doc.restoreWallpaper(service, layout);
+    }
+  });
+  if (!followed) {
+    err << "tessora-compose: --follow: " << TerminalText(followed.reason()) << '\n';
+    return 1;
+  }
+  return 0;
+}
+
 int RunCompose(const ComposeRequest& request, ComposeEnvironment& env, std::ostream& err) {
   try {
+    if (request.follow) {
+      return Follow(request, env, err);
+    }
     if (request.restore) {
       LineFeedback feedback(err, request.quiet);
       Document doc(feedback);

@@ -20,6 +20,9 @@ struct ComposeEnvironment {
   std::function<std::optional<DesktopGeometry>()> desktop;
   /// The desktop's monitors as they are now, or nothing without a display.
   std::function<std::optional<MonitorLayout>()> monitors;
+  /// Calls `changed` with the monitors as they are now and again after each change, until the
+  /// session ends; for --follow. Why it could not be done, when it could not.
+  std::function<Outcome(const std::function<void(const MonitorLayout&)>& changed)> followMonitors;
   /// The desktop's own background colour, or nothing without a display.
   std::function<std::optional<TColor>()> desktopColor;
   /// The desktop's wallpaper service, or nullptr without a desktop session.

@@ -266,6 +266,8 @@ ComposeRequest ParseComposeArgs(const std::vector<std::string>& args) {
       step(Kind::SetWallpaper);
     } else if (arg == "--restore") {
       request.restore = true;
+    } else if (arg == "--follow") {
+      request.follow = true;
     } else if (arg == "--quiet" || arg == "-q") {
       request.quiet = true;
     } else {
@@ -275,9 +277,13 @@ ComposeRequest ParseComposeArgs(const std::vector<std::string>& args) {
   if (request.size && request.monitors) {
     throw UsageError("--size and --monitors exclude each other");
   }
-  // Restoring composes nothing: a command beside it would be silently ignored.
-  if (request.restore && (request.size || request.monitors || !request.steps.empty())) {
+  // Restoring composes nothing of its own: a command beside it would be silently ignored.
+  const bool other = request.size || request.monitors || !request.steps.empty();
+  if (request.restore && (other || request.follow)) {
     throw UsageError("--restore takes no other command");
+  }
+  if (request.follow && other) {
+    throw UsageError("--follow takes no other command");
   }
   return request;
 }
@@ -319,6 +325,9 @@ settings file, else the desktop colour), no center image, "default" sizing.
   --restore             install the wallpaper the last --set-wallpaper (or the window's "Set
                         as Wallpaper") made again; on monitors changed since, it is composed
                         again for them; alone or with --quiet
+  --follow              stay running: restore at once, then again whenever the monitors
+                        change; ends quietly when no wallpaper was ever set; alone or with
+                        --quiet
   -q, --quiet           no information texts
   -h, --help            this text
       --version         the version
@@ -330,9 +339,16 @@ Picture files: )" +
 The information texts the window would show go to standard error, one per line.
 Exit status: 0 success; 1 a file could not be loaded, saved or installed; 2 a usage error.
 
-A window manager without a desktop (i3, openbox, bspwm...) forgets the wallpaper when it
-starts again: add to its start-up file, e.g. for i3
-  exec --no-startup-id tessora-compose --restore
+A window manager without a desktop (sway, i3, openbox, bspwm...) forgets the wallpaper when it
+starts again, and reads no autostart entries: add to its start-up file, e.g. for sway
+  exec tessora-compose --follow
+for i3
+  exec --no-startup-id tessora-compose --follow
+or for openbox (~/.config/openbox/autostart) and bspwm (bspwmrc)
+  tessora-compose --follow &
+The package starts --follow at every login where a desktop reads autostart entries; to turn that
+off, copy /etc/xdg/autostart/io.tessora.Tessora.Follow.desktop to ~/.config/autostart/ and add
+Hidden=true.
 )";
 }
 

@@ -51,6 +51,7 @@ struct ComposeRequest {
   std::optional<MonitorLayout> monitors;
   std::vector<ComposeStep> steps;
   bool restore = false;  ///< --restore: install the last wallpaper file again, nothing else
+  bool follow = false;   ///< --follow: restore now and after every change of the monitors
   bool quiet = false;
   bool help = false;
   bool version = false;

@@ -90,6 +90,38 @@ bool ReadUntilExit(int fd, pid_t pid, std::string& out, int& status) {
   return true;
 }
 
+// Hands each answer the follow command prints (ended by a line "end") to `changed`, reading as
+// the helper writes, until the helper ends or `changed` returns false. An answer that cannot be
+// read ends the following; so does a first answer that never comes.
+Outcome ReadDesktops(int fd, const std::function<bool(const DesktopFacts&)>& changed) {
+  std::string pending;
+  bool any = false;
+  char buffer[4096];
+  for (;;) {
+    const std::size_t end = pending.find("end\n");
+    if (end != std::string::npos && (end == 0 || pending[end - 1] == '\n')) {
+      const std::optional<DesktopFacts> facts = DesktopHelper::ParseDesktop(pending.substr(0, end));
+      pending.erase(0, end + 4);
+      if (!facts) {
+        return Outcome::Failed("the desktop's monitors could not be read");
+      }
+      any = true;
+      if (!changed(*facts)) {
+        return Outcome::Done();
+      }
+      continue;
+    }
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n > 0) {
+      pending.append(buffer, static_cast<std::size_t>(n));
+    } else if (n == 0 || errno != EINTR) {
+      const std::string said = AnswerLine(pending);
+      return any ? Outcome::Done()
+                 : Outcome::Failed(said.empty() ? "the desktop helper failed" : said);
+    }
+  }
+}
+
 }  // namespace
 
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args) {
@@ -336,6 +368,35 @@ OutcomeOf<DesktopFacts> DesktopHelper::desktop() const {
     return OutcomeOf<DesktopFacts>::Failed("the desktop's monitors could not be read");
   }
   return OutcomeOf<DesktopFacts>::Done(std::move(*facts));
+}
+
+// The helper's standard input is a pipe we hold: when we go, it sees the end and goes too.
+Outcome DesktopHelper::follow(const std::function<bool(const DesktopFacts&)>& changed) const {
+  Pipe out;
+  Pipe in;
+  if (::pipe2(out.fd, O_CLOEXEC) != 0 || ::pipe2(in.fd, O_CLOEXEC) != 0) {
+    return Outcome::Failed(std::strerror(errno));
+  }
+  char* argv[] = {const_cast<char*>(program_.c_str()), const_cast<char*>("follow"), nullptr};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out.fd[1], STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, in.fd[0], STDIN_FILENO);
+  pid_t pid = 0;
+  const int rc = posix_spawn(&pid, program_.c_str(), &actions, nullptr, argv, environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) {
+    return Outcome::Failed(program_ + ": " + std::strerror(rc));
+  }
+  ::close(out.fd[1]);
+  out.fd[1] = -1;
+  const Outcome told = ReadDesktops(out.fd[0], changed);
+  ::close(in.fd[1]);
+  in.fd[1] = -1;
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return told;
 }
 
 Outcome DesktopHelper::setMonitorWallpapers(const MonitorPictures& pictures) {

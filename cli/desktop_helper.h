@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -50,6 +51,11 @@ class DesktopHelper : public WallpaperSetter {
   /// The monitors as they are now and the desktop's colour, or why the helper could not tell
   /// them.
   OutcomeOf<DesktopFacts> desktop() const;
+  /// Tells `changed` the desktop as it is now, and again each time its monitors have changed and
+  /// settled, until the helper ends (the session is over) or `changed` returns false. Waiting
+  /// costs nothing: the helper listens to the display server, and we to the helper. Fails when
+  /// the helper cannot be started or tells nothing that can be read.
+  Outcome follow(const std::function<bool(const DesktopFacts&)>& changed) const;
   Outcome setMonitorWallpapers(const MonitorPictures& pictures) override;
 
   /// The helper's answer to "geometry", read back.

@@ -7,7 +7,14 @@
 //                   DesktopHelper::FormatDesktop)
 //   install-monitors SPANNED PRIMARY L T R B [NAME L T R B FILE]...
 //                   installs several monitors' pictures, as install does
+//   follow          prints what monitors prints, then "end", at once and again each time the
+//                   monitors have changed and settled; ends when its standard input does
+#include <unistd.h>
+
 #include <QGuiApplication>
+#include <QScreen>
+#include <QSocketNotifier>
+#include <QTimer>
 #include <algorithm>
 #include <cstdlib>
 #include <iostream>
@@ -43,6 +50,50 @@ void StartupMessages(QtMsgType type, const QMessageLogContext& context, const QS
   g_startupMessages.push_back(text.toStdString());
 }
 
+// A layout change comes in several notices (an output gone, the primary moved, sizes changed):
+// the desktop is told once they have stopped for this long.
+constexpr int kSettleMs = 1000;
+
+// Tells the desktop now and after every change of the monitors, until the caller closes our
+// standard input (it has gone) or stops reading.
+int Follow(QGuiApplication& app, const tessora::Platform& platform) {
+  auto tell = [&] {
+    std::cout << tessora::DesktopHelper::FormatDesktop(platform.desktop->monitors(),
+                                                       platform.desktop->desktopColor())
+              << "end" << std::endl;
+    if (!std::cout) {
+      QGuiApplication::quit();
+    }
+  };
+  QTimer settle;
+  settle.setSingleShot(true);
+  settle.setInterval(kSettleMs);
+  QObject::connect(&settle, &QTimer::timeout, tell);
+  auto changed = [&] { settle.start(); };
+  auto watch = [&](QScreen* screen) {
+    QObject::connect(screen, &QScreen::geometryChanged, &settle, changed);
+    QObject::connect(screen, &QScreen::availableGeometryChanged, &settle, changed);
+  };
+  for (QScreen* screen : QGuiApplication::screens()) {
+    watch(screen);
+  }
+  QObject::connect(&app, &QGuiApplication::screenAdded, &settle, [&](QScreen* screen) {
+    watch(screen);
+    changed();
+  });
+  QObject::connect(&app, &QGuiApplication::screenRemoved, &settle, changed);
+  QObject::connect(&app, &QGuiApplication::primaryScreenChanged, &settle, changed);
+  QSocketNotifier input(0, QSocketNotifier::Read);
+  QObject::connect(&input, &QSocketNotifier::activated, [&] {
+    char buffer[256];
+    if (::read(0, buffer, sizeof buffer) <= 0) {
+      QGuiApplication::quit();
+    }
+  });
+  tell();
+  return QGuiApplication::exec();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -52,10 +103,10 @@ int main(int argc, char** argv) {
       command == "install-monitors" ? tessora::DesktopHelper::ParseMonitorPicturesArgs(rest)
                                     : std::nullopt;
   if (command != "geometry" && command != "folder" && command != "monitors" &&
-      !(command == "install" && argc == 3) && !pictures) {
+      command != "follow" && !(command == "install" && argc == 3) && !pictures) {
     std::cerr << "usage: " << tessora::kDesktopHelperName
-              << " geometry | folder | monitors | install FILE | install-monitors SPANNED PRIMARY "
-                 "L T R B [NAME L T R B FILE]...\n";
+              << " geometry | folder | monitors | follow | install FILE | install-monitors "
+                 "SPANNED PRIMARY L T R B [NAME L T R B FILE]...\n";
     return 2;
   }
   const QtMessageHandler usual = qInstallMessageHandler(StartupMessages);
@@ -73,6 +124,9 @@ int main(int argc, char** argv) {
     std::cout << tessora::DesktopHelper::FormatDesktop(platform.desktop->monitors(),
                                                        platform.desktop->desktopColor());
     return 0;
+  }
+  if (command == "follow") {
+    return Follow(app, platform);
   }
   if (command == "folder") {
     const tessora::OutcomeOf<std::string> folder = platform.wallpaper->wallpaperFolder();

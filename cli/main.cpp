@@ -1,5 +1,6 @@
 // tessora-compose: the window's commands, replayed from the command line.
 #include <cstdlib>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -97,6 +98,16 @@ int main(int argc, char** argv) {
     return tessora::MonitorGeometry(layout->monitors[layout->primary]);
   };
   env.wallpaper = [&]() -> tessora::WallpaperSetter* { return desktopHelper(); };
+  env.followMonitors = [&](const std::function<void(const tessora::MonitorLayout&)>& changed) {
+    tessora::DesktopHelper* h = desktopHelper();
+    if (h == nullptr) {
+      return tessora::Outcome::Failed("there is no display");
+    }
+    return h->follow([&](const tessora::DesktopFacts& now) {
+      changed(now.layout);
+      return true;
+    });
+  };
   env.settings = tessora::LoadComposeSettings(tessora::FileDirectory() + tessora::kSettingsFileName,
                                               std::cerr);
   return tessora::RunCompose(request, env, std::cerr);

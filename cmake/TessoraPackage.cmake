@@ -35,6 +35,9 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "${TESSORA_RUNTIME_DEPENDS}")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The build keeps its debugging information; the package does not need it.
 set(CPACK_STRIP_FILES ON)
+# What is installed under /etc is the administrator's to change, and dpkg keeps their change.
+file(WRITE "${CMAKE_BINARY_DIR}/package/conffiles" "/etc/xdg/autostart/io.tessora.Tessora.Follow.desktop\n")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA "${CMAKE_BINARY_DIR}/package/conffiles")
 include(CPack)
 
 # The package's documentation folder: the copyright notice and the changelog, compressed without

@@ -151,8 +151,9 @@ check_window() {
 }
 
 remove_again() {
-  step "apt-get remove tessora, apt-get autoremove"
-  apt-get remove -y tessora >apt-remove.log 2>&1 || fail "apt-get remove: $(cat apt-remove.log)"
+  # Purged: the autostart entry under /etc is a configuration file, which a removal keeps.
+  step "apt-get purge tessora, apt-get autoremove"
+  apt-get purge -y tessora >apt-remove.log 2>&1 || fail "apt-get purge: $(cat apt-remove.log)"
   apt-get autoremove -y >apt-autoremove.log 2>&1 || fail "apt-get autoremove"
   local path left=()
   while read -r path; do

@@ -12,7 +12,7 @@ deb=dist/tessora_${version}_amd64.deb
 work=$(mktemp -d)
 installed=""
 cleanup() {
-  [ -n "$installed" ] && apt-get remove -y -qq tessora >/dev/null 2>&1
+  [ -n "$installed" ] && apt-get purge -y -qq tessora >/dev/null 2>&1
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -39,6 +39,7 @@ expected=(/usr/bin/tessora /usr/bin/tessora-compose /usr/libexec/tessora/tessora
   /usr/share/man/man1/tessora.1.gz /usr/share/man/man1/tessora-compose.1.gz
   /usr/share/bash-completion/completions/tessora-compose
   /usr/share/doc/tessora/copyright /usr/share/doc/tessora/changelog.gz
+  /etc/xdg/autostart/io.tessora.Tessora.Follow.desktop
   $icons/scalable/apps/tessora.svg)
 for size in 16 22 24 32 48 64 128 256; do
   expected+=("$icons/${size}x${size}/apps/tessora.png")
@@ -49,7 +50,8 @@ done
 for path in "${expected[@]}"; do
   grep -qxF "$path" "$work/contents" || fail "$path is not in the package"
 done
-outside=$(grep -vE '^/(usr/.*)?$' "$work/contents")
+# Besides /usr, only the entry that starts tessora-compose --follow at login, where desktops look.
+outside=$(grep -vE '^/(usr/.*|etc/|etc/xdg/|etc/xdg/autostart/|etc/xdg/autostart/io\.tessora\.Tessora\.Follow\.desktop)?$' "$work/contents")
 [ -z "$outside" ] || fail "outside /usr:" $outside
 tools=$(grep -E 'test|bench|fuzz|make_(icon|cues)' "$work/contents")
 [ -z "$tools" ] || fail "files for building or testing:" $tools
@@ -127,8 +129,9 @@ if [ "$(id -u)" -eq 0 ] && ! dpkg-query -W tessora >/dev/null 2>&1; then
     [ "$(command -v tessora-compose)" = /usr/bin/tessora-compose ] || fail "tessora-compose is not on PATH"
     check_programs /usr/bin installed
     man -w tessora-compose >/dev/null 2>&1 || fail "man cannot find tessora-compose(1)"
-    DEBIAN_FRONTEND=noninteractive apt-get "${wait_lock[@]}" remove -y -qq tessora >"$work/apt.log" 2>&1 ||
-      fail "apt-get remove tessora: $(cat "$work/apt.log")"
+    # Purged: the autostart entry under /etc is a configuration file, which a removal keeps.
+    DEBIAN_FRONTEND=noninteractive apt-get "${wait_lock[@]}" purge -y -qq tessora >"$work/apt.log" 2>&1 ||
+      fail "apt-get purge tessora: $(cat "$work/apt.log")"
     installed=""
     while read -r path; do
       [ -f "$path" ] || [ -L "$path" ] && fail "left behind after removal: $path"

@@ -198,6 +198,44 @@ TEST_F(ComposeTest, RestoreInstallsTheLastWallpaperFileAgain) {
   EXPECT_EQ(Compose({"--restore"}).status, 1);  // no desktop session
 }
 
+// --follow restores at once and after each change of the monitors, the same monitors twice in a
+// row once; with no wallpaper ever set it ends at once and says nothing.
+TEST_F(ComposeTest, FollowRestoresAtOnceAndAfterEveryChangeOfTheMonitors) {
+  FakeWallpaperSetter setter;
+  setter.folder = dir.file("");
+  const MonitorLayout one{{Monitor{"A", Rect{0, 0, 40, 30}, Rect{0, 0, 40, 30}, true}}, 0};
+  MonitorLayout two = one;
+  two.monitors.push_back(Monitor{"B", Rect{40, 0, 70, 50}, Rect{0, 0, 30, 50}, true});
+  std::vector<MonitorLayout> changes;
+  ComposeEnvironment env;
+  env.wallpaper = [&]() -> WallpaperSetter* { return &setter; };
+  env.monitors = [&]() -> std::optional<MonitorLayout> { return one; };
+  env.desktop = [&]() -> std::optional<DesktopGeometry> {
+    return MonitorGeometry(one.monitors[0]);
+  };
+  env.followMonitors = [&](const std::function<void(const MonitorLayout&)>& changed) {
+    for (const MonitorLayout& layout : changes) {
+      changed(layout);
+    }
+    return tessora::Outcome::Done();
+  };
+  changes = {one};
+  Outcome r = Compose({"--follow"}, env);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "") << "nothing was ever set";
+  EXPECT_TRUE(setter.installed.empty());
+
+  ASSERT_EQ(Compose({"--background", "halo", "--set-wallpaper"}, env).status, 0);
+  setter.installed.clear();
+  changes = {one, one, two, two, one};
+  r = Compose({"--follow"}, env);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(setter.installed.size(), 2U) << "at once, and back on one monitor";
+  EXPECT_EQ(setter.installedMonitors.size(), 1U) << "the second monitor plugged in";
+  EXPECT_NE(r.err.find("composed again"), std::string::npos) << r.err;
+  EXPECT_EQ(Compose({"--follow", "--size", "4x4"}, env).status, 2);
+}
+
 TEST_F(ComposeTest, DesktopSizeAndSettingsFromTheEnvironment) {
   ComposeEnvironment env;
   env.desktop = []() -> std::optional<DesktopGeometry> {

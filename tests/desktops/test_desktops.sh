@@ -228,14 +228,41 @@ monitor_commands() {
     --color1 "$1" --color2 "$2" --background halo
 }
 
+# Checks that each monitor of $MONITORS, grabbed by $1, shows what tessora-compose composes for a
+# single monitor of its size with the commands after $4, within a few seconds. $2 $3: tolerance and
+# share for same_picture.py; $4: a label for the checks.
+monitors_show() {
+  local grab=$1 tolerance=$2 share=$3 label=$4 m name w h x y verdict same
+  shift 4
+  for m in "${MONITORS[@]}"; do
+    read -r name w h x y <<< "$(monitor_fields "$m")"
+    "$compose" --size "${w}x$h" "$@" --format png -o /dev/stdout 2> /dev/null |
+      pngtopnm > "$WORK/want-$name.ppm"
+    same=0
+    for _ in $(seq 30); do
+      $grab "$name" "$x" "$y" "$w" "$h" > "$WORK/seen-$name.ppm" 2> /dev/null
+      verdict=$(/usr/bin/python3 "$here/same_picture.py" "$WORK/seen-$name.ppm" \
+        "$WORK/want-$name.ppm" "$tolerance" "$share") && same=1 && break
+      sleep 0.2
+    done
+    check "screen $label $name" "$same" "$verdict"
+    [ -n "${TESSORA_DESKTOPS_KEEP:-}" ] && cp "$WORK/seen-$name.ppm" "$TESSORA_DESKTOPS_KEEP/$DESKTOP-$label-$name.ppm"
+  done
+}
+
+# The center picture of the monitor checks.
+monitor_center() {
+  "$compose" --size 160x100 --color1 "#f0d010" --color2 "#10a050" --background corner \
+    -o "$WORK/center.png" > /dev/null 2>&1
+}
+
 # Sets a two-colour composition twice (the colours swapped the second time) on the monitors
 # $MONITORS and checks each monitor's rectangle, grabbed by $1, against what tessora-compose
 # composes for a single monitor of that size. $2 $3: tolerance and share for same_picture.py
 # (exact by default).
 monitor_wallpapers() {
-  local grab=$1 tolerance=${2:-0} share=${3:-0} i m name w h x y verdict args status same
-  "$compose" --size 160x100 --color1 "#f0d010" --color2 "#10a050" --background corner \
-    -o "$WORK/center.png" > /dev/null 2>&1 || { check "center picture" 0 "not composed"; return; }
+  local grab=$1 tolerance=${2:-0} share=${3:-0} i args status
+  monitor_center || { check "center picture" 0 "not composed"; return; }
   for i in 1 2; do
     if [ $i = 1 ]; then args=($(monitor_commands "#c81e28" "#2832b4")); else
       args=($(monitor_commands "#2832b4" "#c81e28")); fi
@@ -245,21 +272,52 @@ monitor_wallpapers() {
       check "set $i" 0 "tessora-compose exit status $status: $(tr '\n' ' ' < "$WORK/compose$i.log")"
       continue
     fi
-    for m in "${MONITORS[@]}"; do
-      read -r name w h x y <<< "$(monitor_fields "$m")"
-      "$compose" --size "${w}x$h" "${args[@]}" --format png -o /dev/stdout 2> /dev/null |
-        pngtopnm > "$WORK/want-$name.ppm"
-      same=0
-      for _ in $(seq 30); do
-        $grab "$name" "$x" "$y" "$w" "$h" > "$WORK/seen-$name.ppm" 2> /dev/null
-        verdict=$(/usr/bin/python3 "$here/same_picture.py" "$WORK/seen-$name.ppm" \
-          "$WORK/want-$name.ppm" "$tolerance" "$share") && same=1 && break
-        sleep 0.2
-      done
-      check "screen $i $name" "$same" "$verdict"
-      [ -n "${TESSORA_DESKTOPS_KEEP:-}" ] && cp "$WORK/seen-$name.ppm" "$TESSORA_DESKTOPS_KEEP/$DESKTOP-$i-$name.ppm"
-    done
+    monitors_show "$grab" "$tolerance" "$share" "$i" "${args[@]}"
   done
+}
+
+# Replaces the X server's RandR monitors by those given ("NAME WxH+X+Y", the first the primary)
+# and makes them $MONITORS.
+plug_x() {
+  local m name w h x y first=1
+  for name in $(xrandr --listmonitors | awk 'NR > 1 {print $2}' | tr -d '*+'); do
+    xrandr --delmonitor "$name" >> "$WORK/xrandr.log" 2>&1
+  done
+  for m in "$@"; do
+    read -r name w h x y <<< "$(monitor_fields "$m")"
+    xrandr --setmonitor "$([ $first = 1 ] && echo '*')$name" \
+      "$w/$((w / 4))x$h/$((h / 4))+$x+$y" "$([ $first = 1 ] && echo screen || echo none)" \
+      >> "$WORK/xrandr.log" 2>&1 || return 1
+    first=0
+  done
+  MONITORS=("$@")
+}
+
+# With `tessora-compose --follow` running, the monitors change under the wallpaper: one is
+# unplugged, a third is added, one is turned upright, the primary moves. After each change every
+# monitor must show what a desktop of just that monitor shows with the same commands.
+follow_x() {
+  local args status
+  monitor_center || { check "center picture" 0 "not composed"; return; }
+  args=($(monitor_commands "#c81e28" "#2832b4"))
+  timeout 20 "$compose" "${args[@]}" --set-wallpaper > "$WORK/compose.log" 2>&1
+  status=$?
+  [ $status -eq 0 ] || { check "set" 0 "exit status $status: $(tr '\n' ' ' < "$WORK/compose.log")"; return; }
+  spawn follow "$compose" --follow
+  local -a changes=(
+    "LEFT 800x600+0+0"
+    "LEFT 640x480+0+0|MID 320x240+640+0|RIGHT 320x640+960+0"
+    "LEFT 600x640+0+0|RIGHT 640x480+600+0"
+    "RIGHT 640x480+600+0|LEFT 600x640+0+0"
+  )
+  local labels=(unplugged added turned primary) i layout
+  for i in "${!changes[@]}"; do
+    IFS='|' read -r -a layout <<< "${changes[$i]}"
+    plug_x "${layout[@]}" || { check "${labels[$i]}" 0 "xrandr refused the monitors"; continue; }
+    monitors_show x_grab 0 0 "${labels[$i]}" "${args[@]}"
+  done
+  kill -0 "$(tail -n 1 "$WORK/pids")" 2> /dev/null
+  check "still following" $((1 - $?)) "$(tail -n 3 "$WORK/follow.log" | tr '\n' ' ')"
 }
 
 # --- The desktops. Each prints "SKIP: reason" and returns 77 when it cannot start. ---
@@ -269,7 +327,7 @@ monitor_wallpapers() {
 start_screen() {
   if [ "${1:-}" = dual ] && [ "${2:-}" = outputs ]; then
     start_xorg_dual || return 77
-  elif [ "${1:-}" = dual ]; then
+  elif [ "${1:-}" = dual ] || [ "${1:-}" = follow ]; then
     start_x_dual || { echo "SKIP: Xvfb with two RandR monitors did not start"; return 77; }
   else
     start_x || { echo "SKIP: Xvfb did not start"; return 77; }
@@ -302,7 +360,11 @@ desktop_x11() {
     b=$(xprop -root ESETROOT_PMAP_ID | awk '{print $NF}')
     [ "$a" = "$b" ] && echo "$a"
   }
-  wallpaper_checks x_pixel stored "${1:-}" x_grab
+  if [ "${1:-}" = follow ]; then
+    follow_x
+  else
+    wallpaper_checks x_pixel stored "${1:-}" x_grab
+  fi
 }
 
 desktop_xfce() {
@@ -415,9 +477,12 @@ desktop_wlroots() {
 inside() {
   DESKTOP=$1
   trap stop_spawned EXIT
-  # NAME-dual: the desktop NAME with two monitors.
+  # NAME-dual: the desktop NAME with two monitors; x11-follow: bare X11 with two monitors that
+  # change while tessora-compose --follow runs.
   if [[ $DESKTOP == *-dual ]]; then
     "desktop_${DESKTOP%-dual}" dual
+  elif [ "$DESKTOP" = x11-follow ]; then
+    desktop_x11 follow
   else
     "desktop_$DESKTOP"
   fi
@@ -435,8 +500,9 @@ fi
 
 [ -x "$compose" ] || { echo "no $compose: build first"; exit 2; }
 [ ${#desktops[@]} -gt 0 ] || desktops=(x11 xfce mate lxqt sway wlroots
-  x11-dual xfce-dual mate-dual lxqt-dual sway-dual wlroots-dual)
+  x11-dual xfce-dual mate-dual lxqt-dual sway-dual wlroots-dual x11-follow)
 for desktop in "${desktops[@]}"; do
+  [ "$desktop" = x11-follow ] && continue
   declare -F "desktop_${desktop%-dual}" > /dev/null || { echo "unknown desktop '$desktop'"; exit 2; }
 done
 summary=()
