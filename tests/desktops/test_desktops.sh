@@ -293,31 +293,51 @@ plug_x() {
   MONITORS=("$@")
 }
 
-# With `tessora-compose --follow` running, the monitors change under the wallpaper: one is
-# unplugged, a third is added, one is turned upright, the primary moves. After each change every
-# monitor must show what a desktop of just that monitor shows with the same commands.
-follow_x() {
-  local args status
+# With `tessora-compose --follow` running, the monitors change under the wallpaper ($1 makes
+# change $2 of "unplugged", "added", "turned", "primary" and sets $MONITORS; it fails where the
+# display has no such change), grabbed by $3. After each change every monitor must show what a
+# desktop of just that monitor shows with the same commands.
+follow_changes() {
+  local change=$1 grab=$2 args status label pid
   monitor_center || { check "center picture" 0 "not composed"; return; }
   args=($(monitor_commands "#c81e28" "#2832b4"))
   timeout 20 "$compose" "${args[@]}" --set-wallpaper > "$WORK/compose.log" 2>&1
   status=$?
   [ $status -eq 0 ] || { check "set" 0 "exit status $status: $(tr '\n' ' ' < "$WORK/compose.log")"; return; }
   spawn follow "$compose" --follow
-  local -a changes=(
-    "LEFT 800x600+0+0"
-    "LEFT 640x480+0+0|MID 320x240+640+0|RIGHT 320x640+960+0"
-    "LEFT 600x640+0+0|RIGHT 640x480+600+0"
-    "RIGHT 640x480+600+0|LEFT 600x640+0+0"
-  )
-  local labels=(unplugged added turned primary) i layout
-  for i in "${!changes[@]}"; do
-    IFS='|' read -r -a layout <<< "${changes[$i]}"
-    plug_x "${layout[@]}" || { check "${labels[$i]}" 0 "xrandr refused the monitors"; continue; }
-    monitors_show x_grab 0 0 "${labels[$i]}" "${args[@]}"
+  pid=$(tail -n 1 "$WORK/pids")
+  for label in unplugged added turned primary; do
+    $change "$label" || continue
+    monitors_show "$grab" 0 0 "$label" "${args[@]}"
   done
-  kill -0 "$(tail -n 1 "$WORK/pids")" 2> /dev/null
+  kill -0 "$pid" 2> /dev/null
   check "still following" $((1 - $?)) "$(tail -n 3 "$WORK/follow.log" | tr '\n' ' ')"
+}
+
+# The changes on X11: RandR monitors replaced.
+x_change() {
+  case $1 in
+    unplugged) plug_x "LEFT 800x600+0+0" ;;
+    added) plug_x "LEFT 640x480+0+0" "MID 320x240+640+0" "RIGHT 320x640+960+0" ;;
+    turned) plug_x "LEFT 600x640+0+0" "RIGHT 640x480+600+0" ;;
+    primary) plug_x "RIGHT 640x480+600+0" "LEFT 600x640+0+0" ;;
+  esac
+}
+
+# The changes on sway: outputs disabled, created and turned; its primary is no output's own.
+sway_change() {
+  case $1 in
+    unplugged)
+      swaymsg -q output HEADLESS-2 disable && MONITORS=("HEADLESS-1 800x600+0+0") ;;
+    added)
+      swaymsg -q output HEADLESS-2 enable && swaymsg -q create_output &&
+        swaymsg -q output HEADLESS-3 resolution 320x240 position 1280 0 &&
+        MONITORS=("HEADLESS-1 800x600+0+0" "HEADLESS-2 480x640+800+0" "HEADLESS-3 320x240+1280+0") ;;
+    turned)
+      swaymsg -q output HEADLESS-1 transform 90 &&
+        MONITORS=("HEADLESS-1 600x800+0+0" "HEADLESS-2 480x640+800+0" "HEADLESS-3 320x240+1280+0") ;;
+    *) return 1 ;;
+  esac
 }
 
 # --- The desktops. Each prints "SKIP: reason" and returns 77 when it cannot start. ---
@@ -361,7 +381,7 @@ desktop_x11() {
     [ "$a" = "$b" ] && echo "$a"
   }
   if [ "${1:-}" = follow ]; then
-    follow_x
+    follow_changes x_change x_grab
   else
     wallpaper_checks x_pixel stored "${1:-}" x_grab
   fi
@@ -448,7 +468,7 @@ desktop_sway_like() {
   command -v grim > /dev/null || { echo "SKIP: grim is not installed"; return 77; }
   source "$here/sway_session.sh"
   local outputs=("resolution 1024x768")
-  [ "${2:-}" = dual ] &&
+  [ "${2:-}" = dual ] || [ "${2:-}" = follow ] &&
     outputs=("resolution 800x600 position 0 0" "resolution 640x480 position 800 0 transform 90")
   start_sway "$WORK" "${outputs[@]}" || { echo "SKIP: $SWAY_FAILURE"; return 77; }
   echo "$SWAY_PID" >> "$WORK/pids"
@@ -463,7 +483,11 @@ desktop_sway_like() {
     done | grep -m1 -F "$HOME/"
   }
   MONITORS=("${SWAY_MONITORS[@]}")
-  wallpaper_checks sway_pixel stored "${2:-}" sway_grab
+  if [ "${2:-}" = follow ]; then
+    follow_changes sway_change sway_grab
+  else
+    wallpaper_checks sway_pixel stored "${2:-}" sway_grab
+  fi
 }
 
 # Another wlroots compositor, with no wallpaper command of its own: swaybg is started directly.
@@ -481,8 +505,8 @@ inside() {
   # change while tessora-compose --follow runs.
   if [[ $DESKTOP == *-dual ]]; then
     "desktop_${DESKTOP%-dual}" dual
-  elif [ "$DESKTOP" = x11-follow ]; then
-    desktop_x11 follow
+  elif [[ $DESKTOP == *-follow ]]; then
+    "desktop_${DESKTOP%-follow}" follow
   else
     "desktop_$DESKTOP"
   fi
@@ -500,10 +524,10 @@ fi
 
 [ -x "$compose" ] || { echo "no $compose: build first"; exit 2; }
 [ ${#desktops[@]} -gt 0 ] || desktops=(x11 xfce mate lxqt sway wlroots
-  x11-dual xfce-dual mate-dual lxqt-dual sway-dual wlroots-dual x11-follow)
+  x11-dual xfce-dual mate-dual lxqt-dual sway-dual wlroots-dual x11-follow sway-follow)
 for desktop in "${desktops[@]}"; do
-  [ "$desktop" = x11-follow ] && continue
-  declare -F "desktop_${desktop%-dual}" > /dev/null || { echo "unknown desktop '$desktop'"; exit 2; }
+  name=${desktop%-dual}
+  declare -F "desktop_${name%-follow}" > /dev/null || { echo "unknown desktop '$desktop'"; exit 2; }
 done
 summary=()
 failed=0
