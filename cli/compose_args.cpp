@@ -329,9 +329,11 @@ Picture files: )" +
 The information texts the window would show go to standard error, one per line.
 Exit status: 0 success; 1 a file could not be loaded, saved or installed; 2 a usage error.
 
-A window manager without a desktop (i3, openbox, bspwm...) forgets the wallpaper when it
-starts again: add to its start-up file, e.g. for i3
-  exec --no-startup-id tessora-compose --restore
+A window manager without a desktop (i3, openbox, bspwm...) and a wlroots compositor (sway,
+Hyprland, river...) forget the wallpaper when they start again: add to its start-up file
+  i3, ~/.config/i3/config:      exec --no-startup-id tessora-compose --restore
+  sway, ~/.config/sway/config:  exec tessora-compose --restore
+LXQt and LXDE keep the wallpaper in their desktop's own settings, as GNOME, Plasma and XFCE do.
 )";
 }
 
