@@ -9,8 +9,7 @@ Outcome CommandWallpaper::install(const QString& file) {
   return RunCommand(program_, arguments_(file), kTimeoutMs);
 }
 
-// sway hands the picture to swaybg, LXDE's pcmanfm is a GTK program: both decode with
-// gdk-pixbuf.
+// sway hands the picture to swaybg, which decodes with gdk-pixbuf.
 bool CommandWallpaper::readsBmp() const {
   return !pixbuf_ || PixbufReadsBmp();
 }
@@ -62,17 +61,6 @@ CommandWallpaper SwayWallpaper() {
     return arguments;
   });
   return sway;
-}
-
-CommandWallpaper LxdeWallpaper() {
-  CommandWallpaper lxde(
-      QStringLiteral("LXDE"), QStringLiteral("pcmanfm"),
-      [](const QString& f) { return QStringList{QStringLiteral("--set-wallpaper=") + f}; }, true);
-  lxde.forMonitors(MonitorSpread::Spanned, [](const QList<MonitorFile>& files) {
-    return QStringList{QStringLiteral("--set-wallpaper=") + files.front().file,
-                       QStringLiteral("--wallpaper-mode=screen")};
-  });
-  return lxde;
 }
 
 }  // namespace tessora

@@ -7,7 +7,7 @@
 
 namespace tessora {
 
-/// Desktops set through a command of theirs: sway (swaymsg), LXDE (pcmanfm).
+/// Desktops set through a command of theirs: sway (swaymsg).
 class CommandWallpaper : public WallpaperMethod {
  public:
   static constexpr int kTimeoutMs = 5000;
@@ -45,8 +45,5 @@ class CommandWallpaper : public WallpaperMethod {
 
 /// With several monitors, each output gets its own picture.
 CommandWallpaper SwayWallpaper();
-/// Without a --wallpaper-mode the user's own style stays. With several monitors pcmanfm draws
-/// one picture over the whole virtual desktop: the spanned one, in the mode that puts it there 1:1.
-CommandWallpaper LxdeWallpaper();
 
 }  // namespace tessora

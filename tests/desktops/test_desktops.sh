@@ -5,7 +5,7 @@
 #
 #   test_desktops.sh [--build DIR] [DESKTOP...]
 #
-# DESKTOP: x11 xfce mate lxqt sway wlroots (default: all, then each with two monitors); wlroots
+# DESKTOP: x11 xfce mate lxqt lxde sway wlroots (default: all, then each with two monitors); wlroots
 # is sway posing as another wlroots compositor, where swaybg is started directly. NAME-dual
 # (x11-dual ...) runs the desktop with two monitors of different sizes and orientations instead,
 # and checks each monitor's rectangle on the screen against a single-monitor composition of its
@@ -374,6 +374,42 @@ desktop_lxqt() {
   wallpaper_checks x_pixel stored "${1:-}" x_grab
 }
 
+# LXDE: pcmanfm's desktop, a window per monitor; GTK sees two monitors only with two outputs.
+desktop_lxde() {
+  command -v pcmanfm > /dev/null || { echo "SKIP: pcmanfm is not installed"; return 77; }
+  start_screen "${1:-}" outputs || return 77
+  export XDG_CURRENT_DESKTOP=LXDE
+  # No desktop drawn yet: refused at once, not after a pcmanfm that never ends.
+  local start=$SECONDS
+  timeout 20 "$compose" --color1 "#000000" --color2 "#000000" --background vertical \
+    --set-wallpaper > "$WORK/compose0.log" 2>&1
+  local status=$?
+  check "refused while no desktop runs" \
+    "$([ $status -eq 1 ] && [ $((SECONDS - start)) -lt 5 ] &&
+      grep -q 'pcmanfm is not running as the desktop' "$WORK/compose0.log" && echo 1 || echo 0)" \
+    "exit status $status after $((SECONDS - start)) s: $(tail -n 2 "$WORK/compose0.log" | tr '\n' ' ')"
+  local items=$XDG_CONFIG_HOME/pcmanfm/LXDE n
+  mkdir -p "$items"
+  if [ "${1:-}" = dual ]; then  # no icons over the monitors' pictures
+    for n in 0 1; do
+      printf '[*]\nwallpaper_mode=color\ndesktop_bg=#000000\nshow_documents=0\nshow_trash=0\nshow_mounts=0\n' \
+        > "$items/desktop-items-$n.conf"
+    done
+  fi
+  spawn pcmanfm pcmanfm --desktop --profile=LXDE
+  wait_for 150 sh -c 'xwininfo -root -tree | grep -qi "pcmanfm"' ||
+    { echo "SKIP: pcmanfm did not draw a desktop: $(tail -n 3 "$WORK/pcmanfm.log")"; return 77; }
+  sleep 1
+  stored() { sed -n 's/^wallpaper=//p' "$items/desktop-items-0.conf" 2> /dev/null; }
+  wallpaper_checks x_pixel stored "${1:-}" x_grab
+  # With two monitors the desktop was started again, by tessora-compose: it is stopped as well.
+  local pid
+  for pid in $(pgrep -x -u "$(id -u)" pcmanfm); do
+    tr '\0' '\n' < "/proc/$pid/environ" 2> /dev/null | grep -qx "DISPLAY=$DISPLAY" &&
+      echo "$pid" >> "$WORK/pids"
+  done
+}
+
 desktop_sway() {
   desktop_sway_like sway "$@"
 }
@@ -434,8 +470,8 @@ fi
 # --- The run: one desktop after the other, then the summary ---
 
 [ -x "$compose" ] || { echo "no $compose: build first"; exit 2; }
-[ ${#desktops[@]} -gt 0 ] || desktops=(x11 xfce mate lxqt sway wlroots
-  x11-dual xfce-dual mate-dual lxqt-dual sway-dual wlroots-dual)
+[ ${#desktops[@]} -gt 0 ] || desktops=(x11 xfce mate lxqt lxde sway wlroots
+  x11-dual xfce-dual mate-dual lxqt-dual lxde-dual sway-dual wlroots-dual)
 for desktop in "${desktops[@]}"; do
   declare -F "desktop_${desktop%-dual}" > /dev/null || { echo "unknown desktop '$desktop'"; exit 2; }
 done
