@@ -1,11 +1,20 @@
 #include "platform/command_wallpaper.h"
 
+#include <QFileInfo>
+
+#include "platform/background_programs.h"
 #include "platform/pixbuf_formats.h"
 #include "platform/run_command.h"
+#include "platform/swaybg_wallpaper.h"
 
 namespace tessora {
 
 Outcome CommandWallpaper::install(const QString& file) {
+  if (ahead_) {
+    if (std::optional<Outcome> done = ahead_({MonitorFile{QString(), QRect(), file, true}})) {
+      return *done;
+    }
+  }
   return RunCommand(program_, arguments_(file), kTimeoutMs);
 }
 
@@ -17,6 +26,11 @@ bool CommandWallpaper::readsBmp() const {
 Outcome CommandWallpaper::installMonitors(const QList<MonitorFile>& files) {
   if (!monitorArguments_) {
     return WallpaperMethod::installMonitors(files);
+  }
+  if (ahead_) {
+    if (std::optional<Outcome> done = ahead_(files)) {
+      return *done;
+    }
   }
   return RunCommand(program_, monitorArguments_(files), kTimeoutMs);
 }
@@ -59,6 +73,14 @@ CommandWallpaper SwayWallpaper() {
       }
     }
     return arguments;
+  });
+  sway.ahead([](const QList<MonitorFile>& files) -> std::optional<Outcome> {
+    const QString folder = QFileInfo(files.front().file).absolutePath();
+    const auto ours = [&folder](const ProcessInfo& p) { return ShowsFileIn(p, folder); };
+    if (const std::optional<BackgroundProgram> other = ForeignBackground(ours)) {
+      return ShowThrough(*other, files);
+    }
+    return std::nullopt;
   });
   return sway;
 }

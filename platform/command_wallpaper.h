@@ -2,6 +2,7 @@
 
 #include <QStringList>
 #include <functional>
+#include <optional>
 
 #include "platform/wallpaper_method.h"
 
@@ -34,6 +35,13 @@ class CommandWallpaper : public WallpaperMethod {
     return *this;
   }
 
+  /// A step before the command: when it yields an outcome, that is the set's, and the command
+  /// does not run.
+  CommandWallpaper& ahead(std::function<std::optional<Outcome>(const QList<MonitorFile>&)> step) {
+    ahead_ = std::move(step);
+    return *this;
+  }
+
  private:
   QString name_;
   QString program_;
@@ -41,9 +49,11 @@ class CommandWallpaper : public WallpaperMethod {
   bool pixbuf_;
   MonitorSpread spread_ = MonitorSpread::Primary;
   std::function<QStringList(const QList<MonitorFile>&)> monitorArguments_;
+  std::function<std::optional<Outcome>(const QList<MonitorFile>&)> ahead_;
 };
 
-/// With several monitors, each output gets its own picture.
+/// With several monitors, each output gets its own picture. A background program of the user's
+/// own would cover the one sway starts (hyprpaper and swww show the pictures instead).
 CommandWallpaper SwayWallpaper();
 
 }  // namespace tessora

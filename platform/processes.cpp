@@ -47,8 +47,13 @@ QByteArray EnvironmentOf(qint64 pid, const QByteArray& name) {
 }
 
 bool InThisSession(qint64 pid) {
-  const QByteArray display = qgetenv("DISPLAY");
-  return display.isEmpty() || EnvironmentOf(pid, "DISPLAY") == display;
+  for (const char* name : {"WAYLAND_DISPLAY", "DISPLAY"}) {
+    const QByteArray ours = qgetenv(name);
+    if (!ours.isEmpty()) {
+      return EnvironmentOf(pid, name) == ours;
+    }
+  }
+  return true;
 }
 
 bool ReadProcess(qint64 pid, ProcessInfo* info) {

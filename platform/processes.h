@@ -24,7 +24,8 @@ QList<ProcessInfo> UserProcesses();
 /// The value of a variable in the process's environment ("" when it has none).
 QByteArray EnvironmentOf(qint64 pid, const QByteArray& name);
 
-/// Whether the process runs in this session: on the same X display, when there is one.
+/// Whether the process runs in this session: on the same Wayland display or, without one, the
+/// same X display, when there is one.
 bool InThisSession(qint64 pid);
 
 /// The process, if it is this user's and running.

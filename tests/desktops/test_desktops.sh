@@ -6,7 +6,8 @@
 #   test_desktops.sh [--build DIR] [DESKTOP...]
 #
 # DESKTOP: x11 xfce mate lxqt lxde sway wlroots (default: all, then each with two monitors); wlroots
-# is sway posing as another wlroots compositor, where swaybg is started directly. NAME-dual
+# is sway posing as another wlroots compositor, where swaybg is started directly; NAME-user-swaybg
+# (sway, wlroots) runs the user's own swaybg first, which must make the set fail. NAME-dual
 # (x11-dual ...) runs the desktop with two monitors of different sizes and orientations instead,
 # and checks each monitor's rectangle on the screen against a single-monitor composition of its
 # size. TESSORA_DESKTOPS_KEEP=DIR keeps the rectangles grabbed there.
@@ -437,7 +438,37 @@ desktop_sway_like() {
     done | grep -m1 -F "$HOME/"
   }
   MONITORS=("${SWAY_MONITORS[@]}")
+  if [ "${USER_SWAYBG:-0}" = 1 ]; then
+    user_swaybg_checks
+    return
+  fi
   wallpaper_checks sway_pixel stored "${2:-}" sway_grab
+  # Each set ends the swaybg of the set before: one shows our picture (sway's own or ours).
+  local ours
+  ours=$(for pid in $(pgrep -x swaybg); do
+    tr '\0' '\n' < "/proc/$pid/cmdline" 2> /dev/null | grep -qF "$HOME/" && echo "$pid"
+  done | wc -l)
+  check "one swaybg shows our picture" "$([ "$ours" = 1 ] && echo 1 || echo 0)" "$ours running"
+}
+
+# The user's own swaybg, started before us as an `exec swaybg` in the compositor's configuration
+# would be: anything started under it never shows, so the set must fail and say why.
+user_swaybg_checks() {
+  swaybg -o '*' -c '#ff00ff' > "$WORK/user-swaybg.log" 2>&1 &
+  local user=$! status got
+  echo "$user" >> "$WORK/pids"
+  sleep 1
+  timeout 20 "$compose" --color1 "${COLORS[0]}" --color2 "${COLORS[0]}" --background vertical \
+    --set-wallpaper > "$WORK/compose1.log" 2>&1
+  status=$?
+  check "refused under the user's swaybg" \
+    "$([ $status -eq 1 ] && grep -qF "another background program (swaybg, pid $user) covers the wallpaper" \
+      "$WORK/compose1.log" && echo 1 || echo 0)" \
+    "exit status $status: $(tr '\n' ' ' < "$WORK/compose1.log" | tail -c 300)"
+  sleep 1
+  got=$(sway_pixel 500 400)
+  check "nothing claimed shows" "$([ "$got" != "$(rgb_of "${COLORS[0]}")" ] && echo 1 || echo 0)" \
+    "the screen shows '$got'"
 }
 
 # Another wlroots compositor, with no wallpaper command of its own: swaybg is started directly.
@@ -445,6 +476,14 @@ desktop_wlroots() {
   command -v swaybg > /dev/null || { echo "SKIP: swaybg is not installed"; return 77; }
   # Such a compositor draws no background of its own (sway's would stay above ours).
   SWAY_NO_BACKGROUND=1 desktop_sway_like river "$@"
+}
+
+# The user's own swaybg runs: on sway (whose own background program starts under it) and on
+# another wlroots compositor.
+desktop_sway-user-swaybg() { USER_SWAYBG=1 desktop_sway_like sway "$@"; }
+desktop_wlroots-user-swaybg() {
+  command -v swaybg > /dev/null || { echo "SKIP: swaybg is not installed"; return 77; }
+  SWAY_NO_BACKGROUND=1 USER_SWAYBG=1 desktop_sway_like river "$@"
 }
 
 # One desktop, inside its own session bus; prints its checks and ends with its verdict line.
@@ -471,7 +510,8 @@ fi
 
 [ -x "$compose" ] || { echo "no $compose: build first"; exit 2; }
 [ ${#desktops[@]} -gt 0 ] || desktops=(x11 xfce mate lxqt lxde sway wlroots
-  x11-dual xfce-dual mate-dual lxqt-dual lxde-dual sway-dual wlroots-dual)
+  x11-dual xfce-dual mate-dual lxqt-dual lxde-dual sway-dual wlroots-dual
+  sway-user-swaybg wlroots-user-swaybg)
 for desktop in "${desktops[@]}"; do
   declare -F "desktop_${desktop%-dual}" > /dev/null || { echo "unknown desktop '$desktop'"; exit 2; }
 done
