@@ -339,13 +339,13 @@ Picture files: )" +
 The information texts the window would show go to standard error, one per line.
 Exit status: 0 success; 1 a file could not be loaded, saved or installed; 2 a usage error.
 
-A window manager without a desktop (sway, i3, openbox, bspwm...) forgets the wallpaper when it
-starts again, and reads no autostart entries: add to its start-up file, e.g. for sway
-  exec tessora-compose --follow
-for i3
-  exec --no-startup-id tessora-compose --follow
-or for openbox (~/.config/openbox/autostart) and bspwm (bspwmrc)
-  tessora-compose --follow &
+A window manager without a desktop (i3, openbox, bspwm...) and a wlroots compositor (sway,
+Hyprland, river...) forget the wallpaper when they start again, and read no autostart entries:
+add to the start-up file
+  i3, ~/.config/i3/config:      exec --no-startup-id tessora-compose --follow
+  sway, ~/.config/sway/config:  exec tessora-compose --follow
+  openbox, bspwm:               tessora-compose --follow &
+LXQt and LXDE keep the wallpaper in their desktop's own settings, as GNOME, Plasma and XFCE do.
 The package starts --follow at every login where a desktop reads autostart entries; to turn that
 off, copy /etc/xdg/autostart/io.tessora.Tessora.Follow.desktop to ~/.config/autostart/ and add
 Hidden=true.

@@ -1,16 +1,24 @@
 #include "platform/command_wallpaper.h"
 
+#include <QFileInfo>
+
+#include "platform/background_programs.h"
 #include "platform/pixbuf_formats.h"
 #include "platform/run_command.h"
+#include "platform/swaybg_wallpaper.h"
 
 namespace tessora {
 
 Outcome CommandWallpaper::install(const QString& file) {
+  if (ahead_) {
+    if (std::optional<Outcome> done = ahead_({MonitorFile{QString(), QRect(), file, true}})) {
+      return *done;
+    }
+  }
   return RunCommand(program_, arguments_(file), kTimeoutMs);
 }
 
-// sway hands the picture to swaybg, LXDE's pcmanfm is a GTK program: both decode with
-// gdk-pixbuf.
+// sway hands the picture to swaybg, which decodes with gdk-pixbuf.
 bool CommandWallpaper::readsBmp() const {
   return !pixbuf_ || PixbufReadsBmp();
 }
@@ -18,6 +26,11 @@ bool CommandWallpaper::readsBmp() const {
 Outcome CommandWallpaper::installMonitors(const QList<MonitorFile>& files) {
   if (!monitorArguments_) {
     return WallpaperMethod::installMonitors(files);
+  }
+  if (ahead_) {
+    if (std::optional<Outcome> done = ahead_(files)) {
+      return *done;
+    }
   }
   return RunCommand(program_, monitorArguments_(files), kTimeoutMs);
 }
@@ -61,18 +74,15 @@ CommandWallpaper SwayWallpaper() {
     }
     return arguments;
   });
-  return sway;
-}
-
-CommandWallpaper LxdeWallpaper() {
-  CommandWallpaper lxde(
-      QStringLiteral("LXDE"), QStringLiteral("pcmanfm"),
-      [](const QString& f) { return QStringList{QStringLiteral("--set-wallpaper=") + f}; }, true);
-  lxde.forMonitors(MonitorSpread::Spanned, [](const QList<MonitorFile>& files) {
-    return QStringList{QStringLiteral("--set-wallpaper=") + files.front().file,
-                       QStringLiteral("--wallpaper-mode=screen")};
+  sway.ahead([](const QList<MonitorFile>& files) -> std::optional<Outcome> {
+    const QString folder = QFileInfo(files.front().file).absolutePath();
+    const auto ours = [&folder](const ProcessInfo& p) { return ShowsFileIn(p, folder); };
+    if (const std::optional<BackgroundProgram> other = ForeignBackground(ours)) {
+      return ShowThrough(*other, files);
+    }
+    return std::nullopt;
   });
-  return lxde;
+  return sway;
 }
 
 }  // namespace tessora

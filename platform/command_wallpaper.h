@@ -2,12 +2,13 @@
 
 #include <QStringList>
 #include <functional>
+#include <optional>
 
 #include "platform/wallpaper_method.h"
 
 namespace tessora {
 
-/// Desktops set through a command of theirs: sway (swaymsg), LXDE (pcmanfm).
+/// Desktops set through a command of theirs: sway (swaymsg).
 class CommandWallpaper : public WallpaperMethod {
  public:
   static constexpr int kTimeoutMs = 5000;
@@ -34,6 +35,13 @@ class CommandWallpaper : public WallpaperMethod {
     return *this;
   }
 
+  /// A step before the command: when it yields an outcome, that is the set's, and the command
+  /// does not run.
+  CommandWallpaper& ahead(std::function<std::optional<Outcome>(const QList<MonitorFile>&)> step) {
+    ahead_ = std::move(step);
+    return *this;
+  }
+
  private:
   QString name_;
   QString program_;
@@ -41,12 +49,11 @@ class CommandWallpaper : public WallpaperMethod {
   bool pixbuf_;
   MonitorSpread spread_ = MonitorSpread::Primary;
   std::function<QStringList(const QList<MonitorFile>&)> monitorArguments_;
+  std::function<std::optional<Outcome>(const QList<MonitorFile>&)> ahead_;
 };
 
-/// With several monitors, each output gets its own picture.
+/// With several monitors, each output gets its own picture. A background program of the user's
+/// own would cover the one sway starts (hyprpaper and swww show the pictures instead).
 CommandWallpaper SwayWallpaper();
-/// Without a --wallpaper-mode the user's own style stays. With several monitors pcmanfm draws
-/// one picture over the whole virtual desktop: the spanned one, in the mode that puts it there 1:1.
-CommandWallpaper LxdeWallpaper();
 
 }  // namespace tessora

@@ -11,6 +11,7 @@
 #include "platform/command_wallpaper.h"
 #include "platform/gsettings_wallpaper.h"
 #include "platform/pcmanfm_qt_wallpaper.h"
+#include "platform/pcmanfm_wallpaper.h"
 #include "platform/plasma_wallpaper.h"
 #include "platform/portal_wallpaper.h"
 #include "platform/swaybg_wallpaper.h"
@@ -89,7 +90,7 @@ std::unique_ptr<WallpaperMethod> NativeMethod(DesktopKind desktop) {
     case DesktopKind::Lxqt:
       return std::make_unique<PcmanfmQtWallpaper>(QDBusConnection::sessionBus());
     case DesktopKind::Lxde:
-      return std::make_unique<CommandWallpaper>(LxdeWallpaper());
+      return std::make_unique<PcmanfmWallpaper>();
     case DesktopKind::Sway:
       return std::make_unique<CommandWallpaper>(SwayWallpaper());
     // Deepin keeps the picture in its appearance service, COSMIC in its own settings: the

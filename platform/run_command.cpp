@@ -7,9 +7,13 @@
 
 namespace tessora {
 
-Outcome RunCommand(const QString& program, const QStringList& arguments, int timeoutMs) {
+OutcomeOf<QString> RunCommandForOutput(const QString& program, const QStringList& arguments,
+                                       int timeoutMs) {
+  const auto failed = [](const QString& reason) {
+    return OutcomeOf<QString>::Failed(reason.toStdString());
+  };
   if (QStandardPaths::findExecutable(program).isEmpty()) {
-    return FailedWith(QStringLiteral("%1 is not installed").arg(program));
+    return failed(QStringLiteral("%1 is not installed").arg(program));
   }
   QProcess process;
   process.setProcessChannelMode(QProcess::MergedChannels);
@@ -24,17 +28,22 @@ Outcome RunCommand(const QString& program, const QStringList& arguments, int tim
   if (process.state() != QProcess::NotRunning) {
     process.kill();
     process.waitForFinished(1000);
-    return FailedWith(
+    return failed(
         QStringLiteral("%1 did not finish within %2 s").arg(program).arg(timeoutMs / 1000));
   }
+  const QString output = QString::fromLocal8Bit(process.readAll()).trimmed();
   if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-    const QString output = QString::fromLocal8Bit(process.readAll()).trimmed();
-    return FailedWith(QStringLiteral("%1 failed (exit code %2)%3")
-                          .arg(program)
-                          .arg(process.exitCode())
-                          .arg(output.isEmpty() ? QString() : QStringLiteral(": ") + output));
+    return failed(QStringLiteral("%1 failed (exit code %2)%3")
+                      .arg(program)
+                      .arg(process.exitCode())
+                      .arg(output.isEmpty() ? QString() : QStringLiteral(": ") + output));
   }
-  return Outcome::Done();
+  return OutcomeOf<QString>::Done(output);
+}
+
+Outcome RunCommand(const QString& program, const QStringList& arguments, int timeoutMs) {
+  const OutcomeOf<QString> run = RunCommandForOutput(program, arguments, timeoutMs);
+  return run.ok() ? Outcome::Done() : Outcome::Failed(run.reason());
 }
 
 }  // namespace tessora

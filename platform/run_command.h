@@ -10,4 +10,8 @@ namespace tessora {
 /// failure names the program and says how it failed, with what it printed.
 Outcome RunCommand(const QString& program, const QStringList& arguments, int timeoutMs);
 
+/// RunCommand, and what the program printed when it succeeded.
+OutcomeOf<QString> RunCommandForOutput(const QString& program, const QStringList& arguments,
+                                       int timeoutMs);
+
 }  // namespace tessora

@@ -4,15 +4,22 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QThread>
 
+#include "common/read_file.h"
+#include "platform/background_programs.h"
 #include "platform/pixbuf_formats.h"
+#include "platform/processes.h"
 
 namespace tessora {
 namespace {
+
+// A pid and a path.
+constexpr std::uint64_t kMaxRecord = 8192;
 
 // The swaybg instance we started last, as its record file names it.
 struct SwaybgRecord {
@@ -20,16 +27,23 @@ struct SwaybgRecord {
   QString file;
 };
 
+// Read as the settings files are: only a small regular file, never waiting on what stands in
+// its place (a FIFO, a device).
 SwaybgRecord ReadRecord(const QString& path) {
-  QFile f(path);
-  if (!f.open(QIODevice::ReadOnly)) {
+  std::string text;
+  if (ReadWholeFile(QFile::encodeName(path).toStdString(), kMaxRecord, text) != ReadResult::Ok) {
     return {};
   }
-  const QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'));
+  const QStringList lines = QString::fromStdString(text).split(QLatin1Char('\n'));
   return lines.size() < 2 ? SwaybgRecord{} : SwaybgRecord{lines[0].toLongLong(), lines[1]};
 }
 
 void WriteRecord(const QString& path, const SwaybgRecord& record) {
+  // Whatever else stands in its place is replaced; a link goes, not what it points to.
+  const QFileInfo there(path);
+  if (there.isSymLink() || (there.exists() && !there.isFile())) {
+    QFile::remove(path);
+  }
   QSaveFile f(path);
   if (f.open(QIODevice::WriteOnly)) {
     f.write(QStringLiteral("%1\n%2\n").arg(record.pid).arg(record.file).toUtf8());
@@ -70,6 +84,19 @@ bool SwaybgWallpaper::readsBmp() const {
 
 SwaybgWallpaper::SwaybgWallpaper(QString record) : record_(std::move(record)) {}
 
+bool ShowsFileIn(const ProcessInfo& process, const QString& folder) {
+  if (process.program() != "swaybg") {
+    return false;
+  }
+  for (qsizetype i = 1; i + 1 < process.arguments.size(); ++i) {
+    if (process.arguments[i] == "-i" &&
+        QFileInfo(QFile::decodeName(process.arguments[i + 1])).absolutePath() == folder) {
+      return true;
+    }
+  }
+  return false;
+}
+
 bool IsSwaybgShowing(qint64 pid, const QString& file) {
   QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
   if (pid <= 0 || !cmdline.open(QIODevice::ReadOnly)) {
@@ -92,16 +119,12 @@ bool IsSwaybgShowing(qint64 pid, const QString& file) {
 Outcome SwaybgWallpaper::install(const QString& file) {
   return start({QStringLiteral("-o"), QStringLiteral("*"), QStringLiteral("-i"), file,
                 QStringLiteral("-m"), QStringLiteral("fill")},
-               file);
+               {MonitorFile{QString(), QRect(), file, true}});
 }
 
 Outcome SwaybgWallpaper::installMonitors(const QList<MonitorFile>& files) {
   QStringList arguments;
-  QString recorded = files.front().file;
   for (const MonitorFile& m : files) {
-    if (m.primary) {
-      recorded = m.file;
-    }
     if (m.primary || !m.name.isEmpty()) {
       arguments << QStringLiteral("-o") << (m.primary ? QStringLiteral("*") : m.name)
                 << QStringLiteral("-i") << m.file << QStringLiteral("-m") << QStringLiteral("fill");
@@ -111,11 +134,18 @@ Outcome SwaybgWallpaper::installMonitors(const QList<MonitorFile>& files) {
                 << QStringLiteral("-m") << QStringLiteral("fill");
     }
   }
-  return start(arguments, recorded);
+  return start(arguments, files);
 }
 
-// file: one of the pictures in arguments, by which the instance is known again later.
-Outcome SwaybgWallpaper::start(const QStringList& arguments, const QString& file) {
+// files: the pictures in arguments; the primary's is the one by which the instance is known
+// again later.
+Outcome SwaybgWallpaper::start(const QStringList& arguments, const QList<MonitorFile>& files) {
+  QString file = files.front().file;
+  for (const MonitorFile& m : files) {
+    if (m.primary) {
+      file = m.file;
+    }
+  }
   if (QStandardPaths::findExecutable(QStringLiteral("swaybg")).isEmpty()) {
     return FailedWith(QStringLiteral("swaybg is not installed"));
   }
@@ -128,6 +158,16 @@ Outcome SwaybgWallpaper::start(const QStringList& arguments, const QString& file
               QStringLiteral("/tessora-swaybg.pid");
   }
   const SwaybgRecord old = ReadRecord(record_);
+  // Ours: the one recorded, and any other showing a picture from our folder (one whose record
+  // was lost, or that had not ended yet when the record was replaced).
+  const QString folder = QFileInfo(file).absolutePath();
+  const auto ours = [&old, &folder](const ProcessInfo& p) {
+    return (p.pid == old.pid && IsSwaybgShowing(old.pid, old.file)) || ShowsFileIn(p, folder);
+  };
+  // Ours would start underneath a background program of the user's own, and never be seen.
+  if (const std::optional<BackgroundProgram> other = ForeignBackground(ours)) {
+    return ShowThrough(*other, files);
+  }
   qint64 pid = 0;
   if (!StartDetached(QStringLiteral("swaybg"), arguments, &pid)) {
     return FailedWith(QStringLiteral("swaybg could not be started"));
@@ -141,8 +181,20 @@ Outcome SwaybgWallpaper::start(const QStringList& arguments, const QString& file
     QThread::msleep(20);
   }
   WriteRecord(record_, SwaybgRecord{pid, file});
-  if (old.pid != pid && IsSwaybgShowing(old.pid, old.file)) {
-    ::kill(static_cast<pid_t>(old.pid), SIGTERM);
+  // Every earlier one of ours goes, and is waited for: when the set is done, one of ours runs.
+  QList<qint64> ending;
+  for (const ProcessInfo& p : UserProcesses()) {
+    if (p.pid != pid && p.program() == "swaybg" && InThisSession(p.pid) && ours(p)) {
+      ::kill(static_cast<pid_t>(p.pid), SIGTERM);
+      ending << p.pid;
+    }
+  }
+  QDeadlineTimer gone(kSettleMs);
+  for (const qint64 p : ending) {
+    ProcessInfo info;
+    while (ReadProcess(p, &info) && !gone.hasExpired()) {
+      QThread::msleep(10);
+    }
   }
   return Outcome::Done();
 }

@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+#include "platform/processes.h"
 #include "platform/wallpaper_method.h"
 
 namespace tessora {
@@ -26,10 +27,13 @@ class SwaybgWallpaper : public WallpaperMethod {
   Outcome installMonitors(const QList<MonitorFile>& files) override;
 
  private:
-  Outcome start(const QStringList& arguments, const QString& file);
+  Outcome start(const QStringList& arguments, const QList<MonitorFile>& files);
 
   QString record_;
 };
+
+/// Whether the process is a swaybg showing a picture from the folder.
+bool ShowsFileIn(const ProcessInfo& process, const QString& folder);
 
 /// Whether process pid is a swaybg showing file (read from /proc/<pid>/cmdline).
 bool IsSwaybgShowing(qint64 pid, const QString& file);

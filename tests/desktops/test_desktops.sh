@@ -5,11 +5,15 @@
 #
 #   test_desktops.sh [--build DIR] [DESKTOP...]
 #
-# DESKTOP: x11 xfce mate lxqt sway wlroots (default: all, then each with two monitors); wlroots
-# is sway posing as another wlroots compositor, where swaybg is started directly. NAME-dual
+# DESKTOP: x11 xfce mate lxqt lxde sway wlroots (default: all, then each with two monitors); wlroots
+# is sway posing as another wlroots compositor, where swaybg is started directly; NAME-user-swaybg
+# (sway, wlroots) runs the user's own swaybg first, which must make the set fail. NAME-dual
 # (x11-dual ...) runs the desktop with two monitors of different sizes and orientations instead,
 # and checks each monitor's rectangle on the screen against a single-monitor composition of its
-# size. TESSORA_DESKTOPS_KEEP=DIR keeps the rectangles grabbed there.
+# size. NAME-follow (x11, sway) sets a composition on two monitors, starts
+# `tessora-compose --follow` and changes the monitors under it (one unplugged, one added, one
+# turned, on X11 the primary moved), checking every monitor after each change the same way.
+# TESSORA_DESKTOPS_KEEP=DIR keeps the rectangles grabbed there.
 #
 # Each desktop runs in a dbus-run-session of its own, with a temporary HOME and XDG folders; every
 # process it starts is stopped by id on the way out. A desktop that cannot be started here is
@@ -456,6 +460,42 @@ desktop_lxqt() {
   wallpaper_checks x_pixel stored "${1:-}" x_grab
 }
 
+# LXDE: pcmanfm's desktop, a window per monitor; GTK sees two monitors only with two outputs.
+desktop_lxde() {
+  command -v pcmanfm > /dev/null || { echo "SKIP: pcmanfm is not installed"; return 77; }
+  start_screen "${1:-}" outputs || return 77
+  export XDG_CURRENT_DESKTOP=LXDE
+  # No desktop drawn yet: refused at once, not after a pcmanfm that never ends.
+  local start=$SECONDS
+  timeout 20 "$compose" --color1 "#000000" --color2 "#000000" --background vertical \
+    --set-wallpaper > "$WORK/compose0.log" 2>&1
+  local status=$?
+  check "refused while no desktop runs" \
+    "$([ $status -eq 1 ] && [ $((SECONDS - start)) -lt 5 ] &&
+      grep -q 'pcmanfm is not running as the desktop' "$WORK/compose0.log" && echo 1 || echo 0)" \
+    "exit status $status after $((SECONDS - start)) s: $(tail -n 2 "$WORK/compose0.log" | tr '\n' ' ')"
+  local items=$XDG_CONFIG_HOME/pcmanfm/LXDE n
+  mkdir -p "$items"
+  if [ "${1:-}" = dual ]; then  # no icons over the monitors' pictures
+    for n in 0 1; do
+      printf '[*]\nwallpaper_mode=color\ndesktop_bg=#000000\nshow_documents=0\nshow_trash=0\nshow_mounts=0\n' \
+        > "$items/desktop-items-$n.conf"
+    done
+  fi
+  spawn pcmanfm pcmanfm --desktop --profile=LXDE
+  wait_for 150 sh -c 'xwininfo -root -tree | grep -qi "pcmanfm"' ||
+    { echo "SKIP: pcmanfm did not draw a desktop: $(tail -n 3 "$WORK/pcmanfm.log")"; return 77; }
+  sleep 1
+  stored() { sed -n 's/^wallpaper=//p' "$items/desktop-items-0.conf" 2> /dev/null; }
+  wallpaper_checks x_pixel stored "${1:-}" x_grab
+  # With two monitors the desktop was started again, by tessora-compose: it is stopped as well.
+  local pid
+  for pid in $(pgrep -x -u "$(id -u)" pcmanfm); do
+    tr '\0' '\n' < "/proc/$pid/environ" 2> /dev/null | grep -qx "DISPLAY=$DISPLAY" &&
+      echo "$pid" >> "$WORK/pids"
+  done
+}
+
 desktop_sway() {
   desktop_sway_like sway "$@"
 }
@@ -483,11 +523,41 @@ desktop_sway_like() {
     done | grep -m1 -F "$HOME/"
   }
   MONITORS=("${SWAY_MONITORS[@]}")
+  if [ "${USER_SWAYBG:-0}" = 1 ]; then
+    user_swaybg_checks
+    return
+  fi
   if [ "${2:-}" = follow ]; then
     follow_changes sway_change sway_grab
-  else
-    wallpaper_checks sway_pixel stored "${2:-}" sway_grab
+    return
   fi
+  wallpaper_checks sway_pixel stored "${2:-}" sway_grab
+  # Each set ends the swaybg of the set before: one shows our picture (sway's own or ours).
+  local ours
+  ours=$(for pid in $(pgrep -x swaybg); do
+    tr '\0' '\n' < "/proc/$pid/cmdline" 2> /dev/null | grep -qF "$HOME/" && echo "$pid"
+  done | wc -l)
+  check "one swaybg shows our picture" "$([ "$ours" = 1 ] && echo 1 || echo 0)" "$ours running"
+}
+
+# The user's own swaybg, started before us as an `exec swaybg` in the compositor's configuration
+# would be: anything started under it never shows, so the set must fail and say why.
+user_swaybg_checks() {
+  swaybg -o '*' -c '#ff00ff' > "$WORK/user-swaybg.log" 2>&1 &
+  local user=$! status got
+  echo "$user" >> "$WORK/pids"
+  sleep 1
+  timeout 20 "$compose" --color1 "${COLORS[0]}" --color2 "${COLORS[0]}" --background vertical \
+    --set-wallpaper > "$WORK/compose1.log" 2>&1
+  status=$?
+  check "refused under the user's swaybg" \
+    "$([ $status -eq 1 ] && grep -qF "another background program (swaybg, pid $user) covers the wallpaper" \
+      "$WORK/compose1.log" && echo 1 || echo 0)" \
+    "exit status $status: $(tr '\n' ' ' < "$WORK/compose1.log" | tail -c 300)"
+  sleep 1
+  got=$(sway_pixel 500 400)
+  check "nothing claimed shows" "$([ "$got" != "$(rgb_of "${COLORS[0]}")" ] && echo 1 || echo 0)" \
+    "the screen shows '$got'"
 }
 
 # Another wlroots compositor, with no wallpaper command of its own: swaybg is started directly.
@@ -495,6 +565,14 @@ desktop_wlroots() {
   command -v swaybg > /dev/null || { echo "SKIP: swaybg is not installed"; return 77; }
   # Such a compositor draws no background of its own (sway's would stay above ours).
   SWAY_NO_BACKGROUND=1 desktop_sway_like river "$@"
+}
+
+# The user's own swaybg runs: on sway (whose own background program starts under it) and on
+# another wlroots compositor.
+desktop_sway-user-swaybg() { USER_SWAYBG=1 desktop_sway_like sway "$@"; }
+desktop_wlroots-user-swaybg() {
+  command -v swaybg > /dev/null || { echo "SKIP: swaybg is not installed"; return 77; }
+  SWAY_NO_BACKGROUND=1 USER_SWAYBG=1 desktop_sway_like river "$@"
 }
 
 # One desktop, inside its own session bus; prints its checks and ends with its verdict line.
@@ -523,8 +601,9 @@ fi
 # --- The run: one desktop after the other, then the summary ---
 
 [ -x "$compose" ] || { echo "no $compose: build first"; exit 2; }
-[ ${#desktops[@]} -gt 0 ] || desktops=(x11 xfce mate lxqt sway wlroots
-  x11-dual xfce-dual mate-dual lxqt-dual sway-dual wlroots-dual x11-follow sway-follow)
+[ ${#desktops[@]} -gt 0 ] || desktops=(x11 xfce mate lxqt lxde sway wlroots
+  x11-dual xfce-dual mate-dual lxqt-dual lxde-dual sway-dual wlroots-dual
+  sway-user-swaybg wlroots-user-swaybg x11-follow sway-follow)
 for desktop in "${desktops[@]}"; do
   name=${desktop%-dual}
   declare -F "desktop_${name%-follow}" > /dev/null || { echo "unknown desktop '$desktop'"; exit 2; }

@@ -39,7 +39,7 @@ QColor ScreenPixel(int x, int y) {
 class CommandWallpaperTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const char* name : {"swaymsg", "pcmanfm-qt", "pcmanfm", "swaybg"}) {
+    for (const char* name : {"swaymsg", "pcmanfm-qt", "swaybg"}) {
       ASSERT_TRUE(
           commands_.add(QLatin1String(name),
                         "printf '%s|' \"$(basename \"$0\")\" \"$@\" >> \"$(dirname \"$0\")/log\"\n"
@@ -57,11 +57,6 @@ class CommandWallpaperTest : public ::testing::Test {
 TEST_F(CommandWallpaperTest, SwayGetsTheQuotedPathForEveryOutput) {
   ASSERT_TRUE(SwayWallpaper().install(QStringLiteral("/home/u/T W \"1\".bmp")).ok());
   EXPECT_EQ(Log(), QStringLiteral("swaymsg|output|*|bg|\"/home/u/T W \\\"1\\\".bmp\"|fill|"));
-}
-
-TEST_F(CommandWallpaperTest, LxdeKeepsTheUsersMode) {
-  ASSERT_TRUE(LxdeWallpaper().install(QStringLiteral("/w-2.bmp")).ok());
-  EXPECT_EQ(Log(), QStringLiteral("pcmanfm|--set-wallpaper=/w-2.bmp|"));
 }
 
 // Without its desktop pcmanfm-qt stores nothing and says nothing; with it, a mode that hides the
@@ -136,8 +131,8 @@ TEST(PcmanfmQtDesktop, ShowsTheWallpaperAndHidesTheRoot) {
   qputenv("DBUS_SESSION_BUS_ADDRESS", oldBus);
 }
 
-// Several monitors: sway sets each output's picture in one command line; pcmanfm-qt and pcmanfm
-// get the whole virtual desktop, in the mode that lays it over all screens as it is.
+// Several monitors: sway sets each output's picture in one command line; pcmanfm-qt gets the
+// whole virtual desktop, in the mode that lays it over all screens as it is.
 TEST_F(CommandWallpaperTest, SeveralMonitorsAreHandedOverAsEachDesktopKeepsThem) {
   const QList<MonitorFile> monitors = {
       MonitorFile{QStringLiteral("DP-1"), QRect(0, 0, 1920, 1080), QStringLiteral("/m1.bmp")},
@@ -155,15 +150,11 @@ TEST_F(CommandWallpaperTest, SeveralMonitorsAreHandedOverAsEachDesktopKeepsThem)
   QDBusConnection desktop = bus.connect(QStringLiteral("desktop"));
   ASSERT_TRUE(desktop.registerService(QStringLiteral("org.pcmanfm.PCManFM")));
   PcmanfmQtWallpaper lxqt(bus.connection());
-  CommandWallpaper lxde = LxdeWallpaper();
   ASSERT_EQ(lxqt.spread(), MonitorSpread::Spanned);
-  ASSERT_EQ(lxde.spread(), MonitorSpread::Spanned);
   const Outcome lxqtInstalled = lxqt.installMonitors(spanned);
   ASSERT_TRUE(lxqtInstalled.ok()) << lxqtInstalled.reason();
-  ASSERT_TRUE(lxde.installMonitors(spanned).ok());
-  EXPECT_TRUE(
-      Log().endsWith(QStringLiteral("pcmanfm-qt|--set-wallpaper=/all.bmp|--wallpaper-mode=stretch|"
-                                    "pcmanfm|--set-wallpaper=/all.bmp|--wallpaper-mode=screen|")))
+  EXPECT_TRUE(Log().endsWith(
+      QStringLiteral("pcmanfm-qt|--set-wallpaper=/all.bmp|--wallpaper-mode=stretch|")))
       << Log().toStdString();
   // swaybg runs detached: its arguments come when it has started.
   QTemporaryDir runtime;
@@ -182,7 +173,6 @@ TEST_F(CommandWallpaperTest, AFailingOrMissingCommandIsReported) {
   EXPECT_EQ(SwayWallpaper().install(QStringLiteral("/w.bmp")).reason(),
             "swaymsg failed (exit code 1): no output matches");
   qputenv("PATH", QByteArray("/nonexistent"));
-  EXPECT_EQ(LxdeWallpaper().install(QStringLiteral("/w.bmp")).reason(), "pcmanfm is not installed");
   EXPECT_EQ(SwaybgWallpaper().install(QStringLiteral("/w.bmp")).reason(),
             "swaybg is not installed");
 }
