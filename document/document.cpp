@@ -154,14 +154,14 @@ void Document::RenderComposition() {
 }
 
 CompositionInputs Document::inputs() const {
-  CompositionInputs in{tile_, recipe_ ? &*recipe_ : nullptr, center_};
-  in.widthFraction = widthFraction_;
-  in.heightFraction = heightFraction_;
-  in.deepBackgroundColor = deepBackgroundColor_;
-  in.entireArea = sizedToEntireArea_;
-  in.previewWidth = preview_.width();
-  in.previewHeight = preview_.height();
-  return in;
+  CompositionSizing sizing;
+  sizing.widthFraction = widthFraction_;
+  sizing.heightFraction = heightFraction_;
+  sizing.deepBackgroundColor = deepBackgroundColor_;
+  sizing.entireArea = sizedToEntireArea_;
+  sizing.previewWidth = preview_.width();
+  sizing.previewHeight = preview_.height();
+  return CompositionInputs{tile_, recipe_ ? &*recipe_ : nullptr, center_, sizing};
 }
 
 void Document::PlaceCenter() {

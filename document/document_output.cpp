@@ -48,18 +48,7 @@ bool Document::install(WallpaperSetter* service, const std::string& failed,
 }
 
 WallpaperRecipe Document::remembered(const MonitorLayout& layout) const {
-  WallpaperRecipe r;
-  r.tile = recipe_ ? Bitmap() : tile_;
-  r.generated = recipe_;
-  r.center = center_;
-  r.widthFraction = widthFraction_;
-  r.heightFraction = heightFraction_;
-  r.deepBackgroundColor = deepBackgroundColor_;
-  r.entireArea = sizedToEntireArea_;
-  r.previewWidth = preview_.width();
-  r.previewHeight = preview_.height();
-  r.layout = layout;
-  return r;
+  return WallpaperRecipe::Of(inputs(), layout);
 }
 
 bool Document::setAsWallpaper(WallpaperSetter* service, const MonitorLayout& layout) {

@@ -44,7 +44,7 @@ Outcome WallpaperOutput::setMonitors(const std::string& folder, const MonitorLay
   }
   files.spanned = folder + kWallpaperFileName;
   SaveComposed(files.spanned, SaveFormat::Bmp,
-               SpanMonitors(layout, pictures, recipe.deepBackgroundColor));
+               SpanMonitors(layout, pictures, recipe.sizing.deepBackgroundColor));
   RemoveMonitorFiles(folder, pictures.size());
   WriteWallpaperRecipe(folder, recipe);
   return service_.setMonitorWallpapers(files);

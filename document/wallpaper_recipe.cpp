@@ -1,14 +1,13 @@
 #include "document/wallpaper_recipe.h"
 
-#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
 #include <system_error>
-#include <type_traits>
 
 #include "common/atomic_file.h"
 #include "common/read_file.h"
+#include "common/text_fields.h"
 #include "imageio/image_error.h"
 #include "imageio/image_files.h"
 
@@ -22,11 +21,6 @@ std::string Hex(TColor c) {
   char text[16];
   std::snprintf(text, sizeof text, "%08X", c);
   return text;
-}
-
-std::string Number(float v) {
-  char text[32];
-  return std::string(text, std::to_chars(text, text + sizeof text, v).ptr);
 }
 
 // The colours and transparency a picture file does not keep.
@@ -44,29 +38,12 @@ std::string MonitorLine(const Monitor& m, bool primary) {
   return s.str();
 }
 
-// A field read whole: a number with anything after it is no number.
-template <typename T>
-bool Read(std::istream& in, T& value, int base = 10) {
-  std::string word;
-  if (!(in >> word)) {
-    return false;
-  }
-  const char* end = word.data() + word.size();
-  std::from_chars_result r{};
-  if constexpr (std::is_floating_point_v<T>) {
-    (void)base;
-    r = std::from_chars(word.data(), end, value);
-  } else {
-    r = std::from_chars(word.data(), end, value, base);
-  }
-  return r.ec == std::errc() && r.ptr == end;
-}
-
 bool ReadPicture(std::istream& in, Bitmap& b) {
   TColor fill = 0;
   TColor transparentColor = 0;
   int transparent = 0;
-  if (!Read(in, fill, 16) || !Read(in, transparent) || !Read(in, transparentColor, 16)) {
+  if (!ReadField(in, fill, 16) || !ReadField(in, transparent) ||
+      !ReadField(in, transparentColor, 16)) {
     return false;
   }
   b.setFillColor(fill);
@@ -79,10 +56,11 @@ bool ReadMonitor(std::istream& in, MonitorLayout& layout) {
   Monitor m;
   int primary = 0;
   int known = 0;
-  if (!Read(in, primary) || !Read(in, m.rect.Left) || !Read(in, m.rect.Top) ||
-      !Read(in, m.rect.Right) || !Read(in, m.rect.Bottom) || !Read(in, m.workArea.Left) ||
-      !Read(in, m.workArea.Top) || !Read(in, m.workArea.Right) || !Read(in, m.workArea.Bottom) ||
-      !Read(in, known)) {
+  if (!ReadField(in, primary) || !ReadField(in, m.rect.Left) || !ReadField(in, m.rect.Top) ||
+      !ReadField(in, m.rect.Right) || !ReadField(in, m.rect.Bottom) ||
+      !ReadField(in, m.workArea.Left) || !ReadField(in, m.workArea.Top) ||
+      !ReadField(in, m.workArea.Right) || !ReadField(in, m.workArea.Bottom) ||
+      !ReadField(in, known)) {
     return false;
   }
   in >> std::ws;
@@ -108,20 +86,20 @@ bool ReadLine(const std::string& line, WallpaperRecipe& r, std::string& steps, b
   }
   int flag = 0;
   if (key == "deep") {
-    return Read(in, r.deepBackgroundColor, 16);
+    return ReadField(in, r.sizing.deepBackgroundColor, 16);
   }
   if (key == "sizing") {
-    return Read(in, r.widthFraction) && Read(in, r.heightFraction);
+    return ReadField(in, r.sizing.widthFraction) && ReadField(in, r.sizing.heightFraction);
   }
   if (key == "entire-area" || key == "generated" || key == "center-picture") {
-    const bool ok = Read(in, flag);
+    const bool ok = ReadField(in, flag);
     (key == "generated"        ? generated
      : key == "center-picture" ? centerPicture
-                               : r.entireArea) = flag != 0;
+                               : r.sizing.entireArea) = flag != 0;
     return ok;
   }
   if (key == "preview") {
-    return Read(in, r.previewWidth) && Read(in, r.previewHeight);
+    return ReadField(in, r.sizing.previewWidth) && ReadField(in, r.sizing.previewHeight);
   }
   if (key == "tile" || key == "center") {
     return ReadPicture(in, key == "tile" ? r.tile : r.center);
@@ -131,24 +109,31 @@ bool ReadLine(const std::string& line, WallpaperRecipe& r, std::string& steps, b
 
 }  // namespace
 
+WallpaperRecipe WallpaperRecipe::Of(const CompositionInputs& in, const MonitorLayout& layout) {
+  WallpaperRecipe r;
+  if (in.generated != nullptr) {
+    r.generated = *in.generated;
+  } else {
+    r.tile = in.tile;
+  }
+  r.center = in.center;
+  r.sizing = in.sizing;
+  r.layout = layout;
+  return r;
+}
+
 CompositionInputs WallpaperRecipe::inputs() const {
-  CompositionInputs in{tile, generated ? &*generated : nullptr, center};
-  in.widthFraction = widthFraction;
-  in.heightFraction = heightFraction;
-  in.deepBackgroundColor = deepBackgroundColor;
-  in.entireArea = entireArea;
-  in.previewWidth = previewWidth;
-  in.previewHeight = previewHeight;
-  return in;
+  return CompositionInputs{tile, generated ? &*generated : nullptr, center, sizing};
 }
 
 std::string WallpaperRecipeText(const WallpaperRecipe& r) {
   std::string text = std::string(kFirstLine) + "\n";
-  text += "deep " + Hex(r.deepBackgroundColor) + "\n";
-  text += "sizing " + Number(r.widthFraction) + " " + Number(r.heightFraction) + "\n";
-  text += std::string("entire-area ") + (r.entireArea ? "1" : "0") + "\n";
-  text +=
-      "preview " + std::to_string(r.previewWidth) + " " + std::to_string(r.previewHeight) + "\n";
+  text += "deep " + Hex(r.sizing.deepBackgroundColor) + "\n";
+  text += "sizing " + FloatText(r.sizing.widthFraction) + " " + FloatText(r.sizing.heightFraction) +
+          "\n";
+  text += std::string("entire-area ") + (r.sizing.entireArea ? "1" : "0") + "\n";
+  text += "preview " + std::to_string(r.sizing.previewWidth) + " " +
+          std::to_string(r.sizing.previewHeight) + "\n";
   text += PictureLine("tile", r.generated ? r.generated->base() : r.tile);
   text += PictureLine("center", r.center);
   text += std::string("center-picture ") + (r.center.empty() ? "0" : "1") + "\n";

@@ -20,15 +20,12 @@ struct WallpaperRecipe {
   Bitmap tile;
   std::optional<BackgroundRecipe> generated;
   Bitmap center;  ///< empty when there is no center image
-  float widthFraction = 0;
-  float heightFraction = 0;
-  TColor deepBackgroundColor = clBlack;
-  bool entireArea = false;
-  int previewWidth = 0;
-  int previewHeight = 0;
+  CompositionSizing sizing;
   /// The monitors it was composed for; empty when they were not known.
   MonitorLayout layout;
 
+  /// A recipe of what `in` composes, its pictures copied, made for `layout`.
+  static WallpaperRecipe Of(const CompositionInputs& in, const MonitorLayout& layout);
   CompositionInputs inputs() const;
 };
 

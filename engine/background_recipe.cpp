@@ -1,9 +1,9 @@
 #include "engine/background_recipe.h"
 
-#include <charconv>
 #include <cstdio>
 #include <sstream>
 
+#include "common/text_fields.h"
 #include "engine/composition.h"
 #include "engine/gradients.h"
 
@@ -11,30 +11,6 @@ namespace tessora {
 namespace {
 
 constexpr const char* kKindNames[] = {"tile", "vertical", "centered", "halo", "corner"};
-
-std::string FloatText(float v) {
-  char buffer[32];
-  const auto end = std::to_chars(buffer, buffer + sizeof buffer, v).ptr;
-  return std::string(buffer, end);
-}
-
-// Fields are read whole or not at all: a number with anything after it is no number.
-template <typename T>
-bool ReadNumber(std::istream& in, T& value, int base = 10) {
-  std::string word;
-  if (!(in >> word)) {
-    return false;
-  }
-  const char* end = word.data() + word.size();
-  std::from_chars_result r{};
-  if constexpr (std::is_floating_point_v<T>) {
-    (void)base;
-    r = std::from_chars(word.data(), end, value);
-  } else {
-    r = std::from_chars(word.data(), end, value, base);
-  }
-  return r.ec == std::errc() && r.ptr == end;
-}
 
 bool ReadKind(std::istream& in, BackgroundKind& kind) {
   std::string word;
@@ -54,8 +30,8 @@ bool ReadHalo(std::istream& in, std::optional<CenterStretch>& halo) {
     return true;
   }
   CenterStretch c;
-  if (word != "halo" || !ReadNumber(in, c.width) || !ReadNumber(in, c.height) ||
-      !ReadNumber(in, c.widthFraction) || !ReadNumber(in, c.heightFraction)) {
+  if (word != "halo" || !ReadField(in, c.width) || !ReadField(in, c.height) ||
+      !ReadField(in, c.widthFraction) || !ReadField(in, c.heightFraction)) {
     return false;
   }
   halo = c;
@@ -69,10 +45,10 @@ std::optional<BackgroundRecipe::Step> ReadStep(const std::string& line) {
   BackgroundRecipe::Step step;
   if (verb == "scale") {
     step.generate = false;
-    return ReadNumber(in, step.factor) && !(in >> verb) ? std::optional(step) : std::nullopt;
+    return ReadField(in, step.factor) && !(in >> verb) ? std::optional(step) : std::nullopt;
   }
-  if (verb != "generate" || !ReadKind(in, step.kind) || !ReadNumber(in, step.color0, 16) ||
-      !ReadNumber(in, step.color1, 16) || !ReadHalo(in, step.halo) || (in >> verb)) {
+  if (verb != "generate" || !ReadKind(in, step.kind) || !ReadField(in, step.color0, 16) ||
+      !ReadField(in, step.color1, 16) || !ReadHalo(in, step.halo) || (in >> verb)) {
     return std::nullopt;
   }
   return step;

@@ -10,19 +10,19 @@ CenterPlacement PlaceCenterImage(const CompositionInputs& in, int w, int h) {
   if (center.empty() || w <= 0 || h <= 0) {
     return place;
   }
-  if (in.widthFraction == 0 && in.heightFraction == 0) {
+  if (in.sizing.widthFraction == 0 && in.sizing.heightFraction == 0) {
     place.kind = CenterPlacement::AsIs;
     place.at = AsIsCenterOrigin(w, h, center.width(), center.height());
   } else {
     place.kind = CenterPlacement::Stretched;
-    place.box = StretchedCenterBox(w, h, center.width(), center.height(), in.widthFraction,
-                                   in.heightFraction);
+    place.box = StretchedCenterBox(w, h, center.width(), center.height(), in.sizing.widthFraction,
+                                   in.sizing.heightFraction);
   }
   return place;
 }
 
 void ComposeInto(const CompositionInputs& in, Bitmap& out, const Bitmap& tile) {
-  out.setFillColor(in.deepBackgroundColor);
+  out.setFillColor(in.sizing.deepBackgroundColor);
   // The deep colour shows only through a transparent tile; any other tile covers all of it.
   if (!TileFillCoversAll(tile)) {
     out.fill();
@@ -39,8 +39,9 @@ void ComposeInto(const CompositionInputs& in, Bitmap& out, const Bitmap& tile) {
 // A picture or pasted source is the same on every monitor; only a generated one depends on the
 // size it was generated for.
 Bitmap BackgroundFor(const CompositionInputs& in, int w, int h) {
-  return in.generated != nullptr ? in.generated->replay(w, h, in.previewWidth, in.previewHeight)
-                                 : in.tile;
+  return in.generated != nullptr
+             ? in.generated->replay(w, h, in.sizing.previewWidth, in.sizing.previewHeight)
+             : in.tile;
 }
 
 std::vector<Bitmap> ComposeForMonitors(const CompositionInputs& in, const MonitorLayout& layout) {
@@ -48,7 +49,7 @@ std::vector<Bitmap> ComposeForMonitors(const CompositionInputs& in, const Monito
   pictures.reserve(layout.monitors.size());
   for (const Monitor& monitor : layout.monitors) {
     Bitmap out;
-    SizeToDesktop(out, MonitorGeometry(monitor), in.entireArea);
+    SizeToDesktop(out, MonitorGeometry(monitor), in.sizing.entireArea);
     ComposeInto(in, out, BackgroundFor(in, out.width(), out.height()));
     pictures.push_back(std::move(out));
   }

@@ -17,14 +17,9 @@ struct CenterPlacement {
   Box64 box{};
 };
 
-/// What a wallpaper is composed of, whatever its size: the background source (a picture, or
-/// the recipe that generates one for each size), the center image and its sizing, the deep
-/// background colour. It refers to pictures it does not own.
-struct CompositionInputs {
-  const Bitmap& tile;
-  /// Set when the background is generated: then it is made anew for each size.
-  const BackgroundRecipe* generated = nullptr;
-  const Bitmap& center;
+/// How a wallpaper is composed besides its pictures: the center's sizing, the deep background
+/// colour, and what the size of each monitor's wallpaper follows.
+struct CompositionSizing {
   float widthFraction = 0;
   float heightFraction = 0;
   TColor deepBackgroundColor = clBlack;
@@ -33,6 +28,17 @@ struct CompositionInputs {
   /// The preview's size: a halo's rings follow the center's place in it.
   int previewWidth = 0;
   int previewHeight = 0;
+};
+
+/// What a wallpaper is composed of, whatever its size: the background source (a picture, or
+/// the recipe that generates one for each size), the center image and the sizing. It refers to
+/// pictures it does not own.
+struct CompositionInputs {
+  const Bitmap& tile;
+  /// Set when the background is generated: then it is made anew for each size.
+  const BackgroundRecipe* generated = nullptr;
+  const Bitmap& center;
+  CompositionSizing sizing;
 };
 
 /// Where the center image of `in` lands on a w x h wallpaper.

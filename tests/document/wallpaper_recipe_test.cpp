@@ -19,11 +19,11 @@ WallpaperRecipe Sample() {
   halo.color1 = clActiveCaption;
   halo.halo = CenterStretch{3, 2, 0, 0.618034F};
   r.generated->add(halo);
-  r.widthFraction = 0.25F;
-  r.deepBackgroundColor = RGB(10, 20, 30);
-  r.entireArea = true;
-  r.previewWidth = 344;
-  r.previewHeight = 231;
+  r.sizing.widthFraction = 0.25F;
+  r.sizing.deepBackgroundColor = RGB(10, 20, 30);
+  r.sizing.entireArea = true;
+  r.sizing.previewWidth = 344;
+  r.sizing.previewHeight = 231;
   r.layout.monitors = {Monitor{"DP-1", Rect{0, 0, 1920, 1080}, Rect{0, 0, 1920, 1050}, true},
                        Monitor{"Virtual 2", Rect{1920, -200, 3000, 1720}, Rect{}, false}};
   r.layout.primary = 1;
@@ -41,9 +41,9 @@ TEST(WallpaperRecipe, ItsTextReadsBackAndDamagedTextIsRefused) {
   EXPECT_EQ(back->generated->base().fillColor(), clBtnFace);
   EXPECT_EQ(back->center.transparentColor(), RGB(1, 2, 3));
   EXPECT_TRUE(back->center.transparent());
-  EXPECT_EQ(back->widthFraction, 0.25F);
-  EXPECT_EQ(back->deepBackgroundColor, RGB(10, 20, 30));
-  EXPECT_TRUE(back->entireArea);
+  EXPECT_EQ(back->sizing.widthFraction, 0.25F);
+  EXPECT_EQ(back->sizing.deepBackgroundColor, RGB(10, 20, 30));
+  EXPECT_TRUE(back->sizing.entireArea);
   EXPECT_EQ(WallpaperRecipeText(*back), text);
 
   for (const char* damage : {"sizing 0.25\n", "deep blue\n", "monitor 1 0 0\n", "what 1\n",
