@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <cstdio>
 
 namespace tessora {
 namespace {
@@ -49,6 +50,9 @@ Outcome DrawnWallpaper::shown(const std::function<Outcome(WallpaperMethod& metho
                                      "picture: %2")
                           .arg(drawer_.program, QString::fromStdString(painted.reason())));
   }
+  // The picture shows, but not the way the user may expect: say so beside the success.
+  std::fprintf(stderr, "%s is not running: the picture is shown on the root window until it is\n",
+               drawer_.program.toLocal8Bit().constData());
   return Outcome::Done();
 }
 
