@@ -427,7 +427,7 @@ bare_wm_with_portal() {
   check "unanswered portal ends" "$([ $status -eq 1 ] && [ $ms -lt 30000 ] &&
     grep -q '^Portal: no answer within' "$WORK/compose-portal.log" && echo 1 || echo 0)" \
     "exit status $status after $ms ms: $(grep '^Portal' "$WORK/compose-portal.log")"
-  # Said once while waiting, and not part of the report.
+  # Said once while waiting, and left out of the report.
   check "waiting announced" "$([ "$(grep -c 'permission' "$WORK/compose-portal.log")" = 1 ] &&
     grep -q '^asking the desktop for permission…$' "$WORK/compose-portal.log" && echo 1 || echo 0)" \
     "$(grep -c 'asking the desktop' "$WORK/compose-portal.log") notice(s)"
