@@ -7,8 +7,10 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QStringList>
+#include <optional>
 
 #include "platform/command_wallpaper.h"
+#include "platform/drawn_wallpaper.h"
 #include "platform/gsettings_wallpaper.h"
 #include "platform/pcmanfm_qt_wallpaper.h"
 #include "platform/pcmanfm_wallpaper.h"
@@ -104,18 +106,87 @@ std::unique_ptr<WallpaperMethod> NativeMethod(DesktopKind desktop) {
   return nullptr;
 }
 
+// Whether the program that draws the desktop's setting runs. The file-manager desktops (caja,
+// xfdesktop) are looked for by their window: a mapped desktop window on this display is what
+// shows the picture, while a caja process may well run without its desktop (a plain file
+// manager, or the desktop switched off), and a process may belong to another display. GNOME
+// Shell and Cinnamon's csd-background draw without such a window (in the compositor, on the
+// root pixmap): for them, and wherever there is no X11 display to look at, the process of
+// this user on this display tells.
+std::function<bool()> DrawerCheck(const QStringList& programs, bool window, const Session& s) {
+  const QByteArray display = s.x11 ? qgetenv("DISPLAY") : QByteArray();
+  if (window && s.x11) {
+    return [] { return ShownDesktopWindow().has_value(); };
+  }
+  return [programs, display] { return ProgramRunning(programs, display); };
+}
+
+// The program that draws the setting of a desktop whose setting alone shows nothing.
+std::optional<WallpaperDrawer> DrawerOf(const Session& s) {
+  switch (s.desktop) {
+    case DesktopKind::Gnome:
+      // GNOME's derivatives draw the same keys with their own window managers.
+      return WallpaperDrawer{
+          QStringLiteral("gnome-shell"),
+          DrawerCheck(
+              {QStringLiteral("gnome-shell"), QStringLiteral("gnome-flashback"),
+               QStringLiteral("budgie-wm"), QStringLiteral("gala"), QStringLiteral("compiz")},
+              false, s)};
+    case DesktopKind::Cinnamon:
+      return WallpaperDrawer{QStringLiteral("csd-background"),
+                             DrawerCheck({QStringLiteral("csd-background")}, false, s)};
+    case DesktopKind::Mate:
+      return WallpaperDrawer{QStringLiteral("caja's desktop"),
+                             DrawerCheck({QStringLiteral("caja")}, true, s)};
+    case DesktopKind::Xfce:
+      return WallpaperDrawer{QStringLiteral("xfdesktop"),
+                             DrawerCheck({QStringLiteral("xfdesktop")}, true, s)};
+    default:
+      return std::nullopt;
+  }
+}
+
+// Whether the desktop's own portal back end may set the wallpaper and ask the user. Elsewhere
+// xdg-desktop-portal lends another desktop's back end, which may never answer (GNOME's needs a
+// running GNOME Shell to ask its question): there the portal comes last.
+bool HasOwnPortal(DesktopKind desktop) {
+  switch (desktop) {
+    case DesktopKind::Gnome:
+    case DesktopKind::Kde:
+    case DesktopKind::Xfce:
+    case DesktopKind::Cinnamon:
+    case DesktopKind::Mate:
+    case DesktopKind::Deepin:
+    case DesktopKind::Cosmic:
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 std::vector<std::unique_ptr<WallpaperMethod>> WallpaperMethodsFor(const Session& session) {
   std::vector<std::unique_ptr<WallpaperMethod>> methods;
-  if (!session.flatpak) {
-    if (auto native = NativeMethod(session.desktop)) {
-      methods.push_back(std::move(native));
-    }
-  }
-  methods.push_back(std::make_unique<PortalWallpaper>(QDBusConnection::sessionBus()));
+  auto portal = [] { return std::make_unique<PortalWallpaper>(QDBusConnection::sessionBus()); };
   if (session.flatpak) {
+    methods.push_back(portal());
     return methods;
+  }
+  if (auto native = NativeMethod(session.desktop)) {
+    if (std::optional<WallpaperDrawer> drawer = DrawerOf(session)) {
+      // The root window shows the picture while the desktop's program is away.
+      std::unique_ptr<WallpaperMethod> root;
+      if (session.x11) {
+        root = std::make_unique<X11RootWallpaper>(QByteArray(), MonitorRects());
+      }
+      native =
+          std::make_unique<DrawnWallpaper>(std::move(native), std::move(*drawer), std::move(root));
+    }
+    methods.push_back(std::move(native));
+  }
+  if (HasOwnPortal(session.desktop)) {
+    methods.push_back(portal());
   }
   if (session.wayland &&
       (session.desktop == DesktopKind::OtherWlroots || session.desktop == DesktopKind::Cosmic ||
@@ -125,6 +196,9 @@ std::vector<std::unique_ptr<WallpaperMethod>> WallpaperMethodsFor(const Session&
   // A desktop draws its own window over the root window: a root pixmap would not be seen.
   if (session.x11 && session.desktop == DesktopKind::Unknown) {
     methods.push_back(std::make_unique<X11RootWallpaper>(QByteArray(), MonitorRects()));
+  }
+  if (!HasOwnPortal(session.desktop)) {
+    methods.push_back(portal());
   }
   return methods;
 }

@@ -10,9 +10,11 @@
 
 namespace tessora {
 
-/// The methods worth trying in this session, best first: the desktop's own setting, then the
-/// portal (the only one inside a sandbox), then swaybg on Wayland, then the X11 root window
-/// when there is no desktop to hide it.
+/// The methods worth trying in this session, best first: the desktop's own setting (with the
+/// X11 root window as well while the program drawing that setting is away), then the portal
+/// where the desktop has a portal back end of its own (the only method inside a sandbox), then
+/// swaybg on Wayland, or the X11 root window when there is no desktop to hide it, and last the
+/// portal where only another desktop's back end could answer.
 std::vector<std::unique_ptr<WallpaperMethod>> WallpaperMethodsFor(const Session& session);
 
 /// Installs the wallpaper with the first method that works, each handed a fresh name for the

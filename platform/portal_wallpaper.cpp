@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <QVariantMap>
+#include <cstdio>
 
 #include "platform/dbus_call.h"
 
@@ -46,12 +47,17 @@ class ResponseWaiter : public QObject {
   }
   bool answered() const { return answered_; }
   uint response() const { return response_; }
-  // Runs the event loop until the answer or the timeout.
-  void wait(int timeoutMs) {
+  // Runs the event loop until the answer or the timeout; `slow` runs once the answer has
+  // kept us waiting for noticeMs.
+  void wait(int timeoutMs, int noticeMs, const std::function<void()>& slow) {
     if (answered_) {
       return;
     }
     QTimer::singleShot(timeoutMs, &loop_, &QEventLoop::quit);
+    QTimer notice;
+    notice.setSingleShot(true);
+    QObject::connect(&notice, &QTimer::timeout, &loop_, slow);
+    notice.start(noticeMs);
     loop_.exec(QEventLoop::ExcludeUserInputEvents);
   }
 
@@ -160,7 +166,17 @@ Outcome PortalWallpaper::install(const QString& file) {
     handle = HandleFor(bus_, token);
   }
   waiter.subscribe(handle);
-  waiter.wait(answerTimeoutMs_);
+  // There is no progress line in the report: the wait is told as it happens, and only when it
+  // is long enough for the user to wonder.
+  waiter.wait(answerTimeoutMs_, kNoticeAfterMs, [this] {
+    const QString text = QStringLiteral("asking the desktop for permission…");
+    if (notice_) {
+      notice_(text);
+    } else {
+      std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+      std::fflush(stderr);
+    }
+  });
   if (!waiter.answered()) {
     // Some portal versions never answer when they cannot show their question.
     QDBusMessage close =

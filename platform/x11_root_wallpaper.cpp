@@ -221,6 +221,15 @@ void ShowOnRoot(Display* dpy, Window root, Pixmap pixmap) {
 
 }  // namespace
 
+std::optional<QString> ShownDesktopWindow(const QByteArray& display) {
+  DisplayConnection connection(display);
+  if (connection.get() == nullptr) {
+    return std::nullopt;
+  }
+  const QuietErrors quiet;
+  return CoveringDesktop(connection.get(), XDefaultRootWindow(connection.get()));
+}
+
 Outcome X11RootWallpaper::install(const QString& file) {
   const QImage loaded(file);
   if (loaded.isNull()) {

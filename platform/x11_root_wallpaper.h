@@ -5,6 +5,7 @@
 #include <QList>
 #include <QRect>
 #include <functional>
+#include <optional>
 
 #include "platform/wallpaper_method.h"
 
@@ -32,5 +33,10 @@ class X11RootWallpaper : public WallpaperMethod {
   QByteArray display_;
   QList<QRect> monitors_;
 };
+
+/// The owner ("Xfdesktop", "Caja") of a mapped _NET_WM_WINDOW_TYPE_DESKTOP window on the
+/// display (empty: $DISPLAY), which hides the root window; nothing when there is none or the
+/// display cannot be opened.
+std::optional<QString> ShownDesktopWindow(const QByteArray& display = {});
 
 }  // namespace tessora

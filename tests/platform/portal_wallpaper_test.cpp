@@ -163,16 +163,38 @@ TEST_F(PortalWallpaperTest, AnErrorWithoutAMessageFailsUnderTheErrorsName) {
             portal_->refusal.toStdString());
 }
 
-TEST_F(PortalWallpaperTest, NoAnswerEndsAtTheTimeoutAndClosesTheRequest) {
+// A portal whose back end cannot ask its question never answers: the wait ends, the request is
+// closed, and while it lasted the user was told, once, outside the report.
+TEST_F(PortalWallpaperTest, NoAnswerIsAnnouncedThenEndsAtTheTimeoutAndClosesTheRequest) {
   ASSERT_TRUE(bus_.ok());
   Serve(Answer::Never);
+  QStringList notices;
+  PortalWallpaper portal(bus_.connection(), PortalWallpaper::kNoticeAfterMs + 300,
+                         [&notices](const QString& text) { notices << text; });
   QElapsedTimer clock;
   clock.start();
-  const QString result =
-      QString::fromStdString(PortalWallpaper(bus_.connection(), 300).install(File()).reason());
+  const QString result = QString::fromStdString(portal.install(File()).reason());
   EXPECT_TRUE(result.startsWith(QLatin1String("no answer within"))) << result.toStdString();
-  EXPECT_LT(clock.elapsed(), 3000);
+  EXPECT_FALSE(result.contains(QLatin1String("permission")));
+  EXPECT_LT(clock.elapsed(), 4000);
+  EXPECT_EQ(notices, QStringList{QStringLiteral("asking the desktop for permission…")});
   EXPECT_TRUE(testing::WaitUntil([this] { return portal_->closed; }, 2000));
+}
+
+// Unanswered requests once held the next method back for two minutes.
+TEST(PortalWallpaperTimeout, EndsWellBeforeTwoMinutes) {
+  EXPECT_LE(PortalWallpaper::kAnswerTimeoutMs, 30000);
+  EXPECT_GT(PortalWallpaper::kAnswerTimeoutMs, 10 * PortalWallpaper::kNoticeAfterMs);
+}
+
+TEST_F(PortalWallpaperTest, AQuickAnswerIsNotAnnounced) {
+  ASSERT_TRUE(bus_.ok());
+  Serve(Answer::Grant);
+  QStringList notices;
+  PortalWallpaper portal(bus_.connection(), 5000,
+                         [&notices](const QString& text) { notices << text; });
+  EXPECT_TRUE(portal.install(File()).ok());
+  EXPECT_TRUE(notices.isEmpty());
 }
 
 TEST_F(PortalWallpaperTest, APortalWithoutTheWallpaperInterfaceIsReported) {

@@ -3,9 +3,11 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include "platform/desktop_wallpaper_setter.h"
+#include "platform/drawn_wallpaper.h"
 #include "platform/pixbuf_formats.h"
 
 namespace tessora {
@@ -192,6 +194,102 @@ TEST_F(WallpaperSetterTest, SeveralMonitorsGiveEachMethodTheFormItTakes) {
   const Outcome none = DesktopWallpaperSetter({}).setMonitorWallpapers(pictures);
   EXPECT_FALSE(none.ok());
   EXPECT_NE(none.reason().find(pictures.spanned), std::string::npos);
+}
+
+// A desktop's setting with nobody drawing it shows black: the root window then shows the
+// picture, and where it cannot, the report says which program is missing.
+TEST(DrawnWallpaper, WithoutItsDrawerThePictureGoesOnTheRootOrTheReportSaysWhy) {
+  enum Root { None, Paints, Fails };
+  const struct {
+    QString settingError;
+    bool drawerRunning;
+    Root root;
+    std::string reason;  // empty: success
+    QStringList rootLog;
+  } cases[] = {
+      {QString(), true, Paints, "", {}},
+      {QString(), false, Paints, "", {"/w.bmp"}},
+      {QString(),
+       false,
+       Fails,
+       "xfdesktop is not running, and the root window cannot show the picture: unsupported "
+       "root visual (depth 16)",
+       {"/w.bmp"}},
+      {QString(),
+       false,
+       None,
+       "xfdesktop is not running: the picture is stored in the desktop's settings, but nothing "
+       "draws it",
+       {}},
+      {QStringLiteral("xfconf: no such service"), false, Paints, "xfconf: no such service", {}},
+  };
+  for (const auto& c : cases) {
+    QStringList settingLog;
+    QStringList rootLog;
+    std::unique_ptr<WallpaperMethod> root;
+    if (c.root != None) {
+      root = std::make_unique<RecordingMethod>(
+          QStringLiteral("X11"), true,
+          c.root == Fails ? QStringLiteral("unsupported root visual (depth 16)") : QString(),
+          &rootLog);
+    }
+    DrawnWallpaper method(
+        std::make_unique<RecordingMethod>(QStringLiteral("XFCE"), true, c.settingError,
+                                          &settingLog),
+        WallpaperDrawer{QStringLiteral("xfdesktop"), [&c] { return c.drawerRunning; }},
+        std::move(root));
+    EXPECT_EQ(method.name(), QStringLiteral("XFCE"));
+    const Outcome result = method.install(QStringLiteral("/w.bmp"));
+    EXPECT_EQ(result.ok() ? std::string() : result.reason(), c.reason);
+    EXPECT_EQ(settingLog, QStringList{"/w.bmp"});
+    EXPECT_EQ(rootLog, c.rootLog) << c.reason;
+  }
+}
+
+// Several monitors: the root gets what the setting got, or the primary's picture on each.
+TEST(DrawnWallpaper, TheRootGetsTheMonitorsAsTheSettingTookThem) {
+  const QList<MonitorFile> spanned{{QString(), QRect(0, 0, 80, 30), "/all.bmp", true}};
+  const QList<MonitorFile> primary{{QStringLiteral("DP-2"), QRect(40, 0, 40, 30), "/p.bmp", true}};
+  const struct {
+    MonitorSpread spread;
+    QList<MonitorFile> files;
+    QStringList rootLog;
+  } cases[] = {
+      {MonitorSpread::Spanned, spanned, {" *80 all.bmp"}},
+      {MonitorSpread::Primary, primary, {"/p.bmp"}},
+  };
+  for (const auto& c : cases) {
+    QStringList settingLog;
+    QStringList rootLog;
+    DrawnWallpaper method(std::make_unique<RecordingMethod>(QStringLiteral("MATE"), true, QString(),
+                                                            &settingLog, c.spread),
+                          WallpaperDrawer{QStringLiteral("caja"), [] { return false; }},
+                          std::make_unique<RecordingMethod>(QStringLiteral("X11"), true, QString(),
+                                                            &rootLog, MonitorSpread::PerMonitor));
+    EXPECT_EQ(method.spread(), c.spread);
+    EXPECT_TRUE(method.installMonitors(c.files).ok());
+    EXPECT_EQ(rootLog, c.rootLog);
+  }
+}
+
+// A drawer of our own on display :4242 (the name is what the process table gives).
+TEST(DrawnWallpaper, AProgramIsFoundAmongThisUsersProcessesOnItsDisplay) {
+  QTemporaryDir dir;
+  const QString drawer = dir.filePath(QStringLiteral("tessora-drawer"));
+  ASSERT_TRUE(QFile::link(QStringLiteral("/bin/sleep"), drawer));
+  QProcess process;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":4242"));
+  process.setProcessEnvironment(env);
+  process.start(drawer, {QStringLiteral("30")});
+  ASSERT_TRUE(process.waitForStarted());
+  const QStringList names{QStringLiteral("tessora-drawer")};
+  EXPECT_TRUE(ProgramRunning(names));
+  EXPECT_TRUE(ProgramRunning(names, QByteArray("unix:4242.0")));
+  EXPECT_FALSE(ProgramRunning(names, QByteArray(":4243")));
+  EXPECT_FALSE(ProgramRunning({QStringLiteral("no-such-drawer")}));
+  process.kill();
+  process.waitForFinished();
 }
 
 TEST(WallpaperFolder, IsTheTessoraFolderOfTheDataHome) {
