@@ -242,9 +242,11 @@ monitor_commands() {
 
 # Checks that each monitor of $MONITORS, grabbed by $1, shows what tessora-compose composes for a
 # single monitor of its size with the commands after $4, within a few seconds. $2 $3: tolerance and
-# share for same_picture.py; $4: a label for the checks.
+# share for same_picture.py; $4: a label for the checks. With SHOW_SINCE (a time in ns since the
+# epoch) each check says how long after it the monitor showed its picture, and fails past
+# SHOW_WITHIN_MS.
 monitors_show() {
-  local grab=$1 tolerance=$2 share=$3 label=$4 m name w h x y verdict same
+  local grab=$1 tolerance=$2 share=$3 label=$4 m name w h x y verdict same ms
   shift 4
   for m in "${MONITORS[@]}"; do
     read -r name w h x y <<< "$(monitor_fields "$m")"
@@ -257,6 +259,11 @@ monitors_show() {
         "$WORK/want-$name.ppm" "$tolerance" "$share") && same=1 && break
       sleep 0.2
     done
+    if [ -n "${SHOW_SINCE:-}" ] && [ $same = 1 ]; then
+      ms=$((($(date +%s%N) - SHOW_SINCE) / 1000000))
+      verdict="$verdict within $ms ms"
+      [ $ms -le "${SHOW_WITHIN_MS:-999999}" ] || same=0
+    fi
     check "screen $label $name" "$same" "$verdict"
     [ -n "${TESSORA_DESKTOPS_KEEP:-}" ] && cp "$WORK/seen-$name.ppm" "$TESSORA_DESKTOPS_KEEP/$DESKTOP-$label-$name.ppm"
   done
@@ -318,9 +325,15 @@ follow_changes() {
   [ $status -eq 0 ] || { check "set" 0 "exit status $status: $(tr '\n' ' ' < "$WORK/compose.log")"; return; }
   spawn follow "$compose" --follow
   pid=$(tail -n 1 "$WORK/pids")
+  local since sets
   for label in unplugged added turned primary; do
+    since=$(date +%s%N)
+    sets=$(grep -c 'Wallpaper has been set' "$WORK/follow.log")
     $change "$label" || continue
-    monitors_show "$grab" 0 0 "$label" "${args[@]}"
+    # A change that leaves every picture where it was (another primary) shows nothing new: the
+    # follower must have acted on it all the same, before the screen counts.
+    wait_for 50 sh -c "[ \$(grep -c 'Wallpaper has been set' '$WORK/follow.log') -gt $sets ]"
+    SHOW_SINCE=$since SHOW_WITHIN_MS=5000 monitors_show "$grab" 0 0 "$label" "${args[@]}"
   done
   kill -0 "$pid" 2> /dev/null
   check "still following" $((1 - $?)) "$(tail -n 3 "$WORK/follow.log" | tr '\n' ' ')"
