@@ -221,12 +221,12 @@ Outcome DesktopWallpaperSetter::setWallpaper(const std::string& path) {
   }
   QStringList reasons;
   for (const auto& method : methods_) {
-    const OutcomeOf<QString> fresh = files_.prepare(picture, !method->readsBmp());
+    const OutcomeOf<QStringList> fresh = files_.prepare({picture}, !method->readsBmp());
     if (!fresh.ok()) {
       reasons << MethodFailure(*method, fresh.reason());
       break;
     }
-    const Outcome installed = method->install(fresh.value());
+    const Outcome installed = method->install(fresh.value().front());
     if (installed.ok()) {
       WallpaperFiles::accepted(fresh.value());
       return Outcome::Done();
@@ -243,27 +243,26 @@ Outcome DesktopWallpaperSetter::setWallpaper(const std::string& path) {
 Outcome DesktopWallpaperSetter::installFresh(WallpaperMethod& method,
                                              const QList<MonitorFile>& files) {
   // Every file the desktop is handed gets a fresh name, as a single picture does.
-  QList<MonitorFile> fresh;
-  for (const MonitorFile& f : files) {
-    const OutcomeOf<QString> copy = files_.prepare(f.file, !method.readsBmp());
-    if (!copy.ok()) {
-      for (const MonitorFile& made : fresh) {
-        WallpaperFiles::rejected(made.file);
-      }
-      return Outcome::Failed(copy.reason());
-    }
-    fresh << MonitorFile{f.name, f.rect, copy.value(), f.primary};
-  }
-  if (fresh.isEmpty()) {
+  if (files.isEmpty()) {
     return FailedWith(QStringLiteral("no monitor to set"));
   }
+  QStringList pictures;
+  for (const MonitorFile& f : files) {
+    pictures << f.file;
+  }
+  const OutcomeOf<QStringList> copies = files_.prepare(pictures, !method.readsBmp());
+  if (!copies.ok()) {
+    return Outcome::Failed(copies.reason());
+  }
+  QList<MonitorFile> fresh;
+  for (int i = 0; i < files.size(); ++i) {
+    fresh << MonitorFile{files[i].name, files[i].rect, copies.value()[i], files[i].primary};
+  }
   const Outcome installed = method.installMonitors(fresh);
-  for (const MonitorFile& f : fresh) {
-    if (installed.ok()) {
-      WallpaperFiles::accepted(f.file);
-    } else {
-      WallpaperFiles::rejected(f.file);
-    }
+  if (installed.ok()) {
+    WallpaperFiles::accepted(copies.value());
+  } else {
+    WallpaperFiles::rejected(copies.value());
   }
   return installed;
 }

@@ -1,7 +1,14 @@
 #include "platform/gsettings_wallpaper.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <QUrl>
 #include <cstring>
+#include <string>
+
+#include "common/read_file.h"
 
 #include "platform/pixbuf_formats.h"
 
@@ -68,6 +75,75 @@ bool KeepsOnlyInMemory(GSettings* settings) {
   return memory;
 }
 
+// The style the user had before a picture over several monitors made it "spanned", kept beside
+// the wallpaper: a later picture for one monitor puts it back.
+QString KeptStylePath(const QString& file, const QByteArray& schema) {
+  return QFileInfo(file).absoluteDir().filePath(
+      QStringLiteral("%1.picture-options").arg(QString::fromLatin1(schema)));
+}
+
+// A style name is a short word; anything larger is not a file of ours.
+constexpr std::uint64_t kMaxKeptStyle = 64;
+
+QString ReadKeptStyle(const QString& path) {
+  std::string text;
+  if (ReadWholeFile(QFile::encodeName(path).toStdString(), kMaxKeptStyle, text) != ReadResult::Ok) {
+    return QString();
+  }
+  return QString::fromStdString(text).trimmed();
+}
+
+void KeepStyle(const QString& path, const QString& style) {
+  // Whatever else stands in its place is replaced; a link goes, not what it points to.
+  const QFileInfo there(path);
+  if (there.isSymLink() || (there.exists() && !there.isFile())) {
+    QFile::remove(path);
+  }
+  QSaveFile out(path);
+  if (out.open(QIODevice::WriteOnly)) {
+    out.write(style.toUtf8() + '\n');
+    out.commit();
+  }
+}
+
+bool SetString(GSettings* settings, const GRef<GSettingsSchema>& schema, const QByteArray& key,
+               const QString& value) {
+  const QByteArray utf8 = value.toUtf8();
+  GSettingsSchemaKey* schemaKey = g_settings_schema_get_key(schema.get(), key.constData());
+  GVariant* variant = g_variant_ref_sink(g_variant_new_string(utf8.constData()));
+  // A value outside the key's choices would only be refused with a warning.
+  const bool allowed = g_settings_schema_key_range_check(schemaKey, variant) != FALSE;
+  g_variant_unref(variant);
+  g_settings_schema_key_unref(schemaKey);
+  return allowed && g_settings_set_string(settings, key.constData(), utf8.constData());
+}
+
+Outcome SetStyle(const GSettingsDesktop& desktop, GSettings* settings,
+                 const GRef<GSettingsSchema>& schema, const QString& file, bool spanned) {
+  const QString kept = KeptStylePath(file, desktop.schema);
+  const QString current = GetString(settings, desktop.optionsKey);
+  if (spanned) {
+    // The picture covers all monitors: any other style would repeat it on each. The user's own
+    // style is kept for when one monitor is left; "spanned" itself means it is kept already, or
+    // the user chose it.
+    if (current != QLatin1String("spanned")) {
+      KeepStyle(kept, current);
+    }
+    if (!SetString(settings, schema, desktop.optionsKey, QStringLiteral("spanned"))) {
+      return FailedWith(
+          QStringLiteral("the key %1 is locked").arg(QString::fromLatin1(desktop.optionsKey)));
+    }
+    return Outcome::Done();
+  }
+  // Back to one monitor. A style the user chose while the picture was spanned stays theirs.
+  const QString before = ReadKeptStyle(kept);
+  if (!before.isEmpty() && current == QLatin1String("spanned")) {
+    SetString(settings, schema, desktop.optionsKey, before);
+  }
+  QFile::remove(kept);
+  return Outcome::Done();
+}
+
 }  // namespace
 
 GSettingsDesktop GnomeBackground() {
@@ -107,6 +183,10 @@ bool GSettingsWallpaper::readsBmp() const {
 }
 
 Outcome GSettingsWallpaper::install(const QString& file) {
+  return setPicture(file, false);
+}
+
+Outcome GSettingsWallpaper::setPicture(const QString& file, bool spanned) {
   const GRef<GSettingsSchema> schema = LookUp(desktop_.schema);
   if (schema.get() == nullptr) {
     return FailedWith(QStringLiteral("settings schema %1 is not installed")
@@ -116,6 +196,12 @@ Outcome GSettingsWallpaper::install(const QString& file) {
     return FailedWith(
         QStringLiteral("settings schema %1 has no key %2")
             .arg(QString::fromLatin1(desktop_.schema), QString::fromLatin1(desktop_.pictureKey)));
+  }
+  // Spread over several monitors, the picture needs the style that spans it.
+  if (spanned && !HasKey(schema, desktop_.optionsKey)) {
+    return FailedWith(
+        QStringLiteral("settings schema %1 has no key %2")
+            .arg(QString::fromLatin1(desktop_.schema), QString::fromLatin1(desktop_.optionsKey)));
   }
   const GRef<GSettings> settings(g_settings_new_full(schema.get(), backend_, nullptr),
                                  UnrefSettings);
@@ -141,6 +227,12 @@ Outcome GSettingsWallpaper::install(const QString& file) {
       GetString(settings.get(), desktop_.optionsKey) == QLatin1String("none")) {
     g_settings_set_string(settings.get(), desktop_.optionsKey.constData(), "zoom");
   }
+  if (HasKey(schema, desktop_.optionsKey)) {
+    if (const Outcome styled = SetStyle(desktop_, settings.get(), schema, file, spanned);
+        !styled.ok()) {
+      return styled;
+    }
+  }
   // dconf writes asynchronously: without this the process may quit before the write.
   g_settings_sync();
   if (GetString(settings.get(), desktop_.pictureKey) != value) {
@@ -151,24 +243,7 @@ Outcome GSettingsWallpaper::install(const QString& file) {
 }
 
 Outcome GSettingsWallpaper::installMonitors(const QList<MonitorFile>& files) {
-  if (Outcome set = install(files.front().file); !set.ok()) {
-    return set;
-  }
-  // The picture covers all monitors: any other style would repeat it on each.
-  const GRef<GSettingsSchema> schema = LookUp(desktop_.schema);
-  if (schema.get() == nullptr || !HasKey(schema, desktop_.optionsKey)) {
-    return FailedWith(
-        QStringLiteral("settings schema %1 has no key %2")
-            .arg(QString::fromLatin1(desktop_.schema), QString::fromLatin1(desktop_.optionsKey)));
-  }
-  const GRef<GSettings> settings(g_settings_new_full(schema.get(), nullptr, nullptr),
-                                 UnrefSettings);
-  if (!g_settings_set_string(settings.get(), desktop_.optionsKey.constData(), "spanned")) {
-    return FailedWith(
-        QStringLiteral("the key %1 is locked").arg(QString::fromLatin1(desktop_.optionsKey)));
-  }
-  g_settings_sync();
-  return Outcome::Done();
+  return setPicture(files.front().file, true);
 }
 
 std::optional<QString> ReadGSettingsString(const QByteArray& schemaId, const QByteArray& key) {

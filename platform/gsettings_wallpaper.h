@@ -35,12 +35,17 @@ class GSettingsWallpaper : public WallpaperMethod {
       : desktop_(std::move(desktop)), backend_(backend) {}
   QString name() const override { return desktop_.name; }
   bool readsBmp() const override;
+  /// One monitor: where a picture over several monitors made the style "spanned", the user's
+  /// style from before comes back.
   Outcome install(const QString& file) override;
-  /// One picture for the whole virtual desktop, shown with the desktop's "spanned" style.
+  /// One picture for the whole virtual desktop, shown with the desktop's "spanned" style; the
+  /// user's style is kept beside the file ("<schema>.picture-options") until one monitor is left.
   MonitorSpread spread() const override { return MonitorSpread::Spanned; }
   Outcome installMonitors(const QList<MonitorFile>& files) override;
 
  private:
+  /// Sets the picture keys; `spanned`: and the "spanned" style, else the user's style back.
+  Outcome setPicture(const QString& file, bool spanned);
   GSettingsDesktop desktop_;
   GSettingsBackend* backend_;
 };

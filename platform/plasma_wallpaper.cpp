@@ -42,19 +42,61 @@ QString PlasmaWallpaper::Script(const QString& file) {
 }
 
 QString PlasmaWallpaper::ScreensScript(const QList<MonitorFile>& files) {
-  QStringList uris;
+  QStringList monitors;
   for (const MonitorFile& f : files) {
+    // In one pass: the URI may hold "%5C" and the like.
+    const QString monitor =
+        QStringLiteral("{uri: %1, x: %2, y: %3, width: %4, height: %5}")
+            .arg(UriLiteral(f.file), QString::number(f.rect.x()), QString::number(f.rect.y()),
+                 QString::number(f.rect.width()), QString::number(f.rect.height()));
     if (f.primary) {
-      uris.prepend(UriLiteral(f.file));
+      monitors.prepend(monitor);
     } else {
-      uris << UriLiteral(f.file);
+      monitors << monitor;
     }
   }
-  // A desktop of a screen beyond the known ones (or of none) gets the primary's picture.
+  // Plasma numbers its screens in the order it first saw them, which need not be ours: each
+  // desktop's picture is the one of the monitor at its screen's place. Plasma's rectangles are in
+  // logical pixels, ours in device pixels; both keep the screen's top-left as Qt reports it, so
+  // a monitor matches at the same top-left with the same proportions (a scale factor changes
+  // only the size), or, where a whole layout is scaled, at the scaled top-left. Where no
+  // monitor matches (or this Plasma cannot tell a screen's rectangle), the primary's picture
+  // goes to screen 0 and the others follow in our order; a desktop of a screen beyond them, or
+  // of none, gets the primary's.
   return DesktopsScript(
-      QStringLiteral("var uris = [%1];\n").arg(uris.join(QStringLiteral(", "))),
-      QStringLiteral("  var uri = d.screen >= 0 && d.screen < uris.length ? uris[d.screen] : "
-                     "uris[0];\n"));
+      QStringLiteral(
+          "var monitors = [%1];\n"
+          "function sameShape(m, g) {\n"
+          "  return Math.abs(m.height - g.height * m.width / g.width) <= 2;\n"
+          "}\n"
+          "function monitorAt(screen) {\n"
+          "  if (screen < 0 || typeof screenGeometry !== \"function\") {\n"
+          "    return null;\n"
+          "  }\n"
+          "  var g = screenGeometry(screen);\n"
+          "  if (!g || !(g.width > 0) || !(g.height > 0)) {\n"
+          "    return null;\n"
+          "  }\n"
+          "  for (var j = 0; j < monitors.length; j++) {\n"
+          "    var m = monitors[j];\n"
+          "    if (Math.abs(m.x - g.x) <= 1 && Math.abs(m.y - g.y) <= 1 && sameShape(m, g)) {\n"
+          "      return m;\n"
+          "    }\n"
+          "  }\n"
+          "  for (var k = 0; k < monitors.length; k++) {\n"
+          "    var n = monitors[k];\n"
+          "    var scale = n.width / g.width;\n"
+          "    if (Math.abs(n.x - g.x * scale) <= 2 && Math.abs(n.y - g.y * scale) <= 2 &&\n"
+          "        sameShape(n, g)) {\n"
+          "      return n;\n"
+          "    }\n"
+          "  }\n"
+          "  return null;\n"
+          "}\n")
+          .arg(monitors.join(QStringLiteral(", "))),
+      QStringLiteral("  var m = monitorAt(d.screen);\n"
+                     "  var uri = m ? m.uri : d.screen >= 0 && d.screen < monitors.length ?\n"
+                     "      monitors[d.screen].uri : monitors[0].uri;\n"));
 }
 
 Outcome PlasmaWallpaper::install(const QString& file) {

@@ -19,8 +19,8 @@ class PlasmaWallpaper : public WallpaperMethod {
 
   /// The script handed to plasmashell for the file.
   static QString Script(const QString& file);
-  /// The script for a picture per screen: Plasma numbers the primary screen 0, the others
-  /// follow in the desktop's order.
+  /// The script for a picture per screen: each desktop gets the picture of the monitor at its
+  /// screen's place, whatever order Plasma numbers its screens in.
   static QString ScreensScript(const QList<MonitorFile>& files);
 
  private:

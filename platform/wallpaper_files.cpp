@@ -12,25 +12,36 @@
 namespace tessora {
 namespace {
 
-// The fresh names of one picture, by number.
-std::map<int, QString> FreshNames(const QString& dir, const QString& base) {
-  const QRegularExpression pattern(
-      QStringLiteral("^%1-(\\d+)\\.(bmp|png)$").arg(QRegularExpression::escape(base)));
-  std::map<int, QString> names;
+// "Tessora Wallpaper monitor 2" and "Tessora Wallpaper" are pictures of one wallpaper.
+QString WallpaperOf(const QString& base) {
+  static const QRegularExpression monitor(QStringLiteral(" monitor \\d+$"));
+  return QString(base).remove(monitor);
+}
+
+// The fresh names of a wallpaper's pictures (the whole one's and each monitor's), by number.
+std::multimap<int, QString> FreshNames(const QString& dir, const QString& wallpaper) {
+  const QRegularExpression pattern(QStringLiteral("^%1( monitor \\d+)?-(\\d+)\\.(bmp|png)$")
+                                       .arg(QRegularExpression::escape(wallpaper)));
+  std::multimap<int, QString> names;
   const QStringList entries = QDir(dir).entryList(QDir::Files);
   for (const QString& entry : entries) {
     const QRegularExpressionMatch m = pattern.match(entry);
     if (m.hasMatch()) {
-      names[m.captured(1).toInt()] = QDir(dir).filePath(entry);
+      names.emplace(m.captured(2).toInt(), QDir(dir).filePath(entry));
     }
   }
   return names;
 }
 
-// "Tessora Wallpaper-3.bmp" belongs to "Tessora Wallpaper".
+// "Tessora Wallpaper monitor 2-3.bmp" is number 3 of "Tessora Wallpaper monitor 2".
 QString BaseOfFresh(const QFileInfo& fresh) {
   const QString name = fresh.completeBaseName();
   return name.left(name.lastIndexOf(QLatin1Char('-')));
+}
+
+int NumberOfFresh(const QFileInfo& fresh) {
+  const QString name = fresh.completeBaseName();
+  return name.mid(name.lastIndexOf(QLatin1Char('-')) + 1).toInt();
 }
 
 Outcome CopyTo(const QString& from, const QString& to) {
@@ -59,38 +70,52 @@ Outcome SaveAsPng(const QString& from, const QString& to) {
 
 }  // namespace
 
-OutcomeOf<QString> WallpaperFiles::prepare(const QString& picture, bool asPng) {
-  const QFileInfo info(picture);
-  const QString base = info.completeBaseName();
-  const std::map<int, QString> existing = FreshNames(info.absolutePath(), base);
-  lastNumber_ = std::max(existing.empty() ? 0 : existing.rbegin()->first, lastNumber_) + 1;
-  const QString fresh = QDir(info.absolutePath())
-                            .filePath(QStringLiteral("%1-%2.%3")
-                                          .arg(base)
-                                          .arg(lastNumber_)
-                                          .arg(asPng ? QStringLiteral("png") : info.suffix()));
-  const Outcome written = asPng ? SaveAsPng(picture, fresh) : CopyTo(picture, fresh);
-  return written.ok() ? OutcomeOf<QString>::Done(fresh)
-                      : OutcomeOf<QString>::Failed(written.reason());
+OutcomeOf<QStringList> WallpaperFiles::prepare(const QStringList& pictures, bool asPng) {
+  for (const QString& picture : pictures) {
+    const QFileInfo info(picture);
+    const std::multimap<int, QString> existing =
+        FreshNames(info.absolutePath(), WallpaperOf(info.completeBaseName()));
+    lastNumber_ = std::max(existing.empty() ? 0 : existing.rbegin()->first, lastNumber_);
+  }
+  ++lastNumber_;
+  QStringList made;
+  for (const QString& picture : pictures) {
+    const QFileInfo info(picture);
+    const QString fresh = QDir(info.absolutePath())
+                              .filePath(QStringLiteral("%1-%2.%3")
+                                            .arg(info.completeBaseName())
+                                            .arg(lastNumber_)
+                                            .arg(asPng ? QStringLiteral("png") : info.suffix()));
+    const Outcome written = asPng ? SaveAsPng(picture, fresh) : CopyTo(picture, fresh);
+    if (!written.ok()) {
+      rejected(made);
+      return OutcomeOf<QStringList>::Failed(written.reason());
+    }
+    made << fresh;
+  }
+  return OutcomeOf<QStringList>::Done(made);
 }
 
-void WallpaperFiles::accepted(const QString& accepted) {
-  const QFileInfo info(accepted);
-  std::map<int, QString> names = FreshNames(info.absolutePath(), BaseOfFresh(info));
-  const QString acceptedPath = info.absoluteFilePath();
-  int seenNewer = 0;  // the accepted one and the one shown before it stay
-  for (auto it = names.rbegin(); it != names.rend(); ++it) {
-    if (seenNewer == 0 && QFileInfo(it->second).absoluteFilePath() != acceptedPath) {
-      continue;  // a newer name than the accepted one: not ours to judge
-    }
-    if (++seenNewer > 2) {
-      QFile::remove(it->second);
-    }
+void WallpaperFiles::accepted(const QStringList& shown) {
+  if (shown.isEmpty()) {
+    return;
+  }
+  const QFileInfo info(shown.front());
+  const int number = NumberOfFresh(info);
+  const std::multimap<int, QString> names =
+      FreshNames(info.absolutePath(), WallpaperOf(BaseOfFresh(info)));
+  // The install shown before this one: the highest number below it.
+  auto previous = names.lower_bound(number);
+  const int before = previous == names.begin() ? number : std::prev(previous)->first;
+  for (auto it = names.begin(); it != names.end() && it->first < before; ++it) {
+    QFile::remove(it->second);
   }
 }
 
-void WallpaperFiles::rejected(const QString& fresh) {
-  QFile::remove(fresh);
+void WallpaperFiles::rejected(const QStringList& fresh) {
+  for (const QString& f : fresh) {
+    QFile::remove(f);
+  }
 }
 
 }  // namespace tessora

@@ -1,26 +1,31 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include "platform/qt_outcome.h"
 
 namespace tessora {
 
 /// The fresh names handed to the desktop. Many desktops do not repaint when given the path
-/// they already show, so each install gets "<base>-<n>.<bmp|png>" beside the wallpaper file,
-/// a copy of it; once the desktop has accepted one, all older names but the previous are
-/// deleted (the previous one may still be on screen while the desktop fades over).
+/// they already show, so each install gets "<base>-<n>.<bmp|png>" beside each of its pictures,
+/// a copy of it; all copies of one install share the number n. Once the desktop has accepted
+/// an install, only its copies and those of the install before stay in the folder: the desktop
+/// may still be reading or fading over the one it showed until then.
 class WallpaperFiles {
  public:
-  /// Makes the next fresh copy of the picture, as PNG when asPng, and yields its name, or says
-  /// why it cannot be written. Its number is above every name in the folder and above every
-  /// number this object handed out before: a name once handed out, even to a desktop that
-  /// refused it, is not handed out again.
-  OutcomeOf<QString> prepare(const QString& picture, bool asPng);
-  /// The desktop shows `accepted` now: delete the fresh names before the previous one.
-  static void accepted(const QString& accepted);
-  /// The desktop did not take it: delete it again.
-  static void rejected(const QString& fresh);
+  /// Makes the fresh copies of one install's pictures (as PNG when asPng) and yields their names
+  /// in the same order, or says why one cannot be written (and leaves none of them). Their
+  /// number is above every fresh name in the folder and above every number this object handed
+  /// out before: a name once handed out, even to a desktop that refused it, is not handed out
+  /// again.
+  OutcomeOf<QStringList> prepare(const QStringList& pictures, bool asPng);
+  /// The desktop shows `shown`, one install's copies, now: every fresh name of the same
+  /// wallpaper (the whole picture's and each monitor's) goes but these and the previous
+  /// install's. Newer names are left to the install that made them.
+  static void accepted(const QStringList& shown);
+  /// The desktop did not take them: delete them again.
+  static void rejected(const QStringList& fresh);
 
  private:
   int lastNumber_ = 0;

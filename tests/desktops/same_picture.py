@@ -16,6 +16,8 @@ def read_ppm(path):
         data = f.read()
     fields, pos = [], 0
     while len(fields) < 4:
+        if pos >= len(data):
+            raise ValueError(f"{path}: not a PPM (empty or cut short)")
         while data[pos:pos + 1].isspace():
             pos += 1
         if data[pos:pos + 1] == b"#":

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QUrl>
 
 #include "platform/gio_headers.h"
@@ -77,6 +78,54 @@ TEST(GSettingsWallpaper, SeveralMonitorsGetTheWholeDesktopSpanned) {
         << desktop.name.toStdString();
     EXPECT_EQ(Read(desktop, desktop.pictureKey), desktop.plainPath ? kFile : kUri);
     EXPECT_EQ(Read(desktop, "picture-options"), QStringLiteral("spanned"));
+  }
+}
+
+// The user's style before a picture over several monitors made it "spanned" comes back with the
+// next picture for one monitor, on every GSettings desktop.
+TEST(GSettingsWallpaper, OneMonitorAgainGetsTheUsersStyleBack) {
+  for (const GSettingsDesktop& desktop :
+       {GnomeBackground(), CinnamonBackground(), MateBackground()}) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString file = folder.filePath(QStringLiteral("Tessora Wallpaper-3.bmp"));
+    const QString kept = folder.filePath(QString::fromLatin1(desktop.schema) + ".picture-options");
+    SetString(desktop.schema.constData(), "picture-options", "centered");
+    GSettingsWallpaper method(desktop);
+    const QList<MonitorFile> two = {MonitorFile{QString(), QRect(0, 0, 1280, 640), file, true}};
+    ASSERT_TRUE(method.installMonitors(two).ok()) << desktop.name.toStdString();
+    EXPECT_EQ(Read(desktop, "picture-options"), QStringLiteral("spanned"));
+    ASSERT_TRUE(method.installMonitors(two).ok());
+    EXPECT_EQ(Read(desktop, "picture-options"), QStringLiteral("spanned"));
+    ASSERT_TRUE(method.install(file).ok());
+    EXPECT_EQ(Read(desktop, "picture-options"), QStringLiteral("centered"))
+        << desktop.name.toStdString();
+    EXPECT_FALSE(QFile::exists(kept));
+    ASSERT_TRUE(method.install(file).ok());
+    EXPECT_EQ(Read(desktop, "picture-options"), QStringLiteral("centered"));
+
+    // A style the user picks while the picture is spanned is theirs and stays.
+    ASSERT_TRUE(method.installMonitors(two).ok());
+    SetString(desktop.schema.constData(), "picture-options", "scaled");
+    ASSERT_TRUE(method.install(file).ok());
+    EXPECT_EQ(Read(desktop, "picture-options"), QStringLiteral("scaled"));
+
+    // "spanned" chosen by the user with one monitor is theirs too.
+    SetString(desktop.schema.constData(), "picture-options", "spanned");
+    ASSERT_TRUE(method.installMonitors(two).ok());
+    ASSERT_TRUE(method.install(file).ok());
+    EXPECT_EQ(Read(desktop, "picture-options"), QStringLiteral("spanned"));
+
+    // What is kept in the file's place and is no style of the key's is left as it is.
+    SetString(desktop.schema.constData(), "picture-options", "zoom");
+    ASSERT_TRUE(method.installMonitors(two).ok());
+    QFile junk(kept);
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write("sideways\n");
+    junk.close();
+    ASSERT_TRUE(method.install(file).ok());
+    EXPECT_EQ(Read(desktop, "picture-options"), QStringLiteral("spanned"));
+    EXPECT_FALSE(QFile::exists(kept));
   }
 }
 

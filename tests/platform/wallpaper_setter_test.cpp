@@ -63,6 +63,22 @@ class WallpaperSetterTest : public ::testing::Test {
     return DesktopWallpaperSetter(std::move(list));
   }
   QStringList Files() const { return QDir(dir_.path()).entryList(QDir::Files, QDir::Name); }
+  // An 800-pixel-wide desktop: DP-1 at the left, the primary DP-2 beside it.
+  MonitorPictures TwoMonitors() {
+    MonitorPictures pictures;
+    pictures.spanned = picture_.toStdString();
+    pictures.bounds = Rect{0, 0, 80, 30};
+    pictures.primary = 1;
+    for (int i = 0; i < 2; ++i) {
+      const QString file =
+          dir_.filePath(QStringLiteral("Tessora Wallpaper monitor %1.bmp").arg(i + 1));
+      QFile::remove(file);
+      EXPECT_TRUE(QFile::copy(picture_, file));
+      pictures.monitors.push_back(MonitorPicture{
+          i == 0 ? "DP-1" : "DP-2", Rect{40 * i, 0, 40 * i + 30 + 10 * i, 30}, file.toStdString()});
+    }
+    return pictures;
+  }
 
   QTemporaryDir dir_;
   QString picture_;
@@ -158,20 +174,10 @@ TEST_F(WallpaperSetterTest, AMissingFileOrNoMethodIsReported) {
   EXPECT_NE(result.reason().find("no way of setting the wallpaper"), std::string::npos);
 }
 
-// Several monitors: each method gets the form it takes, every file a fresh name, refused copies
-// go and only the shown and the previous copies of each picture stay.
+// Several monitors: each method gets the form it takes, the files of one install a fresh number
+// of their own, and refused copies go.
 TEST_F(WallpaperSetterTest, SeveralMonitorsGiveEachMethodTheFormItTakes) {
-  MonitorPictures pictures;
-  pictures.spanned = picture_.toStdString();
-  pictures.bounds = Rect{0, 0, 80, 30};
-  pictures.primary = 1;
-  for (int i = 0; i < 2; ++i) {
-    const QString file =
-        dir_.filePath(QStringLiteral("Tessora Wallpaper monitor %1.bmp").arg(i + 1));
-    ASSERT_TRUE(QFile::copy(picture_, file));
-    pictures.monitors.push_back(MonitorPicture{
-        i == 0 ? "DP-1" : "DP-2", Rect{40 * i, 0, 40 * i + 30 + 10 * i, 30}, file.toStdString()});
-  }
+  const MonitorPictures pictures = TwoMonitors();
   std::vector<std::unique_ptr<WallpaperMethod>> list;
   list.push_back(std::make_unique<RecordingMethod>(
       QStringLiteral("Each"), true, QStringLiteral("refused"), &log_, MonitorSpread::PerMonitor));
@@ -182,15 +188,15 @@ TEST_F(WallpaperSetterTest, SeveralMonitorsGiveEachMethodTheFormItTakes) {
   DesktopWallpaperSetter setter(std::move(list));
   ASSERT_TRUE(setter.setMonitorWallpapers(pictures).ok());
   EXPECT_EQ(log_, (QStringList{"DP-1 30 Tessora Wallpaper monitor 1-1.bmp",
+                               "DP-2 *40 Tessora Wallpaper monitor 2-1.bmp",
                                "DP-2 *40 Tessora Wallpaper monitor 2-2.bmp",
-                               "DP-2 *40 Tessora Wallpaper monitor 2-3.bmp",
-                               " *80 Tessora Wallpaper-4.bmp"}));
+                               " *80 Tessora Wallpaper-3.bmp"}));
   for (int i = 0; i < 3; ++i) {
     ASSERT_TRUE(setter.setMonitorWallpapers(pictures).ok());
   }
   EXPECT_EQ(Files(), (QStringList{"Tessora Wallpaper monitor 1.bmp",
                                   "Tessora Wallpaper monitor 2.bmp", "Tessora Wallpaper-12.bmp",
-                                  "Tessora Wallpaper-16.bmp", "Tessora Wallpaper.bmp"}));
+                                  "Tessora Wallpaper-9.bmp", "Tessora Wallpaper.bmp"}));
   const Outcome none = DesktopWallpaperSetter({}).setMonitorWallpapers(pictures);
   EXPECT_FALSE(none.ok());
   EXPECT_NE(none.reason().find(pictures.spanned), std::string::npos);
@@ -290,6 +296,83 @@ TEST(DrawnWallpaper, AProgramIsFoundAmongThisUsersProcessesOnItsDisplay) {
   EXPECT_FALSE(ProgramRunning({QStringLiteral("no-such-drawer")}));
   process.kill();
   process.waitForFinished();
+}
+
+
+// After each set, only the copies the desktop shows and those of the set before stay: one
+// monitor or several, a picture per monitor or one spanned, a set the desktop refused (its
+// copies go, the shown ones stay), and monitors going back to one.
+TEST_F(WallpaperSetterTest, OnlyTheShownAndThePreviousSetsCopiesStay) {
+  const MonitorPictures two = TwoMonitors();
+  enum Set { One, Two, TwoRefused };
+  const struct {
+    MonitorSpread spread;
+    std::vector<std::pair<Set, QStringList>> sets;  // each set and the copies left after it
+  } tables[] = {
+      {MonitorSpread::PerMonitor,
+       {{One, {"Tessora Wallpaper-1.bmp"}},
+        {Two,
+         {"Tessora Wallpaper monitor 1-2.bmp", "Tessora Wallpaper monitor 2-2.bmp",
+          "Tessora Wallpaper-1.bmp"}},
+        {Two,
+         {"Tessora Wallpaper monitor 1-2.bmp", "Tessora Wallpaper monitor 1-3.bmp",
+          "Tessora Wallpaper monitor 2-2.bmp", "Tessora Wallpaper monitor 2-3.bmp"}},
+        {TwoRefused,
+         {"Tessora Wallpaper monitor 1-2.bmp", "Tessora Wallpaper monitor 1-3.bmp",
+          "Tessora Wallpaper monitor 2-2.bmp", "Tessora Wallpaper monitor 2-3.bmp"}},
+        // Another process's numbers continue from the folder's.
+        {Two,
+         {"Tessora Wallpaper monitor 1-3.bmp", "Tessora Wallpaper monitor 1-4.bmp",
+          "Tessora Wallpaper monitor 2-3.bmp", "Tessora Wallpaper monitor 2-4.bmp"}},
+        {One,
+         {"Tessora Wallpaper monitor 1-4.bmp", "Tessora Wallpaper monitor 2-4.bmp",
+          "Tessora Wallpaper-5.bmp"}},
+        {One, {"Tessora Wallpaper-5.bmp", "Tessora Wallpaper-6.bmp"}}}},
+      {MonitorSpread::Spanned,
+       {{Two, {"Tessora Wallpaper-1.bmp"}},
+        {Two, {"Tessora Wallpaper-1.bmp", "Tessora Wallpaper-2.bmp"}},
+        {Two, {"Tessora Wallpaper-2.bmp", "Tessora Wallpaper-3.bmp"}},
+        {TwoRefused, {"Tessora Wallpaper-2.bmp", "Tessora Wallpaper-3.bmp"}},
+        {One, {"Tessora Wallpaper-3.bmp", "Tessora Wallpaper-4.bmp"}}}},
+  };
+  for (const auto& table : tables) {
+    for (const QString& f : Files()) {
+      if (f.contains(QLatin1Char('-'))) {
+        QFile::remove(dir_.filePath(f));
+      }
+    }
+    auto shows = std::make_unique<RecordingMethod>(QStringLiteral("Shows"), true, QString(), &log_,
+                                                   table.spread);
+    auto refuses = std::make_unique<RecordingMethod>(QStringLiteral("Refuses"), true,
+                                                     QStringLiteral("no"), &log_, table.spread);
+    std::vector<std::unique_ptr<WallpaperMethod>> showing;
+    showing.push_back(std::move(shows));
+    std::vector<std::unique_ptr<WallpaperMethod>> refusing;
+    refusing.push_back(std::move(refuses));
+    DesktopWallpaperSetter setter(std::move(showing));
+    DesktopWallpaperSetter refused(std::move(refusing));
+    int n = 0;
+    for (const auto& [set, left] : table.sets) {
+      ++n;
+      if (set == One) {
+        ASSERT_TRUE(setter.setWallpaper(picture_.toStdString()).ok());
+      } else if (set == Two) {
+        ASSERT_TRUE(setter.setMonitorWallpapers(two).ok());
+      } else {
+        ASSERT_FALSE(refused.setMonitorWallpapers(two).ok());
+      }
+      QStringList copies;
+      for (const QString& f : Files()) {
+        if (f.contains(QLatin1Char('-'))) {
+          copies << f;
+        }
+      }
+      copies.sort();
+      QStringList expected = left;
+      expected.sort();
+      EXPECT_EQ(copies, expected) << "set " << n;
+    }
+  }
 }
 
 TEST(WallpaperFolder, IsTheTessoraFolderOfTheDataHome) {
