@@ -48,7 +48,23 @@ const char* orHere(const std::string& folder) {
 struct LinkEnd {
   std::string path;
   bool openFile = false;  // a link of /proc that names an open file rather than a path
+  std::string refused;    // the link the kernel would not follow, when there is one
 };
+
+// The kernel's rule for links in a sticky folder that everyone may write to (/tmp and the
+// like; fs.protected_symlinks): it follows one only for the link's owner, or when the folder's
+// owner made it. Another user's link there could otherwise make our write replace, or create,
+// a file of their choosing wherever we may write. The rule holds here whatever the system's
+// setting, since we follow links ourselves.
+bool PlantedLink(const std::string& link) {
+  struct stat own {};
+  struct stat folder {};
+  if (::lstat(link.c_str(), &own) != 0 || ::stat(orHere(folderOf(link)), &folder) != 0) {
+    return false;
+  }
+  const bool shared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
+  return shared && own.st_uid != ::geteuid() && own.st_uid != folder.st_uid;
+}
 
 // Follows symbolic links as open() would, so that a new file is created where a plain write would
 // create it and a dangling link stays a link. The links under /proc (/dev/stdout and its kin)
@@ -58,16 +74,19 @@ LinkEnd followLinks(std::string path) {
   for (int hop = 0; hop < kMaxLinks; ++hop) {
     const ssize_t n = ::readlink(path.c_str(), link.data(), link.size());
     if (n <= 0 || static_cast<std::size_t>(n) >= link.size()) {
-      return {path, false};
+      return {path, false, {}};
     }
     struct statfs fs {};
     if (::statfs(orHere(folderOf(path)), &fs) == 0 && fs.f_type == PROC_SUPER_MAGIC) {
-      return {path, true};
+      return {path, true, {}};
+    }
+    if (PlantedLink(path)) {
+      return {path, false, path};
     }
     const std::string to = link.substr(0, static_cast<std::size_t>(n));
     path = to.front() == '/' ? to : folderOf(path) + to;
   }
-  return {path, false};  // opening it reports the loop
+  return {path, false, {}};  // opening it reports the loop
 }
 
 // Our temporary names: ".<target name>.<pid>.<n>.tmp", or ".tessora.<pid>.<n>.tmp" when the
@@ -208,6 +227,10 @@ bool AtomicFile::open() {
   }
   const LinkEnd end = followLinks(target_);
   path_ = end.path;
+  if (!end.refused.empty()) {
+    refusedLink_ = end.refused;
+    return fail(EACCES);
+  }
   struct stat st {};
   if (::stat(path_.c_str(), &st) != 0) {
     return errno == ENOENT && !end.openFile ? openReplacement(nullptr) : fail(errno);
@@ -354,6 +377,10 @@ bool AtomicFile::fail(int error) {
 }
 
 std::string AtomicFile::failureReason() const {
+  if (!refusedLink_.empty()) {
+    return refusedLink_ +
+           " is a link another user made in a folder everyone may write to: it is not followed";
+  }
   if (error_ == 0) {
     return std::string();
   }

@@ -16,10 +16,12 @@ namespace tessora {
 /// writer killed mid-way leaves at most a named temporary file, which the next write to the same
 /// target removes.
 /// A target that is a symbolic link stays one: the file it names is replaced, or created when it
-/// does not exist yet. A replaced file keeps its permissions, and a file that a plain write would
-/// not be allowed to change is not replaced either. A target that is not a regular file (a device,
-/// a pipe, a standard stream such as /dev/stdout) is written directly, as any program writes to a
-/// path: it is never replaced, and for it the old-or-new promise cannot hold.
+/// does not exist yet. A link another user made in a sticky folder everyone may write to (/tmp)
+/// is not followed, as the kernel's protection of such folders would not follow it: the write
+/// fails and nothing is touched. A replaced file keeps its permissions, and a file that a plain
+/// write would not be allowed to change is not replaced either. A target that is not a regular file
+/// (a device, a pipe, a standard stream such as /dev/stdout) is written directly, as any program
+/// writes to a path: it is never replaced, and for it the old-or-new promise cannot hold.
 class AtomicFile {
  public:
   explicit AtomicFile(std::string target);
@@ -53,6 +55,7 @@ class AtomicFile {
   std::string target_;
   std::string path_;  // the target with its links followed: where the bytes end up
   std::string tempName_;
+  std::string refusedLink_;  // a link not followed: see the class comment
   int fd_ = -1;
   bool direct_ = false;
   bool unnamed_ = false;

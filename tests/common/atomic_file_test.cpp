@@ -159,5 +159,57 @@ TEST(AtomicFile, TheNextWriteRemovesWhatKilledWritersLeft) {
   EXPECT_EQ(testing::readFile(target), "second");
 }
 
+// Another user's link in a sticky folder everyone may write to is followed only where the kernel
+// would follow it: for the link's owner, or when the folder's owner made it. Each row: the
+// folder's mode and owner, the link's owner, whether the link names an existing file, and
+// whether the write goes through it. Run as root, the only user who can hand links to others.
+TEST(AtomicFile, ALinkPlantedByAnotherUserInASharedFolderIsNotFollowed) {
+  if (::geteuid() != 0) {
+    GTEST_SKIP() << "needs root to make another user's link";
+  }
+  constexpr uid_t kOther = 65534;
+  const uid_t me = ::geteuid();
+  const struct {
+    const char* what;
+    mode_t folderMode;
+    uid_t folderOwner, linkOwner;
+    bool existing, followed;
+  } rows[] = {
+      {"another's link to my file", 01777, me, kOther, true, false},
+      {"another's dangling link", 01777, me, kOther, false, false},
+      {"my own link", 01777, me, me, true, true},
+      {"the folder owner's link", 01777, kOther, kOther, true, true},
+      {"not sticky", 0777, me, kOther, true, true},
+  };
+  for (const auto& row : rows) {
+    testing::TempDir dir;
+    const std::string shared = dir.file("shared");
+    const std::string mine = dir.file("mine");
+    ASSERT_EQ(::mkdir(shared.c_str(), 0700), 0);
+    ASSERT_EQ(::mkdir(mine.c_str(), 0700), 0);
+    ASSERT_EQ(::chown(shared.c_str(), row.folderOwner, 0), 0);
+    ASSERT_EQ(::chmod(shared.c_str(), row.folderMode), 0);
+    const std::string victim = mine + "/notes.txt";
+    if (row.existing) {
+      ASSERT_TRUE(testing::writeFile(victim, "notes"));
+    }
+    const std::string link = shared + "/wall.png";
+    ASSERT_EQ(::symlink(victim.c_str(), link.c_str()), 0);
+    ASSERT_EQ(::lchown(link.c_str(), row.linkOwner, 0), 0);
+    AtomicFile file(link);
+    const bool written = file.open() && file.write("new", 3) && file.commit();
+    EXPECT_EQ(written, row.followed) << row.what;
+    EXPECT_EQ(nodeType(link), static_cast<mode_t>(S_IFLNK)) << row.what << ": the link stays";
+    if (row.followed) {
+      EXPECT_EQ(testing::readFile(victim), "new") << row.what;
+      continue;
+    }
+    EXPECT_NE(file.failureReason().find("is not followed"), std::string::npos) << row.what;
+    EXPECT_EQ(row.existing ? testing::readFile(victim) : std::string(), row.existing ? "notes" : "")
+        << row.what;
+    EXPECT_EQ(nodeType(victim), row.existing ? static_cast<mode_t>(S_IFREG) : 0) << row.what;
+  }
+}
+
 }  // namespace
 }  // namespace tessora
