@@ -81,9 +81,8 @@ class Replay {
   StartState startState(const DesktopGeometry& desktop) const {
     const Settings settings = env_.settings.value_or(Settings());
     TColor desktopColor = kDefaultDesktopColor;
-    if (!settings.DeepBackgroundColor || *settings.DeepBackgroundColor == clBackground) {
-      desktopColor = env_.desktopColor ? env_.desktopColor().value_or(kDefaultDesktopColor)
-                                       : kDefaultDesktopColor;
+    if (TakesDesktopColor(settings) && env_.desktopColor) {
+      desktopColor = env_.desktopColor().value_or(kDefaultDesktopColor);
     }
     return StartStateFor(settings, desktop, desktopColor);
   }

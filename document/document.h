@@ -219,11 +219,9 @@ class Document {
  private:
   /// What the document composes, for a wallpaper of any size.
   CompositionInputs inputs() const;
-  /// The same as a recipe of its own, made for `layout`.
-  WallpaperRecipe remembered(const MonitorLayout& layout) const;
   /// Installs the last set composed again for `layout` from its recipe.
-  Outcome recompose(WallpaperOutput& output, const std::string& folder, WallpaperRecipe recipe,
-                    const MonitorLayout& layout);
+  Outcome recompose(WallpaperOutput& output, const std::string& folder,
+                    const WallpaperRecipe& recipe, const MonitorLayout& layout);
   /// What placing the center tells besides pixels: CenterRect, or the "as is" text.
   void PlaceCenter();
   /// The pixel work of a render: the wallpaper rebuilt and stretched into the preview.

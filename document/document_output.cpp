@@ -47,44 +47,43 @@ bool Document::install(WallpaperSetter* service, const std::string& failed,
   return reportInstall(result, failed);
 }
 
-WallpaperRecipe Document::remembered(const MonitorLayout& layout) const {
-  return WallpaperRecipe::Of(inputs(), layout);
-}
-
 bool Document::setAsWallpaper(WallpaperSetter* service, const MonitorLayout& layout) {
-  return install(service, "Wallpaper could not be set: ",
-                 [&](WallpaperOutput& output, const std::string& folder) {
-                   renderPending();
-                   const WallpaperRecipe recipe = remembered(layout);
-                   if (layout.monitors.size() > 1) {
-                     return output.setMonitors(folder, layout, composeForMonitors(layout), recipe);
-                   }
-                   return output.setOne(folder, composed_, recipe);
-                 });
+  return install(
+      service,
+      "Wallpaper could not be set: ", [&](WallpaperOutput& output, const std::string& folder) {
+        renderPending();
+        if (layout.monitors.size() > 1) {
+          return output.setMonitors(folder, layout, composeForMonitors(layout), inputs());
+        }
+        return output.setOne(folder, composed_, inputs(), layout);
+      });
 }
 
-// Monitors that are not known now, or were not known then, are taken to be the same.
+// Monitors that are not known now, or were not known then, are taken to be the same. Only the
+// recipe's text is read to tell; its pictures only when they are needed.
 bool Document::restoreWallpaper(WallpaperSetter* service, const MonitorLayout& layout) {
-  return install(service, "Wallpaper could not be restored: ",
-                 [&](WallpaperOutput& output, const std::string& folder) {
-                   OutcomeOf<WallpaperRecipe> last = ReadWallpaperRecipe(folder);
-                   if (!last || layout.monitors.empty() || last.value().layout.monitors.empty() ||
-                       last.value().layout == layout) {
-                     return output.restore(folder, layout);
-                   }
-                   return recompose(output, folder, last.value(), layout);
-                 });
+  return install(
+      service,
+      "Wallpaper could not be restored: ", [&](WallpaperOutput& output, const std::string& folder) {
+        const std::optional<MonitorLayout> then = ReadRecipeLayout(folder);
+        if (!then || layout.monitors.empty() || then->monitors.empty() || *then == layout) {
+          return output.restore(folder, layout);
+        }
+        const OutcomeOf<WallpaperRecipe> last = ReadWallpaperRecipe(folder);
+        return last ? recompose(output, folder, last.value(), layout)
+                    : output.restore(folder, layout);
+      });
 }
 
 Outcome Document::recompose(WallpaperOutput& output, const std::string& folder,
-                            WallpaperRecipe recipe, const MonitorLayout& layout) {
+                            const WallpaperRecipe& recipe, const MonitorLayout& layout) {
   feedback_.ShowInfo(
       "The monitors have changed since the wallpaper was set: it is composed again for them",
       InfoStyle::Small);
-  const std::vector<Bitmap> pictures = ComposeForMonitors(recipe.inputs(), layout);
-  recipe.layout = layout;
-  return layout.monitors.size() > 1 ? output.setMonitors(folder, layout, pictures, recipe)
-                                    : output.setOne(folder, pictures.front(), recipe);
+  const CompositionInputs made = recipe.inputs();
+  const std::vector<Bitmap> pictures = ComposeForMonitors(made, layout);
+  return layout.monitors.size() > 1 ? output.setMonitors(folder, layout, pictures, made)
+                                    : output.setOne(folder, pictures.front(), made, layout);
 }
 
 void Document::saveComposedAs(const std::string& path, SaveFormat format,

@@ -2,12 +2,17 @@
 
 namespace tessora {
 
+bool TakesDesktopColor(const Settings& settings) {
+  const std::optional<TColor>& deep = settings.DeepBackgroundColor;
+  return !deep || *deep == clBackground;
+}
+
 StartState StartStateFor(const Settings& settings, const DesktopGeometry& desktop,
                          TColor desktopColor) {
   StartState start;
   start.desktop = desktop;
-  const std::optional<TColor>& deep = settings.DeepBackgroundColor;
-  start.deepBackgroundColor = !deep || *deep == clBackground ? desktopColor : *deep;
+  start.deepBackgroundColor =
+      TakesDesktopColor(settings) ? desktopColor : *settings.DeepBackgroundColor;
   start.options.soundEffects = settings.useSoundEffects;
   start.options.useEntireDesktopArea = settings.useEntireDesktopArea;
   start.options.retainAspectRatio = settings.retainAspectRatio;

@@ -26,6 +26,10 @@ struct StartState {
   std::string listFolder;
 };
 
+/// Whether a start with `settings` takes the desktop's own colour: they name no deep background
+/// colour, or name the desktop's system colour. A front end asks the desktop only then.
+bool TakesDesktopColor(const Settings& settings);
+
 /// The start of a front end with `settings` on a desktop of this geometry and colour: the
 /// settings' options and deep background colour, or the desktop's own colour where they name
 /// none (or name the desktop's system colour).

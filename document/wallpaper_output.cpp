@@ -23,17 +23,17 @@ void WallpaperOutput::RemoveMonitorFiles(const std::string& folder, std::size_t 
 }
 
 Outcome WallpaperOutput::setOne(const std::string& folder, const Bitmap& picture,
-                                const WallpaperRecipe& recipe) {
+                                const CompositionInputs& made, const MonitorLayout& layout) {
   const std::string path = folder + kWallpaperFileName;
   SaveComposed(path, SaveFormat::Bmp, picture);
   RemoveMonitorFiles(folder, 0);
-  WriteWallpaperRecipe(folder, recipe);
+  WriteWallpaperRecipe(folder, made, layout);
   return service_.setWallpaper(path);
 }
 
 Outcome WallpaperOutput::setMonitors(const std::string& folder, const MonitorLayout& layout,
                                      const std::vector<Bitmap>& pictures,
-                                     const WallpaperRecipe& recipe) {
+                                     const CompositionInputs& made) {
   MonitorPictures files;
   files.bounds = LayoutBounds(layout);
   files.primary = layout.primary;
@@ -44,9 +44,9 @@ Outcome WallpaperOutput::setMonitors(const std::string& folder, const MonitorLay
   }
   files.spanned = folder + kWallpaperFileName;
   SaveComposed(files.spanned, SaveFormat::Bmp,
-               SpanMonitors(layout, pictures, recipe.sizing.deepBackgroundColor));
+               SpanMonitors(layout, pictures, made.sizing.deepBackgroundColor));
   RemoveMonitorFiles(folder, pictures.size());
-  WriteWallpaperRecipe(folder, recipe);
+  WriteWallpaperRecipe(folder, made, layout);
   return service_.setMonitorWallpapers(files);
 }
 

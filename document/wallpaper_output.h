@@ -30,13 +30,15 @@ class WallpaperOutput {
   /// The service's folder, with its trailing separator, or why there is none.
   OutcomeOf<std::string> folder() const { return service_.wallpaperFolder(); }
   /// Writes `picture` as the one file in `folder` (the monitors' files of an earlier set go),
-  /// then its recipe, and hands it over. A failed write passes on as ImageError.
-  Outcome setOne(const std::string& folder, const Bitmap& picture, const WallpaperRecipe& recipe);
+  /// then the recipe of what `made` composes for `layout`, and hands it over. A failed write
+  /// passes on as ImageError.
+  Outcome setOne(const std::string& folder, const Bitmap& picture, const CompositionInputs& made,
+                 const MonitorLayout& layout);
   /// Writes each monitor's picture and the whole desktop (`pictures` spanned over `layout`, the
-  /// rest in the recipe's deep background colour) in `folder`, then the recipe, and hands them
-  /// all over. A failed write passes on as ImageError.
+  /// rest in the deep background colour) in `folder`, then the recipe of what `made` composes,
+  /// and hands them all over. A failed write passes on as ImageError.
   Outcome setMonitors(const std::string& folder, const MonitorLayout& layout,
-                      const std::vector<Bitmap>& pictures, const WallpaperRecipe& recipe);
+                      const std::vector<Bitmap>& pictures, const CompositionInputs& made);
   /// Hands the files the last set left in `folder` over again, as they are: the monitors' own
   /// files when there is one for each monitor of `layout`, else the one file.
   Outcome restore(const std::string& folder, const MonitorLayout& layout);

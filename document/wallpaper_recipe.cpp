@@ -107,42 +107,35 @@ bool ReadLine(const std::string& line, WallpaperRecipe& r, std::string& steps, b
   return key == "monitor" && ReadMonitor(in, r.layout);
 }
 
-}  // namespace
-
-WallpaperRecipe WallpaperRecipe::Of(const CompositionInputs& in, const MonitorLayout& layout) {
-  WallpaperRecipe r;
-  if (in.generated != nullptr) {
-    r.generated = *in.generated;
-  } else {
-    r.tile = in.tile;
-  }
-  r.center = in.center;
-  r.sizing = in.sizing;
-  r.layout = layout;
-  return r;
+// The picture the background starts from: a generated one's base, else the tile itself.
+const Bitmap& TilePicture(const CompositionInputs& in) {
+  return in.generated != nullptr ? in.generated->base() : in.tile;
 }
+
+}  // namespace
 
 CompositionInputs WallpaperRecipe::inputs() const {
   return CompositionInputs{tile, generated ? &*generated : nullptr, center, sizing};
 }
 
-std::string WallpaperRecipeText(const WallpaperRecipe& r) {
+std::string WallpaperRecipeText(const CompositionInputs& in, const MonitorLayout& layout) {
+  const CompositionSizing& sizing = in.sizing;
   std::string text = std::string(kFirstLine) + "\n";
-  text += "deep " + Hex(r.sizing.deepBackgroundColor) + "\n";
-  text += "sizing " + FloatText(r.sizing.widthFraction) + " " + FloatText(r.sizing.heightFraction) +
-          "\n";
-  text += std::string("entire-area ") + (r.sizing.entireArea ? "1" : "0") + "\n";
-  text += "preview " + std::to_string(r.sizing.previewWidth) + " " +
-          std::to_string(r.sizing.previewHeight) + "\n";
-  text += PictureLine("tile", r.generated ? r.generated->base() : r.tile);
-  text += PictureLine("center", r.center);
-  text += std::string("center-picture ") + (r.center.empty() ? "0" : "1") + "\n";
-  for (std::size_t i = 0; i < r.layout.monitors.size(); ++i) {
-    text += MonitorLine(r.layout.monitors[i], i == r.layout.primary);
+  text += "deep " + Hex(sizing.deepBackgroundColor) + "\n";
+  text +=
+      "sizing " + FloatText(sizing.widthFraction) + " " + FloatText(sizing.heightFraction) + "\n";
+  text += std::string("entire-area ") + (sizing.entireArea ? "1" : "0") + "\n";
+  text += "preview " + std::to_string(sizing.previewWidth) + " " +
+          std::to_string(sizing.previewHeight) + "\n";
+  text += PictureLine("tile", TilePicture(in));
+  text += PictureLine("center", in.center);
+  text += std::string("center-picture ") + (in.center.empty() ? "0" : "1") + "\n";
+  for (std::size_t i = 0; i < layout.monitors.size(); ++i) {
+    text += MonitorLine(layout.monitors[i], i == layout.primary);
   }
-  text += std::string("generated ") + (r.generated ? "1" : "0") + "\n";
-  if (r.generated) {
-    std::istringstream steps(r.generated->stepsText());
+  text += std::string("generated ") + (in.generated != nullptr ? "1" : "0") + "\n";
+  if (in.generated != nullptr) {
+    std::istringstream steps(in.generated->stepsText());
     for (std::string line; std::getline(steps, line);) {
       text += "step " + line + "\n";
     }
@@ -180,22 +173,40 @@ std::optional<WallpaperRecipe> ParseWallpaperRecipe(const std::string& text, Bit
   return r;
 }
 
-void WriteWallpaperRecipe(const std::string& folder, const WallpaperRecipe& r) {
-  SaveComposed(folder + kRecipeTileFileName, SaveFormat::Bmp,
-               r.generated ? r.generated->base() : r.tile);
+void WriteWallpaperRecipe(const std::string& folder, const CompositionInputs& in,
+                          const MonitorLayout& layout) {
+  SaveComposed(folder + kRecipeTileFileName, SaveFormat::Bmp, TilePicture(in));
   const std::string centerPath = folder + kRecipeCenterFileName;
-  if (r.center.empty()) {
+  if (in.center.empty()) {
     std::error_code ignored;
     std::filesystem::remove(centerPath, ignored);
   } else {
-    SaveComposed(centerPath, SaveFormat::Bmp, r.center);
+    SaveComposed(centerPath, SaveFormat::Bmp, in.center);
   }
   const std::string path = folder + kRecipeFileName;
-  const std::string text = WallpaperRecipeText(r);
+  const std::string text = WallpaperRecipeText(in, layout);
   AtomicFile file(path);
   if (!(file.open() && file.write(text.data(), text.size()) && file.commit())) {
     throw ImageError(WithReason("Cannot create file " + path, file.failureReason()));
   }
+}
+
+std::optional<MonitorLayout> ReadRecipeLayout(const std::string& folder) {
+  std::string text;
+  if (ReadWholeFile(folder + kRecipeFileName, kMaxRecipeBytes, text) != ReadResult::Ok) {
+    return std::nullopt;
+  }
+  MonitorLayout layout;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream in(line);
+    std::string key;
+    in >> key;
+    if (key == "monitor" && !ReadMonitor(in, layout)) {
+      return std::nullopt;
+    }
+  }
+  return layout;
 }
 
 OutcomeOf<WallpaperRecipe> ReadWallpaperRecipe(const std::string& folder) {

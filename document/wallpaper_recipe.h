@@ -24,8 +24,6 @@ struct WallpaperRecipe {
   /// The monitors it was composed for; empty when they were not known.
   MonitorLayout layout;
 
-  /// A recipe of what `in` composes, its pictures copied, made for `layout`.
-  static WallpaperRecipe Of(const CompositionInputs& in, const MonitorLayout& layout);
   CompositionInputs inputs() const;
 };
 
@@ -34,15 +32,20 @@ constexpr const char* kRecipeFileName = "Tessora Wallpaper recipe.txt";
 constexpr const char* kRecipeTileFileName = "Tessora Wallpaper tile.bmp";
 constexpr const char* kRecipeCenterFileName = "Tessora Wallpaper center.bmp";
 
-/// Writes the recipe into `folder` (with its trailing separator), each file whole or not at all.
-/// A failed write passes on as ImageError.
-void WriteWallpaperRecipe(const std::string& folder, const WallpaperRecipe& recipe);
+/// Writes the recipe of what `in` composes, made for `layout`, into `folder` (with its trailing
+/// separator), each file whole or not at all. A failed write passes on as ImageError.
+void WriteWallpaperRecipe(const std::string& folder, const CompositionInputs& in,
+                          const MonitorLayout& layout);
+
+/// Only the layout the recipe in `folder` was made for, its pictures left unread; nothing when
+/// there is no recipe that can be read.
+std::optional<MonitorLayout> ReadRecipeLayout(const std::string& folder);
 
 /// Reads the recipe a set left in `folder`, or says why there is none that can be used.
 OutcomeOf<WallpaperRecipe> ReadWallpaperRecipe(const std::string& folder);
 
 /// The recipe's text: everything but the pictures' pixels; and read back onto the pictures.
-std::string WallpaperRecipeText(const WallpaperRecipe& recipe);
+std::string WallpaperRecipeText(const CompositionInputs& in, const MonitorLayout& layout);
 std::optional<WallpaperRecipe> ParseWallpaperRecipe(const std::string& text, Bitmap tile,
                                                     Bitmap center);
 

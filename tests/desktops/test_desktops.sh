@@ -104,6 +104,14 @@ ppm_pixel() {
     sed 's/^ //; s/ $//'
 }
 
+# What the root window method stored: the pixmap both root properties name.
+root_stored() {
+  local a b
+  a=$(xprop -root _XROOTPMAP_ID | awk '{print $NF}')
+  b=$(xprop -root ESETROOT_PMAP_ID | awk '{print $NF}')
+  [ "$a" = "$b" ] && echo "$a"
+}
+
 x_pixel() { xwd -root -silent | xwdtopnm 2> /dev/null | ppm_pixel "$1" "$2"; }
 sway_pixel() { grim -t ppm - | ppm_pixel "$1" "$2"; }
 
@@ -399,16 +407,10 @@ desktop_x11() {
   sleep 1
   kill -0 "$(tail -n 1 "$WORK/pids")" 2> /dev/null ||
     { echo "SKIP: picom did not start: $(tail -n 3 "$WORK/picom.log")"; return 77; }
-  stored() {
-    local a b
-    a=$(xprop -root _XROOTPMAP_ID | awk '{print $NF}')
-    b=$(xprop -root ESETROOT_PMAP_ID | awk '{print $NF}')
-    [ "$a" = "$b" ] && echo "$a"
-  }
   if [ "${1:-}" = follow ]; then
     follow_changes x_change x_grab
   else
-    wallpaper_checks x_pixel stored "${1:-}" x_grab
+    wallpaper_checks x_pixel root_stored "${1:-}" x_grab
   fi
 }
 
@@ -577,13 +579,7 @@ bare_wm_with_portal() {
     -m org.freedesktop.DBus.Properties.Get org.freedesktop.portal.Wallpaper version \
     > "$WORK/portal.log" 2>&1 ||
     { echo "SKIP: the portal has no Wallpaper interface: $(tail -n 1 "$WORK/portal.log")"; return 77; }
-  stored() {
-    local a b
-    a=$(xprop -root _XROOTPMAP_ID | awk '{print $NF}')
-    b=$(xprop -root ESETROOT_PMAP_ID | awk '{print $NF}')
-    [ "$a" = "$b" ] && echo "$a"
-  }
-  SET_LIMIT=2 wallpaper_checks x_pixel stored "${1:-}" x_grab
+  SET_LIMIT=2 wallpaper_checks x_pixel root_stored "${1:-}" x_grab
   # The wait for the portal takes half a minute: not in the quick runs.
   [ "${1:-}" = dual ] || [ "${TESSORA_DESKTOPS_QUICK:-0}" = 1 ] && return 0
   # LXQt without its desktop: its own method fails, and the portal is asked.

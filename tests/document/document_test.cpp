@@ -690,15 +690,25 @@ TEST(DocumentMonitors, EachMonitorGetsWhatASingleMonitorDesktopOfItsGeometryComp
   }
 }
 
-TEST(DocumentMonitors, SetAsWallpaperHandsEveryMonitorItsOwnFile) {
+// A document on a 64 x 40 desktop with a center picture, its wallpaper folder a fresh one.
+struct MonitorsFixture {
+  MonitorsFixture() {
+    setter.folder = dir.path() + "/";
+    doc.Activate(StartAt(DesktopGeometry{64, 40, Rect{0, 0, 64, 40}}));
+    doc.pasteCenter(&center);
+  }
   testing::TempDir dir;
   FakeWallpaperSetter setter;
-  setter.folder = dir.path() + "/";
   RecordingFeedback fb;
-  Document doc(fb);
-  doc.Activate(StartAt(DesktopGeometry{64, 40, Rect{0, 0, 64, 40}}));
+  Document doc{fb};
   const Bitmap center = testing::PatternBitmap(20, 30);
-  doc.pasteCenter(&center);
+};
+
+TEST(DocumentMonitors, SetAsWallpaperHandsEveryMonitorItsOwnFile) {
+  MonitorsFixture f;
+  FakeWallpaperSetter& setter = f.setter;
+  RecordingFeedback& fb = f.fb;
+  Document& doc = f.doc;
   MonitorLayout layout{{At(0, 0, 30, 52), At(30, 0, 64, 40)}, 1};
   layout.monitors[0].name = "DP-2";
   layout.monitors[1].name = "HDMI-1";
@@ -753,14 +763,11 @@ TEST(DocumentMonitors, SetAsWallpaperHandsEveryMonitorItsOwnFile) {
 // After the monitors changed, a restore composes the last wallpaper again for them from the
 // recipe its set left, whatever the document holds by then (a fresh tool knows nothing else).
 TEST(DocumentMonitors, ARestoreOnChangedMonitorsComposesTheWallpaperAgainForThem) {
-  testing::TempDir dir;
-  FakeWallpaperSetter setter;
-  setter.folder = dir.path() + "/";
-  RecordingFeedback fb;
-  Document doc(fb);
-  doc.Activate(StartAt(DesktopGeometry{64, 40, Rect{0, 0, 64, 40}}));
-  const Bitmap center = testing::PatternBitmap(20, 30);
-  doc.pasteCenter(&center);
+  MonitorsFixture f;
+  FakeWallpaperSetter& setter = f.setter;
+  RecordingFeedback& fb = f.fb;
+  Document& doc = f.doc;
+  const Bitmap& center = f.center;
   doc.setColor1(kBlue);
   doc.generateBackground(BackgroundKind::Halo);
   doc.setCenterTransparentColor(center.pixel(0, 0));

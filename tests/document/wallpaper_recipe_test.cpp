@@ -32,7 +32,7 @@ WallpaperRecipe Sample() {
 
 TEST(WallpaperRecipe, ItsTextReadsBackAndDamagedTextIsRefused) {
   const WallpaperRecipe r = Sample();
-  const std::string text = WallpaperRecipeText(r);
+  const std::string text = WallpaperRecipeText(r.inputs(), r.layout);
   const std::optional<WallpaperRecipe> back =
       ParseWallpaperRecipe(text, r.generated->base(), r.center);
   ASSERT_TRUE(back.has_value()) << text;
@@ -44,7 +44,7 @@ TEST(WallpaperRecipe, ItsTextReadsBackAndDamagedTextIsRefused) {
   EXPECT_EQ(back->sizing.widthFraction, 0.25F);
   EXPECT_EQ(back->sizing.deepBackgroundColor, RGB(10, 20, 30));
   EXPECT_TRUE(back->sizing.entireArea);
-  EXPECT_EQ(WallpaperRecipeText(*back), text);
+  EXPECT_EQ(WallpaperRecipeText(back->inputs(), back->layout), text);
 
   for (const char* damage : {"sizing 0.25\n", "deep blue\n", "monitor 1 0 0\n", "what 1\n",
                              "step generate plaid 0 0\n", "center-picture 0\n"}) {
