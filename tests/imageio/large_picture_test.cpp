@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
-#include <malloc.h>
 #include <zlib.h>
 
 #include <algorithm>
-#include <fstream>
 #include <functional>
 #include <map>
 
@@ -16,6 +14,7 @@
 #include "imageio/png_unit.h"
 #include "imageio/read_file.h"
 #include "support/files.h"
+#include "support/peak_memory.h"
 #include "support/pictures.h"
 #include "support/temp_dir.h"
 
@@ -76,41 +75,6 @@ Bytes promising(const std::string& format, std::uint32_t w, std::uint32_t h) {
   putBE(f, sof + 5, h, 2);
   putBE(f, sof + 7, w, 2);
   return f;
-}
-
-std::int64_t statusKilobytes(const std::string& key) {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);) {
-    if (line.rfind(key + ":", 0) == 0) {
-      return std::stoll(line.substr(key.size() + 1));
-    }
-  }
-  return -1;
-}
-
-// ThreadSanitizer keeps shadow memory beside every byte the program touches, several times its
-// size, so the resident memory below says nothing about the readers in its build.
-#if defined(__SANITIZE_THREAD__)
-constexpr bool kResidentMemoryTellsTheReadersCost = false;
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-constexpr bool kResidentMemoryTellsTheReadersCost = false;
-#else
-constexpr bool kResidentMemoryTellsTheReadersCost = true;
-#endif
-#else
-constexpr bool kResidentMemoryTellsTheReadersCost = true;
-#endif
-
-// How far the process's resident memory rose above what it held before `action`. Freed memory the
-// allocator still holds is given back and the kernel's peak is reset first, so that neither an
-// earlier test's peak nor memory left over from it can hide this one's.
-std::int64_t extraPeakKilobytes(const std::function<void()>& action) {
-  malloc_trim(0);
-  std::ofstream("/proc/self/clear_refs") << "5";
-  const std::int64_t before = statusKilobytes("VmRSS");
-  action();
-  return statusKilobytes("VmHWM") - before;
 }
 
 using Reader = std::function<void(const Bytes&, Bitmap&)>;
@@ -202,7 +166,7 @@ TEST(LargePictures, HeadersPromisingMoreThanTheFileHoldsAreRefusedUntouched) {
       const Bytes file = promising(format, side, side);
       const Bitmap before = PatternBitmap(2, 2);
       Bitmap b = before;
-      const std::int64_t extra = extraPeakKilobytes([&, &read = read] {
+      const std::int64_t extra = ExtraPeakKilobytes([&, &read = read] {
         EXPECT_TRUE(FailsWith([&] { read(file, b); }, "Error Reading File!")) << format << side;
       });
       // The picture would take 1.2 GB and more: far less was touched.
@@ -236,7 +200,7 @@ TEST(LargePictures, HostileFilesCostLittleMemory) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Bitmap b = PatternBitmap(2, 2);
-    const std::int64_t extra = extraPeakKilobytes([&] {
+    const std::int64_t extra = ExtraPeakKilobytes([&] {
       if (c.loads) {
         EXPECT_NO_THROW(kReaders.at(c.format)(c.file, b));
       } else {
@@ -259,7 +223,7 @@ TEST(LargePictures, AFileIsReadIntoMemoryOnce) {
   ASSERT_TRUE(writeBytes(path, Bytes(kBytes, 7)));
   Bytes read;
   const std::int64_t extra =
-      extraPeakKilobytes([&] { read = ReadFileBytes(path, std::uint64_t{1} << 30); });
+      ExtraPeakKilobytes([&] { read = ReadFileBytes(path, std::uint64_t{1} << 30); });
   EXPECT_EQ(read.size(), kBytes);
   EXPECT_LT(extra, static_cast<std::int64_t>(kBytes / 1024 * 5 / 4));
 }
