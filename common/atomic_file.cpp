@@ -7,6 +7,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -143,7 +144,9 @@ bool temporaryOwner(std::string_view entry, const std::string& base, pid_t& pid)
 // A writer holds a lock on its temporary file while it lives. A file whose lock can be taken and
 // whose process is gone is left over from a writer that was killed, or from a machine that went
 // down. (The lock covers writers in another PID namespace sharing the folder; the process check
-// covers file systems without locks.)
+// covers file systems without locks.) Only our own user's files are ours to clear: in a folder
+// shared with others, a process number says nothing of their writers, which may live in another
+// PID namespace or on another machine sharing the folder.
 void removeIfAbandoned(int folder, const char* entry, pid_t owner) {
   if (owner == ::getpid() || ::kill(owner, 0) == 0 || errno != ESRCH) {
     return;
@@ -152,6 +155,7 @@ void removeIfAbandoned(int folder, const char* entry, pid_t owner) {
       ::openat(folder, entry, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   struct stat st {};
   if (file.get() >= 0 && ::fstat(file.get(), &st) == 0 && S_ISREG(st.st_mode) &&
+      st.st_uid == ::geteuid() &&
       (::flock(file.get(), LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK)) {
     ::unlinkat(folder, entry, 0);
   }
@@ -190,6 +194,34 @@ bool writeAll(int fd, const std::uint8_t* p, std::size_t n) {
     }
     p += done;
     n -= static_cast<std::size_t>(done);
+  }
+  return true;
+}
+
+// The extended attribute that holds a file's access control list, beyond its mode bits.
+constexpr const char* kAccessAcl = "system.posix_acl_access";
+
+// A replaced file keeps what says who may use it: its owner and group where the writer may set
+// them (root may; a user may keep a group they belong to), its permissions, and its access list
+// where the file system keeps one. Without this a save by root would hand the user's file to root
+// and lock the user out of it. Changing the owner clears set-id bits, so the mode comes after it.
+// Only a failure of the mode fails the write: the rest is kept where the system allows.
+bool keepAccess(int fd, const std::string& path, const struct stat& old) {
+  if ((old.st_uid != ::geteuid() || old.st_gid != ::getegid()) &&
+      ::fchown(fd, old.st_uid, old.st_gid) != 0) {
+    static_cast<void>(::fchown(fd, static_cast<uid_t>(-1), old.st_gid));
+  }
+  std::vector<char> acl(4096);
+  const ssize_t n = ::getxattr(path.c_str(), kAccessAcl, acl.data(), acl.size());
+  if (n <= 0) {
+    // Nor a list the folder's default list gave the new file.
+    static_cast<void>(::fremovexattr(fd, kAccessAcl));
+  }
+  if (::fchmod(fd, old.st_mode & 07777) != 0) {
+    return false;
+  }
+  if (n > 0) {
+    static_cast<void>(::fsetxattr(fd, kAccessAcl, acl.data(), static_cast<std::size_t>(n), 0));
   }
   return true;
 }
@@ -265,13 +297,17 @@ bool AtomicFile::openReplacement(const struct stat* old) {
   }
   removeStaleTemporaries(path_);
   if (!createTemporary()) {
+    // The file itself may be writable: it is its folder that takes no new file.
+    if (errno == EACCES || errno == EPERM || errno == EROFS) {
+      deniedFolder_ = orHere(folderOf(path_));
+    }
     return fail(errno);
   }
   // Tells removeIfAbandoned that this file's writer lives; where locks are not supported the
   // process check alone decides.
   static_cast<void>(::flock(fd_, LOCK_EX | LOCK_NB));
-  // A file that is replaced keeps its permissions; a new one gets what the umask allows.
-  if (old != nullptr && ::fchmod(fd_, old->st_mode & 07777) != 0) {
+  // A file that is replaced keeps its owner and permissions; a new one gets what the umask allows.
+  if (old != nullptr && !keepAccess(fd_, path_, *old)) {
     fail(errno);
     discard();
     return false;
@@ -385,7 +421,9 @@ std::string AtomicFile::failureReason() const {
     return std::string();
   }
   char buffer[256] = {};
-  return errorText(::strerror_r(error_, buffer, sizeof buffer), buffer);
+  const std::string system = errorText(::strerror_r(error_, buffer, sizeof buffer), buffer);
+  return deniedFolder_.empty() ? system
+                               : "the folder " + deniedFolder_ + " takes no new files: " + system;
 }
 
 void AtomicFile::discard() {

@@ -39,7 +39,8 @@ class AtomicFile {
   const std::string& target() const { return target_; }
   /// The system's error number of the first failure; 0 when nothing failed in the system.
   int error() const { return error_; }
-  /// The system's words for error() ("No space left on device"), or "" when it is 0.
+  /// The system's words for error() ("No space left on device"), or "" when it is 0; a folder
+  /// that takes no new file is named ("the folder /x/ takes no new files: Permission denied").
   std::string failureReason() const;
 
  private:
@@ -55,7 +56,8 @@ class AtomicFile {
   std::string target_;
   std::string path_;  // the target with its links followed: where the bytes end up
   std::string tempName_;
-  std::string refusedLink_;  // a link not followed: see the class comment
+  std::string refusedLink_;   // a link not followed: see the class comment
+  std::string deniedFolder_;  // the folder that refused the temporary file
   int fd_ = -1;
   bool direct_ = false;
   bool unnamed_ = false;

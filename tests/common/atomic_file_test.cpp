@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -144,13 +145,25 @@ TEST(AtomicFile, TheNextWriteRemovesWhatKilledWritersLeft) {
   const std::string stale[] = {".big.bmp." + dead + ".0.tmp", ".tessora." + dead + ".3.tmp"};
   const std::string living = ".big.bmp." + std::to_string(writer) + ".7.tmp";
   const std::string otherTarget = ".other.bmp." + dead + ".0.tmp";
-  for (const std::string& name : {stale[0], stale[1], living, otherTarget}) {
+  // Another user's writer may live where our process numbers mean nothing.
+  const std::string othersUser = ".tessora." + dead + ".4.tmp";
+  for (const std::string& name : {stale[0], stale[1], living, otherTarget, othersUser}) {
     testing::writeFile(dir.file(name), "left");
+  }
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(::chown(dir.file(othersUser).c_str(), 65534, 65534), 0);
+  } else {
+    std::filesystem::remove(dir.file(othersUser));
   }
   ASSERT_TRUE(writeWhole(target, "first"));
   const std::set<std::string> afterFirst = entries(dir);
   EXPECT_EQ(afterFirst.count(stale[0]) + afterFirst.count(stale[1]), 0u);
   EXPECT_EQ(afterFirst.count(living), 1u);
+  EXPECT_EQ(afterFirst.count(othersUser), root ? 1u : 0u);
+  if (root) {
+    std::filesystem::remove(dir.file(othersUser));
+  }
 
   ASSERT_EQ(::kill(writer, SIGKILL), 0);
   EXPECT_EQ(exitStatus(writer), -1);
@@ -209,6 +222,67 @@ TEST(AtomicFile, ALinkPlantedByAnotherUserInASharedFolderIsNotFollowed) {
         << row.what;
     EXPECT_EQ(nodeType(victim), row.existing ? static_cast<mode_t>(S_IFREG) : 0) << row.what;
   }
+}
+
+// A save by root keeps the owner, group, permissions and access list of the file it replaces, so
+// that the user can still use it; a user's file in a folder that takes no new files is refused
+// with the folder named, since the file itself could be written.
+TEST(AtomicFile, AReplacedFileKeepsWhoMayUseIt) {
+  if (::geteuid() != 0) {
+    GTEST_SKIP() << "needs root to write another user's file";
+  }
+  constexpr uid_t kUser = 65534;
+  testing::TempDir dir;
+  const std::string path = dir.file("notes.png");
+  ASSERT_TRUE(testing::writeFile(path, "old"));
+  ASSERT_EQ(::chown(path.c_str(), kUser, kUser), 0);
+  ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+  // An access list that also lets user 1000 read: version 2, then tag, permissions, id.
+  const std::vector<std::uint16_t> acl = {2,      0,      0x01, 6, 0xFFFF, 0xFFFF, 0x02, 4,
+                                          1000,   0,      0x04, 4, 0xFFFF, 0xFFFF, 0x10, 4,
+                                          0xFFFF, 0xFFFF, 0x20, 0, 0xFFFF, 0xFFFF};
+  const bool withAcl =
+      ::setxattr(path.c_str(), "system.posix_acl_access", acl.data(), acl.size() * 2, 0) == 0;
+  ASSERT_TRUE(writeWhole(path, "new"));
+  struct stat st {};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(testing::readFile(path), "new");
+  EXPECT_EQ(st.st_uid, kUser);
+  EXPECT_EQ(st.st_gid, kUser);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  if (withAcl) {
+    std::vector<std::uint16_t> kept(acl.size());
+    EXPECT_EQ(::getxattr(path.c_str(), "system.posix_acl_access", kept.data(), kept.size() * 2),
+              static_cast<ssize_t>(acl.size() * 2));
+    EXPECT_EQ(kept, acl);
+  }
+
+  const std::string folder = dir.file("closed");
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+  ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+  const std::string open = folder + "/open.png";
+  ASSERT_TRUE(testing::writeFile(open, "old"));
+  ASSERT_EQ(::chmod(open.c_str(), 0666), 0);
+  int answer[2];
+  ASSERT_EQ(::pipe(answer), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::setgid(kUser) == 0 && ::setuid(kUser) == 0) {
+      AtomicFile file(open);
+      const bool written = file.open() && file.commit();
+      const std::string reason = written ? "written" : file.failureReason();
+      static_cast<void>(::write(answer[1], reason.data(), reason.size()));
+    }
+    ::_exit(0);
+  }
+  ::close(answer[1]);
+  char text[512] = {};
+  const ssize_t n = ::read(answer[0], text, sizeof text - 1);
+  ::close(answer[0]);
+  EXPECT_EQ(exitStatus(child), 0);
+  EXPECT_EQ(std::string(text, n > 0 ? static_cast<std::size_t>(n) : 0),
+            "the folder " + folder + "/ takes no new files: Permission denied");
+  EXPECT_EQ(testing::readFile(open), "old");
 }
 
 }  // namespace
