@@ -197,15 +197,32 @@ std::optional<QString> CoveringDesktop(Display* dpy, Window root) {
   return std::nullopt;
 }
 
+// Whether `id` names a pixmap. The properties are anyone's to write: a window's id there (or one
+// of nothing at all) must not make us close another program's connection.
+bool IsPixmap(Display* dpy, Drawable id) {
+  Window root = 0;
+  int x = 0;
+  int y = 0;
+  unsigned width = 0;
+  unsigned height = 0;
+  unsigned border = 0;
+  unsigned depth = 0;
+  XWindowAttributes attributes{};
+  return XGetGeometry(dpy, id, &root, &x, &y, &width, &height, &border, &depth) != 0 &&
+         XGetWindowAttributes(dpy, id, &attributes) == 0;
+}
+
 // Makes pixmap the root's background and announces it.
 void ShowOnRoot(Display* dpy, Window root, Pixmap pixmap) {
   const Atom pixmapType = XInternAtom(dpy, "PIXMAP", False);
   const Atom rootId = XInternAtom(dpy, "_XROOTPMAP_ID", False);
   const Atom esetrootId = XInternAtom(dpy, "ESETROOT_PMAP_ID", False);
   // The previous setter kept its pixmap alive after it left; when both properties name it,
-  // killing its client frees it (two differing ids mean someone else owns one of them).
+  // killing its client frees it (two differing ids mean someone else owns one of them). Errors
+  // are quiet here: the caller's scope holds them.
   const Pixmap old = ReadPixmapProperty(dpy, root, rootId, pixmapType);
-  if (old != 0 && old == ReadPixmapProperty(dpy, root, esetrootId, pixmapType)) {
+  if (old != 0 && old == ReadPixmapProperty(dpy, root, esetrootId, pixmapType) &&
+      IsPixmap(dpy, old)) {
     XKillClient(dpy, old);
   }
   for (Atom property : {rootId, esetrootId}) {

@@ -133,6 +133,29 @@ TEST(X11RootWallpaper, ASecondInstallFreesTheFirstPixmap) {
   EXPECT_EQ(reader.rootImage().pixelColor(100, 50), Pattern(1280, 800, 99).pixelColor(100, 50));
 }
 
+// Anyone may write the two properties: when they name another program's window rather than a
+// pixmap, that program must keep its connection.
+TEST(X11RootWallpaper, AWindowNamedByBothPropertiesKeepsItsClient) {
+  Display* other = XOpenDisplay(nullptr);
+  ASSERT_NE(other, nullptr);
+  const Window root = XDefaultRootWindow(other);
+  const Window window = XCreateSimpleWindow(other, root, 0, 0, 10, 10, 0, 0, 0);
+  const Atom pixmapType = XInternAtom(other, "PIXMAP", False);
+  for (const char* name : {"_XROOTPMAP_ID", "ESETROOT_PMAP_ID"}) {
+    XChangeProperty(other, root, XInternAtom(other, name, False), pixmapType, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&window), 1);
+  }
+  XSync(other, False);
+  QTemporaryDir dir;
+  const QString file = dir.filePath(QStringLiteral("w.bmp"));
+  ASSERT_TRUE(Pattern(10, 10, 5).save(file, "BMP"));
+  ASSERT_TRUE(X11RootWallpaper().install(file).ok());
+  RootReader reader;
+  EXPECT_TRUE(reader.pixmapExists(window)) << "the window's client was killed";
+  XDestroyWindow(other, window);
+  XCloseDisplay(other);
+}
+
 TEST(X11RootWallpaper, CentresThePictureOnEveryMonitor) {
   RootReader reader;
   ASSERT_TRUE(reader.ok());
