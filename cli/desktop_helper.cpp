@@ -16,6 +16,7 @@ extern char** environ;
 namespace tessora {
 
 const char* const kDesktopHelperName = "tessora-compose-desktop";
+const char* const kDesktopHelperQuiet = "TESSORA_COMPOSE_QUIET";
 
 namespace {
 

@@ -16,6 +16,9 @@ namespace tessora {
 /// The file name of the helper program that carries the desktop services (and with them Qt), so
 /// that tessora-compose itself starts without loading them.
 extern const char* const kDesktopHelperName;
+/// The environment variable that, set, keeps the helper's desktop libraries from printing their
+/// notes: the caller was asked to be quiet.
+extern const char* const kDesktopHelperQuiet;
 
 /// What a program printed on its standard output, and how it ended: its exit status, or -1 when
 /// it could not be started or did not end normally (`error` says why).

@@ -50,6 +50,12 @@ void StartupMessages(QtMsgType type, const QMessageLogContext& context, const QS
   g_startupMessages.push_back(text.toStdString());
 }
 
+void DropNotes(QtMsgType type, const QMessageLogContext& /*context*/, const QString& text) {
+  if (type == QtCriticalMsg || type == QtFatalMsg) {
+    std::cerr << text.toStdString() << '\n';
+  }
+}
+
 // A layout change comes in several notices (an output gone, the primary moved, sizes changed):
 // the desktop is told once they have stopped for this long.
 constexpr int kSettleMs = 1000;
@@ -111,9 +117,16 @@ int main(int argc, char** argv) {
   }
   const QtMessageHandler usual = qInstallMessageHandler(StartupMessages);
   QGuiApplication app(argc, argv);
-  qInstallMessageHandler(usual);
-  for (const std::string& message : g_startupMessages) {
-    std::cerr << message << '\n';
+  // A quiet caller wants its errors only: Qt's notes (a missing XDG_RUNTIME_DIR, a font it did
+  // not find) are not ours to pass on then. Failures reach the caller as answers, not as notes.
+  const char* quiet = std::getenv(tessora::kDesktopHelperQuiet);
+  if (quiet != nullptr && *quiet != '\0') {
+    qInstallMessageHandler(DropNotes);
+  } else {
+    qInstallMessageHandler(usual);
+    for (const std::string& message : g_startupMessages) {
+      std::cerr << message << '\n';
+    }
   }
   tessora::Platform platform = tessora::CreateDesktopPlatform();
   if (command == "geometry") {

@@ -45,6 +45,9 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  if (request.quiet) {
+    ::setenv(tessora::kDesktopHelperQuiet, "1", 1);
+  }
   // The desktop is asked through a helper program, and only when it is needed: composing to a
   // file works anywhere and starts without loading the desktop libraries.
   std::unique_ptr<tessora::DesktopHelper> helper;

@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QStandardPaths>
 #include <QStringList>
 #include <optional>
 
@@ -204,8 +203,12 @@ std::vector<std::unique_ptr<WallpaperMethod>> WallpaperMethodsFor(const Session&
 }
 
 OutcomeOf<std::string> DesktopWallpaperSetter::wallpaperFolder() const {
+  // The base directory rules ask to ignore a relative XDG_DATA_HOME: it would put the folder
+  // under whatever folder the program happened to start in.
+  const QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
   const QString folder = QDir::cleanPath(
-      QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/tessora");
+      (QDir::isAbsolutePath(dataHome) ? dataHome : QDir::homePath() + "/.local/share") +
+      "/tessora");
   if (!QDir().mkpath(folder)) {
     return OutcomeOf<std::string>::Failed("the folder " + folder.toStdString() +
                                           " cannot be created");

@@ -298,7 +298,6 @@ TEST(DrawnWallpaper, AProgramIsFoundAmongThisUsersProcessesOnItsDisplay) {
   process.waitForFinished();
 }
 
-
 // After each set, only the copies the desktop shows and those of the set before stay: one
 // monitor or several, a picture per monitor or one spanned, a set the desktop refused (its
 // copies go, the shown ones stay), and monitors going back to one.
@@ -382,6 +381,18 @@ TEST(WallpaperFolder, IsTheTessoraFolderOfTheDataHome) {
   ASSERT_TRUE(folder.ok()) << folder.reason();
   EXPECT_EQ(QString::fromStdString(folder.value()), expected);
   EXPECT_TRUE(QDir(expected).exists());
+
+  // A relative data home is ignored, as the base directory rules ask: the folder is the home's.
+  const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+  const QByteArray home = qgetenv("HOME");
+  qputenv("XDG_DATA_HOME", "relative/data");
+  qputenv("HOME", dataHome + "/home");
+  const OutcomeOf<std::string> underHome = setter.wallpaperFolder();
+  qputenv("XDG_DATA_HOME", dataHome);
+  qputenv("HOME", home);
+  ASSERT_TRUE(underHome.ok()) << underHome.reason();
+  EXPECT_EQ(QString::fromStdString(underHome.value()),
+            QString::fromUtf8(dataHome) + QStringLiteral("/home/.local/share/tessora/"));
 }
 
 TEST(PixbufFormats, BmpIsReadWhenTheLoaderListNamesIt) {
