@@ -2,6 +2,7 @@
 
 #include "settings/file_io.h"
 #include "settings/settings_error.h"
+#include "settings/text_encoding.h"
 
 namespace tessora {
 namespace {
@@ -42,7 +43,7 @@ void LoadRecentList(RecentList& list, const std::string& listFile) {
     throw SettingsError("Cannot open file " + listFile + ": it " + ReadFailureText(result));
   }
   bool mustWrite = result == ReadResult::Missing;
-  for (std::string& entry : ParseRecentListText(text)) {
+  for (std::string& entry : ParseRecentListText(DecodeText(text).utf8)) {
     if (IsExistingFile(entry)) {
       list.entries_.push_back(std::move(entry));
     } else {

@@ -8,6 +8,7 @@
 #include "settings/file_io.h"
 #include "settings/ini_file.h"
 #include "settings/settings_error.h"
+#include "settings/text_encoding.h"
 #include "settings/text_helpers.h"
 
 namespace tessora {
@@ -71,7 +72,7 @@ SettingsLoad LoadSettings(const std::string& path, Settings& settings) {
   std::string text;
   const ReadResult result = ReadTextFile(path, text);
   // An unreadable file reads as an empty one, every key its default, so the program still starts.
-  const IniFile ini(text);
+  const IniFile ini(DecodeText(text).utf8);
   // A bad value is reported, but only its own key falls back to the default: the keys after it
   // are still read, so that one typo does not cost the user the rest of their settings.
   SettingsLoad load;
@@ -98,11 +99,17 @@ void SaveSettings(const std::string& path, const Settings& settings) {
   if (IsUnusable(read)) {
     throw SettingsError("Unable to write to " + path + ": it " + ReadFailureText(read));
   }
-  IniFile ini(text);
+  // The file is written back as the user's editor wrote it, byte-order mark and all; one whose
+  // text cannot be written back as it was is left alone.
+  const DecodedText decoded = DecodeText(text);
+  if (!decoded.exact) {
+    throw SettingsError("Unable to write to " + path + ": it holds damaged UTF-16 text");
+  }
+  IniFile ini(decoded.utf8);
   for (const Key& key : kKeys) {
     ini.writeString(key.section, key.name, valueText(key, settings));
   }
-  if (!WriteFileAtomically(path, ini.text())) {
+  if (!WriteFileAtomically(path, EncodeText(ini.text(), decoded.encoding))) {
     throw SettingsError("Unable to write to " + path);
   }
 }

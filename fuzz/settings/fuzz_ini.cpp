@@ -10,6 +10,7 @@
 #include "settings/color_text.h"
 #include "settings/ini_file.h"
 #include "settings/settings_error.h"
+#include "settings/text_encoding.h"
 
 namespace {
 
@@ -71,6 +72,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   tessora::IniFile ini(text);
   check(ini.text() == text);
+  // What a save writes back: the same bytes whenever the decoding said it could.
+  const tessora::DecodedText decoded = tessora::DecodeText(text);
+  check(!decoded.exact || tessora::EncodeText(decoded.utf8, decoded.encoding) == text);
 
   constexpr std::size_t kCount = sizeof kProbes / sizeof kProbes[0];
   std::string before[kCount];

@@ -131,6 +131,57 @@ TEST_F(SettingsFile, UsersOwnLinesSurviveASave) {
       << "no colour of its own: the desktop's at the next start";
 }
 
+// A file an editor saved with a byte-order mark, or as UTF-16, reads as the same text without
+// one, first section included; a save keeps the file's encoding and its mark, and the user's
+// own lines. Damaged UTF-16 is not written over: its lines could not be written back as they were.
+TEST_F(SettingsFile, ByteOrderMarksAndUtf16AreReadAndKept) {
+  const std::string first = "[program parameters]\r\ndeep background color=$00102030\r\n; caf";
+  const std::string last = "\r\n[general]\r\ntop of form=-7\r\n";
+  auto utf16 = [](const std::string& ascii, bool little) {
+    std::string out;
+    for (char c : ascii) {
+      out += little ? std::string{c, '\0'} : std::string{'\0', c};
+    }
+    return out;
+  };
+  // "é 🌄": é is one unit, the picture two (a surrogate pair).
+  const std::string comment16le("\xE9\0 \0\x3C\xD8\x04\xDF", 8);
+  const std::string comment16be("\0\xE9\0 \xD8\x3C\xDF\x04", 8);
+  const struct {
+    const char* what;
+    std::string bytes;
+    std::string mark;
+    std::string comment;
+  } files[] = {
+      {"UTF-8 with a mark", "\xEF\xBB\xBF" + first + "\xC3\xA9 \xF0\x9F\x8C\x84" + last,
+       "\xEF\xBB\xBF", "\xC3\xA9 \xF0\x9F\x8C\x84"},
+      {"UTF-16, little end first",
+       "\xFF\xFE" + utf16(first, true) + comment16le + utf16(last, true), "\xFF\xFE", comment16le},
+      {"UTF-16, big end first", "\xFE\xFF" + utf16(first, false) + comment16be + utf16(last, false),
+       "\xFE\xFF", comment16be},
+  };
+  for (const auto& f : files) {
+    writeFile(path_, f.bytes);
+    Settings s;
+    EXPECT_EQ(LoadSettings(path_, s).warning, std::nullopt) << f.what;
+    EXPECT_EQ(s.DeepBackgroundColor, std::optional<TColor>(0x00102030)) << f.what;
+    EXPECT_EQ(s.top, -7) << f.what;
+    s.top = 12;
+    SaveSettings(path_, s);
+    const std::string saved = readFile(path_);
+    EXPECT_EQ(saved.substr(0, f.mark.size()), f.mark) << f.what;
+    EXPECT_NE(saved.find(f.comment), std::string::npos) << f.what << ": the comment survives";
+    Settings again;
+    LoadSettings(path_, again);
+    EXPECT_EQ(again.top, 12) << f.what;
+    EXPECT_EQ(again.DeepBackgroundColor, s.DeepBackgroundColor) << f.what;
+  }
+  const std::string damaged("\xFF\xFE[\0g\0]\0\x00\xD8\n\0", 12);  // a lone surrogate
+  writeFile(path_, damaged);
+  EXPECT_THROW(SaveSettings(path_, Settings()), SettingsError);
+  EXPECT_EQ(readFile(path_), damaged);
+}
+
 TEST_F(SettingsFile, FailedWritesKeepTheOldFile) {
   const std::string old = "[general]\ntop of form=1\n; keep\n";
   writeFile(path_, old);
