@@ -53,9 +53,12 @@ void Document::Activate(const StartState& start) {
     recent_.load(Source::Tile);
   });
   resetTile();
+  // A picture that no longer loads leaves its list at start, as a file that is gone does: it
+  // would otherwise be read, and refused, again at every start without the user asking. The
+  // next one takes its place; the file itself is left as it is, and a drop brings it back.
   for (const Source source : {Source::Tile, Source::Center}) {
-    if (recent_.list(source).count() > 0) {
-      pickRecent(source, 0);
+    while (recent_.list(source).count() > 0 && !pickRecent(source, 0)) {
+      editLists([&] { recent_.removeSelected(source); });
     }
   }
 }

@@ -178,8 +178,8 @@ class Document {
   /// the list. Returns whether it loaded.
   bool dropFiles(Source source, const std::vector<std::string>& paths);
   /// Entry `index` picked in the box: it moves to the top of the list and its file is loaded (an
-  /// entry whose file no longer loads stays on top).
-  void pickRecent(Source source, int index);
+  /// entry whose file no longer loads stays on top). Returns whether it loaded.
+  bool pickRecent(Source source, int index);
   /// A double click on a source's picture: the selected entry is forgotten and the one before it
   /// loaded; with none left the source is cleared.
   void stepBack(Source source);

@@ -221,11 +221,11 @@ bool Document::dropFiles(Source source, const std::vector<std::string>& paths) {
   return true;
 }
 
-void Document::pickRecent(Source source, int index) {
+bool Document::pickRecent(Source source, int index) {
   const ChangeScope scope(notices_);
   std::string path;
   editLists([&] { path = recent_.pick(source, index); });
-  assign(source, path);
+  return assign(source, path);
 }
 
 void Document::stepBack(Source source) {

@@ -72,6 +72,18 @@ TEST_F(RecentLists, StartReadsBothListsAndLoadsTheNewestOfEach) {
   EXPECT_EQ(doc.tileCaption(), a);
   EXPECT_EQ(doc.centerCaption(), c);
   EXPECT_EQ(readFile(dir.file("PATHS to tiles.txt")), a + "\r\n" + b + "\r\n");
+
+  // Pictures that no longer load leave the list at the start that finds them so, the file too;
+  // the next that loads is the tile, and the next start reads nothing it refused before.
+  const std::string bad1 = picture("bad1.png");
+  const std::string bad2 = picture("bad2.png");
+  writeFile(dir.file("PATHS to tiles.txt"), bad1 + "\r\n" + bad2 + "\r\n" + b + "\r\n");
+  doc.Activate(s);
+  EXPECT_EQ(loads, (std::vector<std::string>{a, c, bad1, bad2, b, c}));
+  EXPECT_EQ(entries(Source::Tile), (std::vector<std::string>{b}));
+  EXPECT_EQ(readFile(dir.file("PATHS to tiles.txt")), b + "\r\n");
+  EXPECT_EQ(doc.tileCaption(), b);
+  EXPECT_TRUE(std::filesystem::exists(bad1));
 }
 
 // Each row: the commands after a start with the tile list {b, a}, then the list, what was
