@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "engine/rounding.h"
+#include "imageio/bmp_codec.h"
 #include "ui_test_support.h"
 
 namespace tessora::testing {
@@ -171,7 +172,7 @@ TEST(TForm1Startup, TheFolderButtonOpensTheSelectedEntrysFolderWithoutLoadingIt)
   FormFixture f;
   std::filesystem::create_directory(f.dir.file("tiles"));
   const std::string stone = f.dir.file("tiles/stone.bmp");
-  writeFile(stone, "x");
+  SaveBmpFile(stone, Bitmap(3, 2));
   writeFile(f.dir.file("PATHS to tiles.txt"), stone + "\r\n");
   f.start();
   f.find<QToolButton>("ToolButton1b0")->click();
