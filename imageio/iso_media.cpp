@@ -326,8 +326,9 @@ std::optional<Media> ReadMedia(const std::uint8_t* data, std::size_t size) {
       }
     }
   } catch (const Malformed&) {
+    return std::nullopt;
   }
-  return std::nullopt;
+  return Media{};
 }
 
 }  // namespace tessora::iso_media

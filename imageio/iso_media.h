@@ -56,8 +56,9 @@ struct Media {
   const Item* find(std::uint32_t id) const;
 };
 
-/// The items of the file's 'meta' box, or nothing when the file has none or one of the boxes read
-/// is malformed: shorter than its fields, longer than its container, or of an unknown version.
+/// The items of the file's 'meta' box (none when it has no such box, as a sequence of frames
+/// kept in a track alone), or nothing when one of the boxes read is malformed: shorter than its
+/// fields, longer than its container, or of an unknown version.
 std::optional<Media> ReadMedia(const std::uint8_t* data, std::size_t size);
 
 }  // namespace tessora::iso_media

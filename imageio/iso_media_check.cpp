@@ -222,6 +222,9 @@ void CheckIsoMediaCost(const std::uint8_t* data, std::size_t size, const ImageLi
   if (!media) {
     Fail(kDamaged);
   }
+  if (media->items.empty()) {
+    return;  // frames kept in a track only: no items to hold to their sizes
+  }
   const Item* primary = media->find(media->primary);
   if (primary == nullptr) {
     Fail(kDamaged);

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "image_makers.h"
+#include "imageio/coded_size.h"
 #include "imageio/image_error.h"
 #include "imageio/iso_media.h"
 #include "imageio/iso_media_check.h"
@@ -134,6 +135,143 @@ TEST(IsoMediaBombs, BoxesThatDoNotFitAreRefused) {
     const std::size_t size = c.file != nullptr ? f.size() : f.size() - 1;
     EXPECT_EQ(iso_media::ReadMedia(f.data(), size).has_value(), c.reads);
     EXPECT_EQ(reasonOf([&] { CheckIsoMediaCost(f.data(), size, ImageLimits{}); }), c.reason);
+  }
+}
+
+// Headers written bit by bit, most significant first.
+class BitWriter {
+ public:
+  BitWriter& put(std::uint64_t value, int bits) {
+    for (int i = bits - 1; i >= 0; --i) {
+      if (used_ % 8 == 0) {
+        bytes_.push_back(0);
+      }
+      bytes_.back() =
+          static_cast<std::uint8_t>(bytes_.back() | ((value >> i) & 1) << (7 - used_ % 8));
+      ++used_;
+    }
+    return *this;
+  }
+  // ue(v) of HEVC, uvlc() of AV1.
+  BitWriter& golomb(std::uint32_t value) {
+    int bits = 0;
+    while ((std::uint64_t{value} + 1) >> (bits + 1) != 0) {
+      ++bits;
+    }
+    return put(0, bits).put(std::uint64_t{value} + 1, bits + 1);
+  }
+  Bytes bytes() const { return bytes_; }
+
+ private:
+  Bytes bytes_;
+  int used_ = 0;
+};
+
+// An HEVC sequence parameter set NAL unit of width x height with `subLayers` sub-layers, whose
+// many zero bits need the bytes that keep start codes out.
+Bytes hevcSps(int subLayers, int chromaFormat, std::uint32_t width, std::uint32_t height) {
+  BitWriter b;
+  b.put(0, 4).put(static_cast<std::uint64_t>(subLayers - 1), 3).put(1, 1).put(0, 96);
+  for (int i = 1; i < subLayers; ++i) {
+    b.put(3, 2);
+  }
+  if (subLayers > 1) {
+    b.put(0, 2 * (9 - subLayers));
+  }
+  for (int i = 1; i < subLayers; ++i) {
+    b.put(0, 88 + 8);
+  }
+  b.golomb(0).golomb(static_cast<std::uint32_t>(chromaFormat));
+  if (chromaFormat == 3) {
+    b.put(0, 1);
+  }
+  b.golomb(width).golomb(height).put(1, 1);
+  Bytes nal{0x42, 0x01};
+  int zeros = 0;
+  for (const std::uint8_t byte : b.bytes()) {
+    if (zeros >= 2 && byte <= 3) {
+      nal.push_back(3);
+      zeros = 0;
+    }
+    zeros = byte == 0 ? zeros + 1 : 0;
+    nal.push_back(byte);
+  }
+  return nal;
+}
+
+// An 'hvcC' payload holding `nal` in its one array, NAL lengths of 4 bytes.
+Bytes hvcConfig(const Bytes& nal) {
+  Bytes c(21, 0);
+  for (const std::size_t byte : {std::size_t{3}, std::size_t{1}, std::size_t{0xA1}, std::size_t{0},
+                                 std::size_t{1}, nal.size() >> 8, nal.size() & 0xFF}) {
+    c.push_back(static_cast<std::uint8_t>(byte));
+  }
+  c.insert(c.end(), nal.begin(), nal.end());
+  return c;
+}
+
+// An AV1 sequence header OBU, with its size: the reduced one of still pictures, or the full one
+// with timing, a decoder model and two operating points.
+Bytes av1SequenceHeader(bool reduced, std::uint32_t width, std::uint32_t height) {
+  BitWriter b;
+  b.put(0, 3).put(reduced ? 1 : 0, 1).put(reduced ? 1 : 0, 1);
+  if (reduced) {
+    b.put(8, 5);
+  } else {
+    b.put(1, 1).put(1, 32).put(25, 32).put(1, 1).golomb(0);
+    b.put(1, 1).put(9, 5).put(1, 32).put(4, 5).put(4, 5);
+    b.put(1, 1).put(1, 5);
+    for (int point = 0; point < 2; ++point) {
+      b.put(0x101, 12).put(8, 5).put(1, 1).put(1, 1).put(0, 21).put(1, 1).put(3, 4);
+    }
+  }
+  b.put(15, 4).put(15, 4).put(width - 1, 16).put(height - 1, 16).put(0, 9);
+  const Bytes payload = b.bytes();
+  Bytes obu{0x0A, static_cast<std::uint8_t>(payload.size())};
+  obu.insert(obu.end(), payload.begin(), payload.end());
+  return obu;
+}
+
+// The coded sizes are read through every branch of the headers before them.
+TEST(IsoMediaBombs, CodedSizesAreReadPastEveryHeaderField) {
+  using coded_size::Size;
+  const Bytes sps = hevcSps(3, 1, 4032, 3024);
+  Bytes lengthAndSps{0, 0, 0, static_cast<std::uint8_t>(sps.size())};
+  lengthAndSps.insert(lengthAndSps.end(), sps.begin(), sps.end());
+  const Bytes separatePlanes = hvcConfig(hevcSps(1, 3, 64, 48));
+  const Bytes inConfig = hvcConfig(sps);
+  const Bytes cutConfig(inConfig.begin(), inConfig.end() - 4);
+  Bytes av1Config{0x81, 0, 0, 0};
+  const Bytes reduced = av1SequenceHeader(true, 64, 48);
+  av1Config.insert(av1Config.end(), reduced.begin(), reduced.end());
+  Bytes av1Data{0x12, 0};  // a temporal delimiter first
+  const Bytes full = av1SequenceHeader(false, 4096, 3000);
+  av1Data.insert(av1Data.end(), full.begin(), full.end());
+  const auto bytes = [](const Bytes& b) { return coded_size::Bytes{b.data(), b.size()}; };
+  const struct {
+    const char* what;
+    std::vector<Size> sizes;
+    std::vector<Size> expected;
+  } cases[] = {
+      {"hevc: in the configuration, three sub-layers",
+       coded_size::HevcSizes(bytes(inConfig), {}),
+       {{4032, 3024}}},
+      {"hevc: in the data, after its length",
+       coded_size::HevcSizes({}, bytes(lengthAndSps)),
+       {{4032, 3024}}},
+      {"hevc: colour planes coded apart",
+       coded_size::HevcSizes(bytes(separatePlanes), {}),
+       {{64, 48}}},
+      {"hevc: configuration cut inside the set", coded_size::HevcSizes(bytes(cutConfig), {}), {}},
+      {"av1: reduced header in the configuration, full one in the data",
+       coded_size::Av1Sizes(bytes(av1Config), bytes(av1Data)),
+       {{64, 48}, {4096, 3000}}},
+      {"av1: data cut inside the header",
+       coded_size::Av1Sizes({}, coded_size::Bytes{av1Data.data(), av1Data.size() - 3}),
+       {}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.sizes, c.expected) << c.what;
   }
 }
 
