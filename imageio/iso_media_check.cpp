@@ -29,6 +29,23 @@ bool isCoded(const Item& item) {
   return item.type == FourCc("hvc1") || item.type == FourCc("av01");
 }
 
+// The item types libheif and libavif make pictures of. A derived picture naming an item of
+// another type as its source is broken, and libheif 1.15 stops the program on it (an assertion)
+// instead of failing.
+bool isPicture(const Item& item) {
+  switch (item.type) {
+    case FourCc("hvc1"):
+    case FourCc("av01"):
+    case FourCc("grid"):
+    case FourCc("iovl"):
+    case FourCc("iden"):
+    case FourCc("jpeg"):
+      return true;
+    default:
+      return false;
+  }
+}
+
 bool near(std::uint64_t a, std::uint64_t b) {
   return a <= b + kSizeSlack && b <= a + kSizeSlack;
 }
@@ -55,7 +72,7 @@ class CostCheck {
       : data_(data), size_(size), media_(media), limits_(limits) {}
 
   void picture(const Item& item, int depth) {
-    if (depth > kMaxDerivation) {
+    if (depth > kMaxDerivation || (depth > 0 && !isPicture(item))) {
       Fail(kDamaged);
     }
     if (isCoded(item)) {
