@@ -131,81 +131,203 @@ int hvcConfig(Bytes config, std::vector<Size>& sizes) {
   return (p[21] & 3) + 1;
 }
 
-// An AV1 sequence header OBU's payload (AV1 5.5), as far as the largest frame size.
-std::optional<Size> sequenceHeaderSize(const std::uint8_t* data, std::size_t size) {
-  Bits b(data, size);
-  b.skip(4);  // profile, still picture
-  if (b.read(1) != 0) {
-    b.skip(5);  // reduced still picture header: one level
-  } else {
-    const bool timing = b.read(1) != 0;
-    bool decoderModel = false;
-    int delayBits = 0;
-    if (timing) {
-      b.skip(64);
-      if (b.read(1) != 0) {
-        b.golomb();
-      }
-      decoderModel = b.read(1) != 0;
-      if (decoderModel) {
-        delayBits = static_cast<int>(b.read(5)) + 1;
-        b.skip(32 + 5 + 5);
-      }
+// What an AV1 frame header needs of its sequence header (AV1 5.5) to be read as far as its size.
+struct Av1Sequence {
+  Size largest;
+  bool reduced = false;  // a still picture's reduced header: frames of the largest size
+  int widthBits = 0;
+  int heightBits = 0;
+  bool decoderModel = false;
+  bool equalIntervals = false;
+  int presentationBits = 0;
+  int removalBits = 0;
+  std::vector<std::pair<std::uint32_t, bool>> points;  // idc, decoder model present
+  int frameIdBits = 0;
+  int screenTools = 2;  // 2: each frame says
+  int integerMv = 2;
+  int orderHintBits = 0;
+};
+
+// The timing and operating points of a full sequence header.
+void readOperatingPoints(Bits& b, Av1Sequence& s) {
+  int delayBits = 0;
+  if (b.read(1) != 0) {  // timing
+    b.skip(64);
+    s.equalIntervals = b.read(1) != 0;
+    if (s.equalIntervals) {
+      b.golomb();
     }
-    const bool displayDelay = b.read(1) != 0;
-    for (int points = static_cast<int>(b.read(5)) + 1; points > 0 && b.ok(); --points) {
-      b.skip(12);
-      if (b.read(5) > 7) {
-        b.skip(1);  // tier
-      }
-      if (decoderModel && b.read(1) != 0) {
-        b.skip(static_cast<std::uint64_t>(2 * delayBits + 1));
-      }
-      if (displayDelay && b.read(1) != 0) {
-        b.skip(4);
+    s.decoderModel = b.read(1) != 0;
+    if (s.decoderModel) {
+      delayBits = static_cast<int>(b.read(5)) + 1;
+      b.skip(32);
+      s.removalBits = static_cast<int>(b.read(5)) + 1;
+      s.presentationBits = static_cast<int>(b.read(5)) + 1;
+    }
+  }
+  const bool displayDelay = b.read(1) != 0;
+  for (int points = static_cast<int>(b.read(5)) + 1; points > 0 && b.ok(); --points) {
+    const std::uint32_t idc = b.read(12);
+    if (b.read(5) > 7) {
+      b.skip(1);  // tier
+    }
+    const bool model = s.decoderModel && b.read(1) != 0;
+    if (model) {
+      b.skip(static_cast<std::uint64_t>(2 * delayBits + 1));
+    }
+    if (displayDelay && b.read(1) != 0) {
+      b.skip(4);
+    }
+    s.points.emplace_back(idc, model);
+  }
+}
+
+// The tools of a full sequence header that frame headers depend on.
+void readTools(Bits& b, Av1Sequence& s) {
+  b.skip(4);  // inter-intra, masked compound, warped motion, dual filter
+  const bool orderHint = b.read(1) != 0;
+  if (orderHint) {
+    b.skip(2);
+  }
+  s.screenTools = b.read(1) != 0 ? 2 : static_cast<int>(b.read(1));
+  if (s.screenTools > 0) {
+    s.integerMv = b.read(1) != 0 ? 2 : static_cast<int>(b.read(1));
+  }
+  if (orderHint) {
+    s.orderHintBits = static_cast<int>(b.read(3)) + 1;
+  }
+}
+
+// An AV1 sequence header OBU's payload, as far as the tools frame headers depend on.
+std::optional<Av1Sequence> readSequence(const std::uint8_t* data, std::size_t size) {
+  Bits b(data, size);
+  Av1Sequence s;
+  b.skip(4);  // profile, still picture
+  s.reduced = b.read(1) != 0;
+  if (s.reduced) {
+    b.skip(5);  // one level
+  } else {
+    readOperatingPoints(b, s);
+  }
+  s.widthBits = static_cast<int>(b.read(4)) + 1;
+  s.heightBits = static_cast<int>(b.read(4)) + 1;
+  const std::uint64_t width = std::uint64_t{b.read(s.widthBits)} + 1;
+  const std::uint64_t height = std::uint64_t{b.read(s.heightBits)} + 1;
+  if (!s.reduced && b.read(1) != 0) {
+    const int delta = static_cast<int>(b.read(4)) + 2;
+    s.frameIdBits = static_cast<int>(b.read(3)) + 1 + delta;
+  }
+  b.skip(3);  // 128 x 128 superblocks, intra filters
+  if (!s.reduced) {
+    readTools(b, s);
+  }
+  const std::optional<Size> largest = sizeIf(b.ok(), width, height);
+  if (!largest) {
+    return std::nullopt;
+  }
+  s.largest = *largest;
+  return s;
+}
+
+// The size of the frame whose header (AV1 5.9.2) starts `data`, when it is a key frame shown at
+// once, as a picture's first frame is; a frame may be coded smaller than the largest size.
+// `layers` holds the OBU's temporal and spatial layer (bits 5 to 7 and 3 to 4).
+std::optional<Size> frameSize(const Av1Sequence& s, const std::uint8_t* data, std::size_t size,
+                              std::uint32_t layers) {
+  if (s.reduced) {
+    return s.largest;
+  }
+  Bits b(data, size);
+  if (b.read(1) != 0 || b.read(2) != 0 || b.read(1) == 0) {
+    return std::nullopt;  // an earlier frame shown again, or no key frame shown now
+  }
+  if (s.decoderModel && !s.equalIntervals) {
+    b.skip(static_cast<std::uint64_t>(s.presentationBits));
+  }
+  b.skip(1);  // no updates of the probabilities
+  const std::uint32_t screenTools = s.screenTools == 2 ? b.read(1) : 0u + s.screenTools;
+  if (screenTools != 0 && s.integerMv == 2) {
+    b.skip(1);
+  }
+  b.skip(static_cast<std::uint64_t>(s.frameIdBits));
+  const bool ownSize = b.read(1) != 0;
+  b.skip(static_cast<std::uint64_t>(s.orderHintBits));
+  if (s.decoderModel && b.read(1) != 0) {
+    for (const auto& [idc, model] : s.points) {
+      const bool inLayers =
+          (idc >> (layers >> 5 & 7) & 1) != 0 && (idc >> ((layers >> 3 & 3) + 8) & 1) != 0;
+      if (model && (idc == 0 || inLayers)) {
+        b.skip(static_cast<std::uint64_t>(s.removalBits));
       }
     }
   }
-  const int widthBits = static_cast<int>(b.read(4)) + 1;
-  const int heightBits = static_cast<int>(b.read(4)) + 1;
-  const std::uint64_t width = std::uint64_t{b.read(widthBits)} + 1;
-  const std::uint64_t height = std::uint64_t{b.read(heightBits)} + 1;
+  if (!ownSize) {
+    return b.ok() ? std::optional<Size>(s.largest) : std::nullopt;
+  }
+  const std::uint64_t width = std::uint64_t{b.read(s.widthBits)} + 1;
+  const std::uint64_t height = std::uint64_t{b.read(s.heightBits)} + 1;
   return sizeIf(b.ok(), width, height);
 }
 
-// OBUs one after the other (AV1 5.3), each with its size unless it runs to the end.
-void addSequenceHeaders(const std::uint8_t* p, std::size_t size, std::vector<Size>& sizes) {
-  constexpr int kSequenceHeader = 1;
-  std::size_t at = 0;
-  while (at < size) {
-    const std::uint8_t header = p[at++];
-    if ((header & 0x80) != 0 || ((header & 4) != 0 && at++ >= size)) {
-      return;
-    }
-    std::uint64_t length = size - at;
-    if ((header & 2) != 0) {
-      length = 0;
-      for (int i = 0;; ++i) {
-        if (i == 8 || at >= size) {
-          return;
+// The sizes of an AV1 stream (OBUs, each with its size unless it runs to the end; AV1 5.3): the
+// first frame's, or the largest its sequence headers allow when it holds no frame.
+class Av1Stream {
+ public:
+  void read(const std::uint8_t* p, std::size_t size) {
+    constexpr int kSequenceHeader = 1;
+    constexpr int kFrameHeader = 3;
+    constexpr int kFrame = 6;
+    std::size_t at = 0;
+    while (at < size) {
+      const std::uint8_t header = p[at++];
+      std::uint32_t layers = 0;
+      if ((header & 0x80) != 0 || ((header & 4) != 0 && at >= size)) {
+        return;
+      }
+      if ((header & 4) != 0) {
+        layers = p[at++];
+      }
+      std::uint64_t length = size - at;
+      if ((header & 2) != 0 && !readLength(p, size, at, length)) {
+        return;
+      }
+      const int type = header >> 3 & 15;
+      const auto n = static_cast<std::size_t>(length);
+      if (type == kSequenceHeader) {
+        sequence_ = readSequence(p + at, n);
+        if (sequence_) {
+          largest_.push_back(sequence_->largest);
         }
-        length |= std::uint64_t{p[at] & 0x7Fu} << (7 * i);
-        if ((p[at++] & 0x80) == 0) {
-          break;
+      } else if ((type == kFrameHeader || type == kFrame) && sequence_ && frames_.empty()) {
+        if (const auto f = frameSize(*sequence_, p + at, n, layers)) {
+          frames_.push_back(*f);
         }
       }
+      at += n;
     }
-    if (length > size - at) {
-      return;
-    }
-    if ((header >> 3 & 15) == kSequenceHeader) {
-      if (const auto s = sequenceHeaderSize(p + at, static_cast<std::size_t>(length))) {
-        sizes.push_back(*s);
-      }
-    }
-    at += static_cast<std::size_t>(length);
   }
-}
+  std::vector<Size> sizes() const { return frames_.empty() ? largest_ : frames_; }
+
+ private:
+  // A LEB128 length; false when it is cut or longer than what follows.
+  static bool readLength(const std::uint8_t* p, std::size_t size, std::size_t& at,
+                         std::uint64_t& length) {
+    length = 0;
+    for (int i = 0;; ++i) {
+      if (i == 8 || at >= size) {
+        return false;
+      }
+      length |= std::uint64_t{p[at] & 0x7Fu} << (7 * i);
+      if ((p[at++] & 0x80) == 0) {
+        return length <= size - at;
+      }
+    }
+  }
+
+  std::optional<Av1Sequence> sequence_;
+  std::vector<Size> largest_;
+  std::vector<Size> frames_;
+};
 
 }  // namespace
 
@@ -227,12 +349,12 @@ std::vector<Size> HevcSizes(Bytes config, Bytes data) {
 }
 
 std::vector<Size> Av1Sizes(Bytes config, Bytes data) {
-  std::vector<Size> sizes;
+  Av1Stream stream;
   if (config.size > 4) {
-    addSequenceHeaders(config.data + 4, config.size - 4, sizes);
+    stream.read(config.data + 4, config.size - 4);
   }
-  addSequenceHeaders(data.data, data.size, sizes);
-  return sizes;
+  stream.read(data.data, data.size);
+  return stream.sizes();
 }
 
 }  // namespace tessora::coded_size

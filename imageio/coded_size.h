@@ -26,8 +26,9 @@ struct Bytes {
 /// cut or malformed is left out.
 std::vector<Size> HevcSizes(Bytes config, Bytes data);
 
-/// The largest frame sizes of the AV1 sequence headers of an 'av1C' payload and of the item's
-/// data (OBUs). A header that is cut or malformed is left out.
+/// The size of the first frame of an AV1 stream, its sequence headers in an 'av1C' payload and
+/// the item's data (OBUs), or when it holds no frame the largest sizes its sequence headers
+/// allow. A header that is cut or malformed is left out.
 std::vector<Size> Av1Sizes(Bytes config, Bytes data);
 
 }  // namespace tessora::coded_size

@@ -210,6 +210,13 @@ Bytes hvcConfig(const Bytes& nal) {
   return c;
 }
 
+// An OBU of `type` with its size.
+Bytes obu(int type, const Bytes& payload) {
+  Bytes o{static_cast<std::uint8_t>(type << 3 | 2), static_cast<std::uint8_t>(payload.size())};
+  o.insert(o.end(), payload.begin(), payload.end());
+  return o;
+}
+
 // An AV1 sequence header OBU, with its size: the reduced one of still pictures, or the full one
 // with timing, a decoder model and two operating points.
 Bytes av1SequenceHeader(bool reduced, std::uint32_t width, std::uint32_t height) {
@@ -225,11 +232,25 @@ Bytes av1SequenceHeader(bool reduced, std::uint32_t width, std::uint32_t height)
       b.put(0x101, 12).put(8, 5).put(1, 1).put(1, 1).put(0, 21).put(1, 1).put(3, 4);
     }
   }
-  b.put(15, 4).put(15, 4).put(width - 1, 16).put(height - 1, 16).put(0, 9);
-  const Bytes payload = b.bytes();
-  Bytes obu{0x0A, static_cast<std::uint8_t>(payload.size())};
-  obu.insert(obu.end(), payload.begin(), payload.end());
-  return obu;
+  b.put(15, 4).put(15, 4).put(width - 1, 16).put(height - 1, 16);
+  if (reduced) {
+    b.put(0, 3);
+  } else {
+    // No frame numbers, the tools, order hints of 7 bits, screen content tools and integer
+    // motion vectors chosen by each frame.
+    b.put(0, 1).put(0, 3).put(0, 4).put(1, 1).put(0, 2).put(1, 1).put(1, 1).put(6, 3);
+  }
+  return obu(1, b.put(1, 1).bytes());
+}
+
+// A key frame header OBU for the full sequence header above, of its own size.
+Bytes av1KeyFrame(std::uint32_t width, std::uint32_t height) {
+  BitWriter b;
+  b.put(0, 1).put(0, 2).put(1, 1);  // not shown before, a key frame, shown
+  b.put(0, 1).put(1, 1).put(0, 1);  // probabilities, screen content tools, motion vectors
+  b.put(1, 1).put(5, 7);            // a size of its own, order hint
+  b.put(1, 1).put(3, 5).put(4, 5);  // removal times for both operating points
+  return obu(3, b.put(width - 1, 16).put(height - 1, 16).put(1, 1).bytes());
 }
 
 // The coded sizes are read through every branch of the headers before them.
@@ -247,6 +268,9 @@ TEST(IsoMediaBombs, CodedSizesAreReadPastEveryHeaderField) {
   Bytes av1Data{0x12, 0};  // a temporal delimiter first
   const Bytes full = av1SequenceHeader(false, 4096, 3000);
   av1Data.insert(av1Data.end(), full.begin(), full.end());
+  Bytes smallerFrame = full;
+  const Bytes key = av1KeyFrame(64, 48);
+  smallerFrame.insert(smallerFrame.end(), key.begin(), key.end());
   const auto bytes = [](const Bytes& b) { return coded_size::Bytes{b.data(), b.size()}; };
   const struct {
     const char* what;
@@ -266,6 +290,9 @@ TEST(IsoMediaBombs, CodedSizesAreReadPastEveryHeaderField) {
       {"av1: reduced header in the configuration, full one in the data",
        coded_size::Av1Sizes(bytes(av1Config), bytes(av1Data)),
        {{64, 48}, {4096, 3000}}},
+      {"av1: a key frame coded smaller than the largest size",
+       coded_size::Av1Sizes({}, bytes(smallerFrame)),
+       {{64, 48}}},
       {"av1: data cut inside the header",
        coded_size::Av1Sizes({}, coded_size::Bytes{av1Data.data(), av1Data.size() - 3}),
        {}},
