@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "imageio/iso_media_check.h"
 #include "imageio/photo_codecs.h"
 #include "imageio/photo_reader.h"
 #include "imageio/picture_formats.h"
@@ -72,9 +73,10 @@ void ReadAvifMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
   limitDecoder(*decoder, limits);
   check(avifDecoderSetIOMemory(decoder.get(), data, size));
   check(avifDecoderParse(decoder.get()));
-  // The header's size refuses a picture beyond the limits before it is decoded. libavif does not
-  // hold the coded picture to that size (some writers store it turned), so the buffer is made
-  // for the picture as decoded.
+  CheckIsoMediaCost(data, size, limits);
+  // The header's size refuses a picture beyond the limits before it is decoded. The coded picture
+  // was held to that size only give or take some rounding or a quarter turn (some writers store
+  // it turned), so the buffer is made for the picture as decoded.
   photo::CheckSize(decoder->image->width, decoder->image->height, 8, limits);
   check(avifDecoderNextImage(decoder.get()));
   const avifImage& image = *decoder->image;

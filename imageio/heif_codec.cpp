@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "imageio/byte_order.h"
+#include "imageio/iso_media_check.h"
 #include "imageio/photo_codecs.h"
 #include "imageio/photo_reader.h"
 #include "imageio/picture_formats.h"
@@ -116,6 +117,7 @@ void ReadHeifMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
     Fail(photo::kTruncated);
   }
   check(read);
+  CheckIsoMediaCost(data, size, limits);
   heif_image_handle* rawHandle = nullptr;
   check(heif_context_get_primary_image_handle(context.get(), &rawHandle));
   const std::unique_ptr<const heif_image_handle, HandleRelease> handle(rawHandle);

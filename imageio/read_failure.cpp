@@ -22,4 +22,16 @@ std::string RefusedSizeText(std::int64_t width, std::int64_t height, const Image
   return width > 0 && height > 0 ? TooLargeText(width, height, limits) : kDamaged;
 }
 
+std::string StoredSizeText(std::int64_t width, std::int64_t height, std::int64_t storedWidth,
+                           std::int64_t storedHeight) {
+  const bool smaller = storedWidth <= width && storedHeight <= height;
+  return "picture of " + std::to_string(width) + " x " + std::to_string(height) + " is stored as " +
+         (smaller ? "only " : "") + std::to_string(storedWidth) + " x " +
+         std::to_string(storedHeight);
+}
+
+std::string RepeatedTileText(std::int64_t times) {
+  return "grid repeats one coded tile " + std::to_string(times) + " times";
+}
+
 }  // namespace tessora

@@ -27,4 +27,12 @@ std::string TooLargeText(std::int64_t width, std::int64_t height, const ImageLim
 /// a side is zero or negative, which is no size at all.
 std::string RefusedSizeText(std::int64_t width, std::int64_t height, const ImageLimits& limits);
 
+/// "picture of W x H is stored as only X x Y" (or "as X x Y" when larger): a file that gives a
+/// picture another size than its data codes it at.
+std::string StoredSizeText(std::int64_t width, std::int64_t height, std::int64_t storedWidth,
+                           std::int64_t storedHeight);
+
+/// "grid repeats one coded tile N times": a grid whose cells share coded data.
+std::string RepeatedTileText(std::int64_t times);
+
 }  // namespace tessora

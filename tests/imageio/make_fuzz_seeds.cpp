@@ -8,6 +8,7 @@
 #include <string>
 
 #include "image_makers.h"
+#include "iso_media_makers.h"
 
 using namespace tessora::testing;
 
@@ -159,6 +160,27 @@ void photoSeeds(const std::string& root) {
   put(root + "/jxl", "deep.jxl", MakeJxl(deep));
 }
 
+// HEIF and AVIF put together from several items: a real grid, and files promising far more than
+// their data holds, which the readers refuse before decoding.
+void isoMediaSeeds(const std::string& root) {
+  const Bytes heicTile = MakeHeif(MakePhotoPicture(32, 32, false, 8));
+  const Bytes avifTile = MakeAvif(MakePhotoPicture(32, 32, false, 8));
+  put(root + "/heif", "grid.heic", HeifGridOf(MakePhotoPicture(60, 50, false, 8), 32));
+  put(root + "/heif", "bomb-ispe-over-coded.heic",
+      WithIspe(MakeHeif(MakePhotoPicture(16, 12, true, 8)), 16384, 16384));
+  put(root + "/heif", "bomb-coded-over-ispe.heic", WithIspe(heicTile, 4, 4));
+  put(root + "/heif", "bomb-grid-one-tile.heic",
+      GridOfOneTile("heic", heicTile, 32, 128, 128, 4096, 4096, false));
+  put(root + "/heif", "bomb-grid-65535x8192.heic",
+      GridOfOneTile("heic", heicTile, 512, 16, 128, 65535, 8192, false));
+  put(root + "/heif", "bomb-grid-beyond-tiles.heic",
+      GridOfOneTile("heic", heicTile, 32, 1, 1, 4096, 4096, false));
+  put(root + "/avif", "bomb-ispe-over-coded.avif",
+      WithIspe(MakeAvif(MakePhotoPicture(16, 12, true, 16)), 16384, 16384));
+  put(root + "/avif", "bomb-grid-shared-data.avif",
+      GridOfOneTile("avif", avifTile, 32, 32, 32, 1024, 1024, true));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -172,5 +194,6 @@ int main(int argc, char** argv) {
   gifSeeds(root + "/gif");
   jpegSeeds(root + "/jpeg");
   photoSeeds(root);
+  isoMediaSeeds(root);
   return 0;
 }
