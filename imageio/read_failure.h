@@ -19,12 +19,22 @@ constexpr const char* kDamaged = "damaged or not supported";
 /// Fails a read: throws ImageError "Error Reading File!" with `why` as its detail.
 [[noreturn]] void FailRead(const std::string& why);
 
-/// "picture of W x H is larger than 65535 x 65535 or 536870912 pixels", with the bounds of
-/// `limits`.
+/// Why `limits` refuse a picture of width x height, naming the bound it passes: a side ("picture
+/// of W x H is larger than 65535 x 65535"), else the pixel count ("... is larger than 536870912
+/// pixels"), else the memory its decoding takes ("... needs more memory than 4294967296 bytes").
 std::string TooLargeText(std::int64_t width, std::int64_t height, const ImageLimits& limits);
 
 /// Why a picture of width x height that the limits refuse is refused: its size, or kDamaged when
 /// a side is zero or negative, which is no size at all.
 std::string RefusedSizeText(std::int64_t width, std::int64_t height, const ImageLimits& limits);
+
+/// "file is too short for a picture of W x H": the header promises more pixels than the data
+/// that follows could hold at the best ratio its compression reaches.
+std::string TooShortText(std::int64_t width, std::int64_t height);
+
+/// "animation canvas of W x H is too large for its first frame of w x h": a canvas the frame
+/// shown covers only a sliver of.
+std::string CanvasTooLargeText(std::int64_t canvasWidth, std::int64_t canvasHeight,
+                               std::int64_t frameWidth, std::int64_t frameHeight);
 
 }  // namespace tessora

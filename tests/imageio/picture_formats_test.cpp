@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "imageio/image_error.h"
 #include "imageio/image_files.h"
 #include "support/files.h"
@@ -41,7 +43,10 @@ TEST(PictureFormats, EveryReaderSaysWhyItRefusesAFile) {
     EXPECT_EQ(refusal(row, Bytes(whole.begin(), whole.begin() + 16), {}), "truncated") << row.key;
     const std::string tooLarge = refusal(row, whole, small);
     EXPECT_EQ(tooLarge.rfind("picture of ", 0), 0u) << row.key << ": " << tooLarge;
-    EXPECT_NE(tooLarge.find(" is larger than 1 x 1 or "), std::string::npos) << row.key;
+    // Only the bound the picture passes is named.
+    const std::string side = " is larger than 1 x 1";
+    EXPECT_EQ(tooLarge.substr(tooLarge.size() - std::min(tooLarge.size(), side.size())), side)
+        << row.key << ": " << tooLarge;
   }
   EXPECT_EQ(LoadableFormatsText(), "PNG, JPEG, GIF, BMP, WebP, AVIF, HEIF/HEIC, TIFF and JPEG XL");
   EXPECT_EQ(FormatOfExtension(".txt"), std::nullopt);
