@@ -1,8 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/bitmap.h"
@@ -33,7 +36,45 @@ inline void CheckSize(std::int64_t width, std::int64_t height, int bytesPerPixel
   }
 }
 
-/// A picture's own buffer of `layout` pixels, rows packed, checked against the limits.
+/// Refuses a picture whose data cannot hold what its header promises.
+inline void CheckHolds(bool holds, std::int64_t width, std::int64_t height) {
+  if (!holds) {
+    Fail(TooShortText(width, height));
+  }
+}
+
+/// Memory that reads as zeros without having been written: calloc takes a large block straight
+/// from the kernel's zero pages, and the elements are left as they are, so a page costs memory
+/// only once a decoder writes into it. A file that fails early, or a header promising far more
+/// than its data, then costs what was decoded, not the whole picture.
+template <typename T>
+struct UntouchedZeros {
+  using value_type = T;
+  UntouchedZeros() = default;
+  template <typename U>
+  UntouchedZeros(const UntouchedZeros<U>& /*other*/) {}
+  T* allocate(std::size_t n) {
+    void* p = std::calloc(n, sizeof(T));
+    if (p == nullptr) {
+      throw std::bad_alloc();
+    }
+    return static_cast<T*>(p);
+  }
+  void deallocate(T* p, std::size_t /*n*/) { std::free(p); }
+  template <typename U>
+  void construct(U* p) {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+  bool operator==(const UntouchedZeros& /*other*/) const { return true; }
+  bool operator!=(const UntouchedZeros& /*other*/) const { return false; }
+};
+
+/// A picture's own buffer of `layout` pixels, rows packed, checked against the limits; its pages
+/// are taken as the decoder writes them.
 struct PixelBuffer {
   PixelBuffer(int width, int height, SampleLayout layout, const ImageLimits& limits) {
     CheckSize(width, height, BytesPerPixel(layout), limits);
@@ -54,7 +95,7 @@ struct PixelBuffer {
   std::uint16_t* samples16() { return reinterpret_cast<std::uint16_t*>(bytes.data()); }
   std::size_t sampleCount16() const { return bytes.size() / 2; }
 
-  std::vector<std::uint8_t> bytes;
+  std::vector<std::uint8_t, UntouchedZeros<std::uint8_t>> bytes;
   DecodedPixels pixels;
 };
 
