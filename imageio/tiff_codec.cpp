@@ -187,8 +187,8 @@ std::optional<double> mostDecoded(TIFF* tif, const MemoryFile& file, std::uint64
       return bytes;
     case COMPRESSION_PACKBITS:  // two bytes repeat one 128 times
       return bytes * 64;
-    case COMPRESSION_LZW:  // a code takes 9 bits or more and stands for 4096 bytes at most
-      return bytes * 8 / 9 * 4096;
+    case COMPRESSION_LZW:  // a code of 9 bits or more for one of libtiff's 5119 strings at most
+      return bytes * 8 / 9 * 5120;
     case COMPRESSION_ADOBE_DEFLATE:
     case COMPRESSION_DEFLATE:  // 258 bytes from two bits, length and distance
       return bytes * 1032;
@@ -223,8 +223,13 @@ void checkCoded(TIFF* tif, const MemoryFile& file, std::uint32_t width, std::uin
   if (!chunksInFile(tif, file.size, coded)) {
     Fail(photo::kTruncated);
   }
+  // Tiles pad the picture to whole tiles; tiles far larger than the picture are no picture.
   const std::uint64_t decoded = decodedBytes(tif, height);
-  if (decoded == 0) {
+  const std::uint64_t picture = TIFFScanlineSize64(tif) * height *
+                                (field16(tif, TIFFTAG_PLANARCONFIG) == PLANARCONFIG_SEPARATE
+                                     ? field16(tif, TIFFTAG_SAMPLESPERPIXEL)
+                                     : 1);
+  if (decoded == 0 || decoded > 4 * picture + (std::uint64_t{16} << 20)) {
     Fail(photo::kDamaged);
   }
   const std::optional<double> most = mostDecoded(tif, file, coded, width, height, decoded);
