@@ -312,6 +312,9 @@ void forEachStoredRow(TIFF* tif, std::uint32_t width, std::uint32_t height, Row 
   std::uint32_t tileHeight = 0;
   TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileWidth);
   TIFFGetField(tif, TIFFTAG_TILELENGTH, &tileHeight);
+  if (tileWidth == 0 || tileHeight == 0) {
+    Fail(photo::kDamaged);
+  }
   const std::uint64_t tileRowBytes = TIFFTileRowSize64(tif);
   const std::uint64_t pixelBytes = rowBytes / width;
   std::vector<std::uint8_t> tile(static_cast<std::size_t>(TIFFTileSize64(tif)));
@@ -335,7 +338,20 @@ void forEachStoredRow(TIFF* tif, std::uint32_t width, std::uint32_t height, Row 
   }
 }
 
-// Strips are decoded straight into the picture; tiles through a band of rows.
+// Strips decoded straight into the picture, without a copy.
+void readStrips(TIFF* tif, std::uint32_t rowsPerStrip, photo::PixelBuffer& out) {
+  const auto height = static_cast<std::uint32_t>(out.pixels.height);
+  for (std::uint32_t top = 0; top < height; top += rowsPerStrip) {
+    const std::uint32_t rows = std::min(rowsPerStrip, height - top);
+    const auto bytes = static_cast<tmsize_t>(out.pixels.stride * rows);
+    if (TIFFReadEncodedStrip(tif, TIFFComputeStrip(tif, top, 0), out.row(static_cast<int>(top)),
+                             bytes) != bytes) {
+      Fail(photo::kDamaged);
+    }
+  }
+}
+
+// Samples as stored: strips straight into the picture, tiles through a band of rows.
 void readCopied(TIFF* tif, photo::PixelBuffer& out) {
   const auto width = static_cast<std::uint32_t>(out.pixels.width);
   const auto height = static_cast<std::uint32_t>(out.pixels.height);
@@ -348,14 +364,8 @@ void readCopied(TIFF* tif, photo::PixelBuffer& out) {
     forEachStoredRow(tif, width, height, [&](const std::uint8_t* stored, std::uint32_t y) {
       std::memcpy(out.row(static_cast<int>(y)), stored, out.pixels.stride);
     });
-  }
-  for (std::uint32_t top = 0; TIFFIsTiled(tif) == 0 && top < height; top += rowsPerStrip) {
-    const std::uint32_t rows = std::min(rowsPerStrip, height - top);
-    const auto bytes = static_cast<tmsize_t>(out.pixels.stride * rows);
-    if (TIFFReadEncodedStrip(tif, TIFFComputeStrip(tif, top, 0), out.row(static_cast<int>(top)),
-                             bytes) != bytes) {
-      Fail(photo::kDamaged);
-    }
+  } else {
+    readStrips(tif, rowsPerStrip, out);
   }
   if (IsDeep(out.pixels.layout)) {
     HostSamplesToLittleEndian(out.samples16(), out.sampleCount16());
