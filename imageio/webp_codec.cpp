@@ -64,8 +64,14 @@ void checkCanvas(int canvasWidth, int canvasHeight, const WebPIterator& frame) {
   }
 }
 
-// The frame's pixels, decoded into a buffer of their own.
-photo::PixelBuffer decodeFrame(const WebPIterator& frame, const ImageLimits& limits) {
+struct DecBufferFree {
+  void operator()(WebPDecBuffer* b) const { WebPFreeDecBuffer(b); }
+};
+
+// The frame decoded into libwebp's own buffer, which it takes only once the frame's header,
+// prefix codes and transforms have been read, and whose pages cost memory as rows are written.
+void drawFrame(const WebPIterator& frame, int canvasWidth, int canvasHeight, Bitmap& bitmap,
+               const ImageLimits& limits) {
   WebPDecoderConfig config;
   if (WebPInitDecoderConfig(&config) == 0) {
     Fail(photo::kDamaged);
@@ -80,20 +86,22 @@ photo::PixelBuffer decodeFrame(const WebPIterator& frame, const ImageLimits& lim
   }
   checkFrameData(frame, config.input);
   const bool alpha = config.input.has_alpha != 0;
-  photo::PixelBuffer out(frame.width, frame.height,
-                         alpha ? SampleLayout::Rgba8 : SampleLayout::Rgb8, limits);
+  photo::CheckSize(frame.width, frame.height, alpha ? 4 : 3, limits);
   config.options.use_threads = 0;
   config.output.colorspace = alpha ? MODE_RGBA : MODE_RGB;
-  config.output.is_external_memory = 1;
-  config.output.u.RGBA.rgba = out.bytes.data();
-  config.output.u.RGBA.stride = static_cast<int>(out.pixels.stride);
-  config.output.u.RGBA.size = out.bytes.size();
+  const std::unique_ptr<WebPDecBuffer, DecBufferFree> output(&config.output);
   const VP8StatusCode decoded = WebPDecode(data.bytes, data.size, &config);
-  WebPFreeDecBuffer(&config.output);
   if (decoded != VP8_STATUS_OK) {
     Fail(statusReason(decoded));
   }
-  return out;
+  DecodedPixels pixels;
+  pixels.data = config.output.u.RGBA.rgba;
+  pixels.width = frame.width;
+  pixels.height = frame.height;
+  pixels.stride = static_cast<std::size_t>(config.output.u.RGBA.stride);
+  pixels.layout = alpha ? SampleLayout::Rgba8 : SampleLayout::Rgb8;
+  bitmap.setSize(canvasWidth, canvasHeight);
+  DrawDecodedPixels(pixels, bitmap, frame.x_offset, frame.y_offset);
 }
 
 }  // namespace
@@ -127,9 +135,7 @@ void ReadWebpMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
     Fail(photo::kTruncated);
   }
   checkCanvas(canvasWidth, canvasHeight, frame);
-  const photo::PixelBuffer out = decodeFrame(frame, limits);
-  bitmap.setSize(canvasWidth, canvasHeight);
-  DrawDecodedPixels(out.pixels, bitmap, frame.x_offset, frame.y_offset);
+  drawFrame(frame, canvasWidth, canvasHeight, bitmap, limits);
 }
 
 }  // namespace tessora
