@@ -84,7 +84,8 @@ Bytes animatedWebp(int canvasWidth, int canvasHeight, const Bytes& frame, int fr
   put(vp8x, static_cast<std::uint32_t>(canvasWidth - 1), 3);
   put(vp8x, static_cast<std::uint32_t>(canvasHeight - 1), 3);
   Bytes anmf;
-  put(anmf, 0, 6);  // offset 0, 0
+  put(anmf, 0, 3);  // at 0, 0
+  put(anmf, 0, 3);
   put(anmf, static_cast<std::uint32_t>(frameSide - 1), 3);
   put(anmf, static_cast<std::uint32_t>(frameSide - 1), 3);
   put(anmf, 100, 3);
