@@ -205,7 +205,7 @@ std::vector<PictureBomb> PictureBombs() {
        tiffOf({20000, 20000, 8, 1, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE, Bytes(1000, 7), 2}),
        tooShort + "20000 x 20000"},
       {"lzw-20000x20000-strips-sharing-1000-bytes", "tiff",
-       tiffOf({20000, 20000, 8, 3, PHOTOMETRIC_RGB, COMPRESSION_LZW, Bytes(1000, 0x80), 20000}),
+       tiffOf({20000, 20000, 8, 3, PHOTOMETRIC_RGB, COMPRESSION_LZW, Bytes(1000, 0x80), 2}),
        tooShort + "20000 x 20000"},
   };
 }

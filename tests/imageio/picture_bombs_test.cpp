@@ -47,20 +47,23 @@ TEST(PictureBombs, AreRefusedForWhatTheyAreAtLittleCost) {
   }
 }
 
+// The colour of the solid JPEG XL seed.
 constexpr std::uint8_t kRed = 40;
 constexpr std::uint8_t kGreen = 120;
 constexpr std::uint8_t kBlue = 200;
 
+std::vector<std::uint8_t> solidRows(int width, int height) {
+  std::vector<std::uint8_t> rgb(static_cast<std::size_t>(width) * height * 3);
+  for (std::size_t i = 0; i < rgb.size(); i += 3) {
+    rgb[i] = kRed;
+    rgb[i + 1] = kGreen;
+    rgb[i + 2] = kBlue;
+  }
+  return rgb;
+}
+
 Bytes solidWebp(int side, bool lossless) {
-  const std::vector<std::uint8_t> rgb = [side] {
-    std::vector<std::uint8_t> v(static_cast<std::size_t>(side) * side * 3);
-    for (std::size_t i = 0; i < v.size(); i += 3) {
-      v[i] = kRed;
-      v[i + 1] = kGreen;
-      v[i + 2] = kBlue;
-    }
-    return v;
-  }();
+  const std::vector<std::uint8_t> rgb = solidRows(side, side);
   std::uint8_t* out = nullptr;
   const std::size_t size = lossless ? WebPEncodeLosslessRGB(rgb.data(), side, side, side * 3, &out)
                                     : WebPEncodeRGB(rgb.data(), side, side, side * 3, 90, &out);
@@ -81,12 +84,7 @@ Bytes solidTiff(int side, int compression) {
   TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
   TIFFSetField(tif, TIFFTAG_COMPRESSION, compression);
   TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, static_cast<std::uint32_t>(side));
-  std::vector<std::uint8_t> row(static_cast<std::size_t>(side) * 3);
-  for (std::size_t i = 0; i < row.size(); i += 3) {
-    row[i] = kRed;
-    row[i + 1] = kGreen;
-    row[i + 2] = kBlue;
-  }
+  std::vector<std::uint8_t> row = solidRows(side, 1);
   for (int y = 0; y < side; ++y) {
     TIFFWriteScanline(tif, row.data(), static_cast<std::uint32_t>(y), 0);
   }
