@@ -99,7 +99,7 @@ Bytes solidTiff(int side, int compression) {
 // code it in a few bytes however large, and photo-like pictures. Their memory is what the
 // decoded picture and the bitmap take.
 TEST(PictureBombs, RealPicturesOfTheSameSizesLoad) {
-  const PhotoPicture photo = MakePhotoPicture(3000, 2000, false, 8);
+  const PhotoPicture photo = MakePhotoPicture(2000, 1500, false, 8);
   const struct {
     const char* what;
     const char* format;
@@ -114,12 +114,12 @@ TEST(PictureBombs, RealPicturesOfTheSameSizesLoad) {
        24},
       {"solid lossless WebP", "webp", solidWebp(4096, true), 4096, true, 0, 12},
       {"solid lossy WebP", "webp", solidWebp(4096, false), 4096, true, 3, 12},
-      {"photo-like WebP", "webp", MakeWebp(photo), 3000, false, 0, 12},
+      {"photo-like WebP", "webp", MakeWebp(photo), 2000, false, 0, 12},
       {"solid Deflate TIFF", "tiff", solidTiff(4096, COMPRESSION_ADOBE_DEFLATE), 4096, true, 0, 12},
       {"solid LZW TIFF", "tiff", solidTiff(4096, COMPRESSION_LZW), 4096, true, 0, 12},
       {"solid PackBits TIFF", "tiff", solidTiff(4096, COMPRESSION_PACKBITS), 4096, true, 0, 12},
       {"solid JPEG TIFF", "tiff", solidTiff(4096, COMPRESSION_JPEG), 4096, true, 3, 12},
-      {"photo-like TIFF", "tiff", MakeTiff(photo, COMPRESSION_ADOBE_DEFLATE, 64), 3000, false, 0,
+      {"photo-like TIFF", "tiff", MakeTiff(photo, COMPRESSION_ADOBE_DEFLATE, 64), 2000, false, 0,
        12},
   };
   for (const auto& c : cases) {
