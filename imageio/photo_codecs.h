@@ -30,7 +30,8 @@ void ReadAvifMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
 void ReadHeifMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
                     const ImageLimits& limits = {});
 
-/// TIFF: the first page, in any compression and bit depth libtiff decodes.
+/// TIFF: the first page, in any compression and bit depth libtiff decodes, 32-bit and
+/// floating-point samples and 16-bit CMYK included, turned as its orientation says.
 void ReadTiffMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
                     const ImageLimits& limits = {});
 

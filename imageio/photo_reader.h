@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <string>
-#include <vector>
 
 #include "engine/bitmap.h"
 #include "imageio/decoded_pixels.h"
@@ -33,7 +35,40 @@ inline void CheckSize(std::int64_t width, std::int64_t height, int bytesPerPixel
   }
 }
 
-/// A picture's own buffer of `layout` pixels, rows packed, checked against the limits.
+/// Refuses a picture whose data cannot hold what its header promises.
+inline void CheckHolds(bool holds, std::int64_t width, std::int64_t height) {
+  if (!holds) {
+    Fail(TooShortText(width, height));
+  }
+}
+
+/// A block of bytes that read as zeros without having been written: calloc takes a large block
+/// straight from the kernel's zero pages, so a page costs memory only once a decoder writes into
+/// it. A file that fails early, or a header promising far more than its data, then costs what
+/// was decoded, not the whole picture.
+class ZeroedBytes {
+ public:
+  ZeroedBytes() = default;
+  explicit ZeroedBytes(std::size_t size)
+      : block_(static_cast<std::uint8_t*>(std::calloc(size, 1))), size_(size) {
+    if (block_ == nullptr && size > 0) {
+      throw std::bad_alloc();
+    }
+  }
+  std::uint8_t* data() { return block_.get(); }
+  const std::uint8_t* data() const { return block_.get(); }
+  std::size_t size() const { return size_; }
+
+ private:
+  struct Free {
+    void operator()(std::uint8_t* p) const { std::free(p); }
+  };
+  std::unique_ptr<std::uint8_t, Free> block_;
+  std::size_t size_ = 0;
+};
+
+/// A picture's own buffer of `layout` pixels, rows packed, checked against the limits; its pages
+/// are taken as the decoder writes them.
 struct PixelBuffer {
   PixelBuffer(int width, int height, SampleLayout layout, const ImageLimits& limits) {
     CheckSize(width, height, BytesPerPixel(layout), limits);
@@ -42,7 +77,7 @@ struct PixelBuffer {
     pixels.layout = layout;
     pixels.stride =
         static_cast<std::size_t>(width) * static_cast<std::size_t>(BytesPerPixel(layout));
-    bytes.resize(pixels.stride * static_cast<std::size_t>(height));
+    bytes = ZeroedBytes(pixels.stride * static_cast<std::size_t>(height));
     pixels.data = bytes.data();
   }
   // `pixels` points into `bytes`: a move keeps the block, a copy would not.
@@ -54,7 +89,7 @@ struct PixelBuffer {
   std::uint16_t* samples16() { return reinterpret_cast<std::uint16_t*>(bytes.data()); }
   std::size_t sampleCount16() const { return bytes.size() / 2; }
 
-  std::vector<std::uint8_t> bytes;
+  ZeroedBytes bytes;
   DecodedPixels pixels;
 };
 

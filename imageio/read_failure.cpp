@@ -10,12 +10,25 @@ void FailRead(const std::string& why) {
   throw ImageError("Error Reading File!", why);
 }
 
+namespace {
+
+std::string sizeText(std::int64_t width, std::int64_t height) {
+  return std::to_string(width) + " x " + std::to_string(height);
+}
+
+}  // namespace
+
 std::string TooLargeText(std::int64_t width, std::int64_t height, const ImageLimits& limits) {
+  const std::string picture = "picture of " + sizeText(width, height);
   const std::int64_t side = std::min<std::int64_t>(limits.maxDimension, Bitmap::kMaxDimension);
+  if (width > side || height > side) {
+    return picture + " is larger than " + sizeText(side, side);
+  }
   const std::int64_t pixels = std::min(limits.maxPixels, Bitmap::kMaxPixels);
-  return "picture of " + std::to_string(width) + " x " + std::to_string(height) +
-         " is larger than " + std::to_string(side) + " x " + std::to_string(side) + " or " +
-         std::to_string(pixels) + " pixels";
+  if (width * height > pixels) {
+    return picture + " is larger than " + std::to_string(pixels) + " pixels";
+  }
+  return picture + " needs more memory than " + std::to_string(limits.maxDecodedBytes) + " bytes";
 }
 
 std::string RefusedSizeText(std::int64_t width, std::int64_t height, const ImageLimits& limits) {
@@ -32,6 +45,16 @@ std::string StoredSizeText(std::int64_t width, std::int64_t height, std::int64_t
 
 std::string RepeatedTileText(std::int64_t times) {
   return "grid repeats one coded tile " + std::to_string(times) + " times";
+}
+
+std::string TooShortText(std::int64_t width, std::int64_t height) {
+  return "file is too short for a picture of " + sizeText(width, height);
+}
+
+std::string CanvasTooLargeText(std::int64_t canvasWidth, std::int64_t canvasHeight,
+                               std::int64_t frameWidth, std::int64_t frameHeight) {
+  return "animation canvas of " + sizeText(canvasWidth, canvasHeight) +
+         " is too large for its first frame of " + sizeText(frameWidth, frameHeight);
 }
 
 }  // namespace tessora

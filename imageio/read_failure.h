@@ -19,8 +19,9 @@ constexpr const char* kDamaged = "damaged or not supported";
 /// Fails a read: throws ImageError "Error Reading File!" with `why` as its detail.
 [[noreturn]] void FailRead(const std::string& why);
 
-/// "picture of W x H is larger than 65535 x 65535 or 536870912 pixels", with the bounds of
-/// `limits`.
+/// Why `limits` refuse a picture of width x height, naming the bound it passes: a side ("picture
+/// of W x H is larger than 65535 x 65535"), else the pixel count ("... is larger than 536870912
+/// pixels"), else the memory its decoding takes ("... needs more memory than 4294967296 bytes").
 std::string TooLargeText(std::int64_t width, std::int64_t height, const ImageLimits& limits);
 
 /// Why a picture of width x height that the limits refuse is refused: its size, or kDamaged when
@@ -34,5 +35,14 @@ std::string StoredSizeText(std::int64_t width, std::int64_t height, std::int64_t
 
 /// "grid repeats one coded tile N times": a grid whose cells share coded data.
 std::string RepeatedTileText(std::int64_t times);
+
+/// "file is too short for a picture of W x H": the header promises more pixels than the data
+/// that follows could hold at the best ratio its compression reaches.
+std::string TooShortText(std::int64_t width, std::int64_t height);
+
+/// "animation canvas of W x H is too large for its first frame of w x h": a canvas the frame
+/// shown covers only a sliver of.
+std::string CanvasTooLargeText(std::int64_t canvasWidth, std::int64_t canvasHeight,
+                               std::int64_t frameWidth, std::int64_t frameHeight);
 
 }  // namespace tessora

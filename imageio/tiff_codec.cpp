@@ -1,10 +1,12 @@
 #include <tiffio.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdarg>
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "imageio/byte_order.h"
 #include "imageio/photo_codecs.h"
@@ -114,85 +116,337 @@ std::uint16_t field16(TIFF* tif, std::uint32_t tag) {
   return value;
 }
 
-// Whether the strips the directory names end within the file.
-bool stripsInFile(TIFF* tif, std::uint64_t size) {
+// Whether the strips or tiles the directory names end within the file, and how many of the
+// file's bytes they hold: never more than the file, however often they name the same bytes.
+bool chunksInFile(TIFF* tif, std::uint64_t size, std::uint64_t& coded) {
   std::uint64_t* offsets = nullptr;
   std::uint64_t* counts = nullptr;
-  if (TIFFGetField(tif, TIFFTAG_STRIPOFFSETS, &offsets) == 0 ||
-      TIFFGetField(tif, TIFFTAG_STRIPBYTECOUNTS, &counts) == 0 || offsets == nullptr ||
-      counts == nullptr) {
+  const bool tiled = TIFFIsTiled(tif) != 0;
+  if (TIFFGetField(tif, tiled ? TIFFTAG_TILEOFFSETS : TIFFTAG_STRIPOFFSETS, &offsets) == 0 ||
+      TIFFGetField(tif, tiled ? TIFFTAG_TILEBYTECOUNTS : TIFFTAG_STRIPBYTECOUNTS, &counts) == 0 ||
+      offsets == nullptr || counts == nullptr) {
+    coded = size;
     return true;
   }
-  const std::uint32_t strips = TIFFNumberOfStrips(tif);
-  for (std::uint32_t s = 0; s < strips; ++s) {
+  coded = 0;
+  const std::uint32_t chunks = tiled ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
+  for (std::uint32_t s = 0; s < chunks; ++s) {
     if (offsets[s] > size || counts[s] > size - offsets[s]) {
       return false;
     }
+    coded = std::min(size, coded + counts[s]);
   }
   return true;
 }
 
-// The layout of an upright, plainly stored gray or RGB picture of 8- or 16-bit samples with at
-// most an unassociated alpha, which is read as it is stored so that its alpha and its deep samples
-// are treated exactly as a PNG's; nullopt for every other kind.
-std::optional<SampleLayout> plainLayout(TIFF* tif) {
+// What the picture's strips or tiles decode to, in bytes, as libtiff hands them out.
+std::uint64_t decodedBytes(TIFF* tif, std::uint32_t height) {
+  if (TIFFIsTiled(tif) != 0) {
+    return TIFFTileSize64(tif) * TIFFNumberOfTiles(tif);
+  }
+  std::uint32_t rowsPerStrip = 0;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+  rowsPerStrip = std::clamp<std::uint32_t>(rowsPerStrip, 1, height);
+  const std::uint32_t rest = height % rowsPerStrip;
+  const std::uint64_t plane = TIFFVStripSize64(tif, rowsPerStrip) * (height / rowsPerStrip) +
+                              (rest != 0 ? TIFFVStripSize64(tif, rest) : 0);
+  const bool separate = field16(tif, TIFFTAG_PLANARCONFIG) == PLANARCONFIG_SEPARATE;
+  return plane * (separate ? field16(tif, TIFFTAG_SAMPLESPERPIXEL) : 1);
+}
+
+// Whether a JPEG stream starts a frame coded arithmetically (SOF9 to SOF15 but DHT's neighbours).
+bool arithmeticJpeg(const std::uint8_t* p, std::uint64_t size) {
+  for (std::uint64_t at = 2; at + 4 <= size && p[at] == 0xFF;) {
+    const std::uint8_t marker = p[at + 1];
+    if (marker >= 0xC9 && marker <= 0xCF && marker != 0xCC) {
+      return true;
+    }
+    if (marker == 0xDA || (marker >= 0xC0 && marker <= 0xC3)) {
+      return false;
+    }
+    at += 2 + byte_order::ReadBE16(p + at + 2);
+  }
+  return false;
+}
+
+// The most decoded bytes `coded` bytes of strips or tiles can yield, by the best ratio of their
+// compression, or nullopt for a compression that can describe a plain area in next to no bytes
+// (LERC, JBIG, WebP, arithmetic JPEG), whose pictures cost what real ones of their size cost.
+std::optional<double> mostDecoded(TIFF* tif, const MemoryFile& file, std::uint64_t coded,
+                                  std::uint32_t width, std::uint32_t height,
+                                  std::uint64_t decoded) {
+  const double bytes = static_cast<double>(coded);
+  const double planes = field16(tif, TIFFTAG_PLANARCONFIG) == PLANARCONFIG_SEPARATE
+                            ? field16(tif, TIFFTAG_SAMPLESPERPIXEL)
+                            : 1.0;
+  const double perRow = static_cast<double>(decoded) / (planes * height);
+  const double perPixel = perRow / width;
+  std::uint64_t* offsets = nullptr;
+  switch (field16(tif, TIFFTAG_COMPRESSION)) {
+    case COMPRESSION_NONE:
+      return bytes;
+    case COMPRESSION_PACKBITS:  // two bytes repeat one 128 times
+      return bytes * 64;
+    case COMPRESSION_LZW:  // a code of 9 bits or more for one of libtiff's 5119 strings at most
+      return bytes * 8 / 9 * 5120;
+    case COMPRESSION_ADOBE_DEFLATE:
+    case COMPRESSION_DEFLATE:  // 258 bytes from two bits, length and distance
+      return bytes * 1032;
+    case COMPRESSION_LZMA:  // a repeated match of 273 bytes in under a third of a bit
+      return bytes * 16384;
+    case COMPRESSION_ZSTD:  // a block of 128 KiB repeating one byte in four
+      return bytes * 32768;
+    case COMPRESSION_CCITTRLE:
+    case COMPRESSION_CCITTRLEW:
+    case COMPRESSION_CCITTFAX3:
+    case COMPRESSION_CCITTFAX4:  // a row like the one above it in one bit
+      return bytes * 8 * planes * perRow;
+    case COMPRESSION_OJPEG:  // its tables and data may lie anywhere in the file
+      return static_cast<double>(file.size) * 512 * planes * perPixel;
+    case COMPRESSION_JPEG:  // Huffman codes of one bit at least for every 8 x 8 block
+      if (TIFFGetField(tif, TIFFIsTiled(tif) != 0 ? TIFFTAG_TILEOFFSETS : TIFFTAG_STRIPOFFSETS,
+                       &offsets) != 0 &&
+          offsets != nullptr && offsets[0] < file.size &&
+          arithmeticJpeg(file.data + offsets[0], file.size - offsets[0])) {
+        return std::nullopt;
+      }
+      return bytes * 512 * perPixel;
+    default:
+      return std::nullopt;
+  }
+}
+
+// Refuses a picture whose strips or tiles cannot hold what the directory promises before any of
+// its memory is taken.
+void checkCoded(TIFF* tif, const MemoryFile& file, std::uint32_t width, std::uint32_t height) {
+  std::uint64_t coded = 0;
+  if (!chunksInFile(tif, file.size, coded)) {
+    Fail(photo::kTruncated);
+  }
+  // Tiles pad the picture to whole tiles; tiles far larger than the picture are no picture.
+  const std::uint64_t decoded = decodedBytes(tif, height);
+  const std::uint64_t picture = TIFFScanlineSize64(tif) * height *
+                                (field16(tif, TIFFTAG_PLANARCONFIG) == PLANARCONFIG_SEPARATE
+                                     ? field16(tif, TIFFTAG_SAMPLESPERPIXEL)
+                                     : 1);
+  if (decoded == 0 || decoded > 4 * picture + (std::uint64_t{16} << 20)) {
+    Fail(photo::kDamaged);
+  }
+  const std::optional<double> most = mostDecoded(tif, file, coded, width, height, decoded);
+  photo::CheckHolds(!most || static_cast<double>(decoded) <= *most, width, height);
+}
+
+// How the picture is read: as stored, samples copied (kinds an 8- or 16-bit PNG also has) or
+// converted to 16 bits (32-bit and floating-point samples, 16-bit CMYK), or through libtiff's RGBA
+// interface for every other kind.
+enum class Path { Copied, Converted, Rgba };
+
+struct Kind {
+  Path path = Path::Rgba;
+  SampleLayout layout = SampleLayout::Rgba8;
+  bool cmyk = false;
+  int samplesPerPixel = 0;
+  int bits = 0;
+  std::uint16_t sampleFormat = SAMPLEFORMAT_UINT;
+};
+
+Kind kindOf(TIFF* tif) {
   std::uint16_t extraCount = 0;
   std::uint16_t* extra = nullptr;
   TIFFGetFieldDefaulted(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extra);
   const std::uint16_t photometric = field16(tif, TIFFTAG_PHOTOMETRIC);
-  const std::uint16_t samples = field16(tif, TIFFTAG_SAMPLESPERPIXEL);
-  const std::uint16_t bits = field16(tif, TIFFTAG_BITSPERSAMPLE);
-  const bool plain =
-      TIFFIsTiled(tif) == 0 && field16(tif, TIFFTAG_PLANARCONFIG) == PLANARCONFIG_CONTIG &&
-      field16(tif, TIFFTAG_SAMPLEFORMAT) == SAMPLEFORMAT_UINT &&
-      field16(tif, TIFFTAG_ORIENTATION) == ORIENTATION_TOPLEFT && (bits == 8 || bits == 16);
+  const int samples = field16(tif, TIFFTAG_SAMPLESPERPIXEL);
+  const int bits = field16(tif, TIFFTAG_BITSPERSAMPLE);
+  const std::uint16_t format = field16(tif, TIFFTAG_SAMPLEFORMAT);
   const bool alpha = extraCount == 1 && extra != nullptr && extra[0] == EXTRASAMPLE_UNASSALPHA;
-  if (!plain || extraCount > 1 || (extraCount == 1 && !alpha)) {
-    return std::nullopt;
+  const int colors =
+      photometric == PHOTOMETRIC_MINISBLACK                                                 ? 1
+      : photometric == PHOTOMETRIC_RGB                                                      ? 3
+      : photometric == PHOTOMETRIC_SEPARATED && field16(tif, TIFFTAG_INKSET) == INKSET_CMYK ? 4
+                                                                                            : 0;
+  const bool uintSamples = format == SAMPLEFORMAT_UINT && (bits == 8 || bits == 16 || bits == 32);
+  const bool floatSamples = format == SAMPLEFORMAT_IEEEFP && (bits == 32 || bits == 64);
+  Kind k;
+  if (field16(tif, TIFFTAG_PLANARCONFIG) != PLANARCONFIG_CONTIG || colors == 0 || extraCount > 1 ||
+      (extraCount == 1 && !alpha) || samples != colors + extraCount ||
+      !(uintSamples || floatSamples) || (colors == 4 && bits == 8)) {
+    return k;
   }
-  const bool deep = bits == 16;
-  if (photometric == PHOTOMETRIC_MINISBLACK && samples == 1 + extraCount) {
-    return deep ? (alpha ? SampleLayout::GrayAlpha16 : SampleLayout::Gray16)
-                : (alpha ? SampleLayout::GrayAlpha8 : SampleLayout::Gray8);
-  }
-  if (photometric == PHOTOMETRIC_RGB && samples == 3 + extraCount) {
-    return deep ? (alpha ? SampleLayout::Rgba16 : SampleLayout::Rgb16)
-                : (alpha ? SampleLayout::Rgba8 : SampleLayout::Rgb8);
-  }
-  return std::nullopt;
+  k.cmyk = colors == 4;
+  k.samplesPerPixel = samples;
+  k.bits = bits;
+  k.sampleFormat = format;
+  const bool gray = colors == 1;
+  const bool deep = bits > 8;
+  k.path = deep && (bits != 16 || floatSamples || k.cmyk) ? Path::Converted : Path::Copied;
+  k.layout = gray ? (deep ? (alpha ? SampleLayout::GrayAlpha16 : SampleLayout::Gray16)
+                          : (alpha ? SampleLayout::GrayAlpha8 : SampleLayout::Gray8))
+                  : (deep ? (alpha ? SampleLayout::Rgba16 : SampleLayout::Rgb16)
+                          : (alpha ? SampleLayout::Rgba8 : SampleLayout::Rgb8));
+  return k;
 }
 
-void readStrips(TIFF* tif, photo::PixelBuffer& out) {
+// Calls row(stored, y) for every row of the picture, top down as stored, from strips or tiles
+// of contiguous samples decoded one at a time.
+template <typename Row>
+void forEachStoredRow(TIFF* tif, std::uint32_t width, std::uint32_t height, Row row) {
+  const std::uint64_t rowBytes = TIFFScanlineSize64(tif);
+  if (TIFFIsTiled(tif) == 0) {
+    std::uint32_t rowsPerStrip = 0;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+    rowsPerStrip = std::clamp<std::uint32_t>(rowsPerStrip, 1, height);
+    std::vector<std::uint8_t> strip(static_cast<std::size_t>(TIFFStripSize64(tif)));
+    for (std::uint32_t top = 0; top < height; top += rowsPerStrip) {
+      const std::uint32_t rows = std::min(rowsPerStrip, height - top);
+      const auto need = static_cast<tmsize_t>(rowBytes * rows);
+      if (TIFFReadEncodedStrip(tif, TIFFComputeStrip(tif, top, 0), strip.data(), need) != need) {
+        Fail(photo::kDamaged);
+      }
+      for (std::uint32_t r = 0; r < rows; ++r) {
+        row(strip.data() + rowBytes * r, top + r);
+      }
+    }
+    return;
+  }
+  std::uint32_t tileWidth = 0;
+  std::uint32_t tileHeight = 0;
+  TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileWidth);
+  TIFFGetField(tif, TIFFTAG_TILELENGTH, &tileHeight);
+  if (tileWidth == 0 || tileHeight == 0) {
+    Fail(photo::kDamaged);
+  }
+  const std::uint64_t tileRowBytes = TIFFTileRowSize64(tif);
+  const std::uint64_t pixelBytes = rowBytes / width;
+  std::vector<std::uint8_t> tile(static_cast<std::size_t>(TIFFTileSize64(tif)));
+  std::vector<std::uint8_t> band(static_cast<std::size_t>(rowBytes * tileHeight));
+  for (std::uint32_t top = 0; top < height; top += tileHeight) {
+    const std::uint32_t rows = std::min(tileHeight, height - top);
+    for (std::uint32_t left = 0; left < width; left += tileWidth) {
+      if (TIFFReadEncodedTile(tif, TIFFComputeTile(tif, left, top, 0, 0), tile.data(),
+                              static_cast<tmsize_t>(tile.size())) < 0) {
+        Fail(photo::kDamaged);
+      }
+      const std::uint64_t span = pixelBytes * std::min(tileWidth, width - left);
+      for (std::uint32_t r = 0; r < rows; ++r) {
+        std::memcpy(band.data() + rowBytes * r + pixelBytes * left, tile.data() + tileRowBytes * r,
+                    static_cast<std::size_t>(span));
+      }
+    }
+    for (std::uint32_t r = 0; r < rows; ++r) {
+      row(band.data() + rowBytes * r, top + r);
+    }
+  }
+}
+
+// Strips decoded straight into the picture, without a copy.
+void readStrips(TIFF* tif, std::uint32_t rowsPerStrip, photo::PixelBuffer& out) {
+  const auto height = static_cast<std::uint32_t>(out.pixels.height);
+  for (std::uint32_t top = 0; top < height; top += rowsPerStrip) {
+    const std::uint32_t rows = std::min(rowsPerStrip, height - top);
+    const auto bytes = static_cast<tmsize_t>(out.pixels.stride * rows);
+    if (TIFFReadEncodedStrip(tif, TIFFComputeStrip(tif, top, 0), out.row(static_cast<int>(top)),
+                             bytes) != bytes) {
+      Fail(photo::kDamaged);
+    }
+  }
+}
+
+// Samples as stored: strips straight into the picture, tiles through a band of rows.
+void readCopied(TIFF* tif, photo::PixelBuffer& out) {
+  const auto width = static_cast<std::uint32_t>(out.pixels.width);
+  const auto height = static_cast<std::uint32_t>(out.pixels.height);
   std::uint32_t rowsPerStrip = 0;
   TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
   if (TIFFScanlineSize64(tif) != out.pixels.stride || rowsPerStrip == 0) {
     Fail(photo::kDamaged);
   }
-  const auto height = static_cast<std::uint32_t>(out.pixels.height);
-  for (std::uint32_t top = 0, strip = 0; top < height;
-       top += std::min(rowsPerStrip, height - top), ++strip) {
-    const std::uint32_t rows = std::min(rowsPerStrip, height - top);
-    const auto bytes = static_cast<tmsize_t>(out.pixels.stride * rows);
-    if (TIFFReadEncodedStrip(tif, strip, out.row(static_cast<int>(top)), bytes) != bytes) {
-      Fail(photo::kDamaged);
-    }
+  if (TIFFIsTiled(tif) != 0) {
+    forEachStoredRow(tif, width, height, [&](const std::uint8_t* stored, std::uint32_t y) {
+      std::memcpy(out.row(static_cast<int>(y)), stored, out.pixels.stride);
+    });
+  } else {
+    readStrips(tif, rowsPerStrip, out);
   }
   if (IsDeep(out.pixels.layout)) {
     HostSamplesToLittleEndian(out.samples16(), out.sampleCount16());
   }
 }
 
-// Every other kind through libtiff's RGBA interface, which hands out 8-bit samples with alpha
-// premultiplied: taken back to straight alpha for the blending.
-void readAsRgba(TIFF* tif, photo::PixelBuffer& out) {
-  char message[1024] = {};
-  if (TIFFRGBAImageOK(tif, message) == 0) {
+// Sample i of a stored row as a 16-bit value: integers keep their high bits, floating-point
+// samples span 0 to 1.
+std::uint16_t sample16(const std::uint8_t* stored, std::size_t i, const Kind& kind) {
+  if (kind.sampleFormat == SAMPLEFORMAT_IEEEFP) {
+    double v = 0;
+    if (kind.bits == 32) {
+      float f = 0;
+      std::memcpy(&f, stored + 4 * i, 4);
+      v = f;
+    } else {
+      std::memcpy(&v, stored + 8 * i, 8);
+    }
+    return static_cast<std::uint16_t>(std::isnan(v) ? 0 : std::clamp(v, 0.0, 1.0) * 65535 + 0.5);
+  }
+  if (kind.bits == 32) {
+    std::uint32_t u = 0;
+    std::memcpy(&u, stored + 4 * i, 4);
+    return static_cast<std::uint16_t>(u >> 16);
+  }
+  std::uint16_t u = 0;
+  std::memcpy(&u, stored + 2 * i, 2);
+  return u;
+}
+
+// Samples of 32 bits, floating-point samples and 16-bit CMYK (inks taken away from white, as
+// libtiff does with 8-bit inks) into 16-bit gray or RGB.
+void readConverted(TIFF* tif, const Kind& kind, photo::PixelBuffer& out) {
+  const auto width = static_cast<std::uint32_t>(out.pixels.width);
+  if (TIFFScanlineSize64(tif) != std::uint64_t{width} * kind.samplesPerPixel * kind.bits / 8) {
     Fail(photo::kDamaged);
   }
+  const int channels = BytesPerPixel(out.pixels.layout) / 2;
+  forEachStoredRow(
+      tif, width, static_cast<std::uint32_t>(out.pixels.height),
+      [&](const std::uint8_t* stored, std::uint32_t y) {
+        auto* to = reinterpret_cast<std::uint16_t*>(out.row(static_cast<int>(y)));
+        for (std::size_t x = 0; x < width; ++x) {
+          const std::size_t first = x * static_cast<std::size_t>(kind.samplesPerPixel);
+          std::uint16_t* pixel = to + x * static_cast<std::size_t>(channels);
+          if (!kind.cmyk) {
+            for (int c = 0; c < channels; ++c) {
+              pixel[c] = sample16(stored, first + static_cast<std::size_t>(c), kind);
+            }
+            continue;
+          }
+          const std::uint32_t white = 65535 - sample16(stored, first + 3, kind);
+          for (int c = 0; c < 3; ++c) {
+            const std::uint32_t ink = sample16(stored, first + static_cast<std::size_t>(c), kind);
+            pixel[c] = static_cast<std::uint16_t>(((65535 - ink) * white + 32767) / 65535);
+          }
+          if (channels == 4) {
+            pixel[3] = sample16(stored, first + 4, kind);
+          }
+        }
+      });
+  HostSamplesToLittleEndian(out.samples16(), out.sampleCount16());
+}
+
+struct RgbaImageEnd {
+  void operator()(TIFFRGBAImage* image) const { TIFFRGBAImageEnd(image); }
+};
+
+// Every other kind through libtiff's RGBA interface, rows as stored, which hands out 8-bit
+// samples with alpha premultiplied: taken back to straight alpha for the blending.
+void readAsRgba(TIFF* tif, photo::PixelBuffer& out) {
+  char message[1024] = {};
+  TIFFRGBAImage image{};
+  if (TIFFRGBAImageOK(tif, message) == 0 || TIFFRGBAImageBegin(&image, tif, 1, message) == 0) {
+    Fail(photo::kDamaged);
+  }
+  const std::unique_ptr<TIFFRGBAImage, RgbaImageEnd> end(&image);
+  image.req_orientation = image.orientation;
   auto* raster = reinterpret_cast<std::uint32_t*>(out.bytes.data());
-  if (TIFFReadRGBAImageOriented(tif, static_cast<std::uint32_t>(out.pixels.width),
-                                static_cast<std::uint32_t>(out.pixels.height), raster,
-                                ORIENTATION_TOPLEFT, 1) == 0) {
+  if (TIFFRGBAImageGet(&image, raster, static_cast<std::uint32_t>(out.pixels.width),
+                       static_cast<std::uint32_t>(out.pixels.height)) == 0) {
     Fail(photo::kDamaged);
   }
   for (std::size_t i = 0; i < out.bytes.size() / 4; ++i) {
@@ -206,6 +460,19 @@ void readAsRgba(TIFF* tif, photo::PixelBuffer& out) {
     }
     p[3] = static_cast<std::uint8_t>(a);
   }
+}
+
+// The picture as it is shown, from its rows as stored: the orientation (1 to 8, as in Exif)
+// says where the stored first row and column go.
+photo::PixelBuffer upright(photo::PixelBuffer stored, std::uint16_t orientation,
+                           const ImageLimits& limits) {
+  if (orientation <= ORIENTATION_TOPLEFT || orientation > ORIENTATION_LEFTBOT) {
+    return stored;
+  }
+  // Anti-clockwise quarter turns, then a mirror (0 top and bottom, 1 left and right, -1 none).
+  const int turns[] = {0, 0, 2, 0, 1, 3, 1, 1};
+  const int mirrors[] = {-1, 1, -1, 0, 0, -1, 1, -1};
+  return photo::Turned(stored, turns[orientation - 1], mirrors[orientation - 1], limits);
 }
 
 }  // namespace
@@ -222,19 +489,24 @@ void ReadTiffMemory(const std::uint8_t* data, std::size_t size, Bitmap& bitmap,
   std::uint32_t height = 0;
   TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width);
   TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &height);
-  const std::optional<SampleLayout> plain = plainLayout(tif.get());
-  photo::CheckSize(width, height, 4, limits);
-  if (!stripsInFile(tif.get(), size)) {
-    Fail(photo::kTruncated);
+  const Kind kind = kindOf(tif.get());
+  photo::CheckSize(width, height, BytesPerPixel(kind.layout), limits);
+  checkCoded(tif.get(), file, width, height);
+  photo::PixelBuffer out(static_cast<int>(width), static_cast<int>(height), kind.layout, limits);
+  switch (kind.path) {
+    case Path::Copied:
+      readCopied(tif.get(), out);
+      break;
+    case Path::Converted:
+      readConverted(tif.get(), kind, out);
+      break;
+    case Path::Rgba:
+      readAsRgba(tif.get(), out);
+      break;
   }
-  photo::PixelBuffer out(static_cast<int>(width), static_cast<int>(height),
-                         plain.value_or(SampleLayout::Rgba8), limits);
-  if (plain) {
-    readStrips(tif.get(), out);
-  } else {
-    readAsRgba(tif.get(), out);
-  }
-  photo::DrawOver(bitmap, out.pixels);
+  const photo::PixelBuffer shown =
+      upright(std::move(out), field16(tif.get(), TIFFTAG_ORIENTATION), limits);
+  photo::DrawOver(bitmap, shown.pixels);
 }
 
 }  // namespace tessora

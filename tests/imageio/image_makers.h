@@ -104,6 +104,11 @@ Bytes MakeHeif(const PhotoPicture& picture, int orientation = 1);
 /// TIFF in strips of rowsPerStrip rows, or with tileSide > 0 (8-bit only) in square tiles.
 Bytes MakeTiff(const PhotoPicture& picture, int compression, int rowsPerStrip, int tileSide = 0);
 Bytes MakeJxl(const PhotoPicture& picture);
+/// How MakeOrientedTiff stores the samples: as they are, as CMYK inks of the same colours (no
+/// black), or as 32-bit floating-point values of sample / maximum.
+enum class TiffSamples { Rgb, Cmyk, Float };
+/// An uncompressed TIFF in one strip whose Orientation tag is `orientation` (1 to 8).
+Bytes MakeOrientedTiff(const PhotoPicture& picture, int orientation, TiffSamples samples);
 
 /// A deterministic value in 0..maxValue for a pixel sample.
 std::uint32_t PatternSample(int x, int y, int channel, std::uint32_t maxValue);

@@ -1,6 +1,8 @@
 // Writes the small seed corpora of the image fuzzers: make_fuzz_seeds FOLDER writes FOLDER/png,
 // FOLDER/jpeg, FOLDER/gif, FOLDER/bmp and a folder for each photo format (webp, avif, heif, tiff,
-// jxl). Run once after a format change; the files are committed.
+// jxl), with the picture bombs of picture_bombs.h among them. Run once after a format change; the
+// files are committed. jxl/solid-8192x8192.jxl, a picture of one colour, is kept as libjxl made it
+// once: its encoder takes a minute and 11 GB for it.
 #include <sys/stat.h>
 #include <tiffio.h>
 
@@ -9,6 +11,7 @@
 
 #include "image_makers.h"
 #include "iso_media_makers.h"
+#include "picture_bombs.h"
 
 using namespace tessora::testing;
 
@@ -158,6 +161,14 @@ void photoSeeds(const std::string& root) {
   put(root + "/tiff", "rgba-tiled.tif", MakeTiff(rgba, COMPRESSION_NONE, 0, 16));
   put(root + "/jxl", "rgba.jxl", MakeJxl(rgba));
   put(root + "/jxl", "deep.jxl", MakeJxl(deep));
+  const char* extensions[][2] = {{"webp", ".webp"}, {"jxl", ".jxl"}, {"tiff", ".tif"}};
+  for (const PictureBomb& bomb : PictureBombs()) {
+    for (const auto& [format, extension] : extensions) {
+      if (bomb.format == format) {
+        put(root + "/" + format, "bomb-" + bomb.name + extension, bomb.file);
+      }
+    }
+  }
 }
 
 // HEIF and AVIF put together from several items: a real grid, and files promising far more than

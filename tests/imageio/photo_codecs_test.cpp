@@ -151,6 +151,44 @@ TEST(PhotoFormats, PicturesComeOutTurnedAndMirroredAsTheFileSays) {
   }
 }
 
+// A TIFF is turned as its orientation says, scans of portraits (5 to 8) included, whether its
+// samples are copied as stored, converted (16-bit CMYK, floating point) or read through libtiff's
+// RGBA interface (8-bit CMYK); and each kind reads as a PNG of the same colours does.
+TEST(PhotoFormats, TiffsOfEverySampleKindComeOutTurnedAsTheFileSays) {
+  const struct {
+    const char* what;
+    TiffSamples samples;
+    bool alpha;
+    int bitDepth;
+  } kinds[] = {
+      {"8-bit RGB", TiffSamples::Rgb, false, 8},    {"8-bit CMYK", TiffSamples::Cmyk, false, 8},
+      {"16-bit CMYK", TiffSamples::Cmyk, true, 16}, {"float RGB", TiffSamples::Float, false, 16},
+      {"float RGBA", TiffSamples::Float, true, 16},
+  };
+  for (const auto& kind : kinds) {
+    const PhotoPicture picture = MakePhotoPicture(6, 4, kind.alpha, kind.bitDepth);
+    const Bytes png = MakePng(PngOf(picture));
+    Bitmap upright;
+    ReadPngMemory(png.data(), png.size(), upright);
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+      const Bytes file = MakeOrientedTiff(picture, orientation, kind.samples);
+      Bitmap turned;
+      ASSERT_NO_THROW(ReadTiffMemory(file.data(), file.size(), turned))
+          << kind.what << " orientation " << orientation;
+      const bool swapped = orientation >= 5;
+      ASSERT_EQ(turned.width(), swapped ? 4 : 6) << kind.what << " orientation " << orientation;
+      Bitmap expected(turned.width(), turned.height());
+      for (int y = 0; y < 4; ++y) {
+        for (int x = 0; x < 6; ++x) {
+          const auto [tx, ty] = shownAt(orientation, x, y, 6, 4);
+          expected.setPixel(tx, ty, upright.pixel(x, y));
+        }
+      }
+      EXPECT_TRUE(SamePicture(turned, expected)) << kind.what << " orientation " << orientation;
+    }
+  }
+}
+
 // Damage of every kind fails cleanly, with a reason, and leaves the bitmap as it was: a file of
 // another format, every cut of a whole file, bytes overwritten, and a picture beyond the limits,
 // which is refused from its header.

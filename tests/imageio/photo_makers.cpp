@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <stdexcept>
 
@@ -292,6 +293,68 @@ Bytes MakeTiff(const PhotoPicture& p, int compression, int rowsPerStrip, int til
     TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, extra);
   }
   const bool ok = tileSide > 0 ? writeTiles(tif, p, tileSide) : writeRows(tif, p, rowsPerStrip);
+  TIFFClose(tif);
+  Bytes out = readBytes(name);
+  ::unlink(name);
+  require(ok && !out.empty(), "TIFF write");
+  return out;
+}
+
+Bytes MakeOrientedTiff(const PhotoPicture& p, int orientation, TiffSamples samples) {
+  char name[] = "/tmp/tessora-tiff-XXXXXX";
+  const int fd = ::mkstemp(name);
+  require(fd >= 0, "temporary TIFF");
+  ::close(fd);
+  TIFF* tif = TIFFOpen(name, "w");
+  require(tif != nullptr, "TIFF open");
+  const bool cmyk = samples == TiffSamples::Cmyk;
+  const bool floats = samples == TiffSamples::Float;
+  const int colors = cmyk ? 4 : 3;
+  const int perPixel = colors + (p.alpha ? 1 : 0);
+  const int bits = floats ? 32 : p.bitDepth;
+  TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(p.width));
+  TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(p.height));
+  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, static_cast<std::uint16_t>(perPixel));
+  TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, static_cast<std::uint16_t>(bits));
+  TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, floats ? SAMPLEFORMAT_IEEEFP : SAMPLEFORMAT_UINT);
+  TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, cmyk ? PHOTOMETRIC_SEPARATED : PHOTOMETRIC_RGB);
+  TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+  TIFFSetField(tif, TIFFTAG_ORIENTATION, static_cast<std::uint16_t>(orientation));
+  TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, static_cast<std::uint32_t>(p.height));
+  if (p.alpha) {
+    const std::uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
+    TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, extra);
+  }
+  const std::uint32_t max = (1u << p.bitDepth) - 1;
+  std::vector<std::uint8_t> strip;
+  // Samples in the host's order, as libtiff writes them.
+  const auto store = [&](std::uint32_t v) {
+    std::uint8_t b[4] = {};
+    if (floats) {
+      const float f = static_cast<float>(v) / static_cast<float>(max);
+      std::memcpy(b, &f, 4);
+    } else if (bits == 16) {
+      const auto u = static_cast<std::uint16_t>(v);
+      std::memcpy(b, &u, 2);
+    } else {
+      b[0] = static_cast<std::uint8_t>(v);
+    }
+    strip.insert(strip.end(), b, b + bits / 8);
+  };
+  for (std::size_t i = 0; i < p.samples.size(); i += static_cast<std::size_t>(channels(p))) {
+    for (int c = 0; c < 3; ++c) {
+      store(cmyk ? max - p.samples[i + static_cast<std::size_t>(c)]
+                 : p.samples[i + static_cast<std::size_t>(c)]);
+    }
+    if (cmyk) {
+      store(0);
+    }
+    if (p.alpha) {
+      store(p.samples[i + 3]);
+    }
+  }
+  const bool ok =
+      TIFFWriteEncodedStrip(tif, 0, strip.data(), static_cast<tmsize_t>(strip.size())) >= 0;
   TIFFClose(tif);
   Bytes out = readBytes(name);
   ::unlink(name);
