@@ -73,6 +73,10 @@ WallpaperFolder::~WallpaperFolder() {
 // starts (swaybg) cannot keep the folder locked.
 Outcome WallpaperFolder::lock() {
   fd_ = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  // A folder that is not there holds no set to protect; a set fails as it tries to write there.
+  if (fd_ < 0 && errno == ENOENT) {
+    return Outcome::Done();
+  }
   if (fd_ < 0) {
     return FailedWithErrno("the folder " + folder_ + " cannot be opened");
   }
@@ -139,7 +143,9 @@ Outcome WallpaperFolder::switchToStarted() {
     return failed;
   }
   started_.clear();
-  ::fsync(fd_);
+  if (fd_ >= 0) {
+    ::fsync(fd_);
+  }
   return tidy();
 }
 

@@ -28,7 +28,8 @@ class WallpaperFolder {
   /// Removes a set started and not switched to, and lets the next object in.
   ~WallpaperFolder();
 
-  /// Waits until no other object works in the folder, then holds it until destroyed.
+  /// Waits until no other object works in the folder, then holds it until destroyed. A folder
+  /// that does not exist is not waited for.
   Outcome lock();
   /// Where the current set's files are, with the trailing separator: its numbered folder, or the
   /// wallpaper folder itself for a folder of the earlier kind (or one without any set).

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "imageio/image_error.h"
 #include "imageio/image_files.h"
 
 namespace tessora {
@@ -11,6 +12,13 @@ namespace {
 bool IsRegularFile(const std::string& path) {
   std::error_code ignored;
   return std::filesystem::is_regular_file(path, ignored);
+}
+
+// A set that cannot be made in the folder fails as the write of its files would.
+void ThrowUnlessDone(const Outcome& step, const std::string& path) {
+  if (!step) {
+    throw ImageError(WithReason("Cannot create file " + path, step.reason()));
+  }
 }
 
 }  // namespace
@@ -22,32 +30,25 @@ std::string WallpaperOutput::MonitorFileName(std::size_t index) {
 Outcome WallpaperOutput::setOne(const Bitmap& picture, const CompositionInputs& made,
                                 const MonitorLayout& layout) {
   const OutcomeOf<std::string> set = folder_.startSet();
-  if (!set) {
-    return set.outcome();
-  }
+  ThrowUnlessDone(set.outcome(), path_ + kWallpaperFileName);
   SaveComposed(set.value() + kWallpaperFileName, SaveFormat::Bmp, picture);
   WriteWallpaperRecipe(set.value(), made, layout);
-  const Outcome switched = folder_.switchToStarted();
-  return switched ? service_.setWallpaper(path_ + kWallpaperFileName) : switched;
+  ThrowUnlessDone(folder_.switchToStarted(), path_ + kWallpaperFileName);
+  return service_.setWallpaper(path_ + kWallpaperFileName);
 }
 
 // Each monitor's picture is written and drawn on the whole desktop's as soon as it is composed,
 // then dropped: forty monitors cost the memory of one, and of the whole desktop's picture.
 Outcome WallpaperOutput::setMonitors(const MonitorLayout& layout, const CompositionInputs& made) {
   const OutcomeOf<std::string> set = folder_.startSet();
-  if (!set) {
-    return set.outcome();
-  }
+  ThrowUnlessDone(set.outcome(), path_ + kWallpaperFileName);
   const std::string& dir = set.value();
   SaveComposed(dir + kWallpaperFileName, SaveFormat::Bmp,
                ComposeSpanning(made, layout, [&dir](std::size_t i, const Bitmap& picture) {
                  SaveComposed(dir + MonitorFileName(i), SaveFormat::Bmp, picture);
                }));
   WriteWallpaperRecipe(dir, made, layout);
-  const Outcome switched = folder_.switchToStarted();
-  if (!switched) {
-    return switched;
-  }
+  ThrowUnlessDone(folder_.switchToStarted(), path_ + kWallpaperFileName);
   MonitorPictures files;
   files.bounds = LayoutBounds(layout);
   files.primary = layout.primary;

@@ -36,13 +36,13 @@ class WallpaperOutput {
   /// until it is destroyed. Every other call needs it.
   Outcome lock() { return folder_.lock(); }
   /// Writes `picture` as the one file, with the recipe of what `made` composes for `layout`, as
-  /// the new current set, and hands it over. A failed write passes on as ImageError, and leaves
-  /// the set before current.
+  /// the new current set, and hands it over. A failed write (of a file, or of the set's folder
+  /// and link) passes on as ImageError, and leaves the set before current.
   Outcome setOne(const Bitmap& picture, const CompositionInputs& made, const MonitorLayout& layout);
   /// Composes each monitor's picture of `made` in turn and writes it, and the whole desktop
   /// (the pictures spanned over `layout`, the rest in the deep background colour), and the
   /// recipe, as the new current set; then hands them all over. A failed write passes on as
-  /// ImageError, and leaves the set before current.
+  /// ImageError, as for setOne, and leaves the set before current.
   Outcome setMonitors(const MonitorLayout& layout, const CompositionInputs& made);
   /// Hands the files of the current set over again, as they are: the monitors' own files when
   /// there is one for each monitor of `layout`, else the one file.
