@@ -126,6 +126,9 @@ OutcomeOf<std::string> WallpaperFolder::startSet() {
 }
 
 Outcome WallpaperFolder::switchToStarted() {
+  if (started_.empty()) {
+    return Outcome::Failed("no set was started in " + folder_);
+  }
   const std::string set = started_.substr(0, started_.size() - 1);
   const std::string target = set.substr(folder_.size());
   const std::string fresh = folder_ + "." + kCurrentLink + ".new";
