@@ -130,12 +130,37 @@ Outcome WallpaperFolder::switchToStarted() {
     return Outcome::Failed("no set was started in " + folder_);
   }
   const std::string set = started_.substr(0, started_.size() - 1);
-  const std::string target = set.substr(folder_.size());
-  const std::string fresh = folder_ + "." + kCurrentLink + ".new";
-  const std::string current = folder_ + kCurrentLink;
   if (!SyncFolder(set)) {
     return FailedWithErrno("the folder " + set + " cannot be written");
   }
+  const std::string before = currentSet();
+  const Outcome pointed = point(set.substr(folder_.size()));
+  if (!pointed) {
+    return pointed;
+  }
+  previous_ = before == folder_ ? std::string() : before;
+  started_.clear();
+  return tidy();
+}
+
+void WallpaperFolder::settle(bool shown) {
+  if (!shown && !previous_.empty()) {
+    const std::string rejected = currentSet();
+    const std::string target =
+        previous_.substr(folder_.size(), previous_.size() - folder_.size() - 1);
+    if (point(target)) {
+      std::error_code ignored;
+      std::filesystem::remove_all(rejected, ignored);
+    }
+  }
+  previous_.clear();
+  static_cast<void>(tidy());
+}
+
+// `current` is replaced in one rename, so it always names a whole set.
+Outcome WallpaperFolder::point(const std::string& target) {
+  const std::string fresh = folder_ + "." + kCurrentLink + ".new";
+  const std::string current = folder_ + kCurrentLink;
   ::unlink(fresh.c_str());
   if (::symlink(target.c_str(), fresh.c_str()) != 0) {
     return FailedWithErrno("the link " + fresh + " cannot be made");
@@ -145,11 +170,10 @@ Outcome WallpaperFolder::switchToStarted() {
     ::unlink(fresh.c_str());
     return failed;
   }
-  started_.clear();
   if (fd_ >= 0) {
     ::fsync(fd_);
   }
-  return tidy();
+  return Outcome::Done();
 }
 
 Outcome WallpaperFolder::tidy() {
@@ -217,7 +241,8 @@ void WallpaperFolder::removeOtherSets(const std::string& current) {
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator(sets, error)) {
     const std::string name = entry.path().filename().string();
-    if (IsSetNumber(name) && sets + name + "/" != current && sets + name + "/" != started_) {
+    const std::string set = sets + name + "/";
+    if (IsSetNumber(name) && set != current && set != started_ && set != previous_) {
       std::error_code ignored;
       std::filesystem::remove_all(entry.path(), ignored);
     }

@@ -36,8 +36,13 @@ class WallpaperFolder {
   std::string currentSet() const;
   /// Starts a new set in an empty numbered folder, and yields that folder (with its separator).
   OutcomeOf<std::string> startSet();
-  /// Makes the set started the current one, then tidies the folder (see tidy()).
+  /// Makes the set started the current one, then tidies the folder (see tidy()); the set current
+  /// until then is kept until settle().
   Outcome switchToStarted();
+  /// Ends a set switched to: when the desktop did not take it (`shown` false), the set current
+  /// before is made current again, so that a restore shows what the desktop last showed; then
+  /// the sets no longer current go. A folder without an earlier set keeps the new one.
+  void settle(bool shown);
   /// Makes the well-known names show the current set, should a set have been stopped between
   /// its switch and its names, and removes what older sets and stopped ones left behind. A
   /// folder of the earlier kind is left as it is.
@@ -49,8 +54,11 @@ class WallpaperFolder {
   void removeOtherSets(const std::string& current);
 
   std::string folder_;
-  std::string started_;  // the numbered folder of a set started and not yet current
-  int fd_ = -1;          // the wallpaper folder, locked
+  Outcome point(const std::string& target);
+
+  std::string started_;   // the numbered folder of a set started and not yet current
+  std::string previous_;  // the link's target before the switch, until settle()
+  int fd_ = -1;           // the wallpaper folder, locked
 };
 
 }  // namespace tessora

@@ -34,7 +34,9 @@ Outcome WallpaperOutput::setOne(const Bitmap& picture, const CompositionInputs& 
   SaveComposed(set.value() + kWallpaperFileName, SaveFormat::Bmp, picture);
   WriteWallpaperRecipe(set.value(), made, layout);
   ThrowUnlessDone(folder_.switchToStarted(), path_ + kWallpaperFileName);
-  return service_.setWallpaper(path_ + kWallpaperFileName);
+  const Outcome shown = service_.setWallpaper(path_ + kWallpaperFileName);
+  folder_.settle(shown.ok());
+  return shown;
 }
 
 // Each monitor's picture is written and drawn on the whole desktop's as soon as it is composed,
@@ -57,7 +59,9 @@ Outcome WallpaperOutput::setMonitors(const MonitorLayout& layout, const Composit
     const Monitor& m = layout.monitors[i];
     files.monitors.push_back(MonitorPicture{m.name, m.rect, path_ + MonitorFileName(i)});
   }
-  return service_.setMonitorWallpapers(files);
+  const Outcome shown = service_.setMonitorWallpapers(files);
+  folder_.settle(shown.ok());
+  return shown;
 }
 
 Outcome WallpaperOutput::restore(const MonitorLayout& layout) {

@@ -814,7 +814,8 @@ TEST(DocumentMonitors, ARestoreOnChangedMonitorsComposesTheWallpaperAgainForThem
 }
 
 // A set is whole or not there: one that fails half-way (here a disk that takes no file as large
-// as its pictures) leaves the set before current, whole, and a restore hands that over. A set
+// as its pictures), or that the desktop does not take, leaves the set before current, whole, and
+// a restore hands that over. A set
 // an earlier version left in the folder itself restores as it is, and the next set replaces its
 // files by links to its own.
 TEST(DocumentMonitors, ASetThatFailsHalfWayLeavesTheSetBeforeWholeAndRestorable) {
@@ -847,6 +848,11 @@ TEST(DocumentMonitors, ASetThatFailsHalfWayLeavesTheSetBeforeWholeAndRestorable)
     const testing::FileSizeLimit limit(200000);
     EXPECT_THROW(f.doc.setAsWallpaper(&f.setter, large), ImageError);
   }
+  EXPECT_EQ(testing::filesIn(folder + "sets", ""), std::vector<std::string>{"1"});
+  // A set the desktop does not take leaves what it shows current: a restore shows that again.
+  f.setter.result = Outcome::Failed("refused");
+  EXPECT_FALSE(f.doc.setAsWallpaper(&f.setter, small));
+  f.setter.result = Outcome::Done();
   EXPECT_EQ(testing::filesIn(folder + "sets", ""), std::vector<std::string>{"1"});
   f.setter.installedMonitors.clear();
   ASSERT_TRUE(f.doc.restoreWallpaper(&f.setter, small));
