@@ -6,6 +6,8 @@
 
 #include "cli/terminal_text.h"
 #include "document/document.h"
+#include "document/wallpaper_folder.h"
+#include "document/wallpaper_output.h"
 #include "imageio/image_files.h"
 
 namespace tessora {
@@ -225,8 +227,9 @@ int Follow(const ComposeRequest& request, ComposeEnvironment& env, std::ostream&
   }
   const OutcomeOf<std::string> folder = service->wallpaperFolder();
   std::error_code error;
-  if (!folder || !std::filesystem::is_regular_file(
-                     folder.value() + WallpaperOutput::kWallpaperFileName, error)) {
+  if (!folder || !std::filesystem::is_regular_file(WallpaperFolder(folder.value()).currentSet() +
+                                                       WallpaperOutput::kWallpaperFileName,
+                                                   error)) {
     return 0;
   }
   std::optional<MonitorLayout> last;

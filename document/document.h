@@ -193,8 +193,10 @@ class Document {
   /// to the desktop and reports the outcome. A missing service means there is no desktop
   /// session. Returns whether the desktop took it; a failed write passes on as ImageError.
   /// With several monitors in `layout`, the file holds the whole virtual desktop instead and
-  /// each monitor gets a file of its own (composeForMonitors); the desktop is handed all. The
-  /// recipe of the wallpaper is written beside the files, for a restore on other monitors.
+  /// each monitor gets a file of its own (composeForMonitors, one monitor at a time); the
+  /// desktop is handed all. The recipe of the wallpaper is written beside the files, for a
+  /// restore on other monitors. The files and the recipe become the last set together, once all
+  /// are written: a set that fails or is stopped half-way leaves the one before.
   bool setAsWallpaper(WallpaperSetter* service, const MonitorLayout& layout = MonitorLayout{});
   /// Hands the wallpaper the last "Set as Wallpaper" made to the desktop again (a window manager
   /// forgets its root picture at every start). On the monitors it was made for, the files go as
@@ -205,7 +207,7 @@ class Document {
   bool restoreWallpaper(WallpaperSetter* service, const MonitorLayout& layout = MonitorLayout{});
   /// "Save As": writes the composed wallpaper to `path` in `format` and reports where. A failed
   /// write passes on as ImageError. With several monitors in `layout`, writes the whole virtual
-  /// desktop instead (composeSpanning).
+  /// desktop instead (composeSpanning: one monitor's picture held at a time).
   void saveComposedAs(const std::string& path, SaveFormat format,
                       const MonitorLayout& layout = MonitorLayout{});
   /// "Copy to Clipboard": hands the composed wallpaper to `clipboard`.
@@ -220,8 +222,8 @@ class Document {
   /// What the document composes, for a wallpaper of any size.
   CompositionInputs inputs() const;
   /// Installs the last set composed again for `layout` from its recipe.
-  Outcome recompose(WallpaperOutput& output, const std::string& folder,
-                    const WallpaperRecipe& recipe, const MonitorLayout& layout);
+  Outcome recompose(WallpaperOutput& output, const WallpaperRecipe& recipe,
+                    const MonitorLayout& layout);
   /// What placing the center tells besides pixels: CenterRect, or the "as is" text.
   void PlaceCenter();
   /// The pixel work of a render: the wallpaper rebuilt and stretched into the preview.
@@ -239,10 +241,10 @@ class Document {
   void clearSource(Source source);
   /// Runs a change of the lists; the view hears of them even when the change throws.
   void editLists(const std::function<void()>& edit);
-  /// Runs `step` on the service's wallpaper folder and tells how it went, failures prefixed with
-  /// `failed`; returns whether the desktop took the wallpaper.
+  /// Runs `step` on the service's wallpaper folder, locked for it, and tells how it went,
+  /// failures prefixed with `failed`; returns whether the desktop took the wallpaper.
   bool install(WallpaperSetter* service, const std::string& failed,
-               const std::function<Outcome(WallpaperOutput&, const std::string&)>& step);
+               const std::function<Outcome(WallpaperOutput&)>& step);
   bool reportInstall(const Outcome& result, const std::string& failed);
 
   Feedback& feedback_;

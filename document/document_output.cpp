@@ -10,7 +10,7 @@ std::vector<Bitmap> Document::composeForMonitors(const MonitorLayout& layout) co
 }
 
 Bitmap Document::composeSpanning(const MonitorLayout& layout) const {
-  return SpanMonitors(layout, composeForMonitors(layout), deepBackgroundColor_);
+  return ComposeSpanning(inputs(), layout);
 }
 
 // Tells the desktop's answer to an install; returns whether it took the wallpaper.
@@ -25,65 +25,65 @@ bool Document::reportInstall(const Outcome& result, const std::string& failed) {
 }
 
 // The files go to the service's folder; without a service there is no desktop session. One busy
-// span covers all the rest: composing, writing, and the desktop, which may take seconds to answer.
+// span covers all the rest: waiting for another set in the folder to end, composing, writing,
+// and the desktop, which may take seconds to answer.
 bool Document::install(WallpaperSetter* service, const std::string& failed,
-                       const std::function<Outcome(WallpaperOutput&, const std::string&)>& step) {
+                       const std::function<Outcome(WallpaperOutput&)>& step) {
   const ChangeScope scope(notices_);
   if (service == nullptr) {
     feedback_.ShowFailure(failed + "there is no desktop session");
     return false;
   }
-  WallpaperOutput output(*service);
-  const OutcomeOf<std::string> folder = output.folder();
+  const OutcomeOf<std::string> folder = service->wallpaperFolder();
   if (!folder) {
     feedback_.ShowFailure(failed + folder.reason());
     return false;
   }
+  WallpaperOutput output(*service, folder.value());
   Outcome result = Outcome::Done();
   {
     BusyScope busy(busySpans_);
-    result = step(output, folder.value());
+    result = output.lock();
+    if (result) {
+      result = step(output);
+    }
   }
   return reportInstall(result, failed);
 }
 
 bool Document::setAsWallpaper(WallpaperSetter* service, const MonitorLayout& layout) {
-  return install(
-      service,
-      "Wallpaper could not be set: ", [&](WallpaperOutput& output, const std::string& folder) {
-        renderPending();
-        if (layout.monitors.size() > 1) {
-          return output.setMonitors(folder, layout, composeForMonitors(layout), inputs());
-        }
-        return output.setOne(folder, composed_, inputs(), layout);
-      });
+  return install(service, "Wallpaper could not be set: ", [&](WallpaperOutput& output) {
+    renderPending();
+    if (layout.monitors.size() > 1) {
+      return output.setMonitors(layout, inputs());
+    }
+    return output.setOne(composed_, inputs(), layout);
+  });
 }
 
 // Monitors that are not known now, or were not known then, are taken to be the same. Only the
 // recipe's text is read to tell; its pictures only when they are needed.
 bool Document::restoreWallpaper(WallpaperSetter* service, const MonitorLayout& layout) {
-  return install(
-      service,
-      "Wallpaper could not be restored: ", [&](WallpaperOutput& output, const std::string& folder) {
-        const std::optional<MonitorLayout> then = ReadRecipeLayout(folder);
-        if (!then || layout.monitors.empty() || then->monitors.empty() || *then == layout) {
-          return output.restore(folder, layout);
-        }
-        const OutcomeOf<WallpaperRecipe> last = ReadWallpaperRecipe(folder);
-        return last ? recompose(output, folder, last.value(), layout)
-                    : output.restore(folder, layout);
-      });
+  return install(service, "Wallpaper could not be restored: ", [&](WallpaperOutput& output) {
+    const std::optional<MonitorLayout> then = output.lastLayout();
+    if (!then || layout.monitors.empty() || then->monitors.empty() || *then == layout) {
+      return output.restore(layout);
+    }
+    const OutcomeOf<WallpaperRecipe> last = output.lastRecipe();
+    return last ? recompose(output, last.value(), layout) : output.restore(layout);
+  });
 }
 
-Outcome Document::recompose(WallpaperOutput& output, const std::string& folder,
-                            const WallpaperRecipe& recipe, const MonitorLayout& layout) {
+Outcome Document::recompose(WallpaperOutput& output, const WallpaperRecipe& recipe,
+                            const MonitorLayout& layout) {
   feedback_.ShowInfo(
       "The monitors have changed since the wallpaper was set: it is composed again for them",
       InfoStyle::Small);
   const CompositionInputs made = recipe.inputs();
-  const std::vector<Bitmap> pictures = ComposeForMonitors(made, layout);
-  return layout.monitors.size() > 1 ? output.setMonitors(folder, layout, pictures, made)
-                                    : output.setOne(folder, pictures.front(), made, layout);
+  if (layout.monitors.size() > 1) {
+    return output.setMonitors(layout, made);
+  }
+  return output.setOne(ComposeForMonitor(made, layout.monitors.front()), made, layout);
 }
 
 void Document::saveComposedAs(const std::string& path, SaveFormat format,

@@ -3,58 +3,76 @@
 #include <filesystem>
 #include <system_error>
 
+#include "imageio/image_error.h"
 #include "imageio/image_files.h"
 
 namespace tessora {
+namespace {
+
+bool IsRegularFile(const std::string& path) {
+  std::error_code ignored;
+  return std::filesystem::is_regular_file(path, ignored);
+}
+
+// A set that cannot be made in the folder fails as the write of its files would.
+void ThrowUnlessDone(const Outcome& step, const std::string& path) {
+  if (!step) {
+    throw ImageError(WithReason("Cannot create file " + path, step.reason()));
+  }
+}
+
+}  // namespace
 
 std::string WallpaperOutput::MonitorFileName(std::size_t index) {
   return "Tessora Wallpaper monitor " + std::to_string(index + 1) + ".bmp";
 }
 
-// Files of monitors unplugged since, or of all monitors once one picture serves them all again,
-// would only mislead a script that reads them, and a later restore.
-void WallpaperOutput::RemoveMonitorFiles(const std::string& folder, std::size_t from) {
-  for (std::size_t i = from;; ++i) {
-    std::error_code ignored;
-    if (!std::filesystem::remove(folder + MonitorFileName(i), ignored)) {
-      break;
-    }
-  }
+Outcome WallpaperOutput::setOne(const Bitmap& picture, const CompositionInputs& made,
+                                const MonitorLayout& layout) {
+  const OutcomeOf<std::string> set = folder_.startSet();
+  ThrowUnlessDone(set.outcome(), path_ + kWallpaperFileName);
+  SaveComposed(set.value() + kWallpaperFileName, SaveFormat::Bmp, picture);
+  WriteWallpaperRecipe(set.value(), made, layout);
+  ThrowUnlessDone(folder_.switchToStarted(), path_ + kWallpaperFileName);
+  const Outcome shown = service_.setWallpaper(path_ + kWallpaperFileName);
+  folder_.settle(shown.ok());
+  return shown;
 }
 
-Outcome WallpaperOutput::setOne(const std::string& folder, const Bitmap& picture,
-                                const CompositionInputs& made, const MonitorLayout& layout) {
-  const std::string path = folder + kWallpaperFileName;
-  SaveComposed(path, SaveFormat::Bmp, picture);
-  RemoveMonitorFiles(folder, 0);
-  WriteWallpaperRecipe(folder, made, layout);
-  return service_.setWallpaper(path);
-}
-
-Outcome WallpaperOutput::setMonitors(const std::string& folder, const MonitorLayout& layout,
-                                     const std::vector<Bitmap>& pictures,
-                                     const CompositionInputs& made) {
+// Each monitor's picture is written and drawn on the whole desktop's as soon as it is composed,
+// then dropped: forty monitors cost the memory of one, and of the whole desktop's picture.
+Outcome WallpaperOutput::setMonitors(const MonitorLayout& layout, const CompositionInputs& made) {
+  const OutcomeOf<std::string> set = folder_.startSet();
+  ThrowUnlessDone(set.outcome(), path_ + kWallpaperFileName);
+  const std::string& dir = set.value();
+  SaveComposed(dir + kWallpaperFileName, SaveFormat::Bmp,
+               ComposeSpanning(made, layout, [&dir](std::size_t i, const Bitmap& picture) {
+                 SaveComposed(dir + MonitorFileName(i), SaveFormat::Bmp, picture);
+               }));
+  WriteWallpaperRecipe(dir, made, layout);
+  ThrowUnlessDone(folder_.switchToStarted(), path_ + kWallpaperFileName);
   MonitorPictures files;
   files.bounds = LayoutBounds(layout);
   files.primary = layout.primary;
-  for (std::size_t i = 0; i < pictures.size(); ++i) {
+  files.spanned = path_ + kWallpaperFileName;
+  for (std::size_t i = 0; i < layout.monitors.size(); ++i) {
     const Monitor& m = layout.monitors[i];
-    files.monitors.push_back(MonitorPicture{m.name, m.rect, folder + MonitorFileName(i)});
-    SaveComposed(files.monitors.back().path, SaveFormat::Bmp, pictures[i]);
+    files.monitors.push_back(MonitorPicture{m.name, m.rect, path_ + MonitorFileName(i)});
   }
-  files.spanned = folder + kWallpaperFileName;
-  SaveComposed(files.spanned, SaveFormat::Bmp,
-               SpanMonitors(layout, pictures, made.sizing.deepBackgroundColor));
-  RemoveMonitorFiles(folder, pictures.size());
-  WriteWallpaperRecipe(folder, made, layout);
-  return service_.setMonitorWallpapers(files);
+  const Outcome shown = service_.setMonitorWallpapers(files);
+  folder_.settle(shown.ok());
+  return shown;
 }
 
-Outcome WallpaperOutput::restore(const std::string& folder, const MonitorLayout& layout) {
-  const std::string path = folder + kWallpaperFileName;
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) {
+Outcome WallpaperOutput::restore(const MonitorLayout& layout) {
+  const std::string set = folder_.currentSet();
+  const std::string path = path_ + kWallpaperFileName;
+  if (!IsRegularFile(set + kWallpaperFileName)) {
     return Outcome::Failed("no wallpaper has been set yet (" + path + " does not exist)");
+  }
+  const Outcome tidied = folder_.tidy();
+  if (!tidied) {
+    return tidied;
   }
   MonitorPictures files;
   files.bounds = LayoutBounds(layout);
@@ -62,15 +80,22 @@ Outcome WallpaperOutput::restore(const std::string& folder, const MonitorLayout&
   files.spanned = path;
   for (std::size_t i = 0; layout.monitors.size() > 1 && i < layout.monitors.size(); ++i) {
     const Monitor& m = layout.monitors[i];
-    const std::string own = folder + MonitorFileName(i);
-    if (!std::filesystem::is_regular_file(own, error)) {
+    if (!IsRegularFile(set + MonitorFileName(i))) {
       files.monitors.clear();
       break;
     }
-    files.monitors.push_back(MonitorPicture{m.name, m.rect, own});
+    files.monitors.push_back(MonitorPicture{m.name, m.rect, path_ + MonitorFileName(i)});
   }
   return files.monitors.empty() ? service_.setWallpaper(path)
                                 : service_.setMonitorWallpapers(files);
+}
+
+std::optional<MonitorLayout> WallpaperOutput::lastLayout() const {
+  return ReadRecipeLayout(folder_.currentSet());
+}
+
+OutcomeOf<WallpaperRecipe> WallpaperOutput::lastRecipe() const {
+  return ReadWallpaperRecipe(folder_.currentSet());
 }
 
 }  // namespace tessora

@@ -1,21 +1,24 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
-#include <vector>
 
 #include "common/outcome.h"
+#include "document/wallpaper_folder.h"
 #include "document/wallpaper_recipe.h"
 #include "engine/bitmap.h"
-#include "engine/color.h"
 #include "engine/monitor_layout.h"
+#include "engine/wallpaper_composition.h"
 #include "engine/wallpaper_service.h"
 
 namespace tessora {
 
 /// The wallpaper files "Set as Wallpaper" writes in the service's folder, and their handing
 /// over to the desktop: one picture for one monitor; with several, each monitor's own picture
-/// and the whole virtual desktop in one, for desktops that take that instead.
+/// and the whole virtual desktop in one, for desktops that take that instead. Each set is
+/// written whole before it replaces the one before (see WallpaperFolder); the desktop is handed
+/// the well-known names, which show the current set.
 class WallpaperOutput {
  public:
   /// The file of the one picture, and with several monitors of the whole virtual desktop.
@@ -24,29 +27,36 @@ class WallpaperOutput {
   /// 2.bmp" for the second.
   static std::string MonitorFileName(std::size_t index);
 
-  /// Output to the folder of `service`, which must outlive this object.
-  explicit WallpaperOutput(WallpaperSetter& service) : service_(service) {}
+  /// Output through `service`, which must outlive this object, to its folder `folder` (with the
+  /// trailing separator).
+  WallpaperOutput(WallpaperSetter& service, const std::string& folder)
+      : service_(service), folder_(folder), path_(folder) {}
 
-  /// The service's folder, with its trailing separator, or why there is none.
-  OutcomeOf<std::string> folder() const { return service_.wallpaperFolder(); }
-  /// Writes `picture` as the one file in `folder` (the monitors' files of an earlier set go),
-  /// then the recipe of what `made` composes for `layout`, and hands it over. A failed write
-  /// passes on as ImageError.
-  Outcome setOne(const std::string& folder, const Bitmap& picture, const CompositionInputs& made,
-                 const MonitorLayout& layout);
-  /// Writes each monitor's picture and the whole desktop (`pictures` spanned over `layout`, the
-  /// rest in the deep background colour) in `folder`, then the recipe of what `made` composes,
-  /// and hands them all over. A failed write passes on as ImageError.
-  Outcome setMonitors(const std::string& folder, const MonitorLayout& layout,
-                      const std::vector<Bitmap>& pictures, const CompositionInputs& made);
-  /// Hands the files the last set left in `folder` over again, as they are: the monitors' own
-  /// files when there is one for each monitor of `layout`, else the one file.
-  Outcome restore(const std::string& folder, const MonitorLayout& layout);
+  /// Waits until no other set or restore works in the folder; the folder is then this object's
+  /// until it is destroyed. Every other call needs it.
+  Outcome lock() { return folder_.lock(); }
+  /// Writes `picture` as the one file, with the recipe of what `made` composes for `layout`, as
+  /// the new current set, and hands it over. A failed write (of a file, or of the set's folder
+  /// and link) passes on as ImageError, and leaves the set before current.
+  Outcome setOne(const Bitmap& picture, const CompositionInputs& made, const MonitorLayout& layout);
+  /// Composes each monitor's picture of `made` in turn and writes it, and the whole desktop
+  /// (the pictures spanned over `layout`, the rest in the deep background colour), and the
+  /// recipe, as the new current set; then hands them all over. A failed write passes on as
+  /// ImageError, as for setOne, and leaves the set before current.
+  Outcome setMonitors(const MonitorLayout& layout, const CompositionInputs& made);
+  /// Hands the files of the current set over again, as they are: the monitors' own files when
+  /// there is one for each monitor of `layout`, else the one file.
+  Outcome restore(const MonitorLayout& layout);
+  /// The layout the current set was made for, its pictures left unread; nothing without a
+  /// recipe that can be read.
+  std::optional<MonitorLayout> lastLayout() const;
+  /// The recipe of the current set, or why there is none that can be used.
+  OutcomeOf<WallpaperRecipe> lastRecipe() const;
 
  private:
-  static void RemoveMonitorFiles(const std::string& folder, std::size_t from);
-
   WallpaperSetter& service_;
+  WallpaperFolder folder_;
+  std::string path_;
 };
 
 }  // namespace tessora

@@ -45,6 +45,19 @@ MonitorLayout SingleMonitorLayout(const DesktopGeometry& desktop);
 /// The smallest rectangle holding every monitor.
 Rect LayoutBounds(const MonitorLayout& layout);
 
+/// The whole virtual desktop's picture before any monitor is drawn on it: the layout's bounding
+/// box in `background`.
+Bitmap BlankSpan(const MonitorLayout& layout, TColor background);
+
+/// The order monitors are drawn on the whole virtual desktop: the primary last, so that it is the
+/// one seen where mirrored monitors overlap.
+std::vector<std::size_t> SpanOrder(const MonitorLayout& layout);
+
+/// Draws monitor `index`'s picture at the monitor's place on `span` (made by BlankSpan), clipped
+/// to the monitor.
+void DrawOnSpan(Bitmap& span, const MonitorLayout& layout, std::size_t index,
+                const Bitmap& picture);
+
 /// One picture for the whole virtual desktop: each monitor's picture at the monitor's place
 /// (clipped to the monitor), the rest of the bounding box in `background`. Where mirrored
 /// monitors overlap, the primary monitor's picture is the one seen.

@@ -44,16 +44,39 @@ Bitmap BackgroundFor(const CompositionInputs& in, int w, int h) {
              : in.tile;
 }
 
+// The tile itself is drawn from where it is: a copy of a large picture per monitor would cost as
+// much as the monitor's own picture.
+Bitmap ComposeForMonitor(const CompositionInputs& in, const Monitor& monitor) {
+  Bitmap out;
+  SizeToDesktop(out, MonitorGeometry(monitor), in.sizing.entireArea);
+  if (in.generated != nullptr) {
+    ComposeInto(in, out, BackgroundFor(in, out.width(), out.height()));
+  } else {
+    ComposeInto(in, out, in.tile);
+  }
+  return out;
+}
+
 std::vector<Bitmap> ComposeForMonitors(const CompositionInputs& in, const MonitorLayout& layout) {
   std::vector<Bitmap> pictures;
   pictures.reserve(layout.monitors.size());
   for (const Monitor& monitor : layout.monitors) {
-    Bitmap out;
-    SizeToDesktop(out, MonitorGeometry(monitor), in.sizing.entireArea);
-    ComposeInto(in, out, BackgroundFor(in, out.width(), out.height()));
-    pictures.push_back(std::move(out));
+    pictures.push_back(ComposeForMonitor(in, monitor));
   }
   return pictures;
+}
+
+Bitmap ComposeSpanning(const CompositionInputs& in, const MonitorLayout& layout,
+                       const std::function<void(std::size_t, const Bitmap&)>& each) {
+  Bitmap span = BlankSpan(layout, in.sizing.deepBackgroundColor);
+  for (const std::size_t i : SpanOrder(layout)) {
+    const Bitmap picture = ComposeForMonitor(in, layout.monitors[i]);
+    if (each) {
+      each(i, picture);
+    }
+    DrawOnSpan(span, layout, i, picture);
+  }
+  return span;
 }
 
 }  // namespace tessora

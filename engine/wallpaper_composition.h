@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <vector>
 
 #include "engine/background_recipe.h"
@@ -53,5 +55,15 @@ Bitmap BackgroundFor(const CompositionInputs& in, int w, int h);
 /// The picture each monitor of `layout` gets: what a single-monitor desktop of that monitor's
 /// geometry composes, a generated background generated anew at its size.
 std::vector<Bitmap> ComposeForMonitors(const CompositionInputs& in, const MonitorLayout& layout);
+
+/// The picture one monitor gets, as ComposeForMonitors composes it.
+Bitmap ComposeForMonitor(const CompositionInputs& in, const Monitor& monitor);
+
+/// The whole virtual desktop (SpanMonitors of ComposeForMonitors), composed one monitor at a
+/// time: each monitor's picture is composed, handed to `each` (when given) with its index, drawn
+/// on the whole picture and dropped, so that only one monitor's picture is held at any time.
+/// Monitors come in SpanOrder.
+Bitmap ComposeSpanning(const CompositionInputs& in, const MonitorLayout& layout,
+                       const std::function<void(std::size_t, const Bitmap&)>& each = nullptr);
 
 }  // namespace tessora

@@ -216,6 +216,8 @@ OutcomeOf<std::string> DesktopWallpaperSetter::wallpaperFolder() const {
   return OutcomeOf<std::string>::Done(folder.toStdString() + "/");
 }
 
+// A copy that cannot be written fails the set with the system's reason: no method is to blame,
+// and the next would fail the same way.
 Outcome DesktopWallpaperSetter::setWallpaper(const std::string& path) {
   const QString picture = QString::fromStdString(path);
   auto failure = [&picture](const QStringList& reasons) { return Failure(picture, reasons); };
@@ -226,8 +228,7 @@ Outcome DesktopWallpaperSetter::setWallpaper(const std::string& path) {
   for (const auto& method : methods_) {
     const OutcomeOf<QStringList> fresh = files_.prepare({picture}, !method->readsBmp());
     if (!fresh.ok()) {
-      reasons << MethodFailure(*method, fresh.reason());
-      break;
+      return failure({QString::fromStdString(fresh.reason())});
     }
     const Outcome installed = method->install(fresh.value().front());
     if (installed.ok()) {
@@ -244,36 +245,39 @@ Outcome DesktopWallpaperSetter::setWallpaper(const std::string& path) {
 }
 
 Outcome DesktopWallpaperSetter::installFresh(WallpaperMethod& method,
-                                             const QList<MonitorFile>& files) {
-  // Every file the desktop is handed gets a fresh name, as a single picture does.
+                                             const QList<MonitorFile>& files,
+                                             const QStringList& copies) {
   if (files.isEmpty()) {
     return FailedWith(QStringLiteral("no monitor to set"));
   }
-  QStringList pictures;
-  for (const MonitorFile& f : files) {
-    pictures << f.file;
-  }
-  const OutcomeOf<QStringList> copies = files_.prepare(pictures, !method.readsBmp());
-  if (!copies.ok()) {
-    return Outcome::Failed(copies.reason());
-  }
   QList<MonitorFile> fresh;
   for (int i = 0; i < files.size(); ++i) {
-    fresh << MonitorFile{files[i].name, files[i].rect, copies.value()[i], files[i].primary};
+    fresh << MonitorFile{files[i].name, files[i].rect, copies[i], files[i].primary};
   }
   const Outcome installed = method.installMonitors(fresh);
   if (installed.ok()) {
-    WallpaperFiles::accepted(copies.value());
+    WallpaperFiles::accepted(copies);
   } else {
-    WallpaperFiles::rejected(copies.value());
+    WallpaperFiles::rejected(copies);
   }
   return installed;
 }
 
+// Every file the desktop is handed gets a fresh name, as a single picture does.
 Outcome DesktopWallpaperSetter::setMonitorWallpapers(const MonitorPictures& pictures) {
+  const QString spanned = QString::fromStdString(pictures.spanned);
   QStringList reasons;
   for (const auto& method : methods_) {
-    const Outcome installed = installFresh(*method, FilesFor(method->spread(), pictures));
+    const QList<MonitorFile> files = FilesFor(method->spread(), pictures);
+    QStringList paths;
+    for (const MonitorFile& f : files) {
+      paths << f.file;
+    }
+    const OutcomeOf<QStringList> copies = files_.prepare(paths, !method->readsBmp());
+    if (!copies.ok()) {
+      return Failure(spanned, {QString::fromStdString(copies.reason())});
+    }
+    const Outcome installed = installFresh(*method, files, copies.value());
     if (installed.ok()) {
       return Outcome::Done();
     }
@@ -282,7 +286,7 @@ Outcome DesktopWallpaperSetter::setMonitorWallpapers(const MonitorPictures& pict
   if (methods_.empty()) {
     reasons << QStringLiteral("no way of setting the wallpaper is known for this session");
   }
-  return Failure(QString::fromStdString(pictures.spanned), reasons);
+  return Failure(spanned, reasons);
 }
 
 }  // namespace tessora

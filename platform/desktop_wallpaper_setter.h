@@ -30,8 +30,9 @@ class DesktopWallpaperSetter : public WallpaperSetter {
   Outcome setMonitorWallpapers(const MonitorPictures& pictures) override;
 
  private:
-  /// Hands the method fresh copies of the files; they stay only when it takes them.
-  Outcome installFresh(WallpaperMethod& method, const QList<MonitorFile>& files);
+  /// Hands the method `copies`, the fresh copies of the files; they stay only when it takes them.
+  Outcome installFresh(WallpaperMethod& method, const QList<MonitorFile>& files,
+                       const QStringList& copies);
 
   std::vector<std::unique_ptr<WallpaperMethod>> methods_;
   WallpaperFiles files_;

@@ -1,13 +1,24 @@
 #include "platform/wallpaper_files.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <algorithm>
+#include <cerrno>
+#include <cstdint>
 #include <map>
+#include <system_error>
+#include <vector>
+
+#include "common/atomic_file.h"
+#include "common/file_descriptor.h"
 
 namespace tessora {
 namespace {
@@ -19,15 +30,19 @@ QString WallpaperOf(const QString& base) {
 }
 
 // The fresh names of a wallpaper's pictures (the whole one's and each monitor's), by number.
-std::multimap<int, QString> FreshNames(const QString& dir, const QString& wallpaper) {
+// Every entry counts (a folder or link of such a name would make a copy of that number fail);
+// with `copiesOnly`, only the plain files a set made.
+std::multimap<int, QString> FreshNames(const QString& dir, const QString& wallpaper,
+                                       bool copiesOnly) {
   const QRegularExpression pattern(QStringLiteral("^%1( monitor \\d+)?-(\\d+)\\.(bmp|png)$")
                                        .arg(QRegularExpression::escape(wallpaper)));
   std::multimap<int, QString> names;
-  const QStringList entries = QDir(dir).entryList(QDir::Files);
-  for (const QString& entry : entries) {
-    const QRegularExpressionMatch m = pattern.match(entry);
-    if (m.hasMatch()) {
-      names.emplace(m.captured(2).toInt(), QDir(dir).filePath(entry));
+  const QFileInfoList entries = QDir(dir).entryInfoList(QDir::AllEntries | QDir::System |
+                                                        QDir::Hidden | QDir::NoDotAndDotDot);
+  for (const QFileInfo& entry : entries) {
+    const QRegularExpressionMatch m = pattern.match(entry.fileName());
+    if (m.hasMatch() && (!copiesOnly || (entry.isFile() && !entry.isSymLink()))) {
+      names.emplace(m.captured(2).toInt(), entry.filePath());
     }
   }
   return names;
@@ -44,28 +59,120 @@ int NumberOfFresh(const QFileInfo& fresh) {
   return name.mid(name.lastIndexOf(QLatin1Char('-')) + 1).toInt();
 }
 
-Outcome CopyTo(const QString& from, const QString& to) {
-  QFile in(from);
-  if (!in.open(QIODevice::ReadOnly)) {
-    return FailedWith(QStringLiteral("cannot read %1: %2").arg(from, in.errorString()));
+QString SystemReason(int error) {
+  return QString::fromStdString(std::generic_category().message(error));
+}
+
+// The largest file a picture of ours can be: a BMP of the largest bitmap is about 1.5 GiB.
+constexpr std::int64_t kMaxPictureBytes = std::int64_t{2} << 30;
+
+// Opens a picture to be handed over; refuses what cannot be one of ours (a FIFO would block the
+// set for ever, a huge file fill the disk with copies) before reading a byte of it.
+OutcomeOf<int> OpenPicture(const QString& path, struct stat& st) {
+  using Result = OutcomeOf<int>;
+  const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    return Result::Failed(
+        QStringLiteral("cannot read %1: %2").arg(path, SystemReason(errno)).toStdString());
   }
-  QSaveFile out(to);
-  if (!out.open(QIODevice::WriteOnly) || out.write(in.readAll()) < 0 || !out.commit()) {
-    return FailedWith(QStringLiteral("cannot write %1: %2").arg(to, out.errorString()));
+  QString wrong;
+  if (::fstat(fd, &st) != 0) {
+    wrong = SystemReason(errno);
+  } else if (!S_ISREG(st.st_mode)) {
+    wrong = QStringLiteral("it is not a regular file");
+  } else if (st.st_size > kMaxPictureBytes) {
+    wrong = QStringLiteral("at %1 MB it is larger than any wallpaper Tessora writes")
+                .arg(st.st_size >> 20);
+  }
+  if (!wrong.isEmpty()) {
+    ::close(fd);
+    return Result::Failed(QStringLiteral("cannot read %1: %2").arg(path, wrong).toStdString());
+  }
+  return Result::Done(fd);
+}
+
+// What the desktop is handed is checked once it is in place: a short copy would show black.
+Outcome CheckWritten(const QString& to, std::int64_t size) {
+  struct stat st {};
+  if (::stat(QFile::encodeName(to).constData(), &st) != 0 || st.st_size != size) {
+    return FailedWith(QStringLiteral("cannot write %1: it is not whole").arg(to));
   }
   return Outcome::Done();
 }
 
+Outcome WriteFailed(const QString& to, const AtomicFile& out) {
+  const std::string reason = out.failureReason();
+  return FailedWith(QStringLiteral("cannot write %1: %2")
+                        .arg(to, reason.empty() ? QStringLiteral("the write failed")
+                                                : QString::fromStdString(reason)));
+}
+
+// The copy streams through a small buffer, whatever the picture's size, and is written whole or
+// not at all.
+Outcome CopyTo(const QString& from, const QString& to) {
+  struct stat st {};
+  const OutcomeOf<int> opened = OpenPicture(from, st);
+  if (!opened.ok()) {
+    return opened.outcome();
+  }
+  const FileDescriptor in(opened.value());
+  AtomicFile out(to.toStdString());
+  if (!out.open()) {
+    return WriteFailed(to, out);
+  }
+  std::vector<char> buffer(std::size_t{1} << 20);
+  std::int64_t copied = 0;
+  for (;;) {
+    const ssize_t n = ::read(in.get(), buffer.data(), buffer.size());
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n < 0) {
+      return FailedWith(QStringLiteral("cannot read %1: %2").arg(from, SystemReason(errno)));
+    }
+    if (n == 0) {
+      break;
+    }
+    if (!out.write(buffer.data(), static_cast<std::size_t>(n))) {
+      return WriteFailed(to, out);
+    }
+    copied += n;
+  }
+  if (copied != st.st_size) {
+    return FailedWith(QStringLiteral("cannot read %1: it changed while it was copied").arg(from));
+  }
+  if (!out.commit()) {
+    return WriteFailed(to, out);
+  }
+  return CheckWritten(to, copied);
+}
+
 Outcome SaveAsPng(const QString& from, const QString& to) {
-  const QImage image(from);
-  if (image.isNull()) {
+  struct stat st {};
+  const OutcomeOf<int> opened = OpenPicture(from, st);
+  if (!opened.ok()) {
+    return opened.outcome();
+  }
+  QFile file;
+  if (!file.open(opened.value(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    ::close(opened.value());
     return FailedWith(QStringLiteral("cannot read %1").arg(from));
   }
-  QSaveFile out(to);
-  if (!out.open(QIODevice::WriteOnly) || !image.save(&out, "PNG") || !out.commit()) {
-    return FailedWith(QStringLiteral("cannot write %1").arg(to));
+  QImage image;
+  if (!image.load(&file, nullptr)) {
+    return FailedWith(QStringLiteral("cannot read %1").arg(from));
   }
-  return Outcome::Done();
+  QByteArray png;
+  QBuffer buffer(&png);
+  if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
+    return FailedWith(QStringLiteral("cannot write %1: the picture cannot be encoded").arg(to));
+  }
+  AtomicFile out(to.toStdString());
+  if (!out.open() || !out.write(png.constData(), static_cast<std::size_t>(png.size())) ||
+      !out.commit()) {
+    return WriteFailed(to, out);
+  }
+  return CheckWritten(to, png.size());
 }
 
 }  // namespace
@@ -74,7 +181,7 @@ OutcomeOf<QStringList> WallpaperFiles::prepare(const QStringList& pictures, bool
   for (const QString& picture : pictures) {
     const QFileInfo info(picture);
     const std::multimap<int, QString> existing =
-        FreshNames(info.absolutePath(), WallpaperOf(info.completeBaseName()));
+        FreshNames(info.absolutePath(), WallpaperOf(info.completeBaseName()), false);
     lastNumber_ = std::max(existing.empty() ? 0 : existing.rbegin()->first, lastNumber_);
   }
   ++lastNumber_;
@@ -103,7 +210,7 @@ void WallpaperFiles::accepted(const QStringList& shown) {
   const QFileInfo info(shown.front());
   const int number = NumberOfFresh(info);
   const std::multimap<int, QString> names =
-      FreshNames(info.absolutePath(), WallpaperOf(BaseOfFresh(info)));
+      FreshNames(info.absolutePath(), WallpaperOf(BaseOfFresh(info)), true);
   // The install shown before this one: the highest number below it.
   auto previous = names.lower_bound(number);
   const int before = previous == names.begin() ? number : std::prev(previous)->first;

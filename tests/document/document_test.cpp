@@ -1,8 +1,11 @@
 #include "document/document.h"
 #include "document/wallpaper_output.h"
+#include "imageio/image_error.h"
+#include "imageio/image_files.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -10,6 +13,9 @@
 #include <random>
 
 #include "support/fake_wallpaper_setter.h"
+#include "support/file_size_limit.h"
+#include "support/files.h"
+#include "support/peak_memory.h"
 #include "support/pictures.h"
 #include "support/recording_feedback.h"
 #include "support/temp_dir.h"
@@ -804,6 +810,82 @@ TEST(DocumentMonitors, ARestoreOnChangedMonitorsComposesTheWallpaperAgainForThem
     ASSERT_TRUE(fresh.restoreWallpaper(&setter, layout));
     EXPECT_EQ(fb.lastInfo(), "Wallpaper has been set");
     EXPECT_EQ(fb.infos.size(), 1U);
+  }
+}
+
+// A set is whole or not there: one that fails half-way (here a disk that takes no file as large
+// as its pictures), or that the desktop does not take, leaves the set before current, whole, and
+// a restore hands that over. A set
+// an earlier version left in the folder itself restores as it is, and the next set replaces its
+// files by links to its own.
+TEST(DocumentMonitors, ASetThatFailsHalfWayLeavesTheSetBeforeWholeAndRestorable) {
+  MonitorsFixture f;
+  const std::string& folder = f.setter.folder;
+  const std::string spanned = folder + WallpaperOutput::kWallpaperFileName;
+  const MonitorLayout small{{At(0, 0, 64, 40), At(64, 0, 30, 52)}, 0};
+  const MonitorLayout large{{At(0, 0, 640, 400), At(640, 0, 300, 520)}, 0};
+  // The earlier kind: the files themselves in the folder, no sets.
+  SaveComposed(spanned, SaveFormat::Bmp, f.doc.composeSpanning(small));
+  for (std::size_t i = 0; i < 2; ++i) {
+    SaveComposed(folder + WallpaperOutput::MonitorFileName(i), SaveFormat::Bmp,
+                 f.doc.composeForMonitors(small)[i]);
+  }
+  const std::string before = testing::readFile(folder + WallpaperOutput::MonitorFileName(1));
+  ASSERT_TRUE(f.doc.restoreWallpaper(&f.setter, small));
+  ASSERT_EQ(f.setter.installedMonitors.size(), 1U);
+  EXPECT_EQ(f.setter.installedMonitors[0].monitors[1].path,
+            folder + WallpaperOutput::MonitorFileName(1));
+
+  f.doc.setColor1(kBlue);
+  f.doc.generateBackground(BackgroundKind::Halo);
+  ASSERT_TRUE(f.doc.setAsWallpaper(&f.setter, small));
+  const std::string set = testing::readFile(folder + WallpaperOutput::MonitorFileName(1));
+  EXPECT_NE(set, before);
+  EXPECT_TRUE(std::filesystem::is_symlink(spanned));
+  f.doc.setColor1(kRed);
+  f.doc.generateBackground(BackgroundKind::Halo);
+  {
+    const testing::FileSizeLimit limit(200000);
+    EXPECT_THROW(f.doc.setAsWallpaper(&f.setter, large), ImageError);
+  }
+  EXPECT_EQ(testing::filesIn(folder + "sets", ""), std::vector<std::string>{"1"});
+  // A set the desktop does not take leaves what it shows current: a restore shows that again.
+  f.setter.result = Outcome::Failed("refused");
+  EXPECT_FALSE(f.doc.setAsWallpaper(&f.setter, small));
+  f.setter.result = Outcome::Done();
+  EXPECT_EQ(testing::filesIn(folder + "sets", ""), std::vector<std::string>{"1"});
+  f.setter.installedMonitors.clear();
+  ASSERT_TRUE(f.doc.restoreWallpaper(&f.setter, small));
+  ASSERT_EQ(f.setter.installedMonitors.size(), 1U);
+  EXPECT_EQ(testing::readFile(f.setter.installedMonitors[0].monitors[1].path), set);
+}
+
+// AddressSanitizer keeps freed blocks in quarantine, resident, to catch a use after the free.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kFreedMemoryIsKept = true;
+#else
+constexpr bool kFreedMemoryIsKept = false;
+#endif
+
+// Forty monitors cost the memory of about one monitor's picture besides the whole desktop's,
+// saved or set.
+TEST(DocumentMonitors, ManyMonitorsAreComposedOneAtATime) {
+  if (!testing::kResidentMemoryTellsTheReadersCost || kFreedMemoryIsKept) {
+    GTEST_SKIP() << "resident memory tells nothing in this build";
+  }
+  MonitorsFixture f;
+  MonitorLayout layout;
+  for (int i = 0; i < 40; ++i) {
+    layout.monitors.push_back(At(0, 0, 1000, 1000));
+  }
+  const std::int64_t picture = 1000 * 1000 * 3 / 1024;
+  const std::function<void()> outputs[] = {
+      [&] { f.doc.saveComposedAs(f.dir.path() + "/desktop.bmp", SaveFormat::Bmp, layout); },
+      [&] { ASSERT_TRUE(f.doc.setAsWallpaper(&f.setter, layout)); },
+  };
+  for (const auto& output : outputs) {
+    const std::int64_t extra = testing::ExtraPeakKilobytes(output);
+    EXPECT_LT(extra, 5 * picture) << "KiB, one picture is " << picture;
   }
 }
 

@@ -3,17 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/mount.h>
 
 #include <unistd.h>
 
 #include <QColor>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QMap>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
+#include <random>
 
 #include "child_process.h"
 #include "imageio/image_files.h"
@@ -31,8 +35,7 @@ struct ToolRun {
 };
 
 // extra: variables set for this run only.
-ToolRun Compose(const QStringList& args, const QMap<QString, QString>& extra = {}) {
-  QProcess p;
+QProcessEnvironment ToolEnvironment(const QMap<QString, QString>& extra) {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   // No desktop of its own: the portal (no session bus here) fails, the root window remains.
   env.remove(QStringLiteral("XDG_CURRENT_DESKTOP"));
@@ -40,7 +43,12 @@ ToolRun Compose(const QStringList& args, const QMap<QString, QString>& extra = {
   for (auto it = extra.begin(); it != extra.end(); ++it) {
     env.insert(it.key(), it.value());
   }
-  p.setProcessEnvironment(env);
+  return env;
+}
+
+ToolRun Compose(const QStringList& args, const QMap<QString, QString>& extra = {}) {
+  QProcess p;
+  p.setProcessEnvironment(ToolEnvironment(extra));
   p.start(QStringLiteral(TESSORA_COMPOSE_EXE), args);
   ToolRun r;
   if (p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit) {
@@ -168,6 +176,151 @@ TEST(ComposeOnTheDesktop, RestorePaintsTheLastWallpaperAgain) {
   r = Compose({QStringLiteral("--restore")}, home);
   ASSERT_EQ(r.status, 0) << r.err.toStdString();
   EXPECT_EQ(RootPixel(7, 7), RGB(0x30, 0x60, 0xc0));
+}
+
+// What the well-known names of a wallpaper folder hold, file by file, for two monitors.
+QMap<QString, QByteArray> SetFiles(const QString& folder) {
+  QMap<QString, QByteArray> files;
+  for (const char* name : {"Tessora Wallpaper.bmp", "Tessora Wallpaper monitor 1.bmp",
+                           "Tessora Wallpaper monitor 2.bmp", "Tessora Wallpaper recipe.txt",
+                           "Tessora Wallpaper tile.bmp"}) {
+    QFile f(folder + QStringLiteral("/tessora/") + QLatin1String(name));
+    files[QLatin1String(name)] = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  }
+  return files;
+}
+
+// Whether each monitor shows its file of the set in `folder`.
+bool RootShowsSet(const QString& folder, const QList<QRect>& rects) {
+  bool same = true;
+  for (int i = 0; i < rects.size(); ++i) {
+    const QRect& r = rects[i];
+    const QString file =
+        folder + QStringLiteral("/tessora/Tessora Wallpaper monitor %1.bmp").arg(i + 1);
+    same = testing::SamePicture(testing::RootRegion(r.x(), r.y(), r.width(), r.height()),
+                                testing::LoadPicture(file.toStdString())) &&
+           same;
+  }
+  return same;
+}
+
+// Two monitors, and two wallpapers for them.
+struct TwoSets {
+  const QList<QRect> rects{QRect(0, 0, 320, 200), QRect(320, 0, 200, 320)};
+  testing::RandrMonitors monitors{{"LEFT", "RIGHT"}, rects};
+  const QStringList first{"--color1",     "#e02010", "--color2",       "#1020e0",
+                          "--background", "halo",    "--set-wallpaper"};
+  const QStringList second{"--color1",     "#10e020", "--color2",       "#e0e010",
+                           "--background", "halo",    "--set-wallpaper"};
+};
+
+// A set killed at any moment (the tool and its helper at once, as the end of a session does)
+// leaves the folder with one whole set, every file of one composition, the last whole one; a
+// restore hands exactly that set over, and no more copies are left than the shown and the
+// previous set's.
+TEST(ComposeOnTheDesktop, ASetKilledAnywhereLeavesOneWholeSetThatRestoresAsItIs) {
+  if (!testing::RandrMonitors::available()) {
+    GTEST_SKIP() << "needs xrandr";
+  }
+  TwoSets sets;
+  ASSERT_TRUE(sets.monitors.ok());
+  QTemporaryDir firstHome;
+  QTemporaryDir secondHome;
+  QTemporaryDir home;
+  QElapsedTimer timer;
+  timer.start();
+  ASSERT_EQ(Compose(sets.first, {{"XDG_DATA_HOME", firstHome.path()}}).status, 0);
+  const int runMs = static_cast<int>(timer.elapsed());
+  ASSERT_EQ(Compose(sets.second, {{"XDG_DATA_HOME", secondHome.path()}}).status, 0);
+  const QMap<QString, QByteArray> whole[] = {SetFiles(firstHome.path()),
+                                             SetFiles(secondHome.path())};
+  ASSERT_NE(whole[0], whole[1]);
+  const QMap<QString, QString> data{{"XDG_DATA_HOME", home.path()}};
+  ASSERT_EQ(Compose(sets.first, data).status, 0);
+  std::mt19937 random(20261208);
+  int found = 0;
+  for (int run = 0; run < 20; ++run) {
+    QProcess tool;
+    tool.setProcessEnvironment(ToolEnvironment(data));
+    // A session of its own, so that the tool and its helper go together.
+    QStringList args{QStringLiteral(TESSORA_COMPOSE_EXE)};
+    args << (run % 2 == 0 ? sets.second : sets.first);
+    tool.start(QStringLiteral("setsid"), args);
+    ASSERT_TRUE(tool.waitForStarted());
+    QThread::msleep(random() % static_cast<unsigned>(runMs + runMs / 4 + 1));
+    const auto pid = static_cast<pid_t>(tool.processId());
+    if (::kill(-pid, SIGKILL) != 0) {
+      ::kill(pid, SIGKILL);
+    }
+    tool.waitForFinished();
+    const QMap<QString, QByteArray> now = SetFiles(home.path());
+    EXPECT_TRUE(now == whole[0] || now == whole[1]) << "run " << run;
+    found = now == whole[1] ? 1 : 0;
+  }
+  const ToolRun r = Compose({QStringLiteral("--restore")}, data);
+  ASSERT_EQ(r.status, 0) << r.err.toStdString();
+  EXPECT_EQ(SetFiles(home.path()), whole[found]);
+  EXPECT_TRUE(RootShowsSet(home.path(), sets.rects));
+  const QStringList copies = QDir(home.path() + QStringLiteral("/tessora"))
+                                 .entryList({QStringLiteral("Tessora Wallpaper*-*.bmp")});
+  EXPECT_LE(copies.size(), 4) << copies.join(QLatin1Char(' ')).toStdString();
+}
+
+// A small file system of its own, unmounted again at the end; ok() is false where mounting is
+// not permitted.
+class SmallDisk {
+ public:
+  explicit SmallDisk(const char* size) {
+    const QByteArray options = QByteArray("size=") + size;
+    ok_ = dir_.isValid() && ::mount("tmpfs", QFile::encodeName(dir_.path()).constData(), "tmpfs", 0,
+                                    options.constData()) == 0;
+  }
+  SmallDisk(const SmallDisk&) = delete;
+  SmallDisk& operator=(const SmallDisk&) = delete;
+  ~SmallDisk() {
+    if (ok_) {
+      ::umount2(QFile::encodeName(dir_.path()).constData(), MNT_DETACH);
+    }
+  }
+  bool ok() const { return ok_; }
+  QString path() const { return dir_.path(); }
+
+ private:
+  QTemporaryDir dir_;
+  bool ok_ = false;
+};
+
+// A disk with room for a set and its copies, but not for a second set beside it: the second
+// fails with the system's reason, is never said to be set, and leaves the first whole, shown and
+// restorable.
+TEST(ComposeOnTheDesktop, ASetOnAFullDiskFailsWithTheReasonAndLeavesTheSetBefore) {
+  if (!testing::RandrMonitors::available()) {
+    GTEST_SKIP() << "needs xrandr";
+  }
+  SmallDisk disk("2m");
+  if (!disk.ok()) {
+    GTEST_SKIP() << "mounting a tmpfs is not permitted here";
+  }
+  TwoSets sets;
+  ASSERT_TRUE(sets.monitors.ok());
+  const QMap<QString, QString> data{{"XDG_DATA_HOME", disk.path()}};
+  ToolRun r = Compose(sets.first, data);
+  ASSERT_EQ(r.status, 0) << r.err.toStdString();
+  const QMap<QString, QByteArray> first = SetFiles(disk.path());
+  r = Compose(sets.second, data);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(r.err.contains(QLatin1String(": No space left on device\n"))) << r.err.toStdString();
+  EXPECT_FALSE(r.err.contains(QLatin1String("Wallpaper has been set"))) << r.err.toStdString();
+  EXPECT_EQ(SetFiles(disk.path()), first);
+  EXPECT_TRUE(RootShowsSet(disk.path(), sets.rects));
+  Display* dpy = XOpenDisplay(nullptr);
+  ASSERT_NE(dpy, nullptr);
+  XSetWindowBackground(dpy, XDefaultRootWindow(dpy), 0x00ff00);
+  XClearWindow(dpy, XDefaultRootWindow(dpy));
+  XCloseDisplay(dpy);
+  r = Compose({QStringLiteral("--restore")}, data);
+  ASSERT_EQ(r.status, 0) << r.err.toStdString();
+  EXPECT_TRUE(RootShowsSet(disk.path(), sets.rects));
 }
 
 // The record of the running swaybg: its pid and picture.

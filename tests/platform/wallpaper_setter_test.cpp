@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
 
 #include <QDir>
 #include <QFile>
@@ -9,6 +12,7 @@
 #include "platform/desktop_wallpaper_setter.h"
 #include "platform/drawn_wallpaper.h"
 #include "platform/pixbuf_formats.h"
+#include "support/file_size_limit.h"
 
 namespace tessora {
 namespace {
@@ -138,29 +142,68 @@ TEST_F(WallpaperSetterTest, WhenAllFailTheReportNamesEachMethodAndWhy) {
   EXPECT_EQ(Files(), QStringList{"Tessora Wallpaper.bmp"});
 }
 
-// Without its fresh copy no method can be handed anything: the attempt ends with the reason.
-TEST_F(WallpaperSetterTest, ACopyThatCannotBeMadeEndsTheAttemptWithItsReason) {
-  const QString inTheWay = dir_.filePath(QStringLiteral("Tessora Wallpaper-1.bmp"));
-  ASSERT_TRUE(QDir().mkdir(inTheWay));
+// Whatever else has a fresh copy's name (a folder, a link, a pipe) is passed over, not written
+// into. A copy that cannot be made ends the attempt with the system's reason, which blames no
+// method, and leaves no copy: a disk that fills up under it leaves no torn one.
+TEST_F(WallpaperSetterTest, ACopyIsMadeWholeBesideWhatIsInTheWayOrTheReasonIsTold) {
   const QString notAPicture = dir_.filePath(QStringLiteral("Broken.bmp"));
   QFile broken(notAPicture);
   ASSERT_TRUE(broken.open(QIODevice::WriteOnly) && broken.write("not a picture") > 0);
   broken.close();
+  const QString pipe = dir_.filePath(QStringLiteral("Pipe.bmp"));
+  ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+  const QString next = dir_.filePath(QStringLiteral("Tessora Wallpaper-1.bmp"));
+  const std::string firstFree = "Tessora Wallpaper-2.bmp";
   const struct {
+    const char* inTheWay;  // shell command making something of the next copy's name
     bool bmp;
     QString picture;
-    QString reason;
+    rlim_t sizeLimit;
+    QString reason;  // "" when the set succeeds
   } cases[] = {
-      {true, picture_, QStringLiteral("\nM1: cannot write %1: ").arg(inTheWay)},
-      {false, notAPicture, QStringLiteral("\nM1: cannot read %1").arg(notAPicture)},
+      {"mkdir", true, picture_, RLIM_INFINITY, {}},
+      {"ln -s nowhere", true, picture_, RLIM_INFINITY, {}},
+      {"mkfifo", false, picture_, RLIM_INFINITY, {}},
+      {"", true, picture_, 1000, QStringLiteral("\ncannot write %1: File too large").arg(next)},
+      {"", false, notAPicture, RLIM_INFINITY, QStringLiteral("\ncannot read %1").arg(notAPicture)},
+      {"", true, pipe, RLIM_INFINITY,
+       QStringLiteral("\ncannot read %1: it is not a regular file").arg(pipe)},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.inTheWay) + " " + c.picture.toStdString());
     log_.clear();
+    for (const QFileInfo& entry : QDir(dir_.path())
+                                      .entryInfoList({QStringLiteral("Tessora Wallpaper-*")},
+                                                     QDir::AllEntries | QDir::System)) {
+      if (entry.isDir() && !entry.isSymLink()) {
+        QDir(entry.filePath()).removeRecursively();
+      } else {
+        QFile::remove(entry.filePath());
+      }
+    }
+    if (*c.inTheWay != '\0') {
+      const QString make = QStringLiteral("%1 '%2'").arg(QLatin1String(c.inTheWay), next);
+      ASSERT_EQ(std::system(make.toLocal8Bit().constData()), 0);
+    }
     DesktopWallpaperSetter setter = Setter({{c.bmp, QString()}, {true, QString()}});
-    const Outcome result = setter.setWallpaper(c.picture.toStdString());
+    Outcome result = Outcome::Done();
+    {
+      const testing::FileSizeLimit limit(c.sizeLimit);
+      result = setter.setWallpaper(c.picture.toStdString());
+    }
+    const QString reason = QString::fromStdString(result.reason());
+    if (c.reason.isEmpty()) {
+      EXPECT_TRUE(result.ok()) << result.reason();
+      EXPECT_EQ(log_.size() == 1 ? QFileInfo(log_[0]).completeBaseName().toStdString() + ".bmp"
+                                 : std::string(),
+                firstFree);
+      continue;
+    }
     EXPECT_FALSE(result.ok());
-    EXPECT_TRUE(QString::fromStdString(result.reason()).contains(c.reason)) << result.reason();
+    EXPECT_TRUE(reason.contains(c.reason)) << result.reason();
+    EXPECT_FALSE(reason.contains(QLatin1String("M1:"))) << result.reason();
     EXPECT_TRUE(log_.isEmpty());
+    EXPECT_EQ(Files().filter(QStringLiteral("Tessora Wallpaper-")), QStringList());
   }
 }
 
