@@ -140,14 +140,18 @@ TEST(IsoMediaBombs, BoxesThatDoNotFitAreRefused) {
 
 // Headers written bit by bit, most significant first.
 class BitWriter {
+  // Bits above the value's own 64 are zero (a long run of leading zeros in ue(v)).
+  static unsigned bitOf(std::uint64_t value, int i) {
+    return i < 64 ? static_cast<unsigned>((value >> i) & 1) : 0;
+  }
+
  public:
   BitWriter& put(std::uint64_t value, int bits) {
     for (int i = bits - 1; i >= 0; --i) {
       if (used_ % 8 == 0) {
         bytes_.push_back(0);
       }
-      bytes_.back() =
-          static_cast<std::uint8_t>(bytes_.back() | ((value >> i) & 1) << (7 - used_ % 8));
+      bytes_.back() = static_cast<std::uint8_t>(bytes_.back() | bitOf(value, i) << (7 - used_ % 8));
       ++used_;
     }
     return *this;

@@ -191,9 +191,9 @@ Bytes AssembleIsoFile(const IsoFileRecipe& r) {
 
 CodedPicture LiftCodedPicture(const Bytes& file) {
   const std::vector<Found> top = children(file, 0, file.size());
-  const Found& meta = child(top, "meta");
-  const Found& iprp = child(children(file, meta.payload + 4, meta.end), "iprp");
-  const Found& ipco = child(children(file, iprp.payload, iprp.end), "ipco");
+  const Found meta = child(top, "meta");
+  const Found iprp = child(children(file, meta.payload + 4, meta.end), "iprp");
+  const Found ipco = child(children(file, iprp.payload, iprp.end), "ipco");
   CodedPicture picture;
   for (const Found& p : children(file, ipco.payload, ipco.end)) {
     if (p.type == "hvcC" || p.type == "av1C") {
