@@ -174,8 +174,8 @@ void PulseCueOutput::startPending() {
   }
   pa_stream_set_state_callback(stream_, &PulseCueOutput::streamChanged, this);
   pa_stream_set_write_callback(stream_, &PulseCueOutput::writable, this);
-  // A short buffer: the server's default of two seconds would hold the stream, and the sink at
-  // that latency, for long after a cue of a fraction of one has played.
+  // A short buffer, as event sounds ask for: the server's default is two seconds of latency,
+  // longer than any cue.
   pa_buffer_attr buffer;
   buffer.maxlength = static_cast<std::uint32_t>(-1);
   buffer.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(kCueLatencyUsec, &spec));
