@@ -190,32 +190,31 @@ bool CompressPiece(const std::vector<std::uint8_t*>& rows, std::size_t rowBytes,
                    bool last, Piece& piece) {
   RowFilter filter(rowBytes, bytesPerPixel);
   const std::size_t lineBytes = rowBytes + 1;
-  std::vector<std::uint8_t> filtered((piece.endRow - piece.firstRow) * lineBytes);
-  std::uint8_t* line = filtered.data();
+  piece.inputBytes = (piece.endRow - piece.firstRow) * lineBytes;
+  // Both buffers are left uninitialised: what is never written never takes memory.
+  const std::unique_ptr<std::uint8_t[]> filtered(new std::uint8_t[piece.inputBytes]);
+  std::uint8_t* line = filtered.get();
   for (std::size_t r = piece.firstRow; r < piece.endRow; ++r, line += lineBytes) {
     filter.filter(rows[r], r > 0 ? rows[r - 1] : nullptr, line);
   }
-  piece.inputBytes = filtered.size();
-  piece.adler = libdeflate_adler32(1, filtered.data(), filtered.size());
+  piece.adler = libdeflate_adler32(1, filtered.get(), piece.inputBytes);
   const std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor(
       libdeflate_alloc_compressor(kLevel));
   if (compressor == nullptr) {
     return false;
   }
-  // Room for the empty stored block that MakeJoinable may add.
-  piece.out.resize(libdeflate_deflate_compress_bound(compressor.get(), filtered.size()) + 8);
-  const std::size_t size = libdeflate_deflate_compress(
-      compressor.get(), filtered.data(), filtered.size(), piece.out.data(), piece.out.size());
+  const std::size_t bound = libdeflate_deflate_compress_bound(compressor.get(), piece.inputBytes);
+  const std::unique_ptr<std::uint8_t[]> compressed(new std::uint8_t[bound]);
+  const std::size_t size = libdeflate_deflate_compress(compressor.get(), filtered.get(),
+                                                       piece.inputBytes, compressed.get(), bound);
   if (size == 0) {
     return false;
   }
-  piece.out.resize(size);
-  if (!last && !MakeJoinable(piece.out)) {
-    return false;
-  }
-  // The pieces wait for each other to be joined: each keeps only what it needs.
-  piece.out.shrink_to_fit();
-  return true;
+  // The pieces wait for each other to be joined: each keeps only its own bytes, with room for
+  // the empty stored block that MakeJoinable may add.
+  piece.out.reserve(size + 8);
+  piece.out.assign(compressed.get(), compressed.get() + size);
+  return last || MakeJoinable(piece.out);
 }
 
 }  // namespace
