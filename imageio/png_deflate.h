@@ -10,11 +10,11 @@ namespace tessora {
 /// filter type and compressed as one zlib stream.
 ///
 /// Rows are filtered as libpng does by default: each row gets the filter (none, sub, up, average,
-/// Paeth) whose output has the smallest sum of absolute signed bytes. The stream uses libpng's
-/// default deflate settings (level 6, filtered strategy, 32 KiB window). Large images are cut into
-/// pieces that are compressed side by side on up to `threads` threads (0: one a core); each piece
-/// starts from the 32 KiB of filtered data before it as its dictionary, so the result is within a
-/// few bytes of a single pass. Returns false when zlib fails (out of memory).
+/// Paeth) whose output has the smallest sum of absolute signed bytes. The data is compressed by
+/// libdeflate at level 6, within a percent of zlib's size at libpng's default settings and
+/// several times faster. The rows are cut into pieces of at most 8 MB (with several threads, a
+/// few a thread of at least 1 MB), filtered and compressed side by side on up to `threads`
+/// threads (0: one a core) and joined into the one stream. Returns false when memory runs out.
 bool DeflatePngRows(const std::vector<std::uint8_t*>& rows, std::size_t rowBytes, int bytesPerPixel,
                     std::vector<std::uint8_t>& out, unsigned threads = 0);
 

@@ -1,30 +1,39 @@
 #pragma once
 
-#include <QObject>
-#include <QPointer>
+#include <map>
+#include <memory>
+#include <string>
 
+#include "platform/event_sounds.h"
 #include "platform/services.h"
-
-class QSoundEffect;
+#include "platform/wav_sound.h"
 
 namespace tessora {
 
-/// Plays WAV cues with QSoundEffect, one at a time: a new cue stops the one still playing.
-/// Each cue gets its own effect, deleted when it ends, so no audio stream stays open between
-/// cues. Never waits: without an audio device the effect fails quietly on its own.
-class CuePlayer : public QObject, public SoundPlayer {
-  Q_OBJECT
+class PulseCueOutput;
 
+/// Plays WAV cues through the desktop's sound server (PulseAudio, or PipeWire's PulseAudio
+/// service) on libpulse's own thread, one at a time: a new cue cuts the one still playing.
+/// Each cue is a stream of its own, closed when it has played, so no stream stays open between
+/// cues. Never waits: without a server the cue is dropped, and closing cuts the cue short.
+/// The desktop's event-sounds switch is asked before each cue.
+class CuePlayer : public SoundPlayer {
  public:
-  CuePlayer() = default;
+  /// `server`: the server to play to, as libpulse names servers ("unix:/run/..."); empty for
+  /// the desktop's own. No server is ever started for us.
+  explicit CuePlayer(std::unique_ptr<EventSounds> eventSounds, std::string server = {});
   ~CuePlayer() override;
   CuePlayer(const CuePlayer&) = delete;
   CuePlayer& operator=(const CuePlayer&) = delete;
   void play(const std::string& wavPath) override;
 
  private:
-  void stopCurrent();
-  QPointer<QSoundEffect> current_;
+  std::shared_ptr<const WavSound> load(const std::string& wavPath);
+
+  std::unique_ptr<EventSounds> eventSounds_;
+  std::unique_ptr<PulseCueOutput> output_;
+  std::map<std::string, std::shared_ptr<const WavSound>> loaded_;
+  unsigned requests_ = 0;
 };
 
 }  // namespace tessora

@@ -14,7 +14,8 @@ namespace tessora {
 Platform CreateDesktopPlatform() {
   const Session session = CurrentSession();
   Platform p;
-  p.sound = std::make_unique<CuePlayer>();
+  p.sound = std::make_unique<CuePlayer>(
+      DesktopEventSounds(session.desktop, QDBusConnection::sessionBus()));
   p.clipboard = std::make_unique<QtImageClipboard>();
   p.wallpaper = std::make_unique<DesktopWallpaperSetter>(WallpaperMethodsFor(session));
   p.desktop = std::make_unique<QtDesktopInfo>(session.desktop);

@@ -256,4 +256,21 @@ std::optional<QString> ReadGSettingsString(const QByteArray& schemaId, const QBy
   return GetString(settings.get(), key);
 }
 
+std::optional<bool> ReadGSettingsBool(const QByteArray& schemaId, const QByteArray& key) {
+  const GRef<GSettingsSchema> schema = LookUp(schemaId);
+  if (schema.get() == nullptr || !HasKey(schema, key)) {
+    return std::nullopt;
+  }
+  GSettingsSchemaKey* schemaKey = g_settings_schema_get_key(schema.get(), key.constData());
+  const bool boolean =
+      g_variant_type_equal(g_settings_schema_key_get_value_type(schemaKey), G_VARIANT_TYPE_BOOLEAN);
+  g_settings_schema_key_unref(schemaKey);
+  if (!boolean) {
+    return std::nullopt;
+  }
+  const GRef<GSettings> settings(g_settings_new_full(schema.get(), nullptr, nullptr),
+                                 UnrefSettings);
+  return g_settings_get_boolean(settings.get(), key.constData()) != FALSE;
+}
+
 }  // namespace tessora

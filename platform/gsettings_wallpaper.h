@@ -52,5 +52,7 @@ class GSettingsWallpaper : public WallpaperMethod {
 
 /// A string key of an installed schema, or nothing when the schema or key is missing.
 std::optional<QString> ReadGSettingsString(const QByteArray& schema, const QByteArray& key);
+/// A boolean key of an installed schema, or nothing when the schema or key is missing.
+std::optional<bool> ReadGSettingsBool(const QByteArray& schema, const QByteArray& key);
 
 }  // namespace tessora

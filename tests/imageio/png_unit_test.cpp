@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -298,6 +299,73 @@ TEST(PngWrite, RgbRoundTripWithOneSoftwareTextBeforeTheData) {
     Bitmap back = PatternBitmap(2, 2);
     ReadPngFile(name, back);
     EXPECT_TRUE(SamePicture(back, picture));
+  }
+}
+
+// The file as libpng's own reader sees it: 8-bit RGBA, top row first; empty when it refuses it.
+Bytes LibpngRgba(const std::string& path, const Bitmap& size) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (png_image_begin_read_from_file(&image, path.c_str()) == 0) {
+    return {};
+  }
+  image.format = PNG_FORMAT_RGBA;
+  Bytes pixels(PNG_IMAGE_SIZE(image));
+  if (static_cast<int>(image.width) != size.width() ||
+      static_cast<int>(image.height) != size.height() ||
+      png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr) == 0) {
+    png_image_free(&image);
+    return {};
+  }
+  return pixels;
+}
+
+// Ramps with bands of noise, so that the data has every kind of deflate block.
+Bitmap RampsAndNoise(int width, int height) {
+  Bitmap picture = PatternBitmap(width, height, 5);
+  unsigned state = 12345;
+  for (int y = 0; y < height; y += 1 + (y / 8) % 3 * 2) {
+    for (int x = 0; x < width; ++x) {
+      state = state * 1664525u + 1013904223u;
+      picture.setPixel(x, y, (state >> 8) & 0xFFFFFF);
+    }
+  }
+  return picture;
+}
+
+// Large pictures are compressed in pieces on several threads and joined into one stream.
+TEST(PngWrite, EveryShapeReadsBackExactlyThroughLibpngAndOurReader) {
+  TempDir folder;
+  const std::string name = folder.file("shape.png");
+  const bool pngcheck = std::system("command -v pngcheck >/dev/null 2>&1") == 0;
+  for (const auto& [w, h] : std::vector<std::pair<int, int>>{
+           {1, 1}, {1, 300}, {300, 1}, {17, 5}, {301, 97}, {1500, 1400}}) {
+    const Bitmap picture = RampsAndNoise(w, h);
+    for (const TColor key : {clNone, picture.pixel(w / 2, h / 2)}) {
+      SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h) + (key == clNone ? "" : " keyed"));
+      WritePngFile(name, picture, key);
+      const Bytes rgba = LibpngRgba(name, picture);
+      ASSERT_FALSE(rgba.empty()) << "libpng refuses the file";
+      Bitmap back = PatternBitmap(w, h, 77);
+      Bitmap expected = picture;
+      for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+          const TColor c = picture.pixel(x, y);
+          const std::uint8_t* p = rgba.data() + (static_cast<std::size_t>(y) * w + x) * 4;
+          const bool clear = c == key;
+          ASSERT_EQ(RGB(p[0], p[1], p[2]), c) << "libpng, pixel " << x << "," << y;
+          ASSERT_EQ(p[3], clear ? 0 : 255) << "libpng, pixel " << x << "," << y;
+          if (clear) {
+            expected.setPixel(x, y, back.pixel(x, y));
+          }
+        }
+      }
+      ReadPngFile(name, back);
+      EXPECT_TRUE(SamePicture(back, expected));
+      if (pngcheck) {
+        EXPECT_EQ(std::system(("pngcheck -q '" + name + "' >/dev/null").c_str()), 0);
+      }
+    }
   }
 }
 
