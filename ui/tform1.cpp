@@ -69,6 +69,10 @@ TForm1::TForm1(Platform& platform, Dialogs& dialogs, Folders folders, QWidget* p
 TForm1::~TForm1() {
   document_.setView(nullptr);
   document_.setDecodeRunner(nullptr);
+  // A picture still loading never lands now; its cursor goes with the window.
+  if (cursorSet_) {
+    QApplication::restoreOverrideCursor();
+  }
 }
 
 void TForm1::decodeInBackground() {

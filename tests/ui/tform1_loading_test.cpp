@@ -76,6 +76,7 @@ TEST(TForm1Loading, AWindowThatGoesWhileAPictureLoadsLeavesItBehind) {
     f.drop("Panel0", f.picture("big.png", 3000, 2000, RGB(1, 2, 3)));
     ASSERT_TRUE(f.loading());
   }
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   EXPECT_TRUE(Within([] { return !PictureWorker::Decoding(); }));
   QApplication::processEvents();
 }
