@@ -154,6 +154,11 @@ class Document {
   void resetTile();
   /// Pastes a bitmap (the clipboard's, or none) as the background source.
   void pasteTile(const Bitmap* clip);
+  /// Pastes a picture that has yet to be read (the clipboard names a file): `read` yields it, or
+  /// nothing, through the decode runner like a load of `path`, then it is pasted as pasteTile
+  /// or pasteCenter pastes.
+  void pasteFile(Source source, const std::string& path,
+                 std::function<std::optional<Bitmap>()> read);
   /// Generates a background from the two palette colours.
   void generateBackground(BackgroundKind kind);
   /// The deep background colour chosen in the colour dialog: stored, then the tile is cleared.

@@ -127,6 +127,29 @@ void Document::pasteTile(const Bitmap* clip) {
   RenderComposition();
 }
 
+void Document::pasteFile(Source source, const std::string& path,
+                         std::function<std::optional<Bitmap>()> read) {
+  const ChangeScope scope(notices_);
+  loads_.start(
+      source, path, Bitmap(),
+      [read = std::move(read)](Bitmap& picture) {
+        std::optional<Bitmap> clip = read();
+        if (!clip) {
+          return Outcome::Failed("no picture");
+        }
+        picture = std::move(*clip);
+        return Outcome::Done();
+      },
+      [this, source](Bitmap&& picture, const Outcome& outcome) {
+        const Bitmap* clip = outcome ? &picture : nullptr;
+        if (source == Source::Tile) {
+          pasteTile(clip);
+        } else {
+          pasteCenter(clip);
+        }
+      });
+}
+
 void Document::generateBackground(BackgroundKind kind) {
   const ChangeScope scope(notices_);
   supersedeLoad(Source::Tile);

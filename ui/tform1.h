@@ -141,6 +141,8 @@ class TForm1 : public QMainWindow, public Feedback, private DocumentView {
   void OpenEntryFolder(SourcePanel& panel);
   void popupAtPointer(QMenu* menu);
   void runCommand(const std::function<void()>& command);
+  /// The paste buttons: the clipboard's picture, or the picture file it names read like a drop.
+  void pasteInto(Source source);
   /// The wait cursor during a long operation, the busy cursor while a picture loads.
   void followCursor();
 

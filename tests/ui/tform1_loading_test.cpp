@@ -3,6 +3,7 @@
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QMimeData>
+#include <QToolButton>
 #include <QUrl>
 #include <functional>
 
@@ -67,6 +68,19 @@ TEST(TForm1Loading, ADropLoadsWhileTheWindowStaysUsableWithTheBusyCursorAndTheFi
   EXPECT_EQ(f.form->document().CenterBitmap().pixel(5, 5), RGB(10, 200, 30));
   EXPECT_FALSE(f.find<QWidget>("Image1")->isHidden());
   EXPECT_EQ(f.form->CenterRecentList().entries(), std::vector<std::string>{a});
+}
+
+// File managers copy a picture as its file's address: the paste reads it like a drop.
+TEST(TForm1Loading, APastedFileIsReadInTheBackgroundAndPasted) {
+  LoadingFixture f;
+  f.fake.clipboard->file = f.dir.file("copied.png");
+  f.fake.clipboard->content = Bitmap(30, 20);
+  f.find<QToolButton>("ToolButton1a0")->click();
+  ASSERT_TRUE(f.loading());
+  EXPECT_EQ(f.find<QLabel>("InfoLabel")->text(), QStringLiteral("loading copied.png\u2026"));
+  ASSERT_TRUE(Within([&] { return !f.loading(); }));
+  EXPECT_EQ(f.form->document().CenterBitmap().width(), 30);
+  EXPECT_FALSE(f.find<QWidget>("Image1")->isHidden());
 }
 
 // The reading thread is left to finish on its own: nothing lands in the window that has gone.
