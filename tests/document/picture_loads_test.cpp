@@ -16,7 +16,6 @@
 namespace tessora {
 namespace {
 
-using testing::RecordingFeedback;
 using testing::SamePicture;
 using testing::Solid;
 
@@ -24,34 +23,34 @@ using testing::Solid;
 /// in which a large first picture and a small second one arrive.
 class ThreadedDecodes : public DecodeRunner {
  public:
-  ~ThreadedDecodes() override { join(); }
+  ~ThreadedDecodes() override {
+    for (std::thread& t : threads_) {
+      t.join();
+    }
+  }
   void run(Source, std::function<void()> decode, std::function<bool()> land) override {
     threads_.emplace_back(std::move(decode));
     lands_.push_back(std::move(land));
   }
-  /// Waits for every decode, then lands them newest first; returns how many the document put
-  /// off (they stay for the next call). A landing may start further loads.
+  /// Returns how many landings the document put off; they stay for the next call.
   std::size_t landNewestFirst() {
-    join();
-    std::vector<std::function<bool()>> lands;
-    lands.swap(lands_);
-    std::vector<std::function<bool()>> putOff;
-    for (auto it = lands.rbegin(); it != lands.rend(); ++it) {
-      if (!(*it)()) {
-        putOff.insert(putOff.begin(), *it);
-      }
-    }
-    lands_.insert(lands_.begin(), putOff.begin(), putOff.end());
-    return putOff.size();
-  }
-
- private:
-  void join() {
     for (std::thread& t : threads_) {
       t.join();
     }
     threads_.clear();
+    std::vector<std::function<bool()>> lands;
+    lands.swap(lands_);  // a landing may start further loads
+    std::size_t putOff = 0;
+    for (auto it = lands.rbegin(); it != lands.rend(); ++it) {
+      if (!(*it)()) {
+        lands_.insert(lands_.begin(), *it);
+        ++putOff;
+      }
+    }
+    return putOff;
   }
+
+ private:
   std::vector<std::thread> threads_;
   std::vector<std::function<bool()>> lands_;
 };
@@ -60,10 +59,9 @@ const Bitmap kA = Solid(40, 30, RGB(200, 0, 0));
 const Bitmap kB = Solid(20, 10, RGB(0, 200, 0));
 const Bitmap kC = Solid(30, 30, RGB(0, 0, 200));
 
-/// A started document that reads its pictures on threads, with its lists in a folder of its own.
-/// Pictures are files named by a letter: "a", "b" and "c" load, any other fails.
+/// A started document that reads on threads, its lists in a folder of its own. Pictures are
+/// files named by a letter: "a", "b" and "c" load, "x" and "y" do not.
 struct ThreadedDocument {
-  /// `centerList`: the names the center's list holds at start, newest first.
   explicit ThreadedDocument(const std::vector<const char*>& centerList = {}) {
     std::string list;
     for (const char* name : {"a", "b", "c", "x", "y"}) {
@@ -89,17 +87,18 @@ struct ThreadedDocument {
   }
   std::string path(const char* name) const { return dir.file(name); }
   void drop(Source source, const char* name) { doc.dropFiles(source, {path(name)}); }
-  std::vector<std::string> centerList() const {
+  /// The last letters of `paths`; "" stays "".
+  static std::vector<std::string> Names(const std::vector<std::string>& paths) {
     std::vector<std::string> names;
-    for (const std::string& entry : doc.recentList(Source::Center).entries()) {
-      names.push_back(entry.substr(entry.size() - 1));
+    for (const std::string& p : paths) {
+      names.push_back(p.empty() ? p : p.substr(p.size() - 1));
     }
     return names;
   }
 
   testing::TempDir dir;
   const std::map<std::string, Bitmap> pictures = {{"a", kA}, {"b", kB}, {"c", kC}};
-  RecordingFeedback fb;
+  testing::RecordingFeedback fb;
   ThreadedDecodes decodes;
   Document doc{fb};
 };
@@ -111,7 +110,7 @@ TEST(PictureLoads, OnlyTheLatestCommandOnASourceLandsWhateverOrderTheDecodesEndI
     std::function<void(ThreadedDocument&)> commands;
     const Bitmap* center;  ///< nullptr: no center picture
     std::vector<std::string> list;
-    std::vector<std::string> loading;  ///< file names the front end is told of, "" for none
+    std::vector<std::string> loading;  ///< the files the front end is told of, "" for none
     std::size_t failures;
   };
   const std::vector<Row> rows = {
@@ -139,7 +138,7 @@ TEST(PictureLoads, OnlyTheLatestCommandOnASourceLandsWhateverOrderTheDecodesEndI
        {"c"},
        {"a", ""},
        0},
-      {"a pick of the list",
+      {"and a pick of the list",
        [](ThreadedDocument& t) {
          t.drop(Source::Center, "a"), t.doc.pickRecent(Source::Center, 0);
        },
@@ -166,36 +165,41 @@ TEST(PictureLoads, OnlyTheLatestCommandOnASourceLandsWhateverOrderTheDecodesEndI
     if (row.center != nullptr) {
       EXPECT_TRUE(SamePicture(t.doc.CenterBitmap(), *row.center)) << row.what;
     }
-    EXPECT_EQ(t.centerList(), row.list) << row.what;
-    std::vector<std::string> told;
-    for (const std::string& file : t.fb.loading) {
-      told.push_back(file.empty() ? file : file.substr(file.size() - 1));
-    }
-    EXPECT_EQ(told, row.loading) << row.what;
+    EXPECT_EQ(t.Names(t.doc.recentList(Source::Center).entries()), row.list) << row.what;
+    EXPECT_EQ(t.Names(t.fb.loading), row.loading) << row.what;
     EXPECT_EQ(t.fb.loadFailures.size(), row.failures) << row.what;
   }
 }
 
-// A command can wait for the desktop in an event loop of its own; a picture that is ready then
-// lands after the command.
+// At start, a newest picture that no longer loads leaves its list when it lands, and the next is
+// read in turn.
+TEST(PictureLoads, AtStartAPictureThatDoesNotLoadMakesWayForTheNextWhenItLands) {
+  ThreadedDocument t({"x", "y", "b"});
+  for (int landing = 0; landing < 3; ++landing) {
+    EXPECT_TRUE(t.doc.loading(Source::Center));
+    t.decodes.landNewestFirst();
+  }
+  EXPECT_FALSE(t.doc.loading(Source::Center));
+  EXPECT_TRUE(SamePicture(t.doc.CenterBitmap(), kB));
+  EXPECT_EQ(t.Names(t.doc.recentList(Source::Center).entries()), std::vector<std::string>{"b"});
+  EXPECT_EQ(t.fb.loadFailures.size(), 2U);
+}
+
+// A command can wait for the desktop in an event loop of its own; a picture ready then lands
+// after the command.
 TEST(PictureLoads, APictureReadyDuringACommandLandsAfterIt) {
-  struct LandingInCommand : RecordingFeedback {
+  struct LandingInCommand : testing::RecordingFeedback {
     void ShowInfo(const std::string& text, InfoStyle style) override {
       RecordingFeedback::ShowInfo(text, style);
-      if (decodes != nullptr) {
-        putOff = decodes->landNewestFirst();
-        decodes = nullptr;
-      }
+      putOff += decodes != nullptr ? std::exchange(decodes, nullptr)->landNewestFirst() : 0;
     }
     ThreadedDecodes* decodes = nullptr;
     std::size_t putOff = 0;
   } fb;
   ThreadedDecodes decodes;
   Document doc{fb};
-  doc.setImageLoader([](const std::string&, Bitmap& target) {
-    target = kA;
-    return Outcome::Done();
-  });
+  doc.setImageLoader(
+      [](const std::string&, Bitmap& target) { return target = kA, Outcome::Done(); });
   doc.setDecodeRunner(&decodes);
   doc.AssignCenterFile("a");
   fb.decodes = &decodes;
@@ -204,20 +208,6 @@ TEST(PictureLoads, APictureReadyDuringACommandLandsAfterIt) {
   EXPECT_TRUE(doc.CenterBitmap().empty());
   EXPECT_EQ(decodes.landNewestFirst(), 0U);
   EXPECT_TRUE(SamePicture(doc.CenterBitmap(), kA));
-}
-
-// At start, a newest picture that no longer loads leaves its list when it lands, and the next is
-// read in turn.
-TEST(PictureLoads, AtStartAPictureThatDoesNotLoadMakesWayForTheNextWhenItLands) {
-  ThreadedDocument t({"x", "y", "b"});
-  EXPECT_TRUE(t.doc.loading(Source::Center));
-  for (int landing = 0; landing < 3; ++landing) {
-    t.decodes.landNewestFirst();
-  }
-  EXPECT_FALSE(t.doc.loading(Source::Center));
-  EXPECT_TRUE(SamePicture(t.doc.CenterBitmap(), kB));
-  EXPECT_EQ(t.centerList(), std::vector<std::string>{"b"});
-  EXPECT_EQ(t.fb.loadFailures.size(), 2U);
 }
 
 }  // namespace
