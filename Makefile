@@ -70,7 +70,8 @@ test-asan: test-deps $(ASAN_BUILD)/CMakeCache.txt
 	  ctest --output-on-failure -j $(JOBS)
 
 # ThreadSanitizer over the core and its tests only: the core is what splits work over threads
-# (PNG compression in pieces, JPEG bands). The first report fails the test that made it.
+# (PNG compression in pieces, JPEG bands) and hands its picture loads to other threads. The
+# first report fails the test that made it.
 $(TSAN_BUILD)/CMakeCache.txt: | test-deps
 	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSORA_SANITIZE=thread \
 	  -DTESSORA_BUILD_UI=OFF -DTESSORA_WERROR=$(WERROR)

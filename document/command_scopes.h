@@ -20,6 +20,8 @@ class ChangeNotices {
   }
   /// Tells the view what has changed so far, now.
   void flush();
+  /// Whether a command is under way.
+  bool inCommand() const { return depth_ > 0; }
 
  private:
   friend class ChangeScope;

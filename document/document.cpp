@@ -36,6 +36,8 @@ void Document::playCue(Cue cue) {
 
 void Document::Activate(const StartState& start) {
   const ChangeScope scope(notices_);
+  supersedeLoad(Source::Tile);
+  supersedeLoad(Source::Center);
   options_ = start.options;
   deepBackgroundColor_ = start.deepBackgroundColor;
   widthFraction_ = 0;
@@ -57,9 +59,7 @@ void Document::Activate(const StartState& start) {
   // would otherwise be read, and refused, again at every start without the user asking. The
   // next one takes its place; the file itself is left as it is, and a drop brings it back.
   for (const Source source : {Source::Tile, Source::Center}) {
-    while (recent_.list(source).count() > 0 && !pickRecent(source, 0)) {
-      editLists([&] { recent_.removeSelected(source); });
-    }
+    loadNewest(source);
   }
 }
 

@@ -10,7 +10,9 @@
 #include "document/click_modes.h"
 #include "document/command_scopes.h"
 #include "document/custom_scale.h"
+#include "document/decode_runner.h"
 #include "document/document_view.h"
+#include "document/picture_loads.h"
 #include "document/recent_pictures.h"
 #include "document/start_state.h"
 #include "document/wallpaper_output.h"
@@ -42,12 +44,19 @@ const char* BackgroundCaption(BackgroundKind kind);
 class Document {
  public:
   /// Loads an image file into a bitmap: LoadImageFile, unless a test serves pictures itself.
+  /// With a decode runner it is called on the runner's thread, with a bitmap of its own.
   using ImageLoader = std::function<Outcome(const std::string& path, Bitmap& target)>;
 
   explicit Document(Feedback& feedback, Layout layout = Layout{});
 
   void setView(DocumentView* view) { notices_.setView(view); }
   void setImageLoader(ImageLoader loader) { loader_ = std::move(loader); }
+  /// Has picture files decoded through `runner` and landed when they are read (the window);
+  /// nullptr, the default, reads them inside the command that names them (the command-line
+  /// tool). Either way a picture lands through the same steps. With a runner, a command that
+  /// changes a source while its picture is still being read supersedes that load: its result
+  /// is dropped, so nothing lands out of order.
+  void setDecodeRunner(DecodeRunner* runner) { loads_.setRunner(runner); }
 
   // --- State ---
   const Layout& layout() const { return layout_; }
@@ -77,13 +86,15 @@ class Document {
   const std::string& centerCaption() const { return centerCaption_; }
   /// A source's list of recent pictures, as its box shows it.
   const RecentList& recentList(Source source) const { return recent_.list(source); }
+  /// Whether a picture for `source` is still being read (only with a decode runner).
+  bool loading(Source source) const { return loads_.pending(source); }
 
   // --- Start-up ---
   /// The start of either front end: the options and deep background colour taken, default
   /// sizing, the wallpaper sized to the desktop (options take effect at the next start), the
   /// click mode reset, the lists read (the center's first, so that a failure there is the one
   /// reported), the tile cleared to the deep background colour, then each list's newest
-  /// picture loaded.
+  /// picture loaded (a picture that does not load leaves its list and the next is tried).
   void Activate(const StartState& start);
   /// The options of the Options menu.
   void setOptions(const Options& options);
@@ -135,7 +146,7 @@ class Document {
 
   // --- Background source ---
   /// Loads a file as the background source; false (nothing else changed, the failure reported)
-  /// when it fails.
+  /// when it fails, or while it is still being read by a decode runner.
   bool AssignTileFile(const std::string& path);
   /// Resets the background source to a panel-sized block of its fill colour.
   void ClearTile();
@@ -143,6 +154,11 @@ class Document {
   void resetTile();
   /// Pastes a bitmap (the clipboard's, or none) as the background source.
   void pasteTile(const Bitmap* clip);
+  /// Pastes a picture that has yet to be read (the clipboard names a file): `read` yields it, or
+  /// nothing, through the decode runner like a load of `path`, then it is pasted as pasteTile
+  /// or pasteCenter pastes.
+  void pasteFile(Source source, const std::string& path,
+                 std::function<std::optional<Bitmap>()> read);
   /// Generates a background from the two palette colours.
   void generateBackground(BackgroundKind kind);
   /// The deep background colour chosen in the colour dialog: stored, then the tile is cleared.
@@ -162,7 +178,7 @@ class Document {
 
   // --- Center image ---
   /// Loads a file as the center image; false (nothing else changed, the failure reported) when
-  /// it fails.
+  /// it fails, or while it is still being read by a decode runner.
   bool AssignCenterFile(const std::string& path);
   /// Removes the center image (its transparent colour stays for a later paste).
   void ClearCenter();
@@ -173,7 +189,8 @@ class Document {
 
   // --- Recent pictures ---
   // Each list command rewrites the list's file and throws SettingsError when that fails; the
-  // view hears of the list as it then stands all the same.
+  // view hears of the list as it then stands all the same. With a decode runner, what follows a
+  // load happens when it lands, and the commands answer false until then.
   /// Files dropped on a source's panel: the first is loaded and, when it loads, goes on top of
   /// the list. Returns whether it loaded.
   bool dropFiles(Source source, const std::vector<std::string>& paths);
@@ -236,8 +253,16 @@ class Document {
   void enableCenterTools(bool on);
   void centerPictureChanged(bool visible);
   void pasteInto(Bitmap& target, const Bitmap* clip);
-  bool load(const std::string& path, Bitmap& target);
-  bool assign(Source source, const std::string& path);
+  /// Starts loading `path` into a source; `then` follows with whether it loaded, when the
+  /// picture lands (at once without a decode runner). Returns whether it has landed and loaded.
+  bool assign(Source source, const std::string& path, std::function<void(bool)> then = nullptr);
+  bool landTile(const std::string& path, Bitmap&& picture, const Outcome& outcome);
+  bool landCenter(const std::string& path, Bitmap&& picture, const Outcome& outcome);
+  /// Loads the newest entry of a source's list at start; one that does not load leaves the list
+  /// and the next is tried.
+  void loadNewest(Source source);
+  /// A command that changes a source's picture drops the load still under way for it.
+  void supersedeLoad(Source source) { loads_.supersede(source); }
   void clearSource(Source source);
   /// Runs a change of the lists; the view hears of them even when the change throws.
   void editLists(const std::function<void()>& edit);
@@ -251,6 +276,7 @@ class Document {
   ChangeNotices notices_;
   BusySpans busySpans_{feedback_};
   ImageLoader loader_ = LoadImageFile;
+  PictureLoads loads_{feedback_, notices_};
   Layout layout_;
   Options options_;
 

@@ -1,11 +1,33 @@
 // The document's commands on its two sources: the background source (a picture, a paste or a
 // generated background, and its scaling), the center image, and their lists of recent pictures.
+#include <memory>
 #include <utility>
 
 #include "document/document.h"
 #include "engine/composition.h"
 
 namespace tessora {
+namespace {
+
+// A reader starts from a bitmap without pixels that has the target's fill colour and
+// transparency, as if it read into the target itself (readers keep the fill colour, a GIF brings
+// its transparency). A failed read leaves the target's pixels and takes only the attributes the
+// reader changed: LoadImageFile clears the transparent flag before it reads.
+Bitmap SeedFor(const Bitmap& target) {
+  Bitmap seed;
+  seed.setFillColor(target.fillColor());
+  seed.setTransparent(target.transparent());
+  seed.setTransparentColor(target.transparentColor());
+  return seed;
+}
+
+void TakeAttributes(Bitmap& target, const Bitmap& read) {
+  target.setFillColor(read.fillColor());
+  target.setTransparent(read.transparent());
+  target.setTransparentColor(read.transparentColor());
+}
+
+}  // namespace
 
 void Document::enableTileTools(bool on) {
   tileToolsEnabled_ = on;
@@ -22,21 +44,39 @@ void Document::centerPictureChanged(bool visible) {
   changed(kCenterPicture);
 }
 
-bool Document::load(const std::string& path, Bitmap& target) {
-  const Outcome result = loader_(path, target);
-  if (!result) {
-    feedback_.ShowLoadFailure(path, result.reason());
-  }
-  return result.ok();
+// The decode gets its own copy of the loader and touches nothing else of the document; all that
+// follows happens when the picture lands, on the document's thread.
+bool Document::assign(Source source, const std::string& path, std::function<void(bool)> then) {
+  const auto landed = std::make_shared<bool>(false);
+  loads_.start(
+      source, path, SeedFor(source == Source::Tile ? tile_ : center_),
+      [loader = loader_, path](Bitmap& picture) { return loader(path, picture); },
+      [this, source, path, then = std::move(then), landed](Bitmap&& picture,
+                                                           const Outcome& outcome) {
+        const ChangeScope scope(notices_);
+        *landed = source == Source::Tile ? landTile(path, std::move(picture), outcome)
+                                         : landCenter(path, std::move(picture), outcome);
+        if (then) {
+          then(*landed);
+        }
+      });
+  return *landed;
 }
 
 // --- Background source ---
 
 bool Document::AssignTileFile(const std::string& path) {
   const ChangeScope scope(notices_);
-  if (!load(path, tile_)) {
+  return assign(Source::Tile, path);
+}
+
+bool Document::landTile(const std::string& path, Bitmap&& picture, const Outcome& outcome) {
+  if (!outcome) {
+    TakeAttributes(tile_, picture);
+    feedback_.ShowLoadFailure(path, outcome.reason());
     return false;
   }
+  tile_ = std::move(picture);
   recipe_.reset();
   tileCaption_ = path;
   changed(kCaptions);
@@ -48,6 +88,7 @@ bool Document::AssignTileFile(const std::string& path) {
 
 void Document::ClearTile() {
   const ChangeScope scope(notices_);
+  supersedeLoad(Source::Tile);
   enableTileTools(false);
   recipe_.reset();
   tile_.setSize(layout_.tilePanel.width, layout_.tilePanel.height);
@@ -76,6 +117,7 @@ void Document::pasteInto(Bitmap& target, const Bitmap* clip) {
 
 void Document::pasteTile(const Bitmap* clip) {
   const ChangeScope scope(notices_);
+  supersedeLoad(Source::Tile);
   if (clip != nullptr) {
     recipe_.reset();
   }
@@ -85,8 +127,32 @@ void Document::pasteTile(const Bitmap* clip) {
   RenderComposition();
 }
 
+void Document::pasteFile(Source source, const std::string& path,
+                         std::function<std::optional<Bitmap>()> read) {
+  const ChangeScope scope(notices_);
+  loads_.start(
+      source, path, Bitmap(),
+      [read = std::move(read)](Bitmap& picture) {
+        std::optional<Bitmap> clip = read();
+        if (!clip) {
+          return Outcome::Failed("no picture");
+        }
+        picture = std::move(*clip);
+        return Outcome::Done();
+      },
+      [this, source](Bitmap&& picture, const Outcome& outcome) {
+        const Bitmap* clip = outcome ? &picture : nullptr;
+        if (source == Source::Tile) {
+          pasteTile(clip);
+        } else {
+          pasteCenter(clip);
+        }
+      });
+}
+
 void Document::generateBackground(BackgroundKind kind) {
   const ChangeScope scope(notices_);
+  supersedeLoad(Source::Tile);
   if (kind == BackgroundKind::Tile) {
     tile_.setFillColor(color0_);
     ClearTile();
@@ -131,6 +197,7 @@ void Document::SetTileResizeFraction(std::int32_t x) {
 
 void Document::scaleTile(float factor) {
   const ChangeScope scope(notices_);
+  supersedeLoad(Source::Tile);
   {
     BusyScope busy(busySpans_);
     ScaleBitmap(tile_, factor);
@@ -148,9 +215,16 @@ void Document::scaleTile(float factor) {
 
 bool Document::AssignCenterFile(const std::string& path) {
   const ChangeScope scope(notices_);
-  if (!load(path, center_)) {
+  return assign(Source::Center, path);
+}
+
+bool Document::landCenter(const std::string& path, Bitmap&& picture, const Outcome& outcome) {
+  if (!outcome) {
+    TakeAttributes(center_, picture);
+    feedback_.ShowLoadFailure(path, outcome.reason());
     return false;
   }
+  center_ = std::move(picture);
   centerCaption_ = path;
   changed(kCaptions);
   enableCenterTools(true);
@@ -164,6 +238,7 @@ bool Document::AssignCenterFile(const std::string& path) {
 
 void Document::ClearCenter() {
   const ChangeScope scope(notices_);
+  supersedeLoad(Source::Center);
   center_.clear();
   enableCenterTools(false);
   centerPictureChanged(false);
@@ -172,6 +247,7 @@ void Document::ClearCenter() {
 
 void Document::pasteCenter(const Bitmap* clip) {
   const ChangeScope scope(notices_);
+  supersedeLoad(Source::Center);
   pasteInto(center_, clip);
   centerPictureChanged(true);
   enableCenterTools(true);
@@ -180,6 +256,7 @@ void Document::pasteCenter(const Bitmap* clip) {
 
 void Document::setCenterTransparentColor(TColor c) {
   const ChangeScope scope(notices_);
+  supersedeLoad(Source::Center);
   center_.setTransparent(true);
   center_.setTransparentColor(c);
   RenderComposition();
@@ -187,10 +264,6 @@ void Document::setCenterTransparentColor(TColor c) {
 }
 
 // --- Recent pictures ---
-
-bool Document::assign(Source source, const std::string& path) {
-  return source == Source::Tile ? AssignTileFile(path) : AssignCenterFile(path);
-}
 
 void Document::clearSource(Source source) {
   if (source == Source::Tile) {
@@ -214,11 +287,14 @@ void Document::editLists(const std::function<void()>& edit) {
 
 bool Document::dropFiles(Source source, const std::vector<std::string>& paths) {
   const ChangeScope scope(notices_);
-  if (paths.empty() || !assign(source, paths.front())) {
+  if (paths.empty()) {
     return false;
   }
-  editLists([&] { recent_.push(source, paths.front()); });
-  return true;
+  return assign(source, paths.front(), [this, source, path = paths.front()](bool loaded) {
+    if (loaded) {
+      editLists([&] { recent_.push(source, path); });
+    }
+  });
 }
 
 bool Document::pickRecent(Source source, int index) {
@@ -226,6 +302,33 @@ bool Document::pickRecent(Source source, int index) {
   std::string path;
   editLists([&] { path = recent_.pick(source, index); });
   return assign(source, path);
+}
+
+// While each picture lands at once, the loop tries the next; a picture that lands later tries
+// the next one itself, so a long list of pictures that no longer load adds no depth.
+void Document::loadNewest(Source source) {
+  const auto looping = std::make_shared<bool>(true);
+  const auto failedAtOnce = std::make_shared<bool>(false);
+  while (recent_.list(source).count() > 0) {
+    std::string path;
+    editLists([&] { path = recent_.pick(source, 0); });
+    *failedAtOnce = false;
+    assign(source, path, [this, source, looping, failedAtOnce](bool loaded) {
+      if (loaded) {
+        return;
+      }
+      editLists([&] { recent_.removeSelected(source); });
+      if (*looping) {
+        *failedAtOnce = true;
+      } else {
+        loadNewest(source);
+      }
+    });
+    if (!*failedAtOnce) {
+      break;
+    }
+  }
+  *looping = false;
 }
 
 void Document::stepBack(Source source) {

@@ -47,6 +47,10 @@ class Feedback {
   virtual void HideInfo() {}
   /// Plays a sound cue. The document calls it only while the "sound effects" option is on.
   virtual void PlayCue(Cue cue) { (void)cue; }
+  /// A picture loads in the background while the window stays usable: `path` is the file of the
+  /// newest load under way, or "" once none is any more. Sent only by a document that decodes
+  /// away from its own thread; the window shows the busy cursor and the file's name.
+  virtual void ShowLoading(const std::string& path) { (void)path; }
   /// A long operation starts (true) or has ended (false): the window disables itself and shows
   /// the busy cursor. Calls nest; the engine sends true once and false once per outermost span.
   virtual void SetBusy(bool busy) { (void)busy; }

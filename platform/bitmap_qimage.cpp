@@ -17,6 +17,14 @@ QImage ToQImage(const Bitmap& bitmap) {
   return image;
 }
 
+QImage BitmapView(const Bitmap& bitmap) {
+  if (bitmap.empty()) {
+    return QImage();
+  }
+  return QImage(bitmap.scanLine(0), bitmap.width(), bitmap.height(),
+                static_cast<qsizetype>(bitmap.stride()), QImage::Format_RGB888);
+}
+
 Bitmap FromQImage(const QImage& image) {
   Bitmap bitmap;
   if (image.isNull()) {

@@ -29,6 +29,15 @@ QString ImageFileIn(const QMimeData* data) {
   return QString();
 }
 
+// Qt's readers, as a picture pasted from another program is read: QImage is safe on any thread.
+std::optional<Bitmap> ReadPicture(const QString& file) {
+  QImage image;
+  if (!image.load(file)) {
+    return std::nullopt;
+  }
+  return FromQImage(image);
+}
+
 bool OffersImageType(const QStringList& types) {
   const QList<QByteArray> readable = QImageReader::supportedMimeTypes();
   for (const QString& type : types) {
@@ -100,17 +109,24 @@ void QtImageClipboard::refresh() {
 }
 
 std::optional<Bitmap> QtImageClipboard::image() {
-  QImage image = QGuiApplication::clipboard()->image();
+  const QImage image = QGuiApplication::clipboard()->image();
   if (image.isNull()) {
     const QString file = ImageFileIn(QGuiApplication::clipboard()->mimeData());
-    if (!file.isEmpty()) {
-      image.load(file);
-    }
-  }
-  if (image.isNull()) {
-    return std::nullopt;
+    return file.isEmpty() ? std::nullopt : ReadPicture(file);
   }
   return FromQImage(image);
+}
+
+std::optional<ImageClipboard::PictureFile> QtImageClipboard::imageFile() {
+  const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+  if (data == nullptr || data->hasImage()) {
+    return std::nullopt;
+  }
+  const QString file = ImageFileIn(data);
+  if (file.isEmpty()) {
+    return std::nullopt;
+  }
+  return PictureFile{file.toStdString(), [file] { return ReadPicture(file); }};
 }
 
 void QtImageClipboard::setImage(const Bitmap& image) {

@@ -22,6 +22,7 @@ class QtImageClipboard : public QObject, public ImageClipboard {
   QtImageClipboard& operator=(const QtImageClipboard&) = delete;
   bool hasImage() const override;
   std::optional<Bitmap> image() override;
+  std::optional<PictureFile> imageFile() override;
   void setImage(const Bitmap& image) override;
   void clear() override;
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,6 +30,15 @@ class ImageClipboard : public ClipboardSink {
   virtual bool hasImage() const = 0;
   /// The clipboard's image, or nothing.
   virtual std::optional<Bitmap> image() = 0;
+  /// A picture file the clipboard names instead of holding a picture (file managers copy files
+  /// as a list of addresses): its path and how to read it as image() would, on any thread.
+  struct PictureFile {
+    std::string path;
+    std::function<std::optional<Bitmap>()> read;
+  };
+  /// The picture file image() would read, or nothing when the clipboard holds a picture itself
+  /// or none; a window reads it away from its event loop.
+  virtual std::optional<PictureFile> imageFile() { return std::nullopt; }
   /// Empties the clipboard.
   virtual void clear() = 0;
 };

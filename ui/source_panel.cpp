@@ -178,10 +178,18 @@ void SourcePanel::showPicture() {
   const Bitmap& picture = (document_.*kind_.picture)();
   image_->setVisible(shown);
   // No picture yet is an empty frame, not a null image handed to Qt's scaler (which warns).
-  image_->setPixmap(shown && !picture.empty()
-                        ? QPixmap::fromImage(ToQImage(picture).scaled(
-                              image_->size(), Qt::KeepAspectRatio, Qt::FastTransformation))
-                        : QPixmap());
+  if (!shown || picture.empty()) {
+    image_->setPixmap(QPixmap());
+    return;
+  }
+  // Scaled straight from the document's pixels: a copy of a large picture first would cost the
+  // window more time than the scaling itself.
+  const QImage view = BitmapView(picture);
+  QImage scaled = view.scaled(image_->size(), Qt::KeepAspectRatio, Qt::FastTransformation);
+  if (scaled.constBits() == view.constBits()) {
+    scaled = view.copy();
+  }
+  image_->setPixmap(QPixmap::fromImage(scaled));
 }
 
 // The shortened path is all the label has room for; the whole one stays within reach. A newly

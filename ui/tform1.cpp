@@ -15,6 +15,7 @@
 #include "ui/glyphs.h"
 #include "ui/info_label.h"
 #include "ui/palette_bar.h"
+#include "ui/picture_worker.h"
 #include "ui/preview_image.h"
 #include "ui/settings_keeper.h"
 
@@ -67,6 +68,18 @@ TForm1::TForm1(Platform& platform, Dialogs& dialogs, Folders folders, QWidget* p
 
 TForm1::~TForm1() {
   document_.setView(nullptr);
+  document_.setDecodeRunner(nullptr);
+  // A picture still loading never lands now; its cursor goes with the window.
+  if (cursorSet_) {
+    QApplication::restoreOverrideCursor();
+  }
+}
+
+void TForm1::decodeInBackground() {
+  if (!pictureWorker_) {
+    pictureWorker_ = std::make_unique<PictureWorker>();
+    document_.setDecodeRunner(pictureWorker_.get());
+  }
 }
 
 // --- Building the window ---
@@ -238,10 +251,12 @@ void TForm1::OptionsClick() {
 // --- Feedback ---
 
 void TForm1::ShowInfo(const std::string& text, InfoStyle style) {
+  loadingShown_ = false;
   infoLabel_->showText(text, style);
 }
 
 void TForm1::HideInfo() {
+  loadingShown_ = false;
   infoLabel_->hide();
 }
 
@@ -259,12 +274,41 @@ void TForm1::PlayCue(Cue cue) {
 }
 
 void TForm1::SetBusy(bool busy) {
-  if (busy) {
-    setEnabled(false);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+  busy_ = busy;
+  setEnabled(!busy);
+  followCursor();
+}
+
+// The window stays usable while a picture loads; the name goes away with the last load unless
+// something else has been shown since.
+void TForm1::ShowLoading(const std::string& path) {
+  loading_ = !path.empty();
+  followCursor();
+  if (loading_) {
+    const std::string::size_type slash = path.find_last_of('/');
+    infoLabel_->showText(
+        "loading " + (slash == std::string::npos ? path : path.substr(slash + 1)) + "\u2026",
+        InfoStyle::Small);
+    loadingShown_ = true;
+  } else if (loadingShown_) {
+    HideInfo();
+  }
+}
+
+void TForm1::followCursor() {
+  if (!busy_ && !loading_) {
+    if (cursorSet_) {
+      QApplication::restoreOverrideCursor();
+      cursorSet_ = false;
+    }
+    return;
+  }
+  const QCursor cursor(busy_ ? Qt::WaitCursor : Qt::BusyCursor);
+  if (cursorSet_) {
+    QApplication::changeOverrideCursor(cursor);
   } else {
-    QApplication::restoreOverrideCursor();
-    setEnabled(true);
+    QApplication::setOverrideCursor(cursor);
+    cursorSet_ = true;
   }
 }
 

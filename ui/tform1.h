@@ -20,6 +20,7 @@ namespace tessora {
 
 class InfoLabel;
 class PaletteBar;
+class PictureWorker;
 class PreviewImage;
 class SettingsKeeper;
 
@@ -42,6 +43,10 @@ class TForm1 : public QMainWindow, public Feedback, private DocumentView {
   ~TForm1() override;
 
   Document& document() { return document_; }
+  /// Reads picture files on worker threads from now on, so that the window answers while they
+  /// load; the program turns it on before the window shows. Without it each command reads its
+  /// picture before it returns.
+  void decodeInBackground();
   const std::string& SettingsPath() const;
   bool ClipboardUsed() const { return clipboardUsed_; }
   bool started() const { return started_; }
@@ -54,6 +59,7 @@ class TForm1 : public QMainWindow, public Feedback, private DocumentView {
   void ShowLoadFailure(const std::string& path, const std::string& reason) override;
   void PlayCue(Cue cue) override;
   void SetBusy(bool busy) override;
+  void ShowLoading(const std::string& path) override;
 
   // Start-up and close
   void FormActivate();
@@ -135,6 +141,10 @@ class TForm1 : public QMainWindow, public Feedback, private DocumentView {
   void OpenEntryFolder(SourcePanel& panel);
   void popupAtPointer(QMenu* menu);
   void runCommand(const std::function<void()>& command);
+  /// The paste buttons: the clipboard's picture, or the picture file it names read like a drop.
+  void pasteInto(Source source);
+  /// The wait cursor during a long operation, the busy cursor while a picture loads.
+  void followCursor();
 
   Platform& platform_;
   Dialogs& dialogs_;
@@ -153,6 +163,12 @@ class TForm1 : public QMainWindow, public Feedback, private DocumentView {
   FormMenus menus_;
   QTimer* clipboardCheckTimer_ = nullptr;
   std::unique_ptr<SettingsKeeper> settings_;
+  std::unique_ptr<PictureWorker> pictureWorker_;
+  bool busy_ = false;
+  bool loading_ = false;
+  bool cursorSet_ = false;
+  /// Whether the information label shows the name of the picture being loaded.
+  bool loadingShown_ = false;
 };
 
 }  // namespace tessora

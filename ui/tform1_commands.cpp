@@ -4,6 +4,7 @@
 #include <QMenu>
 #include <exception>
 #include <optional>
+#include <utility>
 
 #include "platform/bitmap_qimage.h"
 #include "settings/file_locations.h"
@@ -58,9 +59,21 @@ void TForm1::popupAtPointer(QMenu* menu) {
   menu->popup(QCursor::pos());
 }
 
-void TForm1::ToolButton0a0Click() {
+void TForm1::pasteInto(Source source) {
+  if (std::optional<ImageClipboard::PictureFile> file = platform_.clipboard->imageFile()) {
+    document_.pasteFile(source, file->path, std::move(file->read));
+    return;
+  }
   const std::optional<Bitmap> clip = platform_.clipboard->image();
-  document_.pasteTile(clip ? &*clip : nullptr);
+  if (source == Source::Tile) {
+    document_.pasteTile(clip ? &*clip : nullptr);
+  } else {
+    document_.pasteCenter(clip ? &*clip : nullptr);
+  }
+}
+
+void TForm1::ToolButton0a0Click() {
+  pasteInto(Source::Tile);
 }
 
 void TForm1::ToolButton0a1Click() {
@@ -80,8 +93,7 @@ void TForm1::ToolButton0b0Click() {
 }
 
 void TForm1::ToolButton1a0Click() {
-  const std::optional<Bitmap> clip = platform_.clipboard->image();
-  document_.pasteCenter(clip ? &*clip : nullptr);
+  pasteInto(Source::Center);
 }
 
 void TForm1::ToolButton1a1Click() {

@@ -20,9 +20,17 @@ class FakeClipboard : public ImageClipboard {
  public:
   bool hasImage() const override { return content.has_value(); }
   std::optional<Bitmap> image() override { return content; }
+  std::optional<PictureFile> imageFile() override {
+    if (!file) {
+      return std::nullopt;
+    }
+    return PictureFile{*file, [picture = content] { return picture; }};
+  }
   void setImage(const Bitmap& image) override { content = image; }
   void clear() override { content.reset(); }
   std::optional<Bitmap> content;
+  /// The file the clipboard names instead of holding a picture; `content` is what it reads as.
+  std::optional<std::string> file;
 };
 
 class FakeDesktopInfo : public DesktopInfo {

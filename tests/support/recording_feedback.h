@@ -20,6 +20,7 @@ class RecordingFeedback : public Feedback {
     loadFailures.push_back(path + ": " + reason);
   }
   void PlayCue(Cue cue) override { cues.push_back(cue); }
+  void ShowLoading(const std::string& path) override { loading.push_back(path); }
   void SetBusy(bool on) override {
     busyCalls.push_back(on);
     busy = on;
@@ -31,6 +32,7 @@ class RecordingFeedback : public Feedback {
   std::vector<std::string> loadFailures;
   std::vector<Cue> cues;
   std::vector<bool> busyCalls;
+  std::vector<std::string> loading;
   bool infoVisible = false;
   bool busy = false;
 };
