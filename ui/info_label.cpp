@@ -1,5 +1,7 @@
 #include "ui/info_label.h"
 
+#include <QTextDocument>
+
 #include "ui/fonts.h"
 #include "ui/label_text.h"
 
@@ -15,7 +17,7 @@ InfoLabel::InfoLabel(QWidget* parent) : QLabel(parent) {
   setFont(SmallFont(9));
 }
 
-void InfoLabel::showText(const std::string& text, InfoStyle style) {
+void InfoLabel::showText(const std::string& text, InfoStyle style, const QString& detail) {
   switch (style) {
     case InfoStyle::Fixed:
       setFont(FixedFont(9));
@@ -32,7 +34,13 @@ void InfoLabel::showText(const std::string& text, InfoStyle style) {
   // file) shows its start with an ellipsis and can still be read whole.
   const QString whole = QString::fromStdString(text);
   setText(FitStart(*this, whole));
-  setToolTip(whole);
+  // A file name is shown as it is spelt, never read as markup.
+  setToolTip(detail.isEmpty()              ? whole
+             : Qt::mightBeRichText(detail) ? Qt::convertFromPlainText(detail)
+                                           : detail);
+  setAccessibleDescription(detail);
+  // Set last: the name's change is what a screen reader announces, the description ready by then.
+  setAccessibleName(whole);
 }
 
 }  // namespace tessora

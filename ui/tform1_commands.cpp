@@ -3,6 +3,7 @@
 #include <QCursor>
 #include <QMenu>
 #include <exception>
+#include <filesystem>
 #include <optional>
 
 #include "platform/bitmap_qimage.h"
@@ -145,6 +146,44 @@ void TForm1::Image0DblClick() {
 
 void TForm1::Image1DblClick() {
   runCommand([this] { document_.stepBack(Source::Center); });
+}
+
+void TForm1::OpenCenterPictureClick() {
+  openPicture(*centerPanel_, QStringLiteral("Open a center image"));
+}
+
+void TForm1::OpenTilePictureClick() {
+  openPicture(*tilePanel_, QStringLiteral("Open a tile"));
+}
+
+void TForm1::openPicture(SourcePanel& panel, const QString& title) {
+  if (openFolder_.empty()) {
+    openFolder_ = PicturesFolder();
+  }
+  const std::optional<std::string> path = dialogs_.chooseOpenFile(this, title, openFolder_);
+  if (!path) {
+    return;
+  }
+  openFolder_ = std::filesystem::path(*path).parent_path().string() + "/";
+  const std::vector<std::string> paths{*path};
+  if (&panel == tilePanel_) {
+    FileDrop0FileDroped(paths);
+  } else {
+    FileDrop1FileDroped(paths);
+  }
+}
+
+// The paste buttons follow the clipboard watch; a key acts only where its button would.
+void TForm1::PasteCenterKey() {
+  if (platform_.clipboard->hasImage()) {
+    ToolButton1a0Click();
+  }
+}
+
+void TForm1::PasteTileKey() {
+  if (platform_.clipboard->hasImage()) {
+    ToolButton0a0Click();
+  }
 }
 
 // --- Background menus and the tile panel's presses ---
