@@ -58,6 +58,16 @@ def start():
     return program
 
 
+def open_from_keyboard(path):
+    """Ctrl+O, the path typed into the dialog, Enter."""
+    xdotool("windowfocus", "--sync", window("Tessora"))
+    xdotool("key", "ctrl+o")
+    dialog = wait_for("the open dialog", lambda: window("Open a center image"))
+    xdotool("windowfocus", "--sync", dialog)
+    xdotool("type", "--delay", "20", path)
+    xdotool("key", "Return")
+
+
 def write_png(path, width, height, rgb):
     row = b"\0" + bytes(rgb) * width
     chunk = lambda kind, data: (struct.pack(">I", len(data)) + kind + data +
@@ -97,7 +107,25 @@ def names():
         shown += 1
         if not node.name.strip():
             unnamed.append(" > ".join(path))
+    # A picture that does not load: the report is a notification a reader reads out, naming the
+    # file and the reason besides the one word the label shows.
+    bad = os.path.join(WORK, "notes.png")
+    with open(bad, "w") as f:
+        f.write("not a picture")
+    open_from_keyboard(bad)
+
+    def report():
+        for node, _ in walk(app, []):
+            if (node.getRole() == pyatspi.ROLE_NOTIFICATION and
+                    node.getState().contains(pyatspi.STATE_SHOWING)):
+                return node
+        return None
+
+    notice = wait_for("the report of the bad file", report)
+    said = (notice.name, notice.description)
     program.terminate()
+    if said[0] != "INVALID" or not said[1].startswith(bad + ": "):
+        fail("the report reads %r, %r" % said)
     if shown < 20:
         fail("only %d objects in the tree: the bridge did not expose the window" % shown)
     if unnamed:
@@ -110,13 +138,8 @@ def keyboard():
     picture = os.path.join(WORK, "red.png")
     write_png(picture, 64, 48, (255, 0, 0))
     program = start()
-    xdotool("windowfocus", "--sync", window("Tessora"))
     before = pixel(*BARE_SCREEN)
-    xdotool("key", "ctrl+o")
-    dialog = wait_for("the open dialog", lambda: window("Open a center image"))
-    xdotool("windowfocus", "--sync", dialog)
-    xdotool("type", "--delay", "20", picture)
-    xdotool("key", "Return")
+    open_from_keyboard(picture)
     wait_for("the picture in the preview", lambda: pixel(*PREVIEW_MIDDLE) == "255 0 0")
     xdotool("windowfocus", "--sync", window("Tessora"))
     xdotool("key", "alt+m")
