@@ -83,6 +83,7 @@ ClickLabel* TAboutBox::makeLink(const QString& name, const QString& text, const 
   // The layout's widths were measured for a narrower face: let a link keep all of its text.
   link->adjustSize();
   link->setCursor(Qt::PointingHandCursor);
+  link->setFocusPolicy(Qt::StrongFocus);
   useHighlight(link);
   return link;
 }
