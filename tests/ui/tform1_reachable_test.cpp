@@ -24,14 +24,11 @@ namespace {
 /// A started window with picture files written beside it.
 struct ReachFixture : FormFixture {
   ReachFixture() { start(); }
-  std::string picture(const std::string& name, int width, TColor color) const {
-    Bitmap bitmap(width, 10);
-    bitmap.setFillColor(color);
-    bitmap.fill();
-    SaveComposed(dir.file(name), SaveFormat::Png, bitmap);
+  std::string picture(const std::string& name, int width) const {
+    SaveComposed(dir.file(name), SaveFormat::Png, Solid(width, 10, clRed));
     return dir.file(name);
   }
-  /// Waits until the document holds a picture `width` wide as the center image (or the tile).
+  /// Waits until the source holds a picture `width` wide.
   bool shows(Source source, int width) const {
     const Document& doc = form->document();
     return QTest::qWaitFor([&] {
@@ -40,37 +37,42 @@ struct ReachFixture : FormFixture {
   }
 };
 
-TEST(TForm1Reachable, EveryControlHasANameAndATooltipAndThePicturesSayWhatTheyShow) {
+TEST(TForm1Reachable, ControlsPicturesAndReportsSayWhatTheyAreAndShow) {
   ReachFixture f;
   int controls = 0;
-  // Qt's own parts (the menu bar's overflow button) are left to Qt.
   for (QWidget* w : f.form->findChildren<QWidget*>()) {
+    // Qt's own parts (the menu bar's overflow button) are left to Qt.
     if (!w->objectName().startsWith(QStringLiteral("qt_")) &&
         (qobject_cast<QAbstractButton*>(w) || qobject_cast<QComboBox*>(w) ||
          qobject_cast<ClickLabel*>(w))) {
       ++controls;
-      EXPECT_FALSE(w->accessibleName().isEmpty()) << w->objectName().toStdString();
-      EXPECT_FALSE(w->toolTip().isEmpty()) << w->objectName().toStdString();
+      EXPECT_FALSE(w->accessibleName().isEmpty() || w->toolTip().isEmpty())
+          << w->objectName().toStdString();
     }
   }
   EXPECT_EQ(controls, 15) << "ten tool buttons, two lists, two swatches, the swap symbol";
-  EXPECT_EQ(f.find<QWidget>("MainImage")->accessibleName(),
-            QStringLiteral("Preview of the wallpaper"));
   EXPECT_EQ(f.find<QWidget>("Image0")->accessibleDescription(),
             QStringLiteral("Tile picture: none"));
-  const std::string tile = f.picture("stone.png", 12, clRed);
+  const std::string tile = f.picture("stone.png", 12);
   f.form->FileDrop0FileDroped({tile});
   ASSERT_TRUE(f.shows(Source::Tile, 12));
   EXPECT_EQ(f.find<QWidget>("Image0")->accessibleDescription(),
             QStringLiteral("Tile picture: ") + QString::fromStdString(tile));
-  EXPECT_EQ(f.find<QWidget>("RxLabel0b")->accessibleName(), QString::fromStdString(tile));
+
+  // A failed load still says only "INVALID"; which file and why are a hover away.
+  const std::string gone = f.dir.file("gone.png");
+  Bitmap unused;
+  const QString detail = QString::fromStdString(gone + ": " + LoadImageFile(gone, unused).reason());
+  f.form->FileDrop1FileDroped({gone});
+  const auto* info = f.find<QLabel>("InfoLabel");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return info->text() == QStringLiteral("INVALID"); }));
+  EXPECT_EQ(info->toolTip(), detail);
+  EXPECT_EQ(info->accessibleDescription(), detail);
 }
 
-TEST(TForm1Reachable, KeysOpenAndPasteIntoEitherPanelAndReachTheOutputCommands) {
-  const struct {
-    const char* action;
-    const char* keys;
-  } keys[] = {
+TEST(TForm1Reachable, KeysReachEveryCommandAndTabEveryControlInReadingOrder) {
+  ReachFixture f;
+  const std::pair<const char*, const char*> keys[] = {
       {"MI_CopyToClipboard", "Ctrl+C"},
       {"MI_SaveAs", "Ctrl+S"},
       {"O_About", "F1"},
@@ -79,41 +81,23 @@ TEST(TForm1Reachable, KeysOpenAndPasteIntoEitherPanelAndReachTheOutputCommands) 
       {"K_PasteCenterPicture", "Ctrl+V"},
       {"K_PasteTilePicture", "Ctrl+Shift+V"},
   };
-  ReachFixture f;
-  for (const auto& row : keys) {
-    EXPECT_EQ(f.find<QAction>(row.action)->shortcut(), QKeySequence(QString::fromLatin1(row.keys)))
-        << row.action;
+  for (const auto& [action, sequence] : keys) {
+    EXPECT_EQ(f.find<QAction>(action)->shortcut(), QKeySequence(QString::fromLatin1(sequence)))
+        << action;
   }
-  // An opened file takes the way of a dropped one: the panel shows it and its list keeps it.
-  const struct {
-    const char* action;
-    Source source;
-    int width;
-  } opens[] = {{"K_OpenCenterPicture", Source::Center, 21},
-               {"K_OpenTilePicture", Source::Tile, 17}};
-  for (const auto& row : opens) {
-    f.dialogs.openChoice = f.picture(std::string(row.action) + ".png", row.width, clRed);
-    f.find<QAction>(row.action)->trigger();
-    EXPECT_TRUE(f.shows(row.source, row.width)) << row.action;
-    EXPECT_EQ(f.form->document().recentList(row.source).entries().front(), *f.dialogs.openChoice);
-  }
+  // An opened file takes the way of a dropped one; a cancelled dialog changes nothing.
+  f.dialogs.openChoice = f.picture("open.png", 21);
+  f.find<QAction>("K_OpenTilePicture")->trigger();
+  EXPECT_TRUE(f.shows(Source::Tile, 21));
+  EXPECT_EQ(f.form->TileRecentList().entries(), std::vector<std::string>{*f.dialogs.openChoice});
   f.dialogs.openChoice.reset();
   f.find<QAction>("K_OpenCenterPicture")->trigger();
-  EXPECT_EQ(f.dialogs.openRequests.size(), 3U);
-  EXPECT_EQ(f.form->document().CenterBitmap().width(), 21) << "a cancelled dialog changes nothing";
-
-  // The paste keys do what the paste buttons do, and nothing while there is nothing to paste.
-  f.find<QAction>("K_PasteTilePicture")->trigger();
-  EXPECT_EQ(f.form->document().TileBitmap().width(), 17);
-  f.fake.clipboard->content = Solid(9, 9, RGB(0, 0, 255));
-  f.find<QAction>("K_PasteTilePicture")->trigger();
+  EXPECT_EQ(f.dialogs.openRequests.size(), 2U);
+  EXPECT_TRUE(f.form->document().CenterBitmap().empty());
+  f.fake.clipboard->content = Solid(9, 9, clRed);
   f.find<QAction>("K_PasteCenterPicture")->trigger();
-  EXPECT_EQ(f.form->document().TileBitmap().width(), 9);
   EXPECT_EQ(f.form->document().CenterBitmap().width(), 9);
-}
 
-TEST(TForm1Reachable, TabVisitsEveryControlInReadingOrder) {
-  ReachFixture f;
   std::vector<std::string> order;
   QWidget* w = f.find<QWidget>("ColorPanel0");
   do {
@@ -127,7 +111,6 @@ TEST(TForm1Reachable, TabVisitsEveryControlInReadingOrder) {
                                              "ToolButton0a3", "SaveBox0", "ToolButton0b0",
                                              "ToolButton1a0", "ToolButton1a1", "ToolButton1a2",
                                              "ToolButton1a3", "SaveBox1", "ToolButton1b0"}));
-  // A swatch takes Space as a click.
   f.dialogs.chosenColor = RGB(1, 2, 3);
   QTest::keyClick(f.find<QWidget>("ColorPanel1"), Qt::Key_Space);
   EXPECT_EQ(f.form->document().color1(), RGB(1, 2, 3));
@@ -135,45 +118,33 @@ TEST(TForm1Reachable, TabVisitsEveryControlInReadingOrder) {
 
 TEST(TForm1Reachable, ThePreviewTakesDropsForTheCenterAndEveryTargetShowsADragOverIt) {
   ReachFixture f;
-  const std::string photo = f.picture("photo.png", 33, RGB(0, 160, 0));
+  const std::string photo = f.picture("photo.png", 33);
   QMimeData data;
   data.setUrls({QUrl::fromLocalFile(QString::fromStdString(photo))});
-  for (const char* target : {"MainImage", "Panel0", "Panel1"}) {
-    QWidget* w = f.find<QWidget>(target);
-    const auto* highlight = w->findChild<DropHighlight*>(QString(), Qt::FindDirectChildrenOnly);
-    ASSERT_NE(highlight, nullptr) << target;
+  const auto dragOver = [&](QWidget* w) {
     QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(w, &enter);
-    EXPECT_TRUE(enter.isAccepted()) << target;
-    EXPECT_FALSE(highlight->isHidden()) << target;
+    const auto* highlight = w->findChild<DropHighlight*>(QString(), Qt::FindDirectChildrenOnly);
+    return enter.isAccepted() && highlight != nullptr && !highlight->isHidden();
+  };
+  for (const char* target : {"Panel0", "Panel1", "MainImage"}) {
+    QWidget* w = f.find<QWidget>(target);
+    EXPECT_TRUE(dragOver(w)) << target;
     QDragLeaveEvent leave;
     QApplication::sendEvent(w, &leave);
-    EXPECT_TRUE(highlight->isHidden()) << target;
+    EXPECT_TRUE(w->findChild<DropHighlight*>()->isHidden()) << target;
   }
-  QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(f.find<QWidget>("MainImage"), &enter);
+  QWidget* preview = f.find<QWidget>("MainImage");
+  EXPECT_TRUE(dragOver(preview));
   QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(f.find<QWidget>("MainImage"), &drop);
+  QApplication::sendEvent(preview, &drop);
+  EXPECT_TRUE(preview->findChild<DropHighlight*>()->isHidden());
   EXPECT_TRUE(f.shows(Source::Center, 33));
   EXPECT_EQ(f.form->CenterRecentList().entries(), std::vector<std::string>{photo});
 }
 
-TEST(TForm1Reachable, AFailedLoadStillSaysInvalidAndNamesTheFileAndTheReasonBesides) {
-  ReachFixture f;
-  const std::string gone = f.dir.file("gone.png");
-  Bitmap unused;
-  const std::string reason = LoadImageFile(gone, unused).reason();
-  ASSERT_FALSE(reason.empty());
-  f.form->FileDrop1FileDroped({gone});
-  const auto* info = f.find<QLabel>("InfoLabel");
-  ASSERT_TRUE(QTest::qWaitFor([&] { return info->text() == QStringLiteral("INVALID"); }));
-  const QString detail = QString::fromStdString(gone + ": " + reason);
-  EXPECT_EQ(info->toolTip(), detail);
-  EXPECT_EQ(info->accessibleDescription(), detail);
-  EXPECT_EQ(info->accessibleName(), QStringLiteral("INVALID"));
-}
-
-// On a dark palette the swatches keep their colours and the black glyphs turn to the text colour.
+// Fusion on a dark palette paints from the palette; a style sheet paints every background its own
+// way. The swatches keep their colours either way, and the black glyphs take the text colour.
 TEST(TForm1Reachable, SwatchesAndGlyphsStayVisibleOnADarkPalette) {
   App();
   const QString oldStyle = QApplication::style()->name();
@@ -189,19 +160,17 @@ TEST(TForm1Reachable, SwatchesAndGlyphsStayVisibleOnADarkPalette) {
   QApplication::setPalette(dark);
   ReachFixture f;
   f.form->document().setColor0(RGB(200, 30, 40));
-  // Fusion paints from the palette; a style sheet paints every widget's background its own way.
   for (const QString& sheet : {QString(), QStringLiteral("QWidget { background: #232323; }")}) {
     f.form->setStyleSheet(sheet);
     const QImage shot = f.form->grab().toImage();
     for (const auto& [name, color] : {std::pair{"ColorPanel0", RGB(200, 30, 40)},
                                       std::pair{"ColorPanel1", f.form->document().color1()}}) {
       const QWidget* swatch = f.find<QWidget>(name);
-      const QPoint middle = swatch->mapTo(f.form.get(), swatch->rect().center());
-      EXPECT_EQ(shot.pixelColor(middle), qcolor(ColorToRGB(color)))
+      EXPECT_EQ(shot.pixelColor(swatch->mapTo(f.form.get(), swatch->rect().center())),
+                qcolor(ColorToRGB(color)))
           << name << " " << sheet.toStdString();
     }
   }
-  // The cross of the clear button, drawn in the palette's text colour.
   const QImage cross = f.find<QToolButton>("ToolButton1a1")->icon().pixmap(16, 16).toImage();
   EXPECT_EQ(cross.pixelColor(8, 8), QColor(230, 230, 230));
   QApplication::setPalette(oldPalette);
@@ -211,10 +180,9 @@ TEST(TForm1Reachable, SwatchesAndGlyphsStayVisibleOnADarkPalette) {
 TEST(TForm1Reachable, TheAboutBoxHasNeitherMinimiseNorMaximiseBox) {
   App();
   FakeShell shell;
-  TAboutBox box(nullptr, shell, "/nonexistent/", ApplicationIconImage());
+  const TAboutBox box(nullptr, shell, "/nonexistent/", ApplicationIconImage());
   EXPECT_TRUE(box.windowFlags().testFlag(Qt::WindowCloseButtonHint));
-  EXPECT_FALSE(box.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
-  EXPECT_FALSE(box.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+  EXPECT_FALSE(box.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
 }
 
 }  // namespace
