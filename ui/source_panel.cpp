@@ -35,15 +35,6 @@ struct SourceKind {
   bool (Document::*pictureShown)() const;  ///< none: the picture always shows
   const std::string& (Document::*caption)() const;
   bool (Document::*toolsEnabled)() const;
-  // What assistive technology and the tooltips call the controls, in the words of their commands.
-  std::array<const char*, 4> toolNames;
-  std::array<const char*, 4> toolTips;
-  const char* folderName;
-  const char* folderTip;
-  const char* boxName;
-  const char* boxTip;
-  const char* pictureName;  ///< the picture's description adds the file it shows
-  const char* panelName;
 };
 
 namespace {
@@ -52,18 +43,29 @@ constexpr int kPathLabelLength = 74;
 constexpr const char* kNoPathsStored = "no paths stored";
 
 const SourceKind kKinds[2] = {
-    {0,
-     Source::Tile,
-     "(drop a tile)",
-     Glyph::Gradient,
-     /*sourceTools=*/2,
-     /*modeButton=*/false,
-     /*reportsPresses=*/true,
-     kTilePicture,
-     &Document::TileBitmap,
-     /*pictureShown=*/nullptr,
-     &Document::tileCaption,
-     &Document::tileToolsEnabled,
+    {0, Source::Tile, "(drop a tile)", Glyph::Gradient, /*sourceTools=*/2,
+     /*modeButton=*/false, /*reportsPresses=*/true, kTilePicture, &Document::TileBitmap,
+     /*pictureShown=*/nullptr, &Document::tileCaption, &Document::tileToolsEnabled},
+    {1, Source::Center, "(drop a tessora)", Glyph::ClickModes, /*sourceTools=*/3,
+     /*modeButton=*/true, /*reportsPresses=*/false, kCenterPicture, &Document::CenterBitmap,
+     &Document::centerPictureShown, &Document::centerCaption, &Document::centerToolsEnabled},
+};
+
+/// What assistive technology and the tooltips call a panel's parts, in the words of their
+/// commands: the name is what a screen reader says, the tooltip the same in a few more words.
+struct PanelWords {
+  const char* panel;
+  std::array<const char*, 4> toolNames;
+  std::array<const char*, 4> toolTips;
+  const char* folderName;
+  const char* folderTip;
+  const char* boxName;
+  const char* boxTip;
+  const char* picture;  ///< the picture's description adds the file it shows
+};
+
+const PanelWords kWords[2] = {
+    {"Tile panel",
      {"Paste tile", "Clear tile", "Resize tile", "Generate background"},
      {"Paste the picture on the clipboard as the tile",
       "Clear the tile to the deep background color",
@@ -73,20 +75,8 @@ const SourceKind kKinds[2] = {
      "Open the folder of the selected tile",
      "Recent tiles",
      "The tiles used before: pick one to use it again",
-     "Tile picture",
-     "Tile panel"},
-    {1,
-     Source::Center,
-     "(drop a tessora)",
-     Glyph::ClickModes,
-     /*sourceTools=*/3,
-     /*modeButton=*/true,
-     /*reportsPresses=*/false,
-     kCenterPicture,
-     &Document::CenterBitmap,
-     &Document::centerPictureShown,
-     &Document::centerCaption,
-     &Document::centerToolsEnabled,
+     "Tile picture"},
+    {"Center image panel",
      {"Paste center image", "Clear center image", "Size center image", "Click mode"},
      {"Paste the picture on the clipboard as the center image", "Remove the center image",
       "Size the center image: as is, or the default size",
@@ -96,8 +86,7 @@ const SourceKind kKinds[2] = {
      "Open the folder of the selected center image",
      "Recent center images",
      "The center images used before: pick one to use it again",
-     "Center picture",
-     "Center image panel"},
+     "Center picture"},
 };
 
 /// The panels share the paste, clear and resize glyphs; the last tool differs.
@@ -114,7 +103,6 @@ QString q(const std::string& text) {
   return QString::fromStdString(text);
 }
 
-// The name is what a screen reader says; the tooltip, the same command in a few more words.
 QToolButton* makeToolButton(QWidget* parent, const QString& name, int x, const char* accessibleName,
                             const char* tip) {
   auto* button = new QToolButton(parent);
@@ -136,7 +124,7 @@ SourcePanel::SourcePanel(int index, Document& document, QWidget* parent)
   setFrameStyle(QFrame::Panel | QFrame::Raised);
   setGeometry(toQRect(g.panel));
   setAcceptDrops(true);
-  setAccessibleName(QString::fromLatin1(kind_.panelName));
+  setAccessibleName(QString::fromLatin1(kWords[index].panel));
   QWidget* toolRow = buildToolRow();
   QWidget* listBar = buildListBar();
   coolBar_ = new BandBar(toolRow, g.band0Width, listBar, g.band1Width, g.panel.width - 2, this);
@@ -152,8 +140,9 @@ QWidget* SourcePanel::buildToolRow() {
   auto* toolRow = new QWidget;
   toolRow->setObjectName(QStringLiteral("ToolBar%1a").arg(kind_.index));
   for (int t = 0; t < 4; ++t) {
-    tools_[t] = makeToolButton(toolRow, QStringLiteral("ToolButton%1a%2").arg(kind_.index).arg(t),
-                               t * 23, kind_.toolNames[t], kind_.toolTips[t]);
+    tools_[t] =
+        makeToolButton(toolRow, QStringLiteral("ToolButton%1a%2").arg(kind_.index).arg(t), t * 23,
+                       kWords[kind_.index].toolNames[t], kWords[kind_.index].toolTips[t]);
     connect(tools_[t], &QToolButton::clicked, this, [this, t] { toolClick(t); });
   }
   tools_[3]->setCheckable(kind_.modeButton);
@@ -168,11 +157,11 @@ QWidget* SourcePanel::buildListBar() {
   saveBox_->setGeometry(0, 3, 120, 19);
   saveBox_->setFont(SmallFont(9));
   saveBox_->setPlaceholderText(QString::fromLatin1(kNoPathsStored));
-  saveBox_->setAccessibleName(QString::fromLatin1(kind_.boxName));
-  saveBox_->setToolTip(QString::fromLatin1(kind_.boxTip));
+  saveBox_->setAccessibleName(QString::fromLatin1(kWords[kind_.index].boxName));
+  saveBox_->setToolTip(QString::fromLatin1(kWords[kind_.index].boxTip));
   connect(saveBox_, qOverload<int>(&QComboBox::activated), this, &SourcePanel::entryPicked);
   folder_ = makeToolButton(listBar, QStringLiteral("ToolButton%1b0").arg(kind_.index), 121,
-                           kind_.folderName, kind_.folderTip);
+                           kWords[kind_.index].folderName, kWords[kind_.index].folderTip);
   connect(folder_, &QToolButton::clicked, this, &SourcePanel::folderClicked);
   return listBar;
 }
@@ -200,7 +189,7 @@ void SourcePanel::buildLabels() {
   image_->setAlignment(Qt::AlignCenter);
   image_->setVisible(kind_.pictureShown == nullptr);
   image_->installEventFilter(this);
-  image_->setAccessibleName(QString::fromLatin1(kind_.pictureName));
+  image_->setAccessibleName(QString::fromLatin1(kWords[kind_.index].picture));
   describePicture();
 
   caption_ = new QLabel(this);
@@ -260,7 +249,7 @@ void SourcePanel::showCaption() {
 void SourcePanel::describePicture() {
   const std::string& caption = (document_.*kind_.caption)();
   image_->setAccessibleDescription(
-      QStringLiteral("%1: %2").arg(QString::fromLatin1(kind_.pictureName),
+      QStringLiteral("%1: %2").arg(QString::fromLatin1(kWords[kind_.index].picture),
                                    caption.empty() ? QStringLiteral("none") : q(caption)));
 }
 
@@ -275,10 +264,10 @@ void SourcePanel::paintGlyphs() {
 
 void SourcePanel::describeKeys(const QKeySequence& open, const QKeySequence& paste) {
   const QString pasteKeys = paste.toString(QKeySequence::NativeText);
-  tools_[0]->setToolTip(
-      QStringLiteral("%1 (%2)").arg(QString::fromLatin1(kind_.toolTips[0]), pasteKeys));
+  tools_[0]->setToolTip(QStringLiteral("%1 (%2)").arg(
+      QString::fromLatin1(kWords[kind_.index].toolTips[0]), pasteKeys));
   image_->setToolTip(QStringLiteral("%1: %2 opens another, %3 pastes one")
-                         .arg(QString::fromLatin1(kind_.pictureName),
+                         .arg(QString::fromLatin1(kWords[kind_.index].picture),
                               open.toString(QKeySequence::NativeText), pasteKeys));
 }
 

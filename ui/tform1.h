@@ -140,7 +140,7 @@ class TForm1 : public QMainWindow, public Feedback, private DocumentView {
   void connectPanels();
   void orderTabs();
   void OpenEntryFolder(SourcePanel& panel);
-  void openPicture(SourcePanel& panel, const QString& title);
+  void openPicture(Source source, const QString& title);
   void popupAtPointer(QMenu* menu);
   void runCommand(const std::function<void()>& command);
 

@@ -1,5 +1,6 @@
 // The window's command handlers: each hands its command to the document, or opens the menu or
 // dialog that asks for it.
+#include <QAction>
 #include <QCursor>
 #include <QMenu>
 #include <exception>
@@ -149,14 +150,15 @@ void TForm1::Image1DblClick() {
 }
 
 void TForm1::OpenCenterPictureClick() {
-  openPicture(*centerPanel_, QStringLiteral("Open a center image"));
+  openPicture(Source::Center, menus_.openCenter->text());
 }
 
 void TForm1::OpenTilePictureClick() {
-  openPicture(*tilePanel_, QStringLiteral("Open a tile"));
+  openPicture(Source::Tile, menus_.openTile->text());
 }
 
-void TForm1::openPicture(SourcePanel& panel, const QString& title) {
+// The dialog opens where the last picture came from.
+void TForm1::openPicture(Source source, const QString& title) {
   if (openFolder_.empty()) {
     openFolder_ = PicturesFolder();
   }
@@ -165,11 +167,10 @@ void TForm1::openPicture(SourcePanel& panel, const QString& title) {
     return;
   }
   openFolder_ = std::filesystem::path(*path).parent_path().string() + "/";
-  const std::vector<std::string> paths{*path};
-  if (&panel == tilePanel_) {
-    FileDrop0FileDroped(paths);
+  if (source == Source::Tile) {
+    FileDrop0FileDroped({*path});
   } else {
-    FileDrop1FileDroped(paths);
+    FileDrop1FileDroped({*path});
   }
 }
 
