@@ -35,6 +35,9 @@ TAboutBox::TAboutBox(QWidget* owner, Shell& shell, const std::string& programDir
                      const QImage& icon)
     : QDialog(owner), shell_(shell), programDir_(programDir) {
   setWindowTitle(QStringLiteral("About Tessora"));
+  // A title and a close box only: nothing to minimise or maximise.
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   setFixedSize(298, 213);
   QFont face = font();
   face.setPointSize(8);
@@ -80,6 +83,7 @@ ClickLabel* TAboutBox::makeLink(const QString& name, const QString& text, const 
   // The layout's widths were measured for a narrower face: let a link keep all of its text.
   link->adjustSize();
   link->setCursor(Qt::PointingHandCursor);
+  link->setFocusPolicy(Qt::StrongFocus);
   useHighlight(link);
   return link;
 }

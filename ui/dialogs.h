@@ -49,6 +49,10 @@ class Dialogs {
   /// no extension. Nothing when cancelled.
   virtual std::optional<SaveChoice> chooseSaveFile(QWidget* owner, const std::string& folder,
                                                    const std::string& filter, int filterIndex) = 0;
+  /// The desktop's dialog for opening one picture, titled `title` and opened in `folder`; the
+  /// path of the file chosen, nothing when cancelled.
+  virtual std::optional<std::string> chooseOpenFile(QWidget* owner, const QString& title,
+                                                    const std::string& folder) = 0;
 };
 
 }  // namespace tessora

@@ -4,6 +4,7 @@
 #include <QMenu>
 #include <QMenuBar>
 
+#include "ui/access_key_menu_bar.h"
 #include "ui/glyphs.h"
 #include "ui/tform1.h"
 
@@ -20,7 +21,8 @@ enum MenuFlag : unsigned {
   kWallpaperGlyph = 16U,
 };
 
-/// One menu item; `keep` names where an item the window reads or rewrites is kept.
+/// One menu item; `keep` names where an item the window reads or rewrites is kept, `keys` its
+/// shortcut (portable text), shown beside its caption.
 template <class Keeper>
 struct MenuEntry {
   const char* name;
@@ -28,13 +30,28 @@ struct MenuEntry {
   Handler handler;
   unsigned flags;
   QAction* Keeper::*keep;
+  const char* keys = nullptr;
 };
 
 const MenuEntry<FormMenus> kMainImageMenu[] = {
     {"MI_SetAsWallpaper", "Set as Wallpaper", &TForm1::MI_SetAsWallpaperClick, kWallpaperGlyph,
      nullptr},
-    {"MI_CopyToClipboard", "Copy to Clipboard", &TForm1::MI_CopyToClipboardClick, 0, nullptr},
-    {"MI_SaveAs", "Save As ...", &TForm1::MI_SaveAsClick, 0, nullptr},
+    {"MI_CopyToClipboard", "Copy to Clipboard", &TForm1::MI_CopyToClipboardClick, 0, nullptr,
+     "Ctrl+C"},
+    {"MI_SaveAs", "Save As ...", &TForm1::MI_SaveAsClick, 0, nullptr, "Ctrl+S"},
+};
+
+/// The commands the keyboard reaches without a menu: the panels take pictures from a file dialog
+/// and from the clipboard, the center panel with the plain keys as the bigger target.
+const MenuEntry<FormMenus> kKeyCommands[] = {
+    {"K_OpenCenterPicture", "Open a center image", &TForm1::OpenCenterPictureClick, 0,
+     &FormMenus::openCenter, "Ctrl+O"},
+    {"K_OpenTilePicture", "Open a tile", &TForm1::OpenTilePictureClick, 0, &FormMenus::openTile,
+     "Ctrl+Shift+O"},
+    {"K_PasteCenterPicture", "Paste the center image", &TForm1::PasteCenterKey, 0,
+     &FormMenus::pasteCenter, "Ctrl+V"},
+    {"K_PasteTilePicture", "Paste the tile", &TForm1::PasteTileKey, 0, &FormMenus::pasteTile,
+     "Ctrl+Shift+V"},
 };
 
 const MenuEntry<OptionsMenu> kOptionsMenu[] = {
@@ -46,7 +63,7 @@ const MenuEntry<OptionsMenu> kOptionsMenu[] = {
      &OptionsMenu::retainAspectRatio},
     {"O_ShowAllTools", "show all tools", &TForm1::O_ShowAllToolsClick, kCheckable,
      &OptionsMenu::showAllTools},
-    {"O_About", "about", &TForm1::O_AboutClick, 0, nullptr},
+    {"O_About", "about", &TForm1::O_AboutClick, 0, nullptr, "F1"},
 };
 
 const MenuEntry<FormMenus> kSizingMenu[] = {
@@ -81,10 +98,14 @@ const MenuEntry<FormMenus> kTileResizeMenu[] = {
 };
 
 template <class Keeper, std::size_t N>
-void fillMenu(TForm1& form, QMenu* menu, const MenuEntry<Keeper> (&entries)[N], Keeper& keeper) {
+void fillMenu(TForm1& form, QWidget* menu, const MenuEntry<Keeper> (&entries)[N], Keeper& keeper) {
   for (const MenuEntry<Keeper>& e : entries) {
-    QAction* a = menu->addAction(QString::fromLatin1(e.caption));
+    auto* a = new QAction(QString::fromLatin1(e.caption), menu);
+    menu->addAction(a);
     a->setObjectName(QString::fromLatin1(e.name));
+    if (e.keys != nullptr) {
+      a->setShortcut(QKeySequence(QString::fromLatin1(e.keys)));
+    }
     a->setCheckable((e.flags & kCheckable) != 0);
     a->setChecked((e.flags & kChecked) != 0);
     a->setVisible((e.flags & kHidden) == 0);
@@ -142,8 +163,11 @@ void FormMenus::showCustomScale(const Document& document) {
 
 FormMenus BuildMenus(TForm1& form) {
   FormMenus menus;
-  QMenu* mainImage = form.menuBar()->addMenu(QStringLiteral("Main Image"));
+  auto* bar = new AccessKeyMenuBar(&form);
+  form.setMenuBar(bar);
+  QMenu* mainImage = bar->addMenu(QStringLiteral("Main Image"));
   mainImage->setObjectName(QStringLiteral("O_MainImage"));
+  bar->setAccessKey(mainImage->menuAction(), QLatin1Char('M'));
   fillMenu(form, mainImage, kMainImageMenu, menus);
   QMenu* options = form.menuBar()->addMenu(QStringLiteral("&Options"));
   options->setObjectName(QStringLiteral("O_Options"));
@@ -152,6 +176,7 @@ FormMenus BuildMenus(TForm1& form) {
   menus.tileGradientPopup = makePopup(form, "TileGradientPopupMenu", kTileGradientMenu, menus);
   menus.csmPopup = makePopup(form, "CSMPopupMenu", kCsmMenu, menus);
   menus.tileResizePopup = makePopup(form, "TileResizePopupMenu", kTileResizeMenu, menus);
+  fillMenu(form, &form, kKeyCommands, menus);
   return menus;
 }
 

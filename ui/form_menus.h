@@ -23,8 +23,8 @@ struct OptionsMenu {
 };
 
 /// The window's menus: the menu bar's two menus and the four pop-ups, each built from one table
-/// that names its items, captions, first states and handlers. The items the window reads or
-/// rewrites are kept here by type.
+/// that names its items, captions, shortcuts, first states and handlers, and the key commands of
+/// the window itself. The items the window reads or rewrites are kept here by type.
 struct FormMenus {
   OptionsMenu options;
   QAction* sizingFull = nullptr;        ///< "full"
@@ -35,6 +35,12 @@ struct FormMenus {
   QMenu* tileGradientPopup = nullptr;
   QMenu* csmPopup = nullptr;
   QMenu* tileResizePopup = nullptr;
+  /// The window's own key commands, in no menu: a picture from the file dialog or the clipboard
+  /// into a panel.
+  QAction* openCenter = nullptr;
+  QAction* openTile = nullptr;
+  QAction* pasteCenter = nullptr;
+  QAction* pasteTile = nullptr;
 
   /// "full" and "centered gradient (2c)" show exactly while "show all tools" is checked.
   void followShowAllTools();

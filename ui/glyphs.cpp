@@ -15,8 +15,8 @@ QImage blank(int size) {
   return image;
 }
 
-void drawClear(QPainter& p) {
-  p.setPen(QPen(Qt::black, 2.5, Qt::SolidLine, Qt::RoundCap));
+void drawClear(QPainter& p, const QColor& ink) {
+  p.setPen(QPen(ink, 2.5, Qt::SolidLine, Qt::RoundCap));
   p.drawLine(QPointF(4, 4), QPointF(12, 12));
   p.drawLine(QPointF(12, 4), QPointF(4, 12));
 }
@@ -64,8 +64,8 @@ void drawResize(QPainter& p) {
   p.drawLine(QPointF(3, 3), QPointF(3, 7));
 }
 
-void drawClickModes(QPainter& p) {
-  p.setPen(QPen(Qt::black, 1));
+void drawClickModes(QPainter& p, const QColor& ink) {
+  p.setPen(QPen(ink, 1));
   p.drawLine(8, 0, 8, 3);
   QImage checks(2, 2, QImage::Format_RGB32);
   checks.setPixel(0, 0, qRgb(96, 96, 96));
@@ -122,13 +122,13 @@ QString svgColor(const QColor& c) {
 
 }  // namespace
 
-QImage GlyphImage(Glyph glyph) {
+QImage GlyphImage(Glyph glyph, const QColor& ink) {
   QImage image = blank(16);
   QPainter p(&image);
   p.setRenderHint(QPainter::Antialiasing, glyph == Glyph::Clear || glyph == Glyph::Resize);
   switch (glyph) {
     case Glyph::Clear:
-      drawClear(p);
+      drawClear(p, ink);
       break;
     case Glyph::Folder:
       drawFolder(p);
@@ -143,7 +143,7 @@ QImage GlyphImage(Glyph glyph) {
       drawResize(p);
       break;
     case Glyph::ClickModes:
-      drawClickModes(p);
+      drawClickModes(p, ink);
       break;
     case Glyph::Wallpaper:
       drawWallpaper(p);

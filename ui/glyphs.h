@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QImage>
 #include <string>
 
@@ -17,8 +18,10 @@ enum class Glyph {
   Wallpaper = 6,   ///< concentric coloured squares
 };
 
-/// One glyph, drawn on a transparent 16 x 16 image.
-QImage GlyphImage(Glyph glyph);
+/// One glyph, drawn on a transparent 16 x 16 image. `ink` draws what is black on a light palette
+/// (the cross, the mouse's outline and cable): the palette's text colour keeps them visible on a
+/// dark one.
+QImage GlyphImage(Glyph glyph, const QColor& ink = Qt::black);
 
 /// The program's icon, `size` x `size` (32 by default, as the window and the about box show it):
 /// a blue-framed cyan-to-teal gradient on a dotted white field.

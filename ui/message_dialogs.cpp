@@ -8,6 +8,7 @@
 
 #include <unistd.h>
 
+#include "imageio/picture_formats.h"
 #include "ui/error_box.h"
 
 namespace tessora {
@@ -67,6 +68,33 @@ std::optional<Dialogs::SaveChoice> MessageDialogs::chooseSaveFile(QWidget* owner
     }
   }
   return SaveChoice{dialog.selectedFiles().front().toStdString(), index};
+}
+
+QStringList OpenDialogNameFilters() {
+  QStringList patterns;
+  for (const PictureFormatRow& row : PictureFormats()) {
+    for (const char* extension : row.extensions) {
+      if (extension != nullptr) {
+        patterns.push_back(QStringLiteral("*") + QString::fromLatin1(extension));
+      }
+    }
+  }
+  return {QStringLiteral("Pictures (%1)").arg(patterns.join(QLatin1Char(' '))),
+          QStringLiteral("All files (*)")};
+}
+
+// A dialog object rather than the static helper: the platform theme decides whether the desktop's
+// own dialog (the portal's, where the desktop has one) stands in for Qt's.
+std::optional<std::string> MessageDialogs::chooseOpenFile(QWidget* owner, const QString& title,
+                                                          const std::string& folder) {
+  QFileDialog dialog(owner, title, QString::fromStdString(folder));
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setNameFilters(OpenDialogNameFilters());
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+    return std::nullopt;
+  }
+  return dialog.selectedFiles().front().toStdString();
 }
 
 std::string SaveDialogFolder(const std::string& programFolder, const std::string& fallback) {

@@ -14,7 +14,13 @@ class MessageDialogs : public Dialogs {
   std::optional<TColor> chooseColor(QWidget* owner, TColor preset) override;
   std::optional<SaveChoice> chooseSaveFile(QWidget* owner, const std::string& folder,
                                            const std::string& filter, int filterIndex) override;
+  std::optional<std::string> chooseOpenFile(QWidget* owner, const QString& title,
+                                            const std::string& folder) override;
 };
+
+/// The open dialog's name filters: the pictures the loader reads, by their extensions, then
+/// every file (a name without a known extension is read as a Windows bitmap).
+QStringList OpenDialogNameFilters();
 
 /// The file dialog's name filters ("description (pattern)") for a filter text of
 /// "description|pattern|..." pairs.

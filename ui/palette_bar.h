@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QColor>
 #include <QFrame>
+#include <vector>
 
 #include "engine/color.h"
 
@@ -9,7 +11,8 @@ namespace tessora {
 class ClickLabel;
 
 /// The palette `PallettePanel` between the preview and the panels: the swatches of the two
-/// colours the backgrounds are generated from, and the symbol that swaps them.
+/// colours the backgrounds are generated from, and the symbol that swaps them. Each is a button
+/// the Tab key reaches.
 class PaletteBar : public QFrame {
   Q_OBJECT
 
@@ -20,16 +23,22 @@ class PaletteBar : public QFrame {
   void showColors(TColor color0, TColor color1);
   /// Where the symbol font is missing the swap symbol reads "<->", a little lower.
   void useTextSwapSymbol();
+  /// The swatches and the swap symbol in reading order, for the window's Tab order.
+  std::vector<QWidget*> tabOrder() const;
 
  signals:
   void color0Clicked();
   void color1Clicked();
   void swapClicked();
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   ClickLabel* addSwatch(const char* name, int left);
 
   ClickLabel* swatches_[2];
+  QColor colors_[2];  ///< invalid until the document's colours are shown
   ClickLabel* swap_;
 };
 

@@ -1,9 +1,12 @@
 #include "ui/preview_image.h"
 
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 
 #include "platform/bitmap_qimage.h"
+#include "ui/drop_highlight.h"
+#include "ui/source_panel.h"
 
 namespace tessora {
 
@@ -11,6 +14,12 @@ PreviewImage::PreviewImage(QWidget* parent) : QLabel(parent) {
   // Moves without a pressed button must arrive too: they end the trip that arms a click mode.
   setMouseTracking(true);
   setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  setAcceptDrops(true);
+  setAccessibleName(QStringLiteral("Preview of the wallpaper"));
+  setAccessibleDescription(
+      QStringLiteral("The wallpaper as it will be set; a picture dropped here becomes the center "
+                     "image"));
+  dropHighlight_ = new DropHighlight(this);
 }
 
 void PreviewImage::showComposition(const Bitmap& preview, const Bitmap& composed) {
@@ -57,6 +66,26 @@ void PreviewImage::mousePressEvent(QMouseEvent* event) {
 void PreviewImage::mouseMoveEvent(QMouseEvent* event) {
   emit mouseMoved();
   event->accept();
+}
+
+// The biggest target in the window takes what the center panel takes.
+void PreviewImage::dragEnterEvent(QDragEnterEvent* event) {
+  if (!DroppedPaths(*event->mimeData()).empty()) {
+    event->acceptProposedAction();
+    dropHighlight_->follow(true);
+  }
+}
+
+void PreviewImage::dragLeaveEvent(QDragLeaveEvent* event) {
+  dropHighlight_->follow(false);
+  QLabel::dragLeaveEvent(event);
+}
+
+void PreviewImage::dropEvent(QDropEvent* event) {
+  dropHighlight_->follow(false);
+  const std::vector<std::string> paths = DroppedPaths(*event->mimeData());
+  event->acceptProposedAction();
+  emit filesDropped(paths);
 }
 
 }  // namespace tessora

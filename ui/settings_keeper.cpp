@@ -24,6 +24,7 @@ std::optional<std::string> SettingsKeeper::load() {
   }
   if (!load.existed) {
     centre();
+    centreFrame_ = true;
   }
   clampOnScreen();
   return std::nullopt;
@@ -74,6 +75,14 @@ void SettingsKeeper::centre() {
   const QSize outer = targets_.window.frameGeometry().size();
   targets_.window.move(RoundInt((screen.width() - outer.width()) / 2.0L),
                        RoundInt((screen.height() - outer.height()) / 2.0L));
+}
+
+void SettingsKeeper::followFrame() {
+  const QWidget& window = targets_.window;
+  if (centreFrame_ && window.isVisible() && window.frameGeometry().size() != window.size()) {
+    centreFrame_ = false;
+    centre();
+  }
 }
 
 // Only the top-left corner has to stay 20 pixels inside the screen: a window standing mostly

@@ -40,6 +40,12 @@ class SettingsKeeper {
   std::optional<std::string> load();
   /// Writes the settings as the window now stands. Throws SettingsError.
   void save() const;
+  /// The window moved. A first start centres the window's frame, which is only known once the
+  /// window manager has framed the shown window: the first move that brings the frame centres
+  /// the window again.
+  void followFrame();
+  /// The frame came too late, or never (no window manager): the window stays where it is.
+  void stopFollowingFrame() { centreFrame_ = false; }
 
  private:
   void apply(const Settings& settings);
@@ -52,6 +58,7 @@ class SettingsKeeper {
   Settings loaded_;
   const DesktopInfo& desktop_;
   Targets targets_;
+  bool centreFrame_ = false;
 };
 
 }  // namespace tessora

@@ -14,6 +14,7 @@
 #include "platform/bitmap_qimage.h"
 #include "settings/text_helpers.h"
 #include "ui/band_bar.h"
+#include "ui/drop_highlight.h"
 #include "ui/fonts.h"
 #include "ui/glyphs.h"
 #include "ui/label_text.h"
@@ -50,6 +51,44 @@ const SourceKind kKinds[2] = {
      &Document::centerPictureShown, &Document::centerCaption, &Document::centerToolsEnabled},
 };
 
+/// What assistive technology and the tooltips call a panel's parts, in the words of their
+/// commands: the name is what a screen reader says, the tooltip the same in a few more words.
+struct PanelWords {
+  const char* panel;
+  std::array<const char*, 4> toolNames;
+  std::array<const char*, 4> toolTips;
+  const char* folderName;
+  const char* folderTip;
+  const char* boxName;
+  const char* boxTip;
+  const char* picture;  ///< the picture's description adds the file it shows
+};
+
+const PanelWords kWords[2] = {
+    {"Tile panel",
+     {"Paste tile", "Clear tile", "Resize tile", "Generate background"},
+     {"Paste the picture on the clipboard as the tile",
+      "Clear the tile to the deep background color",
+      "Resize the tile: shrink to 50%, grow by 200%, or by the factor a click on the panel picks",
+      "Generate the background: the tile, or a gradient or halo of the two colors"},
+     "Open tile folder",
+     "Open the folder of the selected tile",
+     "Recent tiles",
+     "The tiles used before: pick one to use it again",
+     "Tile picture"},
+    {"Center image panel",
+     {"Paste center image", "Clear center image", "Size center image", "Click mode"},
+     {"Paste the picture on the clipboard as the center image", "Remove the center image",
+      "Size the center image: as is, or the default size",
+      "Choose what a click on the preview does: resize height, resize width or mark the "
+      "transparent color"},
+     "Open center image folder",
+     "Open the folder of the selected center image",
+     "Recent center images",
+     "The center images used before: pick one to use it again",
+     "Center picture"},
+};
+
 /// The panels share the paste, clear and resize glyphs; the last tool differs.
 Glyph toolGlyph(const SourceKind& kind, int tool) {
   const Glyph shared[] = {Glyph::Paste, Glyph::Clear, Glyph::Resize};
@@ -64,10 +103,12 @@ QString q(const std::string& text) {
   return QString::fromStdString(text);
 }
 
-QToolButton* makeToolButton(QWidget* parent, const QString& name, Glyph glyph, int x) {
+QToolButton* makeToolButton(QWidget* parent, const QString& name, int x, const char* accessibleName,
+                            const char* tip) {
   auto* button = new QToolButton(parent);
   button->setObjectName(name);
-  button->setIcon(QIcon(QPixmap::fromImage(GlyphImage(glyph))));
+  button->setAccessibleName(QString::fromLatin1(accessibleName));
+  button->setToolTip(QString::fromLatin1(tip));
   button->setIconSize(QSize(16, 16));
   button->setAutoRaise(true);
   button->setGeometry(x, 1, 23, 22);
@@ -83,6 +124,7 @@ SourcePanel::SourcePanel(int index, Document& document, QWidget* parent)
   setFrameStyle(QFrame::Panel | QFrame::Raised);
   setGeometry(toQRect(g.panel));
   setAcceptDrops(true);
+  setAccessibleName(QString::fromLatin1(kWords[index].panel));
   QWidget* toolRow = buildToolRow();
   QWidget* listBar = buildListBar();
   coolBar_ = new BandBar(toolRow, g.band0Width, listBar, g.band1Width, g.panel.width - 2, this);
@@ -90,14 +132,17 @@ SourcePanel::SourcePanel(int index, Document& document, QWidget* parent)
   coolBar_->move(1, 1);
   connect(coolBar_, &BandBar::changed, this, &SourcePanel::bandsChanged);
   buildLabels();
+  paintGlyphs();
+  dropHighlight_ = new DropHighlight(this);
 }
 
 QWidget* SourcePanel::buildToolRow() {
   auto* toolRow = new QWidget;
   toolRow->setObjectName(QStringLiteral("ToolBar%1a").arg(kind_.index));
   for (int t = 0; t < 4; ++t) {
-    tools_[t] = makeToolButton(toolRow, QStringLiteral("ToolButton%1a%2").arg(kind_.index).arg(t),
-                               toolGlyph(kind_, t), t * 23);
+    tools_[t] =
+        makeToolButton(toolRow, QStringLiteral("ToolButton%1a%2").arg(kind_.index).arg(t), t * 23,
+                       kWords[kind_.index].toolNames[t], kWords[kind_.index].toolTips[t]);
     connect(tools_[t], &QToolButton::clicked, this, [this, t] { toolClick(t); });
   }
   tools_[3]->setCheckable(kind_.modeButton);
@@ -112,10 +157,12 @@ QWidget* SourcePanel::buildListBar() {
   saveBox_->setGeometry(0, 3, 120, 19);
   saveBox_->setFont(SmallFont(9));
   saveBox_->setPlaceholderText(QString::fromLatin1(kNoPathsStored));
+  saveBox_->setAccessibleName(QString::fromLatin1(kWords[kind_.index].boxName));
+  saveBox_->setToolTip(QString::fromLatin1(kWords[kind_.index].boxTip));
   connect(saveBox_, qOverload<int>(&QComboBox::activated), this, &SourcePanel::entryPicked);
-  QToolButton* folder = makeToolButton(listBar, QStringLiteral("ToolButton%1b0").arg(kind_.index),
-                                       Glyph::Folder, 121);
-  connect(folder, &QToolButton::clicked, this, &SourcePanel::folderClicked);
+  folder_ = makeToolButton(listBar, QStringLiteral("ToolButton%1b0").arg(kind_.index), 121,
+                           kWords[kind_.index].folderName, kWords[kind_.index].folderTip);
+  connect(folder_, &QToolButton::clicked, this, &SourcePanel::folderClicked);
   return listBar;
 }
 
@@ -130,6 +177,7 @@ void SourcePanel::buildLabels() {
   pathLabel_->setTextFormat(Qt::PlainText);
   pathLabel_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   pathLabel_->lower();
+  pathLabel_->setAccessibleName(QStringLiteral("no file"));
 
   imageFrame_ = new QWidget(this);
   imageFrame_->setObjectName(QStringLiteral("Panel%1I").arg(kind_.index));
@@ -141,6 +189,8 @@ void SourcePanel::buildLabels() {
   image_->setAlignment(Qt::AlignCenter);
   image_->setVisible(kind_.pictureShown == nullptr);
   image_->installEventFilter(this);
+  image_->setAccessibleName(QString::fromLatin1(kWords[kind_.index].picture));
+  describePicture();
 
   caption_ = new QLabel(this);
   caption_->setObjectName(QStringLiteral("RxLabel%1").arg(kind_.index));
@@ -198,7 +248,35 @@ void SourcePanel::showCaption() {
   const std::string& caption = (document_.*kind_.caption)();
   pathLabel_->setText(FitPath(*pathLabel_, q(ShortenText(caption, kPathLabelLength))));
   pathLabel_->setToolTip(q(caption));
+  // Read whole, not as the lines the label breaks it into; an empty label still says so.
+  pathLabel_->setAccessibleName(caption.empty() ? QStringLiteral("no file") : q(caption));
+  describePicture();
   followBands();
+}
+
+void SourcePanel::describePicture() {
+  const std::string& caption = (document_.*kind_.caption)();
+  image_->setAccessibleDescription(
+      QStringLiteral("%1: %2").arg(QString::fromLatin1(kWords[kind_.index].picture),
+                                   caption.empty() ? QStringLiteral("none") : q(caption)));
+}
+
+// Glyphs drawn in black on a light palette are drawn in the text colour on any other.
+void SourcePanel::paintGlyphs() {
+  const QColor ink = palette().color(QPalette::ButtonText);
+  for (int t = 0; t < 4; ++t) {
+    tools_[t]->setIcon(QIcon(QPixmap::fromImage(GlyphImage(toolGlyph(kind_, t), ink))));
+  }
+  folder_->setIcon(QIcon(QPixmap::fromImage(GlyphImage(Glyph::Folder, ink))));
+}
+
+void SourcePanel::describeKeys(const QKeySequence& open, const QKeySequence& paste) {
+  const QString pasteKeys = paste.toString(QKeySequence::NativeText);
+  tools_[0]->setToolTip(QStringLiteral("%1 (%2)").arg(
+      QString::fromLatin1(kWords[kind_.index].toolTips[0]), pasteKeys));
+  image_->setToolTip(QStringLiteral("%1: %2 opens another, %3 pastes one")
+                         .arg(QString::fromLatin1(kWords[kind_.index].picture),
+                              open.toString(QKeySequence::NativeText), pasteKeys));
 }
 
 // The hint has room for a few words only; the kinds of file a drop takes are a hover away.
@@ -268,6 +346,10 @@ int SourcePanel::boxIndex() const {
   return saveBox_->currentIndex();
 }
 
+std::vector<QWidget*> SourcePanel::tabOrder() const {
+  return {tools_[0], tools_[1], tools_[2], tools_[3], saveBox_, folder_};
+}
+
 // --- Events ---
 
 // The pictures step back through the lists; on the tile panel, presses on the picture and its
@@ -298,14 +380,28 @@ void SourcePanel::mousePressEvent(QMouseEvent* event) {
   emit pressed(event->position().toPoint().x());
 }
 
-// The panels take files dropped from a file manager.
-void SourcePanel::dragEnterEvent(QDragEnterEvent* event) {
-  if (!DroppedPaths(*event->mimeData()).empty()) {
-    event->acceptProposedAction();
+void SourcePanel::changeEvent(QEvent* event) {
+  QFrame::changeEvent(event);
+  if (event->type() == QEvent::PaletteChange) {
+    paintGlyphs();
   }
 }
 
+// The panels take files dropped from a file manager, and show it while one is over them.
+void SourcePanel::dragEnterEvent(QDragEnterEvent* event) {
+  if (!DroppedPaths(*event->mimeData()).empty()) {
+    event->acceptProposedAction();
+    dropHighlight_->follow(true);
+  }
+}
+
+void SourcePanel::dragLeaveEvent(QDragLeaveEvent* event) {
+  dropHighlight_->follow(false);
+  QFrame::dragLeaveEvent(event);
+}
+
 void SourcePanel::dropEvent(QDropEvent* event) {
+  dropHighlight_->follow(false);
   const std::vector<std::string> paths = DroppedPaths(*event->mimeData());
   event->acceptProposedAction();
   emit filesDropped(paths);

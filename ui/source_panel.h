@@ -9,6 +9,7 @@
 #include "document/document.h"
 
 class QComboBox;
+class QKeySequence;
 class QLabel;
 class QMimeData;
 class QToolButton;
@@ -16,6 +17,7 @@ class QToolButton;
 namespace tessora {
 
 class BandBar;
+class DropHighlight;
 struct SourceKind;
 
 /// One source panel under the preview: the tile panel `Panel0` (index 0) or the center panel
@@ -54,6 +56,11 @@ class SourcePanel : public QFrame {
   /// The item selected in the box (-1 for none).
   int boxIndex() const;
 
+  /// Names the keys of the window's commands on this panel in its tooltips.
+  void describeKeys(const QKeySequence& open, const QKeySequence& paste);
+  /// The panel's controls in reading order, for the window's Tab order.
+  std::vector<QWidget*> tabOrder() const;
+
  signals:
   void toolClicked(int tool);
   void folderClicked();
@@ -71,7 +78,9 @@ class SourcePanel : public QFrame {
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  void changeEvent(QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragLeaveEvent(QDragLeaveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
  private:
@@ -81,6 +90,8 @@ class SourcePanel : public QFrame {
   void toolClick(int tool);
   void showPicture();
   void showCaption();
+  void describePicture();
+  void paintGlyphs();
   void mirrorList();
 
   const SourceKind& kind_;
@@ -88,11 +99,13 @@ class SourcePanel : public QFrame {
   bool modeArmed_ = false;
   BandBar* coolBar_ = nullptr;
   std::array<QToolButton*, 4> tools_{};
+  QToolButton* folder_ = nullptr;
   QComboBox* saveBox_ = nullptr;
   QLabel* pathLabel_ = nullptr;
   QWidget* imageFrame_ = nullptr;
   QLabel* image_ = nullptr;
   QLabel* caption_ = nullptr;
+  DropHighlight* dropHighlight_ = nullptr;
 };
 
 /// The paths of the local files among dropped data: its URLs, or, where a file manager offers

@@ -25,6 +25,9 @@ namespace {
 using window_geometry::kClientHeight;
 using window_geometry::kClientWidth;
 constexpr int kClipboardCheckInterval = 300;
+/// How long after it is shown a window manager has to frame the window for a first start to
+/// centre the frame (milliseconds).
+constexpr int kFrameWait = 3000;
 
 using Handler = void (TForm1::*)();
 
@@ -51,6 +54,9 @@ TForm1::TForm1(Platform& platform, Dialogs& dialogs, Folders folders, QWidget* p
   setFont(face);
   buildSurface();
   menus_ = BuildMenus(*this);
+  tilePanel_->describeKeys(menus_.openTile->shortcut(), menus_.pasteTile->shortcut());
+  centerPanel_->describeKeys(menus_.openCenter->shortcut(), menus_.pasteCenter->shortcut());
+  orderTabs();
   clipboardCheckTimer_ = new QTimer(this);
   clipboardCheckTimer_->setObjectName(QStringLiteral("ClipboardCheckTimer"));
   clipboardCheckTimer_->setInterval(kClipboardCheckInterval);
@@ -108,12 +114,27 @@ void TForm1::buildPreview() {
   mainPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
   mainPanel->setLineWidth(1);
   mainPanel->setGeometry(0, 0, kClientWidth, 233);
+  mainPanel->setAccessibleName(QStringLiteral("Preview panel"));
   const Place& p = window_geometry::kPreview;
   mainImage_ = new PreviewImage(mainPanel);
   mainImage_->setObjectName(QStringLiteral("MainImage"));
   mainImage_->setGeometry(p.left, p.top, p.width, p.height);
   connect(mainImage_, &PreviewImage::mouseDown, this, &TForm1::MainImageMouseDown);
   connect(mainImage_, &PreviewImage::mouseMoved, this, &TForm1::MainImageMouseMove);
+  connect(mainImage_, &PreviewImage::filesDropped, this, &TForm1::FileDrop1FileDroped);
+}
+
+// Tab goes through the controls as they are read: the palette under the preview from left to
+// right, then the tile panel and the center panel, each from its tool row to its list.
+void TForm1::orderTabs() {
+  std::vector<QWidget*> order = palette_->tabOrder();
+  for (const SourcePanel* panel : {tilePanel_, centerPanel_}) {
+    const std::vector<QWidget*> controls = panel->tabOrder();
+    order.insert(order.end(), controls.begin(), controls.end());
+  }
+  for (std::size_t i = 1; i < order.size(); ++i) {
+    QWidget::setTabOrder(order[i - 1], order[i]);
+  }
 }
 
 void TForm1::connectPanels() {
@@ -191,6 +212,8 @@ void TForm1::FormCloseQuery() {
 bool TForm1::event(QEvent* event) {
   if (event->type() == QEvent::WindowActivate) {
     FormActivate();
+  } else if (event->type() == QEvent::Move && settings_ != nullptr) {
+    settings_->followFrame();
   }
   return QMainWindow::event(event);
 }
@@ -199,6 +222,7 @@ bool TForm1::event(QEvent* event) {
 void TForm1::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   QTimer::singleShot(0, this, &TForm1::FormActivate);
+  QTimer::singleShot(kFrameWait, this, [this] { settings_->stopFollowingFrame(); });
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -260,10 +284,13 @@ void TForm1::HideInfo() {
   infoLabel_->hide();
 }
 
-// Whatever the reader's complaint, the user sees one word and hears one cue.
-void TForm1::ShowLoadFailure(const std::string&, const std::string&) {
+// Whatever the reader's complaint, the user sees one word and hears one cue; which file it was
+// and why is a hover (or, for assistive technology, the label's description) away.
+void TForm1::ShowLoadFailure(const std::string& path, const std::string& reason) {
   PlayCue(Cue::Error);
-  ShowInfo("INVALID", InfoStyle::Fixed);
+  infoLabel_->showText(
+      "INVALID", InfoStyle::Fixed,
+      QStringLiteral("%1: %2").arg(QString::fromStdString(path), QString::fromStdString(reason)));
 }
 
 void TForm1::PlayCue(Cue cue) {

@@ -102,6 +102,12 @@ class TForm1 : public QMainWindow, public Feedback, private DocumentView {
   void FileDrop1FileDroped(const std::vector<std::string>& paths);
   void Image0DblClick();
   void Image1DblClick();
+  /// The keyboard's ways in: a picture from the file dialog goes where a dropped one would, a
+  /// paste key does what the panel's paste button does while it is enabled.
+  void OpenCenterPictureClick();
+  void OpenTilePictureClick();
+  void PasteCenterKey();
+  void PasteTileKey();
 
   // Background menus
   void TG_TileClick();
@@ -138,7 +144,9 @@ class TForm1 : public QMainWindow, public Feedback, private DocumentView {
   void buildSurface();
   void buildPreview();
   void connectPanels();
+  void orderTabs();
   void OpenEntryFolder(SourcePanel& panel);
+  void openPicture(Source source, const QString& title);
   void popupAtPointer(QMenu* menu);
   void runCommand(const std::function<void()>& command);
   /// The paste buttons: the clipboard's picture, or the picture file it names read like a drop.
@@ -152,6 +160,7 @@ class TForm1 : public QMainWindow, public Feedback, private DocumentView {
   Document document_;
   bool clipboardUsed_ = false;
   int saveFilterIndex_ = 1;
+  std::string openFolder_;  ///< where the open dialog opens: the last folder a picture came from
   bool started_ = false;
 
   QWidget* surface_ = nullptr;

@@ -1,8 +1,10 @@
 // The window's command handlers: each hands its command to the document, or opens the menu or
 // dialog that asks for it.
+#include <QAction>
 #include <QCursor>
 #include <QMenu>
 #include <exception>
+#include <filesystem>
 #include <optional>
 #include <utility>
 
@@ -157,6 +159,44 @@ void TForm1::Image0DblClick() {
 
 void TForm1::Image1DblClick() {
   runCommand([this] { document_.stepBack(Source::Center); });
+}
+
+void TForm1::OpenCenterPictureClick() {
+  openPicture(Source::Center, menus_.openCenter->text());
+}
+
+void TForm1::OpenTilePictureClick() {
+  openPicture(Source::Tile, menus_.openTile->text());
+}
+
+// The dialog opens where the last picture came from.
+void TForm1::openPicture(Source source, const QString& title) {
+  if (openFolder_.empty()) {
+    openFolder_ = PicturesFolder();
+  }
+  const std::optional<std::string> path = dialogs_.chooseOpenFile(this, title, openFolder_);
+  if (!path) {
+    return;
+  }
+  openFolder_ = std::filesystem::path(*path).parent_path().string() + "/";
+  if (source == Source::Tile) {
+    FileDrop0FileDroped({*path});
+  } else {
+    FileDrop1FileDroped({*path});
+  }
+}
+
+// The paste buttons follow the clipboard watch; a key acts only where its button would.
+void TForm1::PasteCenterKey() {
+  if (platform_.clipboard->hasImage()) {
+    ToolButton1a0Click();
+  }
+}
+
+void TForm1::PasteTileKey() {
+  if (platform_.clipboard->hasImage()) {
+    ToolButton0a0Click();
+  }
 }
 
 // --- Background menus and the tile panel's presses ---

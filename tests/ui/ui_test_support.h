@@ -46,6 +46,11 @@ class FakeDialogs : public Dialogs {
     saveRequests.push_back({folder, filter, filterIndex});
     return saveChoice;
   }
+  std::optional<std::string> chooseOpenFile(QWidget*, const QString& title,
+                                            const std::string& folder) override {
+    openRequests.push_back(title + QStringLiteral(" | ") + QString::fromStdString(folder));
+    return openChoice;
+  }
   struct SaveRequest {
     std::string folder;
     std::string filter;
@@ -55,9 +60,11 @@ class FakeDialogs : public Dialogs {
   std::vector<QString> questions;
   std::vector<TColor> presets;
   std::vector<SaveRequest> saveRequests;
+  std::vector<QString> openRequests;
   bool answerYes = false;
   std::optional<TColor> chosenColor;
   std::optional<SaveChoice> saveChoice;
+  std::optional<std::string> openChoice;
 };
 
 /// A window over fake services, with its program and file folders in one temporary folder.
