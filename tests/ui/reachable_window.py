@@ -153,7 +153,7 @@ def keyboard():
 
 def close():
     program = start()
-    time.sleep(1.0)  # the start-up's render and cue are over
+    time.sleep(0.1)  # the start-up's cue is still playing
     wid = int(window("Tessora"))
     asked = time.monotonic()
     subprocess.run([sys.executable, "-c", SEND_DELETE, str(wid)], check=True)
