@@ -88,9 +88,9 @@ int ParseOffset(const std::string& part, const std::string& text) {
 }
 
 // One monitor, "WxH+X+Y", or "NAME=WxH+X+Y" for desktops that know monitors by connector name.
-Monitor ParseMonitor(const std::string& spec) {
-  const std::size_t equals = spec.find('=');
-  const std::string text = equals == std::string::npos ? spec : spec.substr(equals + 1);
+Monitor ParseMonitor(const std::string& given) {
+  const std::size_t equals = given.find('=');
+  const std::string text = equals == std::string::npos ? given : given.substr(equals + 1);
   const std::size_t x = text.find_first_of("xX");
   const std::size_t at = text.find_first_of("+-");
   const std::size_t second = at == std::string::npos ? at : text.find_first_of("+-", at + 1);
@@ -103,7 +103,7 @@ Monitor ParseMonitor(const std::string& spec) {
   const int left = ParseOffset(text.substr(at, second - at), text);
   const int top = ParseOffset(text.substr(second), text);
   Monitor m;
-  m.name = equals == std::string::npos ? std::string() : spec.substr(0, equals);
+  m.name = equals == std::string::npos ? std::string() : given.substr(0, equals);
   m.rect = Rect{left, top, left + s.width, top + s.height};
   m.workArea = Rect{0, 0, s.width, s.height};
   return m;

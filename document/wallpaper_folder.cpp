@@ -11,6 +11,7 @@
 
 #include "document/wallpaper_output.h"
 #include "document/wallpaper_recipe.h"
+#include "settings/file_io.h"
 
 namespace tessora {
 namespace {
@@ -35,11 +36,6 @@ std::string ReadLink(const std::string& path) {
   return n > 0 && static_cast<std::size_t>(n) < sizeof target
              ? std::string(target, static_cast<std::size_t>(n))
              : std::string();
-}
-
-bool IsRegularFile(const std::string& path) {
-  std::error_code ignored;
-  return std::filesystem::is_regular_file(path, ignored);
 }
 
 // The entries of a folder reach the disk before a link names it, so that a crash cannot leave
@@ -184,7 +180,7 @@ Outcome WallpaperFolder::tidy() {
   }
   Outcome made = link(WallpaperOutput::kWallpaperFileName);
   std::size_t monitors = 0;
-  for (; made && IsRegularFile(set + WallpaperOutput::MonitorFileName(monitors)); ++monitors) {
+  for (; made && IsExistingFile(set + WallpaperOutput::MonitorFileName(monitors)); ++monitors) {
     made = link(WallpaperOutput::MonitorFileName(monitors));
   }
   for (std::size_t i = monitors;; ++i) {
@@ -197,7 +193,7 @@ Outcome WallpaperFolder::tidy() {
   for (const char* name : {kRecipeFileName, kRecipeTileFileName}) {
     made = made ? link(name) : made;
   }
-  if (IsRegularFile(set + kRecipeCenterFileName)) {
+  if (IsExistingFile(set + kRecipeCenterFileName)) {
     made = made ? link(kRecipeCenterFileName) : made;
   } else {
     unlink(kRecipeCenterFileName);

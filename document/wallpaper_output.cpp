@@ -1,18 +1,11 @@
 #include "document/wallpaper_output.h"
 
-#include <filesystem>
-#include <system_error>
-
 #include "imageio/image_error.h"
 #include "imageio/image_files.h"
+#include "settings/file_io.h"
 
 namespace tessora {
 namespace {
-
-bool IsRegularFile(const std::string& path) {
-  std::error_code ignored;
-  return std::filesystem::is_regular_file(path, ignored);
-}
 
 // A set that cannot be made in the folder fails as the write of its files would.
 void ThrowUnlessDone(const Outcome& step, const std::string& path) {
@@ -67,7 +60,7 @@ Outcome WallpaperOutput::setMonitors(const MonitorLayout& layout, const Composit
 Outcome WallpaperOutput::restore(const MonitorLayout& layout) {
   const std::string set = folder_.currentSet();
   const std::string path = path_ + kWallpaperFileName;
-  if (!IsRegularFile(set + kWallpaperFileName)) {
+  if (!IsExistingFile(set + kWallpaperFileName)) {
     return Outcome::Failed("no wallpaper has been set yet (" + path + " does not exist)");
   }
   const Outcome tidied = folder_.tidy();
@@ -80,7 +73,7 @@ Outcome WallpaperOutput::restore(const MonitorLayout& layout) {
   files.spanned = path;
   for (std::size_t i = 0; layout.monitors.size() > 1 && i < layout.monitors.size(); ++i) {
     const Monitor& m = layout.monitors[i];
-    if (!IsRegularFile(set + MonitorFileName(i))) {
+    if (!IsExistingFile(set + MonitorFileName(i))) {
       files.monitors.clear();
       break;
     }

@@ -163,10 +163,10 @@ void PulseCueOutput::startPending() {
   }
   playing_ = std::move(pending_);
   written_ = 0;
-  const pa_sample_spec spec{SampleFormat(playing_->bitsPerSample), playing_->rate,
-                            static_cast<std::uint8_t>(playing_->channels)};
+  const pa_sample_spec format{SampleFormat(playing_->bitsPerSample), playing_->rate,
+                              static_cast<std::uint8_t>(playing_->channels)};
   pa_proplist* properties = CueProperties();
-  stream_ = pa_stream_new_with_proplist(context_, "Tessora cue", &spec, nullptr, properties);
+  stream_ = pa_stream_new_with_proplist(context_, "Tessora cue", &format, nullptr, properties);
   pa_proplist_free(properties);
   if (stream_ == nullptr) {
     playing_ = nullptr;
@@ -178,7 +178,7 @@ void PulseCueOutput::startPending() {
   // longer than any cue.
   pa_buffer_attr buffer;
   buffer.maxlength = static_cast<std::uint32_t>(-1);
-  buffer.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(kCueLatencyUsec, &spec));
+  buffer.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(kCueLatencyUsec, &format));
   buffer.prebuf = static_cast<std::uint32_t>(-1);
   buffer.minreq = static_cast<std::uint32_t>(-1);
   buffer.fragsize = static_cast<std::uint32_t>(-1);
