@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -17,6 +18,7 @@ namespace tessora {
 
 const char* const kDesktopHelperName = "tessora-compose-desktop";
 const char* const kDesktopHelperQuiet = "TESSORA_COMPOSE_QUIET";
+const char* const kDesktopHelperInstalled = "installed";
 
 namespace {
 
@@ -65,15 +67,28 @@ bool Drain(int fd, std::string& out) {
   }
 }
 
-// Reads the child's output until the child has ended. Not until the end of the output: a
-// program the child left running in the background may hold the pipe open for as long as it
-// runs. Once the child is gone, what it wrote is already in the pipe and is taken as it is.
-bool ReadUntilExit(int fd, pid_t pid, std::string& out, int& status) {
+// Whether `out` holds the line `answer`.
+bool HasLine(const std::string& out, const std::string& answer) {
+  const std::string line = answer + "\n";
+  const std::size_t at = out.find(line);
+  return !answer.empty() && at != std::string::npos && (at == 0 || out[at - 1] == '\n');
+}
+
+// Reads the child's output until the child has ended, or has printed the line `answer` (then
+// `answered` is set and the child is not waited for). Not until the end of the output: a program
+// the child left running in the background may hold the pipe open for as long as it runs. Once
+// the child is gone, what it wrote is already in the pipe and is taken as it is.
+bool ReadUntilExit(int fd, pid_t pid, std::string& out, int& status,
+                   const std::string& answer = std::string(), bool* answered = nullptr) {
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
   for (bool open = true; open;) {
     pollfd waiting{fd, POLLIN, 0};
     ::poll(&waiting, 1, 50);
     open = Drain(fd, out);
+    if (answered != nullptr && HasLine(out, answer)) {
+      *answered = true;
+      return true;
+    }
     const pid_t ended = ::waitpid(pid, &status, WNOHANG);
     if (ended == pid) {
       Drain(fd, out);
@@ -126,6 +141,11 @@ Outcome ReadDesktops(int fd, const std::function<bool(const DesktopFacts&)>& cha
 }  // namespace
 
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args) {
+  return RunUntilAnswer(program, args, std::string());
+}
+
+ProgramRun RunUntilAnswer(const std::string& program, const std::vector<std::string>& args,
+                          const std::string& answer) {
   ProgramRun run;
   Pipe out;
   if (::pipe2(out.fd, O_CLOEXEC) != 0) {
@@ -151,8 +171,14 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
   ::close(out.fd[1]);
   out.fd[1] = -1;
   int status = 0;
-  if (!ReadUntilExit(out.fd[0], pid, run.out, status)) {
+  bool answered = false;
+  if (!ReadUntilExit(out.fd[0], pid, run.out, status, answer, &answered)) {
     run.error = std::strerror(errno);
+    return run;
+  }
+  if (answered) {
+    run.status = 0;
+    run.running = pid;
     return run;
   }
   if (WIFEXITED(status)) {
@@ -161,6 +187,15 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
     run.error = "ended by signal " + std::to_string(WTERMSIG(status));
   }
   return run;
+}
+
+void CollectEnded(std::vector<int>& running) {
+  running.erase(std::remove_if(running.begin(), running.end(),
+                               [](int pid) {
+                                 int status = 0;
+                                 return ::waitpid(pid, &status, WNOHANG) != 0;
+                               }),
+                running.end());
 }
 
 std::string FindDesktopHelper(const std::string& programDir) {
@@ -223,7 +258,15 @@ OutcomeOf<std::string> DesktopHelper::wallpaperFolder() const {
 }
 
 Outcome DesktopHelper::setWallpaper(const std::string& path) {
-  const ProgramRun run = RunProgram(program_, {"install", path});
+  return install({"install", path});
+}
+
+Outcome DesktopHelper::install(const std::vector<std::string>& args) {
+  CollectEnded(ending_);
+  const ProgramRun run = RunUntilAnswer(program_, args, kDesktopHelperInstalled);
+  if (run.running != 0) {
+    ending_.push_back(run.running);
+  }
   if (run.status != 0) {
     return Outcome::Failed(FailureReason(program_, run));
   }
@@ -403,11 +446,7 @@ Outcome DesktopHelper::follow(const std::function<bool(const DesktopFacts&)>& ch
 Outcome DesktopHelper::setMonitorWallpapers(const MonitorPictures& pictures) {
   std::vector<std::string> args = MonitorPicturesArgs(pictures);
   args.insert(args.begin(), "install-monitors");
-  const ProgramRun run = RunProgram(program_, args);
-  if (run.status != 0) {
-    return Outcome::Failed(FailureReason(program_, run));
-  }
-  return Outcome::Done();
+  return install(args);
 }
 
 }  // namespace tessora

@@ -19,6 +19,8 @@ extern const char* const kDesktopHelperName;
 /// The environment variable that, set, keeps the helper's desktop libraries from printing their
 /// notes: the caller was asked to be quiet.
 extern const char* const kDesktopHelperQuiet;
+/// The line the helper prints as soon as the desktop has taken a wallpaper, before it ends.
+extern const char* const kDesktopHelperInstalled;
 
 /// What a program printed on its standard output, and how it ended: its exit status, or -1 when
 /// it could not be started or did not end normally (`error` says why).
@@ -26,6 +28,7 @@ struct ProgramRun {
   int status = -1;
   std::string out;
   std::string error;
+  int running = 0;  ///< a program left to end on its own after its answer (RunUntilAnswer)
 };
 
 /// What the helper tells of the desktop in one answer, so that one start of the desktop
@@ -37,6 +40,13 @@ struct DesktopFacts {
 
 /// Runs a program with arguments, its standard error shared with ours, and waits for it.
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args);
+/// Runs a program as RunProgram does, but waits only until it prints the line `answer`: it is
+/// then done (status 0), and left to end on its own (`running`, for CollectEnded). Without that
+/// line it is waited for as RunProgram does.
+ProgramRun RunUntilAnswer(const std::string& program, const std::vector<std::string>& args,
+                          const std::string& answer);
+/// Collects those of `running` that have ended, and leaves the others in it.
+void CollectEnded(std::vector<int>& running);
 
 /// The helper next to the running program (the build tree), or in ../libexec/tessora/ (an
 /// installed tree); "" when neither is there.
@@ -81,7 +91,12 @@ class DesktopHelper : public WallpaperSetter {
       const std::vector<std::string>& args);
 
  private:
+  /// An install is done as soon as the helper says the desktop took the wallpaper: a set becomes
+  /// current then, not only once the helper has closed its desktop libraries.
+  Outcome install(const std::vector<std::string>& args);
+
   std::string program_;
+  std::vector<int> ending_;  // helpers that answered and are ending
 };
 
 }  // namespace tessora

@@ -2,13 +2,17 @@
 //   geometry        prints "screenWidth screenHeight workLeft workTop workRight workBottom known"
 //   folder          prints the folder wallpaper files are written to; on failure prints the
 //                   reason, exit status 1
-//   install FILE    installs FILE as the wallpaper; on failure prints the reason, exit status 1
+//   install FILE    installs FILE as the wallpaper and prints "installed" as soon as the desktop
+//                   took it; on failure prints the reason, exit status 1
 //   monitors        prints a line per monitor, then the desktop's colour (see
 //                   DesktopHelper::FormatDesktop)
 //   install-monitors SPANNED PRIMARY L T R B [NAME L T R B FILE]...
 //                   installs several monitors' pictures, as install does
 //   follow          prints what monitors prints, then "end", at once and again each time the
 //                   monitors have changed and settled; ends when its standard input does
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <QGuiApplication>
@@ -53,6 +57,17 @@ void StartupMessages(QtMsgType type, const QMessageLogContext& context, const QS
 void DropNotes(QtMsgType type, const QMessageLogContext& /*context*/, const QString& text) {
   if (type == QtCriticalMsg || type == QtFatalMsg) {
     std::cerr << text.toStdString() << '\n';
+  }
+}
+
+// An install belongs to the caller's set: should the caller be killed, the install goes with it,
+// so that the desktop is never handed a set the caller can no longer make current. A caller gone
+// before this is seen in the pipe it reads our answer from.
+void EndWithTheCaller() {
+  ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+  pollfd answer{STDOUT_FILENO, 0, 0};
+  if (::poll(&answer, 1, 0) == 1 && (answer.revents & (POLLERR | POLLHUP)) != 0) {
+    std::_Exit(1);
   }
 }
 
@@ -115,6 +130,9 @@ int main(int argc, char** argv) {
                  "SPANNED PRIMARY L T R B [NAME L T R B FILE]...\n";
     return 2;
   }
+  if (command == "install" || pictures) {
+    EndWithTheCaller();
+  }
   const QtMessageHandler usual = qInstallMessageHandler(StartupMessages);
   QGuiApplication app(argc, argv);
   // A quiet caller wants its errors only: Qt's notes (a missing XDG_RUNTIME_DIR, a font it did
@@ -152,5 +170,8 @@ int main(int argc, char** argv) {
     std::cout << result.reason() << '\n';
     return 1;
   }
+  // Taken: what is left (closing the desktop libraries) is ours alone, and may outlive the caller.
+  ::prctl(PR_SET_PDEATHSIG, 0);
+  std::cout << tessora::kDesktopHelperInstalled << std::endl;
   return 0;
 }

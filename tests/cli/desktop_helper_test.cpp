@@ -6,6 +6,8 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
+#include <sstream>
 
 #include "support/files.h"
 #include "support/temp_dir.h"
@@ -166,6 +168,33 @@ esac
   EXPECT_FALSE(unstarted.ok());
   EXPECT_NE(unstarted.reason().find("absent"), std::string::npos);
   EXPECT_FALSE(absent.setWallpaper("/tmp/w.bmp").ok());
+}
+
+// An install is done once the helper says the desktop took the wallpaper, while the helper still
+// closes its desktop libraries: the set becomes current at once. A helper that then lingers is
+// not waited for.
+TEST(DesktopHelper, AnInstallIsDoneAsSoonAsTheHelperSaysTheDesktopTookIt) {
+  Scripts s;
+  const std::string pids = s.path("pids");
+  DesktopHelper desktop(
+      s.add("helper", "echo $$ >> '" + pids + "'; echo installed; exec sleep 20\n"));
+  MonitorPictures pictures;
+  pictures.spanned = "/s.bmp";
+  pictures.bounds = Rect{0, 0, 10, 10};
+  pictures.monitors = {MonitorPicture{"DP-1", Rect{0, 0, 10, 10}, "/1.bmp"}};
+  const std::function<Outcome()> installs[] = {
+      [&] { return desktop.setWallpaper("/w.bmp"); },
+      [&] { return desktop.setMonitorWallpapers(pictures); },
+  };
+  for (const auto& install : installs) {
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(install().ok());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  }
+  std::istringstream lingering(testing::readFile(pids));
+  for (int pid = 0; lingering >> pid;) {
+    ::kill(pid, SIGTERM);
+  }
 }
 
 // Without a usable folder the wallpaper file would land wherever the tool runs.
