@@ -127,12 +127,6 @@ Outcome LinkAt(int dir, const std::string& target, const std::string& name,
   return Outcome::Done();
 }
 
-// The entries of a folder reach the disk before a link names it, so that a crash cannot leave
-// `current` naming a set whose files are lost.
-bool SyncFolder(int dir) {
-  return ::fsync(dir) == 0;
-}
-
 // The number of the set `current` names, when that set is a folder of this program's own; ""
 // otherwise.
 std::string CurrentSetAt(int folder) {
@@ -291,7 +285,9 @@ Outcome WallpaperFolder::switchToStarted() {
       return Outcome::Failed(set + "/" + name + " is not a file this program wrote");
     }
   }
-  if (!SyncFolder(setFd.get())) {
+  // The set's entries reach the disk before the link names it, so that a crash cannot leave
+  // `current` naming a set whose files are lost.
+  if (::fsync(setFd.get()) != 0) {
     return FailedWithErrno("the folder " + set + " cannot be written");
   }
   const std::string before = CurrentSetAt(fd_);

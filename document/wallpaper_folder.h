@@ -39,7 +39,8 @@ class WallpaperFolder {
   /// folder that does not exist is not waited for.
   Outcome lock();
   /// Where the current set's files are, with the trailing separator: its numbered folder, or the
-  /// wallpaper folder itself for a folder of the earlier kind (or one without any set).
+  /// wallpaper folder itself for a folder of the earlier kind (or one without any set, or whose
+  /// `current` names no folder of this program's own).
   std::string currentSet() const;
   /// Starts a new set in an empty numbered folder, and yields that folder (with its separator).
   OutcomeOf<std::string> startSet();
