@@ -1,17 +1,19 @@
 #include "document/wallpaper_folder.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <filesystem>
 #include <system_error>
+#include <vector>
 
+#include "common/file_descriptor.h"
 #include "document/wallpaper_output.h"
 #include "document/wallpaper_recipe.h"
-#include "settings/file_io.h"
 
 namespace tessora {
 namespace {
@@ -30,24 +32,124 @@ bool IsSetNumber(const std::string& name) {
          name.find_first_not_of("0123456789") == std::string::npos;
 }
 
-std::string ReadLink(const std::string& path) {
+std::string SetPath(const std::string& number) {
+  return std::string(WallpaperFolder::kSetsFolder) + "/" + number;
+}
+
+// The number of the set a link to `target` names ("sets/12"), or "" for any other target.
+std::string SetNamed(const std::string& target) {
+  const std::string prefix = SetPath("");
+  return target.rfind(prefix, 0) == 0 && IsSetNumber(target.substr(prefix.size()))
+             ? target.substr(prefix.size())
+             : std::string();
+}
+
+std::string ReadLinkAt(int dir, const std::string& name) {
   char target[256];
-  const ssize_t n = ::readlink(path.c_str(), target, sizeof target);
+  const ssize_t n = ::readlinkat(dir, name.c_str(), target, sizeof target);
   return n > 0 && static_cast<std::size_t>(n) < sizeof target
              ? std::string(target, static_cast<std::size_t>(n))
              : std::string();
 }
 
-// The entries of a folder reach the disk before a link names it, so that a crash cannot leave
-// `current` naming a set whose files are lost.
-bool SyncFolder(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) {
-    return false;
+// The entry itself, a link not followed; false when it is not there.
+bool EntryAt(int dir, const std::string& name, struct stat& st) {
+  return ::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+// Why the entry `st` is not a folder this program made, or "" when it is one. Only such a folder
+// is opened, written into or cleaned up.
+std::string NotOwnFolder(const struct stat& st) {
+  if (S_ISLNK(st.st_mode)) {
+    return "is a link, not a folder of this program's own";
   }
-  const bool ok = ::fsync(fd) == 0;
-  ::close(fd);
-  return ok;
+  if (!S_ISDIR(st.st_mode)) {
+    return "is not a folder";
+  }
+  return st.st_uid == ::geteuid() ? std::string() : "belongs to another user";
+}
+
+// The folder `name` in `dir`, opened without following a link, when it is a folder of this
+// program's own; -1 otherwise.
+int OpenOwnFolder(int dir, const std::string& name) {
+  const int fd = ::openat(dir, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  struct stat st {};
+  if (fd >= 0 && (::fstat(fd, &st) != 0 || !NotOwnFolder(st).empty())) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// The names in the folder `dir`, without "." and "..".
+std::vector<std::string> EntriesOf(int dir) {
+  std::vector<std::string> names;
+  const int fd = ::openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  DIR* listing = fd >= 0 ? ::fdopendir(fd) : nullptr;
+  if (listing == nullptr) {
+    if (fd >= 0) {
+      ::close(fd);
+    }
+    return names;
+  }
+  while (const dirent* entry = ::readdir(listing)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") {
+      names.push_back(name);
+    }
+  }
+  ::closedir(listing);
+  return names;
+}
+
+// Only a file or a link of that name is removed, never what it links to; a folder is the user's.
+void RemoveFileAt(int dir, const std::string& name) {
+  struct stat st {};
+  if (EntryAt(dir, name, st) && (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode))) {
+    ::unlinkat(dir, name.c_str(), 0);
+  }
+}
+
+// Makes `name` in `dir` a link to `target` in one rename, so that the name is always there: what
+// it was until the link takes its place.
+Outcome LinkAt(int dir, const std::string& target, const std::string& name,
+               const std::string& folder) {
+  const std::string fresh = "." + name + ".new";
+  RemoveFileAt(dir, fresh);
+  if (::symlinkat(target.c_str(), dir, fresh.c_str()) != 0) {
+    return FailedWithErrno("the link " + folder + fresh + " cannot be made");
+  }
+  if (::renameat(dir, fresh.c_str(), dir, name.c_str()) != 0) {
+    const Outcome failed = FailedWithErrno("the link " + folder + name + " cannot be made");
+    ::unlinkat(dir, fresh.c_str(), 0);
+    return failed;
+  }
+  return Outcome::Done();
+}
+
+// The number of the set `current` names, when that set is a folder of this program's own; ""
+// otherwise.
+std::string CurrentSetAt(int folder) {
+  const std::string number = SetNamed(ReadLinkAt(folder, WallpaperFolder::kCurrentLink));
+  if (number.empty()) {
+    return number;
+  }
+  const FileDescriptor sets(OpenOwnFolder(folder, WallpaperFolder::kSetsFolder));
+  struct stat st {};
+  return sets.get() >= 0 && EntryAt(sets.get(), number, st) && NotOwnFolder(st).empty()
+             ? number
+             : std::string();
+}
+
+// The well-known names of the files the desktop is handed, and of the recipe's.
+std::vector<std::string> WellKnownNames(int folder) {
+  std::vector<std::string> names = {WallpaperOutput::kWallpaperFileName, kRecipeFileName,
+                                    kRecipeTileFileName, kRecipeCenterFileName};
+  struct stat st {};
+  for (std::size_t i = 0; EntryAt(folder, WallpaperOutput::MonitorFileName(i), st); ++i) {
+    names.push_back(WallpaperOutput::MonitorFileName(i));
+  }
+  return names;
 }
 
 }  // namespace
@@ -56,8 +158,7 @@ WallpaperFolder::WallpaperFolder(std::string folder) : folder_(std::move(folder)
 
 WallpaperFolder::~WallpaperFolder() {
   if (!started_.empty()) {
-    std::error_code ignored;
-    std::filesystem::remove_all(started_, ignored);
+    removeSet(started_);
   }
   if (fd_ >= 0) {
     ::close(fd_);
@@ -81,42 +182,88 @@ Outcome WallpaperFolder::lock() {
       return FailedWithErrno("the folder " + folder_ + " cannot be locked");
     }
   }
+  return checkEntries();
+}
+
+// What this program makes in the folder: `sets` and the sets in it, folders of this user;
+// `current`, a link to one of the sets; the well-known names, the files of the earlier kind or
+// links through `current`. Anything else in their place was put there by another, and is not
+// followed, written through or removed: the folder is refused as it is.
+Outcome WallpaperFolder::checkEntries() const {
+  const auto refused = [this](const std::string& name, const std::string& why) {
+    return Outcome::Failed(folder_ + name + " " + why + "; it is left alone");
+  };
+  struct stat st {};
+  if (EntryAt(fd_, kSetsFolder, st) && !NotOwnFolder(st).empty()) {
+    return refused(kSetsFolder, NotOwnFolder(st));
+  }
+  if (EntryAt(fd_, kCurrentLink, st)) {
+    const std::string target = ReadLinkAt(fd_, kCurrentLink);
+    const std::string number = SetNamed(target);
+    if (!S_ISLNK(st.st_mode)) {
+      return refused(kCurrentLink, "is not a link this program made");
+    }
+    if (number.empty()) {
+      return refused(kCurrentLink, "links to " + target + ", which is not one of the sets");
+    }
+    // A set no longer there leaves the names showing nothing, as it always did.
+    if (EntryAt(fd_, SetPath(number), st) && !NotOwnFolder(st).empty()) {
+      return refused(SetPath(number), NotOwnFolder(st));
+    }
+  }
+  for (const std::string& name : WellKnownNames(fd_)) {
+    if (!EntryAt(fd_, name, st) || S_ISREG(st.st_mode)) {
+      continue;
+    }
+    const std::string target = ReadLinkAt(fd_, name);
+    if (!S_ISLNK(st.st_mode)) {
+      return refused(name, "is not a file");
+    }
+    if (target != std::string(kCurrentLink) + "/" + name) {
+      return refused(name, "links to " + target + ", which this program did not make");
+    }
+  }
   return Outcome::Done();
 }
 
 std::string WallpaperFolder::currentSet() const {
-  const std::string target = ReadLink(folder_ + kCurrentLink);
-  const std::string prefix = std::string(kSetsFolder) + "/";
-  std::error_code ignored;
-  if (target.rfind(prefix, 0) != 0 || !IsSetNumber(target.substr(prefix.size())) ||
-      !std::filesystem::is_directory(folder_ + target, ignored)) {
-    return folder_;
-  }
-  return folder_ + target + "/";
+  const FileDescriptor opened(
+      fd_ >= 0 ? -1 : ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  const int folder = fd_ >= 0 ? fd_ : opened.get();
+  const std::string number = folder >= 0 ? CurrentSetAt(folder) : std::string();
+  return number.empty() ? folder_ : folder_ + SetPath(number) + "/";
 }
 
 OutcomeOf<std::string> WallpaperFolder::startSet() {
   using Result = OutcomeOf<std::string>;
   const std::string sets = folder_ + kSetsFolder;
-  if (::mkdir(sets.c_str(), 0755) != 0 && errno != EEXIST) {
+  if (fd_ < 0) {
+    return Result::Failed("the folder " + sets + " cannot be created: " + SystemReason(ENOENT));
+  }
+  if (::mkdirat(fd_, kSetsFolder, 0755) != 0 && errno != EEXIST) {
     return Result::Failed("the folder " + sets + " cannot be created: " + SystemReason(errno));
   }
+  const FileDescriptor setsFd(OpenOwnFolder(fd_, kSetsFolder));
+  struct stat st {};
+  if (setsFd.get() < 0) {
+    const std::string why = EntryAt(fd_, kSetsFolder, st) ? NotOwnFolder(st) : "is not there";
+    return Result::Failed(sets + " " + why + "; it is left alone");
+  }
   unsigned long number = 0;
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(sets, error)) {
-    const std::string name = entry.path().filename().string();
+  for (const std::string& name : EntriesOf(setsFd.get())) {
     if (IsSetNumber(name)) {
       number = std::max(number, std::stoul(name));
     }
   }
   for (;;) {
-    const std::string set = sets + "/" + std::to_string(++number);
-    if (::mkdir(set.c_str(), 0755) == 0) {
-      started_ = set + "/";
-      return Result::Done(started_);
+    const std::string name = std::to_string(++number);
+    if (::mkdirat(setsFd.get(), name.c_str(), 0755) == 0) {
+      started_ = name;
+      return Result::Done(folder_ + SetPath(name) + "/");
     }
     if (errno != EEXIST) {
-      return Result::Failed("the folder " + set + " cannot be created: " + SystemReason(errno));
+      return Result::Failed("the folder " + sets + "/" + name +
+                            " cannot be created: " + SystemReason(errno));
     }
   }
 }
@@ -125,67 +272,79 @@ Outcome WallpaperFolder::switchToStarted() {
   if (started_.empty()) {
     return Outcome::Failed("no set was started in " + folder_);
   }
-  const std::string set = started_.substr(0, started_.size() - 1);
-  if (!SyncFolder(set)) {
+  const std::string set = folder_ + SetPath(started_);
+  const FileDescriptor setsFd(OpenOwnFolder(fd_, kSetsFolder));
+  const FileDescriptor setFd(setsFd.get() >= 0 ? OpenOwnFolder(setsFd.get(), started_) : -1);
+  if (setFd.get() < 0) {
+    return Outcome::Failed("the folder " + set + " is no longer the one this program made");
+  }
+  // The set's copies are the files written in it, not links to files elsewhere.
+  for (const std::string& name : EntriesOf(setFd.get())) {
+    struct stat st {};
+    if (EntryAt(setFd.get(), name, st) && !S_ISREG(st.st_mode)) {
+      return Outcome::Failed(set + "/" + name + " is not a file this program wrote");
+    }
+  }
+  // The set's entries reach the disk before the link names it, so that a crash cannot leave
+  // `current` naming a set whose files are lost.
+  if (::fsync(setFd.get()) != 0) {
     return FailedWithErrno("the folder " + set + " cannot be written");
   }
-  const std::string before = currentSet();
-  const Outcome pointed = point(set.substr(folder_.size()));
+  const std::string before = CurrentSetAt(fd_);
+  const Outcome pointed = point(started_);
   if (!pointed) {
     return pointed;
   }
-  previous_ = before == folder_ ? std::string() : before;
+  previous_ = before;
   started_.clear();
   return tidy();
 }
 
 void WallpaperFolder::settle(bool shown) {
   if (!shown && !previous_.empty()) {
-    const std::string rejected = currentSet();
-    const std::string target =
-        previous_.substr(folder_.size(), previous_.size() - folder_.size() - 1);
-    if (point(target)) {
-      std::error_code ignored;
-      std::filesystem::remove_all(rejected, ignored);
+    const std::string rejected = CurrentSetAt(fd_);
+    if (point(previous_) && !rejected.empty() && rejected != previous_) {
+      removeSet(rejected);
     }
   }
   previous_.clear();
   static_cast<void>(tidy());
 }
 
-// `current` is replaced in one rename, so it always names a whole set.
-Outcome WallpaperFolder::point(const std::string& target) {
-  const std::string fresh = folder_ + "." + kCurrentLink + ".new";
-  const std::string current = folder_ + kCurrentLink;
-  ::unlink(fresh.c_str());
-  if (::symlink(target.c_str(), fresh.c_str()) != 0) {
-    return FailedWithErrno("the link " + fresh + " cannot be made");
+// `current` is replaced in one rename, so it always names a whole set. Only a link is replaced:
+// anything else of that name was not made here.
+Outcome WallpaperFolder::point(const std::string& number) {
+  struct stat st {};
+  if (EntryAt(fd_, kCurrentLink, st) && !S_ISLNK(st.st_mode)) {
+    return Outcome::Failed(folder_ + kCurrentLink + " is not a link this program made");
   }
-  if (::rename(fresh.c_str(), current.c_str()) != 0) {
-    const Outcome failed = FailedWithErrno("the link " + current + " cannot be made");
-    ::unlink(fresh.c_str());
-    return failed;
-  }
-  if (fd_ >= 0) {
+  const Outcome made = LinkAt(fd_, SetPath(number), kCurrentLink, folder_);
+  if (made) {
     ::fsync(fd_);
   }
-  return Outcome::Done();
+  return made;
 }
 
 Outcome WallpaperFolder::tidy() {
-  const std::string set = currentSet();
-  if (set == folder_) {
+  const std::string number = CurrentSetAt(fd_);
+  if (number.empty()) {
     removeOtherSets(std::string());
     return Outcome::Done();
   }
+  const FileDescriptor set(
+      ::openat(fd_, SetPath(number).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  const auto holds = [&set](const std::string& name) {
+    struct stat st {};
+    return EntryAt(set.get(), name, st) && S_ISREG(st.st_mode);
+  };
   Outcome made = link(WallpaperOutput::kWallpaperFileName);
   std::size_t monitors = 0;
-  for (; made && IsExistingFile(set + WallpaperOutput::MonitorFileName(monitors)); ++monitors) {
+  for (; made && holds(WallpaperOutput::MonitorFileName(monitors)); ++monitors) {
     made = link(WallpaperOutput::MonitorFileName(monitors));
   }
   for (std::size_t i = monitors;; ++i) {
     struct stat st {};
-    if (::lstat((folder_ + WallpaperOutput::MonitorFileName(i)).c_str(), &st) != 0) {
+    if (!EntryAt(fd_, WallpaperOutput::MonitorFileName(i), st)) {
       break;
     }
     unlink(WallpaperOutput::MonitorFileName(i));
@@ -193,62 +352,60 @@ Outcome WallpaperFolder::tidy() {
   for (const char* name : {kRecipeFileName, kRecipeTileFileName}) {
     made = made ? link(name) : made;
   }
-  if (IsExistingFile(set + kRecipeCenterFileName)) {
+  if (holds(kRecipeCenterFileName)) {
     made = made ? link(kRecipeCenterFileName) : made;
   } else {
     unlink(kRecipeCenterFileName);
   }
-  removeOtherSets(set);
+  removeOtherSets(number);
   return made;
 }
 
-// Each name is replaced in one rename, so it is always there: a file of the earlier kind until
-// its link takes its place.
 Outcome WallpaperFolder::link(const std::string& name) {
-  const std::string path = folder_ + name;
   const std::string target = std::string(kCurrentLink) + "/" + name;
-  if (ReadLink(path) == target) {
+  if (ReadLinkAt(fd_, name) == target) {
     return Outcome::Done();
   }
-  const std::string fresh = folder_ + "." + name + ".new";
-  ::unlink(fresh.c_str());
-  if (::symlink(target.c_str(), fresh.c_str()) != 0) {
-    return FailedWithErrno("the link " + fresh + " cannot be made");
-  }
-  if (::rename(fresh.c_str(), path.c_str()) != 0) {
-    const Outcome failed = FailedWithErrno("the link " + path + " cannot be made");
-    ::unlink(fresh.c_str());
-    return failed;
-  }
-  return Outcome::Done();
+  return LinkAt(fd_, target, name, folder_);
 }
 
-// Only a file or link goes: a folder of that name is the user's.
 void WallpaperFolder::unlink(const std::string& name) {
-  const std::string path = folder_ + name;
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) == 0 && (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode))) {
-    ::unlink(path.c_str());
+  RemoveFileAt(fd_, name);
+}
+
+// A set goes with the files and links in it (the links themselves, not what they name). A set
+// that is a link, another user's folder, or holds anything else is not one this program left as
+// it is: what is not its own stays.
+void WallpaperFolder::removeSet(const std::string& number) {
+  const FileDescriptor sets(OpenOwnFolder(fd_, kSetsFolder));
+  const FileDescriptor set(sets.get() >= 0 ? OpenOwnFolder(sets.get(), number) : -1);
+  if (set.get() < 0) {
+    return;
   }
+  for (const std::string& name : EntriesOf(set.get())) {
+    RemoveFileAt(set.get(), name);
+  }
+  ::unlinkat(sets.get(), number.c_str(), AT_REMOVEDIR);
 }
 
 void WallpaperFolder::removeOtherSets(const std::string& current) {
-  const std::string sets = folder_ + kSetsFolder + "/";
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(sets, error)) {
-    const std::string name = entry.path().filename().string();
-    const std::string set = sets + name + "/";
-    if (IsSetNumber(name) && set != current && set != started_ && set != previous_) {
-      std::error_code ignored;
-      std::filesystem::remove_all(entry.path(), ignored);
+  if (fd_ < 0) {
+    return;
+  }
+  const FileDescriptor sets(OpenOwnFolder(fd_, kSetsFolder));
+  const std::vector<std::string> names =
+      sets.get() >= 0 ? EntriesOf(sets.get()) : std::vector<std::string>();
+  for (const std::string& name : names) {
+    if (IsSetNumber(name) && name != current && name != started_ && name != previous_) {
+      removeSet(name);
     }
   }
   // The links a stopped set made and did not rename yet.
-  for (const auto& entry : std::filesystem::directory_iterator(folder_, error)) {
-    const std::string name = entry.path().filename().string();
+  for (const std::string& name : EntriesOf(fd_)) {
+    struct stat st {};
     if (name.front() == '.' && name.size() > 4 && name.compare(name.size() - 4, 4, ".new") == 0 &&
-        entry.is_symlink(error)) {
-      ::unlink(entry.path().c_str());
+        EntryAt(fd_, name, st) && S_ISLNK(st.st_mode)) {
+      ::unlinkat(fd_, name.c_str(), 0);
     }
   }
 }

@@ -14,6 +14,12 @@ namespace tessora {
 /// always show one set. A folder written before sets were kept this way (the files in the
 /// wallpaper folder itself, and no `current`) is read where it lies; the next set replaces those
 /// files by the links.
+/// Nothing in the folder is followed as a link this program did not make, created through one or
+/// removed through one: every entry is reached from the wallpaper folder's own descriptor, and
+/// only what this program makes there is removed (a set's folder of this user, with the files and
+/// links in it). A folder whose `sets`, `current` or well-known names are not what this program
+/// makes (a link to another folder, another user's folder, a file in place of a link) is refused
+/// with the reason, and left as it is.
 /// One object works in a folder at a time, across processes: lock() waits for any other to end.
 class WallpaperFolder {
  public:
@@ -28,11 +34,13 @@ class WallpaperFolder {
   /// Removes a set started and not switched to, and lets the next object in.
   ~WallpaperFolder();
 
-  /// Waits until no other object works in the folder, then holds it until destroyed. A folder
-  /// that does not exist is not waited for.
+  /// Waits until no other object works in the folder, then holds it until destroyed; fails with
+  /// the reason when an entry of the folder is not what this program makes there (see above). A
+  /// folder that does not exist is not waited for.
   Outcome lock();
   /// Where the current set's files are, with the trailing separator: its numbered folder, or the
-  /// wallpaper folder itself for a folder of the earlier kind (or one without any set).
+  /// wallpaper folder itself for a folder of the earlier kind (or one without any set, or whose
+  /// `current` names no folder of this program's own).
   std::string currentSet() const;
   /// Starts a new set in an empty numbered folder, and yields that folder (with its separator).
   OutcomeOf<std::string> startSet();
@@ -49,15 +57,16 @@ class WallpaperFolder {
   Outcome tidy();
 
  private:
+  Outcome checkEntries() const;
   Outcome link(const std::string& name);
   void unlink(const std::string& name);
+  void removeSet(const std::string& number);
   void removeOtherSets(const std::string& current);
+  Outcome point(const std::string& number);
 
   std::string folder_;
-  Outcome point(const std::string& target);
-
-  std::string started_;   // the numbered folder of a set started and not yet current
-  std::string previous_;  // the link's target before the switch, until settle()
+  std::string started_;   // the number of a set started and not yet current
+  std::string previous_;  // the number of the set current before the switch, until settle()
   int fd_ = -1;           // the wallpaper folder, locked
 };
 
