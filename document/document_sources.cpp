@@ -9,16 +9,13 @@
 namespace tessora {
 namespace {
 
-// A reader starts from a bitmap without pixels that has the target's fill colour and
-// transparency, as if it read into the target itself (readers keep the fill colour, a GIF brings
-// its transparency). A failed read leaves the target's pixels and takes only the attributes the
-// reader changed: LoadImageFile clears the transparent flag before it reads.
+// A reader starts from a copy of the target, as if it read into the target itself: transparent
+// pixels show what the panel showed when the load started, and the reader keeps the target's fill
+// colour and transparency (a GIF brings its own). A failed read leaves the target's pixels and
+// takes only the attributes the reader changed: LoadImageFile clears the transparent flag before
+// it reads.
 Bitmap SeedFor(const Bitmap& target) {
-  Bitmap seed;
-  seed.setFillColor(target.fillColor());
-  seed.setTransparent(target.transparent());
-  seed.setTransparentColor(target.transparentColor());
-  return seed;
+  return target;
 }
 
 void TakeAttributes(Bitmap& target, const Bitmap& read) {

@@ -35,7 +35,8 @@ class PictureLoads {
   void setRunner(DecodeRunner* runner) { runner_ = runner; }
 
   /// Starts a load of `path` for `source`, superseding the source's earlier one. `seed` is what
-  /// the reader starts from: no pixels, the target's fill colour and transparency. Without a
+  /// the reader starts from: a copy of the target taken now, its pixels, fill colour and
+  /// transparency, which transparent pixels of the picture leave showing. Without a
   /// runner the decode and the landing happen before start() returns; with one the front end
   /// hears of the load (Feedback::ShowLoading) until it lands or is superseded.
   void start(Source source, const std::string& path, Bitmap seed, Decode decode, Land land);

@@ -860,6 +860,110 @@ TEST(DocumentMonitors, ASetThatFailsHalfWayLeavesTheSetBeforeWholeAndRestorable)
   EXPECT_EQ(testing::readFile(f.setter.installedMonitors[0].monitors[1].path), set);
 }
 
+// What a folder holds, without following a link: each entry with its kind, and a file's bytes or
+// a link's target.
+std::string TreeOf(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const fs::file_status st = fs::symlink_status(path, error);
+  if (fs::is_symlink(st)) {
+    return "link to " + fs::read_symlink(path, error).string();
+  }
+  if (fs::is_regular_file(st)) {
+    return "file " + testing::readFile(path);
+  }
+  if (!fs::is_directory(st)) {
+    return "nothing";
+  }
+  std::map<std::string, std::string> entries;
+  for (const auto& entry : fs::directory_iterator(path, error)) {
+    entries[entry.path().filename().string()] = TreeOf(entry.path().string());
+  }
+  std::string tree = "folder {";
+  for (const auto& [name, what] : entries) {
+    tree += name + ": " + what + "; ";
+  }
+  return tree + "}";
+}
+
+// The wallpaper folder never follows, writes through or cleans up through a link it did not make,
+// nor removes what it did not make: a folder of someone else's where `sets` or a set should be
+// stays as it was, whether a set is refused for it (with the reason, as a restore is) or goes on
+// beside it.
+TEST(DocumentMonitors, TheWallpaperFolderLeavesWhatItDidNotMakeAlone) {
+  struct Row {
+    const char* what;
+    const char* planted;  // the entry planted in the wallpaper folder
+    std::function<void(const std::string& path, const std::string& foreign)> plant;
+    const char* refusal;  // "" when sets go on beside what is planted
+  };
+  const auto link = [](const std::string& target) {
+    return [target](const std::string& path, const std::string& foreign) {
+      std::filesystem::create_directory_symlink(target.empty() ? foreign : target, path);
+    };
+  };
+  const auto file = [](const std::string& path, const std::string&) {
+    testing::writeFile(path, "mine");
+  };
+  const std::vector<Row> rows = {
+      {"sets links to another's folder", "sets", link(""), "sets is a link"},
+      {"a set links to another's folder", "sets/5", link(""), ""},
+      {"the current set links to another's folder", "sets/5",
+       [](const std::string& path, const std::string& foreign) {
+         std::filesystem::create_directory_symlink(foreign, path);
+         const auto current = std::filesystem::path(path).parent_path().parent_path() /
+                              WallpaperFolder::kCurrentLink;
+         std::filesystem::remove(current);
+         std::filesystem::create_symlink("sets/5", current);
+       },
+       "sets/5 is a link"},
+      {"current links out of the sets", "current", link("/"), "current links to /"},
+      {"current is a file", "current", file, "current is not a link"},
+      {"sets is a file", "sets", file, "sets is not a folder"},
+      {"a well-known name links to another's file", kRecipeFileName, link(""),
+       "recipe.txt links to"},
+      {"a set left behind holds a folder", "sets/4/keep",
+       [](const std::string& path, const std::string&) {
+         std::filesystem::create_directories(path);
+         testing::writeFile(path + "/photo.txt", "mine");
+       },
+       ""},
+  };
+  const MonitorLayout layout{{At(0, 0, 64, 40), At(64, 0, 30, 52)}, 0};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    MonitorsFixture f;
+    testing::TempDir other;
+    const std::string foreign = other.path() + "/";
+    std::filesystem::create_directories(foreign + "1");
+    std::filesystem::create_directories(foreign + "9");
+    testing::writeFile(foreign + "1/" + WallpaperOutput::kWallpaperFileName, "not a picture");
+    testing::writeFile(foreign + "9/keep.txt", "theirs");
+    ASSERT_TRUE(f.doc.setAsWallpaper(&f.setter, layout));
+    const std::string planted = f.setter.folder + row.planted;
+    if (std::string(row.planted) == "sets") {
+      std::filesystem::rename(planted, f.dir.path() + "/sets.mine");
+    }
+    std::filesystem::remove(planted);
+    row.plant(planted, foreign);
+    const std::string theirs = TreeOf(foreign);
+    const std::string plantedTree = TreeOf(planted);
+
+    const bool refused = *row.refusal != '\0';
+    EXPECT_EQ(f.doc.setAsWallpaper(&f.setter, layout), !refused);
+    f.setter.result = Outcome::Failed("refused");
+    EXPECT_FALSE(f.doc.setAsWallpaper(&f.setter, layout));
+    f.setter.result = Outcome::Done();
+    EXPECT_EQ(f.doc.restoreWallpaper(&f.setter, layout), !refused);
+    if (refused) {
+      EXPECT_NE(f.fb.lastInfo().find(row.refusal), std::string::npos) << f.fb.lastInfo();
+      EXPECT_NE(f.fb.lastInfo().find("left alone"), std::string::npos) << f.fb.lastInfo();
+    }
+    EXPECT_EQ(TreeOf(foreign), theirs);
+    EXPECT_EQ(TreeOf(planted), plantedTree);
+  }
+}
+
 // AddressSanitizer keeps freed blocks in quarantine, resident, to catch a use after the free.
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kFreedMemoryIsKept = true;
