@@ -157,8 +157,9 @@ std::vector<std::string> WellKnownNames(int folder) {
 WallpaperFolder::WallpaperFolder(std::string folder) : folder_(std::move(folder)) {}
 
 WallpaperFolder::~WallpaperFolder() {
-  if (!started_.empty()) {
-    removeSet(started_);
+  if (!started_.empty() && fd_ >= 0) {
+    started_.clear();
+    static_cast<void>(tidy());
   }
   if (fd_ >= 0) {
     ::close(fd_);
@@ -182,13 +183,15 @@ Outcome WallpaperFolder::lock() {
       return FailedWithErrno("the folder " + folder_ + " cannot be locked");
     }
   }
-  return checkEntries();
+  const Outcome checked = checkEntries();
+  return checked ? tidy() : checked;
 }
 
 // What this program makes in the folder: `sets` and the sets in it, folders of this user;
-// `current`, a link to one of the sets; the well-known names, the files of the earlier kind or
-// links through `current`. Anything else in their place was put there by another, and is not
-// followed, written through or removed: the folder is refused as it is.
+// `current` and `latest`, links to one of the sets; the well-known names, the files of the
+// earlier kind or links through `latest` (through `current` before `latest` was kept). Anything
+// else in their place was put there by another, and is not followed, written through or
+// removed: the folder is refused as it is.
 Outcome WallpaperFolder::checkEntries() const {
   const auto refused = [this](const std::string& name, const std::string& why) {
     return Outcome::Failed(folder_ + name + " " + why + "; it is left alone");
@@ -197,14 +200,17 @@ Outcome WallpaperFolder::checkEntries() const {
   if (EntryAt(fd_, kSetsFolder, st) && !NotOwnFolder(st).empty()) {
     return refused(kSetsFolder, NotOwnFolder(st));
   }
-  if (EntryAt(fd_, kCurrentLink, st)) {
-    const std::string target = ReadLinkAt(fd_, kCurrentLink);
+  for (const char* link : {kCurrentLink, kLatestLink}) {
+    if (!EntryAt(fd_, link, st)) {
+      continue;
+    }
+    const std::string target = ReadLinkAt(fd_, link);
     const std::string number = SetNamed(target);
     if (!S_ISLNK(st.st_mode)) {
-      return refused(kCurrentLink, "is not a link this program made");
+      return refused(link, "is not a link this program made");
     }
     if (number.empty()) {
-      return refused(kCurrentLink, "links to " + target + ", which is not one of the sets");
+      return refused(link, "links to " + target + ", which is not one of the sets");
     }
     // A set no longer there leaves the names showing nothing, as it always did.
     if (EntryAt(fd_, SetPath(number), st) && !NotOwnFolder(st).empty()) {
@@ -219,7 +225,8 @@ Outcome WallpaperFolder::checkEntries() const {
     if (!S_ISLNK(st.st_mode)) {
       return refused(name, "is not a file");
     }
-    if (target != std::string(kCurrentLink) + "/" + name) {
+    if (target != std::string(kLatestLink) + "/" + name &&
+        target != std::string(kCurrentLink) + "/" + name) {
       return refused(name, "links to " + target + ", which this program did not make");
     }
   }
@@ -290,24 +297,33 @@ Outcome WallpaperFolder::switchToStarted() {
   if (::fsync(setFd.get()) != 0) {
     return FailedWithErrno("the folder " + set + " cannot be written");
   }
-  const std::string before = CurrentSetAt(fd_);
-  const Outcome pointed = point(started_);
-  if (!pointed) {
-    return pointed;
+  std::string before = CurrentSetAt(fd_);
+  struct stat st {};
+  if (before.empty() && !EntryAt(fd_, kCurrentLink, st)) {
+    const OutcomeOf<std::string> adopted = adoptEarlierKind();
+    if (!adopted) {
+      return adopted.outcome();
+    }
+    before = adopted.value();
   }
-  previous_ = before;
-  started_.clear();
-  return tidy();
+  // The names are made to go through `latest` while it still shows the set before, so that they
+  // all switch together, in the one rename of `latest`.
+  Outcome made = before.empty() ? Outcome::Done() : pointLatest(before);
+  made = made ? showNames(started_, false) : made;
+  made = made ? pointLatest(started_) : made;
+  return made ? showNames(started_, true) : made;
 }
 
+// Only once the desktop has taken the set does `current` name it: a set stopped before that,
+// at any moment, leaves the set before current, as the desktop still shows it.
 void WallpaperFolder::settle(bool shown) {
-  if (!shown && !previous_.empty()) {
-    const std::string rejected = CurrentSetAt(fd_);
-    if (point(previous_) && !rejected.empty() && rejected != previous_) {
-      removeSet(rejected);
-    }
+  if (started_.empty() || fd_ < 0) {
+    return;
   }
-  previous_.clear();
+  if (shown || CurrentSetAt(fd_).empty()) {
+    static_cast<void>(point(started_));
+  }
+  started_.clear();
   static_cast<void>(tidy());
 }
 
@@ -325,14 +341,27 @@ Outcome WallpaperFolder::point(const std::string& number) {
   return made;
 }
 
-Outcome WallpaperFolder::tidy() {
-  const std::string number = CurrentSetAt(fd_);
-  if (number.empty()) {
-    removeOtherSets(std::string());
+// `latest` is replaced in one rename, as `current` is, so that the names switch together.
+Outcome WallpaperFolder::pointLatest(const std::string& number) {
+  if (ReadLinkAt(fd_, kLatestLink) == SetPath(number)) {
     return Outcome::Done();
   }
-  const FileDescriptor set(
-      ::openat(fd_, SetPath(number).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  struct stat st {};
+  if (EntryAt(fd_, kLatestLink, st) && !S_ISLNK(st.st_mode)) {
+    return Outcome::Failed(folder_ + kLatestLink + " is not a link this program made");
+  }
+  const Outcome made = LinkAt(fd_, SetPath(number), kLatestLink, folder_);
+  if (made) {
+    ::fsync(fd_);
+  }
+  return made;
+}
+
+// Makes a well-known name a link through `latest` for each file the set `number` holds; with
+// `dropOthers`, the names of files it does not hold go.
+Outcome WallpaperFolder::showNames(const std::string& number, bool dropOthers) {
+  const FileDescriptor sets(OpenOwnFolder(fd_, kSetsFolder));
+  const FileDescriptor set(sets.get() >= 0 ? OpenOwnFolder(sets.get(), number) : -1);
   const auto holds = [&set](const std::string& name) {
     struct stat st {};
     return EntryAt(set.get(), name, st) && S_ISREG(st.st_mode);
@@ -342,7 +371,7 @@ Outcome WallpaperFolder::tidy() {
   for (; made && holds(WallpaperOutput::MonitorFileName(monitors)); ++monitors) {
     made = link(WallpaperOutput::MonitorFileName(monitors));
   }
-  for (std::size_t i = monitors;; ++i) {
+  for (std::size_t i = monitors; dropOthers; ++i) {
     struct stat st {};
     if (!EntryAt(fd_, WallpaperOutput::MonitorFileName(i), st)) {
       break;
@@ -354,15 +383,80 @@ Outcome WallpaperFolder::tidy() {
   }
   if (holds(kRecipeCenterFileName)) {
     made = made ? link(kRecipeCenterFileName) : made;
-  } else {
+  } else if (dropOthers) {
     unlink(kRecipeCenterFileName);
   }
+  return made;
+}
+
+// The files of a folder of the earlier kind become a set of their own, current, before the first
+// set of the new kind replaces them by links: a set stopped on the way leaves them current.
+OutcomeOf<std::string> WallpaperFolder::adoptEarlierKind() {
+  using Result = OutcomeOf<std::string>;
+  struct stat st {};
+  if (!EntryAt(fd_, WallpaperOutput::kWallpaperFileName, st) || !S_ISREG(st.st_mode)) {
+    return Result::Done(std::string());
+  }
+  const FileDescriptor sets(OpenOwnFolder(fd_, kSetsFolder));
+  unsigned long number = 0;
+  for (const std::string& name : EntriesOf(sets.get())) {
+    if (IsSetNumber(name)) {
+      number = std::max(number, std::stoul(name));
+    }
+  }
+  const std::string name = std::to_string(number + 1);
+  const std::string path = folder_ + SetPath(name);
+  if (sets.get() < 0 || ::mkdirat(sets.get(), name.c_str(), 0755) != 0) {
+    return Result::Failed("the folder " + path + " cannot be created: " + SystemReason(errno));
+  }
+  const FileDescriptor set(OpenOwnFolder(sets.get(), name));
+  for (const std::string& file : WellKnownNames(fd_)) {
+    if (EntryAt(fd_, file, st) && S_ISREG(st.st_mode) &&
+        ::linkat(fd_, file.c_str(), set.get(), file.c_str(), 0) != 0) {
+      return Result::Failed("the file " + folder_ + file + " cannot be kept in " + path + ": " +
+                            SystemReason(errno));
+    }
+  }
+  if (::fsync(set.get()) != 0) {
+    return Result::Failed("the folder " + path + " cannot be written: " + SystemReason(errno));
+  }
+  const Outcome current = point(name);
+  return current ? Result::Done(name) : Result::Failed(current.reason());
+}
+
+Outcome WallpaperFolder::tidy() {
+  if (fd_ < 0) {
+    return Outcome::Done();
+  }
+  const std::string number = CurrentSetAt(fd_);
+  if (number.empty()) {
+    forgetLatest();
+    removeOtherSets(std::string());
+    return Outcome::Done();
+  }
+  Outcome made = pointLatest(number);
+  made = made ? showNames(number, true) : made;
   removeOtherSets(number);
   return made;
 }
 
+// Without a current set, what `latest` shows is a first set stopped before the desktop took it:
+// its names and `latest` go, and the folder is without a set again.
+void WallpaperFolder::forgetLatest() {
+  struct stat st {};
+  if (!EntryAt(fd_, kLatestLink, st) || !S_ISLNK(st.st_mode)) {
+    return;
+  }
+  for (const std::string& name : WellKnownNames(fd_)) {
+    if (ReadLinkAt(fd_, name) == std::string(kLatestLink) + "/" + name) {
+      ::unlinkat(fd_, name.c_str(), 0);
+    }
+  }
+  ::unlinkat(fd_, kLatestLink, 0);
+}
+
 Outcome WallpaperFolder::link(const std::string& name) {
-  const std::string target = std::string(kCurrentLink) + "/" + name;
+  const std::string target = std::string(kLatestLink) + "/" + name;
   if (ReadLinkAt(fd_, name) == target) {
     return Outcome::Done();
   }
@@ -396,7 +490,7 @@ void WallpaperFolder::removeOtherSets(const std::string& current) {
   const std::vector<std::string> names =
       sets.get() >= 0 ? EntriesOf(sets.get()) : std::vector<std::string>();
   for (const std::string& name : names) {
-    if (IsSetNumber(name) && name != current && name != started_ && name != previous_) {
+    if (IsSetNumber(name) && name != current && name != started_) {
       removeSet(name);
     }
   }
