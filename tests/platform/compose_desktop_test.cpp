@@ -2,7 +2,9 @@
 // for, and --set-wallpaper installs the result on the root window.
 #include <gtest/gtest.h>
 
+#include <poll.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/mount.h>
 
 #include <unistd.h>
@@ -14,9 +16,11 @@
 #include <QImage>
 #include <QMap>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
+#include <cstring>
 #include <random>
 
 #include "child_process.h"
@@ -178,13 +182,14 @@ TEST(ComposeOnTheDesktop, RestorePaintsTheLastWallpaperAgain) {
   EXPECT_EQ(RootPixel(7, 7), RGB(0x30, 0x60, 0xc0));
 }
 
-// What the well-known names of a wallpaper folder hold, file by file, for two monitors.
-QMap<QString, QByteArray> SetFiles(const QString& folder) {
+// What the well-known names of a wallpaper folder hold, file by file, for two monitors; with
+// `through` "current/", what the set `current` names holds.
+QMap<QString, QByteArray> SetFiles(const QString& folder, const QString& through = QString()) {
   QMap<QString, QByteArray> files;
   for (const char* name : {"Tessora Wallpaper.bmp", "Tessora Wallpaper monitor 1.bmp",
                            "Tessora Wallpaper monitor 2.bmp", "Tessora Wallpaper recipe.txt",
                            "Tessora Wallpaper tile.bmp"}) {
-    QFile f(folder + QStringLiteral("/tessora/") + QLatin1String(name));
+    QFile f(folder + QStringLiteral("/tessora/") + through + QLatin1String(name));
     files[QLatin1String(name)] = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
   }
   return files;
@@ -214,11 +219,69 @@ struct TwoSets {
                            "--background", "halo",    "--set-wallpaper"};
 };
 
-// A set killed at any moment (the tool and its helper at once, as the end of a session does)
-// leaves the folder with one whole set, every file of one composition, the last whole one; a
-// restore hands exactly that set over, and no more copies are left than the shown and the
-// previous set's.
-TEST(ComposeOnTheDesktop, ASetKilledAnywhereLeavesOneWholeSetThatRestoresAsItIs) {
+// Tells when a set starts the first copy it hands the desktop in `folder`: the desktop is about
+// to be given the set.
+class HandOverWatch {
+ public:
+  explicit HandOverWatch(const QString& folder) : fd_(::inotify_init1(IN_CLOEXEC | IN_NONBLOCK)) {
+    ::inotify_add_watch(fd_, QFile::encodeName(folder).constData(), IN_CREATE);
+  }
+  HandOverWatch(const HandOverWatch&) = delete;
+  HandOverWatch& operator=(const HandOverWatch&) = delete;
+  ~HandOverWatch() { ::close(fd_); }
+  bool wait(int timeoutMs) {
+    static const QRegularExpression copy(
+        QStringLiteral("Tessora Wallpaper( monitor \\d+)?-\\d+\\."));
+    QElapsedTimer timer;
+    timer.start();
+    for (qint64 left = timeoutMs; left > 0; left = timeoutMs - timer.elapsed()) {
+      pollfd ready{fd_, POLLIN, 0};
+      if (::poll(&ready, 1, static_cast<int>(left)) <= 0) {
+        continue;
+      }
+      alignas(inotify_event) char events[4096];
+      const ssize_t n = ::read(fd_, events, sizeof events);
+      for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(inotify_event)) <= n;) {
+        inotify_event event{};
+        std::memcpy(&event, events + at, sizeof event);
+        const char* name = events + at + sizeof event;
+        if (event.len > 0 && copy.match(QString::fromUtf8(name)).hasMatch()) {
+          return true;
+        }
+        at += static_cast<ssize_t>(sizeof event + event.len);
+      }
+    }
+    return false;
+  }
+
+ private:
+  int fd_;
+};
+
+// Whether a process of the group `group` still runs (a zombie waiting to be collected does not).
+bool GroupRuns(pid_t group) {
+  const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+  for (const QString& pid : pids) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly)) {
+      continue;
+    }
+    const QByteArray line = stat.readAll();
+    // After the command's name: state, parent, group.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() > 2 && fields[2].toInt() == group && fields[0] != "Z") {
+      return true;
+    }
+  }
+  return false;
+}
+
+// A set killed at any moment (at random, or just as the desktop is handed the set; the tool and
+// its helper at once, as the end of a session does, or the tool alone) leaves `current` naming
+// the set the screen shows, the last one the desktop took, never one it did not take; the
+// well-known names show a whole set; a restore hands exactly the current one over again, and no
+// more copies are left than the shown and the previous set's.
+TEST(ComposeOnTheDesktop, ASetKilledAnywhereLeavesTheScreenShowingTheCurrentSet) {
   if (!testing::RandrMonitors::available()) {
     GTEST_SKIP() << "needs xrandr";
   }
@@ -232,34 +295,69 @@ TEST(ComposeOnTheDesktop, ASetKilledAnywhereLeavesOneWholeSetThatRestoresAsItIs)
   ASSERT_EQ(Compose(sets.first, {{"XDG_DATA_HOME", firstHome.path()}}).status, 0);
   const int runMs = static_cast<int>(timer.elapsed());
   ASSERT_EQ(Compose(sets.second, {{"XDG_DATA_HOME", secondHome.path()}}).status, 0);
-  const QMap<QString, QByteArray> whole[] = {SetFiles(firstHome.path()),
-                                             SetFiles(secondHome.path())};
+  const QString homes[] = {firstHome.path(), secondHome.path()};
+  const QMap<QString, QByteArray> whole[] = {SetFiles(homes[0]), SetFiles(homes[1])};
   ASSERT_NE(whole[0], whole[1]);
+  const auto which = [&whole](const QMap<QString, QByteArray>& files) {
+    return files == whole[0] ? 0 : files == whole[1] ? 1 : -1;
+  };
+  const auto onScreen = [&homes, &sets] {
+    return RootShowsSet(homes[0], sets.rects) ? 0 : RootShowsSet(homes[1], sets.rects) ? 1 : -1;
+  };
   const QMap<QString, QString> data{{"XDG_DATA_HOME", home.path()}};
   ASSERT_EQ(Compose(sets.first, data).status, 0);
+  const struct {
+    const char* when;
+    bool atHandOver;
+    bool toolAlone;
+  } kills[] = {
+      {"at random", false, false},
+      {"as the desktop is handed the set", true, false},
+      {"at random, the tool alone", false, true},
+      {"as the desktop is handed the set, the tool alone", true, true},
+  };
   std::mt19937 random(20261208);
-  int found = 0;
-  for (int run = 0; run < 20; ++run) {
+  int current = 0;
+  for (int run = 0; run < 24; ++run) {
+    const auto& kill = kills[run % 4];
+    SCOPED_TRACE(QStringLiteral("run %1, killed %2").arg(run).arg(kill.when).toStdString());
+    HandOverWatch handOver(home.path() + QStringLiteral("/tessora"));
     QProcess tool;
     tool.setProcessEnvironment(ToolEnvironment(data));
     // A session of its own, so that the tool and its helper go together.
+    const int before = current;
+    const int setting = 1 - before;
     QStringList args{QStringLiteral(TESSORA_COMPOSE_EXE)};
-    args << (run % 2 == 0 ? sets.second : sets.first);
+    args << (setting == 1 ? sets.second : sets.first);
     tool.start(QStringLiteral("setsid"), args);
     ASSERT_TRUE(tool.waitForStarted());
-    QThread::msleep(random() % static_cast<unsigned>(runMs + runMs / 4 + 1));
+    if (kill.atHandOver) {
+      EXPECT_TRUE(handOver.wait(10000));
+    } else {
+      QThread::msleep(random() % static_cast<unsigned>(runMs + runMs / 4 + 1));
+    }
     const auto pid = static_cast<pid_t>(tool.processId());
-    if (::kill(-pid, SIGKILL) != 0) {
+    if (kill.toolAlone || ::kill(-pid, SIGKILL) != 0) {
       ::kill(pid, SIGKILL);
     }
     tool.waitForFinished();
-    const QMap<QString, QByteArray> now = SetFiles(home.path());
-    EXPECT_TRUE(now == whole[0] || now == whole[1]) << "run " << run;
-    found = now == whole[1] ? 1 : 0;
+    ASSERT_TRUE(testing::WaitUntil([pid] { return !GroupRuns(pid); }, 10000));
+    EXPECT_NE(which(SetFiles(home.path())), -1);
+    current = which(SetFiles(home.path(), QStringLiteral("current/")));
+    ASSERT_NE(current, -1);
+    const int shown = onScreen();
+    if (shown != current) {
+      // Only a desktop that took the set in the instant before the kill, before the tool heard
+      // its answer, shows a set ahead of `current`; the next restore shows the current one again.
+      EXPECT_EQ(shown, setting) << "the screen shows " << shown << ", current names " << current;
+      EXPECT_EQ(current, before);
+      ASSERT_EQ(Compose({QStringLiteral("--restore")}, data).status, 0);
+      EXPECT_EQ(onScreen(), current);
+    }
   }
   const ToolRun r = Compose({QStringLiteral("--restore")}, data);
   ASSERT_EQ(r.status, 0) << r.err.toStdString();
-  EXPECT_EQ(SetFiles(home.path()), whole[found]);
+  EXPECT_EQ(SetFiles(home.path()), whole[current]);
   EXPECT_TRUE(RootShowsSet(home.path(), sets.rects));
   const QStringList copies = QDir(home.path() + QStringLiteral("/tessora"))
                                  .entryList({QStringLiteral("Tessora Wallpaper*-*.bmp")});
