@@ -348,7 +348,9 @@ TEST(ComposeOnTheDesktop, ASetKilledAnywhereLeavesTheScreenShowingTheCurrentSet)
     const int shown = onScreen();
     if (shown != current) {
       // Only a desktop that took the set in the instant before the kill, before the tool heard
-      // its answer, shows a set ahead of `current`; the next restore shows the current one again.
+      // its answer, shows a set ahead of `current` (never one killed as it is being handed the
+      // set); the next restore shows the current one again.
+      EXPECT_FALSE(kill.atHandOver);
       EXPECT_EQ(shown, setting) << "the screen shows " << shown << ", current names " << current;
       EXPECT_EQ(current, before);
       ASSERT_EQ(Compose({QStringLiteral("--restore")}, data).status, 0);
