@@ -216,7 +216,9 @@ class Replay {
 }  // namespace
 
 // --follow: a restore now and after every change of the monitors, the same monitors twice in a
-// row restored once. Without a wallpaper ever set there is nothing to follow, and nothing to say.
+// row restored once. Without a wallpaper ever set there is nothing to follow, and nothing to say:
+// the current set's picture is a file (a name that is still a link only shows a set the desktop
+// never took).
 int Follow(const ComposeRequest& request, ComposeEnvironment& env, std::ostream& err) {
   LineFeedback feedback(err, request.quiet);
   Document doc(feedback);
@@ -227,9 +229,10 @@ int Follow(const ComposeRequest& request, ComposeEnvironment& env, std::ostream&
   }
   const OutcomeOf<std::string> folder = service->wallpaperFolder();
   std::error_code error;
-  if (!folder || !std::filesystem::is_regular_file(WallpaperFolder(folder.value()).currentSet() +
-                                                       WallpaperOutput::kWallpaperFileName,
-                                                   error)) {
+  if (!folder ||
+      !std::filesystem::is_regular_file(std::filesystem::symlink_status(
+          WallpaperFolder(folder.value()).currentSet() + WallpaperOutput::kWallpaperFileName,
+          error))) {
     return 0;
   }
   std::optional<MonitorLayout> last;
