@@ -10,6 +10,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <charconv>
@@ -50,44 +51,103 @@ struct LinkEnd {
   std::string path;
   bool openFile = false;  // a link of /proc that names an open file rather than a path
   std::string refused;    // the link the kernel would not follow, when there is one
+  int error = 0;          // what stopped the walk: too many links, a link that cannot be read
 };
 
-// The kernel's rule for links in a sticky folder that everyone may write to (/tmp and the
-// like; fs.protected_symlinks): it follows one only for the link's owner, or when the folder's
-// owner made it. Another user's link there could otherwise make our write replace, or create,
-// a file of their choosing wherever we may write. The rule holds here whatever the system's
-// setting, since we follow links ourselves.
-bool PlantedLink(const std::string& link) {
-  struct stat own {};
+// The kernel's rule for entries in a sticky folder that everyone may write to (/tmp and the
+// like): another user's link there is followed (fs.protected_symlinks), and another user's FIFO
+// there opened to be created (fs.protected_fifos), only when the folder's owner made it. Such an
+// entry could otherwise make our write replace, or create, a file of their choosing wherever we
+// may write, or hang the write for as long as they like. The rule holds here whatever the
+// system's setting, since we follow links ourselves and look at a FIFO before opening it.
+bool PlantedByAnother(const std::string& path, const struct stat& entry) {
   struct stat folder {};
-  if (::lstat(link.c_str(), &own) != 0 || ::stat(orHere(folderOf(link)), &folder) != 0) {
+  if (::stat(orHere(folderOf(path)), &folder) != 0) {
     return false;
   }
   const bool shared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
-  return shared && own.st_uid != ::geteuid() && own.st_uid != folder.st_uid;
+  return shared && entry.st_uid != ::geteuid() && entry.st_uid != folder.st_uid;
 }
 
-// Follows symbolic links as open() would, so that a new file is created where a plain write would
-// create it and a dangling link stays a link. The links under /proc (/dev/stdout and its kin)
-// name open files, not paths: the walk stops there, and the caller writes through them.
-LinkEnd followLinks(std::string path) {
+// The names of `path` in order, without the empty ones and ".".
+std::vector<std::string> namesOf(const std::string& path) {
+  std::vector<std::string> names;
+  for (std::size_t start = 0; start <= path.size();) {
+    const std::size_t stop = std::min(path.find('/', start), path.size());
+    std::string name = path.substr(start, stop - start);
+    if (!name.empty() && name != ".") {
+      names.push_back(std::move(name));
+    }
+    start = stop + 1;
+  }
+  return names;
+}
+
+// The folder above `walked` ("/a/b/" gives "/a/"): `walked` holds no link, so ".." may be taken
+// by its name. A relative path climbs above where it started.
+std::string parentOf(const std::string& walked) {
+  if (walked == "/") {
+    return walked;
+  }
+  const std::size_t slash =
+      walked.empty() ? std::string::npos : walked.rfind('/', walked.size() - 2);
+  const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+  if (walked.empty() || walked.compare(start, std::string::npos, "../") == 0) {
+    return walked + "../";
+  }
+  return walked.substr(0, start);
+}
+
+// Follows symbolic links as open() would, name by name, so that a new file is created where a
+// plain write would create it and a dangling link stays a link; another user's link in a shared
+// sticky folder is not followed, wherever it stands in the path (see PlantedByAnother). The
+// path returned holds no link then. The links under /proc (/dev/stdout and its kin) name open
+// files, not paths: the walk stops at the last one, and the caller writes through it.
+LinkEnd followLinks(const std::string& target) {
+  std::vector<std::string> left = namesOf(target);  // still to walk, the next name last
+  std::reverse(left.begin(), left.end());
+  std::string walked = target.front() == '/' ? "/" : "";
   std::string link(PATH_MAX, '\0');
-  for (int hop = 0; hop < kMaxLinks; ++hop) {
-    const ssize_t n = ::readlink(path.c_str(), link.data(), link.size());
-    if (n <= 0 || static_cast<std::size_t>(n) >= link.size()) {
-      return {path, false, {}};
+  int hops = 0;
+  while (!left.empty()) {
+    const std::string name = std::move(left.back());
+    left.pop_back();
+    if (name == "..") {
+      walked = parentOf(walked);
+      continue;
+    }
+    std::string path = walked + name;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) {
+      // Nothing more to follow: a new file, or a path that opening it fails on with the reason.
+      for (auto rest = left.rbegin(); rest != left.rend(); ++rest) {
+        path += "/" + *rest;
+      }
+      return {path, false, {}, 0};
+    }
+    if (!S_ISLNK(st.st_mode)) {
+      walked = left.empty() ? path : path + "/";
+      continue;
     }
     struct statfs fs {};
-    if (::statfs(orHere(folderOf(path)), &fs) == 0 && fs.f_type == PROC_SUPER_MAGIC) {
-      return {path, true, {}};
+    if (left.empty() && ::statfs(orHere(walked), &fs) == 0 && fs.f_type == PROC_SUPER_MAGIC) {
+      return {path, true, {}, 0};
     }
-    if (PlantedLink(path)) {
-      return {path, false, path};
+    if (PlantedByAnother(path, st)) {
+      return {path, false, path, 0};
+    }
+    const ssize_t n = ::readlink(path.c_str(), link.data(), link.size());
+    if (n <= 0 || static_cast<std::size_t>(n) >= link.size() || ++hops > kMaxLinks) {
+      return {path, false, {}, n <= 0 ? errno : hops > kMaxLinks ? ELOOP : ENAMETOOLONG};
     }
     const std::string to = link.substr(0, static_cast<std::size_t>(n));
-    path = to.front() == '/' ? to : folderOf(path) + to;
+    if (to.front() == '/') {
+      walked = "/";
+    }
+    const std::vector<std::string> names = namesOf(to);
+    left.insert(left.end(), names.rbegin(), names.rend());
   }
-  return {path, false, {}};  // opening it reports the loop
+  return {walked, false, {}, 0};
 }
 
 // Our temporary names: ".<target name>.<pid>.<n>.tmp", or ".tessora.<pid>.<n>.tmp" when the
@@ -260,12 +320,26 @@ bool AtomicFile::open() {
   const LinkEnd end = followLinks(target_);
   path_ = end.path;
   if (!end.refused.empty()) {
-    refusedLink_ = end.refused;
+    refusal_ = end.refused +
+               " is a link another user made in a folder everyone may write to: it is not followed";
     return fail(EACCES);
+  }
+  if (end.error != 0) {
+    return fail(end.error);
+  }
+  if (path_.empty() || path_.back() == '/') {
+    return fail(EISDIR);  // the path names a folder ("x/..")
   }
   struct stat st {};
   if (::stat(path_.c_str(), &st) != 0) {
     return errno == ENOENT && !end.openFile ? openReplacement(nullptr) : fail(errno);
+  }
+  // Decided before opening, which for a FIFO waits for a reader: a planted one may have none.
+  if (!end.openFile && S_ISFIFO(st.st_mode) && PlantedByAnother(path_, st)) {
+    refusal_ = path_ +
+               " is a FIFO another user made in a folder everyone may write to: it is not written"
+               " into";
+    return fail(EACCES);
   }
   // Renaming over a device or a pipe would take it from everyone else who uses it (/dev/null,
   // for root): such a target is written into, as any program writes to a path.
@@ -413,9 +487,8 @@ bool AtomicFile::fail(int error) {
 }
 
 std::string AtomicFile::failureReason() const {
-  if (!refusedLink_.empty()) {
-    return refusedLink_ +
-           " is a link another user made in a folder everyone may write to: it is not followed";
+  if (!refusal_.empty()) {
+    return refusal_;
   }
   if (error_ == 0) {
     return std::string();

@@ -17,11 +17,14 @@ namespace tessora {
 /// target removes.
 /// A target that is a symbolic link stays one: the file it names is replaced, or created when it
 /// does not exist yet. A link another user made in a sticky folder everyone may write to (/tmp)
-/// is not followed, as the kernel's protection of such folders would not follow it: the write
-/// fails and nothing is touched. A replaced file keeps its permissions, and a file that a plain
-/// write would not be allowed to change is not replaced either. A target that is not a regular file
-/// (a device, a pipe, a standard stream such as /dev/stdout) is written directly, as any program
-/// writes to a path: it is never replaced, and for it the old-or-new promise cannot hold.
+/// is not followed, whether it stands for the file or for a folder on its path, as the kernel's
+/// protection of such folders would not follow it: the write fails and nothing is touched. A
+/// replaced file keeps its permissions, and a file that a plain write would not be allowed to
+/// change is not replaced either. A target that is not a regular file (a device, a pipe, a
+/// standard stream such as /dev/stdout) is written directly, as any program writes to a path: it
+/// is never replaced, and for it the old-or-new promise cannot hold. A FIFO another user made in
+/// such a folder is refused before it is opened, as the kernel's protection of FIFOs there
+/// would refuse it, rather than waiting for a reader that may never come.
 class AtomicFile {
  public:
   explicit AtomicFile(std::string target);
@@ -56,7 +59,7 @@ class AtomicFile {
   std::string target_;
   std::string path_;  // the target with its links followed: where the bytes end up
   std::string tempName_;
-  std::string refusedLink_;   // a link not followed: see the class comment
+  std::string refusal_;       // a link not followed, a FIFO not opened: see the class comment
   std::string deniedFolder_;  // the folder that refused the temporary file
   int fd_ = -1;
   bool direct_ = false;
