@@ -24,7 +24,9 @@ namespace tessora {
 /// standard stream such as /dev/stdout) is written directly, as any program writes to a path: it
 /// is never replaced, and for it the old-or-new promise cannot hold. A FIFO another user made in
 /// such a folder is refused before it is opened, as the kernel's protection of FIFOs there
-/// would refuse it, rather than waiting for a reader that may never come.
+/// would refuse it, rather than waiting for a reader that may never come. open() walks the path
+/// name by name, each looked up in a descriptor of the folder before it, and everything after
+/// works on the folder and file it found: a name swapped for a link in between is not followed.
 class AtomicFile {
  public:
   explicit AtomicFile(std::string target);
@@ -55,10 +57,14 @@ class AtomicFile {
   bool flushBuffer();
   bool fail(int error);
   void discard();
+  void closeFolder();
 
   std::string target_;
-  std::string path_;  // the target with its links followed: where the bytes end up
-  std::string tempName_;
+  std::string path_;          // the target with its links followed: where the bytes end up
+  std::string name_;          // the target's name in folder_
+  std::string tempName_;      // the temporary file's name in folder_
+  int folder_ = -1;           // the folder the target is in, reached without following a link
+  int entry_ = -1;            // the existing target itself, not followed (O_PATH)
   std::string refusal_;       // a link not followed, a FIFO not opened: see the class comment
   std::string deniedFolder_;  // the folder that refused the temporary file
   int fd_ = -1;
