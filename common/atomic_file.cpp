@@ -45,9 +45,10 @@ const char* orHere(const std::string& folder) {
 
 // The kernel's rule for entries in a sticky folder that everyone may write to (/tmp and the
 // like): another user's link there is followed (fs.protected_symlinks), and another user's FIFO
-// there opened to be created (fs.protected_fifos), only when the folder's owner made it. Such an
-// entry could otherwise make our write replace, or create, a file of their choosing wherever we
-// may write, or hang the write for as long as they like. The rule holds here whatever the
+// or file there opened to be created (fs.protected_fifos, fs.protected_regular), only when the
+// folder's owner made it. Such an entry could otherwise make our write replace, or create, a file
+// of their choosing wherever we may write, hang the write for as long as they like, or leave
+// what we wrote in a file that stays theirs. The rule holds here whatever the
 // system's setting, since we follow links ourselves and look at a FIFO before opening it.
 bool PlantedByAnother(const struct stat& folder, const struct stat& entry) {
   const bool shared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
@@ -402,18 +403,17 @@ bool AtomicFile::open() {
   if (::fstat(entry_, &st) != 0) {
     return fail(errno);
   }
-  if (S_ISREG(st.st_mode)) {
-    return openReplacement(&st);
-  }
   // Decided before opening, which for a FIFO waits for a reader: a planted one may have none.
+  // A planted file would stay its maker's, with what we wrote in it.
   struct stat folder {};
-  if (S_ISFIFO(st.st_mode) && ::fstat(folder_, &folder) == 0 && PlantedByAnother(folder, st)) {
-    refusal_ = path_ +
-               " is a FIFO another user made in a folder everyone may write to: it is not written"
-               " into";
+  const bool fifo = S_ISFIFO(st.st_mode);
+  if ((fifo || S_ISREG(st.st_mode)) && ::fstat(folder_, &folder) == 0 &&
+      PlantedByAnother(folder, st)) {
+    refusal_ = path_ + (fifo ? " is a FIFO" : " is a file") +
+               " another user made in a folder everyone may write to: it is not written into";
     return fail(EACCES);
   }
-  return openDirect();
+  return S_ISREG(st.st_mode) ? openReplacement(&st) : openDirect();
 }
 
 bool AtomicFile::openDirect() {

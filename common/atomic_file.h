@@ -22,9 +22,10 @@ namespace tessora {
 /// replaced file keeps its permissions, and a file that a plain write would not be allowed to
 /// change is not replaced either. A target that is not a regular file (a device, a pipe, a
 /// standard stream such as /dev/stdout) is written directly, as any program writes to a path: it
-/// is never replaced, and for it the old-or-new promise cannot hold. A FIFO another user made in
-/// such a folder is refused before it is opened, as the kernel's protection of FIFOs there
-/// would refuse it, rather than waiting for a reader that may never come. open() walks the path
+/// is never replaced, and for it the old-or-new promise cannot hold. A FIFO or a file another
+/// user made in such a folder is refused before it is opened, as the kernel's protection of
+/// FIFOs and files there would refuse it: rather than waiting for a reader that may never come,
+/// or writing into a file that stays theirs. open() walks the path
 /// name by name, each looked up in a descriptor of the folder before it, and everything after
 /// works on the folder and file it found: a name swapped for a link in between is not followed.
 class AtomicFile {

@@ -174,18 +174,19 @@ TEST(AtomicFile, TheNextWriteRemovesWhatKilledWritersLeft) {
 
 // Another user's link in a sticky folder everyone may write to is followed only where the kernel
 // would follow it: for the link's owner, or when the folder's owner made it; that holds for a link
-// in place of the file and for one in place of a folder on the path. Another user's FIFO there
-// is refused on the same terms, before it is opened (a write into it would wait for a reader for
-// ever); the user's own is written into. Each row: what is planted in the shared folder, the
-// folder's mode and owner, the planted entry's owner, whether the file the link leads to exists,
-// and whether the write goes through. Run as root, the only user who can hand entries to others.
+// in place of the file and for one in place of a folder on the path. Another user's FIFO or file
+// there is refused on the same terms, before it is opened (a write into a FIFO would wait for a
+// reader for ever, one into a file would stay theirs); the user's own are written into. Each row:
+// what is planted in the shared folder, the folder's mode and owner, the planted entry's owner,
+// whether the file the link leads to exists, and whether the write goes through. Run as root, the
+// only user who can hand entries to others.
 TEST(AtomicFile, ALinkPlantedByAnotherUserInASharedFolderIsNotFollowed) {
   if (::geteuid() != 0) {
     GTEST_SKIP() << "needs root to make another user's link";
   }
   constexpr uid_t kOther = 65534;
   const uid_t me = ::geteuid();
-  enum class Planted { Link, FolderLink, Fifo };
+  enum class Planted { Link, FolderLink, Fifo, File };
   const struct {
     const char* what;
     Planted planted;
@@ -208,6 +209,8 @@ TEST(AtomicFile, ALinkPlantedByAnotherUserInASharedFolderIsNotFollowed) {
       {"my own FIFO", Planted::Fifo, 01777, me, me, true, true},
       {"the folder owner's FIFO", Planted::Fifo, 01777, kOther, kOther, true, true},
       {"another's FIFO, not sticky", Planted::Fifo, 0777, me, kOther, true, true},
+      {"another's file", Planted::File, 01777, me, kOther, true, false},
+      {"the folder owner's file", Planted::File, 01777, kOther, kOther, true, true},
   };
   for (const auto& row : rows) {
     testing::TempDir dir;
@@ -225,6 +228,8 @@ TEST(AtomicFile, ALinkPlantedByAnotherUserInASharedFolderIsNotFollowed) {
     std::string target = planted;
     if (row.planted == Planted::Fifo) {
       ASSERT_EQ(::mkfifo(planted.c_str(), 0666), 0);
+    } else if (row.planted == Planted::File) {
+      ASSERT_TRUE(testing::writeFile(planted, "theirs"));
     } else if (row.planted == Planted::FolderLink) {
       planted = shared + "/planted";
       target = planted + "/notes.txt";
@@ -245,16 +250,17 @@ TEST(AtomicFile, ALinkPlantedByAnotherUserInASharedFolderIsNotFollowed) {
     char got[8] = {};
     const ssize_t n = fifo ? ::read(reader.get(), got, sizeof got) : 0;
     const std::string received(got, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+    // Where the bytes of a write that goes through end up.
+    const bool ownFile = row.planted == Planted::File;
+    const std::string landed = fifo ? received : testing::readFile(ownFile ? planted : victim);
     if (row.followed) {
-      EXPECT_EQ(fifo ? received : testing::readFile(victim), "new") << row.what;
+      EXPECT_EQ(landed, "new") << row.what;
       continue;
     }
-    EXPECT_EQ(received, "") << row.what;
+    EXPECT_EQ(landed, ownFile ? "theirs" : row.existing && !fifo ? "notes" : "") << row.what;
     EXPECT_NE(file.failureReason().find("another user made in a folder everyone may write to"),
               std::string::npos)
         << row.what << ": " << file.failureReason();
-    EXPECT_EQ(row.existing ? testing::readFile(victim) : std::string(), row.existing ? "notes" : "")
-        << row.what;
     EXPECT_EQ(nodeType(victim), row.existing ? static_cast<mode_t>(S_IFREG) : 0) << row.what;
   }
 }
