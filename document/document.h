@@ -238,6 +238,9 @@ class Document {
  private:
   /// What the document composes, for a wallpaper of any size.
   CompositionInputs inputs() const;
+  /// Starts the background's recipe afresh from the background as it is when it holds
+  /// BackgroundRecipe::kMaxSteps steps.
+  void restartFullRecipe();
   /// Installs the last set composed again for `layout` from its recipe.
   Outcome recompose(WallpaperOutput& output, const WallpaperRecipe& recipe,
                     const MonitorLayout& layout);
