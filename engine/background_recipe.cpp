@@ -211,13 +211,13 @@ std::string BackgroundRecipe::replayProblem(int w, int h, int previewWidth,
     if (width > Bitmap::kMaxDimension || height > Bitmap::kMaxDimension ||
         width * height > static_cast<long double>(most)) {
       return which + " makes a background of " + SizeText(width, height) +
-             " pixels, more than the " + std::to_string(most) + " pixels a " + SizeText(w, h) +
-             " wallpaper's may have";
+             " pixels, more than the " + std::to_string(most) + " a wallpaper of " +
+             SizeText(w, h) + " allows";
     }
     if (work > workLimit) {
       return "its steps up to step " + std::to_string(i + 1) + " paint more than the " +
-             std::to_string(static_cast<std::int64_t>(workLimit)) + " pixels a " + SizeText(w, h) +
-             " wallpaper's background may take";
+             std::to_string(static_cast<std::int64_t>(workLimit)) + " pixels a wallpaper of " +
+             SizeText(w, h) + " allows";
     }
   }
   return std::string();
