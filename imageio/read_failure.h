@@ -36,6 +36,11 @@ std::string StoredSizeText(std::int64_t width, std::int64_t height, std::int64_t
 /// "grid repeats one coded tile N times": a grid whose cells share coded data.
 std::string RepeatedTileText(std::int64_t times);
 
+/// "grid of W x H holds only N bytes of coded pictures, ...": a derived picture ("grid",
+/// "overlay canvas") far larger than the coded data it is made of.
+std::string ThinDerivedText(const std::string& what, std::int64_t width, std::int64_t height,
+                            std::uint64_t codedBytes);
+
 /// "file is too short for a picture of W x H": the header promises more pixels than the data
 /// that follows could hold at the best ratio its compression reaches.
 std::string TooShortText(std::int64_t width, std::int64_t height);

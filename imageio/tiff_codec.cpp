@@ -117,7 +117,8 @@ std::uint16_t field16(TIFF* tif, std::uint32_t tag) {
 }
 
 // Whether the strips or tiles the directory names end within the file, and how many of the
-// file's bytes they hold: never more than the file, however often they name the same bytes.
+// file's bytes they hold: each byte once, however many strips or tiles name it, and never the
+// bytes of the tables of their offsets and lengths, which are no picture data.
 bool chunksInFile(TIFF* tif, std::uint64_t size, std::uint64_t& coded) {
   std::uint64_t* offsets = nullptr;
   std::uint64_t* counts = nullptr;
@@ -128,14 +129,36 @@ bool chunksInFile(TIFF* tif, std::uint64_t size, std::uint64_t& coded) {
     coded = size;
     return true;
   }
-  coded = 0;
   const std::uint32_t chunks = tiled ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
   for (std::uint32_t s = 0; s < chunks; ++s) {
     if (offsets[s] > size || counts[s] > size - offsets[s]) {
       return false;
     }
-    coded = std::min(size, coded + counts[s]);
   }
+  // The runs in the order of their offsets, as writers put them; sorted apart only when not.
+  std::vector<std::uint32_t> order;
+  const auto at = [&](std::uint32_t i) { return order.empty() ? i : order[i]; };
+  if (!std::is_sorted(offsets, offsets + chunks)) {
+    order.resize(chunks);
+    for (std::uint32_t s = 0; s < chunks; ++s) {
+      order[s] = s;
+    }
+    std::sort(order.begin(), order.end(),
+              [&](std::uint32_t a, std::uint32_t b) { return offsets[a] < offsets[b]; });
+  }
+  coded = 0;
+  std::uint64_t end = 0;  // the end of the bytes counted so far
+  for (std::uint32_t i = 0; i < chunks; ++i) {
+    const std::uint64_t from = std::max(end, offsets[at(i)]);
+    const std::uint64_t to = offsets[at(i)] + counts[at(i)];
+    if (to > from) {
+      coded += to - from;
+      end = to;
+    }
+  }
+  // Each offset and length takes two bytes at least.
+  const std::uint64_t tables = std::uint64_t{4} * chunks;
+  coded = std::min(coded, size > tables ? size - tables : 0);
   return true;
 }
 
