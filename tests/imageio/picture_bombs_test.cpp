@@ -33,7 +33,7 @@ std::string reasonFor(const std::string& format, const Bytes& file, Bitmap& bitm
 }
 
 // Each bomb is refused with its true reason in under a second, having touched little memory: the
-// pictures they promise would take 0.07 to 5 GB.
+// pictures they promise would take 4 MB to 5 GB.
 TEST(PictureBombs, AreRefusedForWhatTheyAreAtLittleCost) {
   for (const PictureBomb& bomb : PictureBombs()) {
     Bitmap bitmap = PatternBitmap(2, 2);
