@@ -119,21 +119,23 @@ std::uint16_t field16(TIFF* tif, std::uint32_t tag) {
 // Whether the strips or tiles the directory names end within the file, and how many of the
 // file's bytes they hold: each byte once, however many strips or tiles name it, and never the
 // bytes of the tables of their offsets and lengths, which are no picture data.
-bool chunksInFile(TIFF* tif, std::uint64_t size, std::uint64_t& coded) {
+bool chunksInFile(TIFF* tif, std::uint64_t size, std::uint64_t& coded, std::uint64_t& named) {
   std::uint64_t* offsets = nullptr;
   std::uint64_t* counts = nullptr;
   const bool tiled = TIFFIsTiled(tif) != 0;
   if (TIFFGetField(tif, tiled ? TIFFTAG_TILEOFFSETS : TIFFTAG_STRIPOFFSETS, &offsets) == 0 ||
       TIFFGetField(tif, tiled ? TIFFTAG_TILEBYTECOUNTS : TIFFTAG_STRIPBYTECOUNTS, &counts) == 0 ||
       offsets == nullptr || counts == nullptr) {
-    coded = size;
+    coded = named = size;
     return true;
   }
   const std::uint32_t chunks = tiled ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
+  named = 0;
   for (std::uint32_t s = 0; s < chunks; ++s) {
     if (offsets[s] > size || counts[s] > size - offsets[s]) {
       return false;
     }
+    named = std::min(size, named + counts[s]);
   }
   // The runs in the order of their offsets, as writers put them; sorted apart only when not.
   std::vector<std::uint32_t> order;
@@ -243,7 +245,8 @@ std::optional<double> mostDecoded(TIFF* tif, const MemoryFile& file, std::uint64
 // its memory is taken.
 void checkCoded(TIFF* tif, const MemoryFile& file, std::uint32_t width, std::uint32_t height) {
   std::uint64_t coded = 0;
-  if (!chunksInFile(tif, file.size, coded)) {
+  std::uint64_t named = 0;
+  if (!chunksInFile(tif, file.size, coded, named)) {
     Fail(photo::kTruncated);
   }
   // Tiles pad the picture to whole tiles; tiles far larger than the picture are no picture.
@@ -256,7 +259,18 @@ void checkCoded(TIFF* tif, const MemoryFile& file, std::uint32_t width, std::uin
     Fail(photo::kDamaged);
   }
   const std::optional<double> most = mostDecoded(tif, file, coded, width, height, decoded);
-  photo::CheckHolds(!most || static_cast<double>(decoded) <= *most, width, height);
+  if (!most || static_cast<double>(decoded) <= *most) {
+    return;
+  }
+  // Chunks that would hold the picture if their bytes were their own: name what they share.
+  const std::optional<double> unshared = mostDecoded(tif, file, named, width, height, decoded);
+  if (coded < named && unshared && static_cast<double>(decoded) <= *unshared) {
+    const bool tiled = TIFFIsTiled(tif) != 0;
+    Fail(SharedChunksText(tiled ? "tiles" : "strips",
+                          tiled ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif), coded, width,
+                          height));
+  }
+  photo::CheckHolds(false, width, height);
 }
 
 // How the picture is read: as stored, samples copied (kinds an 8- or 16-bit PNG also has) or

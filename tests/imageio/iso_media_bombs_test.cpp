@@ -145,8 +145,7 @@ TEST(IsoMediaBombs, HonestGridsAndOverlaysPass) {
               "");
     if (h.read != nullptr) {
       Bitmap bitmap;
-      EXPECT_EQ(reasonOf([&] { h.read(h.file.data(), h.file.size(), bitmap, ImageLimits{}); }),
-                "");
+      EXPECT_EQ(reasonOf([&] { h.read(h.file.data(), h.file.size(), bitmap, ImageLimits{}); }), "");
       EXPECT_GT(bitmap.width(), 256);
     }
   }

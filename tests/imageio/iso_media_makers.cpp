@@ -259,8 +259,8 @@ Bytes GridOfOneTile(const std::string& brand, const Bytes& tile, int tileSide, i
   return AssembleIsoFile(r);
 }
 
-Bytes GridOfCopies(const std::string& brand, const Bytes& tile, int tileSide, int rows,
-                   int columns, std::uint32_t width, std::uint32_t height, int variants) {
+Bytes GridOfCopies(const std::string& brand, const Bytes& tile, int tileSide, int rows, int columns,
+                   std::uint32_t width, std::uint32_t height, int variants) {
   IsoItemRecipe cell;
   IsoFileRecipe r = derivedOverTile(brand, tile, tileSide, "grid",
                                     GridData(rows, columns, width, height), width, height, cell);

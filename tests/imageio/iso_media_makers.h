@@ -58,8 +58,8 @@ Bytes GridOfOneTile(const std::string& brand, const Bytes& tile, int tileSide, i
 /// A grid of rows x columns cells, each an item with its own copy of `tile`'s coded data. The
 /// copies of the first `variants` cells (all of them with 0) differ in their last bytes: data
 /// of their own that no decoder is asked to read.
-Bytes GridOfCopies(const std::string& brand, const Bytes& tile, int tileSide, int rows,
-                   int columns, std::uint32_t width, std::uint32_t height, int variants);
+Bytes GridOfCopies(const std::string& brand, const Bytes& tile, int tileSide, int rows, int columns,
+                   std::uint32_t width, std::uint32_t height, int variants);
 
 /// An overlay ('iovl') of `layers` layers, all `tile` (of tileSide pixels), on a width x height
 /// canvas.

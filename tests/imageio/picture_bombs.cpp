@@ -198,6 +198,7 @@ Bytes tiffOf(HandMadeTiff t) {
 
 std::vector<PictureBomb> PictureBombs() {
   const std::string tooShort = "file is too short for a picture of ";
+  const std::string ownBytes = " bytes of their own, too few for a picture of ";
   Bytes lossless = losslessBitstream(16383, 16383, false);
   lossless.resize(lossless.size() + 8);
   // Eleven bytes of a zlib stream of zeros.
@@ -226,16 +227,16 @@ std::vector<PictureBomb> PictureBombs() {
        tooShort + "20000 x 20000"},
       // Chunks naming a few bytes again and again: their offset table is most of the file.
       {"deflate-tiled-2048x2048-tiles-sharing-11-bytes", "tiff",
-       tiffOf({2048, 2048, 8, 1, PHOTOMETRIC_MINISBLACK, COMPRESSION_ADOBE_DEFLATE, deflated, 1,
-               32}),
-       tooShort + "2048 x 2048"},
+       tiffOf(
+           {2048, 2048, 8, 1, PHOTOMETRIC_MINISBLACK, COMPRESSION_ADOBE_DEFLATE, deflated, 1, 32}),
+       "4096 tiles hold only 11" + ownBytes + "2048 x 2048"},
       {"deflate-2048x2048-strips-of-a-row-sharing-11-bytes", "tiff",
        tiffOf({2048, 2048, 8, 3, PHOTOMETRIC_RGB, COMPRESSION_ADOBE_DEFLATE, deflated, 2048}),
-       tooShort + "2048 x 2048"},
+       "2048 strips hold only 11" + ownBytes + "2048 x 2048"},
       {"deflate-tiled-2048x2048-tiles-of-1000-bytes-one-byte-apart", "tiff",
-       tiffOf({2048, 2048, 8, 1, PHOTOMETRIC_MINISBLACK, COMPRESSION_ADOBE_DEFLATE, kilobyte, 1,
-               64, 1}),
-       tooShort + "2048 x 2048"},
+       tiffOf({2048, 2048, 8, 1, PHOTOMETRIC_MINISBLACK, COMPRESSION_ADOBE_DEFLATE, kilobyte, 1, 64,
+               1}),
+       "1024 tiles hold only 2023" + ownBytes + "2048 x 2048"},
       {"lzw-20000x20000-strips-sharing-1000-bytes", "tiff",
        tiffOf({20000, 20000, 8, 3, PHOTOMETRIC_RGB, COMPRESSION_LZW, Bytes(1000, 0x80), 2}),
        tooShort + "20000 x 20000"},

@@ -131,8 +131,8 @@ TEST(PictureBombs, RealPicturesOfTheSameSizesLoad) {
        12},
       {"solid Deflate TIFF in tiles of 16", "tiff",
        MakeTiff(solidPicture(2048), COMPRESSION_ADOBE_DEFLATE, 0, 16), 2048, true, 0, 12},
-      {"photo-like tiled Deflate TIFF", "tiff",
-       MakeTiff(photo, COMPRESSION_ADOBE_DEFLATE, 0, 64), 2000, false, 0, 12},
+      {"photo-like tiled Deflate TIFF", "tiff", MakeTiff(photo, COMPRESSION_ADOBE_DEFLATE, 0, 64),
+       2000, false, 0, 12},
   };
   for (const auto& c : cases) {
     Bitmap bitmap;
