@@ -56,8 +56,8 @@ Bytes GridOfOneTile(const std::string& brand, const Bytes& tile, int tileSide, i
                     int columns, std::uint32_t width, std::uint32_t height, bool itemPerCell);
 
 /// A grid of rows x columns cells, each an item with its own copy of `tile`'s coded data. The
-/// copies of the first `variants` cells (all of them with 0) differ in their last bytes: data
-/// of their own that no decoder is asked to read.
+/// first `variants` cells (every cell with 0) are made distinct by changing their last bytes,
+/// which leaves data no decoder should be asked to read; the others are exact copies.
 Bytes GridOfCopies(const std::string& brand, const Bytes& tile, int tileSide, int rows, int columns,
                    std::uint32_t width, std::uint32_t height, int variants);
 
