@@ -12,6 +12,8 @@ usage: bench/hostile_pictures.py KIND AMOUNT OUT   (AMOUNT: megabytes, or scans 
   jpeg-passes a 20000x20000 progressive gray JPEG: its first scan, then AMOUNT scans of a few
               hundred bytes that each pass over every block as empty
   gif-frames  a GIF of 1x1 frames, MEGABYTES long
+  tiff-tiles  a gray TIFF of 16x16 deflate tiles that all name one tile's bytes, as large as
+              MEGABYTES of offset table let it be (16.8 MB: 23170x23170)
 
 Measure with e.g. /usr/bin/time -v build-bench/bench/imageio/tessora_load_picture OUT.
 The files are made on the fly (in /tmp): they are too large to keep.
@@ -158,9 +160,29 @@ def gif_frames(out, size):
     out.write(frame * (count % 65536) + b"\x3b")
 
 
+def tiff_tiles(out, size):
+    side = min(23170, int((size / 8) ** 0.5) * 16)
+    count = ((side + 15) // 16) ** 2
+    tile = zlib.compress(bytes(16 * 16), 9)
+    tile += b"\x00" * (len(tile) % 2)
+    offsets_at = 8 + len(tile)
+    counts_at = offsets_at + 4 * count
+    directory_at = counts_at + 4 * count
+    out.write(b"II*\x00" + struct.pack("<I", directory_at) + tile)
+    out.write(struct.pack("<I", 8) * count + struct.pack("<I", len(tile)) * count)
+    # Width, height, 8 bits, deflate, gray, one sample, the tiles' side, offsets, lengths.
+    entries = [(256, 4, 1, side), (257, 4, 1, side), (258, 3, 1, 8), (259, 3, 1, 8),
+               (262, 3, 1, 1), (277, 3, 1, 1), (322, 4, 1, 16), (323, 4, 1, 16),
+               (324, 4, count, offsets_at), (325, 4, count, counts_at)]
+    out.write(struct.pack("<H", len(entries)))
+    for entry in entries:
+        out.write(struct.pack("<HHII", *entry))
+    out.write(struct.pack("<I", 0))
+
+
 KINDS = {"png-tail": png_tail, "png-empty": png_empty, "png-chunks": png_chunks,
          "png-cut": png_cut, "jpeg-cut": jpeg_cut, "jpeg-scans": jpeg_scans,
-         "jpeg-passes": jpeg_passes, "gif-frames": gif_frames}
+         "jpeg-passes": jpeg_passes, "gif-frames": gif_frames, "tiff-tiles": tiff_tiles}
 
 if __name__ == "__main__":
     if len(sys.argv) != 4 or sys.argv[1] not in KINDS:

@@ -17,11 +17,17 @@ namespace tessora {
 /// target removes.
 /// A target that is a symbolic link stays one: the file it names is replaced, or created when it
 /// does not exist yet. A link another user made in a sticky folder everyone may write to (/tmp)
-/// is not followed, as the kernel's protection of such folders would not follow it: the write
-/// fails and nothing is touched. A replaced file keeps its permissions, and a file that a plain
-/// write would not be allowed to change is not replaced either. A target that is not a regular file
-/// (a device, a pipe, a standard stream such as /dev/stdout) is written directly, as any program
-/// writes to a path: it is never replaced, and for it the old-or-new promise cannot hold.
+/// is not followed, whether it stands for the file or for a folder on its path, as the kernel's
+/// protection of such folders would not follow it: the write fails and nothing is touched. A
+/// replaced file keeps its permissions, and a file that a plain write would not be allowed to
+/// change is not replaced either. A target that is not a regular file (a device, a pipe, a
+/// standard stream such as /dev/stdout) is written directly, as any program writes to a path: it
+/// is never replaced, and for it the old-or-new promise cannot hold. A FIFO or a file another
+/// user made in such a folder is refused before it is opened, as the kernel's protection of
+/// FIFOs and files there would refuse it: rather than waiting for a reader that may never come,
+/// or writing into a file that stays theirs. open() walks the path
+/// name by name, each looked up in a descriptor of the folder before it, and everything after
+/// works on the folder and file it found: a name swapped for a link in between is not followed.
 class AtomicFile {
  public:
   explicit AtomicFile(std::string target);
@@ -52,11 +58,15 @@ class AtomicFile {
   bool flushBuffer();
   bool fail(int error);
   void discard();
+  void closeFolder();
 
   std::string target_;
-  std::string path_;  // the target with its links followed: where the bytes end up
-  std::string tempName_;
-  std::string refusedLink_;   // a link not followed: see the class comment
+  std::string path_;          // the target with its links followed: where the bytes end up
+  std::string name_;          // the target's name in folder_
+  std::string tempName_;      // the temporary file's name in folder_
+  int folder_ = -1;           // the folder the target is in, reached without following a link
+  int entry_ = -1;            // the existing target itself, not followed (O_PATH)
+  std::string refusal_;       // a link not followed, a FIFO not opened: see the class comment
   std::string deniedFolder_;  // the folder that refused the temporary file
   int fd_ = -1;
   bool direct_ = false;

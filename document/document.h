@@ -219,8 +219,10 @@ class Document {
   /// forgets its root picture at every start). On the monitors it was made for, the files go as
   /// they are: the monitors' own files when there is one for each monitor of `layout`, else the
   /// one file. When the monitors have changed since, it is composed again for `layout` from the
-  /// recipe the set left, and that is told. No file there is told as a failure. Returns whether
-  /// the desktop took it.
+  /// recipe the set left, and that is told. No file there is told as a failure. A recipe that
+  /// cannot be used (or replayed at a bounded cost, or whose new set cannot be written) is told
+  /// as a failure with its reason, and the last set's pictures are handed over unchanged
+  /// instead. Returns whether the desktop took the wallpaper asked for.
   bool restoreWallpaper(WallpaperSetter* service, const MonitorLayout& layout = MonitorLayout{});
   /// "Save As": writes the composed wallpaper to `path` in `format` and reports where. A failed
   /// write passes on as ImageError. With several monitors in `layout`, writes the whole virtual
@@ -238,6 +240,9 @@ class Document {
  private:
   /// What the document composes, for a wallpaper of any size.
   CompositionInputs inputs() const;
+  /// Starts the background's recipe afresh from the background as it is when it holds
+  /// BackgroundRecipe::kMaxSteps steps.
+  void restartFullRecipe();
   /// Installs the last set composed again for `layout` from its recipe.
   Outcome recompose(WallpaperOutput& output, const WallpaperRecipe& recipe,
                     const MonitorLayout& layout);

@@ -2,6 +2,9 @@
 // "Save As" and "Copy to Clipboard".
 #include "document/document.h"
 #include "document/wallpaper_output.h"
+#include "imageio/image_error.h"
+
+#include <new>
 
 namespace tessora {
 
@@ -62,15 +65,58 @@ bool Document::setAsWallpaper(WallpaperSetter* service, const MonitorLayout& lay
 }
 
 // Monitors that are not known now, or were not known then, are taken to be the same. Only the
-// recipe's text is read to tell; its pictures only when they are needed.
+// recipe's text is read to tell; its pictures only when they are needed. When the wallpaper
+// cannot be composed again (its recipe cannot be used, would cost too much to replay, or the new
+// set cannot be written), the pictures of the last set are handed over as they are, and the
+// failure says so: the restore did not do what it was for.
 bool Document::restoreWallpaper(WallpaperSetter* service, const MonitorLayout& layout) {
-  return install(service, "Wallpaper could not be restored: ", [&](WallpaperOutput& output) {
-    const std::optional<MonitorLayout> then = output.lastLayout();
-    if (!then || layout.monitors.empty() || then->monitors.empty() || *then == layout) {
+  // What install() reports a failure under; told afresh when the recipe cannot be used.
+  std::string failed = "Wallpaper could not be restored: ";
+  return install(service, failed, [&](WallpaperOutput& output) {
+    // Hands over the last set's pictures in place of a wallpaper composed for these monitors,
+    // which `why` tells, and fails saying so.
+    auto handOver = [&](const std::string& why, const std::string& pictures) {
+      failed = why + "\n";
+      const Outcome handed = output.restore(layout);
+      return handed ? Outcome::Failed("the pictures of the last wallpaper" + pictures +
+                                      " were handed over unchanged instead")
+                    : Outcome::Failed(
+                          "nor could the pictures of the last wallpaper be handed "
+                          "over: " +
+                          handed.reason());
+    };
+    const OutcomeOf<std::optional<MonitorLayout>> then = output.lastLayout();
+    if (!then) {
+      // The monitors it was made for are not known: they may be these, or not.
+      return handOver(
+          "The recipe of the last wallpaper cannot be used, so it cannot be composed "
+          "again for these monitors: " +
+              then.reason(),
+          "");
+    }
+    const std::optional<MonitorLayout>& made = then.value();
+    if (!made || layout.monitors.empty() || made->monitors.empty() || *made == layout) {
       return output.restore(layout);
     }
+    std::string why;
     const OutcomeOf<WallpaperRecipe> last = output.lastRecipe();
-    return last ? recompose(output, last.value(), layout) : output.restore(layout);
+    if (!last) {
+      why = "its recipe cannot be used: " + last.reason();
+    } else if (const std::string cost = RecipeReplayProblem(last.value(), layout); !cost.empty()) {
+      why = "its recipe would cost too much to replay: " + cost;
+    } else {
+      try {
+        return recompose(output, last.value(), layout);
+      } catch (const ImageError& e) {
+        why = e.what();
+      } catch (const BitmapError& e) {
+        why = e.what();
+      } catch (const std::bad_alloc&) {
+        why = "there is not enough memory";
+      }
+    }
+    return handOver("The wallpaper could not be composed again for the changed monitors: " + why,
+                    ", made for the monitors before,");
   });
 }
 

@@ -161,6 +161,7 @@ void Document::generateBackground(BackgroundKind kind) {
     if (kind == BackgroundKind::Halo) {
       step.halo = lastStretch_;
     }
+    restartFullRecipe();
     if (!recipe_) {
       recipe_.emplace(tile_);
     }
@@ -175,6 +176,14 @@ void Document::generateBackground(BackgroundKind kind) {
   tileCaption_ = BackgroundCaption(kind);
   changed(kCaptions);
   enableTileTools(true);
+}
+
+// A recipe holds no more steps than a restore replays: a full one starts afresh from the
+// background as it is, and the steps before are kept only in the picture they made.
+void Document::restartFullRecipe() {
+  if (recipe_ && recipe_->steps().size() >= BackgroundRecipe::kMaxSteps) {
+    recipe_.emplace(tile_);
+  }
 }
 
 void Document::setDeepBackgroundColor(TColor c) {
@@ -195,6 +204,7 @@ void Document::SetTileResizeFraction(std::int32_t x) {
 void Document::scaleTile(float factor) {
   const ChangeScope scope(notices_);
   supersedeLoad(Source::Tile);
+  restartFullRecipe();
   {
     BusyScope busy(busySpans_);
     ScaleBitmap(tile_, factor);

@@ -83,7 +83,7 @@ Outcome WallpaperOutput::restore(const MonitorLayout& layout) {
                                 : service_.setMonitorWallpapers(files);
 }
 
-std::optional<MonitorLayout> WallpaperOutput::lastLayout() const {
+OutcomeOf<std::optional<MonitorLayout>> WallpaperOutput::lastLayout() const {
   return ReadRecipeLayout(folder_.currentSet());
 }
 

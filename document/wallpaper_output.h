@@ -48,8 +48,8 @@ class WallpaperOutput {
   /// there is one for each monitor of `layout`, else the one file.
   Outcome restore(const MonitorLayout& layout);
   /// The layout the current set was made for, its pictures left unread; nothing without a
-  /// recipe that can be read.
-  std::optional<MonitorLayout> lastLayout() const;
+  /// recipe, and why when its recipe cannot be read.
+  OutcomeOf<std::optional<MonitorLayout>> lastLayout() const;
   /// The recipe of the current set, or why there is none that can be used.
   OutcomeOf<WallpaperRecipe> lastRecipe() const;
 

@@ -38,15 +38,25 @@ void WriteWallpaperRecipe(const std::string& folder, const CompositionInputs& in
                           const MonitorLayout& layout);
 
 /// Only the layout the recipe in `folder` was made for, its pictures left unread; nothing when
-/// there is no recipe that can be read.
-std::optional<MonitorLayout> ReadRecipeLayout(const std::string& folder);
+/// there is no recipe there (a folder of an earlier version), and why when there is one that
+/// cannot be read (as ReadWallpaperRecipe tells it).
+OutcomeOf<std::optional<MonitorLayout>> ReadRecipeLayout(const std::string& folder);
 
-/// Reads the recipe a set left in `folder`, or says why there is none that can be used.
+/// Reads the recipe a set left in `folder`, or says why it cannot be used, naming the file: the
+/// text must be a regular file of at most 1 MiB (a FIFO, a folder or a device in its place is not
+/// read), text without NUL bytes whose every line is understood, and the picture copies it
+/// needs must be there and readable. The copy of a generated background's starting picture is
+/// read only when replaying needs its pixels (see BackgroundRecipe::ReadsBasePixels).
 OutcomeOf<WallpaperRecipe> ReadWallpaperRecipe(const std::string& folder);
 
-/// The recipe's text: everything but the pictures' pixels; and read back onto the pictures.
+/// Why composing `recipe` again for the monitors of `layout` would cost more than a replay may
+/// (see BackgroundRecipe::replayProblem), naming the monitor; empty when it would not.
+std::string RecipeReplayProblem(const WallpaperRecipe& recipe, const MonitorLayout& layout);
+
+/// The recipe's text: everything but the pictures' pixels; and read back onto the pictures, or
+/// why the text is no recipe (the line that is not understood).
 std::string WallpaperRecipeText(const CompositionInputs& in, const MonitorLayout& layout);
-std::optional<WallpaperRecipe> ParseWallpaperRecipe(const std::string& text, Bitmap tile,
-                                                    Bitmap center);
+OutcomeOf<WallpaperRecipe> ParseWallpaperRecipe(const std::string& text, Bitmap tile,
+                                                Bitmap center);
 
 }  // namespace tessora

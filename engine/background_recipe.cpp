@@ -1,5 +1,7 @@
 #include "engine/background_recipe.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <sstream>
 
@@ -54,6 +56,64 @@ std::optional<BackgroundRecipe::Step> ReadStep(const std::string& line) {
   return step;
 }
 
+using Step = BackgroundRecipe::Step;
+
+// Whether `step` paints every pixel of the w x h background it makes, whatever was there before,
+// and sets its fill colour: the ellipses and the corner's nested boxes start from the whole
+// bitmap; the vertical gradient's bands are two rows high, so an odd last row keeps its pixels.
+bool PaintsAll(const Step& step, int w, int h) {
+  if (!step.generate || w <= 0 || h <= 0) {
+    return false;
+  }
+  switch (step.kind) {
+    case BackgroundKind::Centered:
+    case BackgroundKind::Halo:
+    case BackgroundKind::Corner:
+      return true;
+    case BackgroundKind::Vertical:
+      return h % 2 == 0;
+    case BackgroundKind::Tile:
+      break;
+  }
+  return false;
+}
+
+// The step replaying starts from: the last that paints every pixel, else the first.
+std::size_t FirstReplayed(const std::vector<Step>& steps, int w, int h) {
+  for (std::size_t i = steps.size(); i-- > 0;) {
+    if (PaintsAll(steps[i], w, h)) {
+      return i;
+    }
+  }
+  return 0;
+}
+
+// The rectangle, in preview pixels, that a halo's rings follow on a w x h wallpaper.
+Rect HaloRect(const Step& step, int w, int h, int previewWidth, int previewHeight) {
+  if (!step.halo) {
+    return Rect{};
+  }
+  const CenterStretch& c = *step.halo;
+  return ToPreviewRect(
+      StretchedCenterBox(w, h, c.width, c.height, c.widthFraction, c.heightFraction), w, h,
+      previewWidth, previewHeight);
+}
+
+// How many rings EllipseGradient paints on a background `h` high, as it counts them.
+long double RingCount(const Step& step, int h, const Rect& halo) {
+  if (step.kind != BackgroundKind::Halo || halo.Left == halo.Right || halo.Top == halo.Bottom) {
+    return std::nearbyint(static_cast<long double>(h) / 2);
+  }
+  const long double dx = static_cast<long double>(halo.Right) - halo.Left;
+  const long double dy = static_cast<long double>(halo.Bottom) - halo.Top;
+  return std::nearbyint(std::sqrt(dx * dx + dy * dy));
+}
+
+std::string SizeText(long double w, long double h) {
+  return std::to_string(static_cast<std::int64_t>(w)) + " x " +
+         std::to_string(static_cast<std::int64_t>(h));
+}
+
 }  // namespace
 
 // Only what a step uses counts: a scaling has no colours, a generated background no factor.
@@ -91,19 +151,86 @@ void BackgroundRecipe::Apply(Bitmap& tile, const Step& step, int w, int h, const
   }
 }
 
+// Replaying from a step that paints every pixel needs none of the base's pixels, only the
+// transparency the background has by then: the base's, which a scaling drops (a scaled picture
+// is opaque), and the transparent colour, which every step keeps.
 Bitmap BackgroundRecipe::replay(int w, int h, int previewWidth, int previewHeight) const {
-  Bitmap tile = base_;
-  for (const Step& step : steps_) {
-    Rect halo;
-    if (step.halo) {
-      const CenterStretch& c = *step.halo;
-      halo = ToPreviewRect(
-          StretchedCenterBox(w, h, c.width, c.height, c.widthFraction, c.heightFraction), w, h,
-          previewWidth, previewHeight);
+  const std::size_t first = FirstReplayed(steps_, w, h);
+  Bitmap tile;
+  if (first < steps_.size() && PaintsAll(steps_[first], w, h)) {
+    bool transparent = base_.transparent();
+    for (std::size_t i = 0; i < first; ++i) {
+      transparent = transparent && steps_[i].generate;
     }
-    Apply(tile, step, w, h, halo);
+    tile.setFillColor(base_.fillColor());
+    tile.setTransparent(transparent);
+    tile.setTransparentColor(base_.transparentColor());
+  } else {
+    tile = base_;
+  }
+  for (std::size_t i = first; i < steps_.size(); ++i) {
+    const Step& step = steps_[i];
+    Apply(tile, step, w, h, HaloRect(step, w, h, previewWidth, previewHeight));
   }
   return tile;
+}
+
+std::string BackgroundRecipe::replayProblem(int w, int h, int previewWidth,
+                                            int previewHeight) const {
+  if (steps_.size() > kMaxSteps) {
+    return "it has " + std::to_string(steps_.size()) + " steps, more than the " +
+           std::to_string(kMaxSteps) + " a window makes";
+  }
+  const std::int64_t wallpaper = std::int64_t{w} * h;
+  const std::int64_t most = std::max(kReplayGrowth * wallpaper, kReplayFloorPixels);
+  const long double workLimit = static_cast<long double>(kReplayWork) * most;
+  const std::size_t first = FirstReplayed(steps_, w, h);
+  long double width = base_.width();
+  long double height = base_.height();
+  long double work = 0;
+  for (std::size_t i = first; i < steps_.size(); ++i) {
+    const Step& step = steps_[i];
+    const std::string which = "step " + std::to_string(i + 1);
+    if (step.generate) {
+      width = w;
+      height = h;
+      work += static_cast<long double>(wallpaper);
+      if (step.kind == BackgroundKind::Halo || step.kind == BackgroundKind::Centered) {
+        // Each ring is measured on each row it may reach.
+        const Rect halo = HaloRect(step, w, h, previewWidth, previewHeight);
+        work += RingCount(step, h, halo) * h;
+      }
+    } else {
+      if (!std::isfinite(step.factor) || step.factor < 0) {
+        return which + " scales by " + FloatText(step.factor) + ", which is no size";
+      }
+      width = std::nearbyint(width * step.factor);
+      height = std::nearbyint(height * step.factor);
+      work += width * height;
+    }
+    if (width > Bitmap::kMaxDimension || height > Bitmap::kMaxDimension ||
+        width * height > static_cast<long double>(most)) {
+      return which + " makes a background of " + SizeText(width, height) +
+             " pixels, more than the " + std::to_string(most) + " a wallpaper of " +
+             SizeText(w, h) + " allows";
+    }
+    if (work > workLimit) {
+      return "its steps up to step " + std::to_string(i + 1) + " paint more than the " +
+             std::to_string(static_cast<std::int64_t>(workLimit)) + " pixels a wallpaper of " +
+             SizeText(w, h) + " allows";
+    }
+  }
+  return std::string();
+}
+
+bool BackgroundRecipe::ReadsBasePixels(const std::vector<Step>& steps) {
+  for (const Step& step : steps) {
+    if (step.generate && step.kind != BackgroundKind::Vertical &&
+        step.kind != BackgroundKind::Tile) {
+      return false;
+    }
+  }
+  return true;
 }
 
 std::string BackgroundRecipe::stepsText() const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,6 +48,16 @@ class BackgroundRecipe {
     friend bool operator==(const Step& a, const Step& b);
   };
 
+  /// The most steps a recipe holds. The document starts a recipe afresh from its background as it
+  /// is once one is full, so a recipe with more steps was made by no window.
+  static constexpr std::size_t kMaxSteps = 256;
+  /// What replaying for a wallpaper of P pixels may cost: no step's background may hold more than
+  /// kReplayGrowth * P pixels (and never less than kReplayFloorPixels are allowed, for a small
+  /// wallpaper), and all the steps replayed together may write kReplayWork times that.
+  static constexpr std::int64_t kReplayGrowth = 4;
+  static constexpr std::int64_t kReplayFloorPixels = std::int64_t{1} << 24;
+  static constexpr std::int64_t kReplayWork = 8;
+
   /// A recipe that starts from `source`, with no steps yet.
   explicit BackgroundRecipe(Bitmap source) : base_(std::move(source)) {}
 
@@ -55,8 +67,16 @@ class BackgroundRecipe {
   static void Apply(Bitmap& tile, const Step& step, int w, int h, const Rect& halo);
   void add(const Step& step) { steps_.push_back(step); }
   /// The background source a w x h wallpaper gets, its halo placed as in a preview of
-  /// previewWidth x previewHeight.
+  /// previewWidth x previewHeight. Only the steps from the last one that paints every pixel are
+  /// replayed: what the steps before it made is painted over.
   Bitmap replay(int w, int h, int previewWidth, int previewHeight) const;
+  /// Why replaying for a w x h wallpaper would cost more than the limits above allow (too many
+  /// steps, a step whose background would be too large, or too much work in all), worked out from
+  /// the sizes alone, before any of it is done; empty when it would not.
+  std::string replayProblem(int w, int h, int previewWidth, int previewHeight) const;
+  /// Whether replaying reads the base's pixels at some wallpaper size: not when a step paints
+  /// every pixel of a background of any size, since replaying starts there.
+  static bool ReadsBasePixels(const std::vector<Step>& steps);
 
   const Bitmap& base() const { return base_; }
   /// The steps as text, a line each; and read back onto `base` (nothing for text that is not

@@ -457,7 +457,7 @@ void SaveBmpFile(const std::string& FileName, const Bitmap& bitmap) {
   bool ok = file.write(header.data(), header.size());
   // Rows are written bottom up, a block of about 1 MiB at a time; the padding stays zero.
   const auto rowBytes = static_cast<std::size_t>(stride);
-  const std::size_t blockRows = std::max<std::size_t>(1, (std::size_t{1} << 20) / rowBytes);
+  const std::size_t blockRows = std::max<std::size_t>(1, (std::size_t{1} << 20) / std::max<std::size_t>(rowBytes, 1));
   std::vector<std::uint8_t> block(std::min<std::size_t>(blockRows, h) * rowBytes, 0);
   for (std::uint64_t y = 0; ok && y < h; y += blockRows) {
     const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(blockRows, h - y));

@@ -7,6 +7,16 @@
 
 namespace tessora {
 
+/// A HEIF or AVIF picture derived from coded ones (a grid of tiles, an overlay of layers) larger
+/// than kFreeDerivedPixels (8192 x 4096) must hold one byte of coded data, counted once however
+/// often the same bytes are named, for every kPixelsPerCodedByte pixels of its canvas. Honest
+/// photos hold one for every 1 to 43 pixels, even at low quality; a grid of nearly empty tiles,
+/// 1,000 to 2,300 pixels a byte, costs gigabytes. Up to kFreeDerivedPixels, about 215 MB at 6.4
+/// bytes a pixel, every picture loads whatever it holds. The README's limits say how these were
+/// measured.
+constexpr std::uint64_t kFreeDerivedPixels = std::uint64_t{8192} * 4096;
+constexpr std::uint64_t kPixelsPerCodedByte = 100;
+
 /// Bounds a reader enforces before it allocates anything for an image, so that a hostile header
 /// costs no memory. A file beyond them fails like any unreadable file.
 ///

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <map>
 #include <optional>
+#include <set>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "imageio/coded_size.h"
@@ -44,6 +47,15 @@ bool isPicture(const Item& item) {
     default:
       return false;
   }
+}
+
+// FNV-1a of a coded picture's bytes: which pictures of a derived one are the same data.
+std::uint64_t contentHash(const coded_size::Bytes& b) {
+  std::uint64_t h = 14695981039346656037ull;
+  for (std::size_t i = 0; i < b.size; ++i) {
+    h = (h ^ b.data[i]) * 1099511628211ull;
+  }
+  return h;
 }
 
 bool near(std::uint64_t a, std::uint64_t b) {
@@ -212,17 +224,65 @@ class CostCheck {
       Fail(StoredSizeText(width, height, static_cast<std::int64_t>(coveredWidth),
                           static_cast<std::int64_t>(coveredHeight)));
     }
+    checkHeld("grid", item, depth, width, height);
     for (const std::uint32_t id : item.sources) {
       picture(source(id), depth + 1);
     }
   }
 
   // An overlay: layers placed on a canvas of one colour. Each layer is checked; the canvas is
-  // held to the limits and to the file's size for it.
+  // held to the limits and to the coded data of its layers.
   void overlay(const Item& item, int depth) {
-    canvas(item, 2 + 8);  // version, flags, the fill colour
+    const auto [width, height] = canvas(item, 2 + 8);  // version, flags, the fill colour
+    checkHeld("overlay canvas", item, depth, width, height);
     for (const std::uint32_t id : item.sources) {
       picture(source(id), depth + 1);
+    }
+  }
+
+  // The coded data a derived picture is made of, each distinct content once: a grid whose cells
+  // are copies of one tile holds one tile's bytes.
+  struct Held {
+    std::set<std::uint32_t> items;  // each item is read once, however often it is named
+    std::set<std::pair<std::uint64_t, std::uint64_t>> seen;  // size and hash of each content
+    std::uint64_t bytes = 0;
+  };
+
+  void gather(const Item& item, int depth, Held& held) const {
+    if (depth > kMaxDerivation || !isPicture(item)) {
+      Fail(kDamaged);
+    }
+    if (!held.items.insert(item.id).second) {
+      return;
+    }
+    if (isCoded(item)) {
+      std::vector<std::uint8_t> copy;
+      const coded_size::Bytes b = bytesOf(item, copy);
+      if (held.seen.insert({b.size, contentHash(b)}).second) {
+        held.bytes += b.size;
+      }
+      return;
+    }
+    for (const std::uint32_t id : item.sources) {
+      gather(source(id), depth + 1, held);
+    }
+  }
+
+  // Refuses a derived picture of width x height beyond kFreeDerivedPixels whose coded pictures
+  // hold less than one byte for every kPixelsPerCodedByte of its pixels (image_limits.h). Its
+  // decoder allocates for the whole canvas, however little data fills it.
+  void checkHeld(const char* what, const Item& item, int depth, std::uint32_t width,
+                 std::uint32_t height) const {
+    const std::uint64_t pixels = std::uint64_t{width} * height;
+    if (pixels <= kFreeDerivedPixels) {
+      return;
+    }
+    Held held;
+    for (const std::uint32_t id : item.sources) {
+      gather(source(id), depth + 1, held);
+    }
+    if (held.bytes * kPixelsPerCodedByte < pixels) {
+      Fail(ThinDerivedText(what, width, height, held.bytes));
     }
   }
 

@@ -47,6 +47,19 @@ std::string RepeatedTileText(std::int64_t times) {
   return "grid repeats one coded tile " + std::to_string(times) + " times";
 }
 
+std::string SharedChunksText(const std::string& what, std::uint64_t chunks, std::uint64_t ownBytes,
+                             std::int64_t width, std::int64_t height) {
+  return std::to_string(chunks) + " " + what + " hold only " + std::to_string(ownBytes) +
+         " bytes of their own, too few for a picture of " + sizeText(width, height);
+}
+
+std::string ThinDerivedText(const std::string& what, std::int64_t width, std::int64_t height,
+                            std::uint64_t codedBytes) {
+  return what + " of " + sizeText(width, height) + " holds only " + std::to_string(codedBytes) +
+         " bytes of coded pictures, less than one for every " +
+         std::to_string(kPixelsPerCodedByte) + " pixels";
+}
+
 std::string TooShortText(std::int64_t width, std::int64_t height) {
   return "file is too short for a picture of " + sizeText(width, height);
 }

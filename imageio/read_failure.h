@@ -36,6 +36,16 @@ std::string StoredSizeText(std::int64_t width, std::int64_t height, std::int64_t
 /// "grid repeats one coded tile N times": a grid whose cells share coded data.
 std::string RepeatedTileText(std::int64_t times);
 
+/// "65536 tiles hold only 11 bytes of their own, too few for a picture of W x H": strips or
+/// tiles of a TIFF that name the same bytes again and again.
+std::string SharedChunksText(const std::string& what, std::uint64_t chunks, std::uint64_t ownBytes,
+                             std::int64_t width, std::int64_t height);
+
+/// "grid of W x H holds only N bytes of coded pictures, ...": a derived picture ("grid",
+/// "overlay canvas") far larger than the coded data it is made of.
+std::string ThinDerivedText(const std::string& what, std::int64_t width, std::int64_t height,
+                            std::uint64_t codedBytes);
+
 /// "file is too short for a picture of W x H": the header promises more pixels than the data
 /// that follows could hold at the best ratio its compression reaches.
 std::string TooShortText(std::int64_t width, std::int64_t height);

@@ -117,25 +117,50 @@ std::uint16_t field16(TIFF* tif, std::uint32_t tag) {
 }
 
 // Whether the strips or tiles the directory names end within the file, and how many of the
-// file's bytes they hold: never more than the file, however often they name the same bytes.
-bool chunksInFile(TIFF* tif, std::uint64_t size, std::uint64_t& coded) {
+// file's bytes they hold: each byte once, however many strips or tiles name it, and never the
+// bytes of the tables of their offsets and lengths, which are no picture data.
+bool chunksInFile(TIFF* tif, std::uint64_t size, std::uint64_t& coded, std::uint64_t& named) {
   std::uint64_t* offsets = nullptr;
   std::uint64_t* counts = nullptr;
   const bool tiled = TIFFIsTiled(tif) != 0;
   if (TIFFGetField(tif, tiled ? TIFFTAG_TILEOFFSETS : TIFFTAG_STRIPOFFSETS, &offsets) == 0 ||
       TIFFGetField(tif, tiled ? TIFFTAG_TILEBYTECOUNTS : TIFFTAG_STRIPBYTECOUNTS, &counts) == 0 ||
       offsets == nullptr || counts == nullptr) {
-    coded = size;
+    coded = named = size;
     return true;
   }
-  coded = 0;
   const std::uint32_t chunks = tiled ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
+  named = 0;
   for (std::uint32_t s = 0; s < chunks; ++s) {
     if (offsets[s] > size || counts[s] > size - offsets[s]) {
       return false;
     }
-    coded = std::min(size, coded + counts[s]);
+    named = std::min(size, named + counts[s]);
   }
+  // The runs in the order of their offsets, as writers put them; sorted apart only when not.
+  std::vector<std::uint32_t> order;
+  const auto at = [&](std::uint32_t i) { return order.empty() ? i : order[i]; };
+  if (!std::is_sorted(offsets, offsets + chunks)) {
+    order.resize(chunks);
+    for (std::uint32_t s = 0; s < chunks; ++s) {
+      order[s] = s;
+    }
+    std::sort(order.begin(), order.end(),
+              [&](std::uint32_t a, std::uint32_t b) { return offsets[a] < offsets[b]; });
+  }
+  coded = 0;
+  std::uint64_t end = 0;  // the end of the bytes counted so far
+  for (std::uint32_t i = 0; i < chunks; ++i) {
+    const std::uint64_t from = std::max(end, offsets[at(i)]);
+    const std::uint64_t to = offsets[at(i)] + counts[at(i)];
+    if (to > from) {
+      coded += to - from;
+      end = to;
+    }
+  }
+  // Each offset and length takes two bytes at least.
+  const std::uint64_t tables = std::uint64_t{4} * chunks;
+  coded = std::min(coded, size > tables ? size - tables : 0);
   return true;
 }
 
@@ -220,7 +245,8 @@ std::optional<double> mostDecoded(TIFF* tif, const MemoryFile& file, std::uint64
 // its memory is taken.
 void checkCoded(TIFF* tif, const MemoryFile& file, std::uint32_t width, std::uint32_t height) {
   std::uint64_t coded = 0;
-  if (!chunksInFile(tif, file.size, coded)) {
+  std::uint64_t named = 0;
+  if (!chunksInFile(tif, file.size, coded, named)) {
     Fail(photo::kTruncated);
   }
   // Tiles pad the picture to whole tiles; tiles far larger than the picture are no picture.
@@ -233,7 +259,18 @@ void checkCoded(TIFF* tif, const MemoryFile& file, std::uint32_t width, std::uin
     Fail(photo::kDamaged);
   }
   const std::optional<double> most = mostDecoded(tif, file, coded, width, height, decoded);
-  photo::CheckHolds(!most || static_cast<double>(decoded) <= *most, width, height);
+  if (!most || static_cast<double>(decoded) <= *most) {
+    return;
+  }
+  // Chunks that would hold the picture if their bytes were their own: name what they share.
+  const std::optional<double> unshared = mostDecoded(tif, file, named, width, height, decoded);
+  if (coded < named && unshared && static_cast<double>(decoded) <= *unshared) {
+    const bool tiled = TIFFIsTiled(tif) != 0;
+    Fail(SharedChunksText(tiled ? "tiles" : "strips",
+                          tiled ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif), coded, width,
+                          height));
+  }
+  photo::CheckHolds(false, width, height);
 }
 
 // How the picture is read: as stored, samples copied (kinds an 8- or 16-bit PNG also has) or

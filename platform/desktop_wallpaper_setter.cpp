@@ -64,11 +64,18 @@ QList<MonitorFile> FilesFor(MonitorSpread spread, const MonitorPictures& picture
   return files;
 }
 
-// Every method tried, and why each failed.
+// Every method tried, and why each failed. Only the install is told: whether the picture was
+// written just now (a set) or long before (a restore) is the caller's to say.
 Outcome Failure(const QString& picture, const QStringList& reasons) {
-  return FailedWith(QStringLiteral("The wallpaper was saved to %1 but could not be "
-                                   "installed automatically.\n%2")
+  return FailedWith(QStringLiteral("The wallpaper %1 could not be installed automatically.\n%2")
                         .arg(picture, reasons.join(QLatin1Char('\n'))));
+}
+
+// The picture, or the fresh copy the desktop is to be handed, could not be had: no method was
+// tried.
+Outcome NotHandedOver(const QString& picture, const std::string& reason) {
+  return FailedWith(QStringLiteral("The wallpaper %1 could not be handed to the desktop.\n%2")
+                        .arg(picture, QString::fromStdString(reason)));
 }
 
 // One line of the failure report: the method and why it failed.
@@ -220,15 +227,14 @@ OutcomeOf<std::string> DesktopWallpaperSetter::wallpaperFolder() const {
 // and the next would fail the same way.
 Outcome DesktopWallpaperSetter::setWallpaper(const std::string& path) {
   const QString picture = QString::fromStdString(path);
-  auto failure = [&picture](const QStringList& reasons) { return Failure(picture, reasons); };
   if (!QFileInfo(picture).isReadable()) {
-    return failure({QStringLiteral("the file cannot be read")});
+    return NotHandedOver(picture, "the file cannot be read");
   }
   QStringList reasons;
   for (const auto& method : methods_) {
     const OutcomeOf<QStringList> fresh = files_.prepare({picture}, !method->readsBmp());
     if (!fresh.ok()) {
-      return failure({QString::fromStdString(fresh.reason())});
+      return NotHandedOver(picture, fresh.reason());
     }
     const Outcome installed = method->install(fresh.value().front());
     if (installed.ok()) {
@@ -241,7 +247,7 @@ Outcome DesktopWallpaperSetter::setWallpaper(const std::string& path) {
   if (methods_.empty()) {
     reasons << QStringLiteral("no way of setting the wallpaper is known for this session");
   }
-  return failure(reasons);
+  return Failure(picture, reasons);
 }
 
 Outcome DesktopWallpaperSetter::installFresh(WallpaperMethod& method,
@@ -275,7 +281,7 @@ Outcome DesktopWallpaperSetter::setMonitorWallpapers(const MonitorPictures& pict
     }
     const OutcomeOf<QStringList> copies = files_.prepare(paths, !method->readsBmp());
     if (!copies.ok()) {
-      return Failure(spanned, {QString::fromStdString(copies.reason())});
+      return NotHandedOver(spanned, copies.reason());
     }
     const Outcome installed = installFresh(*method, files, copies.value());
     if (installed.ok()) {

@@ -11,8 +11,17 @@ namespace {
   throw SettingsError("List index out of bounds (" + std::to_string(index) + ")");
 }
 
+// The list is written in the encoding of the file it replaces, byte-order mark and all; a file
+// whose text cannot be read, or written back as it was, is left alone.
 void writeListFile(const std::string& listFile, const std::vector<std::string>& entries) {
-  if (!WriteFileAtomically(listFile, FormatRecentListText(entries))) {
+  std::string old;
+  const DecodedText form =
+      ReadTextFile(listFile, old) == ReadResult::Ok ? DecodeText(old) : DecodedText();
+  if (!form.exact) {
+    throw SettingsError("Cannot create file " + listFile + ": it " + form.fault);
+  }
+  if (!WriteFileAtomically(listFile,
+                           EncodeText(FormatRecentListText(entries), form.encoding, form.marked))) {
     throw SettingsError("Cannot create file " + listFile);
   }
 }
@@ -42,8 +51,12 @@ void LoadRecentList(RecentList& list, const std::string& listFile) {
   if (IsUnusable(result)) {
     throw SettingsError("Cannot open file " + listFile + ": it " + ReadFailureText(result));
   }
+  const DecodedText decoded = DecodeText(text);
+  if (!decoded.readable) {
+    throw SettingsError("The file " + listFile + " cannot be read: it " + decoded.fault);
+  }
   bool mustWrite = result == ReadResult::Missing;
-  for (std::string& entry : ParseRecentListText(DecodeText(text).utf8)) {
+  for (std::string& entry : ParseRecentListText(decoded.utf8)) {
     if (IsExistingFile(entry)) {
       list.entries_.push_back(std::move(entry));
     } else {

@@ -37,9 +37,12 @@ class RecentList {
 
 /// Fills `list` from the list file, dropping entries whose files are gone (or are folders) and
 /// rewriting the file when something was dropped or the file was missing. Display names are cut
-/// at the first "." of the file name; nothing is selected. Throws SettingsError
-/// "Cannot open file <listFile>" (the list is then empty) or "Cannot create file <listFile>"
-/// (the list then holds the surviving entries).
+/// at the first "." of the file name; nothing is selected. The file may be UTF-8, UTF-16 or UTF-32
+/// (see DecodeText), and is rewritten in its own encoding; one whose text cannot be read, or
+/// written back as it was (damaged UTF-16), is never written over. Throws SettingsError
+/// "Cannot open file <listFile>: it ..." or "The file <listFile> cannot be read: it ..." (the
+/// list is then empty) or "Cannot create file <listFile>" (the list then holds the surviving
+/// entries).
 void LoadRecentList(RecentList& list, const std::string& listFile);
 
 /// Puts `path` on top (duplicates are kept), shows whole file names and selects item 0, then

@@ -71,14 +71,18 @@ std::string valueText(const Key& key, const Settings& settings) {
 SettingsLoad LoadSettings(const std::string& path, Settings& settings) {
   std::string text;
   const ReadResult result = ReadTextFile(path, text);
-  // An unreadable file reads as an empty one, every key its default, so the program still starts.
-  const IniFile ini(DecodeText(text).utf8);
+  // An unreadable file reads as an empty one, every key its default, so the program still starts;
+  // it is named with the reason, and a save leaves it alone.
+  const DecodedText decoded = DecodeText(text);
+  const IniFile ini(decoded.utf8);
   // A bad value is reported, but only its own key falls back to the default: the keys after it
   // are still read, so that one typo does not cost the user the rest of their settings.
   SettingsLoad load;
   load.existed = result != ReadResult::Missing;
   if (IsUnusable(result)) {
     load.warning = "Cannot open file " + path + ": it " + ReadFailureText(result);
+  } else if (!decoded.readable) {
+    load.warning = "The file " + path + " cannot be read: it " + decoded.fault;
   }
   for (const Key& key : kKeys) {
     try {
@@ -99,17 +103,17 @@ void SaveSettings(const std::string& path, const Settings& settings) {
   if (IsUnusable(read)) {
     throw SettingsError("Unable to write to " + path + ": it " + ReadFailureText(read));
   }
-  // The file is written back as the user's editor wrote it, byte-order mark and all; one whose
-  // text cannot be written back as it was is left alone.
+  // The file is written back in the encoding the user's editor wrote it in, byte-order mark and
+  // all; one whose text cannot be read, or written back as it was, is left alone.
   const DecodedText decoded = DecodeText(text);
   if (!decoded.exact) {
-    throw SettingsError("Unable to write to " + path + ": it holds damaged UTF-16 text");
+    throw SettingsError("Unable to write to " + path + ": it " + decoded.fault);
   }
   IniFile ini(decoded.utf8);
   for (const Key& key : kKeys) {
     ini.writeString(key.section, key.name, valueText(key, settings));
   }
-  if (!WriteFileAtomically(path, EncodeText(ini.text(), decoded.encoding))) {
+  if (!WriteFileAtomically(path, EncodeText(ini.text(), decoded.encoding, decoded.marked))) {
     throw SettingsError("Unable to write to " + path);
   }
 }

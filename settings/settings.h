@@ -31,6 +31,8 @@ struct SettingsLoad {
 };
 
 /// Reads the settings file at `path` into `settings`, key by key in the order of the key table.
+/// The file may be UTF-8, UTF-16 or UTF-32 (see DecodeText); one that is none of them is read as
+/// an empty one, with the warning "The file <path> cannot be read: it ...".
 /// A missing file or key yields the key's default; a missing or empty "deep background color"
 /// none (the desktop colour). A value that does not convert gives its key the default and the
 /// other keys are read all the same.
@@ -38,7 +40,9 @@ SettingsLoad LoadSettings(const std::string& path, Settings& settings);
 
 /// Writes all nine keys, keeping every other line of an existing file. The file is replaced as a
 /// whole, so a failed write changes nothing on disk; it throws SettingsError
-/// "Unable to write to <path>". An existing file that cannot be read is not overwritten.
+/// "Unable to write to <path>". An existing file that cannot be read, or whose text cannot be
+/// written back as it was (bytes that are no text, damaged UTF-16), is not overwritten; a file in
+/// UTF-16 or UTF-32 is written back in its own encoding, never in a mixture.
 void SaveSettings(const std::string& path, const Settings& settings);
 
 }  // namespace tessora

@@ -1,6 +1,7 @@
 #include "settings/text_encoding.h"
 
 #include <cstdint>
+#include <optional>
 
 namespace tessora {
 namespace {
@@ -8,6 +9,8 @@ namespace {
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
 constexpr std::string_view kUtf16BeMark = "\xFE\xFF";
+constexpr std::string_view kUtf32LeMark("\xFF\xFE\0\0", 4);
+constexpr std::string_view kUtf32BeMark("\0\0\xFE\xFF", 4);
 constexpr char32_t kReplacement = 0xFFFD;
 
 bool startsWith(std::string_view text, std::string_view start) {
@@ -32,18 +35,69 @@ void appendUtf8(std::string& out, char32_t c) {
   }
 }
 
-void appendUtf16(std::string& out, char32_t c, bool little) {
-  auto unit = [&](std::uint32_t u) {
-    const auto high = static_cast<char>(u >> 8);
-    const auto low = static_cast<char>(u & 0xFF);
-    out += little ? low : high;
-    out += little ? high : low;
-  };
-  if (c >= 0x10000) {
-    unit(0xD800 + ((c - 0x10000) >> 10));
-    unit(0xDC00 + ((c - 0x10000) & 0x3FF));
+std::size_t unitSize(TextEncoding encoding) {
+  switch (encoding) {
+    case TextEncoding::Utf16Le:
+    case TextEncoding::Utf16Be:
+      return 2;
+    case TextEncoding::Utf32Le:
+    case TextEncoding::Utf32Be:
+      return 4;
+    case TextEncoding::Utf8:
+      break;
+  }
+  return 1;
+}
+
+bool littleEnd(TextEncoding encoding) {
+  return encoding == TextEncoding::Utf16Le || encoding == TextEncoding::Utf32Le;
+}
+
+std::string_view markOf(TextEncoding encoding) {
+  switch (encoding) {
+    case TextEncoding::Utf8:
+      return kUtf8Mark;
+    case TextEncoding::Utf16Le:
+      return kUtf16LeMark;
+    case TextEncoding::Utf16Be:
+      return kUtf16BeMark;
+    case TextEncoding::Utf32Le:
+      return kUtf32LeMark;
+    case TextEncoding::Utf32Be:
+      return kUtf32BeMark;
+  }
+  return {};
+}
+
+bool isSurrogate(char32_t c) {
+  return c >= 0xD800 && c < 0xE000;
+}
+
+// The code unit of `size` bytes at `at`.
+char32_t unitAt(std::string_view bytes, std::size_t at, std::size_t size, bool little) {
+  char32_t u = 0;
+  for (std::size_t i = 0; i < size; ++i) {
+    const auto byte = static_cast<unsigned char>(bytes[at + (little ? size - 1 - i : i)]);
+    u = u << 8 | byte;
+  }
+  return u;
+}
+
+void appendUnit(std::string& out, char32_t u, std::size_t size, bool little) {
+  for (std::size_t i = 0; i < size; ++i) {
+    const std::size_t shift = 8 * (little ? i : size - 1 - i);
+    out += static_cast<char>((u >> shift) & 0xFF);
+  }
+}
+
+void appendUnits(std::string& out, char32_t c, TextEncoding encoding) {
+  const std::size_t size = unitSize(encoding);
+  const bool little = littleEnd(encoding);
+  if (size == 2 && c >= 0x10000) {
+    appendUnit(out, 0xD800 + ((c - 0x10000) >> 10), size, little);
+    appendUnit(out, 0xDC00 + ((c - 0x10000) & 0x3FF), size, little);
   } else {
-    unit(c);
+    appendUnit(out, c, size, little);
   }
 }
 
@@ -83,67 +137,141 @@ char32_t nextUtf8(std::string_view text, std::size_t& at) {
   return c;
 }
 
-DecodedText fromUtf16(std::string_view bytes, bool little) {
+// UTF-16 or UTF-32 text; what breaks the encoding's rules reads as U+FFFD and makes it inexact.
+DecodedText fromUnits(std::string_view bytes, TextEncoding encoding, bool marked) {
   DecodedText out;
-  out.encoding = little ? TextEncoding::Utf16Le : TextEncoding::Utf16Be;
-  out.exact = bytes.size() % 2 == 0;
-  auto unit = [&](std::size_t i) -> std::uint32_t {
-    const auto first = static_cast<unsigned char>(bytes[i]);
-    const auto second = static_cast<unsigned char>(bytes[i + 1]);
-    return little ? first | second << 8 : first << 8 | second;
-  };
-  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    const std::uint32_t u = unit(i);
-    if (u >= 0xD800 && u < 0xDC00 && i + 3 < bytes.size() && unit(i + 2) >= 0xDC00 &&
-        unit(i + 2) < 0xE000) {
-      appendUtf8(out.utf8, 0x10000 + ((u - 0xD800) << 10) + (unit(i + 2) - 0xDC00));
-      i += 2;
-    } else if (u >= 0xD800 && u < 0xE000) {
-      appendUtf8(out.utf8, kReplacement);
-      out.exact = false;
-    } else {
-      appendUtf8(out.utf8, u);
+  out.encoding = encoding;
+  out.marked = marked;
+  const std::size_t size = unitSize(encoding);
+  const bool little = littleEnd(encoding);
+  const char* fault = nullptr;
+  std::size_t at = 0;
+  for (; at + size <= bytes.size(); at += size) {
+    char32_t c = unitAt(bytes, at, size, little);
+    if (size == 2 && c >= 0xD800 && c < 0xDC00 && at + 2 * size <= bytes.size()) {
+      const char32_t low = unitAt(bytes, at + size, size, little);
+      if (low >= 0xDC00 && low < 0xE000) {
+        c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+        at += size;
+      }
     }
+    if (isSurrogate(c) || c > 0x10FFFF) {
+      c = kReplacement;
+      fault = size == 2 ? "an unpaired surrogate" : "a unit that is no character";
+    }
+    appendUtf8(out.utf8, c);
   }
-  if (bytes.size() % 2 != 0) {
+  if (at < bytes.size()) {
     appendUtf8(out.utf8, kReplacement);
+    fault = "a length that is no whole number of units";
+  }
+  if (fault != nullptr) {
+    out.exact = false;
+    out.fault =
+        std::string("holds damaged ") + (size == 2 ? "UTF-16" : "UTF-32") + " text (" + fault + ")";
   }
   return out;
+}
+
+// UTF-32 without a mark: every four bytes are one character, none of them U+0000. Only
+// characters of the first 17 planes exist, so the high byte of every unit is NUL: text in another
+// encoding hardly ever passes.
+bool isUtf32(std::string_view bytes, bool little) {
+  if (bytes.empty() || bytes.size() % 4 != 0) {
+    return false;
+  }
+  for (std::size_t at = 0; at < bytes.size(); at += 4) {
+    const char32_t c = unitAt(bytes, at, 4, little);
+    if (c == 0 || c > 0x10FFFF || isSurrogate(c)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// UTF-16 without a mark, told by its NUL bytes: Latin letters, digits and line ends have a NUL
+// high byte, other characters rarely a NUL low byte, and no text holds U+0000. The encoding is
+// taken as certain when at least a quarter of the units have a NUL on one side and that side has
+// more than twice as many as the other; nothing when the NUL bytes say neither.
+std::optional<TextEncoding> utf16ByNulBytes(std::string_view bytes) {
+  std::size_t units = 0, evenNul = 0, oddNul = 0;
+  for (std::size_t at = 0; at + 1 < bytes.size(); at += 2, ++units) {
+    const bool even = bytes[at] == '\0';
+    const bool odd = bytes[at + 1] == '\0';
+    if (even && odd) {
+      return std::nullopt;
+    }
+    evenNul += even ? 1 : 0;
+    oddNul += odd ? 1 : 0;
+  }
+  const auto telling = [units](std::size_t side, std::size_t other) {
+    return side > 0 && side * 4 >= units && side > 2 * other;
+  };
+  if (telling(oddNul, evenNul)) {
+    return TextEncoding::Utf16Le;
+  }
+  if (telling(evenNul, oddNul)) {
+    return TextEncoding::Utf16Be;
+  }
+  return std::nullopt;
 }
 
 }  // namespace
 
 DecodedText DecodeText(std::string_view bytes) {
   if (startsWith(bytes, kUtf8Mark)) {
-    return {std::string(bytes.substr(kUtf8Mark.size())), TextEncoding::Utf8Bom, true};
+    DecodedText out;
+    out.utf8 = std::string(bytes.substr(kUtf8Mark.size()));
+    out.marked = true;
+    return out;
   }
-  if (startsWith(bytes, kUtf16LeMark)) {
-    return fromUtf16(bytes.substr(kUtf16LeMark.size()), true);
-  }
-  if (startsWith(bytes, kUtf16BeMark)) {
-    return fromUtf16(bytes.substr(kUtf16BeMark.size()), false);
-  }
-  return {std::string(bytes), TextEncoding::Utf8, true};
-}
-
-std::string EncodeText(std::string_view utf8, TextEncoding encoding) {
-  switch (encoding) {
-    case TextEncoding::Utf8:
-      return std::string(utf8);
-    case TextEncoding::Utf8Bom:
-      return std::string(kUtf8Mark) + std::string(utf8);
-    case TextEncoding::Utf16Le:
-    case TextEncoding::Utf16Be: {
-      const bool little = encoding == TextEncoding::Utf16Le;
-      std::string out(little ? kUtf16LeMark : kUtf16BeMark);
-      out.reserve(2 + utf8.size() * 2);
-      for (std::size_t at = 0; at < utf8.size();) {
-        appendUtf16(out, nextUtf8(utf8, at), little);
-      }
-      return out;
+  // UTF-32's little-endian mark begins with UTF-16's.
+  for (const TextEncoding encoding : {TextEncoding::Utf32Le, TextEncoding::Utf32Be,
+                                      TextEncoding::Utf16Le, TextEncoding::Utf16Be}) {
+    if (startsWith(bytes, markOf(encoding))) {
+      return fromUnits(bytes.substr(markOf(encoding).size()), encoding, true);
     }
   }
-  return std::string(utf8);
+  if (bytes.find('\0') == std::string_view::npos) {
+    DecodedText out;
+    out.utf8 = std::string(bytes);
+    return out;
+  }
+  for (const TextEncoding encoding : {TextEncoding::Utf32Le, TextEncoding::Utf32Be}) {
+    if (isUtf32(bytes, littleEnd(encoding))) {
+      return fromUnits(bytes, encoding, false);
+    }
+  }
+  if (const auto utf16 = utf16ByNulBytes(bytes)) {
+    return fromUnits(bytes, *utf16, false);
+  }
+  DecodedText out;
+  out.readable = false;
+  out.exact = false;
+  out.fault = bytes.find_first_not_of('\0') == std::string_view::npos
+                  ? "holds nothing but NUL bytes"
+                  : "holds NUL bytes but is neither UTF-16 nor UTF-32 text";
+  return out;
+}
+
+std::string EncodeText(std::string_view utf8, TextEncoding encoding, bool marked) {
+  std::string out(marked ? markOf(encoding) : std::string_view());
+  if (encoding == TextEncoding::Utf8) {
+    return out.append(utf8);
+  }
+  out.reserve(out.size() + utf8.size() * unitSize(encoding));
+  for (std::size_t at = 0; at < utf8.size();) {
+    appendUnits(out, nextUtf8(utf8, at), encoding);
+  }
+  if (marked) {
+    return out;
+  }
+  // Text without a mark is told by its NUL bytes alone; what would no longer be told as this
+  // encoding (a save that took most of the Latin text out of mostly Chinese UTF-16) gets the
+  // mark, so that it is never read as something else.
+  const DecodedText back = DecodeText(out);
+  const bool told = back.readable && back.exact && !back.marked && back.encoding == encoding;
+  return told || utf8.empty() ? out : EncodeText(utf8, encoding, true);
 }
 
 }  // namespace tessora

@@ -1,6 +1,7 @@
 // Feeds any bytes to the INI reader and checks what the settings code relies on: an untouched
-// text comes back byte for byte, values read trimmed, a write is read back without disturbing any
-// other key, and every colour that converts is written in a form that converts back to it.
+// text comes back byte for byte, in every encoding, and after a write in that same encoding;
+// values read trimmed, a write is read back without disturbing any other key, and every colour
+// that converts is written in a form that converts back to it.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -66,15 +67,31 @@ std::string valueFrom(std::string_view text) {
   return value;
 }
 
+// A save writes the program's own values (digits, words, colour names), keeping the rest.
+void checkSavedInOneEncoding(const tessora::DecodedText& decoded, const std::string& value) {
+  tessora::IniFile saved(decoded.utf8);
+  saved.writeString("general", "top of form", value);
+  const std::string bytes = tessora::EncodeText(saved.text(), decoded.encoding, decoded.marked);
+  const tessora::DecodedText back = tessora::DecodeText(bytes);
+  check(back.readable && back.exact && back.encoding == decoded.encoding);
+  check(back.utf8 == saved.text());
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   tessora::IniFile ini(text);
   check(ini.text() == text);
-  // What a save writes back: the same bytes whenever the decoding said it could.
+  // What a save writes back: the same bytes whenever the decoding said it could, and after a
+  // write, text that reads back in the same encoding, never a mixture of two.
   const tessora::DecodedText decoded = tessora::DecodeText(text);
-  check(!decoded.exact || tessora::EncodeText(decoded.utf8, decoded.encoding) == text);
+  check(decoded.readable || (decoded.utf8.empty() && !decoded.exact));
+  check(decoded.exact == decoded.fault.empty());
+  if (decoded.exact) {
+    check(tessora::EncodeText(decoded.utf8, decoded.encoding, decoded.marked) == text);
+    checkSavedInOneEncoding(decoded, std::to_string(size));
+  }
 
   constexpr std::size_t kCount = sizeof kProbes / sizeof kProbes[0];
   std::string before[kCount];

@@ -173,26 +173,44 @@ TEST(AtomicFile, TheNextWriteRemovesWhatKilledWritersLeft) {
 }
 
 // Another user's link in a sticky folder everyone may write to is followed only where the kernel
-// would follow it: for the link's owner, or when the folder's owner made it. Each row: the
-// folder's mode and owner, the link's owner, whether the link names an existing file, and
-// whether the write goes through it. Run as root, the only user who can hand links to others.
+// would follow it: for the link's owner, or when the folder's owner made it; that holds for a link
+// in place of the file and for one in place of a folder on the path. Another user's FIFO or file
+// there is refused on the same terms, before it is opened (a write into a FIFO would wait for a
+// reader for ever, one into a file would stay theirs); the user's own are written into. Each row:
+// what is planted in the shared folder, the folder's mode and owner, the planted entry's owner,
+// whether the file the link leads to exists, and whether the write goes through. Run as root, the
+// only user who can hand entries to others.
 TEST(AtomicFile, ALinkPlantedByAnotherUserInASharedFolderIsNotFollowed) {
   if (::geteuid() != 0) {
     GTEST_SKIP() << "needs root to make another user's link";
   }
   constexpr uid_t kOther = 65534;
   const uid_t me = ::geteuid();
+  enum class Planted { Link, FolderLink, Fifo, File };
   const struct {
     const char* what;
+    Planted planted;
     mode_t folderMode;
-    uid_t folderOwner, linkOwner;
+    uid_t folderOwner, plantOwner;
     bool existing, followed;
   } rows[] = {
-      {"another's link to my file", 01777, me, kOther, true, false},
-      {"another's dangling link", 01777, me, kOther, false, false},
-      {"my own link", 01777, me, me, true, true},
-      {"the folder owner's link", 01777, kOther, kOther, true, true},
-      {"not sticky", 0777, me, kOther, true, true},
+      {"another's link to my file", Planted::Link, 01777, me, kOther, true, false},
+      {"another's dangling link", Planted::Link, 01777, me, kOther, false, false},
+      {"my own link", Planted::Link, 01777, me, me, true, true},
+      {"the folder owner's link", Planted::Link, 01777, kOther, kOther, true, true},
+      {"not sticky", Planted::Link, 0777, me, kOther, true, true},
+      {"another's link as a folder", Planted::FolderLink, 01777, me, kOther, true, false},
+      {"another's link as a folder, to a new file", Planted::FolderLink, 01777, me, kOther, false,
+       false},
+      {"my own link as a folder", Planted::FolderLink, 01777, me, me, false, true},
+      {"the folder owner's link as a folder", Planted::FolderLink, 01777, kOther, kOther, true,
+       true},
+      {"another's FIFO", Planted::Fifo, 01777, me, kOther, true, false},
+      {"my own FIFO", Planted::Fifo, 01777, me, me, true, true},
+      {"the folder owner's FIFO", Planted::Fifo, 01777, kOther, kOther, true, true},
+      {"another's FIFO, not sticky", Planted::Fifo, 0777, me, kOther, true, true},
+      {"another's file", Planted::File, 01777, me, kOther, true, false},
+      {"the folder owner's file", Planted::File, 01777, kOther, kOther, true, true},
   };
   for (const auto& row : rows) {
     testing::TempDir dir;
@@ -206,20 +224,43 @@ TEST(AtomicFile, ALinkPlantedByAnotherUserInASharedFolderIsNotFollowed) {
     if (row.existing) {
       ASSERT_TRUE(testing::writeFile(victim, "notes"));
     }
-    const std::string link = shared + "/wall.png";
-    ASSERT_EQ(::symlink(victim.c_str(), link.c_str()), 0);
-    ASSERT_EQ(::lchown(link.c_str(), row.linkOwner, 0), 0);
-    AtomicFile file(link);
+    std::string planted = shared + "/wall.png";
+    std::string target = planted;
+    if (row.planted == Planted::Fifo) {
+      ASSERT_EQ(::mkfifo(planted.c_str(), 0666), 0);
+    } else if (row.planted == Planted::File) {
+      ASSERT_TRUE(testing::writeFile(planted, "theirs"));
+    } else if (row.planted == Planted::FolderLink) {
+      planted = shared + "/planted";
+      target = planted + "/notes.txt";
+      ASSERT_EQ(::symlink(mine.c_str(), planted.c_str()), 0);
+    } else {
+      ASSERT_EQ(::symlink(victim.c_str(), planted.c_str()), 0);
+    }
+    // A reader, so that a write that goes through a FIFO has somewhere to go without waiting.
+    const bool fifo = row.planted == Planted::Fifo;
+    const FileDescriptor reader(fifo ? ::open(planted.c_str(), O_RDONLY | O_NONBLOCK) : -1);
+    ASSERT_EQ(reader.get() >= 0, fifo) << row.what;
+    const mode_t plantedType = nodeType(planted);
+    ASSERT_EQ(::lchown(planted.c_str(), row.plantOwner, 0), 0);
+    AtomicFile file(target);
     const bool written = file.open() && file.write("new", 3) && file.commit();
     EXPECT_EQ(written, row.followed) << row.what;
-    EXPECT_EQ(nodeType(link), static_cast<mode_t>(S_IFLNK)) << row.what << ": the link stays";
+    EXPECT_EQ(nodeType(planted), plantedType) << row.what << ": what was planted stays";
+    char got[8] = {};
+    const ssize_t n = fifo ? ::read(reader.get(), got, sizeof got) : 0;
+    const std::string received(got, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+    // Where the bytes of a write that goes through end up.
+    const bool ownFile = row.planted == Planted::File;
+    const std::string landed = fifo ? received : testing::readFile(ownFile ? planted : victim);
     if (row.followed) {
-      EXPECT_EQ(testing::readFile(victim), "new") << row.what;
+      EXPECT_EQ(landed, "new") << row.what;
       continue;
     }
-    EXPECT_NE(file.failureReason().find("is not followed"), std::string::npos) << row.what;
-    EXPECT_EQ(row.existing ? testing::readFile(victim) : std::string(), row.existing ? "notes" : "")
-        << row.what;
+    EXPECT_EQ(landed, ownFile ? "theirs" : row.existing && !fifo ? "notes" : "") << row.what;
+    EXPECT_NE(file.failureReason().find("another user made in a folder everyone may write to"),
+              std::string::npos)
+        << row.what << ": " << file.failureReason();
     EXPECT_EQ(nodeType(victim), row.existing ? static_cast<mode_t>(S_IFREG) : 0) << row.what;
   }
 }

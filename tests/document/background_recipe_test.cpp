@@ -40,6 +40,41 @@ TEST(BackgroundRecipe, TheStepsTextReadsBackAsTheSameRecipe) {
   }
 }
 
+// Replaying starts at the last step that paints every pixel; the background is the one every
+// step applied in turn makes, whatever the steps before, the base's transparency and the
+// wallpaper's height (odd: the vertical gradient's two-row bands leave the last row).
+TEST(BackgroundRecipe, ReplayingFromTheLastStepThatPaintsAllMakesTheSameBackground) {
+  std::mt19937 random(11);
+  Bitmap base(30, 21);
+  base.setFillColor(RGB(9, 99, 199));
+  base.fill();
+  base.setTransparentColor(RGB(9, 99, 199));
+  for (int round = 0; round < 60; ++round) {
+    base.setTransparent(round % 2 != 0);
+    BackgroundRecipe recipe(base);
+    for (int i = static_cast<int>(random() % 5); i >= 0; --i) {
+      BackgroundRecipe::Step step;
+      step.generate = random() % 3 != 0;
+      step.kind = static_cast<BackgroundKind>(random() % 5);
+      step.color0 = static_cast<TColor>(random() & 0xFFFFFF);
+      step.color1 = static_cast<TColor>(random() & 0xFFFFFF);
+      step.factor = 0.5F * static_cast<float>(random() % 4 + 1);
+      recipe.add(step);
+    }
+    const int w = 20 + static_cast<int>(random() % 20);
+    const int h = 20 + static_cast<int>(random() % 20);
+    Bitmap each = base;
+    for (const BackgroundRecipe::Step& step : recipe.steps()) {
+      BackgroundRecipe::Apply(each, step, w, h, Rect{});
+    }
+    const Bitmap replayed = recipe.replay(w, h, 344, 231);
+    EXPECT_TRUE(SamePicture(replayed, each)) << recipe.stepsText() << w << "x" << h;
+    EXPECT_EQ(replayed.fillColor(), each.fillColor()) << recipe.stepsText();
+    EXPECT_EQ(replayed.transparent(), each.transparent()) << recipe.stepsText();
+    EXPECT_EQ(replayed.transparentColor(), each.transparentColor());
+  }
+}
+
 TEST(BackgroundRecipe, TextThatIsNoRecipeIsRefused) {
   for (const char* text :
        {"generate plaid 0 0\n", "generate halo 00000001\n", "scale\n", "scale 2x\n", "scale 2 3\n",

@@ -1,4 +1,5 @@
 #include "document/document.h"
+#include "document/wallpaper_folder.h"
 #include "document/wallpaper_output.h"
 #include "imageio/image_error.h"
 #include "imageio/image_files.h"
@@ -810,6 +811,96 @@ TEST(DocumentMonitors, ARestoreOnChangedMonitorsComposesTheWallpaperAgainForThem
     ASSERT_TRUE(fresh.restoreWallpaper(&setter, layout));
     EXPECT_EQ(fb.lastInfo(), "Wallpaper has been set");
     EXPECT_EQ(fb.infos.size(), 1U);
+  }
+}
+
+// However many steps made the background, its recipe holds no more than a restore replays: it
+// starts afresh from the background as it is once it is full.
+TEST(DocumentMonitors, ABackgroundOfManyStepsCanStillBeComposedAgain) {
+  MonitorsFixture f;
+  f.doc.generateBackground(BackgroundKind::Vertical);
+  for (std::size_t i = 0; i < BackgroundRecipe::kMaxSteps + 40; ++i) {
+    f.doc.scaleTile(i % 2 == 0 ? 2.0F : 0.5F);
+  }
+  ASSERT_TRUE(
+      f.doc.setAsWallpaper(&f.setter, MonitorLayout{{At(0, 0, 64, 40), At(64, 0, 30, 52)}, 0}));
+  const OutcomeOf<WallpaperRecipe> kept = ReadWallpaperRecipe(f.setter.folder);
+  ASSERT_TRUE(kept.ok()) << kept.reason();
+  EXPECT_LE(kept.value().generated->steps().size(), BackgroundRecipe::kMaxSteps);
+  f.fb.infos.clear();
+  EXPECT_TRUE(f.doc.restoreWallpaper(&f.setter, MonitorLayout{{At(0, 0, 64, 40)}, 0}))
+      << f.fb.lastInfo();
+  EXPECT_EQ(f.fb.infos.front().first,
+            "The monitors have changed since the wallpaper was set: it is composed again for them");
+}
+
+// When the wallpaper cannot be composed again for changed monitors (its recipe is damaged, would
+// cost too much to replay, or the new set cannot be written), the pictures of the last set are
+// handed over as they are, and the restore says so and why, as a failure.
+TEST(DocumentMonitors, ARecipeThatCannotBeUsedIsToldAndTheLastPicturesAreHandedOver) {
+  // A recipe whose text cannot be read does not tell the monitors it was made for either.
+  const std::string unknown =
+      "The recipe of the last wallpaper cannot be used, so it cannot be composed again for these "
+      "monitors: ";
+  const std::string changed =
+      "The wallpaper could not be composed again for the changed monitors: ";
+  const std::string asTheyWere =
+      "\nthe pictures of the last wallpaper were handed over unchanged instead";
+  const std::string madeBefore =
+      "\nthe pictures of the last wallpaper, made for the monitors before, were handed over "
+      "unchanged instead";
+  const struct {
+    const char* what;
+    std::function<void(const std::string& set)> damage;
+    rlim_t fileSizeLimit;
+    std::string reason;
+    std::string instead;
+  } rows[] = {
+      {"NUL bytes", [](auto& set) { testing::writeFile(set + kRecipeFileName, "\0\0"); },
+       RLIM_INFINITY, unknown, asTheyWere},
+      {"a folder",
+       [](auto& set) {
+         std::filesystem::remove(set + kRecipeFileName);
+         std::filesystem::create_directory(set + kRecipeFileName);
+       },
+       RLIM_INFINITY, "recipe.txt is not a regular file", asTheyWere},
+      {"no center copy", [](auto& set) { std::filesystem::remove(set + kRecipeCenterFileName); },
+       RLIM_INFINITY, changed + "its recipe cannot be used: ", madeBefore},
+      {"too costly",
+       [](auto& set) {
+         std::string text = testing::readFile(set + kRecipeFileName);
+         testing::writeFile(set + kRecipeFileName, text + "step scale 64\nstep scale 64\n");
+       },
+       RLIM_INFINITY, changed + "its recipe would cost too much to replay: step 3 makes a",
+       madeBefore},
+      {"a new set that cannot be written", [](auto&) {}, 2000, changed + "Unable to write to ",
+       madeBefore},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    MonitorsFixture f;
+    f.doc.setColor1(kBlue);
+    f.doc.generateBackground(BackgroundKind::Halo);
+    const MonitorLayout before{{At(0, 0, 64, 40), At(64, 0, 30, 52)}, 0};
+    ASSERT_TRUE(f.doc.setAsWallpaper(&f.setter, before));
+    const std::string set = WallpaperFolder(f.setter.folder).currentSet();
+    row.damage(set);
+    f.setter.installed.clear();
+    f.fb.infos.clear();
+    bool restored = true;
+    {
+      const testing::FileSizeLimit limit(row.fileSizeLimit);
+      restored = f.doc.restoreWallpaper(&f.setter, MonitorLayout{{At(0, 0, 64, 40)}, 0});
+    }
+    EXPECT_FALSE(restored);
+    const std::string told = f.fb.lastInfo();
+    EXPECT_NE(told.find(row.reason), std::string::npos) << told;
+    EXPECT_EQ(told.substr(told.size() - std::min(told.size(), row.instead.size())), row.instead)
+        << told;
+    EXPECT_EQ(f.setter.installed,
+              std::vector<std::string>{f.setter.folder + WallpaperOutput::kWallpaperFileName})
+        << "the last set's picture, as it is";
+    EXPECT_EQ(WallpaperFolder(f.setter.folder).currentSet(), set);
   }
 }
 

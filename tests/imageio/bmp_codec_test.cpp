@@ -335,10 +335,11 @@ TEST(BmpRead, IndicesOutsideThePaletteShowBlack) {
   EXPECT_EQ(b.pixel(2, 0), RGB(0x10, 0x20, 0x30));
 }
 
+// A picture without pixels is written as the headers alone.
 TEST(BmpWrite, RoundTripsEveryRowPadding) {
   TempDir folder;
   const std::string name = folder.file("out.bmp");
-  for (int w = 1; w <= 5; ++w) {
+  for (int w = 0; w <= 5; ++w) {
     for (int h : {1, 3}) {
       SCOPED_TRACE(::testing::Message() << w << " x " << h);
       const Bitmap original = PatternBitmap(w, h, w);
@@ -348,6 +349,9 @@ TEST(BmpWrite, RoundTripsEveryRowPadding) {
       EXPECT_EQ(file.size(), 54 + stride * h);
       EXPECT_EQ(file[28], 24);
       EXPECT_EQ(file[22], h) << "positive height: rows bottom-up";
+      if (w == 0) {
+        continue;
+      }
       Bitmap back;
       LoadBmpFile(name, back);
       EXPECT_TRUE(SamePicture(back, original));

@@ -100,7 +100,8 @@ PngRecipe PngOf(const PhotoPicture& picture);
 Bytes MakeWebp(const PhotoPicture& picture);
 Bytes MakeAnimatedWebp(const std::vector<PhotoPicture>& frames);
 Bytes MakeAvif(const PhotoPicture& picture, int orientation = 1);
-Bytes MakeHeif(const PhotoPicture& picture, int orientation = 1);
+/// `quality` 1 to 100 codes a HEIF picture lossy at that quality, as cameras do.
+Bytes MakeHeif(const PhotoPicture& picture, int orientation = 1, int quality = 0);
 /// TIFF in strips of rowsPerStrip rows, or with tileSide > 0 (8-bit only) in square tiles.
 Bytes MakeTiff(const PhotoPicture& picture, int compression, int rowsPerStrip, int tileSide = 0);
 Bytes MakeJxl(const PhotoPicture& picture);

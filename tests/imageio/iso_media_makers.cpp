@@ -217,21 +217,36 @@ Bytes WithIspe(Bytes file, std::uint32_t width, std::uint32_t height) {
   return file;
 }
 
-Bytes GridOfOneTile(const std::string& brand, const Bytes& tile, int tileSide, int rows,
-                    int columns, std::uint32_t width, std::uint32_t height, bool itemPerCell) {
+namespace {
+
+// A file of one derived item (1, "grid" or "iovl", with `data`) over cells of `tile`'s coded
+// picture: the tile's properties are the file's first, then the derived item's size.
+IsoFileRecipe derivedOverTile(const std::string& brand, const Bytes& tile, int tileSide,
+                              const std::string& type, const Bytes& data, std::uint32_t width,
+                              std::uint32_t height, IsoItemRecipe& cell) {
   const CodedPicture coded = LiftCodedPicture(tile);
   IsoFileRecipe r;
   r.brand = brand;
   const auto side = static_cast<std::uint32_t>(tileSide);
   r.properties = {coded.config, IspeBox(side, side), IspeBox(width, height)};
   r.properties.insert(r.properties.end(), coded.properties.begin(), coded.properties.end());
-  IsoItemRecipe grid{1, "grid", GridData(rows, columns, width, height), 0, {3}, {}};
-  IsoItemRecipe cell{2, brand == "avif" ? "av01" : "hvc1", coded.data, 0, {1, 2}, {}};
+  IsoItemRecipe derived{1, type, data, 0, {3}, {}};
+  cell = {2, brand == "avif" ? "av01" : "hvc1", coded.data, 0, {1, 2}, {}};
   for (std::size_t p = 4; p <= r.properties.size(); ++p) {
-    grid.properties.push_back(static_cast<std::uint16_t>(p));
+    derived.properties.push_back(static_cast<std::uint16_t>(p));
     cell.properties.push_back(static_cast<std::uint16_t>(p));
   }
-  r.items = {grid, cell};
+  r.items = {derived, cell};
+  return r;
+}
+
+}  // namespace
+
+Bytes GridOfOneTile(const std::string& brand, const Bytes& tile, int tileSide, int rows,
+                    int columns, std::uint32_t width, std::uint32_t height, bool itemPerCell) {
+  IsoItemRecipe cell;
+  IsoFileRecipe r = derivedOverTile(brand, tile, tileSide, "grid",
+                                    GridData(rows, columns, width, height), width, height, cell);
   for (int i = 0; i < rows * columns; ++i) {
     if (itemPerCell && i > 0) {
       cell.id = static_cast<std::uint32_t>(i + 2);
@@ -241,6 +256,45 @@ Bytes GridOfOneTile(const std::string& brand, const Bytes& tile, int tileSide, i
     }
     r.items[0].sources.push_back(cell.id);
   }
+  return AssembleIsoFile(r);
+}
+
+Bytes GridOfCopies(const std::string& brand, const Bytes& tile, int tileSide, int rows, int columns,
+                   std::uint32_t width, std::uint32_t height, int variants) {
+  IsoItemRecipe cell;
+  IsoFileRecipe r = derivedOverTile(brand, tile, tileSide, "grid",
+                                    GridData(rows, columns, width, height), width, height, cell);
+  r.items.pop_back();
+  const Bytes data = cell.data;
+  for (int i = 0; i < rows * columns; ++i) {
+    cell.id = static_cast<std::uint32_t>(i + 2);
+    cell.data = data;
+    if (variants == 0 || i < variants) {
+      for (int b = 0; b < 4; ++b) {
+        cell.data[cell.data.size() - 1 - static_cast<std::size_t>(b)] ^=
+            static_cast<std::uint8_t>(i >> (8 * b));
+      }
+    }
+    r.items.push_back(cell);
+    r.items[0].sources.push_back(cell.id);
+  }
+  return AssembleIsoFile(r);
+}
+
+Bytes OverlayOf(const std::string& brand, const Bytes& tile, int tileSide, int layers,
+                std::uint32_t width, std::uint32_t height) {
+  const bool wide = width > 0xFFFF || height > 0xFFFF;
+  Bytes data{0, static_cast<std::uint8_t>(wide ? 1 : 0)};
+  put(data, 0xFFFF, 8);  // the canvas's colour: black, opaque
+  put(data, width, wide ? 4 : 2);
+  put(data, height, wide ? 4 : 2);
+  for (int i = 0; i < layers; ++i) {  // the layers along the diagonal
+    put(data, static_cast<std::uint64_t>(i) * static_cast<std::uint64_t>(tileSide), wide ? 4 : 2);
+    put(data, static_cast<std::uint64_t>(i) * static_cast<std::uint64_t>(tileSide), wide ? 4 : 2);
+  }
+  IsoItemRecipe cell;
+  IsoFileRecipe r = derivedOverTile(brand, tile, tileSide, "iovl", data, width, height, cell);
+  r.items[0].sources.assign(static_cast<std::size_t>(layers), cell.id);
   return AssembleIsoFile(r);
 }
 

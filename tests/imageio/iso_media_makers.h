@@ -55,6 +55,17 @@ Bytes WithIspe(Bytes file, std::uint32_t width, std::uint32_t height);
 Bytes GridOfOneTile(const std::string& brand, const Bytes& tile, int tileSide, int rows,
                     int columns, std::uint32_t width, std::uint32_t height, bool itemPerCell);
 
+/// A grid of rows x columns cells, each an item with its own copy of `tile`'s coded data. The
+/// first `variants` cells (every cell with 0) are made distinct by changing their last bytes,
+/// which leaves data no decoder should be asked to read; the others are exact copies.
+Bytes GridOfCopies(const std::string& brand, const Bytes& tile, int tileSide, int rows, int columns,
+                   std::uint32_t width, std::uint32_t height, int variants);
+
+/// An overlay ('iovl') of `layers` layers, all `tile` (of tileSide pixels), on a width x height
+/// canvas.
+Bytes OverlayOf(const std::string& brand, const Bytes& tile, int tileSide, int layers,
+                std::uint32_t width, std::uint32_t height);
+
 /// A HEIF grid of `picture` as phones store their photos: tiles of tileSide pixels coded one by
 /// one (lossless, 8-bit only), those of the last row and column padded with black.
 Bytes HeifGridOf(const PhotoPicture& picture, int tileSide);

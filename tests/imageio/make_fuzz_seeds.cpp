@@ -190,6 +190,15 @@ void isoMediaSeeds(const std::string& root) {
       WithIspe(MakeAvif(MakePhotoPicture(16, 12, true, 16)), 16384, 16384));
   put(root + "/avif", "bomb-grid-shared-data.avif",
       GridOfOneTile("avif", avifTile, 32, 32, 32, 1024, 1024, true));
+  // Canvases far beyond what their coded pictures hold: tiles of one colour, copied or made
+  // distinct.
+  PhotoPicture flat{512, 512, false, 8, {}};
+  flat.samples.assign(std::size_t{512} * 512 * 3, 90);
+  put(root + "/heif", "bomb-overlay-canvas.heic", OverlayOf("heic", heicTile, 32, 1, 20000, 20000));
+  put(root + "/heif", "bomb-grid-copied-tiles.heic",
+      GridOfCopies("heic", MakeHeif(flat), 512, 16, 16, 8192, 8192, 1));
+  put(root + "/avif", "bomb-grid-distinct-flat-tiles.avif",
+      GridOfCopies("avif", MakeAvif(flat), 512, 16, 16, 8192, 8192, 0));
 }
 
 }  // namespace

@@ -233,7 +233,7 @@ void fillHeifPlane(heif_image* image, const PhotoPicture& p) {
   }
 }
 
-Bytes MakeHeif(const PhotoPicture& p, int orientation) {
+Bytes MakeHeif(const PhotoPicture& p, int orientation, int quality) {
   const bool deep = p.bitDepth > 8;
   const heif_chroma chroma =
       deep ? (p.alpha ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RRGGBB_LE)
@@ -246,7 +246,9 @@ Bytes MakeHeif(const PhotoPicture& p, int orientation) {
   const bool ok =
       heif_context_get_encoder_for_format(context, heif_compression_HEVC, &encoder).code ==
           heif_error_Ok &&
-      heif_encoder_set_lossless(encoder, 1).code == heif_error_Ok &&
+      (quality > 0 ? heif_encoder_set_lossy_quality(encoder, quality)
+                   : heif_encoder_set_lossless(encoder, 1))
+              .code == heif_error_Ok &&
       heif_encoder_set_parameter_string(encoder, "chroma", "444").code == heif_error_Ok &&
       heif_image_create(p.width, p.height, heif_colorspace_RGB, chroma, &image).code ==
           heif_error_Ok &&

@@ -3,6 +3,7 @@
 #include <tiffio.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 
 namespace tessora::testing {
@@ -120,7 +121,9 @@ Bytes jxlHeader(std::uint32_t width, std::uint32_t height) {
   return w.bytes;
 }
 
-// A little-endian TIFF of one directory whose `strips` strips all hold the same bytes.
+// A little-endian TIFF of one directory whose `strips` strips all hold the same bytes, or with
+// `tileSide` its tiles of that side; with `step` each strip or tile starts that many bytes after
+// the one before, so that they overlap.
 struct HandMadeTiff {
   std::uint32_t width;
   std::uint32_t height;
@@ -130,9 +133,15 @@ struct HandMadeTiff {
   int compression;
   Bytes strip;
   std::uint32_t strips = 1;
+  std::uint32_t tileSide = 0;
+  std::uint32_t step = 0;
 };
 
-Bytes tiffOf(const HandMadeTiff& t) {
+Bytes tiffOf(HandMadeTiff t) {
+  if (t.tileSide > 0) {
+    t.strips = (t.width + t.tileSide - 1) / t.tileSide * ((t.height + t.tileSide - 1) / t.tileSide);
+    t.strip.resize(t.strip.size() + std::size_t{t.step} * (t.strips - 1));
+  }
   Bytes f{'I', 'I', 42, 0};
   const std::uint32_t stripAt = 8;
   const std::uint32_t arraysAt = stripAt + static_cast<std::uint32_t>(t.strip.size() + 1) / 2 * 2;
@@ -143,29 +152,38 @@ Bytes tiffOf(const HandMadeTiff& t) {
   f.insert(f.end(), t.strip.begin(), t.strip.end());
   f.resize(arraysAt);
   for (std::uint32_t s = 0; s < t.strips; ++s) {
-    put(f, stripAt, 4);
+    put(f, stripAt + s * t.step, 4);
   }
   for (std::uint32_t s = 0; s < t.strips; ++s) {
-    put(f, static_cast<std::uint32_t>(t.strip.size()), 4);
+    put(f, static_cast<std::uint32_t>(t.strip.size() - std::size_t{t.step} * (t.strips - 1)), 4);
   }
   for (int s = 0; s < t.samples + 1; ++s) {
     put(f, static_cast<std::uint32_t>(t.bits), 2);
   }
   const bool arrays = t.strips > 1;
   const bool bitsArray = t.samples > 2;
-  const std::uint32_t entries[][4] = {
+  std::vector<std::array<std::uint32_t, 4>> entries = {
       {256, 4, 1, t.width},
       {257, 4, 1, t.height},
       {258, 3, static_cast<std::uint32_t>(t.samples),
        bitsArray ? bitsAt : static_cast<std::uint32_t>(t.bits)},
       {259, 3, 1, static_cast<std::uint32_t>(t.compression)},
       {262, 3, 1, static_cast<std::uint32_t>(t.photometric)},
-      {273, 4, t.strips, arrays ? arraysAt : stripAt},
       {277, 3, 1, static_cast<std::uint32_t>(t.samples)},
-      {278, 4, 1, (t.height + t.strips - 1) / t.strips},
-      {279, 4, t.strips, arrays ? countsAt : static_cast<std::uint32_t>(t.strip.size())},
   };
-  put(f, std::size(entries), 2);
+  const std::uint32_t counts = arrays ? countsAt : static_cast<std::uint32_t>(t.strip.size());
+  if (t.tileSide > 0) {
+    entries.push_back({322, 4, 1, t.tileSide});
+    entries.push_back({323, 4, 1, t.tileSide});
+    entries.push_back({324, 4, t.strips, arrays ? arraysAt : stripAt});
+    entries.push_back({325, 4, t.strips, counts});
+  } else {
+    entries.push_back({273, 4, t.strips, arrays ? arraysAt : stripAt});
+    entries.push_back({278, 4, 1, (t.height + t.strips - 1) / t.strips});
+    entries.push_back({279, 4, t.strips, counts});
+  }
+  std::sort(entries.begin(), entries.end());
+  put(f, static_cast<std::uint32_t>(entries.size()), 2);
   for (const auto& e : entries) {
     put(f, e[0], 2);
     put(f, e[1], 2);
@@ -180,10 +198,13 @@ Bytes tiffOf(const HandMadeTiff& t) {
 
 std::vector<PictureBomb> PictureBombs() {
   const std::string tooShort = "file is too short for a picture of ";
+  const std::string ownBytes = " bytes of their own, too few for a picture of ";
   Bytes lossless = losslessBitstream(16383, 16383, false);
   lossless.resize(lossless.size() + 8);
   // Eleven bytes of a zlib stream of zeros.
   const Bytes deflated{0x78, 0x9C, 0x63, 0x60, 0x60, 0x00, 0x00, 0x00, 0x03, 0x00, 0x01};
+  Bytes kilobyte = deflated;
+  kilobyte.resize(1000);
   return {
       {"lossless-16383x16383-in-8-bytes", "webp", riff(chunk("VP8L", lossless)),
        "damaged or not supported"},
@@ -204,6 +225,18 @@ std::vector<PictureBomb> PictureBombs() {
       {"plain-20000x20000-strips-sharing-1000-bytes", "tiff",
        tiffOf({20000, 20000, 8, 1, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE, Bytes(1000, 7), 2}),
        tooShort + "20000 x 20000"},
+      // Chunks naming a few bytes again and again: their offset table is most of the file.
+      {"deflate-tiled-2048x2048-tiles-sharing-11-bytes", "tiff",
+       tiffOf(
+           {2048, 2048, 8, 1, PHOTOMETRIC_MINISBLACK, COMPRESSION_ADOBE_DEFLATE, deflated, 1, 32}),
+       "4096 tiles hold only 11" + ownBytes + "2048 x 2048"},
+      {"deflate-2048x2048-strips-of-a-row-sharing-11-bytes", "tiff",
+       tiffOf({2048, 2048, 8, 3, PHOTOMETRIC_RGB, COMPRESSION_ADOBE_DEFLATE, deflated, 2048}),
+       "2048 strips hold only 11" + ownBytes + "2048 x 2048"},
+      {"deflate-tiled-2048x2048-tiles-of-1000-bytes-one-byte-apart", "tiff",
+       tiffOf({2048, 2048, 8, 1, PHOTOMETRIC_MINISBLACK, COMPRESSION_ADOBE_DEFLATE, kilobyte, 1, 64,
+               1}),
+       "1024 tiles hold only 2023" + ownBytes + "2048 x 2048"},
       {"lzw-20000x20000-strips-sharing-1000-bytes", "tiff",
        tiffOf({20000, 20000, 8, 3, PHOTOMETRIC_RGB, COMPRESSION_LZW, Bytes(1000, 0x80), 2}),
        tooShort + "20000 x 20000"},

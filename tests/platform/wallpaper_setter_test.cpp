@@ -137,7 +137,9 @@ TEST_F(WallpaperSetterTest, WhenAllFailTheReportNamesEachMethodAndWhy) {
   const Outcome result = setter.setWallpaper(picture_.toStdString());
   EXPECT_FALSE(result.ok());
   const QString reason = QString::fromStdString(result.reason());
-  EXPECT_TRUE(reason.startsWith(QStringLiteral("The wallpaper was saved to %1").arg(picture_)));
+  EXPECT_TRUE(reason.startsWith(
+      QStringLiteral("The wallpaper %1 could not be installed automatically.\n").arg(picture_)))
+      << result.reason();
   EXPECT_TRUE(reason.contains(QLatin1String("\nM1: schema missing\nM2: no portal")));
   EXPECT_EQ(Files(), QStringList{"Tessora Wallpaper.bmp"});
 }
@@ -200,6 +202,10 @@ TEST_F(WallpaperSetterTest, ACopyIsMadeWholeBesideWhatIsInTheWayOrTheReasonIsTol
       continue;
     }
     EXPECT_FALSE(result.ok());
+    // Nothing was handed over, and nothing is said to have been saved.
+    EXPECT_TRUE(reason.startsWith(
+        QStringLiteral("The wallpaper %1 could not be handed to the desktop.\n").arg(c.picture)))
+        << result.reason();
     EXPECT_TRUE(reason.contains(c.reason)) << result.reason();
     EXPECT_FALSE(reason.contains(QLatin1String("M1:"))) << result.reason();
     EXPECT_TRUE(log_.isEmpty());

@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "settings/encoded_text.h"
 #include "settings/settings_error.h"
 #include "support/file_size_limit.h"
 #include "support/files.h"
@@ -100,6 +101,36 @@ TEST_F(RecentListTest, RemoveSelectsThePreviousOrAfterTheFirstTheLast) {
               ThrowsMessage<SettingsError>("List index out of bounds (-1)"));
   EXPECT_THAT([&] { list_.select(0); },
               ThrowsMessage<SettingsError>("List index out of bounds (0)"));
+}
+
+// A list in any encoding an editor writes is read, and rewritten in that encoding; one that is
+// no text is reported and never written over, neither when it is loaded nor when a picture is
+// added.
+TEST_F(RecentListTest, ListsAreKeptInTheirEncodingAndWhatIsNoTextIsLeftAlone) {
+  const std::string a = image("caf\xC3\xA9.jpg"), b = image("b.png");
+  const std::u32string folder(dir_.path().begin(), dir_.path().end());
+  const std::u32string a32 = folder + U"/caf\u00E9.jpg", b32 = folder + U"/b.png";
+  for (const testing::TextForm& form : testing::kTextForms) {
+    writeFile(list_file_, testing::encodedText(a32 + U"\r\n" + folder + U"/gone.png\r\n", form));
+    LoadRecentList(list_, list_file_);
+    EXPECT_THAT(list_.entries(), ElementsAre(a)) << form.name;
+    EXPECT_EQ(readFile(list_file_), testing::encodedText(a32 + U"\r\n", form)) << form.name;
+    PushRecentEntry(list_, list_file_, b);
+    EXPECT_EQ(readFile(list_file_), testing::encodedText(b32 + U"\r\n" + a32 + U"\r\n", form))
+        << form.name;
+  }
+
+  const std::string noText = a + "\r\n" + std::string(6, '\0');
+  writeFile(list_file_, noText);
+  EXPECT_THAT([&] { LoadRecentList(list_, list_file_); },
+              ThrowsMessage<SettingsError>(
+                  "The file " + list_file_ +
+                  " cannot be read: it holds NUL bytes but is neither UTF-16 nor UTF-32 text"));
+  EXPECT_THAT([&] { PushRecentEntry(list_, list_file_, b); },
+              ThrowsMessage<SettingsError>(
+                  ::testing::StartsWith("Cannot create file " + list_file_ + ": it holds NUL")));
+  EXPECT_EQ(readFile(list_file_), noText);
+  expectConsistent();
 }
 
 TEST_F(RecentListTest, FailuresKeepTheOldFileAndTheBoxInStep) {

@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "settings/encoded_text.h"
 #include "settings/settings_error.h"
 #include "support/file_size_limit.h"
 #include "support/files.h"
@@ -131,55 +132,62 @@ TEST_F(SettingsFile, UsersOwnLinesSurviveASave) {
       << "no colour of its own: the desktop's at the next start";
 }
 
-// A file an editor saved with a byte-order mark, or as UTF-16, reads as the same text without
-// one, first section included; a save keeps the file's encoding and its mark, and the user's
-// own lines. Damaged UTF-16 is not written over: its lines could not be written back as they were.
-TEST_F(SettingsFile, ByteOrderMarksAndUtf16AreReadAndKept) {
-  const std::string first = "[program parameters]\r\ndeep background color=$00102030\r\n; caf";
-  const std::string last = "\r\n[general]\r\ntop of form=-7\r\n";
-  auto utf16 = [](const std::string& ascii, bool little) {
-    std::string out;
-    for (char c : ascii) {
-      out += little ? std::string{c, '\0'} : std::string{'\0', c};
-    }
-    return out;
-  };
-  // "é 🌄": é is one unit, the picture two (a surrogate pair).
-  const std::string comment16le("\xE9\0 \0\x3C\xD8\x04\xDF", 8);
-  const std::string comment16be("\0\xE9\0 \xD8\x3C\xDF\x04", 8);
+// A file holding every key, so that a save changes nothing but the value of "top of form".
+std::u32string fullFile(const std::u32string& top) {
+  return U"; caf\u00E9 \U0001F304\r\n[general]\r\ntop of form=" + top +
+         U"\r\nleft of form=5\r\nhide tile directory bar=FALSE\r\n"
+         U"hide tessora directory bar=FALSE\r\n\r\n[program parameters]\r\n"
+         U"use sound effects=TRUE\r\nuse entire desktop area=FALSE\r\nretain aspect ratio=FALSE\r\n"
+         U"show all tools=FALSE\r\ndeep background color=$00102030\r\n";
+}
+
+// A file in any of the encodings an editor writes, with a byte-order mark or without, reads as
+// the same settings; a save writes it back in that encoding, every other character as it was.
+TEST_F(SettingsFile, EveryEncodingIsReadAndWrittenBackInItself) {
+  for (const testing::TextForm& form : testing::kTextForms) {
+    writeFile(path_, testing::encodedText(fullFile(U"-7"), form));
+    Settings s;
+    EXPECT_EQ(LoadSettings(path_, s).warning, std::nullopt) << form.name;
+    EXPECT_EQ(s.top, -7) << form.name;
+    EXPECT_EQ(s.DeepBackgroundColor, std::optional<TColor>(0x00102030)) << form.name;
+    s.top = 12;
+    SaveSettings(path_, s);
+    EXPECT_EQ(readFile(path_), testing::encodedText(fullFile(U"12"), form)) << form.name;
+  }
+}
+
+// What is no text, or text that could not be written back as it was, is reported and left alone:
+// the settings are the defaults, and a save (at the close of the window) neither adds to the file
+// nor replaces it.
+TEST_F(SettingsFile, WhatCannotBeReadOrWrittenBackIsLeftAlone) {
   const struct {
     const char* what;
     std::string bytes;
-    std::string mark;
-    std::string comment;
+    const char* fault;  // said when the file is read; nullptr when it is read, damage and all
   } files[] = {
-      {"UTF-8 with a mark", "\xEF\xBB\xBF" + first + "\xC3\xA9 \xF0\x9F\x8C\x84" + last,
-       "\xEF\xBB\xBF", "\xC3\xA9 \xF0\x9F\x8C\x84"},
-      {"UTF-16, little end first",
-       "\xFF\xFE" + utf16(first, true) + comment16le + utf16(last, true), "\xFF\xFE", comment16le},
-      {"UTF-16, big end first", "\xFE\xFF" + utf16(first, false) + comment16be + utf16(last, false),
-       "\xFE\xFF", comment16be},
+      {"NUL bytes", std::string(64, '\0'), "it holds nothing but NUL bytes"},
+      {"NUL bytes after text", "[general]\ntop of form=-7\n" + std::string(8, '\0'),
+       "it holds NUL bytes but is neither UTF-16 nor UTF-32 text"},
+      {"UTF-16 with a lone surrogate", std::string("\xFF\xFE[\0g\0]\0\x00\xD8\n\0", 12), nullptr},
+      {"UTF-16 without a mark, of odd length", std::string("[\0g\0]\0\n\0[", 9), nullptr},
+      {"UTF-32 beyond Unicode", std::string("\xFF\xFE\0\0[\0\0\0\xFF\xFF\xFF\0", 12), nullptr},
   };
   for (const auto& f : files) {
     writeFile(path_, f.bytes);
     Settings s;
-    EXPECT_EQ(LoadSettings(path_, s).warning, std::nullopt) << f.what;
-    EXPECT_EQ(s.DeepBackgroundColor, std::optional<TColor>(0x00102030)) << f.what;
-    EXPECT_EQ(s.top, -7) << f.what;
-    s.top = 12;
-    SaveSettings(path_, s);
-    const std::string saved = readFile(path_);
-    EXPECT_EQ(saved.substr(0, f.mark.size()), f.mark) << f.what;
-    EXPECT_NE(saved.find(f.comment), std::string::npos) << f.what << ": the comment survives";
-    Settings again;
-    LoadSettings(path_, again);
-    EXPECT_EQ(again.top, 12) << f.what;
-    EXPECT_EQ(again.DeepBackgroundColor, s.DeepBackgroundColor) << f.what;
+    s.top = 99;
+    const SettingsLoad load = LoadSettings(path_, s);
+    EXPECT_TRUE(load.existed) << f.what;
+    if (f.fault != nullptr) {
+      EXPECT_EQ(load.warning, "The file " + path_ + " cannot be read: " + f.fault) << f.what;
+      EXPECT_EQ(s.top, 5) << f.what;
+    }
+    EXPECT_THAT(
+        [&] { SaveSettings(path_, s); },
+        ThrowsMessage<SettingsError>(HasSubstr("Unable to write to " + path_ + ": it holds ")))
+        << f.what;
+    EXPECT_EQ(readFile(path_), f.bytes) << f.what;
   }
-  const std::string damaged("\xFF\xFE[\0g\0]\0\x00\xD8\n\0", 12);  // a lone surrogate
-  writeFile(path_, damaged);
-  EXPECT_THROW(SaveSettings(path_, Settings()), SettingsError);
-  EXPECT_EQ(readFile(path_), damaged);
 }
 
 TEST_F(SettingsFile, FailedWritesKeepTheOldFile) {
