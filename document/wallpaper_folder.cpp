@@ -309,9 +309,9 @@ Outcome WallpaperFolder::switchToStarted() {
   // The names are made to go through `latest` while it still shows the set before, so that they
   // all switch together, in the one rename of `latest`.
   Outcome made = before.empty() ? Outcome::Done() : pointLatest(before);
-  made = made ? showNames(started_, false) : made;
+  made = made ? showNames(started_, kLatestLink, false) : made;
   made = made ? pointLatest(started_) : made;
-  return made ? showNames(started_, true) : made;
+  return made ? showNames(started_, kLatestLink, true) : made;
 }
 
 // Only once the desktop has taken the set does `current` name it: a set stopped before that,
@@ -357,19 +357,20 @@ Outcome WallpaperFolder::pointLatest(const std::string& number) {
   return made;
 }
 
-// Makes a well-known name a link through `latest` for each file the set `number` holds; with
-// `dropOthers`, the names of files it does not hold go.
-Outcome WallpaperFolder::showNames(const std::string& number, bool dropOthers) {
+// Makes a well-known name a link through the link `through` for each file the set `number`
+// holds; with `dropOthers`, the names of files it does not hold go.
+Outcome WallpaperFolder::showNames(const std::string& number, const char* through,
+                                   bool dropOthers) {
   const FileDescriptor sets(OpenOwnFolder(fd_, kSetsFolder));
   const FileDescriptor set(sets.get() >= 0 ? OpenOwnFolder(sets.get(), number) : -1);
   const auto holds = [&set](const std::string& name) {
     struct stat st {};
     return EntryAt(set.get(), name, st) && S_ISREG(st.st_mode);
   };
-  Outcome made = link(WallpaperOutput::kWallpaperFileName);
+  Outcome made = link(WallpaperOutput::kWallpaperFileName, through);
   std::size_t monitors = 0;
   for (; made && holds(WallpaperOutput::MonitorFileName(monitors)); ++monitors) {
-    made = link(WallpaperOutput::MonitorFileName(monitors));
+    made = link(WallpaperOutput::MonitorFileName(monitors), through);
   }
   for (std::size_t i = monitors; dropOthers; ++i) {
     struct stat st {};
@@ -379,10 +380,10 @@ Outcome WallpaperFolder::showNames(const std::string& number, bool dropOthers) {
     unlink(WallpaperOutput::MonitorFileName(i));
   }
   for (const char* name : {kRecipeFileName, kRecipeTileFileName}) {
-    made = made ? link(name) : made;
+    made = made ? link(name, through) : made;
   }
   if (holds(kRecipeCenterFileName)) {
-    made = made ? link(kRecipeCenterFileName) : made;
+    made = made ? link(kRecipeCenterFileName, through) : made;
   } else if (dropOthers) {
     unlink(kRecipeCenterFileName);
   }
@@ -434,8 +435,13 @@ Outcome WallpaperFolder::tidy() {
     removeOtherSets(std::string());
     return Outcome::Done();
   }
-  Outcome made = pointLatest(number);
-  made = made ? showNames(number, true) : made;
+  // Names that still go through `current` (a folder of the version before `latest`) show the
+  // current set as they are: the next set puts them through `latest`. A restore writes nothing
+  // in a folder that shows what it should.
+  struct stat st {};
+  const bool latest = EntryAt(fd_, kLatestLink, st);
+  Outcome made = latest ? pointLatest(number) : Outcome::Done();
+  made = made ? showNames(number, latest ? kLatestLink : kCurrentLink, true) : made;
   removeOtherSets(number);
   return made;
 }
@@ -455,8 +461,8 @@ void WallpaperFolder::forgetLatest() {
   ::unlinkat(fd_, kLatestLink, 0);
 }
 
-Outcome WallpaperFolder::link(const std::string& name) {
-  const std::string target = std::string(kLatestLink) + "/" + name;
+Outcome WallpaperFolder::link(const std::string& name, const char* through) {
+  const std::string target = std::string(through) + "/" + name;
   if (ReadLinkAt(fd_, name) == target) {
     return Outcome::Done();
   }

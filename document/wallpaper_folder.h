@@ -18,8 +18,7 @@ namespace tessora {
 /// set and removes what the stopped one left. A folder written before sets were kept this way
 /// (the files in the wallpaper folder itself, and no `current`) is read where it lies; the next
 /// set first keeps those files as a set of their own, current, then replaces them by the links.
-/// Names that link through `current` (before `latest` was kept) are relinked as the folder is
-/// locked.
+/// Names that link through `current` (before `latest` was kept) are relinked by the next set.
 /// Nothing in the folder is followed as a link this program did not make, created through one or
 /// removed through one: every entry is reached from the wallpaper folder's own descriptor, and
 /// only what this program makes there is removed (a set's folder of this user, with the files and
@@ -69,13 +68,13 @@ class WallpaperFolder {
 
  private:
   Outcome checkEntries() const;
-  Outcome link(const std::string& name);
+  Outcome link(const std::string& name, const char* through);
   void unlink(const std::string& name);
   void removeSet(const std::string& number);
   void removeOtherSets(const std::string& current);
   Outcome point(const std::string& number);
   Outcome pointLatest(const std::string& number);
-  Outcome showNames(const std::string& number, bool dropOthers);
+  Outcome showNames(const std::string& number, const char* through, bool dropOthers);
   OutcomeOf<std::string> adoptEarlierKind();
   void forgetLatest();
 

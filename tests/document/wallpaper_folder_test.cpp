@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -107,6 +108,42 @@ TEST(WallpaperFolder, ASetKilledWhileTheDesktopIsHandedItLeavesTheSetBeforeCurre
     EXPECT_EQ(testing::filesIn(w.folder + "sets", ""),
               first ? std::vector<std::string>{} : std::vector<std::string>{"1"});
   }
+}
+
+// The entries of the wallpaper folder itself, each link with what it names.
+std::vector<std::string> Entries(const std::string& folder) {
+  std::vector<std::string> entries;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    entries.push_back(entry.path().filename().string() +
+                      (entry.is_symlink() ? " -> " + fs::read_symlink(entry.path()).string() : ""));
+  }
+  std::sort(entries.begin(), entries.end());
+  return entries;
+}
+
+// A folder of the version before `latest`, its names linking through `current`, restores as it
+// is, writing nothing; the next set puts the names through `latest`.
+TEST(WallpaperFolder, NamesThroughCurrentRestoreAsTheyAreUntilTheNextSet) {
+  Wallpapers w;
+  ASSERT_TRUE(w.set(RGB(200, 30, 30), w.setter));
+  fs::remove(w.folder + WallpaperFolder::kLatestLink);
+  for (const auto& entry : fs::directory_iterator(w.folder)) {
+    const std::string target = entry.is_symlink() ? fs::read_symlink(entry.path()).string() : "";
+    if (target.rfind("latest/", 0) == 0) {
+      fs::remove(entry.path());
+      fs::create_symlink("current/" + target.substr(7), entry.path());
+    }
+  }
+  const std::vector<std::string> before = Entries(w.folder);
+  const std::vector<std::size_t> shown = w.current();
+  ASSERT_TRUE(w.doc.restoreWallpaper(&w.setter, w.layout)) << w.fb.lastInfo();
+  EXPECT_EQ(w.handed(), shown);
+  EXPECT_EQ(Entries(w.folder), before);
+  ASSERT_TRUE(w.set(RGB(30, 200, 30), w.setter));
+  EXPECT_EQ(fs::read_symlink(w.folder + WallpaperOutput::kWallpaperFileName).string(),
+            std::string("latest/") + WallpaperOutput::kWallpaperFileName);
+  EXPECT_NE(w.current(), shown);
+  EXPECT_EQ(w.handed(), w.current());
 }
 
 }  // namespace
