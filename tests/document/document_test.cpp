@@ -1055,17 +1055,10 @@ TEST(DocumentMonitors, TheWallpaperFolderLeavesWhatItDidNotMakeAlone) {
   }
 }
 
-// AddressSanitizer keeps freed blocks in quarantine, resident, to catch a use after the free.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kFreedMemoryIsKept = true;
-#else
-constexpr bool kFreedMemoryIsKept = false;
-#endif
-
 // Forty monitors cost the memory of about one monitor's picture besides the whole desktop's,
 // saved or set.
 TEST(DocumentMonitors, ManyMonitorsAreComposedOneAtATime) {
-  if (!testing::kResidentMemoryTellsTheReadersCost || kFreedMemoryIsKept) {
+  if (!testing::kResidentMemoryTellsTheReadersCost || testing::kFreedMemoryIsKept) {
     GTEST_SKIP() << "resident memory tells nothing in this build";
   }
   MonitorsFixture f;

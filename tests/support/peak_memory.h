@@ -19,6 +19,14 @@ constexpr bool kResidentMemoryTellsTheReadersCost = true;
 constexpr bool kResidentMemoryTellsTheReadersCost = true;
 #endif
 
+// AddressSanitizer keeps freed blocks in quarantine, resident, to catch a use after the free: a
+// bound on what a step costs beyond what it keeps holds only in builds without it.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kFreedMemoryIsKept = true;
+#else
+constexpr bool kFreedMemoryIsKept = false;
+#endif
+
 /// How far the process's resident memory rose above what it held before `action`, in KiB. Freed
 /// memory the allocator still holds is given back and the kernel's peak is reset first, so that
 /// neither an earlier test's peak nor memory left over from it can hide this one's.
