@@ -94,7 +94,8 @@ $(BENCH_BUILD)/CMakeCache.txt: | bench-deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DTESSORA_BUILD_BENCH=ON \
 	  -DTESSORA_BUILD_TESTS=OFF
 
-# Google Benchmark programs, then tessora-compose against ImageMagick and libvips.
+# Google Benchmark programs, the picture bombs one process each, then tessora-compose against
+# ImageMagick and libvips.
 bench-deps:
 	@bash scripts/install-deps.sh bench
 
@@ -102,6 +103,7 @@ bench: bench-deps $(BENCH_BUILD)/CMakeCache.txt
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	@status=0; for b in $$(find $(BENCH_BUILD)/bench -name 'tessora_bench_*' -type f -executable); do \
 	  echo "== $$b"; "$$b" || status=1; done; \
+	echo "== bench/hostile.sh"; bash bench/hostile.sh $(BENCH_BUILD) || status=1; \
 	echo "== bench/compare.sh"; bash bench/compare.sh $(BENCH_BUILD) || status=1; exit $$status
 
 $(FUZZ_BUILD)/CMakeCache.txt: | bench-deps

