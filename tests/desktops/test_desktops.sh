@@ -29,6 +29,8 @@
 set -uo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=../support/wait.sh
+source "$here/../support/wait.sh"
 build="$here/../../build"
 desktops=()
 while [ $# -gt 0 ]; do
@@ -78,12 +80,7 @@ start_x() {
   exec 3> "$WORK/display"
   spawn xvfb Xvfb -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp -noreset
   exec 3>&-
-  local _
-  for _ in $(seq 50); do
-    [ -s "$WORK/display" ] && break
-    sleep 0.1
-  done
-  [ -s "$WORK/display" ] || return 1
+  wait_until test -s "$WORK/display" || return 1
   export DISPLAY=":$(head -n 1 "$WORK/display")"
 }
 
@@ -157,11 +154,11 @@ three_wallpapers() {
       continue
     fi
     got=""
-    for _ in $(seq 30); do
+    shows_colour() {
       got=$($pixel 500 400 2> /dev/null)
-      [ "$got" = "$want" ] && break
-      sleep 0.2
-    done
+      [ "$got" = "$want" ]
+    }
+    wait_until shows_colour
     check "screen $i" "$([ "$got" = "$want" ] && echo 1 || echo 0)" "want $want, got '$got'"
     now=$($stored 2> /dev/null)
     local ok=1
@@ -261,12 +258,12 @@ monitors_show() {
     "$compose" --size "${w}x$h" "$@" --format png -o /dev/stdout 2> /dev/null |
       pngtopnm > "$WORK/want-$name.ppm"
     same=0
-    for _ in $(seq 30); do
+    shows_picture() {
       $grab "$name" "$x" "$y" "$w" "$h" > "$WORK/seen-$name.ppm" 2> /dev/null
       verdict=$(/usr/bin/python3 "$here/same_picture.py" "$WORK/seen-$name.ppm" \
-        "$WORK/want-$name.ppm" "$tolerance" "$share") && same=1 && break
-      sleep 0.2
-    done
+        "$WORK/want-$name.ppm" "$tolerance" "$share")
+    }
+    wait_until shows_picture && same=1
     if [ -n "${SHOW_SINCE:-}" ] && [ $same = 1 ]; then
       ms=$((($(date +%s%N) - SHOW_SINCE) / 1000000))
       verdict="$verdict within $ms ms"
