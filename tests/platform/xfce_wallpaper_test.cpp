@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QTemporaryDir>
+#include <QVariantMap>
 
 #include "child_process.h"
 #include "platform/dbus_call.h"
@@ -80,6 +82,15 @@ TEST_F(XfceWallpaperTest, EveryMonitorAndWorkspaceGetsThePicture) {
 }
 
 TEST_F(XfceWallpaperTest, AFreshSetupGetsAnEntryPerMonitor) {
+  // Fresh: xfconfd knows no backdrop entry (an empty channel is an error to it). Had it some from
+  // elsewhere, they would get the picture instead of the monitors': this names them.
+  const QDBusMessage before =
+      Xfconf("GetAllProperties", {QStringLiteral("xfce4-desktop"), QStringLiteral("/backdrop")});
+  const QVariantMap entries = before.type() == QDBusMessage::ReplyMessage
+                                  ? qdbus_cast<QVariantMap>(before.arguments().value(0))
+                                  : QVariantMap();
+  ASSERT_TRUE(entries.isEmpty()) << "entries before the set: "
+                                 << entries.keys().join(QLatin1Char(' ')).toStdString();
   XfceWallpaper xfce(bus_.connection(), {QStringLiteral("Virtual 1"), QStringLiteral("DP-2")});
   const QString file = QStringLiteral("/home/u/Tessora Wallpaper-1.bmp");
   ASSERT_TRUE(xfce.install(file).ok());
