@@ -162,9 +162,42 @@ def keyboard():
     print("picture opened and wallpaper set from the keyboard")
 
 
+def sound_events():
+    """With a sound server of the test's own, pactl subscribed to it and the file it writes its
+    events to; None without one."""
+    if not os.environ.get("PULSE_SERVER"):
+        return None
+    path = os.path.join(WORK, "sound-events.log")
+    events = subprocess.Popen(["pactl", "subscribe"], stdout=open(path, "w"),
+                              stderr=subprocess.DEVNULL)
+    volume = [40]
+
+    # pactl tells nothing when it has subscribed: the sink's volume changes until it reports a
+    # change.
+    def subscribed():
+        with open(path) as f:
+            if "'change' on sink #" in f.read():
+                return True
+        volume[0] = 90 - volume[0]
+        subprocess.run(["pactl", "set-sink-volume", "@DEFAULT_SINK@", "%d%%" % volume[0]],
+                       capture_output=True)
+        return False
+
+    wait_for("pactl to report the sound server's events", subscribed)
+    return events, path
+
+
 def close():
+    events = sound_events()
     program = start()
-    time.sleep(0.1)  # the start-up's cue is still playing
+    if events:  # the close request comes while the start-up's cue plays
+
+        def cue_started():
+            with open(events[1]) as f:
+                return "'new' on sink-input" in f.read()
+
+        wait_for("the start-up's cue on the sound server", cue_started)
+        events[0].terminate()
     wid = int(window("Tessora"))
     asked = time.monotonic()
     subprocess.run([sys.executable, "-c", SEND_DELETE, str(wid)], check=True)
