@@ -67,7 +67,13 @@ stop_spawned() {
   for pid in $(tac "$WORK/pids"); do
     kill "$pid" 2> /dev/null
   done
-  sleep 0.3
+  # A few seconds to end by themselves, then no choice.
+  all_ended() {
+    for pid in $(cat "$WORK/pids"); do
+      ! kill -0 "$pid" 2> /dev/null || return 1
+    done
+  }
+  TESSORA_PATIENCE=3 wait_until all_ended
   for pid in $(cat "$WORK/pids"); do
     kill -9 "$pid" 2> /dev/null
   done
@@ -401,8 +407,13 @@ desktop_x11() {
   start_screen "$@" || return 77
   unset XDG_CURRENT_DESKTOP
   spawn picom picom --backend xrender
-  sleep 1
-  kill -0 "$(tail -n 1 "$WORK/pids")" 2> /dev/null ||
+  # picom composites once it holds the compositor's selection, through a window of its name.
+  local picom
+  picom=$(tail -n 1 "$WORK/pids")
+  picom_runs() {
+    ! kill -0 "$picom" 2> /dev/null || xwininfo -root -tree | grep -q '"picom": ("picom"'
+  }
+  wait_until picom_runs && kill -0 "$picom" 2> /dev/null ||
     { echo "SKIP: picom did not start: $(tail -n 3 "$WORK/picom.log")"; return 77; }
   if [ "${1:-}" = follow ]; then
     follow_changes x_change x_grab
