@@ -3,7 +3,8 @@
 # machine would get it: apt-get install from the mirror, the programs from PATH (a composition,
 # every picture format, the window offscreen, the user's files in the XDG folders), then removal
 # and autoremoval, after which none of its files and none of the packages it pulled in may be
-# left. Prints what the package costs: its size, the download, the installed size, the time.
+# left. Prints what the package costs: its size, the download, the installed size, the time, and
+# what it adds to the system with and without the recommended packages.
 #
 #   test-package-fresh.sh [--no-install-recommends] [BUILD]     (as root)
 #
@@ -40,6 +41,9 @@ inside() {
     return 1
   }
 
+  added_size yes
+  added_size no
+
   step "apt-get install ./$(basename "$deb_name")"
   local t0=$SECONDS extra=()
   [ "$recommends" = yes ] || extra=(--no-install-recommends)
@@ -69,6 +73,23 @@ inside() {
     echo "$failures checks on the fresh system failed" >&2
     return 1
   fi
+}
+
+# What installing the package would add, as apt-get tells before it asks (and is told no): the
+# disk space and the packages besides tessora, with or without the recommended ones.
+added_size() { # yes|no
+  local extra=() log="apt-plan-recommends-$1.log" size count
+  [ "$1" = yes ] || extra=(--no-install-recommends)
+  apt-get install --assume-no "${extra[@]}" "./$deb_name" >"$log" 2>&1 || true
+  size=$(sed -n 's/^After this operation, \(.*\) of additional.*/\1/p' "$log")
+  count=$(sed -n 's/^[0-9]* upgraded, \([0-9]*\) newly installed.*/\1/p' "$log")
+  if [ -z "$size" ] || [ -z "$count" ]; then
+    fail "apt-get tells no size for the package (recommends: $1): $(tail -3 "$log")"
+    return
+  fi
+  local label="added with Recommends"
+  [ "$1" = yes ] || label="added without Recommends"
+  figure "$label" "$size, $((count - 1)) packages besides tessora"
 }
 
 # Nothing for building or testing comes with the package, directly or through another package.
@@ -104,7 +125,8 @@ check_programs() {
 }
 
 # Each format's picture, tiled over a small wallpaper, gives the same pixels as the build on the
-# development machine did: the libraries of the fresh system decode it alike.
+# development machine did: the libraries of the fresh system decode it alike. Each picture bomb is
+# refused before it is decoded, for the reason the development build gave.
 check_formats() {
   step "picture formats"
   local picture name
@@ -118,6 +140,19 @@ check_formats() {
     fi
   done
   echo "$(find loaded -name '*.bmp' | wc -l) of $(find pictures -type f | wc -l) pictures loaded"
+  local refused=0
+  for picture in bombs/*; do
+    name=$(basename "$picture")
+    if tessora-compose -q --size 40x30 --deep-color '#000000' --tile "$picture" \
+      -o "loaded/$name.bmp" 2>"loaded/$name.err"; then
+      fail "$name was loaded, not refused"
+    elif ! cmp -s "loaded/$name.err" "expected/$name.err"; then
+      fail "$name refused as \"$(cat "loaded/$name.err")\", not as \"$(cat "expected/$name.err")\""
+    else
+      refused=$((refused + 1))
+    fi
+  done
+  echo "$refused of $(find bombs -type f | wc -l) picture bombs refused for their reason"
 }
 
 # The window and the wallpaper keep the user's files in the XDG folders of the home and write
@@ -314,21 +349,43 @@ mount_in tmpfs tmpfs "$root/dev/shm" mode=1777
 mount_in devpts devpts "$root/dev/pts" newinstance,ptmxmode=0666
 cp -L /etc/resolv.conf "$root/etc/resolv.conf"
 
-# The inputs: the package, a picture of each format and what the development build makes of it.
+# The inputs: the package, the pictures of each format's fuzz seeds and what the development
+# build makes of them. The seeds named bomb-* are the picture bombs, which must be refused; the
+# others must load. Both are run from the folder the chroot runs them from, so that the messages
+# name the same paths.
 box=$root$inside_dir
-mkdir -p "$box/pictures" "$box/expected" "$box/loaded"
+mkdir -p "$box/pictures" "$box/bombs" "$box/expected" "$box/loaded"
 cp "$deb" "$here/$(basename "$0")" "$box/"
 for format in png jpeg gif bmp webp avif heif tiff jxl; do
   for seed in "fuzz/seeds/$format"/*; do
-    cp "$seed" "$box/pictures/$format-$(basename "$seed")"
+    case "$(basename "$seed")" in
+      bomb-*) cp "$seed" "$box/bombs/$format-$(basename "$seed")" ;;
+      *) cp "$seed" "$box/pictures/$format-$(basename "$seed")" ;;
+    esac
   done
 done
-for picture in "$box"/pictures/*; do
-  XDG_CONFIG_HOME=$run/host-config "$compose" -q --size 40x30 --deep-color '#000000' \
-    --tile "$picture" -o "$box/expected/$(basename "$picture").bmp"
+inputs_fault=""
+for picture in "$box"/pictures/* "$box"/bombs/*; do
+  name=$(basename "$picture")
+  case "$picture" in
+    "$box"/pictures/*) output=expected/$name.bmp ;;
+    *) output=loaded/$name.bmp ;;
+  esac
+  if (cd "$box" && XDG_CONFIG_HOME=$run/host-config "$compose" -q --size 40x30 \
+    --deep-color '#000000' --tile "${picture#"$box"/}" -o "$output" 2>"expected/$name.err"); then
+    [ "$output" = "expected/$name.bmp" ] ||
+      inputs_fault+=$'\n'"  bomb $name is loaded by the development build"
+  elif [ "$output" = "expected/$name.bmp" ]; then
+    inputs_fault+=$'\n'"  $name is not loaded by the development build: $(cat "$box/expected/$name.err")"
+  fi
 done
+rm -f "$box"/loaded/*
 
 status=0
+if [ -n "$inputs_fault" ]; then
+  echo "FAIL: the fuzz seeds are not what their names say:$inputs_fault" >&2
+  status=1
+fi
 if [ -n "$depends_fault" ]; then
   echo "FAIL: Depends names packages for building or testing:$depends_fault" >&2
   status=1
@@ -340,7 +397,7 @@ wait $! || status=$?
 
 # What apt did and what came with the package, for a look afterwards.
 mkdir -p "$build/fresh-last"
-for log in apt-install.log apt-remove.log apt-autoremove.log packages.new window.log set.log; do
+for log in apt-plan-recommends-yes.log apt-plan-recommends-no.log apt-install.log apt-remove.log apt-autoremove.log packages.new window.log set.log; do
   [ -f "$box/$log" ] && cp "$box/$log" "$build/fresh-last/"
 done
 

@@ -6,6 +6,9 @@
 # swaybg of its own. sway refuses to run as root, so when we are root
 # it runs as "nobody" in a runtime folder handed to that user, while our own programs stay root.
 # Returns 1, with the reason in SWAY_FAILURE, where it does not start.
+# shellcheck source=../support/wait.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../support/wait.sh"
+
 start_sway() {
   local work=$1 output=$2 second=${3:-} runtime="$1/sway-runtime" socket="" ipc="" _
   SWAY_FAILURE=""
@@ -31,13 +34,13 @@ start_sway() {
     WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman "${run_as[@]}" sway -c "$work/sway.config" \
     > "$work/sway.log" 2>&1 &
   SWAY_PID=$!
-  for _ in $(seq 100); do
+  # Its sockets, or its end.
+  sway_listens() {
     socket=$(find "$runtime" -maxdepth 1 -name 'wayland-*' ! -name '*.lock' | head -n 1)
     ipc=$(find "$runtime" -maxdepth 1 -name 'sway-ipc.*' | head -n 1)
-    [ -n "$socket" ] && [ -n "$ipc" ] && break
-    kill -0 "$SWAY_PID" 2> /dev/null || break
-    sleep 0.1
-  done
+    { [ -n "$socket" ] && [ -n "$ipc" ]; } || ! kill -0 "$SWAY_PID" 2> /dev/null
+  }
+  wait_until sway_listens
   if [ -z "$socket" ] || [ -z "$ipc" ]; then
     SWAY_FAILURE="sway did not start: $(tail -n 2 "$work/sway.log" | tr '\n' ' ')"
     return 1
@@ -53,20 +56,18 @@ start_sway() {
   [ "${SWAY_XWAYLAND:-0}" = 1 ] || return 0
   # XWayland takes the first display number it finds free; sway hands it to what it starts.
   local x=""
-  for _ in $(seq 50); do
-    swaymsg -q exec "printenv DISPLAY > $runtime/display" > /dev/null 2>&1
-    sleep 0.1
+  xwayland_listens() {
+    [ -s "$runtime/display" ] ||
+      swaymsg -q exec "printenv DISPLAY > $runtime/display" > /dev/null 2>&1
     x=$(cat "$runtime/display" 2> /dev/null)
-    [ -n "$x" ] && [ -e "/tmp/.X11-unix/X${x#:}" ] && break
-  done
-  [ -n "$x" ] || { SWAY_FAILURE="XWayland did not start"; return 1; }
+    [ -n "$x" ] && [ -e "/tmp/.X11-unix/X${x#:}" ]
+  }
+  wait_until xwayland_listens || { SWAY_FAILURE="XWayland did not start"; return 1; }
   # XWayland admits only sway's own user; let ours in too.
   if [ "$(id -u)" -eq 0 ]; then
     swaymsg -q exec "xhost +si:localuser:root > $runtime/xhost.log 2>&1" > /dev/null
-    for _ in $(seq 30); do
-      xhost > /dev/null 2>&1 && break
-      sleep 0.1
-    done
+    wait_until env DISPLAY="$x" xhost > /dev/null 2>&1 ||
+      { SWAY_FAILURE="XWayland does not admit $(id -un)"; return 1; }
   fi
   export DISPLAY=$x
 }

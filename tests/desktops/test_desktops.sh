@@ -29,6 +29,8 @@
 set -uo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=../support/wait.sh
+source "$here/../support/wait.sh"
 build="$here/../../build"
 desktops=()
 while [ $# -gt 0 ]; do
@@ -65,7 +67,13 @@ stop_spawned() {
   for pid in $(tac "$WORK/pids"); do
     kill "$pid" 2> /dev/null
   done
-  sleep 0.3
+  # A few seconds to end by themselves, then no choice.
+  all_ended() {
+    for pid in $(cat "$WORK/pids"); do
+      ! kill -0 "$pid" 2> /dev/null || return 1
+    done
+  }
+  TESSORA_PATIENCE=3 wait_until all_ended
   for pid in $(cat "$WORK/pids"); do
     kill -9 "$pid" 2> /dev/null
   done
@@ -78,12 +86,7 @@ start_x() {
   exec 3> "$WORK/display"
   spawn xvfb Xvfb -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp -noreset
   exec 3>&-
-  local _
-  for _ in $(seq 50); do
-    [ -s "$WORK/display" ] && break
-    sleep 0.1
-  done
-  [ -s "$WORK/display" ] || return 1
+  wait_until test -s "$WORK/display" || return 1
   export DISPLAY=":$(head -n 1 "$WORK/display")"
 }
 
@@ -157,11 +160,11 @@ three_wallpapers() {
       continue
     fi
     got=""
-    for _ in $(seq 30); do
+    shows_colour() {
       got=$($pixel 500 400 2> /dev/null)
-      [ "$got" = "$want" ] && break
-      sleep 0.2
-    done
+      [ "$got" = "$want" ]
+    }
+    wait_until shows_colour
     check "screen $i" "$([ "$got" = "$want" ] && echo 1 || echo 0)" "want $want, got '$got'"
     now=$($stored 2> /dev/null)
     local ok=1
@@ -261,12 +264,12 @@ monitors_show() {
     "$compose" --size "${w}x$h" "$@" --format png -o /dev/stdout 2> /dev/null |
       pngtopnm > "$WORK/want-$name.ppm"
     same=0
-    for _ in $(seq 30); do
+    shows_picture() {
       $grab "$name" "$x" "$y" "$w" "$h" > "$WORK/seen-$name.ppm" 2> /dev/null
       verdict=$(/usr/bin/python3 "$here/same_picture.py" "$WORK/seen-$name.ppm" \
-        "$WORK/want-$name.ppm" "$tolerance" "$share") && same=1 && break
-      sleep 0.2
-    done
+        "$WORK/want-$name.ppm" "$tolerance" "$share")
+    }
+    wait_until shows_picture && same=1
     if [ -n "${SHOW_SINCE:-}" ] && [ $same = 1 ]; then
       ms=$((($(date +%s%N) - SHOW_SINCE) / 1000000))
       verdict="$verdict within $ms ms"
@@ -404,8 +407,13 @@ desktop_x11() {
   start_screen "$@" || return 77
   unset XDG_CURRENT_DESKTOP
   spawn picom picom --backend xrender
-  sleep 1
-  kill -0 "$(tail -n 1 "$WORK/pids")" 2> /dev/null ||
+  # picom composites once it holds the compositor's selection, through a window of its name.
+  local picom
+  picom=$(tail -n 1 "$WORK/pids")
+  picom_runs() {
+    ! kill -0 "$picom" 2> /dev/null || xwininfo -root -tree | grep -q '"picom": ("picom"'
+  }
+  wait_until picom_runs && kill -0 "$picom" 2> /dev/null ||
     { echo "SKIP: picom did not start: $(tail -n 3 "$WORK/picom.log")"; return 77; }
   if [ "${1:-}" = follow ]; then
     follow_changes x_change x_grab

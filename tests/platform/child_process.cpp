@@ -14,9 +14,9 @@
 #include <QDBusMessage>
 #include <QDeadlineTimer>
 #include <QStandardPaths>
-#include <QThread>
 #include <QUuid>
 
+#include "platform/dbus_call.h"
 #include "support/files.h"
 
 namespace tessora::testing {
@@ -28,7 +28,7 @@ bool ChildProcess::start(const QString& program, const QStringList& arguments,
   process_->setProcessChannelMode(QProcess::SeparateChannels);
   process_->setStandardErrorFile(QProcess::nullDevice());
   process_->start(program, arguments);
-  return process_->waitForStarted(5000);
+  return process_->waitForStarted(kPatientMs);
 }
 
 QString ChildProcess::firstLine(int timeoutMs) {
@@ -81,7 +81,7 @@ XServer::XServer(int width, int height) {
   std::string number;
   pollfd waiting{channel[0], POLLIN, 0};
   char c = 0;
-  while (pid_ != 0 && ::poll(&waiting, 1, 10000) > 0 && ::read(channel[0], &c, 1) == 1 &&
+  while (pid_ != 0 && ::poll(&waiting, 1, kPatientMs) > 0 && ::read(channel[0], &c, 1) == 1 &&
          c != '\n') {
     number += c;
   }
@@ -98,6 +98,21 @@ XServer::~XServer() {
   }
 }
 
+namespace {
+
+// Whether a process has ended: gone, or a zombie its parent has not reaped yet.
+bool Ended(pid_t pid) {
+  QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+  if (!stat.open(QIODevice::ReadOnly)) {
+    return true;
+  }
+  const QByteArray text = stat.readAll();
+  const qsizetype state = text.lastIndexOf(')') + 2;  // "pid (name) S ..."
+  return state < 2 || state >= text.size() || text[state] == 'Z' || text[state] == 'X';
+}
+
+}  // namespace
+
 PrivateBus::PrivateBus(const QProcessEnvironment& environment) {
   if (!daemon_.start(QStringLiteral("dbus-daemon"),
                      {QStringLiteral("--session"), QStringLiteral("--nofork"),
@@ -105,7 +120,7 @@ PrivateBus::PrivateBus(const QProcessEnvironment& environment) {
                      environment)) {
     return;
   }
-  address_ = daemon_.firstLine(10000);
+  address_ = daemon_.firstLine(kPatientMs);
   if (!address_.isEmpty()) {
     connection_ = connect(QStringLiteral("main"));
   }
@@ -140,11 +155,26 @@ PrivateBus::~PrivateBus() {
     ::kill(static_cast<pid_t>(pid), SIGTERM);
   }
   for (uint pid : pids) {
-    for (int i = 0; i < 100 && ::kill(static_cast<pid_t>(pid), 0) == 0; ++i) {
-      QThread::msleep(20);
-    }
+    WaitFor([pid] { return Ended(static_cast<pid_t>(pid)); });
   }
   daemon_.stop();
+}
+
+QString PrivateBus::activate(const QString& name, int timeoutMs) {
+  QDBusMessage start = QDBusMessage::createMethodCall(
+      QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+      QStringLiteral("org.freedesktop.DBus"), QStringLiteral("StartServiceByName"));
+  start.setArguments({name, 0U});
+  // The bus answers once the service owns the name, or has failed to start; the event loop runs
+  // meanwhile, for services that call back into this process as they start.
+  const QDBusMessage reply = CallAndWait(connection_, start, timeoutMs);
+  if (reply.type() == QDBusMessage::ErrorMessage) {
+    return QStringLiteral("%1 was not started: %2").arg(name, reply.errorMessage());
+  }
+  return WaitUntil([this, &name] { return connection_.interface()->isServiceRegistered(name); },
+                   timeoutMs)
+             ? QString()
+             : QStringLiteral("%1 has no owner after %2 ms").arg(name).arg(timeoutMs);
 }
 
 namespace {
@@ -186,15 +216,8 @@ RandrMonitors::~RandrMonitors() {
 }
 
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
-  QDeadlineTimer deadline(timeoutMs);
-  while (!done()) {
-    if (deadline.hasExpired()) {
-      return false;
-    }
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    QThread::msleep(5);
-  }
-  return true;
+  return WaitFor(done, timeoutMs,
+                 [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 20); });
 }
 
 StandInCommands::StandInCommands() : oldPath_(qgetenv("PATH")) {

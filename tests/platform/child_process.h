@@ -11,6 +11,8 @@
 #include <memory>
 #include <string>
 
+#include "support/wait.h"
+
 namespace tessora::testing {
 
 /// A helper program started by a test and stopped, by its process id, when the test ends.
@@ -103,6 +105,10 @@ class PrivateBus {
   QDBusConnection connection() const { return connection_; }
   /// The bus's address, for programs a test starts on it.
   const QString& address() const { return address_; }
+  /// Starts the service that owns `name` on demand (D-Bus activation) and waits until it owns
+  /// it, so that a test's first call does not have to cover a slow start within its own timeout;
+  /// "" when it does, else why not.
+  QString activate(const QString& name, int timeoutMs = kPatientMs);
 
  private:
   ChildProcess daemon_;
@@ -111,7 +117,7 @@ class PrivateBus {
   QDBusConnection connection_{QString()};
 };
 
-/// Runs the event loop for up to timeoutMs, or until done() holds.
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs);
+/// Runs the event loop until done() holds, for up to timeoutMs.
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs = kPatientMs);
 
 }  // namespace tessora::testing

@@ -36,12 +36,10 @@ QByteArray XclipOutput(const QStringList& arguments) {
     return QByteArray();
   }
   QByteArray out;
-  WaitUntil(
-      [&] {
-        out += xclip.process()->readAllStandardOutput();
-        return xclip.process()->state() == QProcess::NotRunning;
-      },
-      5000);
+  WaitUntil([&] {
+    out += xclip.process()->readAllStandardOutput();
+    return xclip.process()->state() == QProcess::NotRunning;
+  });
   return out + xclip.process()->readAllStandardOutput();
 }
 
@@ -68,7 +66,7 @@ TEST(QtImageClipboard, APictureCopiedByAnotherProgramIsSeenAndPasted) {
   ASSERT_TRUE(xclip.start(QStringLiteral("xclip"),
                           {"-quiet", "-selection", "clipboard", "-t", "image/png", "-i", file}));
   // The flag follows the change notification, without anybody asking the clipboard.
-  EXPECT_TRUE(WaitUntil([&] { return clipboard.hasImage(); }, 5000));
+  EXPECT_TRUE(WaitUntil([&] { return clipboard.hasImage(); }));
   const std::optional<Bitmap> pasted = clipboard.image();
   ASSERT_TRUE(pasted.has_value());
   EXPECT_EQ(ToQImage(*pasted), ToQImage(Picture()));
@@ -88,7 +86,7 @@ TEST(QtImageClipboard, AnImageFileCopiedInAFileManagerCountsAsAnImage) {
   ChildProcess xclip;
   ASSERT_TRUE(xclip.start(QStringLiteral("xclip"), {"-quiet", "-selection", "clipboard", "-t",
                                                     "text/uri-list", "-i", list}));
-  EXPECT_TRUE(WaitUntil([&] { return clipboard.hasImage(); }, 5000));
+  EXPECT_TRUE(WaitUntil([&] { return clipboard.hasImage(); }));
   const std::optional<Bitmap> pasted = clipboard.image();
   ASSERT_TRUE(pasted.has_value());
   EXPECT_EQ(ToQImage(*pasted), ToQImage(Picture()));
@@ -106,7 +104,7 @@ TEST(QtImageClipboard, TextOnTheClipboardIsNoImage) {
   ChildProcess xclip;
   ASSERT_TRUE(
       xclip.start(QStringLiteral("xclip"), {"-quiet", "-selection", "clipboard", "-i", file}));
-  EXPECT_TRUE(WaitUntil([&] { return !clipboard.hasImage(); }, 5000));
+  EXPECT_TRUE(WaitUntil([&] { return !clipboard.hasImage(); }));
   EXPECT_FALSE(clipboard.image().has_value());
 }
 

@@ -114,7 +114,7 @@ TEST(PcmanfmQtDesktop, ShowsTheWallpaperAndHidesTheRoot) {
         ->isServiceRegistered(QStringLiteral("org.pcmanfm.PCManFM"))
         .value();
   };
-  ASSERT_TRUE(testing::WaitUntil(registered, 10000));
+  ASSERT_TRUE(testing::WaitUntil(registered));
   QTemporaryDir dir;
   const QString file = dir.filePath(QStringLiteral("w.bmp"));
   QImage picture(64, 64, QImage::Format_RGB888);
@@ -122,8 +122,7 @@ TEST(PcmanfmQtDesktop, ShowsTheWallpaperAndHidesTheRoot) {
   ASSERT_TRUE(picture.save(file, "BMP"));
   const Outcome installed = PcmanfmQtWallpaper(bus.connection()).install(file);
   EXPECT_TRUE(installed.ok()) << installed.reason();
-  EXPECT_TRUE(
-      testing::WaitUntil([] { return ScreenPixel(640, 400) == QColor(20, 120, 220); }, 5000))
+  EXPECT_TRUE(testing::WaitUntil([] { return ScreenPixel(640, 400) == QColor(20, 120, 220); }))
       << ScreenPixel(640, 400).name().toStdString();
   EXPECT_EQ(X11RootWallpaper().install(file).reason(),
             "a desktop window (pcmanfm-qt) covers the root window");
@@ -164,8 +163,7 @@ TEST_F(CommandWallpaperTest, SeveralMonitorsAreHandedOverAsEachDesktopKeepsThem)
   const QString swaybg = QStringLiteral(
       "swaybg|-o|DP-1|-i|/m1.bmp|-m|fill|-o|*|-i|/m 2.bmp|-m|fill|-o|HDMI-A-1|-i|/m "
       "2.bmp|-m|fill|");
-  EXPECT_TRUE(testing::WaitUntil([&] { return Log().endsWith(swaybg); }, 5000))
-      << Log().toStdString();
+  EXPECT_TRUE(testing::WaitUntil([&] { return Log().endsWith(swaybg); })) << Log().toStdString();
 }
 
 TEST_F(CommandWallpaperTest, AFailingOrMissingCommandIsReported) {

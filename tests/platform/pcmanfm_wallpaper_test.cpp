@@ -107,7 +107,7 @@ TEST_F(PcmanfmWallpaperTest, OneMonitorIsHandedToTheRunningDesktop) {
   testing::ChildProcess desktop;
   ASSERT_TRUE(desktop.start(QStringLiteral("pcmanfm"),
                             {QStringLiteral("--desktop"), QStringLiteral("--profile=T")}));
-  ASSERT_TRUE(testing::WaitUntil([] { return !Desktops().isEmpty(); }, 5000));
+  ASSERT_TRUE(testing::WaitUntil([] { return !Desktops().isEmpty(); }));
   const Outcome o = PcmanfmWallpaper().install(QStringLiteral("/w-2.bmp"));
   ASSERT_TRUE(o.ok()) << o.reason();
   EXPECT_EQ(Log(),
@@ -121,7 +121,7 @@ TEST_F(PcmanfmWallpaperTest, EveryMonitorGetsItsPictureAndTheDesktopReadsThem) {
   ASSERT_TRUE(desktop.start(
       QStringLiteral("pcmanfm"),
       {QStringLiteral("--desktop"), QStringLiteral("--profile"), QStringLiteral("T")}));
-  ASSERT_TRUE(testing::WaitUntil([] { return Desktops().size() == 1; }, 5000));
+  ASSERT_TRUE(testing::WaitUntil([] { return Desktops().size() == 1; }));
   const qint64 first = Desktops().front();
   ASSERT_TRUE(QDir().mkpath(folder_));
   QFile one(folder_ + QStringLiteral("/desktop-items-1.conf"));

@@ -106,6 +106,10 @@ class RealPortalTest : public ::testing::Test {
                                         &backend_, QDBusConnection::ExportAdaptors));
     ASSERT_TRUE(
         service_.registerService(QStringLiteral("org.freedesktop.impl.portal.desktop.fake")));
+    // xdg-desktop-portal starts slowly on a busy machine: it is waited for here, not within the
+    // timeout of the first call the code under test makes.
+    const QString why = bus_.activate(QStringLiteral("org.freedesktop.portal.Desktop"));
+    ASSERT_TRUE(why.isEmpty()) << why.toStdString();
     file_ = dir_.filePath(QStringLiteral("Tessora Wallpaper-1.bmp"));
     QFile file(file_);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));

@@ -120,7 +120,7 @@ TEST_F(SwaybgWallpaperTest, TheUsersOwnBackgroundProgramIsUsedOrNamed) {
     ASSERT_TRUE(theirs.start(QStringLiteral("bash"),
                              PosingAs(QLatin1String(c.program),
                                       {QStringLiteral("-i"), QStringLiteral("/home/u/mine.png")})));
-    ASSERT_TRUE(testing::WaitUntil([&] { return !Running(c.program).isEmpty(); }, 5000));
+    ASSERT_TRUE(testing::WaitUntil([&] { return !Running(c.program).isEmpty(); }));
     const qsizetype before = Log().size();
     const Outcome o = SwaybgWallpaper(record_).installMonitors(two);
     if (c.log != nullptr) {

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -13,6 +14,7 @@
 #include "support/files.h"
 #include "support/pictures.h"
 #include "support/temp_dir.h"
+#include "support/wait.h"
 
 namespace tessora::testing {
 namespace {
@@ -100,6 +102,35 @@ TEST(Files, ContentsComeBackByteForByteAndListsAreSorted) {
   EXPECT_EQ(filesIn(dir.path(), ""), (std::vector<std::string>{"a.txt", "b.bin", "run.sh"}));
   EXPECT_EQ(filesIn(dir.path(), ".txt"), std::vector<std::string>{"a.txt"});
   EXPECT_TRUE(filesIn(dir.file("missing"), "").empty());
+}
+
+// A wait ends when its condition holds, runs the idle step between checks, and fails only when
+// the condition still does not hold at the end of its time.
+TEST(WaitFor, EndsWhenTheConditionHoldsAndFailsOnlyWhenItNeverDid) {
+  const struct {
+    int holdsFromCheck;  // 0: never
+    int timeoutMs;
+    bool held;
+    int checksAtLeast;
+  } rows[] = {{1, 0, true, 1}, {5, 10000, true, 5}, {0, 50, false, 2}, {1000000, 30, false, 2}};
+  for (const auto& row : rows) {
+    int checks = 0;
+    int idles = 0;
+    const auto start = std::chrono::steady_clock::now();
+    const bool held =
+        WaitFor([&] { return ++checks >= row.holdsFromCheck && row.holdsFromCheck > 0; },
+                row.timeoutMs, [&] { ++idles; });
+    const auto took = std::chrono::steady_clock::now() - start;
+    SCOPED_TRACE(row.holdsFromCheck);
+    EXPECT_EQ(held, row.held);
+    EXPECT_GE(checks, row.checksAtLeast);
+    EXPECT_GE(idles, checks - 2);
+    if (!row.held) {
+      EXPECT_GE(took, std::chrono::milliseconds(row.timeoutMs));
+    } else {
+      EXPECT_LT(took, std::chrono::milliseconds(10000)) << "it waited past its condition";
+    }
+  }
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 # background colour written into a settings file beside it.
 # Arguments: the tessora executable, the screen-pixel reader, the build folder holding wav/.
 set -uo pipefail
+# shellcheck source=../support/wait.sh
+. "$(dirname "$0")/../support/wait.sh"
 
 program=$1
 pixel=$2
@@ -26,21 +28,12 @@ cp -r "$files/wav" "$work/prog/"
 printf '[general]\r\ntop of form=40\r\nleft of form=30\r\n[program parameters]\r\nuse sound effects=FALSE\r\ndeep background color=$00563412\r\n' \
   > "$work/prog/Tessora.ini"
 
-display=""
-for n in $(seq 71 99); do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-    display=":$n"
-    break
-  fi
-done
-[ -n "$display" ] || { echo "no free display number"; exit 1; }
-
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
+# The server picks a free display number itself: another test's server may start meanwhile.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$work/display" > "$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
-for _ in $(seq 50); do
-  [ -e "/tmp/.X11-unix/X${display#:}" ] && break
-  sleep 0.1
-done
+wait_until test -s "$work/display" ||
+  { echo "Xvfb did not start within $TESSORA_PATIENCE s"; cat "$work/xvfb.log"; exit 1; }
+display=":$(head -n 1 "$work/display")"
 
 export DISPLAY=$display QT_QPA_PLATFORM=xcb HOME="$work/home" XDG_RUNTIME_DIR="$work"
 "$work/prog/tessora" > "$work/app.log" 2>&1 &
@@ -49,12 +42,12 @@ app_pid=$!
 # The window is at (30, 40) with no window manager to frame it; the preview lies below the menu
 # bar, 344 x 231. Sample its middle once the program has drawn.
 expected="18 52 86"
-for _ in $(seq 40); do
-  sleep 0.25
+got=""
+preview_shows() {
   kill -0 "$app_pid" 2>/dev/null || { echo "program exited"; cat "$work/app.log"; exit 1; }
-  got=$("$pixel" $((30 + 172)) $((40 + 150)) 2>/dev/null) || continue
-  [ "$got" = "$expected" ] && { echo "preview shows $got"; exit 0; }
-done
-echo "preview centre is '$got', expected '$expected'"
+  got=$("$pixel" $((30 + 172)) $((40 + 150)) 2>/dev/null) && [ "$got" = "$expected" ]
+}
+wait_until preview_shows && { echo "preview shows $got"; exit 0; }
+echo "preview centre is '$got' after $TESSORA_PATIENCE s, expected '$expected'"
 cat "$work/app.log"
 exit 1

@@ -5,6 +5,8 @@
 # written into a settings file beside it.
 # Arguments: the tessora executable, the build folder holding wav/.
 set -uo pipefail
+# shellcheck source=../support/wait.sh
+. "$(dirname "$0")/../support/wait.sh"
 
 program=$1
 files=$2
@@ -30,25 +32,32 @@ app_pid=$!
 
 # sway floats a window of fixed size; its place and size come from sway's tree, in logical units.
 rect=""
-for _ in $(seq 50); do
+window_placed() {
   rect=$(swaymsg -t get_tree | jq -r '.. | objects | select(.name? == "Tessora") | .rect |
     "\(.x),\(.y) \(.width)x\(.height)"' | head -n 1)
-  [ -n "$rect" ] && break
-  sleep 0.2
-done
-[ -n "$rect" ] || { echo "no Tessora window"; cat "$work/app.log"; exit 1; }
-sleep 0.5
-grim -g "$rect" -t ppm "$work/shot.ppm" || exit 1
-read -r width height < <(sed -n 2p "$work/shot.ppm")
+  [ -n "$rect" ]
+}
+wait_until window_placed ||
+  { echo "no Tessora window within $TESSORA_PATIENCE s"; cat "$work/app.log"; exit 1; }
+# The window is shot until its preview is drawn: the window of the size sway gave it, twice over
+# in pixels, whose preview's middle (344 x 231 below the menu bar, in device pixels) is the colour.
+width="" height="" got=""
 logical=${rect#* }
-if [ "$width" != "$((2 * ${logical%x*}))" ] || [ "$height" != "$((2 * ${logical#*x}))" ]; then
-  echo "window of $logical shot as ${width}x$height: not drawn at scale 2"
-  exit 1
+drawn() {
+  grim -g "$rect" -t ppm "$work/shot.ppm" || return 1
+  read -r width height < <(sed -n 2p "$work/shot.ppm")
+  got=$(pamcut -left 344 -top 300 -width 1 -height 1 "$work/shot.ppm" | pnmtoplainpnm |
+    tail -n +4 | tr -s ' \n' ' ' | sed 's/^ //; s/ $//')
+  [ "$got" = "18 52 86" ]
+}
+if wait_until drawn; then
+  if [ "$width" != "$((2 * ${logical%x*}))" ] || [ "$height" != "$((2 * ${logical#*x}))" ]; then
+    echo "window of $logical shot as ${width}x$height: not drawn at scale 2"
+    exit 1
+  fi
+  echo "preview shows $got at scale 2"
+  exit 0
 fi
-# The middle of the preview, 344 x 231 below the menu bar, in device pixels.
-got=$(pamcut -left 344 -top 300 -width 1 -height 1 "$work/shot.ppm" | pnmtoplainpnm |
-  tail -n +4 | tr -s ' \n' ' ' | sed 's/^ //; s/ $//')
-[ "$got" = "18 52 86" ] && { echo "preview shows $got at scale 2"; exit 0; }
-echo "preview centre is '$got', expected '18 52 86'"
+echo "preview centre is '$got' after $TESSORA_PATIENCE s, expected '18 52 86'"
 cat "$work/app.log"
 exit 1

@@ -28,7 +28,12 @@ def fail(message):
     sys.exit(1)
 
 
-def wait_for(what, probe, seconds=20.0):
+# As tests/support/wait.sh: generous, since a busy machine may take seconds for what takes
+# milliseconds when idle; a wait ends as soon as its condition holds.
+PATIENCE = float(os.environ.get("TESSORA_PATIENCE", "30"))
+
+
+def wait_for(what, probe, seconds=PATIENCE):
     end = time.monotonic() + seconds
     while time.monotonic() < end:
         value = probe()
@@ -49,6 +54,11 @@ def window(name):
 
 def pixel(x, y):
     return subprocess.run([PIXEL, str(x), str(y)], capture_output=True, text=True).stdout.strip()
+
+
+def shown_windows(program):
+    """The program's windows on the screen now: its main window, and a menu once it opens."""
+    return len(xdotool("search", "--onlyvisible", "--pid", str(program.pid)))
 
 
 def start():
@@ -142,18 +152,52 @@ def keyboard():
     open_from_keyboard(picture)
     wait_for("the picture in the preview", lambda: pixel(*PREVIEW_MIDDLE) == "255 0 0")
     xdotool("windowfocus", "--sync", window("Tessora"))
+    windows = shown_windows(program)
     xdotool("key", "alt+m")
-    time.sleep(0.5)
+    wait_for("the menu", lambda: shown_windows(program) > windows)
     xdotool("key", "Return")  # the menu's first item: Set as Wallpaper
     wait_for("the wallpaper on the screen (was %s)" % before,
-             lambda: pixel(*BARE_SCREEN) == DEEP_COLOUR, seconds=30)
+             lambda: pixel(*BARE_SCREEN) == DEEP_COLOUR)
     program.terminate()
     print("picture opened and wallpaper set from the keyboard")
 
 
+def sound_events():
+    """With a sound server of the test's own, pactl subscribed to it and the file it writes its
+    events to; None without one."""
+    if not os.environ.get("PULSE_SERVER"):
+        return None
+    path = os.path.join(WORK, "sound-events.log")
+    events = subprocess.Popen(["pactl", "subscribe"], stdout=open(path, "w"),
+                              stderr=subprocess.DEVNULL)
+    volume = [40]
+
+    # pactl tells nothing when it has subscribed: the sink's volume changes until it reports a
+    # change.
+    def subscribed():
+        with open(path) as f:
+            if "'change' on sink #" in f.read():
+                return True
+        volume[0] = 90 - volume[0]
+        subprocess.run(["pactl", "set-sink-volume", "@DEFAULT_SINK@", "%d%%" % volume[0]],
+                       capture_output=True)
+        return False
+
+    wait_for("pactl to report the sound server's events", subscribed)
+    return events, path
+
+
 def close():
+    events = sound_events()
     program = start()
-    time.sleep(0.1)  # the start-up's cue is still playing
+    if events:  # the close request comes while the start-up's cue plays
+
+        def cue_started():
+            with open(events[1]) as f:
+                return "'new' on sink-input" in f.read()
+
+        wait_for("the start-up's cue on the sound server", cue_started)
+        events[0].terminate()
     wid = int(window("Tessora"))
     asked = time.monotonic()
     subprocess.run([sys.executable, "-c", SEND_DELETE, str(wid)], check=True)

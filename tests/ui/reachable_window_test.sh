@@ -10,6 +10,8 @@ program=$2
 pixel=$3
 files=$4
 python=/usr/bin/python3
+# shellcheck source=../support/wait.sh
+. "$(dirname "$0")/../support/wait.sh"
 
 command -v xdotool > /dev/null || { echo "no xdotool"; exit 77; }
 if [ "$mode" = names ]; then
@@ -40,7 +42,8 @@ if [ "$mode" = close ] && command -v pulseaudio > /dev/null; then
     --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disable-shm=yes > /dev/null 2>&1 &
   server=$!
   trap 'kill $server 2> /dev/null; rm -rf "$work"' EXIT
-  for _ in $(seq 100); do [ -S "$work/pulse/native" ] && break; sleep 0.1; done
+  wait_until test -S "$work/pulse/native" ||
+    { echo "pulseaudio made no socket within $TESSORA_PATIENCE s"; exit 1; }
   export PULSE_SERVER="unix:$work/pulse/native"
 fi
 

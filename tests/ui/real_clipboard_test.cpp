@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QStandardPaths>
@@ -15,23 +14,12 @@
 namespace tessora::testing {
 namespace {
 
-/// Runs the event loop until `done` holds or `ms` milliseconds have passed; the window must
-/// keep serving the clipboard meanwhile.
-bool waitFor(const std::function<bool()>& done, int ms) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done() && clock.elapsed() < ms) {
-    QApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return done();
-}
-
 /// Runs xclip with `arguments` and returns what it wrote, serving our clipboard while it runs.
 QByteArray runXclip(const QStringList& arguments) {
   QProcess xclip;
   xclip.start(QStringLiteral("xclip"), arguments);
   EXPECT_TRUE(xclip.waitForStarted());
-  EXPECT_TRUE(waitFor([&] { return xclip.state() == QProcess::NotRunning; }, 10000));
+  EXPECT_TRUE(WaitUntil([&] { return xclip.state() == QProcess::NotRunning; }));
   return xclip.readAllStandardOutput();
 }
 
@@ -58,7 +46,7 @@ TEST(RealClipboard, TheCopiedWallpaperReachesOtherProgramsAndThePasteButtonsFoll
 
   auto* paste0 = f.find<QToolButton>("ToolButton0a0");
   auto* paste1 = f.find<QToolButton>("ToolButton1a0");
-  EXPECT_TRUE(waitFor([&] { return paste0->isEnabled() && paste1->isEnabled(); }, 2000));
+  EXPECT_TRUE(WaitUntil([&] { return paste0->isEnabled() && paste1->isEnabled(); }));
 
   // Another program takes the clipboard with text, then with a picture; -quiet keeps it in the
   // foreground, serving the selection until it is killed.
@@ -76,7 +64,7 @@ TEST(RealClipboard, TheCopiedWallpaperReachesOtherProgramsAndThePasteButtonsFoll
       owner.write("plain words");
       owner.closeWriteChannel();
     }
-    EXPECT_TRUE(waitFor([&] { return paste0->isEnabled() == picture; }, 3000)) << picture;
+    EXPECT_TRUE(WaitUntil([&] { return paste0->isEnabled() == picture; })) << picture;
     EXPECT_EQ(paste1->isEnabled(), picture);
     owner.kill();
     owner.waitForFinished();

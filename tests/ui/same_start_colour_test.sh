@@ -6,6 +6,8 @@
 # server of its own (with_xvfb.sh).
 # Arguments: tessora, tessora-compose, the screen-pixel reader, the build folder holding wav/.
 set -uo pipefail
+# shellcheck source=../support/wait.sh
+. "$(dirname "$0")/../support/wait.sh"
 
 program=$1
 compose=$2
@@ -46,12 +48,11 @@ cli="$r $g $b"
 "$work/prog/tessora" > "$work/app.log" 2>&1 &
 app_pid=$!
 got=""
-for _ in $(seq 40); do
-  sleep 0.25
+preview_shows() {
   kill -0 "$app_pid" 2>/dev/null || { echo "program exited"; cat "$work/app.log"; exit 1; }
-  got=$("$pixel" $((30 + 172)) $((40 + 150)) 2>/dev/null) || continue
-  [ "$got" = "$cli" ] && { echo "window and tool both start from $got"; exit 0; }
-done
-echo "the window's preview shows '$got', tessora-compose painted '$cli'"
+  got=$("$pixel" $((30 + 172)) $((40 + 150)) 2>/dev/null) && [ "$got" = "$cli" ]
+}
+wait_until preview_shows && { echo "window and tool both start from $got"; exit 0; }
+echo "the window's preview shows '$got' after $TESSORA_PATIENCE s, tessora-compose painted '$cli'"
 cat "$work/app.log"
 exit 1

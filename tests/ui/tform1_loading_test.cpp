@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QDropEvent>
-#include <QElapsedTimer>
 #include <QMimeData>
 #include <QToolButton>
 #include <QUrl>
@@ -17,12 +16,7 @@ namespace {
 
 /// Runs the event loop until `done` or a generous time has passed.
 bool Within(const std::function<bool()>& done) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done() && clock.elapsed() < 20000) {
-    QApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return done();
+  return WaitUntil(done);
 }
 
 /// A started window that reads its pictures on worker threads, as the program does.

@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QTimer>
 #include <QToolButton>
@@ -41,14 +40,6 @@ struct OutputFixture : FormFixture {
     Bitmap bitmap;
     EXPECT_TRUE(LoadImageFile(path, bitmap)) << path;
     return bitmap;
-  }
-  /// Lets the event loop run, and with it the clipboard watch, for `ms` milliseconds.
-  static void runFor(int ms) {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < ms) {
-      QApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
   }
 };
 
@@ -114,24 +105,20 @@ TEST(TForm1Output, CopyToClipboardPutsTheWallpaperThereAndThePasteButtonsFollowT
   ASSERT_NE(timer, nullptr);
   EXPECT_EQ(timer->interval(), 300);
   EXPECT_TRUE(timer->isActive());
-  f.runFor(350);
-  EXPECT_TRUE(f.enabled("ToolButton0a0"));
-  EXPECT_TRUE(f.enabled("ToolButton1a0"));
+  // The watch's next round, however late a busy machine lets it come.
+  EXPECT_TRUE(WaitUntil([&] { return f.enabled("ToolButton0a0") && f.enabled("ToolButton1a0"); }));
   f.fake.clipboard->content.reset();
-  f.runFor(350);
-  EXPECT_FALSE(f.enabled("ToolButton0a0"));
-  EXPECT_FALSE(f.enabled("ToolButton1a0"));
+  EXPECT_TRUE(
+      WaitUntil([&] { return !f.enabled("ToolButton0a0") && !f.enabled("ToolButton1a0"); }));
 }
 
 TEST(TForm1Output, TheWatchEnablesTheSizingButtonExactlyWhileThereIsACenterImage) {
   OutputFixture f;
   f.find<QToolButton>("ToolButton1a2")->setEnabled(false);
-  f.runFor(350);
-  EXPECT_TRUE(f.enabled("ToolButton1a2"));
+  EXPECT_TRUE(WaitUntil([&] { return f.enabled("ToolButton1a2"); }));
   f.find<QToolButton>("ToolButton1a1")->click();
   f.find<QToolButton>("ToolButton1a2")->setEnabled(true);
-  f.runFor(350);
-  EXPECT_FALSE(f.enabled("ToolButton1a2"));
+  EXPECT_TRUE(WaitUntil([&] { return !f.enabled("ToolButton1a2"); }));
   EXPECT_FALSE(f.enabled("ToolButton1a3")) << "the watch leaves the other center tools";
 }
 

@@ -31,7 +31,7 @@ struct ReachFixture : FormFixture {
   /// Waits until the source holds a picture `width` wide.
   bool shows(Source source, int width) const {
     const Document& doc = form->document();
-    return QTest::qWaitFor([&] {
+    return WaitUntil([&] {
       return (source == Source::Center ? doc.CenterBitmap() : doc.TileBitmap()).width() == width;
     });
   }
@@ -65,7 +65,7 @@ TEST(TForm1Reachable, ControlsPicturesAndReportsSayWhatTheyAreAndShow) {
   const QString detail = QString::fromStdString(gone + ": " + LoadImageFile(gone, unused).reason());
   f.form->FileDrop1FileDroped({gone});
   const auto* info = f.find<QLabel>("InfoLabel");
-  ASSERT_TRUE(QTest::qWaitFor([&] { return info->text() == QStringLiteral("INVALID"); }));
+  ASSERT_TRUE(WaitUntil([&] { return info->text() == QStringLiteral("INVALID"); }));
   EXPECT_EQ(info->toolTip(), detail);
   EXPECT_EQ(info->accessibleDescription(), detail);
 }

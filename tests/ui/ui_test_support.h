@@ -5,6 +5,7 @@
 #include <QFontMetricsF>
 #include <QLabel>
 #include <QMouseEvent>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "support/fake_platform.h"
 #include "support/files.h"
 #include "support/temp_dir.h"
+#include "support/wait.h"
 #include "ui/dialogs.h"
 #include "ui/tessora_application.h"
 #include "ui/tform1.h"
@@ -27,6 +29,12 @@ inline QApplication& App() {
   static char* argv[] = {name, nullptr};
   static auto* app = new TessoraApplication(argc, argv);
   return *app;
+}
+
+/// Runs the event loop until done() holds, for up to timeoutMs: the window keeps serving its
+/// clipboard, its timers and its loads meanwhile.
+inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = kPatientMs) {
+  return WaitFor(done, timeoutMs, [] { QApplication::processEvents(QEventLoop::AllEvents, 20); });
 }
 
 /// Answers the window's questions from fields and records what it was asked.

@@ -31,10 +31,6 @@ bool Sway(const QString& command) {
   return QProcess::execute(QStringLiteral("swaymsg"), {command}) == 0;
 }
 
-bool WaitFor(const std::function<bool()>& done, int ms) {
-  return QTest::qWaitFor(done, ms);
-}
-
 TEST(WaylandWindow, ComposesAtTheOutputsPixelsAndDrawsThePreviewInThem) {
   if (!OnWayland()) {
     GTEST_SKIP() << "needs a Wayland compositor";
@@ -93,11 +89,11 @@ TEST(WaylandWindow, ThePasteButtonsFollowAnotherProgramWhileTheWindowIsInactive)
     copy.start(QStringLiteral("wl-copy"),
                image ? QStringList{"-f", "--type", "image/png"} : QStringList{"-f", "words"});
     ASSERT_TRUE(copy.waitForStarted());
-    EXPECT_TRUE(WaitFor([&] { return paste0->isEnabled() == image; }, 3000)) << image;
+    EXPECT_TRUE(WaitUntil([&] { return paste0->isEnabled() == image; })) << image;
     EXPECT_EQ(paste1->isEnabled(), image);
     if (image) {  // back to the window, which then gets the clipboard, and paste from it
       ASSERT_TRUE(Sway(QStringLiteral("workspace 1")));
-      ASSERT_TRUE(WaitFor(qtSeesImage, 3000));
+      ASSERT_TRUE(WaitUntil(qtSeesImage));
       f.form->ToolButton0a0Click();
       EXPECT_TRUE(f.form->document().TileBitmap().samePixels(picture));
     }
@@ -141,7 +137,7 @@ TEST(WaylandWindow, TheWatchHearsOfEveryChangeOnItsOwnConnection) {
       const QStringList types = spy.isEmpty() ? QStringList() : spy.last().at(0).toStringList();
       return !spy.isEmpty() && (c.type.isEmpty() ? types.isEmpty() : types.contains(c.type));
     };
-    ASSERT_TRUE(WaitFor(reported, 3000)) << c.type.toStdString();
+    ASSERT_TRUE(WaitUntil(reported)) << c.type.toStdString();
     EXPECT_EQ(spy.last().at(1).toByteArray(), c.uriList);
     copy.waitForFinished();
   }

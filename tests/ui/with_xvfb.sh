@@ -5,6 +5,8 @@
 set -uo pipefail
 
 command -v Xvfb > /dev/null || { echo "no Xvfb"; exit 77; }
+# shellcheck source=../support/wait.sh
+. "$(dirname "$0")/../support/wait.sh"
 work=$(mktemp -d)
 xvfb_pid=""
 cleanup() {
@@ -15,11 +17,8 @@ trap cleanup EXIT
 
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$work/display" > "$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
-for _ in $(seq 50); do
-  [ -s "$work/display" ] && break
-  sleep 0.1
-done
-[ -s "$work/display" ] || { echo "Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
+wait_until test -s "$work/display" ||
+  { echo "Xvfb did not start within $TESSORA_PATIENCE s"; cat "$work/xvfb.log"; exit 1; }
 
 export DISPLAY=":$(head -n 1 "$work/display")" QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work"
 "$@"
