@@ -29,7 +29,7 @@ printf '[general]\r\ntop of form=40\r\nleft of form=30\r\n[program parameters]\r
   > "$work/prog/Tessora.ini"
 
 # The server picks a free display number itself: another test's server may start meanwhile.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$work/display" > "$work/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3> "$work/display" > "$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 wait_until test -s "$work/display" ||
   { echo "Xvfb did not start within $TESSORA_PATIENCE s"; cat "$work/xvfb.log"; exit 1; }

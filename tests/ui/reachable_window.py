@@ -227,7 +227,7 @@ x.XInternAtom.restype = ctypes.c_ulong
 x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
 x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
                          ctypes.c_void_p]
-x.XFlush.argtypes = [ctypes.c_void_p]
+x.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
 class ClientMessage(ctypes.Structure):
     _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
                 ("display", ctypes.c_void_p), ("window", ctypes.c_ulong),
@@ -243,7 +243,8 @@ e.xclient.message_type = x.XInternAtom(d, b"WM_PROTOCOLS", 0)
 e.xclient.format = 32
 e.xclient.data[0] = x.XInternAtom(d, b"WM_DELETE_WINDOW", 0)
 x.XSendEvent(d, e.xclient.window, 0, 0, ctypes.byref(e))
-x.XFlush(d)
+# A round trip, not a flush: the X server may drop what a client sent just before it hung up.
+x.XSync(d, 0)
 """
 
 {"names": names, "keyboard": keyboard, "close": close}[sys.argv[1]]()
