@@ -15,9 +15,9 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 files=("$here"/../fuzz/seeds/*/bomb-*)
-for spec in "png-tail 64" "png-empty 64" "png-chunks 64" "png-cut 16" "jpeg-cut 16" \
+for hostile in "png-tail 64" "png-empty 64" "png-chunks 64" "png-cut 16" "jpeg-cut 16" \
   "jpeg-scans 16" "jpeg-passes 2000" "gif-frames 16" "tiff-tiles 17"; do
-  read -r kind amount <<<"$spec"
+  read -r kind amount <<<"$hostile"
   case $kind in png-*) ext=png ;; jpeg-*) ext=jpg ;; gif-*) ext=gif ;; tiff-*) ext=tif ;; esac
   python3 "$here/hostile_pictures.py" "$kind" "$amount" "$work/$kind.$ext"
   files+=("$work/$kind.$ext")
