@@ -102,6 +102,17 @@ std::vector<std::string> EntriesOf(int dir) {
   return names;
 }
 
+// The highest number of a set in the folder `sets`; 0 when it holds none.
+unsigned long HighestSetNumber(int sets) {
+  unsigned long number = 0;
+  for (const std::string& name : EntriesOf(sets)) {
+    if (IsSetNumber(name)) {
+      number = std::max(number, std::stoul(name));
+    }
+  }
+  return number;
+}
+
 // Only a file or a link of that name is removed, never what it links to; a folder is the user's.
 void RemoveFileAt(int dir, const std::string& name) {
   struct stat st {};
@@ -256,12 +267,7 @@ OutcomeOf<std::string> WallpaperFolder::startSet() {
     const std::string why = EntryAt(fd_, kSetsFolder, st) ? NotOwnFolder(st) : "is not there";
     return Result::Failed(sets + " " + why + "; it is left alone");
   }
-  unsigned long number = 0;
-  for (const std::string& name : EntriesOf(setsFd.get())) {
-    if (IsSetNumber(name)) {
-      number = std::max(number, std::stoul(name));
-    }
-  }
+  unsigned long number = HighestSetNumber(setsFd.get());
   for (;;) {
     const std::string name = std::to_string(++number);
     if (::mkdirat(setsFd.get(), name.c_str(), 0755) == 0) {
@@ -308,9 +314,9 @@ Outcome WallpaperFolder::switchToStarted() {
   }
   // The names are made to go through `latest` while it still shows the set before, so that they
   // all switch together, in the one rename of `latest`.
-  Outcome made = before.empty() ? Outcome::Done() : pointLatest(before);
+  Outcome made = before.empty() ? Outcome::Done() : point(kLatestLink, before);
   made = made ? showNames(started_, kLatestLink, false) : made;
-  made = made ? pointLatest(started_) : made;
+  made = made ? point(kLatestLink, started_) : made;
   return made ? showNames(started_, kLatestLink, true) : made;
 }
 
@@ -321,36 +327,24 @@ void WallpaperFolder::settle(bool shown) {
     return;
   }
   if (shown || CurrentSetAt(fd_).empty()) {
-    static_cast<void>(point(started_));
+    static_cast<void>(point(kCurrentLink, started_));
   }
   started_.clear();
   static_cast<void>(tidy());
 }
 
-// `current` is replaced in one rename, so it always names a whole set. Only a link is replaced:
-// anything else of that name was not made here.
-Outcome WallpaperFolder::point(const std::string& number) {
-  struct stat st {};
-  if (EntryAt(fd_, kCurrentLink, st) && !S_ISLNK(st.st_mode)) {
-    return Outcome::Failed(folder_ + kCurrentLink + " is not a link this program made");
-  }
-  const Outcome made = LinkAt(fd_, SetPath(number), kCurrentLink, folder_);
-  if (made) {
-    ::fsync(fd_);
-  }
-  return made;
-}
-
-// `latest` is replaced in one rename, as `current` is, so that the names switch together.
-Outcome WallpaperFolder::pointLatest(const std::string& number) {
-  if (ReadLinkAt(fd_, kLatestLink) == SetPath(number)) {
+// `current` and `latest` are each replaced in one rename, so that each always names a whole set
+// and the names through `latest` switch together. Only a link is replaced: anything else of that
+// name was not made here.
+Outcome WallpaperFolder::point(const char* link, const std::string& number) {
+  if (ReadLinkAt(fd_, link) == SetPath(number)) {
     return Outcome::Done();
   }
   struct stat st {};
-  if (EntryAt(fd_, kLatestLink, st) && !S_ISLNK(st.st_mode)) {
-    return Outcome::Failed(folder_ + kLatestLink + " is not a link this program made");
+  if (EntryAt(fd_, link, st) && !S_ISLNK(st.st_mode)) {
+    return Outcome::Failed(folder_ + link + " is not a link this program made");
   }
-  const Outcome made = LinkAt(fd_, SetPath(number), kLatestLink, folder_);
+  const Outcome made = LinkAt(fd_, SetPath(number), link, folder_);
   if (made) {
     ::fsync(fd_);
   }
@@ -399,13 +393,7 @@ OutcomeOf<std::string> WallpaperFolder::adoptEarlierKind() {
     return Result::Done(std::string());
   }
   const FileDescriptor sets(OpenOwnFolder(fd_, kSetsFolder));
-  unsigned long number = 0;
-  for (const std::string& name : EntriesOf(sets.get())) {
-    if (IsSetNumber(name)) {
-      number = std::max(number, std::stoul(name));
-    }
-  }
-  const std::string name = std::to_string(number + 1);
+  const std::string name = std::to_string(HighestSetNumber(sets.get()) + 1);
   const std::string path = folder_ + SetPath(name);
   if (sets.get() < 0 || ::mkdirat(sets.get(), name.c_str(), 0755) != 0) {
     return Result::Failed("the folder " + path + " cannot be created: " + SystemReason(errno));
@@ -421,7 +409,7 @@ OutcomeOf<std::string> WallpaperFolder::adoptEarlierKind() {
   if (::fsync(set.get()) != 0) {
     return Result::Failed("the folder " + path + " cannot be written: " + SystemReason(errno));
   }
-  const Outcome current = point(name);
+  const Outcome current = point(kCurrentLink, name);
   return current ? Result::Done(name) : Result::Failed(current.reason());
 }
 
@@ -440,7 +428,7 @@ Outcome WallpaperFolder::tidy() {
   // in a folder that shows what it should.
   struct stat st {};
   const bool latest = EntryAt(fd_, kLatestLink, st);
-  Outcome made = latest ? pointLatest(number) : Outcome::Done();
+  Outcome made = latest ? point(kLatestLink, number) : Outcome::Done();
   made = made ? showNames(number, latest ? kLatestLink : kCurrentLink, true) : made;
   removeOtherSets(number);
   return made;

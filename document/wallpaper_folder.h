@@ -72,8 +72,7 @@ class WallpaperFolder {
   void unlink(const std::string& name);
   void removeSet(const std::string& number);
   void removeOtherSets(const std::string& current);
-  Outcome point(const std::string& number);
-  Outcome pointLatest(const std::string& number);
+  Outcome point(const char* link, const std::string& number);
   Outcome showNames(const std::string& number, const char* through, bool dropOthers);
   OutcomeOf<std::string> adoptEarlierKind();
   void forgetLatest();
