@@ -9,15 +9,6 @@
 namespace tessora {
 namespace {
 
-// A reader starts from a copy of the target, as if it read into the target itself: transparent
-// pixels show what the panel showed when the load started, and the reader keeps the target's fill
-// colour and transparency (a GIF brings its own). A failed read leaves the target's pixels and
-// takes only the attributes the reader changed: LoadImageFile clears the transparent flag before
-// it reads.
-Bitmap SeedFor(const Bitmap& target) {
-  return target;
-}
-
 void TakeAttributes(Bitmap& target, const Bitmap& read) {
   target.setFillColor(read.fillColor());
   target.setTransparent(read.transparent());
@@ -42,11 +33,15 @@ void Document::centerPictureChanged(bool visible) {
 }
 
 // The decode gets its own copy of the loader and touches nothing else of the document; all that
-// follows happens when the picture lands, on the document's thread.
+// follows happens when the picture lands, on the document's thread. The reader starts from a copy
+// of the target, as if it read into the target itself: transparent pixels show what the panel
+// showed when the load started, and the reader keeps the target's fill colour and transparency
+// (a GIF brings its own). A failed read leaves the target's pixels and takes only the attributes
+// the reader changed: LoadImageFile clears the transparent flag before it reads.
 bool Document::assign(Source source, const std::string& path, std::function<void(bool)> then) {
   const auto landed = std::make_shared<bool>(false);
   loads_.start(
-      source, path, SeedFor(source == Source::Tile ? tile_ : center_),
+      source, path, source == Source::Tile ? tile_ : center_,
       [loader = loader_, path](Bitmap& picture) { return loader(path, picture); },
       [this, source, path, then = std::move(then), landed](Bitmap&& picture,
                                                            const Outcome& outcome) {
