@@ -8,6 +8,7 @@
 #include "common/text_fields.h"
 #include "engine/composition.h"
 #include "engine/gradients.h"
+#include "engine/rounding.h"
 
 namespace tessora {
 namespace {
@@ -99,16 +100,6 @@ Rect HaloRect(const Step& step, int w, int h, int previewWidth, int previewHeigh
       previewWidth, previewHeight);
 }
 
-// How many rings EllipseGradient paints on a background `h` high, as it counts them.
-long double RingCount(const Step& step, int h, const Rect& halo) {
-  if (step.kind != BackgroundKind::Halo || halo.Left == halo.Right || halo.Top == halo.Bottom) {
-    return std::nearbyint(static_cast<long double>(h) / 2);
-  }
-  const long double dx = static_cast<long double>(halo.Right) - halo.Left;
-  const long double dy = static_cast<long double>(halo.Bottom) - halo.Top;
-  return std::nearbyint(std::sqrt(dx * dx + dy * dy));
-}
-
 std::string SizeText(long double w, long double h) {
   return std::to_string(static_cast<std::int64_t>(w)) + " x " +
          std::to_string(static_cast<std::int64_t>(h));
@@ -197,8 +188,10 @@ std::string BackgroundRecipe::replayProblem(int w, int h, int previewWidth,
       work += static_cast<long double>(wallpaper);
       if (step.kind == BackgroundKind::Halo || step.kind == BackgroundKind::Centered) {
         // Each ring is measured on each row it may reach.
-        const Rect halo = HaloRect(step, w, h, previewWidth, previewHeight);
-        work += RingCount(step, h, halo) * h;
+        const Rect halo = step.kind == BackgroundKind::Halo
+                              ? HaloRect(step, w, h, previewWidth, previewHeight)
+                              : Rect{};
+        work += static_cast<long double>(Round(EllipseGradientExtent(h, halo))) * h;
       }
     } else {
       if (!std::isfinite(step.factor) || step.factor < 0) {

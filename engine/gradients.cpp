@@ -381,19 +381,21 @@ void VerticalGradient(Bitmap& bmp, TColor top, TColor bottom) {
   }
 }
 
+float EllipseGradientExtent(int height, const Rect& reference) {
+  if (reference.Left == reference.Right || reference.Top == reference.Bottom) {
+    return static_cast<float>(Round(static_cast<long double>(height) / 2));
+  }
+  // Summed in 64 bits: a rectangle with a diagonal past 46340 pixels would overflow 32.
+  const std::int64_t dx = std::int64_t{reference.Right} - reference.Left;
+  const std::int64_t dy = std::int64_t{reference.Bottom} - reference.Top;
+  return ToSingle(std::sqrt(static_cast<long double>(dy * dy + dx * dx)));
+}
+
 void EllipseGradient(Bitmap& bmp, TColor outer, TColor inner, const Rect& reference,
                      bool centredSquare) {
   const int w = bmp.width();
   const int h = bmp.height();
-  float e = 0;
-  if (reference.Left == reference.Right || reference.Top == reference.Bottom) {
-    e = static_cast<float>(Round(static_cast<long double>(h) / 2));
-  } else {
-    // Summed in 64 bits: a rectangle with a diagonal past 46340 pixels would overflow 32.
-    const std::int64_t dx = std::int64_t{reference.Right} - reference.Left;
-    const std::int64_t dy = std::int64_t{reference.Bottom} - reference.Top;
-    e = ToSingle(std::sqrt(static_cast<long double>(dy * dy + dx * dx)));
-  }
+  const float e = EllipseGradientExtent(h, reference);
   const TColor outerRGB = ColorToRGB(outer);
   bmp.setFillColor(outer);
   const std::int64_t ringCount = Round(e);

@@ -18,6 +18,9 @@ void VerticalGradient(Bitmap& bmp, TColor top, TColor bottom);
 /// height centred horizontally. Leaves the fill colour one step past the last ring's colour.
 void EllipseGradient(Bitmap& bmp, TColor outer, TColor inner, const Rect& reference,
                      bool centredSquare);
+/// How far EllipseGradient's colour ramp reaches on a bitmap `height` high: the diagonal of
+/// `reference`, or half the height when it has no area. Its rounding is the ring count.
+float EllipseGradientExtent(int height, const Rect& reference);
 
 /// Nested rectangles anchored at the top-left corner, keeping the bitmap's proportions, shrinking
 /// towards the corner while their colour moves towards the corner colour. Leaves the fill colour
